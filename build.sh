@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Quillmot's two set-up commands:
+#   ./build.sh run [ARGS...]   install what is missing, build, and start Quillmot
+#   ./build.sh test            install what is missing, build, check formatting, run every test
+# Run as root or as a user with sudo (only the package install needs it).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev libgl-dev
+          libblkid-dev libmount-dev libgtest-dev libgmock-dev
+          e2fsprogs dosfstools util-linux inotify-tools lsyncd)
+
+install_missing() {
+    local missing=() p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    ((${#missing[@]})) || return 0
+    local sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build --parallel "$(nproc)"
+}
+
+check_format() {
+    local bad
+    bad=$(git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run 2>&1 | grep -o '^[^:]*:[0-9]*' | cut -d: -f1 | sort -u || true)
+    if [[ -n "$bad" ]]; then
+        echo "These files are not formatted with the repository's .clang-format:"
+        echo "$bad"
+        echo "Fix with: git ls-files '*.cpp' '*.h' | xargs clang-format -i"
+        return 1
+    fi
+}
+
+case "${1:-}" in
+run)
+    shift
+    install_missing
+    build
+    exec build/quillmot "$@"
+    ;;
+test)
+    install_missing
+    check_format
+    build
+    cd build
+    ctest --output-on-failure --timeout 300 -j2
+    ;;
+*)
+    echo "usage: $0 run [nowin] | $0 test" >&2
+    exit 2
+    ;;
+esac

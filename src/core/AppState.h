@@ -1,0 +1,63 @@
+#pragma once
+// The process-wide roots and flags: one object that the application owns and passes down. Tests
+// make a fresh one per test. Nothing else is global.
+
+#include "engine/DetectRecords.h"
+#include "model/Collections.h"
+#include "persistence/Options.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+#include <QString>
+#include <memory>
+
+class UserInterface;
+class MessageBoxes;
+class WatchRegistry;
+
+// The main window's top, left, height and width in twips, as the engine's tick records them.
+struct WindowGeometry {
+    qint16 Top = 0;
+    qint16 Left = 0;
+    qint16 Height = 0;
+    qint16 Width = 0;
+};
+
+class AppState {
+public:
+    // `ui`, `messages` and `clock` must outlive the state; `fso` may be a test's override.
+    AppState(UserInterface& ui, MessageBoxes& messages, Clock& clock,
+             std::unique_ptr<FileSystem> fileSystem = nullptr);
+    ~AppState();
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    UserInterface& ui;
+    MessageBoxes& messages;
+    Clock& clock;
+    std::unique_ptr<FileSystem> fso;
+    std::unique_ptr<WatchRegistry> watches; // the open inotify watches behind AutoBackup ids
+
+    std::shared_ptr<colDestinations> Destinations;
+    std::shared_ptr<colBackups> Backups;
+    std::shared_ptr<colDetectFolders> DetectFolders;
+    std::shared_ptr<colDetectedFiles> DetectedFiles;
+    std::shared_ptr<colNotifiers> Notifiers;
+    std::shared_ptr<colRecent> Recent;
+
+    Options options;
+
+    bool Paused = false;
+    bool Scanning = false;
+    bool StopScanRequested = false;
+    bool ExitRequested = false;
+    bool TimerStopped = false;
+    int TimerId = 0;
+
+    QString LocalComputerName;
+    QString RecentSchemeName; // empty: "<n/a>"
+    WindowGeometry geometry;
+
+    // Releases the six model roots (the end of the exit); they are made anew empty on next use.
+    void releaseRoots();
+};

@@ -1,0 +1,55 @@
+#pragma once
+// The typed collections of the association model. One instance of each is a root of AppState.
+
+#include "model/Collection.h"
+#include "model/Records.h"
+
+#include <functional>
+
+class colDestinations : public Collection<clsDestination> {
+public:
+    Ptr Add(const QString& Path, const QString& Source, const QString& Volume,
+            const QString& key = {});
+    // The destinations whose Source names `sourcePath`, in collection order.
+    std::vector<Ptr> of(const QString& sourcePath) const;
+};
+
+class colBackups : public Collection<clsBackup> {
+public:
+    // `destinations` is the shared destination root that removals prune.
+    explicit colBackups(std::shared_ptr<::colDestinations> destinations = {});
+
+    Ptr Add(const QString& SourcePath, bool Folder, std::shared_ptr<::colDestinations> dests,
+            bool Recursive, const QString& DateCreated, const QString& Volume, bool NotifyOnError,
+            bool NotifyOnSuccess, bool Enabled, const QString& DateLastModified,
+            const QString& DateLastActivity, bool KeepBackup, qint16 Versions, bool CopyHidden,
+            const QString& key = {});
+
+    // Called with "Total Associations: <count> " after every Add and Remove.
+    void setTotalListener(std::function<void(const QString&)> listener) {
+        m_totalListener = std::move(listener);
+    }
+    // Removes destinations whose Source matches no association.
+    void pruneOrphanDestinations();
+
+protected:
+    void afterRemove() override;
+
+private:
+    void refreshTotal();
+    std::shared_ptr<::colDestinations> m_destinations;
+    std::function<void(const QString&)> m_totalListener;
+};
+
+class colNotifiers : public Collection<clsNotifier> {
+public:
+    Ptr Add(const QString& Source, const QString& Destination, const QString& Message,
+            const QString& key = {});
+};
+
+class colRecent : public Collection<clsRecent> {
+public:
+    Ptr Add(const QString& DateAndTime, const QString& SourcePath, const QString& SourceVolume,
+            const QString& DestPath, const QString& DestVolume, const QString& Message,
+            const QString& key = {});
+};

@@ -1,0 +1,62 @@
+#pragma once
+// The association model's records: plain value holders.
+
+#include <QString>
+#include <memory>
+
+class colDestinations;
+
+// One association: a source file, folder or drive and its switches.
+class clsBackup {
+public:
+    bool CopyHidden = false;
+    qint16 Versions = 0;
+    bool KeepBackup = false;
+    QString DateLastActivity;
+    QString DateLastModified;
+    bool Enabled = false;
+    bool NotifyOnSuccess = false;
+    bool NotifyOnError = false;
+    QString Volume; // accepted source volume names, NUL-separated (see VolumeList)
+    QString DateCreated;
+    bool Recursive = false;
+    bool Folder = false;
+    QString SourcePath;
+
+    // The destination collection; an association created without one gets a new empty
+    // collection on first read, and the same one afterwards.
+    std::shared_ptr<::colDestinations> colDestinations();
+    void setDestinations(std::shared_ptr<::colDestinations> destinations) {
+        m_destinations = std::move(destinations);
+    }
+
+private:
+    std::shared_ptr<::colDestinations> m_destinations;
+};
+
+// One destination folder of one association, tied to it by `Source`.
+class clsDestination {
+public:
+    QString Volume; // volume name the destination drive must carry
+    QString Source; // SourcePath of the owning association
+    QString Path;   // destination folder
+};
+
+// One queued notification.
+class clsNotifier {
+public:
+    QString Message;
+    QString Destination;
+    QString Source;
+};
+
+// One recent-activity entry.
+class clsRecent {
+public:
+    QString Message;
+    QString DestVolume;
+    QString DestPath;
+    QString SourceVolume;
+    QString SourcePath;
+    QString DateAndTime;
+};

@@ -1,0 +1,74 @@
+#pragma once
+// The file-system service object (`fso`): every file, folder and drive operation of the program.
+// The methods are defined per platform (linux/FileSystemLinux.cpp). They are virtual so that
+// tests can make a real operation fail on demand (a busy source file) by overriding one of them.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+struct FileAttributes {
+    bool hidden = false;   // name starts with "."
+    bool readOnly = false; // no write permission for the owner
+    unsigned mode = 0;     // permission bits (07777)
+};
+
+// How a copy ended. Busy (70: denied, in use) and DiskFull (61) are told apart from the rest.
+enum class CopyError { None, Busy, DiskFull, Other };
+
+struct CopyResult {
+    CopyError error = CopyError::None;
+    int errnoValue = 0;
+    bool ok() const { return error == CopyError::None; }
+};
+
+// Classifies an errno from a copy as the program's copy errors.
+CopyError classifyCopyErrno(int err);
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // --- exists tests and listings (symbolic links to folders are not folders to a listing)
+    virtual bool FileExists(const QString& path) const;
+    virtual bool FolderExists(const QString& path) const;
+    // Full paths of the regular files / sub-folders directly in `folder`, in listing order.
+    // Sub-folders never include symbolic links, so a recursive walk cannot loop or escape.
+    virtual QStringList files(const QString& folder) const;
+    virtual QStringList subFolders(const QString& folder) const;
+    virtual std::optional<QDateTime> lastModified(const QString& path) const;
+    virtual std::optional<FileAttributes> attributes(const QString& path) const;
+    // Sets the permission bits; "normal" adds owner write permission.
+    virtual bool setMode(const QString& path, unsigned mode);
+    virtual bool setNormal(const QString& path);
+
+    // --- folders
+    virtual bool CreateFolder(const QString& path);
+    // Deletes a folder with all its contents, read-only ones included.
+    virtual bool DeleteFolder(const QString& path);
+    virtual bool DeleteFile(const QString& path);
+
+    // --- copy: `source` onto the file `target` (replaced when present), keeping the source's
+    // permission bits and last-modified time. The data goes to a hidden temporary file beside
+    // `target` that is renamed over it only when complete; on failure the old target stays
+    // and no temporary file is left. `between` runs after each chunk (the engine lets the event
+    // loop run there); it may be empty.
+    virtual CopyResult CopyFile(const QString& source, const QString& target,
+                                const std::function<void()>& between = {});
+
+    // --- drives (mount points)
+    // The mount point holding `path` ("/" at least for an absolute path).
+    virtual QString GetDriveName(const QString& path) const;
+    virtual bool DriveExists(const QString& drive) const;
+    // statvfs on the mount point succeeds; network mounts are probed with a time limit.
+    virtual bool DriveIsReady(const QString& drive) const;
+    // The label; "UUID=<uuid>" for an unlabeled file system; empty when it has neither.
+    virtual QString VolumeName(const QString& drive) const;
+    // "//server/share/..." or a path on a network file system.
+    virtual bool IsNetworkPath(const QString& path) const;
+};
+
+// Prefix of Quillmot's own temporary files in destination folders; never scanned, never copied.
+inline const QString OwnTempPrefix = QStringLiteral(".quillmot-");

@@ -1,0 +1,18 @@
+#pragma once
+// Questions and notices to the user, titled "Quillmot". The core asks through this interface so
+// that it runs and is tested without a display; the GUI answers with real message boxes.
+
+#include <QString>
+
+class MessageBoxes {
+public:
+    enum class Icon { Information, Exclamation, Question };
+    enum class Answer { Yes, No, Cancel, Ok };
+    enum class Buttons { Ok, YesNo, YesNoCancel };
+
+    virtual ~MessageBoxes() = default;
+    virtual Answer ask(const QString& text, Icon icon, Buttons buttons) = 0;
+    void inform(const QString& text) { ask(text, Icon::Information, Buttons::Ok); }
+};
+
+inline const QString AppTitle = QStringLiteral("Quillmot");

@@ -1,0 +1,40 @@
+#pragma once
+// The current mount table, parsed from /proc/self/mountinfo. A "drive" is the mount point of the
+// file system that holds a path: the longest mount point that is a component-wise prefix of it.
+
+#include <QString>
+#include <QList>
+#include <optional>
+
+struct MountEntry {
+    QString mountPoint; // unescaped ("\040" becomes a space)
+    QString fsType;     // "ext4", "vfat", "cifs", "fuse.sshfs", ...
+    QString source;     // "/dev/sdb1", "//server/share", "server:/export", "tmpfs"
+    QString root;       // the file system's folder mounted there ("/" for a whole file system)
+    quint64 deviceId = 0; // major:minor as dev_t
+    bool readOnly = false;
+};
+
+class MountTable {
+public:
+    // Parses mountinfo text; malformed lines are skipped.
+    static MountTable parse(const QByteArray& mountinfoText);
+    // Reads /proc/self/mountinfo now.
+    static MountTable current();
+
+    const QList<MountEntry>& entries() const { return m_entries; }
+
+    // The mount holding `absolutePath` (the last mounted wins where mounts stack). Always found
+    // for an absolute path when "/" is in the table.
+    std::optional<MountEntry> mountOf(const QString& absolutePath) const;
+    // The entry whose mount point is exactly `mountPoint`.
+    std::optional<MountEntry> find(const QString& mountPoint) const;
+    bool isMountPoint(const QString& path) const { return find(path).has_value(); }
+
+private:
+    QList<MountEntry> m_entries;
+};
+
+// True for file-system types that live on another computer (cifs, smb3, nfs, nfs4, fuse.sshfs,
+// fuse.gvfsd-fuse, davfs, 9p).
+bool isNetworkFsType(const QString& fsType);

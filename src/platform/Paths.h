@@ -1,0 +1,49 @@
+#pragma once
+// Path helpers. Every split, join, parent or prefix test of a path goes through here, so that
+// another platform only swaps the separator, root and case rules.
+
+#include <QString>
+#include <QStringList>
+
+namespace Paths {
+
+// The separator of native paths ('/' here).
+QChar separator();
+
+// The key under which a path is filed in every collection (associations, watches, tree nodes,
+// per-path images). Paths compare the way the file system does: exactly on Linux.
+QString PathKey(const QString& path);
+
+// True when two paths name the same place by the file system's rule.
+bool samePath(const QString& a, const QString& b);
+
+// True when `path` begins with `prefix` by the file system's rule (plain text prefix, not
+// component-wise; callers that need a component test add the separator count test).
+bool startsWith(const QString& path, const QString& prefix);
+
+// True when `path` is a root ("/"); roots keep their trailing separator.
+bool isRoot(const QString& path);
+
+// Drops one trailing separator unless the path is a root.
+QString withoutTrailingSeparator(const QString& path);
+
+// Number of separators in `path`.
+int separatorCount(const QString& path);
+
+// True when `child` lies directly in `folder`: it begins with it and has exactly one separator
+// more than the folder with one trailing separator removed.
+bool isDirectlyIn(const QString& child, const QString& folder);
+
+// The containing folder ("/a/b" -> "/a", "/a" -> "/"); empty for a root.
+QString parent(const QString& path);
+
+// The last component ("/a/b.txt" -> "b.txt"); empty for a root.
+QString fileName(const QString& path);
+
+// Joins a folder and a relative part with exactly one separator between them.
+QString join(const QString& folder, const QString& name);
+
+// Splits at the separator, as a text split would (a leading "/" gives an empty first piece).
+QStringList split(const QString& path);
+
+} // namespace Paths

@@ -1,0 +1,26 @@
+#pragma once
+// Line-oriented text files as the store and preference files use them: UTF-8 without a byte-order
+// mark, CR LF line ends on writing; on reading CR LF or LF, NUL characters kept, and a line that
+// is not valid UTF-8 read as Latin-1 rather than failing.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace TextFile {
+
+// Splits file content into lines (a final line end adds no empty line).
+QStringList decodeLines(const QByteArray& content);
+// Joins lines with CR LF after each.
+QByteArray encodeLines(const QStringList& lines);
+
+// Reads a whole file as lines; nullopt when it is missing or unreadable.
+std::optional<QStringList> readLines(const QString& path);
+
+// Writes `content` to `path` safely: the twin `path` + "TEMP" is written and fsynced, renamed
+// over `path`, and the folder fsynced, so a crash at any moment leaves the old or the new file
+// whole. The folder is created when missing. False (and `path` untouched) on any failure.
+bool writeAtomically(const QString& path, const QByteArray& content);
+
+} // namespace TextFile

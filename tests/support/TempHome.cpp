@@ -1,0 +1,41 @@
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+TempHome::TempHome() : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME")) {
+    QDir(m_dir.path()).mkpath(".config");
+    qputenv("HOME", m_dir.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (m_dir.path() + "/.config").toUtf8());
+}
+
+TempHome::~TempHome() {
+    qputenv("HOME", m_oldHome);
+    if (m_oldConfig.isEmpty())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", m_oldConfig);
+}
+
+QString TempHome::appDataFolder() const { return m_dir.path() + "/.config/Quillmot"; }
+
+QString TempHome::makeFolder(const QString& relative) const {
+    const QString p = m_dir.path() + "/" + relative;
+    QDir().mkpath(p);
+    return p;
+}
+
+QString TempHome::writeFile(const QString& relative, const QByteArray& content) const {
+    const QString p = m_dir.path() + "/" + relative;
+    QDir().mkpath(QFileInfo(p).path());
+    QFile f(p);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(content);
+    return p;
+}
+
+QByteArray readWholeFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}

@@ -1,0 +1,25 @@
+#pragma once
+// A temporary HOME and XDG_CONFIG_HOME for one test, so no test touches a real user's files.
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+class TempHome {
+public:
+    TempHome();
+    ~TempHome();
+    QString path() const { return m_dir.path(); }
+    // $XDG_CONFIG_HOME/Quillmot
+    QString appDataFolder() const;
+    // A fresh folder below the temporary home.
+    QString makeFolder(const QString& relative) const;
+    // Writes a file below the temporary home, making its folders.
+    QString writeFile(const QString& relative, const QByteArray& content) const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldHome, m_oldConfig;
+};
+
+QByteArray readWholeFile(const QString& path);
