@@ -1,1 +1,40 @@
-int main() { return 0; }
+// Quillmot: watches the user's files and copies each one to its destinations when it is saved.
+
+#include "core/Lifecycle.h"
+#include "core/SingleInstance.h"
+#include "mainwindow/Application.h"
+
+#include <QApplication>
+
+namespace {
+bool hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // Without a display the program still runs: hidden, on Qt's offscreen platform, printing
+    // each activity result on standard output.
+    const bool headless = !hasDisplay() || qgetenv("QT_QPA_PLATFORM") == "offscreen";
+    if (!hasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillmot"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    if (SingleInstance::askRunningInstanceToShow())
+        return 0;
+    SingleInstance instance;
+    instance.listen();
+
+    Application app;
+    QObject::connect(&instance, &SingleInstance::showRequested, &app,
+                     &Application::showMainWindow);
+    Application::StartOptions options;
+    options.hidden = headless || Lifecycle::wantsHiddenStart(QApplication::arguments());
+    options.printResults = headless;
+    app.start(options);
+    return QApplication::exec();
+}

@@ -1,0 +1,129 @@
+#include "core/Lifecycle.h"
+
+#include "core/AppState.h"
+#include "core/UserInterface.h"
+#include "engine/Engine.h"
+#include "persistence/AssociationStore.h"
+#include "persistence/NodePrefs.h"
+#include "persistence/Options.h"
+#include "persistence/PausePrefs.h"
+#include "persistence/WindowPrefs.h"
+#include "platform/AppData.h"
+#include "platform/MessageBox.h"
+
+namespace {
+const QString StopScanningQuestion =
+    QStringLiteral("Quillmot is in the process of scanning for updated files. Stop this scanning now?");
+const QString RunningPaused = QStringLiteral("Paused... ");
+const QString RunningWaiting = QStringLiteral("Waiting... ");
+const QString RunningExiting = QStringLiteral("Exiting... ");
+} // namespace
+
+Lifecycle::Lifecycle(AppState& state, Engine& engine, QObject* parent)
+    : QObject(parent), m_state(state), m_engine(engine) {
+    m_tmrExit.setInterval(ExitPollMs);
+    connect(&m_tmrExit, &QTimer::timeout, this, &Lifecycle::pollExit);
+}
+
+bool Lifecycle::wantsHiddenStart(const QStringList& arguments) {
+    // The start-up entry passes "nowin"; it counts anywhere in the command line, in any case.
+    for (int i = 1; i < arguments.size(); ++i)
+        if (arguments[i].contains(QLatin1String("nowin"), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+void Lifecycle::loadOptions() { ::loadOptions(m_state.options, AppData::folder()); }
+
+void Lifecycle::loadStores() {
+    const QString folder = AppData::folder();
+    loadAssociations(*m_state.Backups, m_state.Destinations, folder,
+                     [this](const QString& sourcePath, bool recursive) {
+                         m_engine.CreateDetectFolder(sourcePath, recursive);
+                     });
+    loadDestinations(*m_state.Destinations, folder);
+    nodePrefs = loadNodePrefs(folder);
+}
+
+void Lifecycle::restorePauseState() {
+    switch (loadPausePrefs(AppData::folder())) {
+    case PauseAtStart::Pause:
+        Pause();
+        break;
+    case PauseAtStart::Unpause:
+        Unpause();
+        break;
+    case PauseAtStart::Neither:
+        // Neither runs: the status keeps "Initializing... " until the engine next writes it.
+        break;
+    }
+}
+
+void Lifecycle::startWatching() { m_engine.StartWatchTimer(); }
+
+void Lifecycle::Pause() {
+    if (m_state.Scanning) {
+        const auto answer = m_state.messages.ask(StopScanningQuestion, MessageBoxes::Icon::Question,
+                                                 MessageBoxes::Buttons::YesNo);
+        if (answer != MessageBoxes::Answer::Yes)
+            return;
+        m_state.StopScanRequested = true;
+    }
+    m_state.Paused = true;
+    m_state.ui.setRunningText(RunningPaused);
+    m_state.ui.setPausedLook(true);
+}
+
+void Lifecycle::Unpause() {
+    m_state.Paused = false;
+    m_state.ui.setRunningText(RunningWaiting);
+    m_state.ui.setPausedLook(false);
+}
+
+void Lifecycle::togglePause() {
+    if (m_state.Paused)
+        Unpause();
+    else
+        Pause();
+}
+
+void Lifecycle::requestExit() {
+    if (m_state.ExitRequested)
+        return;
+    // The pause state is stored before the exit itself sets Paused.
+    savePausePrefs(m_state.Paused, AppData::folder());
+    m_state.ui.setRunningText(RunningExiting);
+    m_state.Paused = true;
+    m_state.ui.setPauseCommandEnabled(false);
+    m_state.Scanning = false;
+    m_state.StopScanRequested = true;
+    m_state.ExitRequested = true;
+    m_tmrExit.start();
+}
+
+bool Lifecycle::exiting() const { return m_state.ExitRequested; }
+
+void Lifecycle::pollExit() {
+    // The engine confirms at the tail of its next tick that it did not re-arm; only then is it
+    // safe to close the watches it may still be polling.
+    if (!m_state.TimerStopped)
+        return;
+    m_tmrExit.stop();
+    emit readyToUnload();
+}
+
+void Lifecycle::saveOnClose(bool windowPrefsAllowed) {
+    const QString folder = AppData::folder();
+    saveNodePrefs(nodePrefs, folder);
+    if (windowPrefsAllowed) {
+        const WindowGeometry& g = m_state.geometry;
+        saveWindowPrefs(g.Top, g.Left, g.Height, g.Width, m_state.RecentSchemeName, folder);
+    }
+    saveAssociations(*m_state.Backups, folder);
+    saveDestinations(*m_state.Destinations, folder);
+}
+
+void Lifecycle::tearDown() {
+    m_engine.CloseAllWatches();
+    m_state.releaseRoots();
+}

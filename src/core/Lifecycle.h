@@ -1,0 +1,60 @@
+#pragma once
+// The program's life cycle without widgets: the start-up order after the window exists, the
+// pause state that survives a restart, and the orderly exit that waits for the engine's timer
+// to stop before anything is torn down.
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class AppState;
+class Engine;
+
+class Lifecycle : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int ExitPollMs = 100;
+
+    Lifecycle(AppState& state, Engine& engine, QObject* parent = nullptr);
+
+    // True when "nowin" stands anywhere in the command line, in any letter case.
+    static bool wantsHiddenStart(const QStringList& arguments);
+
+    // Start-up after the main window is loaded: the stored pause state, then the watch timer.
+    void restorePauseState();
+    void startWatching();
+
+    // Reads the options, the association store and the window preferences.
+    void loadOptions();
+    void loadStores();
+
+    void Pause();
+    void Unpause();
+    void togglePause();
+
+    // The exit command ("Stop and Exit", SIGTERM, SIGINT): stores the pause state, asks the
+    // engine to stop and polls every 100 ms until its timer confirms it did not re-arm; then
+    // emits readyToUnload(). Repeated calls while exiting do nothing.
+    void requestExit();
+    bool exiting() const;
+
+    // The main window's close query: preference files, then both store files.
+    // `windowPrefsAllowed` is false while the window was never activated in this run.
+    void saveOnClose(bool windowPrefsAllowed);
+
+    // The end of the exit: closes every watch and releases the model.
+    void tearDown();
+
+    // Node keys read from nprefs at start, written back at close until a tree owns them.
+    QStringList nodePrefs;
+
+signals:
+    void readyToUnload();
+
+private:
+    void pollExit();
+
+    AppState& m_state;
+    Engine& m_engine;
+    QTimer m_tmrExit;
+};

@@ -1,0 +1,37 @@
+#include "core/TerminationSignals.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+int g_pipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_pipe[1], &byte, 1);
+}
+} // namespace
+
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
+    if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
+        char buffer[16];
+        while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
+        }
+        emit requested();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+TerminationSignals::~TerminationSignals() {
+    signal(SIGTERM, SIG_DFL);
+    signal(SIGINT, SIG_DFL);
+}

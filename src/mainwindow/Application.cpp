@@ -1,0 +1,86 @@
+#include "mainwindow/Application.h"
+
+#include "core/AppState.h"
+#include "core/Lifecycle.h"
+#include "core/TerminationSignals.h"
+#include "engine/Engine.h"
+#include "mainwindow/GuiUserInterface.h"
+#include "mainwindow/frmQuillmot.h"
+#include "persistence/WindowPrefs.h"
+#include "platform/AppData.h"
+#include "platform/Clock.h"
+#include "platform/gui/QtMessageBoxes.h"
+
+#include <QApplication>
+#include <QDir>
+
+Application::Application() = default;
+
+Application::~Application() {
+    // The engine's watches go before the state that registers them.
+    m_lifecycle.reset();
+    m_engine.reset();
+    m_state.reset();
+}
+
+void Application::start(const StartOptions& options) {
+    m_window = std::make_unique<frmQuillmot>();
+    m_ui = std::make_unique<GuiUserInterface>(*m_window, options.printResults);
+    m_messages = std::make_unique<QtMessageBoxes>(m_window.get());
+    m_clock = std::make_unique<SystemClock>();
+    m_state = std::make_unique<AppState>(*m_ui, *m_messages, *m_clock);
+    m_engine = std::make_unique<Engine>(*m_state);
+    m_lifecycle = std::make_unique<Lifecycle>(*m_state, *m_engine);
+
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    m_state->LocalComputerName = AppData::computerName();
+    m_lifecycle->loadOptions();
+
+    loadMainWindow();
+    if (options.hidden)
+        m_window->setWindowState(m_window->windowState() | Qt::WindowMinimized);
+    else
+        m_window->show();
+
+    m_lifecycle->restorePauseState();
+    m_lifecycle->startWatching();
+
+    m_signals = std::make_unique<TerminationSignals>();
+    connect(m_signals.get(), &TerminationSignals::requested, m_lifecycle.get(),
+            &Lifecycle::requestExit);
+}
+
+void Application::loadMainWindow() {
+    frmQuillmot& w = *m_window;
+    w.exitingQuery = [this] { return m_state->ExitRequested; };
+    connect(&w, &frmQuillmot::pauseToggleRequested, m_lifecycle.get(), &Lifecycle::togglePause);
+    connect(&w, &frmQuillmot::exitRequested, m_lifecycle.get(), &Lifecycle::requestExit);
+    connect(&w, &frmQuillmot::closing, this,
+            [this] { m_lifecycle->saveOnClose(m_window->activatedOnce()); });
+    connect(m_lifecycle.get(), &Lifecycle::readyToUnload, this, &Application::unloadForExit);
+
+    m_lifecycle->loadStores();
+    m_ui->setBackupsText(
+        QStringLiteral("Total Associations: %1 ").arg(m_state->Backups->Count()));
+    restoreWindowPrefs();
+}
+
+void Application::restoreWindowPrefs() {
+    const auto stored = loadWindowPrefs(AppData::folder());
+    if (!stored)
+        return;
+    const QRect area = m_window->workAreaTwips();
+    const QSize current = m_window->sizeTwips();
+    const WindowPlacement placed = placeWindow(stored->window, area.width(), area.height(),
+                                               current.width(), current.height());
+    m_window->setGeometryTwips(QRect(placed.Left, placed.Top, placed.Width, placed.Height));
+    m_ui->setSchemeText(QStringLiteral("Recent scheme: %1 ").arg(stored->SchemeName));
+}
+
+void Application::showMainWindow() { m_window->showNormalAndActivate(); }
+
+void Application::unloadForExit() {
+    m_window->close(); // the close query writes the preferences and both store files
+    m_lifecycle->tearDown();
+    QApplication::quit();
+}

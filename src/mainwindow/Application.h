@@ -1,0 +1,46 @@
+#pragma once
+// Puts the program together in start-up order: the roots, the options, the main window and its
+// status bar, the association store with its watches, the preferences, the pause state and the
+// watch timer; and takes it apart in the orderly exit.
+
+#include <QObject>
+#include <memory>
+
+class AppState;
+class Engine;
+class Lifecycle;
+class frmQuillmot;
+class GuiUserInterface;
+class QtMessageBoxes;
+class SystemClock;
+class SingleInstance;
+class TerminationSignals;
+
+class Application : public QObject {
+    Q_OBJECT
+public:
+    struct StartOptions {
+        bool hidden = false;       // "nowin", or no display
+        bool printResults = false; // no display: activity results go to standard output
+    };
+
+    Application();
+    ~Application() override;
+
+    void start(const StartOptions& options);
+    void showMainWindow();
+
+private:
+    void loadMainWindow();
+    void restoreWindowPrefs();
+    void unloadForExit();
+
+    std::unique_ptr<frmQuillmot> m_window;
+    std::unique_ptr<GuiUserInterface> m_ui;
+    std::unique_ptr<QtMessageBoxes> m_messages;
+    std::unique_ptr<SystemClock> m_clock;
+    std::unique_ptr<AppState> m_state;
+    std::unique_ptr<Engine> m_engine;
+    std::unique_ptr<Lifecycle> m_lifecycle;
+    std::unique_ptr<TerminationSignals> m_signals;
+};

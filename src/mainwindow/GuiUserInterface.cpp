@@ -1,0 +1,50 @@
+#include "mainwindow/GuiUserInterface.h"
+
+#include "mainwindow/frmQuillmot.h"
+#include "model/Records.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+GuiUserInterface::GuiUserInterface(frmQuillmot& window, bool printResults)
+    : m_window(window), m_printResults(printResults) {}
+
+void GuiUserInterface::setRunningText(const QString& text) { m_window.setRunningText(text); }
+
+void GuiUserInterface::setPausedLook(bool paused) { m_window.setPausedLook(paused); }
+
+void GuiUserInterface::setPauseCommandEnabled(bool enabled) {
+    m_window.setPauseCommandEnabled(enabled);
+}
+
+void GuiUserInterface::setBackupsText(const QString& text) { m_window.setBackupsText(text); }
+
+void GuiUserInterface::setSchemeText(const QString& text) { m_window.setSchemeText(text); }
+
+void GuiUserInterface::startAnimation(Animation) {
+    // The tray icon and its nod, shake and shrug arrive with the tray; until then the result is
+    // visible in the activity log.
+}
+
+void GuiUserInterface::showPopupNoActivate() {
+    // The notification popup arrives with the feedback windows; the queue keeps its entries.
+}
+
+QString GuiUserInterface::resultLine(const clsRecent& entry) {
+    return QStringLiteral("%1  %2  %3 -> %4")
+        .arg(entry.DateAndTime, entry.Message, entry.SourcePath, entry.DestPath);
+}
+
+void GuiUserInterface::resultLogged(const clsRecent& entry) {
+    if (!m_printResults)
+        return;
+    const QByteArray line = resultLine(entry).toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
+
+std::optional<QRect> GuiUserInterface::mainWindowGeometryTwips() const {
+    return m_window.geometryTwips();
+}
+
+void GuiUserInterface::processEvents() { QCoreApplication::processEvents(); }
