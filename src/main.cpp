@@ -2,6 +2,7 @@
 
 #include "core/Lifecycle.h"
 #include "core/SingleInstance.h"
+#include "core/TerminationSignals.h"
 #include "mainwindow/Application.h"
 
 #include <QApplication>
@@ -26,10 +27,15 @@ int main(int argc, char* argv[]) {
 
     if (SingleInstance::askRunningInstanceToShow())
         return 0;
+    // Signals are caught from here on; one that arrives during start-up is served as soon as
+    // the event loop runs, so an early SIGTERM still exits in order.
+    TerminationSignals termination;
     SingleInstance instance;
     instance.listen();
 
     Application app;
+    QObject::connect(&termination, &TerminationSignals::requested, &app,
+                     &Application::requestExit);
     QObject::connect(&instance, &SingleInstance::showRequested, &app,
                      &Application::showMainWindow);
     Application::StartOptions options;

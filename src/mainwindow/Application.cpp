@@ -2,7 +2,6 @@
 
 #include "core/AppState.h"
 #include "core/Lifecycle.h"
-#include "core/TerminationSignals.h"
 #include "engine/Engine.h"
 #include "mainwindow/GuiUserInterface.h"
 #include "mainwindow/frmQuillmot.h"
@@ -44,10 +43,6 @@ void Application::start(const StartOptions& options) {
 
     m_lifecycle->restorePauseState();
     m_lifecycle->startWatching();
-
-    m_signals = std::make_unique<TerminationSignals>();
-    connect(m_signals.get(), &TerminationSignals::requested, m_lifecycle.get(),
-            &Lifecycle::requestExit);
 }
 
 void Application::loadMainWindow() {
@@ -78,6 +73,11 @@ void Application::restoreWindowPrefs() {
 }
 
 void Application::showMainWindow() { m_window->showNormalAndActivate(); }
+
+void Application::requestExit() {
+    if (m_lifecycle)
+        m_lifecycle->requestExit();
+}
 
 void Application::unloadForExit() {
     m_window->close(); // the close query writes the preferences and both store files

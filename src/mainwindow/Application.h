@@ -14,7 +14,6 @@ class GuiUserInterface;
 class QtMessageBoxes;
 class SystemClock;
 class SingleInstance;
-class TerminationSignals;
 
 class Application : public QObject {
     Q_OBJECT
@@ -29,6 +28,8 @@ public:
 
     void start(const StartOptions& options);
     void showMainWindow();
+    // The orderly exit, as "Stop and Exit".
+    void requestExit();
 
 private:
     void loadMainWindow();
@@ -42,5 +43,4 @@ private:
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<Lifecycle> m_lifecycle;
-    std::unique_ptr<TerminationSignals> m_signals;
 };

@@ -1,0 +1,135 @@
+// The life cycle without a window: hidden start, pause and its question, the stored pause state,
+// and the exit hand-shake with the engine's timer.
+
+#include "core/AppState.h"
+#include "core/Lifecycle.h"
+#include "engine/Engine.h"
+#include "persistence/AssociationStore.h"
+#include "support/QtApp.h"
+#include "support/Recorder.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct LifecycleFixture : ::testing::Test {
+    LifecycleFixture() { ensureCoreApp(); }
+    TempHome home;
+    RecordingUi ui;
+    ScriptedMessages messages;
+    SystemClock clock;
+    AppState state{ui, messages, clock};
+    Engine engine{state};
+    Lifecycle lifecycle{state, engine};
+
+    void writePprefs(const QByteArray& content) {
+        home.writeFile(".config/Quillmot/pprefs", content);
+    }
+    // Runs the event loop until `done` or `ms` milliseconds have passed.
+    template <class F> bool runUntil(F done, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return done();
+    }
+};
+
+} // namespace
+
+TEST(HiddenStart, NowinAnywhereInAnyCase) {
+    EXPECT_TRUE(Lifecycle::wantsHiddenStart({"quillmot", "nowin"}));
+    EXPECT_TRUE(Lifecycle::wantsHiddenStart({"quillmot", "--x", "NoWin"}));
+    EXPECT_TRUE(Lifecycle::wantsHiddenStart({"quillmot", "startNOWINnow"}));
+    EXPECT_FALSE(Lifecycle::wantsHiddenStart({"quillmot"}));
+    EXPECT_FALSE(Lifecycle::wantsHiddenStart({"quillmot", "now", "win"}));
+    // The program's own path is not part of the command line's words.
+    EXPECT_FALSE(Lifecycle::wantsHiddenStart({"/opt/nowin/quillmot"}));
+}
+
+TEST_F(LifecycleFixture, StoredPauseStateDecidesTheStart) {
+    lifecycle.restorePauseState(); // no pprefs
+    EXPECT_FALSE(state.Paused);
+    EXPECT_EQ(ui.lastRunningText(), "Waiting... ");
+
+    writePprefs("1\r\n");
+    lifecycle.restorePauseState();
+    EXPECT_TRUE(state.Paused);
+    EXPECT_EQ(ui.lastRunningText(), "Paused... ");
+    ASSERT_FALSE(ui.pausedLooks.empty());
+    EXPECT_TRUE(ui.pausedLooks.back());
+
+    writePprefs("TRUE\r\n");
+    lifecycle.restorePauseState();
+    EXPECT_FALSE(state.Paused);
+
+    // A pprefs that exists but cannot be read changes nothing at all.
+    QFile::remove(home.appDataFolder() + "/pprefs");
+    QDir().mkpath(home.appDataFolder() + "/pprefs");
+    ui.runningTexts.clear();
+    lifecycle.restorePauseState();
+    EXPECT_TRUE(ui.runningTexts.isEmpty());
+}
+
+TEST_F(LifecycleFixture, PauseWhileScanningAsksFirst) {
+    state.Scanning = true;
+    messages.answers = {MessageBoxes::Answer::No};
+    lifecycle.Pause();
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_EQ(messages.asked[0].text,
+              "Quillmot is in the process of scanning for updated files. Stop this scanning now?");
+    EXPECT_EQ(messages.asked[0].buttons, MessageBoxes::Buttons::YesNo);
+    EXPECT_FALSE(state.Paused);
+    EXPECT_FALSE(state.StopScanRequested);
+    EXPECT_TRUE(ui.runningTexts.isEmpty());
+
+    messages.answers = {MessageBoxes::Answer::Yes};
+    lifecycle.Pause();
+    EXPECT_TRUE(state.Paused);
+    EXPECT_TRUE(state.StopScanRequested);
+    EXPECT_EQ(ui.lastRunningText(), "Paused... ");
+
+    lifecycle.togglePause();
+    EXPECT_FALSE(state.Paused);
+    EXPECT_EQ(ui.lastRunningText(), "Waiting... ");
+}
+
+TEST_F(LifecycleFixture, ExitWaitsForTheEngineTimerThenUnloads) {
+    state.Paused = true;
+    lifecycle.startWatching();
+    QSignalSpy unload(&lifecycle, &Lifecycle::readyToUnload);
+    lifecycle.requestExit();
+
+    // The stored state is the one before the exit set Paused.
+    EXPECT_EQ(readWholeFile(home.appDataFolder() + "/pprefs"), QByteArray("1\r\n"));
+    EXPECT_EQ(ui.lastRunningText(), "Exiting... ");
+    EXPECT_FALSE(ui.pauseCommandEnabled);
+    EXPECT_TRUE(state.ExitRequested && state.StopScanRequested && state.Paused);
+    EXPECT_EQ(unload.count(), 0);
+
+    ASSERT_TRUE(runUntil([&] { return unload.count() > 0; }, 2000));
+    EXPECT_TRUE(state.TimerStopped);
+    EXPECT_FALSE(engine.timerArmed());
+
+    lifecycle.requestExit(); // a second exit command changes nothing
+    EXPECT_EQ(unload.count(), 1);
+}
+
+TEST_F(LifecycleFixture, CloseQueryWritesStoresAndLeavesWindowPrefsUntilActivated) {
+    state.Backups->Add("/home/ann/a.txt", false, state.Destinations, false, "d", "V", true, true,
+                       true, "Never", "Never", false, 0, false, "/home/ann/a.txt");
+    state.Destinations->Add("/media/b", "/home/ann/a.txt", "BACKUP");
+    lifecycle.saveOnClose(false);
+    EXPECT_TRUE(QFile::exists(home.appDataFolder() + "/usrdatab"));
+    EXPECT_TRUE(QFile::exists(home.appDataFolder() + "/usrdatad"));
+    EXPECT_FALSE(QFile::exists(home.appDataFolder() + "/wprefs"));
+
+    state.geometry = {100, 200, 5300, 9330};
+    lifecycle.saveOnClose(true);
+    EXPECT_EQ(readWholeFile(home.appDataFolder() + "/wprefs"),
+              QByteArray("100\r\n200\r\n5300\r\n9330\r\n<n/a>\r\n"));
+}
