@@ -1,0 +1,32 @@
+#include "platform/AppData.h"
+
+#include "platform/Paths.h"
+
+#include <QStandardPaths>
+#include <QSysInfo>
+
+namespace AppData {
+
+namespace {
+// The longest computer name the stored files and the comparisons expect.
+constexpr qsizetype MaxComputerNameLength = 255;
+} // namespace
+
+QString folder() {
+    return Paths::join(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+                       QStringLiteral("Quillmot"));
+}
+
+QString filePath(const QString& name) {
+    return Paths::join(folder(), name);
+}
+
+QString computerName() {
+    QString name = QSysInfo::machineHostName();
+    const qsizetype nul = name.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        name.truncate(nul);
+    return name.left(MaxComputerNameLength);
+}
+
+} // namespace AppData

@@ -1,0 +1,144 @@
+#include "platform/MountTable.h"
+
+#include "platform/Paths.h"
+
+#include <QFile>
+#include <QSet>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+// The kernel writes space, tab, newline and backslash in mountinfo fields as "\" and three octal
+// digits; anything else after a backslash is kept as it stands.
+QString unescapeField(const QByteArray& field) {
+    QByteArray out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const char c = field[i];
+        if (c == '\\' && i + 3 < field.size()) {
+            const char a = field[i + 1], b = field[i + 2], d = field[i + 3];
+            const auto octal = [](char x) { return x >= '0' && x <= '7'; };
+            if (octal(a) && octal(b) && octal(d)) {
+                out.append(char(((a - '0') << 6) | ((b - '0') << 3) | (d - '0')));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(c);
+    }
+    return QFile::decodeName(out);
+}
+
+bool hasOption(const QByteArray& options, const char* option) {
+    return options.split(',').contains(QByteArray(option));
+}
+
+std::optional<quint64> parseDevice(const QByteArray& field) {
+    const QList<QByteArray> parts = field.split(':');
+    if (parts.size() != 2)
+        return std::nullopt;
+    bool okMajor = false, okMinor = false;
+    const uint maj = parts[0].toUInt(&okMajor);
+    const uint min = parts[1].toUInt(&okMinor);
+    if (!okMajor || !okMinor)
+        return std::nullopt;
+    return quint64(makedev(maj, min));
+}
+
+// Line format: id parent major:minor root mount-point options [optional...] - type source super.
+std::optional<MountEntry> parseLine(const QByteArray& line) {
+    const QList<QByteArray> f = line.split(' ');
+    const qsizetype dash = f.indexOf(QByteArray("-"), 6);
+    if (f.size() < 6 || dash < 0 || dash + 2 >= f.size())
+        return std::nullopt;
+    const std::optional<quint64> device = parseDevice(f[2]);
+    if (!device || !f[4].startsWith('/'))
+        return std::nullopt;
+    MountEntry e;
+    e.deviceId = *device;
+    e.root = unescapeField(f[3]);
+    e.mountPoint = unescapeField(f[4]);
+    e.fsType = unescapeField(f[dash + 1]);
+    e.source = unescapeField(f[dash + 2]);
+    e.readOnly = hasOption(f[5], "ro") || (dash + 3 < f.size() && hasOption(f[dash + 3], "ro"));
+    return e;
+}
+
+// `mountPoint` holds `path` when it is the path itself or a whole-component prefix of it.
+bool holds(const QString& mountPoint, const QString& path) {
+    if (Paths::isRoot(mountPoint))
+        return path.startsWith(Paths::separator());
+    if (Paths::samePath(mountPoint, path))
+        return true;
+    return Paths::startsWith(path, mountPoint + Paths::separator());
+}
+
+QByteArray readProcFile(const char* path) {
+    // /proc files report size 0, so read until the end rather than trusting a size.
+    QByteArray all;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return all;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            all.append(buffer, n);
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    ::close(fd);
+    return all;
+}
+
+} // namespace
+
+MountTable MountTable::parse(const QByteArray& mountinfoText) {
+    MountTable table;
+    for (const QByteArray& line : mountinfoText.split('\n')) {
+        if (std::optional<MountEntry> e = parseLine(line))
+            table.m_entries.append(*e);
+    }
+    return table;
+}
+
+MountTable MountTable::current() {
+    return parse(readProcFile("/proc/self/mountinfo"));
+}
+
+std::optional<MountEntry> MountTable::mountOf(const QString& absolutePath) const {
+    const QString path = Paths::withoutTrailingSeparator(absolutePath);
+    const MountEntry* best = nullptr;
+    for (const MountEntry& e : m_entries) {
+        // ">=" so that of two mounts on the same place the later one, which lies on top, wins.
+        if (holds(e.mountPoint, path) && (!best || e.mountPoint.size() >= best->mountPoint.size()))
+            best = &e;
+    }
+    if (!best)
+        return std::nullopt;
+    return *best;
+}
+
+std::optional<MountEntry> MountTable::find(const QString& mountPoint) const {
+    const QString wanted = Paths::withoutTrailingSeparator(mountPoint);
+    for (qsizetype i = m_entries.size() - 1; i >= 0; --i) {
+        if (Paths::samePath(m_entries[i].mountPoint, wanted))
+            return m_entries[i];
+    }
+    return std::nullopt;
+}
+
+bool isNetworkFsType(const QString& fsType) {
+    static const QSet<QString> network = {"cifs",       "smb3",
+                                          "smbfs",      "nfs",
+                                          "nfs4",       "9p",
+                                          "fuse.sshfs", "fuse.gvfsd-fuse",
+                                          "davfs",      "fuse.davfs",
+                                          "ceph",       "fuse.rclone",
+                                          "afs",        "fuse.glusterfs"};
+    return network.contains(fsType);
+}

@@ -1,0 +1,114 @@
+#include "platform/TextFile.h"
+
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace TextFile {
+
+namespace {
+
+const QByteArray Utf8Bom("\xEF\xBB\xBF");
+
+// A line that is not valid UTF-8 was most likely written in a single-byte code page; Latin-1
+// keeps every byte and never fails. A byte-order mark inside the file is content, not a marker.
+QString decodeLine(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                     QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return QString::fromLatin1(bytes.data(), bytes.size());
+    return text;
+}
+
+bool writeAll(int fd, const QByteArray& content) {
+    qsizetype done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.constData() + done, size_t(content.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// The rename is only durable once the folder's entry is on disk too.
+bool syncFolder(const QString& folder) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+QStringList decodeLines(const QByteArray& content) {
+    QStringList lines;
+    qsizetype start = content.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
+    while (start < content.size()) {
+        qsizetype end = content.indexOf('\n', start);
+        const qsizetype next = end < 0 ? content.size() : end + 1;
+        if (end < 0)
+            end = content.size();
+        qsizetype stop = end;
+        if (stop > start && content[stop - 1] == '\r')
+            --stop;
+        lines << decodeLine(QByteArrayView(content).sliced(start, stop - start));
+        start = next;
+    }
+    return lines;
+}
+
+QByteArray encodeLines(const QStringList& lines) {
+    QByteArray out;
+    for (const QString& line : lines) {
+        out += line.toUtf8();
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::optional<QStringList> readLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return decodeLines(content);
+}
+
+bool writeAtomically(const QString& path, const QByteArray& content) {
+    const QString folder = Paths::parent(path);
+    if (!folder.isEmpty() && !QDir().mkpath(folder))
+        return false;
+    const QString twin = path + QStringLiteral("TEMP");
+    const QByteArray twinName = QFile::encodeName(twin);
+    const int fd = ::open(twinName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(twinName.constData(), QFile::encodeName(path).constData()) == 0;
+    if (!ok) {
+        ::unlink(twinName.constData());
+        return false;
+    }
+    // The new file is in place; a failed folder sync only weakens durability after a crash.
+    syncFolder(folder.isEmpty() ? QStringLiteral(".") : folder);
+    return true;
+}
+
+} // namespace TextFile

@@ -1,0 +1,48 @@
+#pragma once
+// Real, throw-away file systems for drive tests: a loop-mounted ext4 or vfat image with a label,
+// a tiny tmpfs that fills up, a read-only bind mount. Each lives in its own scratch folder under
+// /tmp and takes its mount, loop device, image and folders with it when destroyed, so a failing
+// test leaves nothing mounted. A factory returns nullptr with a reason where mounting is refused
+// (not root, no loop device, mount failing); the test then skips with that reason.
+
+#include <QString>
+#include <memory>
+
+class ScratchMount {
+public:
+    // An empty label makes an unlabeled file system. mkfs.vfat upper-cases labels.
+    static std::unique_ptr<ScratchMount> ext4(const QString& label, int sizeMiB,
+                                              QString* skipReason);
+    static std::unique_ptr<ScratchMount> vfat(const QString& label, int sizeMiB,
+                                              QString* skipReason);
+    static std::unique_ptr<ScratchMount> tmpfs(int sizeKiB, QString* skipReason);
+    static std::unique_ptr<ScratchMount> readOnlyBind(const QString& sourceFolder,
+                                                      QString* skipReason);
+
+    ~ScratchMount();
+    ScratchMount(const ScratchMount&) = delete;
+    ScratchMount& operator=(const ScratchMount&) = delete;
+
+    // An empty folder under /tmp before mounting.
+    QString mountPoint() const;
+    // Unmounts early; the mount point stays as an empty folder.
+    bool unmount();
+    // Mounts the same image (or a fresh tmpfs, or the same bind) again at the same place.
+    bool remount();
+
+private:
+    enum class Kind { Loop, Tmpfs, Bind };
+    ScratchMount(Kind kind, const QString& scratchFolder);
+    static std::unique_ptr<ScratchMount> loopImage(const QString& fsType, const QString& label,
+                                                   int sizeMiB, QString* skipReason);
+    bool mountNow(QString* error);
+    bool isMounted() const;
+    void detachLoopDevices();
+
+    Kind m_kind;
+    QString m_scratch;    // holds the image and the mount point; removed at the end
+    QString m_mountPoint; // m_scratch + "/mnt"
+    QString m_image;      // loop images only
+    QString m_source;     // bind mounts only
+    int m_sizeKiB = 0;    // tmpfs only
+};
