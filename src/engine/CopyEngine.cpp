@@ -1,0 +1,256 @@
+#include "engine/CopyEngine.h"
+
+#include "core/AppState.h"
+#include "core/UserInterface.h"
+#include "engine/CopyDestination.h"
+#include "engine/DriveChecks.h"
+#include "engine/PreviousVersions.h"
+#include "platform/DateTimeText.h"
+#include "platform/Paths.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <climits>
+#include <exception>
+
+namespace {
+
+// The activity log is cut back once it grows past this many entries...
+constexpr int RecentLogLimit = 99;
+// ...to this many, the newest ones.
+constexpr int RecentLogKept = 10;
+
+const QChar FilterSeparator = QLatin1Char('|');
+
+QString trimBlanks(const QString& piece) {
+    qsizetype first = 0;
+    qsizetype last = piece.size();
+    while (first < last && piece[first] == QLatin1Char(' '))
+        ++first;
+    while (last > first && piece[last - 1] == QLatin1Char(' '))
+        --last;
+    return piece.mid(first, last - first);
+}
+
+// True when one of the "|"-separated pieces of `list` matches `name` by `test`. Blank pieces,
+// and pieces longer than the name, match nothing.
+template <class Test> bool anyPieceMatches(const QString& list, const QString& name, Test test) {
+    const QStringList pieces = list.split(FilterSeparator);
+    return std::any_of(pieces.begin(), pieces.end(), [&](const QString& raw) {
+        const QString piece = trimBlanks(raw);
+        return !piece.isEmpty() && piece.size() <= name.size() && test(name, piece);
+    });
+}
+
+int busyTimeoutMs(double seconds) {
+    const double ms = seconds * 1000.0;
+    if (!(ms > 0))
+        return 0;
+    return ms >= double(INT_MAX) ? INT_MAX : qRound(ms);
+}
+
+} // namespace
+
+CopyEngine::CopyEngine(AppState& state, const EngineTiming& timing, QObject* parent)
+    : QObject(parent), m_state(state), m_timing(timing) {
+    connect(&tmrSourceBusy, &QTimer::timeout, this, [this] { BusyTimedOut = true; });
+}
+
+void CopyEngine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,
+                                    const QString& FilePath) {
+    try {
+        copyToAll(SourceRoot, AssocIndex, FilePath);
+    } catch (const std::exception&) {
+        // An association that went away meanwhile, or any other broken step: this file's call
+        // ends here and the next change tries again.
+        endBusyWait();
+    }
+}
+
+void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QString& FilePath) {
+    const auto association = m_state.Backups->Item(AssocIndex);
+    association->DateLastActivity = nowText();
+
+    CallState call;
+    const Options& options = m_state.options;
+    call.notify.success = association->NotifyOnSuccess && !options.NotifySuccessDisabled;
+    call.notify.error = association->NotifyOnError && !options.NotifyErrorDisabled;
+
+    if (!PassesFilters(Paths::fileName(FilePath))) {
+        const QString& na = ResultText::NotApplicable;
+        log(FilePath, na, na, na, ResultText::FilteredOut);
+        // Filtered files alone must not let the log grow without end.
+        boundRecentLog();
+        return;
+    }
+
+    // A snapshot: user commands run while a busy file is retried, and must not shift the
+    // destinations under this loop.
+    const auto destinations = m_state.Destinations->of(SourceRoot);
+    for (const auto& destination : destinations)
+        if (!serveDestination(call, *association, *destination, SourceRoot, FilePath))
+            return;
+    finishCall(call);
+}
+
+bool CopyEngine::serveDestination(CallState& call, const clsBackup& association,
+                                  const clsDestination& destination, const QString& SourceRoot,
+                                  const QString& FilePath) {
+    FileSystem& fso = *m_state.fso;
+    DestinationState dest;
+    dest.DestDir = destination.Path;
+    const auto fail = [&](CheckFailure failure) {
+        report(call, dest, FilePath, chooseCheckResult(failure, call.notify, m_state.options));
+        return true;
+    };
+
+    if (!fso.FileExists(FilePath))
+        return fail(CheckFailure::SourceFileMissing);
+    dest.DestDir = CopyDestination::mirroredFolder(fso, destination.Path, SourceRoot,
+                                                   association.Folder, FilePath);
+    if (CopyDestination::insideRecursiveSource(association, dest.DestDir))
+        return fail(CheckFailure::Loop);
+    if (const CheckFailure f =
+            DriveChecks::checkSource(fso, FilePath, association.Volume, dest.SourceVolumeName);
+        f != CheckFailure::None)
+        return fail(f);
+    if (const CheckFailure f = DriveChecks::checkDestination(fso, dest.DestDir, destination.Volume,
+                                                             dest.DestVolumeName);
+        f != CheckFailure::None)
+        return fail(f);
+
+    dest.outcome.keepBackup = association.KeepBackup;
+    if (association.KeepBackup && !storePreviousVersion(association, dest, FilePath))
+        return false;
+    copyWithBusyRetries(call, dest, FilePath);
+    report(call, dest, FilePath, chooseCopyResult(dest.outcome, call.notify, m_state.options));
+    return true;
+}
+
+bool CopyEngine::storePreviousVersion(const clsBackup& association, DestinationState& dest,
+                                      const QString& FilePath) {
+    const QString& chosen = m_state.options.PrevSaveName;
+    PreviousVersions versions(*m_state.fso, chosen.isEmpty() ? DefaultPrevSaveName : chosen,
+                              association.Versions, [this] { m_state.ui.processEvents(); });
+    switch (versions.store(dest.DestDir, Paths::fileName(FilePath))) {
+    case PreviousVersions::Outcome::Aborted:
+        // Copying now would replace the old copy that the unfinished rotation did not keep;
+        // left alone, it is stored by the next change instead.
+        return false;
+    case PreviousVersions::Outcome::StoreFailed:
+        dest.outcome.storeFailed = true;
+        break;
+    case PreviousVersions::Outcome::Stored:
+        dest.outcome.previousStored = true;
+        break;
+    case PreviousVersions::Outcome::NoPrevious:
+        break;
+    }
+    return true;
+}
+
+void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
+                                     const QString& FilePath) {
+    const QString target = Paths::join(dest.DestDir, Paths::fileName(FilePath));
+    for (;;) {
+        const CopyResult copied =
+            m_state.fso->CopyFile(FilePath, target, [this] { m_state.ui.processEvents(); });
+        if (copied.error == CopyError::None)
+            break;
+        if (copied.error == CopyError::DiskFull) {
+            dest.outcome.copyErrorText = ResultText::DiskFull;
+            break;
+        }
+        if (copied.error != CopyError::Busy) {
+            dest.outcome.copyErrorText = ResultText::CopyError;
+            break;
+        }
+        if (!BusyActive) {
+            BusyActive = true;
+            announceBusy(call, dest, FilePath);
+            tmrSourceBusy.start(busyTimeoutMs(m_state.options.BusyTimeout));
+        } else if (BusyTimedOut) {
+            dest.outcome.copyErrorText = ResultText::BusyTimedOut;
+            break;
+        }
+        // The program holding the file needs time, and the user interface must stay alive
+        // (and the busy timer's tick must get through) while it has it.
+        m_state.clock.sleepMs(m_timing.busyRetryMs);
+        m_state.ui.processEvents();
+    }
+    endBusyWait();
+}
+
+void CopyEngine::announceBusy(const CallState& call, const DestinationState& dest,
+                              const QString& FilePath) {
+    if (!m_state.options.NotifySourceBusy)
+        return;
+    if (call.notify.success || call.notify.error) {
+        m_state.Notifiers->Add(FilePath, dest.DestDir, ResultText::BusyDelay);
+        // The wait may be long: the notice has to be seen now, not after it.
+        m_state.ui.showPopupNoActivate();
+    }
+    log(FilePath, dest.SourceVolumeName, dest.DestDir, dest.DestVolumeName, ResultText::BusyDelay);
+}
+
+void CopyEngine::endBusyWait() {
+    tmrSourceBusy.stop();
+    BusyActive = false;
+    // A tick that came after the last refusal must not cut the next file's wait short.
+    BusyTimedOut = false;
+}
+
+void CopyEngine::finishCall(const CallState& call) {
+    boundRecentLog();
+    if (call.AnySuccess && call.AnyError)
+        m_state.ui.startAnimation(UserInterface::Animation::Shrug);
+    else if (call.AnySuccess)
+        m_state.ui.startAnimation(UserInterface::Animation::Nod);
+    else if (call.AnyError)
+        m_state.ui.startAnimation(UserInterface::Animation::Shake);
+    if (m_state.Notifiers->Count() > 0)
+        m_state.ui.showPopupNoActivate();
+}
+
+void CopyEngine::report(CallState& call, const DestinationState& dest, const QString& FilePath,
+                        const ResultChoice& result) {
+    if (result.notifyText)
+        m_state.Notifiers->Add(FilePath, dest.DestDir, *result.notifyText);
+    log(FilePath, dest.SourceVolumeName, dest.DestDir, dest.DestVolumeName, result.logText);
+    call.AnySuccess = call.AnySuccess || result.success;
+    call.AnyError = call.AnyError || result.error;
+}
+
+void CopyEngine::log(const QString& SourcePath, const QString& SourceVolume,
+                     const QString& DestPath, const QString& DestVolume, const QString& Message) {
+    const auto entry =
+        m_state.Recent->Add(nowText(), SourcePath, SourceVolume, DestPath, DestVolume, Message);
+    m_state.ui.resultLogged(*entry);
+}
+
+void CopyEngine::boundRecentLog() {
+    colRecent& recent = *m_state.Recent;
+    if (recent.Count() <= RecentLogLimit)
+        return;
+    // The oldest go: what just happened is what the user opens the log to see.
+    while (recent.Count() > RecentLogKept)
+        recent.Remove(1);
+}
+
+QString CopyEngine::nowText() const {
+    return DateTimeText::format(m_state.clock.now());
+}
+
+bool CopyEngine::PassesFilters(const QString& FileName) const {
+    const Options& options = m_state.options;
+    if (!options.UseFilters)
+        return true;
+    const auto begins = [](const QString& name, const QString& piece) {
+        return name.startsWith(piece, Qt::CaseInsensitive);
+    };
+    const auto ends = [](const QString& name, const QString& piece) {
+        return name.endsWith(piece, Qt::CaseInsensitive);
+    };
+    return !anyPieceMatches(options.FilterPrefixes, FileName, begins) &&
+           !anyPieceMatches(options.FilterSuffixes, FileName, ends);
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The checks that keep a copy on the disks the user meant: the source file must still sit on a
+// present, ready drive carrying one of the accepted volume names, and the destination must be
+// the present, ready drive or network share with the expected volume name. The destination
+// check also makes the missing destination folders, one level at a time.
+
+#include "engine/ResultMessages.h"
+
+#include <QString>
+
+class FileSystem;
+
+namespace DriveChecks {
+
+// Checks the drive holding `filePath` against the NUL-separated accepted names
+// `acceptedVolumes`; `volumeName` receives the name read from the drive.
+CheckFailure checkSource(const FileSystem& fso, const QString& filePath,
+                         const QString& acceptedVolumes, QString& volumeName);
+
+// Checks the drive or share of `destDir` against `expectedVolume` (exactly on a network share,
+// ignoring case on a local drive) and then makes every missing folder down to `destDir`.
+// `volumeName` receives the name read from the drive.
+CheckFailure checkDestination(FileSystem& fso, const QString& destDir,
+                              const QString& expectedVolume, QString& volumeName);
+
+} // namespace DriveChecks
