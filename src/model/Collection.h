@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QString>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -57,6 +58,22 @@ public:
             Remove(Count());
     }
 
+    // Removes every element that `doomed` selects in one pass; the others keep their order.
+    // Returns how many went. A single pass keeps large prunes linear instead of shifting the
+    // vector once per removed element.
+    template <class Predicate> int RemoveIf(Predicate doomed) {
+        const auto firstDoomed = std::stable_partition(
+            m_items.begin(), m_items.end(), [&](const Entry& e) { return !doomed(*e.item); });
+        const int removed = int(m_items.end() - firstDoomed);
+        for (auto it = firstDoomed; it != m_items.end(); ++it)
+            if (!it->key.isEmpty())
+                m_byKey.remove(it->key);
+        m_items.erase(firstDoomed, m_items.end());
+        if (removed > 0)
+            afterRemove();
+        return removed;
+    }
+
     // 1-based position of the element with `key`; throws when absent.
     int positionOf(const QString& key) const {
         const Ptr item = Item(key);
@@ -66,10 +83,18 @@ public:
         throw BadIndexError("no element with this key");
     }
 
+private:
+    // Declared ahead of the iterator, which names it.
+    struct Entry {
+        Ptr item;
+        QString key;
+    };
+
+public:
     // Iteration in order (the collection's NewEnum).
     class const_iterator {
     public:
-        using Inner = typename std::vector<struct Entry>::const_iterator;
+        using Inner = typename std::vector<Entry>::const_iterator;
         explicit const_iterator(Inner it) : m_it(it) {}
         const Ptr& operator*() const { return m_it->item; }
         const_iterator& operator++() {
@@ -102,10 +127,6 @@ protected:
     virtual void afterRemove() {}
 
 private:
-    struct Entry {
-        Ptr item;
-        QString key;
-    };
     void checkIndex(int index) const {
         if (index < 1 || index > Count())
             throw BadIndexError("position out of range");

@@ -1,0 +1,102 @@
+#include "model/Collections.h"
+
+#include <QSet>
+
+colDestinations::Ptr colDestinations::Add(const QString& Path, const QString& Source,
+                                          const QString& Volume, const QString& key) {
+    auto destination = std::make_shared<clsDestination>();
+    destination->Path = Path;
+    destination->Source = Source;
+    destination->Volume = Volume;
+    return append(destination, key);
+}
+
+std::vector<colDestinations::Ptr> colDestinations::of(const QString& sourcePath) const {
+    const QString wanted = Paths::PathKey(sourcePath);
+    std::vector<Ptr> found;
+    for (const Ptr& destination : *this)
+        if (Paths::PathKey(destination->Source) == wanted)
+            found.push_back(destination);
+    return found;
+}
+
+colBackups::colBackups(std::shared_ptr<::colDestinations> destinations)
+    : m_destinations(std::move(destinations)) {}
+
+colBackups::Ptr colBackups::Add(const QString& SourcePath, bool Folder,
+                                std::shared_ptr<::colDestinations> dests, bool Recursive,
+                                const QString& DateCreated, const QString& Volume,
+                                bool NotifyOnError, bool NotifyOnSuccess, bool Enabled,
+                                const QString& DateLastModified, const QString& DateLastActivity,
+                                bool KeepBackup, qint16 Versions, bool CopyHidden,
+                                const QString& key) {
+    auto backup = std::make_shared<clsBackup>();
+    backup->SourcePath = SourcePath;
+    backup->Folder = Folder;
+    backup->setDestinations(dests);
+    backup->Recursive = Recursive;
+    backup->DateCreated = DateCreated;
+    backup->Volume = Volume;
+    backup->NotifyOnError = NotifyOnError;
+    backup->NotifyOnSuccess = NotifyOnSuccess;
+    backup->Enabled = Enabled;
+    backup->DateLastModified = DateLastModified;
+    backup->DateLastActivity = DateLastActivity;
+    backup->KeepBackup = KeepBackup;
+    backup->Versions = Versions;
+    backup->CopyHidden = CopyHidden;
+    append(backup, key);
+    // A collection made without a root prunes the one its associations share.
+    if (!m_destinations)
+        m_destinations = std::move(dests);
+    refreshTotal();
+    return backup;
+}
+
+void colBackups::afterRemove() {
+    pruneOrphanDestinations();
+    refreshTotal();
+}
+
+void colBackups::pruneOrphanDestinations() {
+    if (!m_destinations)
+        return;
+    QSet<QString> owners;
+    owners.reserve(Count());
+    for (const Ptr& backup : *this)
+        owners.insert(Paths::PathKey(backup->SourcePath));
+    const auto isOrphan = [&](const clsDestination& destination) {
+        return !owners.contains(Paths::PathKey(destination.Source));
+    };
+    // Walks until one removes nothing; the owners stay fixed, so the second walk only confirms.
+    while (m_destinations->RemoveIf(isOrphan) > 0) {
+    }
+}
+
+void colBackups::refreshTotal() {
+    if (m_totalListener)
+        m_totalListener(QStringLiteral("Total Associations: %1 ").arg(Count()));
+}
+
+colNotifiers::Ptr colNotifiers::Add(const QString& Source, const QString& Destination,
+                                    const QString& Message, const QString& key) {
+    auto notifier = std::make_shared<clsNotifier>();
+    notifier->Source = Source;
+    notifier->Destination = Destination;
+    notifier->Message = Message;
+    return append(notifier, key);
+}
+
+colRecent::Ptr colRecent::Add(const QString& DateAndTime, const QString& SourcePath,
+                              const QString& SourceVolume, const QString& DestPath,
+                              const QString& DestVolume, const QString& Message,
+                              const QString& key) {
+    auto entry = std::make_shared<clsRecent>();
+    entry->DateAndTime = DateAndTime;
+    entry->SourcePath = SourcePath;
+    entry->SourceVolume = SourceVolume;
+    entry->DestPath = DestPath;
+    entry->DestVolume = DestVolume;
+    entry->Message = Message;
+    return append(entry, key);
+}

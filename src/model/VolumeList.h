@@ -1,0 +1,25 @@
+#pragma once
+// The accepted-volume list of an association: names separated by NUL characters, with two NULs in
+// a row standing for a drive without a label ("A\0B", "A\0B\0\0", "\0\0").
+
+#include <QString>
+#include <QStringList>
+
+namespace VolumeList {
+
+struct Decoded {
+    QStringList names; // the non-empty names, in order
+    bool acceptUnlabeled = false;
+};
+
+// The list text for `names` (empty names are skipped), accepting an unlabeled drive when asked.
+QString encode(const QStringList& names, bool acceptUnlabeled);
+
+Decoded decode(const QString& volumeList);
+
+// True when a drive named `volumeName` may serve as the source: an unlabeled drive (empty name)
+// only when the list holds two NULs in a row, a labelled one when a non-empty piece equals its
+// name ignoring case. An empty list accepts nothing.
+bool accepts(const QString& volumeList, const QString& volumeName);
+
+} // namespace VolumeList
