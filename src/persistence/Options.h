@@ -33,3 +33,45 @@ struct Options {
     // The defaults that apply when opts is missing (ShowSplash keeps its value).
     void setDefaults();
 };
+
+inline const QString OptionsFile = QStringLiteral("opts");
+inline const QString DefaultPrevSaveName = QStringLiteral("PrevSave");
+
+// What the options dialog's boxes hold when the user accepts it: the typed texts of the two
+// numbers and of the previous-version name, the multi-line texts of the two filter boxes (one
+// entry per line), and the check boxes.
+struct OptionsEntry {
+    QString BusyTimeout;
+    bool ShowSplash = false;
+    QString PrevSaveName;
+    bool NotifySuccessDisabled = false;
+    bool NotifyErrorDisabled = false;
+    bool TrayNod = false;
+    bool TrayShake = false;
+    bool TrayShrug = false;
+    bool ShowScanning = false;
+    bool NotifySourceBusy = false;
+    bool FullSource = false;
+    bool FullDest = false;
+    bool AutoAdvance = false;
+    QString AdvanceSeconds;
+    bool ErrorNoSource = false;
+    bool ErrorSourceVol = false;
+    bool ErrorNoDest = false;
+    bool ErrorCreateFolder = false;
+    bool ErrorDestVol = false;
+    bool ErrorCopyFailed = false;
+    bool ErrorPrevSave = false;
+    bool ErrorLoop = false;
+    bool UseFilters = false;
+    QString FilterPrefixes;
+    QString FilterSuffixes;
+};
+
+// Fills `options` from opts in `folder`: the defaults when the file is missing; otherwise line by
+// line until the file or a readable value ends, leaving the later options as they were.
+void loadOptions(Options& options, const QString& folder);
+
+// Normalises the dialog's values, stores them in `options` at once, and writes opts. False when
+// the file could not be written (the options are stored all the same).
+bool saveOptions(Options& options, const OptionsEntry& typed, const QString& folder);

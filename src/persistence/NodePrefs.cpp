@@ -1,0 +1,12 @@
+#include "persistence/NodePrefs.h"
+
+#include "platform/TextFile.h"
+
+bool saveNodePrefs(const QStringList& visibleNodeKeys, const QString& folder) {
+    return TextFile::writeAtomically(folder + u'/' + NodePrefsFile,
+                                     TextFile::encodeLines(visibleNodeKeys));
+}
+
+QStringList loadNodePrefs(const QString& folder) {
+    return TextFile::readLines(folder + u'/' + NodePrefsFile).value_or(QStringList());
+}

@@ -1,0 +1,13 @@
+#pragma once
+// nprefs: the keys of the tree nodes that were visible, one per line, in tree order.
+
+#include <QString>
+#include <QStringList>
+
+inline const QString NodePrefsFile = QStringLiteral("nprefs");
+
+// False when it failed.
+bool saveNodePrefs(const QStringList& visibleNodeKeys, const QString& folder);
+
+// Empty when nprefs is missing or unreadable.
+QStringList loadNodePrefs(const QString& folder);

@@ -1,0 +1,63 @@
+#include "persistence/WindowPrefs.h"
+
+#include "persistence/StoreLines.h"
+#include "platform/TextFile.h"
+
+#include <QStringList>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int DefaultWidth = 9330;
+constexpr int DefaultHeight = 5300;
+constexpr int WindowPrefsLines = 5;
+
+// A twips line as a whole number; nullopt when it is too large to be a window position.
+std::optional<int> twipsOf(const QString& line) {
+    const auto value = StoreLines::leadingNumber(line);
+    if (!value)
+        return std::nullopt;
+    const double rounded = std::nearbyint(*value);
+    if (!(std::abs(rounded) <= std::numeric_limits<int>::max() / 2))
+        return std::nullopt;
+    return int(rounded);
+}
+
+} // namespace
+
+bool saveWindowPrefs(qint16 top, qint16 left, qint16 height, qint16 width,
+                     const QString& recentSchemeName, const QString& folder) {
+    const QStringList lines{QString::number(top), QString::number(left), QString::number(height),
+                            QString::number(width),
+                            recentSchemeName.isEmpty() ? NoSchemeName : recentSchemeName};
+    return TextFile::writeAtomically(folder + u'/' + WindowPrefsFile, TextFile::encodeLines(lines));
+}
+
+std::optional<StoredWindowPrefs> loadWindowPrefs(const QString& folder) {
+    const auto lines = TextFile::readLines(folder + u'/' + WindowPrefsFile);
+    if (!lines || lines->size() < WindowPrefsLines)
+        return std::nullopt;
+    const auto top = twipsOf(lines->at(0)), left = twipsOf(lines->at(1));
+    const auto height = twipsOf(lines->at(2)), width = twipsOf(lines->at(3));
+    if (!top || !left || !height || !width)
+        return std::nullopt;
+    return StoredWindowPrefs{{*top, *left, *height, *width}, lines->at(4)};
+}
+
+WindowPlacement placeWindow(const WindowPlacement& stored, int workAreaWidth, int workAreaHeight,
+                            int currentWidth, int currentHeight) {
+    WindowPlacement placed;
+    placed.Top = workAreaHeight <= stored.Top ? 0 : stored.Top;
+    placed.Left = workAreaWidth <= stored.Left ? 0 : stored.Left;
+    placed.Width = workAreaWidth < currentWidth ? workAreaWidth : stored.Width;
+    placed.Height = workAreaHeight < currentHeight ? workAreaHeight : stored.Height;
+    // Nothing stored yet (the engine records the window only while it is shown).
+    if (placed.Top == 0 && placed.Left == 0 && placed.Width == 0 && placed.Height == 0) {
+        placed.Width = DefaultWidth;
+        placed.Height = DefaultHeight;
+        placed.Left = workAreaWidth / 2 - placed.Width / 2;
+        placed.Top = workAreaHeight / 2 - placed.Height / 2;
+    }
+    return placed;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// wprefs: the main window's last top, left, height and width in twips and the most recent
+// scheme's name; and where a restored window goes on the current screen.
+
+#include <QString>
+#include <optional>
+
+inline const QString WindowPrefsFile = QStringLiteral("wprefs");
+inline const QString NoSchemeName = QStringLiteral("<n/a>");
+
+// A window's place and size in twips.
+struct WindowPlacement {
+    int Top = 0;
+    int Left = 0;
+    int Height = 0;
+    int Width = 0;
+};
+
+struct StoredWindowPrefs {
+    WindowPlacement window;
+    QString SchemeName; // shown only, never made the current scheme
+};
+
+// Writes the four values and the scheme name ("<n/a>" when empty). False when it failed.
+bool saveWindowPrefs(qint16 top, qint16 left, qint16 height, qint16 width,
+                     const QString& recentSchemeName, const QString& folder);
+
+// nullopt when wprefs is missing, unreadable, shorter than 5 lines or holds a number too large.
+std::optional<StoredWindowPrefs> loadWindowPrefs(const QString& folder);
+
+// Where the window goes: a stored top or left beyond the work area becomes 0; the stored width
+// and height apply unless the window is already wider or taller than the work area, which then
+// gives its size; all four at 0 give the default 9330 x 5300, centred on the work area.
+WindowPlacement placeWindow(const WindowPlacement& stored, int workAreaWidth, int workAreaHeight,
+                            int currentWidth, int currentHeight);
