@@ -73,6 +73,10 @@ QStringList decodeLines(const QByteArray& content) {
 
 QByteArray encodeLines(const QStringList& lines) {
     QByteArray out;
+    // Readers drop one leading byte-order mark; a first value that itself begins with one keeps
+    // it only if the file carries a mark of its own in front.
+    if (!lines.isEmpty() && lines.first().startsWith(QChar(0xFEFF)))
+        out += Utf8Bom;
     for (const QString& line : lines) {
         out += line.toUtf8();
         out += "\r\n";

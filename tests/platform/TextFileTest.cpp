@@ -41,6 +41,11 @@ TEST(TextFileEncode, WritesUtf8WithCrLfAfterEveryLine) {
     EXPECT_EQ(encodeLines({"a", QString::fromUtf8("\xC3\xBC"), ""}),
               QByteArray("a\r\n\xC3\xBC\r\n\r\n"));
     EXPECT_EQ(encodeLines({}), QByteArray());
+    // A leading byte-order mark is dropped on reading, so a value that begins with one still
+    // reads back whole, and a file written by an editor with a mark reads without it.
+    const QStringList odd{QString(QChar(0xFEFF)) + "x", "y"};
+    EXPECT_EQ(decodeLines(encodeLines(odd)), odd);
+    EXPECT_EQ(decodeLines("\xEF\xBB\xBFpath\r\n"), QStringList{"path"});
 }
 
 TEST(TextFileWrite, ReplacesTheFileCreatesItsFolderAndLeavesNoTwin) {
