@@ -169,7 +169,9 @@ void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
             BusyActive = true;
             announceBusy(call, dest, FilePath);
             tmrSourceBusy.start(busyTimeoutMs(m_state.options.BusyTimeout));
-        } else if (BusyTimedOut) {
+        } else if (BusyTimedOut || m_state.ExitRequested) {
+            // An exit does not wait out the rest of the busy time-out: the file is reported as
+            // timed out and copied at its next change after the restart.
             dest.outcome.copyErrorText = ResultText::BusyTimedOut;
             break;
         }

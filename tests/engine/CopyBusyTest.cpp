@@ -76,6 +76,15 @@ TEST_F(CopyBusyTest, SourceThatStaysBusyTimesOutAndLeavesTheOldCopy) {
     EXPECT_EQ(readWholeFile(target), "old");
     EXPECT_EQ(ui.animations, std::vector{UserInterface::Animation::Shake});
     expectWaitOver();
+
+    // An exit during the wait ends it at the next retry instead of after the whole time-out.
+    state->options.BusyTimeout = 3600;
+    ui.onProcessEvents = [this] { state->ExitRequested = true; };
+    const qint64 sleptBefore = clock.sleptMs;
+    copy(file, file);
+    EXPECT_EQ(logged().last(), "Error: File was busy and timed out");
+    EXPECT_EQ(clock.sleptMs - sleptBefore, timing.busyRetryMs);
+    expectWaitOver();
 }
 
 TEST_F(CopyBusyTest, TickAfterTheLastRefusalDoesNotShortenTheNextWait) {
