@@ -29,11 +29,13 @@ build() {
 }
 
 check_format() {
-    local bad
-    bad=$(git ls-files -- '*.cpp' '*.h' | xargs -r clang-format --dry-run 2>&1 | grep -o '^[^:]*:[0-9]*' | cut -d: -f1 | sort -u || true)
-    if [[ -n "$bad" ]]; then
+    local bad=() f
+    while IFS= read -r f; do
+        clang-format --dry-run --Werror "$f" >/dev/null 2>&1 || bad+=("$f")
+    done < <(git ls-files -- '*.cpp' '*.h')
+    if ((${#bad[@]})); then
         echo "These files are not formatted with the repository's .clang-format:"
-        echo "$bad"
+        printf '  %s\n' "${bad[@]}"
         echo "Fix with: git ls-files '*.cpp' '*.h' | xargs clang-format -i"
         return 1
     fi

@@ -34,10 +34,8 @@ int main(int argc, char* argv[]) {
     instance.listen();
 
     Application app;
-    QObject::connect(&termination, &TerminationSignals::requested, &app,
-                     &Application::requestExit);
-    QObject::connect(&instance, &SingleInstance::showRequested, &app,
-                     &Application::showMainWindow);
+    QObject::connect(&termination, &TerminationSignals::requested, &app, &Application::requestExit);
+    QObject::connect(&instance, &SingleInstance::showRequested, &app, &Application::showMainWindow);
     Application::StartOptions options;
     options.hidden = headless || Lifecycle::wantsHiddenStart(QApplication::arguments());
     options.printResults = headless;

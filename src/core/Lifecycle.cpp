@@ -12,8 +12,8 @@
 #include "platform/MessageBox.h"
 
 namespace {
-const QString StopScanningQuestion =
-    QStringLiteral("Quillmot is in the process of scanning for updated files. Stop this scanning now?");
+const QString StopScanningQuestion = QStringLiteral(
+    "Quillmot is in the process of scanning for updated files. Stop this scanning now?");
 const QString RunningPaused = QStringLiteral("Paused... ");
 const QString RunningWaiting = QStringLiteral("Waiting... ");
 const QString RunningExiting = QStringLiteral("Exiting... ");
@@ -33,7 +33,9 @@ bool Lifecycle::wantsHiddenStart(const QStringList& arguments) {
     return false;
 }
 
-void Lifecycle::loadOptions() { ::loadOptions(m_state.options, AppData::folder()); }
+void Lifecycle::loadOptions() {
+    ::loadOptions(m_state.options, AppData::folder());
+}
 
 void Lifecycle::loadStores() {
     const QString folder = AppData::folder();
@@ -59,7 +61,9 @@ void Lifecycle::restorePauseState() {
     }
 }
 
-void Lifecycle::startWatching() { m_engine.StartWatchTimer(); }
+void Lifecycle::startWatching() {
+    m_engine.StartWatchTimer();
+}
 
 void Lifecycle::Pause() {
     if (m_state.Scanning) {
@@ -101,7 +105,9 @@ void Lifecycle::requestExit() {
     m_tmrExit.start();
 }
 
-bool Lifecycle::exiting() const { return m_state.ExitRequested; }
+bool Lifecycle::exiting() const {
+    return m_state.ExitRequested;
+}
 
 void Lifecycle::pollExit() {
     // The engine confirms at the tail of its next tick that it did not re-arm; only then is it

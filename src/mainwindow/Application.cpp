@@ -55,8 +55,7 @@ void Application::loadMainWindow() {
     connect(m_lifecycle.get(), &Lifecycle::readyToUnload, this, &Application::unloadForExit);
 
     m_lifecycle->loadStores();
-    m_ui->setBackupsText(
-        QStringLiteral("Total Associations: %1 ").arg(m_state->Backups->Count()));
+    m_ui->setBackupsText(QStringLiteral("Total Associations: %1 ").arg(m_state->Backups->Count()));
     restoreWindowPrefs();
 }
 
@@ -66,13 +65,15 @@ void Application::restoreWindowPrefs() {
         return;
     const QRect area = m_window->workAreaTwips();
     const QSize current = m_window->sizeTwips();
-    const WindowPlacement placed = placeWindow(stored->window, area.width(), area.height(),
-                                               current.width(), current.height());
+    const WindowPlacement placed =
+        placeWindow(stored->window, area.width(), area.height(), current.width(), current.height());
     m_window->setGeometryTwips(QRect(placed.Left, placed.Top, placed.Width, placed.Height));
     m_ui->setSchemeText(QStringLiteral("Recent scheme: %1 ").arg(stored->SchemeName));
 }
 
-void Application::showMainWindow() { m_window->showNormalAndActivate(); }
+void Application::showMainWindow() {
+    m_window->showNormalAndActivate();
+}
 
 void Application::requestExit() {
     if (m_lifecycle)

@@ -9,17 +9,25 @@
 GuiUserInterface::GuiUserInterface(frmQuillmot& window, bool printResults)
     : m_window(window), m_printResults(printResults) {}
 
-void GuiUserInterface::setRunningText(const QString& text) { m_window.setRunningText(text); }
+void GuiUserInterface::setRunningText(const QString& text) {
+    m_window.setRunningText(text);
+}
 
-void GuiUserInterface::setPausedLook(bool paused) { m_window.setPausedLook(paused); }
+void GuiUserInterface::setPausedLook(bool paused) {
+    m_window.setPausedLook(paused);
+}
 
 void GuiUserInterface::setPauseCommandEnabled(bool enabled) {
     m_window.setPauseCommandEnabled(enabled);
 }
 
-void GuiUserInterface::setBackupsText(const QString& text) { m_window.setBackupsText(text); }
+void GuiUserInterface::setBackupsText(const QString& text) {
+    m_window.setBackupsText(text);
+}
 
-void GuiUserInterface::setSchemeText(const QString& text) { m_window.setSchemeText(text); }
+void GuiUserInterface::setSchemeText(const QString& text) {
+    m_window.setSchemeText(text);
+}
 
 void GuiUserInterface::startAnimation(Animation) {
     // The tray icon and its nod, shake and shrug arrive with the tray; until then the result is
@@ -47,4 +55,6 @@ std::optional<QRect> GuiUserInterface::mainWindowGeometryTwips() const {
     return m_window.geometryTwips();
 }
 
-void GuiUserInterface::processEvents() { QCoreApplication::processEvents(); }
+void GuiUserInterface::processEvents() {
+    QCoreApplication::processEvents();
+}

@@ -69,12 +69,14 @@ bool frmQuillmot::eventFilter(QObject* watched, QEvent* event) {
 
 void frmQuillmot::setPausedLook(bool paused) {
     m_pauseAction->setText(paused ? UnpauseCaption : PauseCaption);
-    m_pauseAction->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay
-                                                        : QStyle::SP_MediaPause));
+    m_pauseAction->setIcon(
+        style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
     m_running->setToolTip(m_pauseAction->text());
 }
 
-void frmQuillmot::setPauseCommandEnabled(bool enabled) { m_pauseAction->setEnabled(enabled); }
+void frmQuillmot::setPauseCommandEnabled(bool enabled) {
+    m_pauseAction->setEnabled(enabled);
+}
 
 double frmQuillmot::twipsPerPixel() const {
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();

@@ -2,15 +2,15 @@
 // The current mount table, parsed from /proc/self/mountinfo. A "drive" is the mount point of the
 // file system that holds a path: the longest mount point that is a component-wise prefix of it.
 
-#include <QString>
 #include <QList>
+#include <QString>
 #include <optional>
 
 struct MountEntry {
-    QString mountPoint; // unescaped ("\040" becomes a space)
-    QString fsType;     // "ext4", "vfat", "cifs", "fuse.sshfs", ...
-    QString source;     // "/dev/sdb1", "//server/share", "server:/export", "tmpfs"
-    QString root;       // the file system's folder mounted there ("/" for a whole file system)
+    QString mountPoint;   // unescaped ("\040" becomes a space)
+    QString fsType;       // "ext4", "vfat", "cifs", "fuse.sshfs", ...
+    QString source;       // "/dev/sdb1", "//server/share", "server:/export", "tmpfs"
+    QString root;         // the file system's folder mounted there ("/" for a whole file system)
     quint64 deviceId = 0; // major:minor as dev_t
     bool readOnly = false;
 };

@@ -15,14 +15,17 @@
 
 namespace {
 
-QByteArray line(const QString& text) { return text.toUtf8() + "\r\n"; }
-QByteArray flag(bool b) { return b ? "1\r\n" : "0\r\n"; }
+QByteArray line(const QString& text) {
+    return text.toUtf8() + "\r\n";
+}
+QByteArray flag(bool b) {
+    return b ? "1\r\n" : "0\r\n";
+}
 
-QByteArray association(const QString& source, const QString& volume, bool folder,
-                       bool recursive) {
+QByteArray association(const QString& source, const QString& volume, bool folder, bool recursive) {
     return line(source) + line(volume) + line("06.12.2026 10:00:00") + line("Never") +
-           line("Never") + flag(folder) + flag(true) + flag(false) + line("3") +
-           flag(recursive) + flag(false) + flag(true) + flag(true);
+           line("Never") + flag(folder) + flag(true) + flag(false) + line("3") + flag(recursive) +
+           flag(false) + flag(true) + flag(true);
 }
 
 // The accepted-name list for the file system holding `path`: its name, or NUL NUL when it has
@@ -101,6 +104,5 @@ TEST(BackupEndToEnd, SavedFilesReachBothDestinationsWithTimeAndPermissions) {
     EXPECT_TRUE(out.contains(destB + "/Docs/sub")) << out.toStdString();
     // Nothing of Quillmot's own temporary files is left in a destination.
     for (const QString& dest : {destA + "/Notes", destB + "/Docs/sub"})
-        EXPECT_EQ(QDir(dest).entryList(QDir::Files | QDir::Hidden).size(), 1)
-            << dest.toStdString();
+        EXPECT_EQ(QDir(dest).entryList(QDir::Files | QDir::Hidden).size(), 1) << dest.toStdString();
 }

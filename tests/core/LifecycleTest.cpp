@@ -1,8 +1,8 @@
 // The life cycle without a window: hidden start, pause and its question, the stored pause state,
 // and the exit hand-shake with the engine's timer.
 
-#include "core/AppState.h"
 #include "core/Lifecycle.h"
+#include "core/AppState.h"
 #include "engine/Engine.h"
 #include "persistence/AssociationStore.h"
 #include "support/QtApp.h"

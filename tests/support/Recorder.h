@@ -43,7 +43,9 @@ public:
         if (onProcessEvents)
             onProcessEvents();
     }
-    QString lastRunningText() const { return runningTexts.isEmpty() ? QString() : runningTexts.last(); }
+    QString lastRunningText() const {
+        return runningTexts.isEmpty() ? QString() : runningTexts.last();
+    }
 };
 
 class ScriptedMessages : public MessageBoxes {

@@ -18,7 +18,9 @@ TempHome::~TempHome() {
         qputenv("XDG_CONFIG_HOME", m_oldConfig);
 }
 
-QString TempHome::appDataFolder() const { return m_dir.path() + "/.config/Quillmot"; }
+QString TempHome::appDataFolder() const {
+    return m_dir.path() + "/.config/Quillmot";
+}
 
 QString TempHome::makeFolder(const QString& relative) const {
     const QString p = m_dir.path() + "/" + relative;
