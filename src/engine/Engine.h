@@ -3,21 +3,27 @@
 // previous versions, and the drive and volume checks. It runs on the event-loop thread and talks
 // to the user interface only through AppState::ui.
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class AppState;
+class ChangeTest;
 class CopyEngine;
+class clsBackup;
 
 // The engine's fixed pauses and intervals. The program uses these values; tests shorten them.
 struct EngineTiming {
-    int tickMs = 100;          // the one-shot watch timer
+    int tickMs = 100;            // the one-shot watch timer
     int topFolderSettleMs = 500; // before a folder association's top folder: let the writer finish
-    int yieldEveryFiles = 15;  // files visited between two yield pauses (program-wide count)
+    int yieldEveryFiles = 15;    // files visited between two yield pauses (program-wide count)
     int yieldPauseMs = 50;
-    int drainWaitMs = 10;      // wait on a re-armed watch while draining
-    int busyRetryMs = 1000;    // between retries of a busy source file
+    int drainWaitMs = 10;   // wait on a re-armed watch while draining
+    int busyRetryMs = 1000; // between retries of a busy source file
 };
 
 class Engine : public QObject {
@@ -43,9 +49,14 @@ public:
     void ScanPass(const QString& WatchedFolder, const QString& DetectionDate, qint32 Handle);
     void ScanFolder(const QString& TopFolder, int AssocIndex, const QString& FolderPath,
                     const QString& DetectionDate, bool Recursive);
-    // Forwards to the copy engine.
+    // Forwards to the copy engine (or to copyOverride when a test set one).
     void CopyToDestinations(const QString& SourceRoot, int AssocIndex, const QString& FilePath);
     CopyEngine& copier() { return *m_copier; }
+
+    // Test seam: when set, receives the calls meant for the copy engine.
+    using CopyFunction =
+        std::function<void(const QString& SourceRoot, int AssocIndex, const QString& FilePath)>;
+    CopyFunction copyOverride;
 
     // --- engine globals
     bool ScanRanLastTick = false;
@@ -56,7 +67,53 @@ public:
     const EngineTiming& timing() const { return m_timing; }
 
 private:
+    enum class Flow { Continue, Stop };
+
+    // watches
+    QString watchedFolderOf(const QString& path) const;
+    bool recursiveFolderAssociationAt(const QString& folder) const;
+    bool watchNeededByOthers(const QString& folder, const QString& leavingPath) const;
+
+    // tick steps
+    void moveDetectionDatesToNow();
+    void pollWatches();
+    void dropClosedWatches();
+    void recordGeometry();
+    void endTick();
+    void armTimer();
+    const QString& nowText();
+
+    // scan
+    Flow scanFileAssociations(const QString& watchedFolder, const QString& detectionDate,
+                              const ChangeTest& test, qint32 handle);
+    Flow scanFolderAssociations(const QString& watchedFolder, const QString& detectionDate,
+                                qint32 handle);
+    Flow drainFileAssociation(const QString& watchedFolder, const QString& detectionDate,
+                              qint32 handle);
+    Flow drainFolderAssociation(const clsBackup& association, int index,
+                                const QString& detectionDate, qint32 handle);
+    void scanFolderTree(const QString& topFolder, int assocIndex, const QString& folderPath,
+                        const ChangeTest& test, bool recursive);
+    void visitFile(const QString& topFolder, int assocIndex, const QString& filePath,
+                   const ChangeTest& test);
+    void yieldBetweenFiles();
+    bool copyHiddenFor(const QString& topFolder) const;
+    bool handleIfChanged(const ChangeTest& test, const QString& filePath, const QDateTime& modified,
+                         const QString& sourceRoot, int assocIndex);
+    void noteNewest(const QDateTime& modified, qint64 modifiedWall);
+    const QString& textOfSecond(const QDateTime& modified, qint64 wall);
+    int currentIndexOf(const QString& sourcePath, int assocIndex) const;
+    bool stopRequested() const;
+
     AppState& m_state;
     EngineTiming m_timing;
     std::unique_ptr<CopyEngine> m_copier;
+    QTimer m_timer;
+    int m_passDepth = 0;     // nesting of ScanPass through its drains
+    qint64 m_nowSecond = -1; // the tick's "now" text, made once per second
+    QString m_nowText;
+    qint64 m_newestWall = 0; // the value of the NewDetectionDate text this engine wrote last
+    QString m_newestText;
+    qint64 m_modifiedWall = -1; // the modified text made last
+    QString m_modifiedText;
 };

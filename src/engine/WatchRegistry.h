@@ -3,11 +3,11 @@
 // always greater than 0, so no real file descriptor can be mistaken for "closed" (0) or
 // "failed" (-1).
 
+#include "platform/ChangeWatch.h"
+
 #include <QString>
 #include <map>
 #include <memory>
-
-class ChangeWatch;
 
 class WatchRegistry {
 public:
@@ -25,7 +25,17 @@ public:
     void rearm(qint32 id);
     int openCount() const { return int(m_watches.size()); }
 
+    // The system's watch limit was reached at least once (reported once, as a warning); the
+    // folders watched before stay watched.
+    bool watchLimitReached() const { return m_limitReached; }
+    // Test seam: makes chosen folder watches fail as the system would (see ChangeWatch).
+    void setWatchFault(ChangeWatch::WatchFault fault) { m_fault = std::move(fault); }
+
 private:
+    void noteLimit(const ChangeWatch& watch);
+
     std::map<qint32, std::unique_ptr<ChangeWatch>> m_watches;
     qint32 m_nextId = 1;
+    bool m_limitReached = false;
+    ChangeWatch::WatchFault m_fault;
 };

@@ -1,0 +1,36 @@
+#include "engine/DetectRecords.h"
+
+#include "engine/WatchRegistry.h"
+
+void clsDetectFolder::ClassNotifyDelete() {
+    if (AutoBackup > 0 && registry)
+        registry->close(AutoBackup);
+    AutoBackup = 0;
+}
+
+void clsDetectFolder::ClassNotifyCreate(bool WatchSubtree) {
+    // Re-opening an open record (enabling an association whose watch another one kept open)
+    // must not leave the old watch behind.
+    if (AutoBackup > 0 && registry)
+        registry->close(AutoBackup);
+    AutoBackup = registry ? registry->open(Folder, WatchSubtree) : -1;
+}
+
+colDetectFolders::Ptr colDetectFolders::Add(const QString& Folder, qint32 AutoBackup, qint32 Result,
+                                            const QString& DetectionDate, const QString& key) {
+    auto record = std::make_shared<clsDetectFolder>();
+    record->Folder = Folder;
+    record->AutoBackup = AutoBackup;
+    record->Result = Result;
+    record->DetectionDate = DetectionDate;
+    record->registry = m_registry;
+    return append(record, key);
+}
+
+colDetectedFiles::Ptr colDetectedFiles::Add(const QString& Path, const QString& ModifiedDate,
+                                            const QString& key) {
+    auto record = std::make_shared<clsDetectedFile>();
+    record->Path = Path;
+    record->ModifiedDate = ModifiedDate;
+    return append(record, key);
+}

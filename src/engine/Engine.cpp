@@ -1,0 +1,120 @@
+// The engine's object and its folder watches: which folder each association needs watched, and
+// when a watch may be closed.
+
+#include "engine/Engine.h"
+
+#include "core/AppState.h"
+#include "engine/CopyEngine.h"
+#include "engine/WatchRegistry.h"
+#include "platform/Paths.h"
+
+Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
+    : QObject(parent), m_state(state), m_timing(timing),
+      m_copier(std::make_unique<CopyEngine>(state, m_timing)) {
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &Engine::TimerProc);
+}
+
+Engine::~Engine() = default;
+
+void Engine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,
+                                const QString& FilePath) {
+    if (copyOverride)
+        copyOverride(SourceRoot, AssocIndex, FilePath);
+    else
+        m_copier->CopyToDestinations(SourceRoot, AssocIndex, FilePath);
+}
+
+void Engine::CreateDetectFolder(const QString& Path, bool WatchSubtree) {
+    const QString folder = watchedFolderOf(Path);
+    if (folder.isEmpty())
+        return;
+    colDetectFolders& folders = *m_state.DetectFolders;
+    const QString key = Paths::PathKey(folder);
+    if (folders.Contains(key)) {
+        folders.Item(key)->ClassNotifyDelete();
+        folders.Remove(key);
+    }
+    const auto record = folders.Add(folder, 0, 0, QString(), key);
+    // Associations in one folder share its watch. A file association registered after a
+    // recursive folder association must not take the sub-folders out of that watch.
+    record->ClassNotifyCreate(WatchSubtree || recursiveFolderAssociationAt(folder));
+}
+
+void Engine::RemoveDetectFolder(const QString& Path) {
+    colDetectFolders& folders = *m_state.DetectFolders;
+    std::shared_ptr<clsDetectFolder> found;
+    for (const auto& record : folders) {
+        if (Paths::samePath(record->Folder, Path)) {
+            const QString key = Paths::PathKey(Path);
+            if (m_state.Backups->Contains(key) && m_state.Backups->Item(key)->Folder) {
+                found = record;
+                break;
+            }
+        } else if (Paths::isDirectlyIn(Path, record->Folder)) {
+            found = record;
+            break;
+        }
+    }
+    // Another association in the folder (a file in it, or the folder itself) still needs the
+    // watch; closing it would silently stop that association's backups.
+    if (found && !watchNeededByOthers(found->Folder, Path))
+        found->ClassNotifyDelete();
+}
+
+void Engine::DisableFolderWatch(const QString& sourcePath) {
+    const QString key = Paths::PathKey(sourcePath);
+    if (!m_state.DetectFolders->Contains(key))
+        return;
+    const auto record = m_state.DetectFolders->Item(key);
+    // File associations keep their watch while the folder association that shares it is off.
+    if (watchNeededByOthers(record->Folder, sourcePath))
+        return;
+    record->ClassNotifyDelete();
+    record->AutoBackup = -1;
+}
+
+void Engine::EnableFolderWatch(const QString& sourcePath, bool recursive) {
+    const QString key = Paths::PathKey(sourcePath);
+    // The record is gone when the last file association sharing it was removed meanwhile.
+    if (!m_state.DetectFolders->Contains(key)) {
+        CreateDetectFolder(sourcePath, recursive);
+        return;
+    }
+    m_state.DetectFolders->Item(key)->ClassNotifyCreate(recursive);
+}
+
+void Engine::CloseAllWatches() {
+    for (const auto& record : *m_state.DetectFolders)
+        if (record->AutoBackup > 0)
+            record->ClassNotifyDelete();
+}
+
+QString Engine::watchedFolderOf(const QString& path) const {
+    if (m_state.fso->FileExists(path))
+        return Paths::parent(path);
+    if (m_state.fso->FolderExists(path))
+        return path;
+    return {};
+}
+
+bool Engine::recursiveFolderAssociationAt(const QString& folder) const {
+    for (const auto& association : *m_state.Backups)
+        if (association->Folder && association->Enabled && association->Recursive &&
+            Paths::samePath(association->SourcePath, folder))
+            return true;
+    return false;
+}
+
+bool Engine::watchNeededByOthers(const QString& folder, const QString& leavingPath) const {
+    for (const auto& association : *m_state.Backups) {
+        const QString& source = association->SourcePath;
+        if (Paths::samePath(source, leavingPath))
+            continue;
+        if (Paths::isDirectlyIn(source, folder))
+            return true;
+        if (association->Folder && association->Enabled && Paths::samePath(source, folder))
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,138 @@
+// The engine's heartbeat: a one-shot timer whose tick polls every watch, scans the folders that
+// signalled, tidies the watch list and re-arms itself at its very end, so that no tick can start
+// while another one yields to the event loop.
+
+#include "engine/Engine.h"
+
+#include "core/AppState.h"
+#include "core/UserInterface.h"
+#include "engine/WatchRegistry.h"
+#include "platform/DateTimeText.h"
+
+#include <limits>
+
+namespace {
+
+// The Result of a poll that saw no change (a wait that timed out).
+constexpr qint32 WaitTimedOut = 0x102;
+
+bool fitsInt16(int value) {
+    return value >= std::numeric_limits<qint16>::min() &&
+           value <= std::numeric_limits<qint16>::max();
+}
+
+} // namespace
+
+void Engine::StartWatchTimer() {
+    for (const auto& record : *m_state.DetectFolders)
+        if (record->AutoBackup > 0)
+            m_state.watches->rearm(record->AutoBackup);
+    armTimer();
+}
+
+bool Engine::timerArmed() const {
+    return m_timer.isActive();
+}
+
+void Engine::TimerProc() {
+    m_timer.stop();
+    m_state.TimerId = 0;
+    // A slot must not throw: a failing step cuts the tick short, and the tail still decides
+    // whether the timer goes on.
+    try {
+        moveDetectionDatesToNow();
+        pollWatches();
+        dropClosedWatches();
+        recordGeometry();
+    } catch (...) {
+    }
+    endTick();
+}
+
+// After a quiet tick every folder's detection date is "now", so that a signal counts only files
+// written about then. After a tick with a pass the scanned folders keep the date the pass left,
+// so that changes still pending after it are not lost.
+void Engine::moveDetectionDatesToNow() {
+    if (!ScanRanLastTick) {
+        ScanActivity = false;
+        const QString& now = nowText();
+        for (const auto& record : *m_state.DetectFolders)
+            record->DetectionDate = now;
+    }
+    ScanRanLastTick = false;
+}
+
+void Engine::pollWatches() {
+    // Held, not borrowed, and re-counted: a dialog that ran during a pass may have shortened
+    // the list or replaced it.
+    const std::shared_ptr<colDetectFolders> folders = m_state.DetectFolders;
+    const int count = folders->Count();
+    for (int j = 1; j <= count && j <= folders->Count(); ++j) {
+        const auto record = folders->Item(j);
+        if (record->AutoBackup == -1 || record->AutoBackup == 0)
+            continue;
+        record->Result = m_state.watches->wait(record->AutoBackup, 0) ? 0 : WaitTimedOut;
+        if (record->Result != 0)
+            continue;
+        m_state.watches->rearm(record->AutoBackup);
+        if (m_state.Paused)
+            continue;
+        NewDetectionDate.clear();
+        ScanActivity = true;
+        ScanPass(record->Folder, record->DetectionDate, record->AutoBackup);
+        ScanRanLastTick = true;
+        m_state.DetectedFiles->Clear();
+        if (!NewDetectionDate.isEmpty())
+            record->DetectionDate = NewDetectionDate;
+    }
+}
+
+void Engine::dropClosedWatches() {
+    colDetectFolders& folders = *m_state.DetectFolders;
+    for (int j = folders.Count(); j >= 1; --j)
+        if (folders.Item(j)->AutoBackup == 0)
+            folders.Remove(j);
+}
+
+void Engine::recordGeometry() {
+    const std::optional<QRect> twips = m_state.ui.mainWindowGeometryTwips();
+    if (!twips)
+        return;
+    // The stored values are 16-bit; a window too large for them keeps its last good geometry
+    // rather than a wrapped-around one.
+    if (!fitsInt16(twips->top()) || !fitsInt16(twips->left()) || !fitsInt16(twips->height()) ||
+        !fitsInt16(twips->width()))
+        return;
+    m_state.geometry = WindowGeometry{qint16(twips->top()), qint16(twips->left()),
+                                      qint16(twips->height()), qint16(twips->width())};
+}
+
+// The engine's side of the exit hand-shake: a stop request with no pass running is the exit,
+// which waits for TimerStopped; one with a pass cut short is a confirmed pause.
+void Engine::endTick() {
+    if (m_state.StopScanRequested && !m_state.Scanning) {
+        m_state.TimerStopped = true;
+        return;
+    }
+    if (m_state.StopScanRequested && m_state.Scanning) {
+        m_state.StopScanRequested = false;
+        m_state.Scanning = false;
+    }
+    armTimer();
+}
+
+void Engine::armTimer() {
+    m_timer.start(m_timing.tickMs);
+    m_state.TimerId = m_timer.timerId();
+}
+
+// Formatting a date in the locale is the costly part of an idle tick; ten ticks share a second.
+const QString& Engine::nowText() {
+    const QDateTime now = m_state.clock.now();
+    const qint64 second = now.toSecsSinceEpoch();
+    if (second != m_nowSecond) {
+        m_nowSecond = second;
+        m_nowText = DateTimeText::format(now);
+    }
+    return m_nowText;
+}
