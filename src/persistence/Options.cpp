@@ -94,27 +94,10 @@ QString lineOf(const Options& options, const OptionField& field, const QString& 
         field);
 }
 
-void takeCheckBoxes(Options& o, const OptionsEntry& typed) {
-    o.ShowSplash = typed.ShowSplash;
-    o.NotifySuccessDisabled = typed.NotifySuccessDisabled;
-    o.NotifyErrorDisabled = typed.NotifyErrorDisabled;
-    o.TrayNod = typed.TrayNod;
-    o.TrayShake = typed.TrayShake;
-    o.TrayShrug = typed.TrayShrug;
-    o.ShowScanning = typed.ShowScanning;
-    o.NotifySourceBusy = typed.NotifySourceBusy;
-    o.FullSource = typed.FullSource;
-    o.FullDest = typed.FullDest;
-    o.AutoAdvance = typed.AutoAdvance;
-    o.ErrorNoSource = typed.ErrorNoSource;
-    o.ErrorSourceVol = typed.ErrorSourceVol;
-    o.ErrorNoDest = typed.ErrorNoDest;
-    o.ErrorCreateFolder = typed.ErrorCreateFolder;
-    o.ErrorDestVol = typed.ErrorDestVol;
-    o.ErrorCopyFailed = typed.ErrorCopyFailed;
-    o.ErrorPrevSave = typed.ErrorPrevSave;
-    o.ErrorLoop = typed.ErrorLoop;
-    o.UseFilters = typed.UseFilters;
+void takeCheckBoxes(Options& options, const OptionsEntry& typed) {
+    for (const OptionField& field : OptsLines)
+        if (const auto flag = std::get_if<bool Options::*>(&field))
+            options.** flag = typed.checkBoxes.**flag;
 }
 
 } // namespace

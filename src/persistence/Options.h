@@ -37,33 +37,14 @@ struct Options {
 inline const QString OptionsFile = QStringLiteral("opts");
 inline const QString DefaultPrevSaveName = QStringLiteral("PrevSave");
 
-// What the options dialog's boxes hold when the user accepts it: the typed texts of the two
-// numbers and of the previous-version name, the multi-line texts of the two filter boxes (one
-// entry per line), and the check boxes.
+// What the options dialog's boxes hold when the user accepts it: the check boxes as the
+// Booleans of `checkBoxes` (its other members are not read), and the typed texts of the two
+// numbers, the previous-version name and the two multi-line filter boxes (one entry per line).
 struct OptionsEntry {
+    Options checkBoxes;
     QString BusyTimeout;
-    bool ShowSplash = false;
     QString PrevSaveName;
-    bool NotifySuccessDisabled = false;
-    bool NotifyErrorDisabled = false;
-    bool TrayNod = false;
-    bool TrayShake = false;
-    bool TrayShrug = false;
-    bool ShowScanning = false;
-    bool NotifySourceBusy = false;
-    bool FullSource = false;
-    bool FullDest = false;
-    bool AutoAdvance = false;
     QString AdvanceSeconds;
-    bool ErrorNoSource = false;
-    bool ErrorSourceVol = false;
-    bool ErrorNoDest = false;
-    bool ErrorCreateFolder = false;
-    bool ErrorDestVol = false;
-    bool ErrorCopyFailed = false;
-    bool ErrorPrevSave = false;
-    bool ErrorLoop = false;
-    bool UseFilters = false;
     QString FilterPrefixes;
     QString FilterSuffixes;
 };

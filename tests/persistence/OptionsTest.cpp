@@ -33,11 +33,10 @@ protected:
 
 struct CheckBoxLine {
     int line;
-    bool OptionsEntry::*box;
     bool Options::*option;
 };
 #define CHECK_BOX(line, name)                                                                      \
-    { line, &OptionsEntry::name, &Options::name }
+    { line, &Options::name }
 const CheckBoxLine CheckBoxLines[] = {
     CHECK_BOX(2, ShowSplash),          CHECK_BOX(4, NotifySuccessDisabled),
     CHECK_BOX(5, NotifyErrorDisabled), CHECK_BOX(6, TrayNod),
@@ -76,7 +75,8 @@ TEST_F(OptionsTest, WithoutAnOptsFileEveryOptionTakesItsDefaultButTheSplashSwitc
 
 TEST_F(OptionsTest, EveryCheckBoxReachesItsOwnLineAndReadsBack) {
     for (const CheckBoxLine& only : CheckBoxLines) {
-        const QStringList lines = saveWith([&](OptionsEntry& e) { e.*only.box = true; });
+        const QStringList lines =
+            saveWith([&](OptionsEntry& e) { e.checkBoxes.*only.option = true; });
         ASSERT_EQ(lines.size(), 25);
         Options reread;
         loadOptions(reread, folder);
