@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev libgl-dev
           libblkid-dev libmount-dev libgtest-dev libgmock-dev
-          e2fsprogs dosfstools util-linux inotify-tools lsyncd)
+          e2fsprogs dosfstools util-linux)
 
 install_missing() {
     local missing=() p

@@ -1,0 +1,105 @@
+# shellcheck shell=bash
+# Pieces shared by the benchmark drivers; sourced by them, not run.
+# Expects ROOT (the repository) and BUILD (the release build folder) to be set.
+
+BIN=$BUILD/bench
+QUILLMOT=$BUILD/quillmot
+STARTED_PIDS=()
+
+# Prints a command the way a reader would type it, then runs it.
+show() {
+    echo "\$ $*"
+    "$@"
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+now_seconds() { echo "${EPOCHREALTIME/,/.}"; }
+
+# --- Quillmot's store files (usrdatab: 13 lines per association, usrdatad: 3 per destination)
+
+crlf() { printf '%s\r\n' "$@"; }
+
+# The association's accepted source volumes: the drive's name, or two NULs for no name.
+volume_list_line() {
+    if [[ -z $1 ]]; then printf '\0\0\r\n'; else crlf "$1"; fi
+}
+
+# add_association CONFIG SOURCE FOLDER(1/0) RECURSIVE(1/0): enabled, no previous versions.
+add_association() {
+    local config=$1 source=$2 folder=$3 recursive=$4 volume created
+    volume=$("$BIN/bench_volume" "$source")
+    created=$(date '+%-d %b %Y %H:%M:%S')
+    {
+        crlf "$source"
+        volume_list_line "$volume"
+        crlf "$created" Never Never "$folder" 1 0 0 "$recursive" 0 0 0
+    } >>"$config/Quillmot/usrdatab"
+}
+
+# add_destination CONFIG SOURCE DESTINATION
+add_destination() {
+    local config=$1 source=$2 dest=$3
+    mkdir -p "$dest"
+    crlf "$dest" "$source" "$("$BIN/bench_volume" "$dest")" >>"$config/Quillmot/usrdatad"
+}
+
+# new_home DIR: an empty home with an empty Quillmot configuration folder.
+new_home() {
+    mkdir -p "$1/.config/Quillmot"
+    : >"$1/.config/Quillmot/usrdatab"
+    : >"$1/.config/Quillmot/usrdatad"
+}
+
+# start_quillmot HOME NAME: runs the program hidden on the offscreen platform; sets QM_PID.
+start_quillmot() {
+    local home=$1 name=$2
+    (cd "$home" && QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$home/.config" HOME="$home" \
+        QUILLMOT_INSTANCE_NAME="quillmot-bench-$$-$name" exec "$QUILLMOT" nowin \
+        >"$home/stdout.txt" 2>"$home/stderr.txt") &
+    QM_PID=$!
+    STARTED_PIDS+=("$QM_PID")
+}
+
+# Stops what this driver started: SIGTERM to each process, or to the process group of one that
+# was started in its own session (given as -PGID).
+stop_started() {
+    local id
+    for id in "${STARTED_PIDS[@]}"; do
+        kill -TERM -- "$id" 2>/dev/null || true
+    done
+    for id in "${STARTED_PIDS[@]}"; do
+        [[ $id == -* ]] || wait "$id" 2>/dev/null || true
+    done
+    STARTED_PIDS=()
+}
+
+# cpu_ticks PID: utime + stime from /proc/PID/stat, in clock ticks.
+cpu_ticks() {
+    local stat
+    stat=$(<"/proc/$1/stat")
+    stat=${stat##*) } # the name in parentheses may hold spaces
+    awk '{ print $12 + $13 }' <<<"$stat"
+}
+
+# on_cpu_ns PID: time on a processor of all its threads from schedstat, in nanoseconds (finer
+# than ticks).
+on_cpu_ns() { cat "/proc/$1"/task/*/schedstat | awk '{ s += $1 } END { print s }'; }
+
+# wake_ups PID: voluntary context switches of all its threads.
+wake_ups() { cat "/proc/$1"/task/*/status | awk '/^voluntary_ctxt_switches/ { s += $2 } END { print s }'; }
+
+# wait_until_quiet PID [MIN] [LIMIT]: at least MIN seconds, then until a whole second passes with
+# at most one clock tick of CPU use (start-up done, only the idle timer left).
+wait_until_quiet() {
+    local pid=$1 min=${2:-5} limit=${3:-60} before after waited=0
+    sleep "$min"
+    before=$(cpu_ticks "$pid")
+    while ((waited < limit)); do
+        sleep 1
+        ((waited += 1))
+        after=$(cpu_ticks "$pid")
+        ((after - before <= 1)) && return 0
+        before=$after
+    done
+}

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds Quillmot in release mode in build-bench and runs its four benchmarks, printing every
+# figure under the command that produced it, then a summary against the targets.
+#   bench/run.sh [latency] [scan] [copy] [idle]     (all four when none is named)
+# QUILLMOT_BENCH_DIR sets the scratch folder (default build-bench/bench-work); it must be on the
+# disk under test, so not on a tmpfs. Needs about 2.5 GiB there. Run as root to drop the page
+# cache between copy runs and to install inotify-tools, lsyncd and rsync when missing.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$ROOT/build-bench
+WORK=${QUILLMOT_BENCH_DIR:-$BUILD/bench-work}
+cd "$ROOT"
+selected=("$@")
+((${#selected[@]})) || selected=(latency scan copy idle)
+
+install_missing_tools() {
+    local missing=() tool
+    for tool in inotifywait:inotify-tools lsyncd:lsyncd rsync:rsync; do
+        command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
+    done
+    ((${#missing[@]})) || return 0
+    echo "Installing the tools compared against: ${missing[*]}"
+    local sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+section() { printf '\n== %s\n' "$*"; }
+
+install_missing_tools
+section "Build (release)"
+echo "\$ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOT_TESTS=OFF"
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOT_TESTS=OFF >/dev/null
+echo "\$ cmake --build build-bench"
+mkdir -p "$WORK"
+if ! cmake --build build-bench >"$WORK/build.log" 2>&1; then
+    cat "$WORK/build.log"
+    exit 1
+fi
+tail -1 "$WORK/build.log"
+echo "Machine: $(nproc) cores, $(uname -r), load $(cut -d' ' -f1-3 /proc/loadavg);" \
+    "commit $(git rev-parse --short HEAD 2>/dev/null || echo '?')$([[ -z $(git status --porcelain 2>/dev/null) ]] || echo ' + uncommitted files');" \
+    "scratch $WORK ($(stat -f -c %T "$WORK"))"
+
+log=$WORK/run.log
+: >"$log"
+for bench in "${selected[@]}"; do
+    case $bench in
+    latency)
+        section "1. Save-to-copy latency, 20 saves each"
+        cmd=(bench/latency.sh "$WORK/latency" 20)
+        ;;
+    scan)
+        section "2. Scan pass over 10,000 files in 100 folders (visit only, nothing copied)"
+        cmd=("$BUILD/bench/bench_scan" "$WORK/scan/tree" "$WORK/scan/copies" 10000 100 3)
+        ;;
+    copy)
+        section "3. Copying one 1 GiB file"
+        cmd=(bench/copy.sh "$WORK/copy" 5)
+        ;;
+    idle)
+        section "4. Idle cost with 100 watched folders"
+        cmd=(bench/idle.sh "$WORK/idle" 100 60)
+        ;;
+    *)
+        echo "unknown benchmark: $bench (latency, scan, copy, idle)" >&2
+        exit 2
+        ;;
+    esac
+    echo "\$ ${cmd[*]}"
+    "${cmd[@]}" 2>&1 | tee -a "$log" || echo "(ended with status ${PIPESTATUS[0]})"
+done
+rm -rf "$WORK/copy" # the 1 GiB file
+
+section "Summary (medians; targets in brackets)"
+awk -f bench/summary.awk "$log"

@@ -1,0 +1,48 @@
+# Reads the benchmark drivers' output and prints the figures that have targets, with the ratios
+# to the tools compared against.
+
+# bench_latency's table: name saves median p10 p90 max missed
+$1 ~ /-(file|folder)$/ && $3 ~ /ms$/ {
+    median[$1] = $3 + 0
+    missed[$1] = $7
+}
+/^scan pass, default timing/ { in_scan = 1 }
+in_scan && /^  wall/ { scan_wall = $2; scan_pauses = $7 }
+in_scan && /^  CPU/ { scan_cpu_per_file = $6; in_scan = 0 }
+/^throughput ratio Quillmot \/ cp:/ { copy_ratio = $NF }
+/^throughput ratio Quillmot \/ cp \+ fsync:/ { copy_ratio_fsync = $NF }
+/^  utime\+stime/ { idle_percent = $10 }
+
+function verdict(ok) { return ok ? "meets" : "MISSES" }
+
+function latency_line(kind, target,    q, others, tool) {
+    q = "quillmot-" kind
+    if (!(q in median))
+        return
+    printf "save-to-copy, %-6s association: %7.1f ms [< %d ms] %s", kind, median[q], target,
+           verdict(median[q] < target)
+    if (missed[q] > 0)
+        printf ", %d saves missed", missed[q]
+    printf "\n"
+    split("inotifywait+cp lsyncd-rsync lsyncd-direct", others, " ")
+    for (i = 1; i <= 3; i++) {
+        tool = others[i] "-" kind
+        if (tool in median && median[tool] > 0)
+            printf "    %-16s %7.1f ms   Quillmot takes %.1f times as long\n", others[i],
+                   median[tool], median[q] / median[tool]
+    }
+}
+
+END {
+    latency_line("file", 250)
+    latency_line("folder", 800)
+    if (scan_cpu_per_file != "")
+        printf "scan pass CPU per file visited: %s us [< 20 us] %s; wall %s s, of it fixed pauses %s s\n",
+               scan_cpu_per_file, verdict(scan_cpu_per_file < 20), scan_wall, scan_pauses
+    if (copy_ratio != "")
+        printf "1 GiB copy throughput / cp: %s [>= 0.9] %s; / (cp + fsync): %s\n", copy_ratio,
+               verdict(copy_ratio >= 0.9), copy_ratio_fsync
+    if (idle_percent != "")
+        printf "idle with 100 watched folders: %s %% of one core [< 0.5 %%] %s\n", idle_percent,
+               verdict(idle_percent < 0.5)
+}
