@@ -7,44 +7,18 @@
 #include "support/TempHome.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {
 
-QByteArray line(const QString& text) {
-    return text.toUtf8() + "\r\n";
-}
-QByteArray flag(bool b) {
-    return b ? "1\r\n" : "0\r\n";
-}
-
-QByteArray association(const QString& source, const QString& volume, bool folder, bool recursive) {
-    return line(source) + line(volume) + line("06.12.2026 10:00:00") + line("Never") +
-           line("Never") + flag(folder) + flag(true) + flag(false) + line("3") + flag(recursive) +
-           flag(false) + flag(true) + flag(true);
-}
-
-// The accepted-name list for the file system holding `path`: its name, or NUL NUL when it has
-// none.
-QString volumeListFor(const QString& path) {
-    FileSystem fs;
-    const QString name = fs.VolumeName(fs.GetDriveName(path));
-    return name.isEmpty() ? QString(2, QChar(0)) : name;
-}
-
-bool waitForContent(const QString& path, const QByteArray& content, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < timeoutMs) {
-        if (readWholeFile(path) == content)
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
+// A folder association is recursive here, a file association not.
+QStringList association(const QString& source, const QString& volume, bool folder) {
+    const QString flag = folder ? "1" : "0";
+    return {source, volume, "06.12.2026 10:00:00", "Never", "Never", flag, "1", "0", "3", flag, "0",
+            "1",    "1"};
 }
 
 void expectSameTimeAndMode(const QString& a, const QString& b) {
@@ -65,22 +39,21 @@ TEST(BackupEndToEnd, SavedFilesReachBothDestinationsWithTimeAndPermissions) {
     home.writeFile("Docs/sub/report.txt", "draft\n");
     const QString destA = home.path() + "/BackupA";
     const QString destB = home.path() + "/BackupB/deeper";
-    const QString volume = volumeListFor(docs);
+    // The accepted-name list for the home's file system: its name, or NUL NUL when it has none.
     FileSystem fs;
-    const QString destVolume = fs.VolumeName(fs.GetDriveName(home.path()));
+    const QString name = fs.VolumeName(fs.GetDriveName(home.path()));
+    const QString volume = name.isEmpty() ? QString(2, QChar(0)) : name;
 
-    QByteArray associations =
-        association(notes, volume, false, false) + association(docs, volume, true, true);
-    QByteArray destinations;
+    QStringList destinations;
     for (const QString& source : {notes, docs})
         for (const QString& dest : {destA, destB})
-            destinations += line(dest) + line(source) + line(destVolume);
-    home.writeFile(".config/Quillmot/usrdatab", associations);
-    home.writeFile(".config/Quillmot/usrdatad", destinations);
+            destinations << dest << source << name;
+    home.writeAppData(
+        "usrdatab", crlfLines(association(notes, volume, false) + association(docs, volume, true)));
+    home.writeAppData("usrdatad", crlfLines(destinations));
 
     ProgramRun run(home.path());
     ASSERT_TRUE(run.start({"nowin"}));
-    ASSERT_TRUE(run.waitUntilListening());
     QThread::msleep(500); // the first tick sets the detection dates
 
     ::chmod(notes.toLocal8Bit().constData(), 0640); // the copy must carry the new mode too
@@ -90,15 +63,15 @@ TEST(BackupEndToEnd, SavedFilesReachBothDestinationsWithTimeAndPermissions) {
     for (const QString& dest : {destA, destB}) {
         const QString noteCopy = dest + "/Notes/todo.txt";
         const QString reportCopy = dest + "/Docs/sub/report.txt";
-        ASSERT_TRUE(waitForContent(noteCopy, "second\n", 10000)) << noteCopy.toStdString();
-        ASSERT_TRUE(waitForContent(reportCopy, "final version\n", 10000))
-            << reportCopy.toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return readWholeFile(noteCopy) == "second\n"; }, 10000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return readWholeFile(reportCopy) == "final version\n"; }, 10000));
         expectSameTimeAndMode(notes, noteCopy);
         expectSameTimeAndMode(report, reportCopy);
     }
 
     ASSERT_TRUE(run.terminate(5000));
-    const QString out = run.output();
+    const QString out = QString::fromUtf8(run.process.readAllStandardOutput());
     EXPECT_EQ(out.count("Success: Copy saved"), 4) << out.toStdString();
     EXPECT_TRUE(out.contains(destA + "/Notes")) << out.toStdString();
     EXPECT_TRUE(out.contains(destB + "/Docs/sub")) << out.toStdString();

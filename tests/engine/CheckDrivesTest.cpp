@@ -1,8 +1,7 @@
-#include "CopyFixture.h"
+#include "EngineFixture.h"
 
 #include "support/Mounts.h"
 
-#include <QFile>
 #include <QHash>
 #include <QSet>
 
@@ -37,14 +36,9 @@ public:
 
 class CheckDrivesTest : public CopyFixture {
 protected:
-    FakeDrives* drives = nullptr;
+    FakeDrives* drives = own(new FakeDrives);
     QString file, src, dst, share;
 
-    std::unique_ptr<FileSystem> makeFileSystem() override {
-        auto fake = std::make_unique<FakeDrives>();
-        drives = fake.get();
-        return fake;
-    }
     void SetUp() override {
         CopyFixture::SetUp();
         src = home.path() + "/srcdrive";
@@ -55,6 +49,7 @@ protected:
         drives->volumes = {{src, "Src"}, {dst, "Dst"}, {share, "Share"}};
         file = write("srcdrive/Docs/a.txt", "a");
         addAssociation(file, false);
+        folder("dstdrive");
     }
     QString copyTo(const QString& destPath, const QString& volume) {
         addDestination(file, destPath, volume);
@@ -64,14 +59,14 @@ protected:
     }
 };
 
+const QChar Nul(0);
+
 TEST_F(CheckDrivesTest, SourceMustExistOnAReadyDriveWithAnAcceptedName) {
-    folder("dstdrive");
-    const QChar nul(0);
-    state->Backups->Item(1)->Volume = QString("x") + nul + "SRC";
+    state->Backups->Item(1)->Volume = QString("x") + Nul + "SRC";
     EXPECT_EQ(copyTo(dst, "Dst"), "Success: Copy saved");
     drives->volumes[src] = "";
     EXPECT_EQ(copyTo(dst, "Dst"), "Error: Source volume name mismatch");
-    state->Backups->Item(1)->Volume = QString("x") + nul + nul;
+    state->Backups->Item(1)->Volume = QString("x") + Nul + Nul;
     EXPECT_EQ(copyTo(dst, "Dst"), "Success: Copy saved");
     drives->notReady << src;
     EXPECT_EQ(copyTo(dst, "Dst"), "Error: Source drive not ready");
@@ -82,8 +77,7 @@ TEST_F(CheckDrivesTest, SourceMustExistOnAReadyDriveWithAnAcceptedName) {
     EXPECT_EQ(state->Recent->Item(state->Recent->Count())->DestPath, dst);
 }
 
-TEST_F(CheckDrivesTest, LocalDestinationIsCheckedBeforeAnyFolderIsMade) {
-    folder("dstdrive");
+TEST_F(CheckDrivesTest, LocalDestinationIsCheckedBeforeAnyFolderIsMadeAndAFailedOneIsToldOnce) {
     EXPECT_EQ(copyTo(dst + "/a/b", "Other"), "Error: Destination volume name mismatch");
     drives->notReady << dst;
     EXPECT_EQ(copyTo(dst + "/a/b", "Dst"), "Error: Destination drive not ready");
@@ -93,7 +87,14 @@ TEST_F(CheckDrivesTest, LocalDestinationIsCheckedBeforeAnyFolderIsMade) {
     drives->notReady.clear();
     drives->missing.clear();
     EXPECT_EQ(copyTo(dst + "/a/b", "dST"), "Success: Copy saved");
-    EXPECT_TRUE(exists(dst + "/a/b/Docs/a.txt"));
+    EXPECT_TRUE(QFileInfo::exists(dst + "/a/b/Docs/a.txt"));
+
+    write("dstdrive/file", "in the way");
+    ui.animations.clear();
+    EXPECT_EQ(copyTo(dst + "/file/deeper", "Dst"), "Error: Can't create destination folders");
+    EXPECT_EQ(logged().size(), 5);
+    EXPECT_EQ(readWholeFile(dst + "/file"), "in the way");
+    EXPECT_EQ(ui.animations, std::vector{UserInterface::Animation::Shake});
 }
 
 TEST_F(CheckDrivesTest, NetworkDestinationComparesItsNameExactlyBeforeTheShare) {
@@ -108,35 +109,27 @@ TEST_F(CheckDrivesTest, NetworkDestinationComparesItsNameExactlyBeforeTheShare) 
     drives->missing.clear();
     folder("share");
     EXPECT_EQ(copyTo(share + "/x/y", "Share"), "Success: Copy saved");
-    EXPECT_TRUE(exists(share + "/x/y/Docs/a.txt"));
+    EXPECT_EQ(notified().last(), "Copy saved");
+    EXPECT_TRUE(QFileInfo::exists(share + "/x/y/Docs/a.txt"));
 }
 
-TEST_F(CheckDrivesTest, FoldersThatCannotBeMadeAreReportedOnce) {
-    write("dstdrive/file", "in the way");
-    EXPECT_EQ(copyTo(dst + "/file/deeper", "Dst"), "Error: Can't create destination folders");
-    EXPECT_EQ(logged().size(), 1);
-    EXPECT_EQ(readWholeFile(dst + "/file"), "in the way");
-    EXPECT_EQ(ui.animations, std::vector{UserInterface::Animation::Shake});
-}
-
-// Real file systems: labelled ext4 images and an unlabeled tmpfs.
+// A real labelled ext4 image as the destination drive.
 using CheckMountsTest = CopyFixture;
 
-TEST_F(CheckMountsTest, LabelledDestinationMatchesOnlyWhileMounted) {
+TEST_F(CheckMountsTest, ALabelledDestinationMatchesOnlyWhileMounted) {
     QString reason;
-    const auto disk = ScratchMount::ext4("QmDest", 8, &reason);
+    const auto disk = ScratchMount::ext4("QmDisk", 8, &reason);
     if (!disk)
         GTEST_SKIP() << reason.toStdString();
     const QString file = write("src/Docs/a.txt", "a");
     addAssociation(file, false);
-    addDestination(file, disk->mountPoint() + "/backup", "qmdest");
+    addDestination(file, disk->mountPoint() + "/backup", "qmdisk");
     addDestination(file, disk->mountPoint(), "Other");
-
     copy(file, file);
     EXPECT_EQ(logged(),
               QStringList({"Success: Copy saved", "Error: Destination volume name mismatch"}));
-    EXPECT_EQ(state->Recent->Item(1)->DestVolume, "QmDest");
-    EXPECT_TRUE(exists(disk->mountPoint() + "/backup/Docs/a.txt"));
+    EXPECT_EQ(state->Recent->Item(1)->DestVolume, "QmDisk");
+    EXPECT_TRUE(QFileInfo::exists(disk->mountPoint() + "/backup/Docs/a.txt"));
 
     // Unmounted, the path falls to the file system below, whose name is another.
     ASSERT_TRUE(disk->unmount());
@@ -145,28 +138,59 @@ TEST_F(CheckMountsTest, LabelledDestinationMatchesOnlyWhileMounted) {
     EXPECT_TRUE(QDir(disk->mountPoint()).isEmpty());
 }
 
-TEST_F(CheckMountsTest, SourceNameIsAcceptedIgnoringCaseAndUnlabeledByTwoNuls) {
-    QString reason;
-    const auto labelled = ScratchMount::ext4("QmSource", 8, &reason);
-    const auto unlabeled = labelled ? ScratchMount::tmpfs(256, &reason) : nullptr;
-    if (!unlabeled)
-        GTEST_SKIP() << reason.toStdString();
-    const QString dst = folder("dst");
-    const auto verdict = [&](const QString& mount, const QString& volumes) {
-        const QString file = mount + "/f.txt";
-        QFile(file).open(QIODevice::WriteOnly);
-        addAssociation(file, false)->Volume = volumes;
-        addDestination(file, dst);
-        copy(file, file);
-        state->Backups->Remove(file);
-        return logged().last();
-    };
-    const QChar nul(0);
-    const QString labelledAt = labelled->mountPoint(), unlabeledAt = unlabeled->mountPoint();
-    EXPECT_EQ(verdict(labelledAt, QString("a") + nul + "qmSOURCE"), "Success: Copy saved");
-    EXPECT_EQ(verdict(labelledAt, "QmSourc"), "Error: Source volume name mismatch");
-    EXPECT_EQ(verdict(unlabeledAt, QString("a") + nul + nul), "Success: Copy saved");
-    EXPECT_EQ(verdict(unlabeledAt, QString("a") + nul + "b"), "Error: Source volume name mismatch");
+// Every check failure is logged, and notified unless the association's error switch or the
+// failure's own option is off. The texts themselves are checked above, through the copies.
+TEST(CheckMessages, EachIsLoggedAlwaysAndNotifiedUnderItsOwnSwitch) {
+    using F = CheckFailure;
+    using O = Options;
+    const QList<std::pair<bool O::*, QList<F>>> switches = {
+        {&O::ErrorNoSource, {F::SourceFileMissing, F::SourceDriveMissing, F::SourceDriveNotReady}},
+        {&O::ErrorNoDest,
+         {F::RemoteDestMissing, F::RemoteDestNotReady, F::DestShareMissing, F::DestDriveMissing,
+          F::DestDriveNotReady}},
+        {&O::ErrorLoop, {F::Loop}},
+        {&O::ErrorSourceVol, {F::SourceVolumeMismatch}},
+        {&O::ErrorDestVol, {F::DestVolumeMismatch}},
+        {&O::ErrorCreateFolder, {F::CantCreateFolders}}};
+    for (const auto& [option, failures] : switches) {
+        for (const F failure : failures) {
+            SCOPED_TRACE(int(failure));
+            Options options;
+            options.setDefaults();
+            const ResultChoice on = chooseCheckResult(failure, {true, true}, options);
+            EXPECT_TRUE(on.logText.startsWith("Error: "));
+            EXPECT_EQ(on.notifyText.value_or(""),
+                      failure == F::RemoteDestNotReady
+                          ? QString(on.logText).replace("Remove", "Remote")
+                          : on.logText);
+            EXPECT_TRUE(on.error && !on.success);
+            EXPECT_FALSE(chooseCheckResult(failure, {true, false}, options).notifyText);
+            options.*option = false;
+            const ResultChoice off = chooseCheckResult(failure, {true, true}, options);
+            EXPECT_FALSE(off.notifyText);
+            EXPECT_EQ(off.logText, on.logText);
+        }
+    }
+}
+
+TEST(CopyMessages, FailedCopyTellsWhatBecameOfThePreviousVersion) {
+    Options options;
+    options.setDefaults();
+    const CopyOutcome stored{true, true, false, "Error: Disk is full"};
+    const ResultChoice both = chooseCopyResult(stored, {true, true}, options);
+    EXPECT_EQ(both.logText, "Error: Disk is full... Previous version stored");
+    EXPECT_EQ(both.notifyText, both.logText);
+    EXPECT_TRUE(both.success && both.error);
+    EXPECT_EQ(chooseCopyResult(stored, {true, false}, options).notifyText,
+              "Previous version stored");
+
+    const CopyOutcome unstored{true, false, true, "Error occurred in copy"};
+    EXPECT_EQ(chooseCopyResult(unstored, {true, true}, options).notifyText,
+              "Error occurred in copy... Error: Previous version store unsuccessful");
+    EXPECT_FALSE(chooseCopyResult(unstored, {true, false}, options).notifyText);
+    options.ErrorCopyFailed = false;
+    EXPECT_EQ(chooseCopyResult(unstored, {false, true}, options).notifyText,
+              "Error: Previous version store unsuccessful");
 }
 
 } // namespace

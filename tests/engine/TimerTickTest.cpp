@@ -1,6 +1,6 @@
 // The watch timer's tick, driven directly and through the event loop.
 
-#include "ScanFixture.h"
+#include "EngineFixture.h"
 
 #include <QTest>
 
@@ -11,7 +11,7 @@ protected:
     qint32 handle = 0;
     void SetUp() override {
         ScanFixture::SetUp();
-        associate(docs, true);
+        addAssociation(docs, true);
         handle = watchDocs();
     }
     // A change to docs that the watch has already seen.
@@ -21,51 +21,69 @@ protected:
     }
 };
 
-TEST_F(TimerTickTest, AQuietTickMovesDatesToNowPollsOnlyOpenWatchesAndDropsClosedOnes) {
+TEST_F(TimerTickTest, QuietAndSignalledTicksMoveTheDatesRecordTheWindowAndReArm) {
     constexpr qint32 untouched = 77;
     state->DetectFolders->Add("/closed", 0, untouched, {}, "/closed");
     state->DetectFolders->Add("/disabled", -1, untouched, {}, "/disabled");
     state->DetectFolders->Add("/closed2", 0, untouched, {}, "/closed2");
-
     engine->TimerProc();
-    ASSERT_EQ(state->DetectFolders->Count(), 2);
+    ASSERT_EQ(state->DetectFolders->Count(), 2) << "closed watches are dropped";
     EXPECT_NE(record(docs)->Result, untouched);
     EXPECT_NE(record(docs)->Result, 0);
     EXPECT_EQ(record("/disabled")->Result, untouched) << "never polled";
     EXPECT_EQ(record("/disabled")->DetectionDate, detectionNow());
     EXPECT_FALSE(engine->ScanActivity);
     EXPECT_TRUE(engine->timerArmed());
-}
 
-TEST_F(TimerTickTest, ASignalledWatchIsScannedAndItsFolderKeepsTheNewDateForOneMoreTick) {
-    engine->TimerProc();
     change("a.txt");
     const QString next = DateTimeText::format(clock.now().addSecs(1));
-
     engine->TimerProc();
     EXPECT_EQ(copiedNames(), QStringList{"a.txt"});
     EXPECT_EQ(record(docs)->DetectionDate, next);
     EXPECT_TRUE(engine->ScanActivity);
     EXPECT_EQ(state->DetectedFiles->Count(), 0);
-
     clock.current = clock.current.addSecs(30);
     engine->TimerProc();
     EXPECT_EQ(record(docs)->DetectionDate, next);
     engine->TimerProc();
     EXPECT_EQ(record(docs)->DetectionDate, detectionNow());
     EXPECT_FALSE(engine->ScanActivity);
+
+    ui.geometry = QRect(150, 300, 9330, 5300);
+    engine->TimerProc();
+    const auto& g = state->geometry;
+    EXPECT_EQ(QList<int>({g.Left, g.Top, g.Width, g.Height}), QList({150, 300, 9330, 5300}));
+    ui.geometry = QRect(0, 0, 40000, 5300);
+    engine->TimerProc();
+    EXPECT_EQ(state->geometry.Width, 9330) << "not wrapped around";
+    ui.failGeometry = true;
+    EXPECT_NO_THROW(engine->TimerProc());
+    EXPECT_TRUE(engine->timerArmed());
 }
 
-TEST_F(TimerTickTest, AChangeWhilePausedIsDroppedAndTheWatchReArmed) {
+// The user confirms the pause question while the pass yields before its second file; a change
+// while paused is then dropped and the watch re-armed.
+TEST_F(TimerTickTest, AStopConfirmedDuringAPassEndsItTheSameTickReArmsAndPausedChangesAreDropped) {
     engine->TimerProc();
-    change("a.txt");
-    state->Paused = true;
+    writeAt("docs/a.txt", 0);
+    writeAt("docs/b.txt", 0);
+    change("c.txt");
+    ui.onProcessEvents = [&] {
+        if (ui.processEventsCalls == 2)
+            state->StopScanRequested = state->Paused = true;
+    };
+    engine->TimerProc();
+    EXPECT_EQ(copies.size(), 1u);
+    EXPECT_FALSE(state->Scanning);
+    EXPECT_FALSE(state->StopScanRequested);
+    EXPECT_TRUE(engine->timerArmed());
+
+    change("d.txt");
     engine->TimerProc();
     EXPECT_FALSE(state->watches->wait(handle, 0));
-
     state->Paused = false;
     engine->TimerProc();
-    EXPECT_TRUE(copies.empty());
+    EXPECT_EQ(copies.size(), 1u) << "the change while paused is not scanned";
 }
 
 TEST_F(TimerTickTest, AnExitWhileIdleGetsExactlyOneMoreTickWhichDoesNotReArm) {
@@ -79,45 +97,6 @@ TEST_F(TimerTickTest, AnExitWhileIdleGetsExactlyOneMoreTickWhichDoesNotReArm) {
     QTest::qWait(10 * timing.tickMs);
     EXPECT_EQ(ui.ticks, before + 1);
     EXPECT_FALSE(engine->timerArmed());
-}
-
-TEST_F(TimerTickTest, AStopConfirmedDuringAPassEndsItAndTheSameTickReArms) {
-    engine->TimerProc();
-    writeAt("docs/a.txt", 0);
-    writeAt("docs/b.txt", 0);
-    change("c.txt");
-    // The user confirms the pause question while the pass yields before its second file.
-    ui.onProcessEvents = [&] {
-        if (ui.processEventsCalls == 2)
-            state->StopScanRequested = state->Paused = true;
-    };
-
-    engine->TimerProc();
-    EXPECT_EQ(copies.size(), 1u);
-    EXPECT_FALSE(state->Scanning);
-    EXPECT_FALSE(state->StopScanRequested);
-    EXPECT_TRUE(engine->timerArmed());
-
-    change("d.txt");
-    engine->TimerProc();
-    EXPECT_EQ(copies.size(), 1u) << "paused: no scanning";
-}
-
-TEST_F(TimerTickTest, TheWindowGeometryIsRecordedOnlyWhenItFitsAndAFailureStillReArms) {
-    ui.geometry = QRect(150, 300, 9330, 5300);
-    engine->TimerProc();
-    EXPECT_EQ(state->geometry.Left, 150);
-    EXPECT_EQ(state->geometry.Top, 300);
-    EXPECT_EQ(state->geometry.Width, 9330);
-    EXPECT_EQ(state->geometry.Height, 5300);
-
-    ui.geometry = QRect(0, 0, 40000, 5300);
-    engine->TimerProc();
-    EXPECT_EQ(state->geometry.Width, 9330) << "not wrapped around";
-
-    ui.failGeometry = true;
-    EXPECT_NO_THROW(engine->TimerProc());
-    EXPECT_TRUE(engine->timerArmed());
 }
 
 } // namespace

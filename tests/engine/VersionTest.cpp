@@ -1,4 +1,4 @@
-#include "CopyFixture.h"
+#include "EngineFixture.h"
 
 namespace {
 
@@ -32,20 +32,20 @@ TEST_F(VersionTest, FiveCopiesRotateThroughThreeVersions) {
     copy(file, file);
     EXPECT_EQ(logged(), QStringList{"Success: Copy saved"});
     EXPECT_EQ(notified(), QStringList{"Copy saved"});
-    EXPECT_FALSE(exists(dir + "/PrevSave-1"));
+    EXPECT_FALSE(QFileInfo::exists(dir + "/PrevSave-1"));
 
     for (const QByteArray v : {"v2", "v3", "v4"})
         copyVersion(v);
     EXPECT_EQ(copies(), QList<QByteArray>({"v4", "v3", "v2", "v1"}));
     copyVersion("v5");
     EXPECT_EQ(copies(), QList<QByteArray>({"v5", "v4", "v3", "v2"}));
-    EXPECT_FALSE(exists(dir + "/PrevSave-4"));
-    EXPECT_FALSE(exists(dir + "/PrevSave-1-S"));
+    EXPECT_FALSE(QFileInfo::exists(dir + "/PrevSave-4"));
+    EXPECT_FALSE(QFileInfo::exists(dir + "/PrevSave-1-S"));
     EXPECT_EQ(logged().last(), "Success: Copy saved & Previous version stored");
     EXPECT_EQ(notified().last(), "Copy saved && Previous version stored");
 }
 
-TEST_F(VersionTest, FirstVersionFolderThatCannotBeMadeStillCopies) {
+TEST_F(VersionTest, AFirstVersionFolderThatCannotBeMadeStillCopiesButAFailedRotationEndsTheCall) {
     copy(file, file);
     write("dst/Docs/PrevSave-1", "not a folder");
     copyVersion("v2");
@@ -59,9 +59,9 @@ TEST_F(VersionTest, FirstVersionFolderThatCannotBeMadeStillCopies) {
     state->options.ErrorPrevSave = false;
     copyVersion("v3");
     EXPECT_EQ(notified().last(), "Copy saved");
-}
 
-TEST_F(VersionTest, RotationFailureEndsTheCallAndLosesNoVersion) {
+    // A rotation that fails ends the call and loses no version.
+    QDir(dir).removeRecursively();
     for (const QByteArray v : {"v1", "v2", "v3"})
         copyVersion(v);
     write("dst/Docs/PrevSave-1-S/keep.txt", "leftover");
@@ -70,10 +70,9 @@ TEST_F(VersionTest, RotationFailureEndsTheCallAndLosesNoVersion) {
     const size_t animations = ui.animations.size();
 
     copyVersion("v4");
-
     EXPECT_EQ(copies().mid(0, 3), QList<QByteArray>({"v3", "v2", "v1"}));
     EXPECT_EQ(readWholeFile(dir + "/PrevSave-1-S/keep.txt"), "leftover");
-    EXPECT_FALSE(exists(dir + "/PrevSave-1-S-S"));
+    EXPECT_FALSE(QFileInfo::exists(dir + "/PrevSave-1-S-S"));
     EXPECT_EQ(state->Recent->Count(), entries);
     EXPECT_EQ(ui.animations.size(), animations);
 }

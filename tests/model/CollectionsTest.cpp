@@ -1,6 +1,9 @@
 #include "model/Collections.h"
+#include "model/VolumeList.h"
 
 #include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -17,49 +20,28 @@ QStringList pathsOf(const colDestinations& destinations) {
     return paths;
 }
 
-class BackupsTest : public ::testing::Test {
-protected:
-    std::shared_ptr<colDestinations> root = std::make_shared<colDestinations>();
-    colBackups backups{root};
-    QStringList totals;
-    void SetUp() override {
-        backups.setTotalListener([this](const QString& text) { totals << text; });
-    }
-};
-
 } // namespace
 
-TEST(CollectionTest, PositionsAreOneBasedAndRemovalShiftsTheLaterOnesDown) {
-    colNotifiers queue;
-    for (const char* message : {"first", "second", "third"})
-        queue.Add("src", "dst", message);
-    queue.Remove(1);
-    ASSERT_EQ(queue.Count(), 2);
-    EXPECT_EQ(queue.Item(1)->Message, "second");
-    EXPECT_EQ(queue.Item(2)->Message, "third");
-    for (int bad : {0, 3, -1}) {
-        EXPECT_THROW(queue.Item(bad), BadIndexError);
-        EXPECT_THROW(queue.Remove(bad), BadIndexError);
-    }
-    EXPECT_EQ(queue.Count(), 2);
-}
-
-TEST(CollectionTest, KeysFindElementsAndAreFreedWhenTheirElementGoes) {
+TEST(CollectionTest, PositionsAreOneBasedAndKeysFindElementsUntilTheyGo) {
     colRecent log;
     log.Add("t", "/a", "", "/d", "", "one", "/a");
     log.Add("t", "/b", "", "/d", "", "two");
     log.Add("t", "/c", "", "/d", "", "three", "/c");
+    log.Remove(1);
+    ASSERT_EQ(log.Count(), 2);
+    EXPECT_EQ(log.Item(1)->Message, "two");
     EXPECT_EQ(log.Item(QString("/c"))->Message, "three");
+    EXPECT_EQ(log.positionOf("/c"), 2);
+    for (int bad : {0, 3, -1}) {
+        EXPECT_THROW(log.Item(bad), BadIndexError);
+        EXPECT_THROW(log.Remove(bad), BadIndexError);
+    }
     EXPECT_THROW(log.Item(QString("/b")), BadIndexError); // added without a key
     EXPECT_THROW(log.Item(QString()), BadIndexError);
     EXPECT_THROW(log.Remove(QString("/none")), BadIndexError);
-
-    log.Remove(QString("/a"));
-    EXPECT_EQ(log.positionOf("/c"), 2);
+    EXPECT_EQ(log.Count(), 2);
     EXPECT_NO_THROW(log.Add("t", "/a", "", "/d", "", "again", "/a"));
-}
 
-TEST(CollectionTest, RemoveIfKeepsTheOrderOfTheRestAndFreesTheRemovedKeys) {
     colNotifiers queue;
     for (const char* name : {"a", "x1", "b", "x2", "c"})
         queue.Add(name, "", "", name);
@@ -72,49 +54,19 @@ TEST(CollectionTest, RemoveIfKeepsTheOrderOfTheRestAndFreesTheRemovedKeys) {
     EXPECT_EQ(queue.positionOf("c"), 3);
 }
 
-TEST_F(BackupsTest, ADuplicateSourceKeyFailsAndAddsNothing) {
-    addBackup(backups, root, "/data");
-    EXPECT_THROW(addBackup(backups, root, "/data"), DuplicateKeyError);
-    EXPECT_EQ(backups.Count(), 1);
-    EXPECT_EQ(totals, QStringList{"Total Associations: 1 "});
-}
-
-TEST_F(BackupsTest, TheTotalFollowsEveryAddAndRemove) {
+TEST(BackupsTest, TheTotalFollowsEveryChangeAndDestinationsAreFoundBySource) {
+    colBackups backups;
+    QStringList totals;
+    backups.setTotalListener([&](const QString& text) { totals << text; });
+    const auto root = std::make_shared<colDestinations>();
     addBackup(backups, root, "/a");
+    EXPECT_THROW(addBackup(backups, root, "/a"), DuplicateKeyError);
     addBackup(backups, root, "/b");
     backups.Remove(1);
     backups.Remove(QString("/b"));
     EXPECT_EQ(totals, (QStringList{"Total Associations: 1 ", "Total Associations: 2 ",
                                    "Total Associations: 1 ", "Total Associations: 0 "}));
-}
 
-TEST_F(BackupsTest, RemovalPrunesItsDestinationsAndOrphansButKeepsTheOthersInOrder) {
-    addBackup(backups, root, "/a");
-    addBackup(backups, root, "/b");
-    for (const auto& [path, source] : {std::pair{"/b1", "/b"},
-                                       {"/a1", "/a"},
-                                       {"/orphan", "/x"},
-                                       {"/b2", "/b"},
-                                       {"/a2", "/a"},
-                                       {"/b3", "/b"}})
-        root->Add(path, source, "");
-    backups.Remove(QString("/a"));
-    EXPECT_EQ(pathsOf(*root), (QStringList{"/b1", "/b2", "/b3"}));
-    backups.Remove(1);
-    EXPECT_EQ(root->Count(), 0);
-}
-
-TEST_F(BackupsTest, ACollectionMadeWithoutARootPrunesTheOneItsAssociationsShare) {
-    colBackups unrooted;
-    addBackup(unrooted, root, "/a");
-    root->Add("/orphan", "/gone", "");
-    root->Add("/a1", "/a", "");
-    addBackup(unrooted, root, "/b");
-    unrooted.Remove(2);
-    EXPECT_EQ(pathsOf(*root), QStringList{"/a1"});
-}
-
-TEST(DestinationsTest, OfFindsTheDestinationsOfOneSourceInOrder) {
     colDestinations destinations;
     destinations.Add("/d1", "/src", "");
     destinations.Add("/d2", "/src/sub", "");
@@ -123,12 +75,54 @@ TEST(DestinationsTest, OfFindsTheDestinationsOfOneSourceInOrder) {
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0]->Path, "/d1");
     EXPECT_EQ(found[1]->Path, "/d3");
-}
 
-TEST(BackupRecordTest, WithoutADestinationRootItMakesOneOnFirstReadAndKeepsIt) {
     clsBackup backup;
     const auto first = backup.colDestinations();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->Count(), 0);
     EXPECT_EQ(backup.colDestinations(), first);
+}
+
+// With or without a root of its own, a collection prunes the destinations its associations
+// share; the destinations of the others keep their order.
+TEST(BackupsTest, RemovalPrunesItsDestinationsAndOrphansButKeepsTheOthersInOrder) {
+    for (const bool rooted : {true, false}) {
+        const auto root = std::make_shared<colDestinations>();
+        colBackups backups(rooted ? root : nullptr);
+        addBackup(backups, root, "/a");
+        addBackup(backups, root, "/b");
+        const char* destinations[][2] = {{"/b1", "/b"}, {"/a1", "/a"}, {"/orphan", "/x"},
+                                         {"/b2", "/b"}, {"/a2", "/a"}, {"/b3", "/b"}};
+        for (const auto& [path, source] : destinations)
+            root->Add(path, source, "");
+        backups.Remove(QString("/a"));
+        EXPECT_EQ(pathsOf(*root), (QStringList{"/b1", "/b2", "/b3"}));
+        backups.Remove(1);
+        EXPECT_EQ(root->Count(), 0);
+    }
+}
+
+TEST(VolumeListTest, EncodesTheUnlabeledMarkLastAndAcceptsUnlabeledDrivesOnlyByIt) {
+    const QList<std::tuple<QStringList, bool, QString>> cases = {{{"A", "B"}, false, "A\0B"_L1},
+                                                                 {{"A", "B"}, true, "A\0B\0\0"_L1},
+                                                                 {{}, true, "\0\0"_L1},
+                                                                 {{}, false, ""},
+                                                                 {{"USB"}, false, "USB"}};
+    for (const auto& [names, unlabeled, text] : cases) {
+        EXPECT_EQ(VolumeList::encode(names, unlabeled), text);
+        const auto decoded = VolumeList::decode(text);
+        EXPECT_EQ(decoded.names, names);
+        EXPECT_EQ(decoded.acceptUnlabeled, unlabeled);
+    }
+    EXPECT_EQ(VolumeList::encode({"", "A", ""}, false), "A");
+
+    EXPECT_TRUE(VolumeList::accepts("\0\0"_L1, ""));
+    EXPECT_TRUE(VolumeList::accepts("A\0B\0\0"_L1, ""));
+    EXPECT_FALSE(VolumeList::accepts("A\0B"_L1, ""));
+    EXPECT_FALSE(VolumeList::accepts("\0"_L1, ""));
+    EXPECT_FALSE(VolumeList::accepts("", ""));
+    EXPECT_TRUE(VolumeList::accepts("Backup\0usb"_L1, "USB"));
+    EXPECT_FALSE(VolumeList::accepts("Backup\0\0"_L1, "Other"));
+    EXPECT_FALSE(VolumeList::accepts("BackupDisk", "Backup"));
+    EXPECT_FALSE(VolumeList::accepts("", "USB"));
 }

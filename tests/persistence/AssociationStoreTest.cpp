@@ -1,16 +1,39 @@
 #include "persistence/AssociationStore.h"
 
-#include "StoreFiles.h"
 #include "support/Mounts.h"
 #include "support/TempHome.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <random>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// The 13 usrdatab lines of an enabled folder association; line 6 and line 9 given verbatim.
+QStringList record(const QString& path, const QString& versions = "3",
+                   const QString& folder = "1") {
+    return (path + "|USB|1/2/2026 10:00:00|Never|Never|" + folder + "|1|1|" + versions + "|1|0|1|1")
+        .split('|');
+}
+
+// A large store, for saves killed at random moments.
+std::unique_ptr<colBackups> makeStore(const QString& name, int count) {
+    auto root = std::make_shared<colDestinations>();
+    auto backups = std::make_unique<colBackups>(root);
+    for (int i = 0; i < count; ++i) {
+        const QString path = QString("/home/ann/%1/folder number %2").arg(name).arg(i);
+        backups->Add(path, true, root, i % 2 == 0, "14.03.2026 10:20:30", "BACKUP-DISK", true,
+                     false, true, "Never", "15.03.2026 11:00:00", true, qint16(i % 100), false,
+                     path);
+    }
+    return backups;
+}
 
 class AssociationStoreTest : public ::testing::Test {
 protected:
@@ -27,7 +50,7 @@ protected:
         loadDestinations(*destinations, from);
     }
     void writeStore(const QString& name, const QStringList& lines) {
-        home.writeFile(".config/Quillmot/" + name, crlfLines(lines));
+        home.writeAppData(name, crlfLines(lines));
     }
     QStringList loadedPaths() const {
         QStringList paths;
@@ -46,7 +69,7 @@ protected:
 
 } // namespace
 
-TEST_F(AssociationStoreTest, FilesHoldOneValuePerCrLfLineInTheirFixedOrder) {
+TEST_F(AssociationStoreTest, OneValuePerCrLfLineInAFixedOrderAndOddValuesRoundTrip) {
     backups.Add("/src", true, destinations, false, "c", "\0\0"_L1, true, false, true, "Never", "m",
                 false, 5, true, "/src");
     destinations->Add("/dst", "/src", "VOL");
@@ -55,13 +78,11 @@ TEST_F(AssociationStoreTest, FilesHoldOneValuePerCrLfLineInTheirFixedOrder) {
     EXPECT_EQ(bytesOf("usrdatab"), crlfLines({"/src", "\0\0"_L1, "c", "Never", "m", "1", "1", "0",
                                               "5", "0", "1", "0", "1"}));
     EXPECT_EQ(bytesOf("usrdatad"), crlfLines({"/dst", "/src", "VOL"}));
-}
 
-TEST_F(AssociationStoreTest, ASavedStoreLoadsBackUnchangedAndOpensEachWatch) {
-    writeStore("usrdatab", associationRecord("/home/ann/Ünïcode ✓", "-1") +
+    writeStore("usrdatab", record("/home/ann/Ünïcode ✓", "-1") +
                                QStringList{"/report.txt", "A\0B\0\0"_L1, "", "Never", "Never", "0",
                                            "0", "1", "32767", "0", "1", "0", "0"} +
-                               associationRecord("/carriage\rreturn", "-32768", "TRUE"));
+                               record("/carriage\rreturn", "-32768", "TRUE"));
     writeStore("usrdatad", {"/d/b", "/report.txt", "USB", "/d/a", "/home/ann/Ünïcode ✓", "",
                             "/d/orphan", "/nowhere", "OLD"});
     load(folder);
@@ -82,38 +103,34 @@ TEST_F(AssociationStoreTest, ASavedStoreLoadsBackUnchangedAndOpensEachWatch) {
 }
 
 TEST_F(AssociationStoreTest, OnlyExactlyOneIsTrueAndVersionsAreTheLeadingNumberHalfToEven) {
-    const QStringList flags = {"TRUE", "-1", "1 ", "", "01", "1"};
-    const QList<std::pair<QString, int>> versions = {{"2.5", 2}, {"3.5", 4},    {" 7 apples", 7},
-                                                     {"abc", 0}, {"1e3", 1000}, {"1e-400", 0}};
+    // Line 6 (Folder) and line 9 (Versions) as written, and as read.
+    const QList<std::tuple<QString, QString, bool, int>> rows = {
+        {"TRUE", "2.5", false, 2}, {"-1", "3.5", false, 4},    {"1 ", " 7 apples", false, 7},
+        {"", "abc", false, 0},     {"01", "1e3", false, 1000}, {"1", "1e-400", true, 0}};
     QStringList lines;
-    for (int i = 0; i < flags.size(); ++i)
-        lines << associationRecord(QString("/f%1").arg(i), "3", flags[i]);
-    for (int i = 0; i < versions.size(); ++i)
-        lines << associationRecord(QString("/v%1").arg(i), versions[i].first);
+    for (const auto& row : rows)
+        lines << record("/" + QString::number(lines.size()), std::get<1>(row), std::get<0>(row));
     writeStore("usrdatab", lines);
     load(folder);
-    ASSERT_EQ(backups.Count(), flags.size() + versions.size());
-    for (int i = 0; i < flags.size(); ++i)
-        EXPECT_EQ(backups.Item(i + 1)->Folder, flags[i] == "1") << flags[i].toStdString();
-    for (int i = 0; i < versions.size(); ++i)
-        EXPECT_EQ(backups.Item(int(flags.size()) + i + 1)->Versions, versions[i].second)
-            << versions[i].first.toStdString();
+    ASSERT_EQ(backups.Count(), rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(backups.Item(i + 1)->Folder, std::get<2>(rows[i])) << i;
+        EXPECT_EQ(backups.Item(i + 1)->Versions, std::get<3>(rows[i])) << i;
+    }
 }
 
-TEST_F(AssociationStoreTest, ReadingEndsAtTheFirstRecordThatCannotBeAdded) {
+TEST_F(AssociationStoreTest, ReadingEndsAtTheFirstRecordThatCannotBeAddedOrAtTheFileEnd) {
     for (const QString overflow : {"32768", "-32769", "32767.5", "1e400"}) {
-        writeStore("usrdatab", associationRecord("/first") + associationRecord("/bad", overflow) +
-                                   associationRecord("/after"));
+        writeStore("usrdatab", record("/first") + record("/bad", overflow) + record("/after"));
         load(folder);
         EXPECT_EQ(loadedPaths(), QStringList{"/first"}) << overflow.toStdString();
     }
 
-    writeStore("usrdatab", associationRecord("/a") + associationRecord("/b") +
-                               associationRecord("/a") + associationRecord("/c"));
+    writeStore("usrdatab", record("/a") + record("/b") + record("/a") + record("/c"));
     load(folder);
     EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/b"}));
 
-    QStringList cut = associationRecord("/a") + associationRecord("/b");
+    QStringList cut = record("/a") + record("/b");
     cut.removeLast();
     writeStore("usrdatab", cut);
     writeStore("usrdatad", {"/d1", "/a", "", "/d2", "/a"});
@@ -122,16 +139,15 @@ TEST_F(AssociationStoreTest, ReadingEndsAtTheFirstRecordThatCannotBeAdded) {
     EXPECT_EQ(destinations->Count(), 1);
 
     // A refused watch keeps its own association but ends the reading.
-    writeStore("usrdatab",
-               associationRecord("/a") + associationRecord("/b") + associationRecord("/c"));
+    writeStore("usrdatab", record("/a") + record("/b") + record("/c"));
     loadAssociations(backups, destinations, folder, [](const QString& path, bool) {
         if (path == "/b")
             throw std::runtime_error("inotify limit");
     });
     EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/b"}));
-}
 
-TEST_F(AssociationStoreTest, MissingOrEmptyFilesLoadNothingAfterEmptyingTheCollections) {
+    // Missing or empty files load nothing, after emptying the collections.
+    QFile::remove(folder + "/usrdatab");
     for (bool emptyFiles : {false, true}) {
         add("/old");
         destinations->Add("/old-dst", "/old", "");
@@ -148,8 +164,8 @@ TEST_F(AssociationStoreTest, MissingOrEmptyFilesLoadNothingAfterEmptyingTheColle
     EXPECT_EQ(destinations->Count(), 0);
 }
 
-TEST_F(AssociationStoreTest, AnOrphanDestinationIsWrittenBackUntilTheNextRemoval) {
-    writeStore("usrdatab", associationRecord("/a") + associationRecord("/b"));
+TEST_F(AssociationStoreTest, AnOrphanIsWrittenBackUntilTheNextRemovalAndALineBreakLeftOut) {
+    writeStore("usrdatab", record("/a") + record("/b"));
     writeStore("usrdatad", {"/d-a", "/a", "", "/d-orphan", "/gone", "OLD", "/d-b", "/b", ""});
     const QByteArray original = bytesOf("usrdatad");
     load(folder);
@@ -159,9 +175,9 @@ TEST_F(AssociationStoreTest, AnOrphanDestinationIsWrittenBackUntilTheNextRemoval
     backups.Remove(QString("/a"));
     ASSERT_TRUE(saveDestinations(*destinations, folder));
     EXPECT_EQ(bytesOf("usrdatad"), crlfLines({"/d-b", "/b", ""}));
-}
 
-TEST_F(AssociationStoreTest, ARecordWithALineBreakIsLeftOutSoTheOthersStayAligned) {
+    // A record with a line break is left out, so that the others stay aligned.
+    backups.Remove(1);
     for (const char* path : {"/a", "/new\nline", "/c"})
         add(path);
     destinations->Add("/d\nnl", "/a", "");
@@ -173,29 +189,21 @@ TEST_F(AssociationStoreTest, ARecordWithALineBreakIsLeftOutSoTheOthersStayAligne
     EXPECT_EQ(destinations->Count(), 1);
 }
 
-TEST_F(AssociationStoreTest, SavingCreatesTheFolderAndReplacesALeftOverTwin) {
-    add("/a");
+TEST_F(AssociationStoreTest, SavingCreatesTheFolderReplacesATwinAndAFailureKeepsTheOldFile) {
+    add("/old");
     ASSERT_FALSE(QFileInfo::exists(folder));
     ASSERT_TRUE(saveAssociations(backups, folder));
+    const QByteArray old = bytesOf("usrdatab");
     writeStore("usrdatabTEMP", {"half a record"});
     ASSERT_TRUE(saveAssociations(backups, folder));
     EXPECT_FALSE(QFileInfo::exists(folder + "/usrdatabTEMP"));
-    load(folder);
-    EXPECT_EQ(loadedPaths(), QStringList{"/a"});
-}
-
-TEST_F(AssociationStoreTest, AFailedSaveReturnsFalseAndLeavesTheOldFileWhole) {
-    add("/old");
-    ASSERT_TRUE(saveAssociations(backups, folder));
-    const QByteArray old = bytesOf("usrdatab");
+    EXPECT_EQ(bytesOf("usrdatab"), old);
     add("/new");
 
     QDir().mkpath(folder + "/usrdatabTEMP/blocker"); // a twin that cannot be created
     EXPECT_FALSE(saveAssociations(backups, folder));
     EXPECT_EQ(bytesOf("usrdatab"), old);
-
-    const QString file = home.writeFile("plain-file", "x");
-    EXPECT_FALSE(saveDestinations(*destinations, file + "/Quillmot"));
+    EXPECT_FALSE(saveDestinations(*destinations, home.writeFile("plain-file", "x") + "/Quillmot"));
 
     QString reason;
     QDir(folder + "/usrdatabTEMP").removeRecursively();
@@ -204,4 +212,36 @@ TEST_F(AssociationStoreTest, AFailedSaveReturnsFalseAndLeavesTheOldFileWhole) {
         GTEST_SKIP() << reason.toStdString();
     EXPECT_FALSE(saveAssociations(backups, readOnly->mountPoint()));
     EXPECT_EQ(readWholeFile(readOnly->mountPoint() + "/usrdatab"), old);
+}
+
+// A save killed at any moment must leave usrdatab as one whole version: the one before or the
+// one being written, never a torn mix.
+TEST_F(AssociationStoreTest, AKilledSaveLeavesTheOldOrTheNewStoreWhole) {
+    const auto first = makeStore("first", 4000), second = makeStore("second", 2500);
+    ASSERT_TRUE(saveAssociations(*second, folder));
+    const QByteArray secondBytes = bytesOf("usrdatab");
+    ASSERT_TRUE(saveAssociations(*first, folder));
+    const QByteArray firstBytes = bytesOf("usrdatab");
+
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> killAfterUs(1000, 80000);
+    for (int round = 0; round < 8; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            for (unsigned n = 0;; ++n)
+                saveAssociations(n % 2 ? *first : *second, folder);
+        const int delay = killAfterUs(random);
+        usleep(useconds_t(delay));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+
+        const QByteArray now = bytesOf("usrdatab");
+        ASSERT_TRUE(now == firstBytes || now == secondBytes)
+            << "torn store after a kill at " << delay << " us (seed " << seed << "), " << now.size()
+            << " bytes";
+        loadAssociations(backups, destinations, folder, {});
+        EXPECT_EQ(backups.Count(), now == firstBytes ? 4000 : 2500);
+    }
 }

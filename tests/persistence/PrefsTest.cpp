@@ -1,12 +1,15 @@
+#include "persistence/AssociationStore.h"
 #include "persistence/NodePrefs.h"
+#include "persistence/Options.h"
 #include "persistence/PausePrefs.h"
 #include "persistence/WindowPrefs.h"
 
-#include "StoreFiles.h"
 #include "support/TempHome.h"
 
 #include <QDir>
+#include <functional>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
@@ -14,85 +17,233 @@ class PrefsTest : public ::testing::Test {
 protected:
     TempHome home;
     QString folder = home.appDataFolder();
-    void writePref(const QString& name, const QByteArray& content) {
-        home.writeFile(".config/Quillmot/" + name, content);
+};
+
+using O = Options;
+// The check boxes in file order; lines 1, 3, 14, 24 and 25 hold the other values.
+bool O::*const CheckBoxes[] = {
+    &O::ShowSplash,          &O::NotifySuccessDisabled,
+    &O::NotifyErrorDisabled, &O::TrayNod,
+    &O::TrayShake,           &O::TrayShrug,
+    &O::ShowScanning,        &O::NotifySourceBusy,
+    &O::FullSource,          &O::FullDest,
+    &O::AutoAdvance,         &O::ErrorNoSource,
+    &O::ErrorSourceVol,      &O::ErrorNoDest,
+    &O::ErrorCreateFolder,   &O::ErrorDestVol,
+    &O::ErrorCopyFailed,     &O::ErrorPrevSave,
+    &O::ErrorLoop,           &O::UseFilters,
+};
+
+class OptionsTest : public PrefsTest {
+protected:
+    Options options;
+
+    // Saves the typical entry changed by `edit`; returns the lines written.
+    QStringList saveWith(const std::function<void(OptionsEntry&)>& edit) {
+        OptionsEntry entry;
+        entry.BusyTimeout = "30";
+        entry.PrevSaveName = "PrevSave";
+        entry.AdvanceSeconds = "3";
+        edit(entry);
+        EXPECT_TRUE(saveOptions(options, entry, folder));
+        QStringList lines = QString::fromUtf8(readWholeFile(folder + "/opts")).split("\r\n");
+        EXPECT_EQ(lines.takeLast(), ""); // every line ends with CR LF
+        return lines;
     }
 };
 
-// A work area of 1280 x 720 pixels in twips.
-constexpr int WorkW = 19200, WorkH = 10800;
-
 } // namespace
 
-TEST_F(PrefsTest, WindowPrefsRoundTripAndRefuseShortOrHugeFiles) {
+TEST_F(PrefsTest, WindowNodeAndPausePrefsRoundTripAndRefuseWhatTheyCannotRead) {
     ASSERT_TRUE(saveWindowPrefs(-120, 32767, 5300, 9330, "", folder));
     EXPECT_EQ(readWholeFile(folder + "/wprefs"),
               crlfLines({"-120", "32767", "5300", "9330", "<n/a>"}));
     ASSERT_TRUE(saveWindowPrefs(1, 2, 3, 4, "Work", folder));
     const auto stored = loadWindowPrefs(folder);
     ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->window.Top, 1);
-    EXPECT_EQ(stored->window.Left, 2);
-    EXPECT_EQ(stored->window.Height, 3);
-    EXPECT_EQ(stored->window.Width, 4);
+    const WindowPlacement& w = stored->window;
+    EXPECT_EQ(QList({w.Top, w.Left, w.Height, w.Width}), QList({1, 2, 3, 4}));
     EXPECT_EQ(stored->SchemeName, "Work");
 
-    writePref("wprefs", crlfLines({"1", "2", "3", "4"}));
+    home.writeAppData("wprefs", crlfLines({"1", "2", "3", "4"}));
     EXPECT_FALSE(loadWindowPrefs(folder));
-    writePref("wprefs", crlfLines({"1", "2", "1e300", "4", "<n/a>"}));
+    home.writeAppData("wprefs", crlfLines({"1", "2", "1e300", "4", "<n/a>"}));
     EXPECT_FALSE(loadWindowPrefs(folder));
-}
 
-TEST(WindowPlacementTest, APositionAtOrBeyondTheWorkAreaMovesToItsEdge) {
-    const auto beyond = placeWindow({WorkH, WorkW + 5, 5000, 9000}, WorkW, WorkH, 9000, 5000);
-    EXPECT_EQ(beyond.Top, 0);
-    EXPECT_EQ(beyond.Left, 0);
-    const auto inside = placeWindow({WorkH - 1, WorkW - 1, 5000, 9000}, WorkW, WorkH, 9000, 5000);
-    EXPECT_EQ(inside.Top, WorkH - 1);
-    EXPECT_EQ(inside.Left, WorkW - 1);
-}
-
-TEST(WindowPlacementTest, TheStoredSizeAppliesUnlessTheWindowIsAlreadyLargerThanTheWorkArea) {
-    const auto fits = placeWindow({100, 100, 20000, 30000}, WorkW, WorkH, 9330, 5300);
-    EXPECT_EQ(fits.Width, 30000);
-    EXPECT_EQ(fits.Height, 20000);
-    const auto tooLarge = placeWindow({100, 100, 4000, 6000}, WorkW, WorkH, WorkW + 1, WorkH + 1);
-    EXPECT_EQ(tooLarge.Width, WorkW);
-    EXPECT_EQ(tooLarge.Height, WorkH);
-}
-
-TEST(WindowPlacementTest, AllZeroAfterTheRulesRestoresTheDefaultSizeCentred) {
-    for (const WindowPlacement stored : {WindowPlacement{0, 0, 0, 0}, {WorkH + 10, 0, 0, 0}}) {
-        const auto placed = placeWindow(stored, WorkW, WorkH, 4000, 3000);
-        EXPECT_EQ(placed.Width, 9330);
-        EXPECT_EQ(placed.Height, 5300);
-        EXPECT_EQ(placed.Left, WorkW / 2 - 9330 / 2);
-        EXPECT_EQ(placed.Top, WorkH / 2 - 5300 / 2);
-    }
-}
-
-TEST_F(PrefsTest, NodePrefsRoundTripInOrder) {
     EXPECT_TRUE(loadNodePrefs(folder).isEmpty());
     const QStringList keys = {"/", "/home", "/home/ann/Ünïcode", "/media/usb"};
     ASSERT_TRUE(saveNodePrefs(keys, folder));
     EXPECT_EQ(loadNodePrefs(folder), keys);
-}
 
-TEST_F(PrefsTest, PausePrefsTellPauseUnpauseOrNeither) {
     EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Unpause);
     ASSERT_TRUE(savePausePrefs(true, folder));
     EXPECT_EQ(readWholeFile(folder + "/pprefs"), "1\r\n");
     EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Pause);
     ASSERT_TRUE(savePausePrefs(false, folder));
     EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Unpause);
-
-    writePref("pprefs", "TRUE\r\n");
-    EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Unpause);
-    writePref("pprefs", "1\n0\n");
-    EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Pause);
-    writePref("pprefs", "");
-    EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Neither);
+    for (const auto& [content, start] : {std::pair{"TRUE\r\n", PauseAtStart::Unpause},
+                                         {"1\n0\n", PauseAtStart::Pause},
+                                         {"", PauseAtStart::Neither}}) {
+        home.writeAppData("pprefs", content);
+        EXPECT_EQ(loadPausePrefs(folder), start) << content;
+    }
     QDir(folder).removeRecursively();
     QDir().mkpath(folder + "/pprefs");
     EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Neither);
+}
+
+TEST(WindowPlacementTest, EdgesAreLeftStoredSizesKeptUnlessTooLargeAndNothingStoredIsCentred) {
+    constexpr int W = 19200, H = 10800; // a work area of 1280 x 720 pixels in twips
+    constexpr int X = W / 2 - 9330 / 2, Y = H / 2 - 5300 / 2;
+    // Stored top, left, height and width; the window's current width and height; the placing.
+    const struct {
+        WindowPlacement stored;
+        int width, height;
+        WindowPlacement placed;
+    } cases[] = {
+        {{H, W + 5, 5000, 9000}, 9000, 5000, {0, 0, 5000, 9000}},
+        {{H - 1, W - 1, 5000, 9000}, 9000, 5000, {H - 1, W - 1, 5000, 9000}},
+        {{100, 100, 20000, 30000}, 9330, 5300, {100, 100, 20000, 30000}},
+        {{100, 100, 4000, 6000}, W + 1, H + 1, {100, 100, H, W}},
+        {{0, 0, 0, 0}, 4000, 3000, {Y, X, 5300, 9330}},
+        {{H + 10, 0, 0, 0}, 4000, 3000, {Y, X, 5300, 9330}},
+    };
+    for (const auto& c : cases) {
+        const WindowPlacement p = placeWindow(c.stored, W, H, c.width, c.height);
+        EXPECT_EQ(QList({p.Top, p.Left, p.Height, p.Width}),
+                  QList({c.placed.Top, c.placed.Left, c.placed.Height, c.placed.Width}))
+            << c.stored.Top << " " << c.stored.Left;
+    }
+}
+
+// Every reader of the application-data folder loads what it can from any bytes and never
+// crashes.
+TEST_F(PrefsTest, EveryReaderLoadsWhatItCanFromAnyBytes) {
+    std::mt19937 random(20260314);
+    QByteArray noise(1 << 16, Qt::Uninitialized);
+    for (char& c : noise)
+        c = char(random());
+    for (const QByteArray& content :
+         {QByteArray(), QByteArray(5'000'000, '9'), noise,
+          QByteArray(3, '\0') + "\r\n" + QByteArray(2'000'000, '\0') + "\r\n\xff\xfe\xc3(\r\n",
+          QByteArray("\r\n\r\n\n\r\r\r\n").repeated(20'000)}) {
+        for (const char* name : {"usrdatab", "usrdatad", "opts", "wprefs", "nprefs", "pprefs"})
+            home.writeAppData(name, content);
+        auto destinations = std::make_shared<colDestinations>();
+        colBackups backups(destinations);
+        loadAssociations(backups, destinations, folder, {});
+        loadDestinations(*destinations, folder);
+        Options options;
+        options.setDefaults();
+        loadOptions(options, folder);
+        loadWindowPrefs(folder);
+        loadNodePrefs(folder);
+        loadPausePrefs(folder);
+        if (content.startsWith("99999")) { // a first line far beyond any number
+            EXPECT_EQ(options.BusyTimeout, 30);
+        }
+    }
+}
+
+TEST_F(OptionsTest, WithoutAnOptsFileEveryOptionTakesItsDefaultButTheSplashSwitchStays) {
+    options.ShowSplash = true;
+    options.UseFilters = true;
+    options.FilterPrefixes = "~";
+    loadOptions(options, folder);
+    const QList<bool O::*> off = {&O::NotifySuccessDisabled,
+                                  &O::NotifyErrorDisabled,
+                                  &O::ShowScanning,
+                                  &O::FullSource,
+                                  &O::FullDest,
+                                  &O::UseFilters};
+    for (bool O::*box : CheckBoxes)
+        EXPECT_EQ(options.*box, !off.contains(box));
+    EXPECT_EQ(options.BusyTimeout, 30);
+    EXPECT_EQ(options.PrevSaveName, "PrevSave");
+    EXPECT_EQ(options.AdvanceSeconds, 3);
+    EXPECT_TRUE(options.FilterPrefixes.isEmpty() && options.FilterSuffixes.isEmpty());
+}
+
+TEST_F(OptionsTest, EveryCheckBoxReachesItsOwnLineAndReadsBack) {
+    for (bool O::*only : CheckBoxes) {
+        const QStringList lines = saveWith([&](OptionsEntry& e) { e.checkBoxes.*only = true; });
+        ASSERT_EQ(lines.size(), 25);
+        Options reread;
+        loadOptions(reread, folder);
+        int line = 0;
+        for (bool O::*box : CheckBoxes) {
+            while (QList{1, 3, 14, 24, 25}.contains(++line)) {
+            }
+            EXPECT_EQ(lines[line - 1], box == only ? "1" : "0") << "line " << line;
+            EXPECT_EQ(reread.*box, box == only) << "line " << line;
+        }
+    }
+}
+
+TEST_F(OptionsTest, TypedValuesAreTrimmedAndNormalisedBeforeTheyAreStoredAndWritten) {
+    // The busy time-out, the advance time and the name as typed; lines 1, 3 and 14 as written;
+    // the two numbers as stored (the name is stored as written).
+    const auto expect = [&](const QString& busy, const QString& advance, const QString& name,
+                            const QStringList& written, double busyValue, double advanceValue) {
+        const QStringList lines = saveWith([&](OptionsEntry& e) {
+            e.BusyTimeout = busy;
+            e.AdvanceSeconds = advance;
+            e.PrevSaveName = name;
+        });
+        EXPECT_EQ(QStringList({lines[0], lines[2], lines[13]}), written) << busy.toStdString();
+        EXPECT_EQ(options.BusyTimeout, busyValue) << busy.toStdString();
+        EXPECT_EQ(options.AdvanceSeconds, advanceValue) << advance.toStdString();
+        EXPECT_EQ(options.PrevSaveName, written[1]);
+    };
+    expect("  2.5 ", "4 sec", "  Old versions ", {"2.5", "Old versions", "4 sec"}, 2.5, 4);
+    for (const QString zero : {"0", "", "abc", "-0", "1e999"})
+        expect(zero, zero, "   ", {"1", "PrevSave", "0.001"}, 1, 0.001);
+    expect("30", "-3", "x", {"30", "x", "0.001"}, 30, 0.001);
+    expect("30", "0.002", "x", {"30", "x", "0.002"}, 30, 0.002);
+
+    const char* boxes[][2] = {{"~\r\n.tmp", "~|.tmp"},
+                              {"~\n.tmp", "~|.tmp"},
+                              {"  ~\r\n$  ", "~|$"},
+                              {"~\r\n", "~|"},
+                              {"a b\r\n\r\nc", "a b||c"}};
+    for (const auto& [box, line] : boxes) {
+        const QStringList lines = saveWith([&](OptionsEntry& e) {
+            e.FilterPrefixes = box;
+            e.FilterSuffixes = box;
+        });
+        EXPECT_EQ(options.FilterPrefixes, line);
+        EXPECT_EQ(lines.mid(23), (QStringList{line, line}));
+    }
+}
+
+TEST_F(OptionsTest, ReadingStopsAtTheFileEndOrABadNumberLeavingTheRestAsItWas) {
+    home.writeAppData("opts",
+                      crlfLines({"12", "1", "Versions", "1", "1", "0", "1", "0", "1", "0"}));
+    options.setDefaults();
+    loadOptions(options, folder);
+    EXPECT_EQ(options.BusyTimeout, 12);
+    EXPECT_EQ(options.PrevSaveName, "Versions");
+    EXPECT_FALSE(options.NotifySourceBusy);
+    EXPECT_TRUE(options.AutoAdvance && options.ErrorLoop);
+    EXPECT_EQ(options.AdvanceSeconds, 3);
+
+    Options fresh;
+    loadOptions(fresh, folder);
+    EXPECT_FALSE(fresh.AutoAdvance || fresh.ErrorLoop || fresh.FullSource);
+    EXPECT_EQ(fresh.AdvanceSeconds, 0);
+
+    QStringList lines(25, "1");
+    lines[13] = "1e999";
+    home.writeAppData("opts", crlfLines(lines));
+    Options overflow;
+    loadOptions(overflow, folder);
+    EXPECT_TRUE(overflow.AutoAdvance);
+    EXPECT_EQ(overflow.AdvanceSeconds, 0);
+    EXPECT_FALSE(overflow.ErrorNoSource);
+
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder + "/opts"); // exists, cannot be read
+    Options unreadable;
+    loadOptions(unreadable, folder);
+    EXPECT_EQ(unreadable.BusyTimeout, 0);
 }

@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <sys/stat.h>
 
 namespace {
@@ -19,17 +22,29 @@ QStringList names(const QStringList& paths) {
     return out;
 }
 
+// Everything in `folder`, so a left-over temporary file shows.
+QStringList entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+QByteArray patterned(qsizetype size) {
+    QByteArray data(size, '\0');
+    for (qsizetype i = 0; i < size; ++i)
+        data[i] = char((i * 7 + i / 4096) & 0xff);
+    return data;
+}
+
 } // namespace
 
 // A recursive scan must neither loop nor leave the source through a link to a folder.
-TEST(FileSystemListing, LinksToFoldersAreNeverSubFolders) {
+TEST(FileSystem, ListingsSkipLinksToFoldersAndAttributesTellHiddenAndReadOnly) {
     TempHome home;
     const QString root = home.makeFolder("src");
-    const QString outside = home.makeFolder("outside");
     home.writeFile("src/a.txt", "a");
     home.writeFile("src/.hidden", "h");
     home.makeFolder("src/sub");
-    QFile::link(outside, root + "/to-outside");
+    QFile::link(home.makeFolder("outside"), root + "/to-outside");
     QFile::link(root, root + "/to-self");
     QFile::link(root + "/a.txt", root + "/to-file");
     QFile::link(root + "/gone", root + "/dangling");
@@ -43,17 +58,12 @@ TEST(FileSystemListing, LinksToFoldersAreNeverSubFolders) {
     EXPECT_FALSE(fso.FileExists(root + "/pipe"));
     EXPECT_FALSE(fso.FileExists(root + "/sub"));
     EXPECT_TRUE(fso.files(home.path() + "/missing").isEmpty());
-}
 
-TEST(FileSystemAttributes, HiddenReadOnlyAndNormal) {
-    TempHome home;
     const QString file = home.writeFile(".profile", "x");
-    FileSystem fso;
     ASSERT_TRUE(fso.setMode(file, 0440));
     auto a = fso.attributes(file);
     ASSERT_TRUE(a.has_value());
-    EXPECT_TRUE(a->hidden);
-    EXPECT_TRUE(a->readOnly);
+    EXPECT_TRUE(a->hidden && a->readOnly);
     EXPECT_EQ(a->mode, 0440u);
     ASSERT_TRUE(fso.setNormal(file));
     EXPECT_EQ(fso.attributes(file)->mode, 0640u);
@@ -62,7 +72,7 @@ TEST(FileSystemAttributes, HiddenReadOnlyAndNormal) {
     EXPECT_FALSE(fso.attributes(home.path() + "/missing").has_value());
 }
 
-TEST(FileSystemFolders, CreateIsOneLevelAndDeleteTakesReadOnlyContents) {
+TEST(FileSystemFolders, CreateIsOneLevelAndDeleteTakesReadOnlyContentsButNoOtherMount) {
     TempHome home;
     FileSystem fso;
     const QString top = home.path() + "/top";
@@ -70,8 +80,7 @@ TEST(FileSystemFolders, CreateIsOneLevelAndDeleteTakesReadOnlyContents) {
     ASSERT_TRUE(fso.CreateFolder(top));
     EXPECT_FALSE(fso.CreateFolder(top));
     ASSERT_TRUE(fso.CreateFolder(top + "/locked"));
-    home.writeFile("top/locked/file", "x");
-    fso.setMode(top + "/locked/file", 0444);
+    fso.setMode(home.writeFile("top/locked/file", "x"), 0444);
     fso.setMode(top + "/locked", 0555);
 
     const QString keep = home.writeFile("keep/precious", "keep me");
@@ -82,19 +91,55 @@ TEST(FileSystemFolders, CreateIsOneLevelAndDeleteTakesReadOnlyContents) {
     EXPECT_FALSE(fso.DeleteFolder(top));
     EXPECT_FALSE(fso.DeleteFile(home.path() + "/keep"));
     EXPECT_TRUE(fso.DeleteFile(keep));
-}
 
-TEST(FileSystemFolders, DeleteNeverEntersAnotherMountedFileSystem) {
     QString reason;
     auto mount = ScratchMount::tmpfs(256, &reason);
     if (!mount)
         GTEST_SKIP() << qPrintable(reason);
-    const QString inside = mount->mountPoint() + "/data";
-    QFile f(inside);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("other disk");
+    QFile f(mount->mountPoint() + "/data");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("other disk") == 10);
     f.close();
-    FileSystem fso;
     EXPECT_FALSE(fso.DeleteFolder(QFileInfo(mount->mountPoint()).path()));
-    EXPECT_EQ(readWholeFile(inside), "other disk");
+    EXPECT_EQ(readWholeFile(f.fileName()), "other disk");
+}
+
+TEST(CopyFile, KeepsContentPermissionsAndTheNanosecondTimeOverAReadOnlyCopy) {
+    TempHome home;
+    // Over two chunks, so the copy yields in between.
+    const QByteArray data = patterned(17 * 1024 * 1024 + 123);
+    const QString source = home.writeFile("src/big.bin", data);
+    ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), 0640), 0);
+    const struct timespec times[2] = {{1700000000, 123456789}, {1700000000, 123456789}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(source).constData(), times, 0), 0);
+    const QString target = home.writeFile("dest/big.bin", "older copy");
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0444), 0);
+
+    FileSystem fso;
+    int yields = 0;
+    const CopyResult result = fso.CopyFile(source, target, [&] { ++yields; });
+    ASSERT_TRUE(result.ok()) << result.errnoValue;
+    EXPECT_GE(yields, 2);
+    EXPECT_TRUE(readWholeFile(target) == data);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1700000000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+    EXPECT_EQ(entries(home.path() + "/dest"), QStringList{"big.bin"});
+
+    ASSERT_TRUE(fso.CopyFile(home.writeFile("empty", ""), target).ok());
+    EXPECT_TRUE(readWholeFile(target).isEmpty());
+}
+
+TEST(CopyFile, AFailedCopyLeavesTheOldTargetAndNoTemporaryFile) {
+    TempHome home;
+    const QString target = home.writeFile("dest/file", "old");
+    FileSystem fso;
+    const CopyResult missing = fso.CopyFile(home.path() + "/no-such-file", target);
+    EXPECT_EQ(missing.error, CopyError::Other);
+    EXPECT_EQ(missing.errnoValue, ENOENT);
+    const QString big = home.writeFile("big", patterned(9 * 1024 * 1024));
+    EXPECT_FALSE(fso.CopyFile(big, target, [] { throw std::runtime_error("window closed"); }).ok());
+    EXPECT_EQ(readWholeFile(target), "old");
+    EXPECT_EQ(entries(home.path() + "/dest"), QStringList{"file"});
 }

@@ -1,18 +1,20 @@
 #include "platform/Paths.h"
+#include "platform/AppData.h"
+#include "platform/TextFile.h"
 
+#include "support/TempHome.h"
+
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace Paths;
 
-TEST(Paths, RootKeepsItsSeparatorOtherFoldersDoNot) {
+TEST(Paths, ComponentsClimbToTheRootAndStopAndJoinPutsOneSeparatorBetween) {
     EXPECT_TRUE(isRoot("/"));
     EXPECT_FALSE(isRoot("/a"));
     EXPECT_EQ(withoutTrailingSeparator("/"), "/");
     EXPECT_EQ(withoutTrailingSeparator("/a/"), "/a");
     EXPECT_EQ(withoutTrailingSeparator("/a"), "/a");
-}
-
-TEST(Paths, ParentAndFileNameClimbToTheRootAndStop) {
     EXPECT_EQ(parent("/a/b"), "/a");
     EXPECT_EQ(parent("/a/b/"), "/a");
     EXPECT_EQ(parent("/a"), "/");
@@ -21,30 +23,23 @@ TEST(Paths, ParentAndFileNameClimbToTheRootAndStop) {
     EXPECT_EQ(fileName("/a/b.txt"), "b.txt");
     EXPECT_EQ(fileName("/a/b/"), "b");
     EXPECT_EQ(fileName("/"), "");
-}
-
-TEST(Paths, JoinPutsExactlyOneSeparatorBetween) {
     EXPECT_EQ(join("/", "a"), "/a");
     EXPECT_EQ(join("/a", "b/c"), "/a/b/c");
     EXPECT_EQ(join("/a/", "/b"), "/a/b");
     EXPECT_EQ(join("/a", ""), "/a");
     EXPECT_EQ(join("/", ""), "/");
+    EXPECT_EQ(split("//server/share"), QStringList({"", "", "server", "share"}));
+    EXPECT_EQ(separatorCount("/a/b/"), 3);
 }
 
-TEST(Paths, DirectlyInMeansOneWholeComponentBelow) {
-    EXPECT_TRUE(isDirectlyIn("/a", "/"));
-    EXPECT_TRUE(isDirectlyIn("/a/b", "/a"));
-    EXPECT_TRUE(isDirectlyIn("/a/b", "/a/"));
-    EXPECT_TRUE(isDirectlyIn("/a/b/", "/a"));
-    EXPECT_FALSE(isDirectlyIn("/a/b/c", "/a"));
-    EXPECT_FALSE(isDirectlyIn("/a", "/a"));
-    EXPECT_FALSE(isDirectlyIn("/ab", "/a"));
-    // Same separator count and a text prefix, but a different folder.
-    EXPECT_FALSE(isDirectlyIn("/ab/c", "/a"));
-    EXPECT_FALSE(isDirectlyIn("/", "/"));
-}
-
-TEST(Paths, KeysCompareExactlyAsTheFileSystemDoes) {
+TEST(Paths, DirectlyInMeansOneWholeComponentBelowAndKeysKeepTheCase) {
+    for (const auto& [path, folder] :
+         {std::pair{"/a", "/"}, {"/a/b", "/a"}, {"/a/b", "/a/"}, {"/a/b/", "/a"}})
+        EXPECT_TRUE(isDirectlyIn(path, folder)) << path << " in " << folder;
+    // "/ab/c": the same separator count and a text prefix, but a different folder.
+    for (const auto& [path, folder] :
+         {std::pair{"/a/b/c", "/a"}, {"/a", "/a"}, {"/ab", "/a"}, {"/ab/c", "/a"}, {"/", "/"}})
+        EXPECT_FALSE(isDirectlyIn(path, folder)) << path << " in " << folder;
     EXPECT_FALSE(samePath("/Docs", "/docs"));
     EXPECT_TRUE(samePath("/Docs/a", "/Docs/a"));
     EXPECT_FALSE(startsWith("/Docs/a", "/docs"));
@@ -52,8 +47,54 @@ TEST(Paths, KeysCompareExactlyAsTheFileSystemDoes) {
     EXPECT_EQ(PathKey("/Mixed/Case.TXT"), "/Mixed/Case.TXT");
 }
 
-TEST(Paths, SplitIsATextSplit) {
-    EXPECT_EQ(split("/a/b"), QStringList({"", "a", "b"}));
-    EXPECT_EQ(split("//server/share"), QStringList({"", "", "server", "share"}));
-    EXPECT_EQ(separatorCount("/a/b/"), 3);
+TEST(AppData, LivesInTheUsersConfigFolder) {
+    TempHome home;
+    EXPECT_EQ(AppData::folder(), home.appDataFolder());
+    EXPECT_EQ(AppData::filePath("usrdatab"), home.appDataFolder() + "/usrdatab");
+    const QString name = AppData::computerName();
+    EXPECT_FALSE(name.isEmpty());
+    EXPECT_LE(name.size(), 255);
+    EXPECT_FALSE(name.contains(QChar(u'\0')));
+}
+
+using TextFile::decodeLines;
+using TextFile::encodeLines;
+
+TEST(TextFile, DecodesAnyLineEndNulAndBrokenUtf8AndEncodesUtf8WithCrLf) {
+    EXPECT_EQ(decodeLines("a\r\nb\nc"), QStringList({"a", "b", "c"}));
+    EXPECT_EQ(decodeLines("a\r\n\r\n"), QStringList({"a", ""}));
+    EXPECT_EQ(decodeLines("\n"), QStringList({""}));
+    EXPECT_TRUE(decodeLines("").isEmpty());
+    EXPECT_EQ(decodeLines(QByteArray("a\0b\r\ncaf\xC3\xA9\r\ncaf\xE9\r\n", 16)),
+              QStringList({QString::fromUtf16(u"a\0b", 3), QString::fromUtf8("caf\xC3\xA9"),
+                           QString::fromUtf8("caf\xC3\xA9")}));
+    const QByteArray huge(6 * 1024 * 1024, 'x');
+    const QStringList lines = decodeLines(huge + "\r\nend\r\n");
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].size(), huge.size());
+    EXPECT_EQ(lines[1], "end");
+
+    EXPECT_EQ(encodeLines({"a", QString::fromUtf8("\xC3\xBC"), ""}),
+              QByteArray("a\r\n\xC3\xBC\r\n\r\n"));
+    EXPECT_EQ(encodeLines({}), QByteArray());
+    // A volume list is names separated by NUL, two in a row for an unlabeled drive. A leading
+    // byte-order mark is dropped on reading, so a value that begins with one still reads back
+    // whole, and a file written by an editor with a mark reads without it.
+    const QStringList odd{QString(QChar(0xFEFF)) + "x", QString::fromUtf16(u"DATA\0\0USB", 9)};
+    EXPECT_EQ(decodeLines(encodeLines(odd)), odd);
+    EXPECT_EQ(decodeLines("\xEF\xBB\xBFpath\r\n"), QStringList{"path"});
+}
+
+TEST(TextFileWrite, ReplacesTheFileCreatesItsFolderAndLeavesNoTwinOrFails) {
+    TempHome home;
+    const QString path = home.path() + "/new/folder/opts";
+    ASSERT_TRUE(TextFile::writeAtomically(path, encodeLines({"old"})));
+    ASSERT_TRUE(TextFile::writeAtomically(path, encodeLines({"new", "lines"})));
+    EXPECT_EQ(TextFile::readLines(path), QStringList({"new", "lines"}));
+    EXPECT_FALSE(QFile::exists(path + "TEMP"));
+    EXPECT_FALSE(TextFile::readLines(home.path() + "/missing").has_value());
+    EXPECT_FALSE(TextFile::readLines(home.path()).has_value());
+    const QString blocker = home.writeFile("plainfile", "x");
+    EXPECT_FALSE(TextFile::writeAtomically(blocker + "/sub/opts", "data"));
+    EXPECT_EQ(readWholeFile(blocker), "x");
 }

@@ -5,7 +5,7 @@
 // test leaves nothing mounted. A factory returns nullptr with a reason where mounting is refused
 // (not root, no loop device, mount failing); the test then skips with that reason.
 
-#include <QString>
+#include <QStringList>
 #include <memory>
 
 class ScratchMount {
@@ -18,31 +18,23 @@ public:
     static std::unique_ptr<ScratchMount> tmpfs(int sizeKiB, QString* skipReason);
     static std::unique_ptr<ScratchMount> readOnlyBind(const QString& sourceFolder,
                                                       QString* skipReason);
-
     ~ScratchMount();
     ScratchMount(const ScratchMount&) = delete;
-    ScratchMount& operator=(const ScratchMount&) = delete;
 
     // An empty folder under /tmp before mounting.
-    QString mountPoint() const;
+    QString mountPoint() const { return m_scratch + "/mnt"; }
     // Unmounts early; the mount point stays as an empty folder.
     bool unmount();
     // Mounts the same image (or a fresh tmpfs, or the same bind) again at the same place.
-    bool remount();
+    bool remount(QString* error = nullptr);
 
 private:
-    enum class Kind { Loop, Tmpfs, Bind };
-    ScratchMount(Kind kind, const QString& scratchFolder);
-    static std::unique_ptr<ScratchMount> loopImage(const QString& fsType, const QString& label,
-                                                   int sizeMiB, QString* skipReason);
-    bool mountNow(QString* error);
+    ScratchMount() = default;
+    // `mkfs` is a tool and its arguments, "%image" standing for the image file; empty for none.
+    static std::unique_ptr<ScratchMount> create(QStringList mkfs, QStringList mountArgs,
+                                                QString* skipReason);
     bool isMounted() const;
-    void detachLoopDevices();
 
-    Kind m_kind;
-    QString m_scratch;    // holds the image and the mount point; removed at the end
-    QString m_mountPoint; // m_scratch + "/mnt"
-    QString m_image;      // loop images only
-    QString m_source;     // bind mounts only
-    int m_sizeKiB = 0;    // tmpfs only
+    QString m_scratch; // holds the image and the mount point; removed at the end
+    QStringList m_mountArgs;
 };

@@ -3,7 +3,6 @@
 // folder, for end-to-end tests.
 
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 
 class ProgramRun {
@@ -13,21 +12,13 @@ public:
     explicit ProgramRun(const QString& home);
     ~ProgramRun();
 
+    // Starts the program and waits until it listens for a second instance (its start-up is
+    // under way).
     bool start(const QStringList& arguments = {"nowin"});
-    // True once the program listens for a second instance (its start-up is under way).
-    bool waitUntilListening(int timeoutMs = 10000);
-    // Sends SIGTERM; true when the process ended within `timeoutMs`. `elapsedMs` gets the time.
-    bool terminate(int timeoutMs, qint64* elapsedMs = nullptr);
+    // Sends SIGTERM; true when the process ended within `timeoutMs`.
+    bool terminate(int timeoutMs);
     // Runs a second instance with the same environment; its exit code, or -1 on time-out.
-    int runSecondInstance(int timeoutMs, qint64* elapsedMs = nullptr);
+    int runSecondInstance(int timeoutMs);
 
-    QProcess& process() { return m_process; }
-    // Standard output gathered so far.
-    QString output();
-    QProcessEnvironment environment() const { return m_env; }
-
-private:
-    QProcessEnvironment m_env;
-    QProcess m_process;
-    QByteArray m_stdout;
+    QProcess process;
 };

@@ -3,11 +3,10 @@
 
 #include <QCoreApplication>
 
-inline QCoreApplication& ensureCoreApp() {
+inline void ensureCoreApp() {
     static int argc = 1;
     static char name[] = "quillmot-tests";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication* app =
-        QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
-    return app ? *app : *QCoreApplication::instance();
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
 }

@@ -9,7 +9,9 @@
 
 #include <QDateTime>
 #include <QStringList>
+#include <deque>
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 class RecordingUi : public UserInterface {
@@ -17,13 +19,13 @@ public:
     QStringList runningTexts;
     std::vector<bool> pausedLooks;
     bool pauseCommandEnabled = true;
-    QString backupsText;
-    QString schemeText;
     std::vector<Animation> animations;
     int popupShows = 0;
-    bool popupWasClosed = false;
     std::vector<clsRecent> logged;
     std::optional<QRect> geometry;
+    // Each tick that runs to its end asks once for the main window's geometry.
+    mutable int ticks = 0;
+    bool failGeometry = false;
     int processEventsCalls = 0;
     // Runs inside processEvents(), so a test can act "while the engine yields".
     std::function<void()> onProcessEvents;
@@ -31,21 +33,24 @@ public:
     void setRunningText(const QString& text) override { runningTexts << text; }
     void setPausedLook(bool paused) override { pausedLooks.push_back(paused); }
     void setPauseCommandEnabled(bool enabled) override { pauseCommandEnabled = enabled; }
-    void setBackupsText(const QString& text) override { backupsText = text; }
-    void setSchemeText(const QString& text) override { schemeText = text; }
+    void setBackupsText(const QString&) override {}
+    void setSchemeText(const QString&) override {}
     void startAnimation(Animation a) override { animations.push_back(a); }
     void showPopupNoActivate() override { ++popupShows; }
-    bool popupClosed() const override { return popupWasClosed; }
+    bool popupClosed() const override { return false; }
     void resultLogged(const clsRecent& entry) override { logged.push_back(entry); }
-    std::optional<QRect> mainWindowGeometryTwips() const override { return geometry; }
+    std::optional<QRect> mainWindowGeometryTwips() const override {
+        ++ticks;
+        if (failGeometry)
+            throw std::runtime_error("window gone");
+        return geometry;
+    }
     void processEvents() override {
         ++processEventsCalls;
         if (onProcessEvents)
             onProcessEvents();
     }
-    QString lastRunningText() const {
-        return runningTexts.isEmpty() ? QString() : runningTexts.last();
-    }
+    QString lastRunningText() const { return runningTexts.value(runningTexts.size() - 1); }
 };
 
 class ScriptedMessages : public MessageBoxes {
@@ -56,16 +61,15 @@ public:
         Buttons buttons;
     };
     std::vector<Asked> asked;
-    std::vector<Answer> answers; // consumed in order; Ok/No when empty
+    std::deque<Answer> answers; // consumed in order; Ok/No when empty
 
     Answer ask(const QString& text, Icon icon, Buttons buttons) override {
         asked.push_back({text, icon, buttons});
-        if (!answers.empty()) {
-            Answer a = answers.front();
-            answers.erase(answers.begin());
-            return a;
-        }
-        return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+        if (answers.empty())
+            return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
     }
 };
 

@@ -10,12 +10,10 @@ TempHome::TempHome() : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONF
     qputenv("XDG_CONFIG_HOME", (m_dir.path() + "/.config").toUtf8());
 }
 
+// An empty XDG_CONFIG_HOME counts as unset.
 TempHome::~TempHome() {
     qputenv("HOME", m_oldHome);
-    if (m_oldConfig.isEmpty())
-        qunsetenv("XDG_CONFIG_HOME");
-    else
-        qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    qputenv("XDG_CONFIG_HOME", m_oldConfig);
 }
 
 QString TempHome::appDataFolder() const {
@@ -40,4 +38,11 @@ QString TempHome::writeFile(const QString& relative, const QByteArray& content) 
 QByteArray readWholeFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray crlfLines(const QStringList& lines) {
+    QByteArray out;
+    for (const QString& line : lines)
+        out += line.toUtf8() + "\r\n";
+    return out;
 }

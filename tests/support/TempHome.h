@@ -2,7 +2,7 @@
 // A temporary HOME and XDG_CONFIG_HOME for one test, so no test touches a real user's files.
 
 #include <QByteArray>
-#include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 class TempHome {
@@ -16,6 +16,10 @@ public:
     QString makeFolder(const QString& relative) const;
     // Writes a file below the temporary home, making its folders.
     QString writeFile(const QString& relative, const QByteArray& content) const;
+    // Writes a file into the application-data folder.
+    QString writeAppData(const QString& name, const QByteArray& content) const {
+        return writeFile(".config/Quillmot/" + name, content);
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -23,3 +27,5 @@ private:
 };
 
 QByteArray readWholeFile(const QString& path);
+// File contents built line by line, as the program writes them: UTF-8, CR LF after every line.
+QByteArray crlfLines(const QStringList& lines);

@@ -1,0 +1,300 @@
+// Where copies land, and what each copy reports: log, popup, animations, filters, failures,
+// and the wait for a busy source file.
+
+#include "EngineFixture.h"
+
+#include "engine/CopyDestination.h"
+#include "support/Mounts.h"
+
+#include <QCoreApplication>
+#include <cerrno>
+#include <climits>
+
+namespace {
+
+using CopyLayoutTest = CopyFixture;
+using Animation = UserInterface::Animation;
+
+TEST_F(CopyLayoutTest, FileAssociationMirrorsUnderItsFolderNameAndTheSwitchesDecideThePopup) {
+    const QString file = write("src/Docs/a.txt", "hello");
+    const QString root = folder("dst");
+    addAssociation(file, false);
+    addDestination(file, root + "/");
+    addDestination(file, root + "/Back");
+
+    copy(file, file);
+    EXPECT_EQ(readWholeFile(root + "/Docs/a.txt"), "hello");
+    EXPECT_EQ(readWholeFile(root + "/Back/Docs/a.txt"), "hello");
+    ASSERT_EQ(ui.logged.size(), 2u);
+    const clsRecent& entry = ui.logged.back();
+    EXPECT_EQ(entry.DateAndTime, DateTimeText::format(clock.now()));
+    EXPECT_EQ(QStringList({entry.SourcePath, entry.SourceVolume, entry.DestPath, entry.DestVolume}),
+              QStringList({file, volumeOf(file), root + "/Back/Docs", volumeOf(root)}));
+    EXPECT_EQ(state->Recent->Item(1)->DestPath, root + "/Docs");
+    EXPECT_EQ(logged(), QStringList(2, "Success: Copy saved"));
+    EXPECT_EQ(notified(), QStringList(2, "Copy saved"));
+    EXPECT_EQ(ui.animations, std::vector{Animation::Nod});
+    EXPECT_EQ(ui.popupShows, 1);
+
+    state->Notifiers->Clear();
+    state->Backups->Item(1)->NotifyOnSuccess = false;
+    copy(file, file);
+    EXPECT_EQ(state->Notifiers->Count(), 0);
+    state->options.NotifySuccessDisabled = true;
+    state->Backups->Item(1)->NotifyOnSuccess = true;
+    copy(file, file);
+    EXPECT_EQ(ui.popupShows, 1);
+    EXPECT_EQ(ui.animations, std::vector(3, Animation::Nod));
+}
+
+TEST_F(CopyLayoutTest, FileInAMountPointMirrorsUnderTheMountName) {
+    EXPECT_EQ(CopyDestination::mirroredFolder(*state->fso, "/dst", "/a", false, "/a"), "/dst/root");
+
+    QString reason;
+    const auto mount = ScratchMount::tmpfs(1024, &reason);
+    if (!mount)
+        GTEST_SKIP() << reason.toStdString();
+    const QString m = mount->mountPoint();
+    QDir().mkpath(m + "/sub");
+    for (const QString& f : {m + "/a.txt", m + "/sub/b.txt"})
+        ASSERT_TRUE(QFile(f).open(QIODevice::WriteOnly));
+    const QString dst = folder("dst");
+    addAssociation(m, true, true);
+    addDestination(m, dst);
+    copy(m, m + "/a.txt");
+    copy(m, m + "/sub/b.txt");
+    // A mount point has no name of its own: its sub-folders keep only their own path.
+    EXPECT_TRUE(QFileInfo::exists(dst + "/" + Paths::fileName(m) + "/a.txt"));
+    EXPECT_TRUE(QFileInfo::exists(dst + "/sub/b.txt"));
+}
+
+TEST_F(CopyLayoutTest, FolderAssociationKeepsSubFoldersBelowItsNameButNotInsideItself) {
+    const QString source = folder("src/Docs");
+    const QString file = write("src/Docs/a.txt", "a");
+    const QString dst = folder("dst");
+    addAssociation(source, true, true);
+    addDestination(source, source + "/backup");
+    addDestination(source, dst);
+
+    copy(source, file);
+    EXPECT_EQ(logged(), QStringList({"Error: Would save into recursive source folder",
+                                     "Success: Copy saved"}));
+    EXPECT_FALSE(QFileInfo::exists(source + "/backup"));
+    EXPECT_EQ(ui.animations, std::vector{Animation::Shrug});
+    copy(source, write("src/Docs/sub/deeper/b.txt", "b"));
+    EXPECT_EQ(readWholeFile(dst + "/Docs/a.txt"), "a");
+    EXPECT_EQ(readWholeFile(dst + "/Docs/sub/deeper/b.txt"), "b");
+
+    state->Backups->Item(1)->Recursive = false;
+    copy(source, file);
+    EXPECT_TRUE(QFileInfo::exists(source + "/backup/Docs/a.txt"));
+}
+
+TEST_F(CopyLayoutTest, OddNamesCopyWholeAndReplaceWithoutLeftovers) {
+    const QString relative = QString::fromUtf8("src/Dökü mañ/新 report\nv2 ü.txt");
+    const QString file = write(relative, "one");
+    const QString dst = folder("dst");
+    addAssociation(file, false);
+    addDestination(file, dst);
+    const QString target = dst + QString::fromUtf8("/Dökü mañ/新 report\nv2 ü.txt");
+
+    copy(file, file);
+    write(relative, "two, longer");
+    const QDateTime stamp(QDate(2020, 5, 6), QTime(7, 8, 9));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(stamp, QFile::FileModificationTime));
+    f.close();
+    copy(file, file);
+
+    EXPECT_EQ(readWholeFile(target), "two, longer");
+    EXPECT_EQ(QFileInfo(target).lastModified(), stamp);
+    const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+    EXPECT_EQ(QDir(Paths::parent(target)).entryList(all), QStringList{Paths::fileName(target)});
+}
+
+class CopyReportTest : public CopyFixture {
+protected:
+    QString file;
+    void SetUp() override {
+        CopyFixture::SetUp();
+        file = write("src/Docs/a.txt", "a");
+        addAssociation(file, false);
+    }
+};
+
+TEST_F(CopyReportTest, LogPastItsLimitKeepsTheTenNewest) {
+    addDestination(file, folder("dst"));
+    for (int i = 1; i <= 98; ++i)
+        state->Recent->Add("t", "s", "v", "d", "v", QString::number(i));
+    copy(file, file);
+    EXPECT_EQ(state->Recent->Count(), 99);
+
+    copy(file, file);
+    ASSERT_EQ(state->Recent->Count(), 10);
+    EXPECT_EQ(logged().first(), "91");
+    EXPECT_EQ(logged().mid(8), QStringList(2, "Success: Copy saved"));
+}
+
+TEST_F(CopyReportTest, FullDiskKeepsTheOldCopyWhole) {
+    QString reason;
+    const auto tiny = ScratchMount::tmpfs(64, &reason);
+    if (!tiny)
+        GTEST_SKIP() << reason.toStdString();
+    addDestination(file, tiny->mountPoint());
+    copy(file, file);
+    write("src/Docs/a.txt", QByteArray(512 * 1024, 'x'));
+    copy(file, file);
+
+    EXPECT_EQ(logged(), QStringList({"Success: Copy saved", "Error: Disk is full"}));
+    EXPECT_EQ(notified().last(), "Error: Disk is full");
+    EXPECT_EQ(QDir(tiny->mountPoint() + "/Docs").entryList(QDir::Files | QDir::Hidden),
+              QStringList{"a.txt"});
+    EXPECT_EQ(readWholeFile(tiny->mountPoint() + "/Docs/a.txt"), "a");
+}
+
+TEST_F(CopyReportTest, ReadOnlyDestinationFailsWithoutStoppingTheOthers) {
+    const QString ro = folder("ro/Docs");
+    QString reason;
+    const auto bind = ScratchMount::readOnlyBind(Paths::parent(ro), &reason);
+    if (!bind)
+        GTEST_SKIP() << reason.toStdString();
+    addDestination(file, bind->mountPoint() + "/new");
+    addDestination(file, bind->mountPoint());
+    addDestination(file, folder("dst"));
+    copy(file, file);
+
+    EXPECT_EQ(logged(), QStringList({"Error: Can't create destination folders",
+                                     "Error occurred in copy", "Success: Copy saved"}));
+    EXPECT_TRUE(QDir(ro).isEmpty());
+    EXPECT_EQ(ui.animations, std::vector{UserInterface::Animation::Shrug});
+}
+
+TEST_F(CopyReportTest,
+       FilterPiecesBlockByPrefixOrSuffixIgnoringCaseAndABlockedFileOnlyGetsAnEntry) {
+    const auto passes = [&](const QString& prefixes, const QString& suffixes, const QString& name) {
+        state->options.UseFilters = true;
+        state->options.FilterPrefixes = prefixes;
+        state->options.FilterSuffixes = suffixes;
+        return engine->PassesFilters(name);
+    };
+    EXPECT_FALSE(passes("~", "", "~$Report.DOCX"));
+    EXPECT_TRUE(passes("~", "", "a~b.txt"));
+    EXPECT_FALSE(passes("x|TMP", "", "tmpfile"));
+    EXPECT_FALSE(passes("", ".bak| .Tmp ", "notes.TMP"));
+    EXPECT_TRUE(passes("", ".bak", "bak.notes"));
+    EXPECT_TRUE(passes("|   ||", " | ", "a.txt"));
+    EXPECT_TRUE(passes("a.txt.old", "xa.txt", "a.txt"));
+    EXPECT_FALSE(passes(" a b ", "", "a b.txt")); // inner blanks belong to the piece
+    state->options.UseFilters = false;
+    EXPECT_TRUE(engine->PassesFilters("~$Report.docx"));
+
+    const QString lock = write("src/~lock.txt", "x");
+    const QString dst = folder("dst");
+    addAssociation(lock, false);
+    addDestination(lock, dst);
+    state->options.UseFilters = true;
+    state->options.FilterPrefixes = "~";
+    copy(lock, lock);
+
+    ASSERT_EQ(ui.logged.size(), 1u);
+    const clsRecent& entry = ui.logged.front();
+    EXPECT_EQ(entry.Message, "(File skipped due to filter option settings.)");
+    EXPECT_EQ(QStringList({entry.SourcePath, entry.SourceVolume, entry.DestPath, entry.DestVolume}),
+              QStringList({lock, "<n/a>", "<n/a>", "<n/a>"}));
+    EXPECT_EQ(state->Recent->Count(), 1);
+    EXPECT_EQ(state->Notifiers->Count(), 0);
+    EXPECT_TRUE(ui.animations.empty());
+    EXPECT_TRUE(QDir(dst).isEmpty());
+    EXPECT_EQ(state->Backups->Item(2)->DateLastActivity, DateTimeText::format(clock.now()));
+}
+
+// Linux never refuses to read a file another program holds open, so the copy is told to refuse.
+class BusyFiles : public FileSystem {
+public:
+    int refusals = 0;
+    CopyResult CopyFile(const QString& source, const QString& target,
+                        const std::function<void()>& between) override {
+        if (refusals > 0 && refusals-- > 0)
+            return {CopyError::Busy, EBUSY};
+        return FileSystem::CopyFile(source, target, between);
+    }
+};
+
+class CopyBusyTest : public CopyFixture {
+protected:
+    BusyFiles* busy = own(new BusyFiles);
+    QString file, target;
+
+    void SetUp() override {
+        timing.busyRetryMs = 7;
+        CopyFixture::SetUp();
+        file = write("src/Docs/a.txt", "new");
+        target = write("dst/Docs/a.txt", "old");
+        addAssociation(file, false);
+        addDestination(file, folder("dst"));
+    }
+    void expectWaitOver() {
+        EXPECT_FALSE(engine->BusyActive || engine->BusyTimedOut);
+        EXPECT_FALSE(engine->tmrSourceBusy.isActive());
+    }
+};
+
+TEST_F(CopyBusyTest, ReleasedSourceIsCopiedAfterOneNoticeAndALateTickShortensNoWait) {
+    busy->refusals = 3;
+    copy(file, file);
+    EXPECT_EQ(logged(), QStringList({"Delay: Permission required...", "Success: Copy saved"}));
+    EXPECT_EQ(notified(), QStringList({"Delay: Permission required...", "Copy saved"}));
+    EXPECT_EQ(clock.sleptMs, 3 * 7);
+    EXPECT_EQ(ui.popupShows, 2); // the notice shows while the wait goes on
+    EXPECT_EQ(readWholeFile(target), "new");
+    expectWaitOver();
+
+    state->Backups->Item(1)->NotifyOnSuccess = false;
+    state->Backups->Item(1)->NotifyOnError = false;
+    busy->refusals = 1;
+    copy(file, file);
+    EXPECT_EQ(logged().mid(2),
+              QStringList({"Delay: Permission required...", "Success: Copy saved"}));
+    EXPECT_EQ(notified().size(), 2);
+
+    state->options.NotifySourceBusy = false;
+    busy->refusals = 1;
+    copy(file, file);
+    EXPECT_EQ(logged().mid(4), QStringList{"Success: Copy saved"});
+
+    // A tick of the wait's timer after the last refusal does not shorten the next wait.
+    state->options.BusyTimeout = 0.001;
+    busy->refusals = 1;
+    ui.onProcessEvents = [this] {
+        while (!engine->BusyTimedOut)
+            QCoreApplication::processEvents();
+    };
+    copy(file, file);
+    ui.onProcessEvents = nullptr;
+    busy->refusals = 2;
+    copy(file, file);
+    EXPECT_EQ(logged().last(), "Success: Copy saved");
+}
+
+TEST_F(CopyBusyTest, SourceThatStaysBusyTimesOutAndLeavesTheOldCopy) {
+    busy->refusals = INT_MAX;
+    state->options.BusyTimeout = 0.02;
+    ui.onProcessEvents = [] { QCoreApplication::processEvents(); };
+    copy(file, file);
+    EXPECT_EQ(logged(),
+              QStringList({"Delay: Permission required...", "Error: File was busy and timed out"}));
+    EXPECT_EQ(readWholeFile(target), "old");
+    EXPECT_EQ(ui.animations, std::vector{UserInterface::Animation::Shake});
+    expectWaitOver();
+
+    // An exit during the wait ends it at the next retry instead of after the whole time-out.
+    state->options.BusyTimeout = 3600;
+    ui.onProcessEvents = [this] { state->ExitRequested = true; };
+    const qint64 sleptBefore = clock.sleptMs;
+    copy(file, file);
+    EXPECT_EQ(logged().last(), "Error: File was busy and timed out");
+    EXPECT_EQ(clock.sleptMs - sleptBefore, timing.busyRetryMs);
+    expectWaitOver();
+}
+
+} // namespace
