@@ -5,6 +5,7 @@
 #include "engine/DetectRecords.h"
 #include "model/Collections.h"
 #include "persistence/Options.h"
+#include "persistence/WindowPrefs.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 
@@ -14,14 +15,6 @@
 class UserInterface;
 class MessageBoxes;
 class WatchRegistry;
-
-// The main window's top, left, height and width in twips, as the engine's tick records them.
-struct WindowGeometry {
-    qint16 Top = 0;
-    qint16 Left = 0;
-    qint16 Height = 0;
-    qint16 Width = 0;
-};
 
 class AppState {
 public:
@@ -56,7 +49,7 @@ public:
 
     QString LocalComputerName;
     QString RecentSchemeName; // empty: "<n/a>"
-    WindowGeometry geometry;
+    WindowPlacement geometry; // twips, each fitting 16 bits, recorded by the engine's tick
 
     // Releases the six model roots (the end of the exit); they are made anew empty on next use.
     void releaseRoots();

@@ -121,10 +121,8 @@ void Lifecycle::pollExit() {
 void Lifecycle::saveOnClose(bool windowPrefsAllowed) {
     const QString folder = AppData::folder();
     saveNodePrefs(nodePrefs, folder);
-    if (windowPrefsAllowed) {
-        const WindowGeometry& g = m_state.geometry;
-        saveWindowPrefs(g.Top, g.Left, g.Height, g.Width, m_state.RecentSchemeName, folder);
-    }
+    if (windowPrefsAllowed)
+        saveWindowPrefs(m_state.geometry, m_state.RecentSchemeName, folder);
     saveAssociations(*m_state.Backups, folder);
     saveDestinations(*m_state.Destinations, folder);
 }

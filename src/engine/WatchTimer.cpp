@@ -103,8 +103,8 @@ void Engine::recordGeometry() {
     if (!fitsInt16(twips->top()) || !fitsInt16(twips->left()) || !fitsInt16(twips->height()) ||
         !fitsInt16(twips->width()))
         return;
-    m_state.geometry = WindowGeometry{qint16(twips->top()), qint16(twips->left()),
-                                      qint16(twips->height()), qint16(twips->width())};
+    m_state.geometry =
+        WindowPlacement{twips->top(), twips->left(), twips->height(), twips->width()};
 }
 
 // The engine's side of the exit hand-shake: a stop request with no pass running is the exit,

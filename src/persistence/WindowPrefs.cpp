@@ -26,10 +26,10 @@ std::optional<int> twipsOf(const QString& line) {
 
 } // namespace
 
-bool saveWindowPrefs(qint16 top, qint16 left, qint16 height, qint16 width,
-                     const QString& recentSchemeName, const QString& folder) {
-    const QStringList lines{QString::number(top), QString::number(left), QString::number(height),
-                            QString::number(width),
+bool saveWindowPrefs(const WindowPlacement& window, const QString& recentSchemeName,
+                     const QString& folder) {
+    const QStringList lines{QString::number(window.Top), QString::number(window.Left),
+                            QString::number(window.Height), QString::number(window.Width),
                             recentSchemeName.isEmpty() ? NoSchemeName : recentSchemeName};
     return TextFile::writeAtomically(folder + u'/' + WindowPrefsFile, TextFile::encodeLines(lines));
 }

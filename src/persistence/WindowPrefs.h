@@ -21,9 +21,10 @@ struct StoredWindowPrefs {
     QString SchemeName; // shown only, never made the current scheme
 };
 
-// Writes the four values and the scheme name ("<n/a>" when empty). False when it failed.
-bool saveWindowPrefs(qint16 top, qint16 left, qint16 height, qint16 width,
-                     const QString& recentSchemeName, const QString& folder);
+// Writes the four values (16-bit twips, as the engine's tick records them) and the scheme name
+// ("<n/a>" when empty). False when it failed.
+bool saveWindowPrefs(const WindowPlacement& window, const QString& recentSchemeName,
+                     const QString& folder);
 
 // nullopt when wprefs is missing, unreadable, shorter than 5 lines or holds a number too large.
 std::optional<StoredWindowPrefs> loadWindowPrefs(const QString& folder);

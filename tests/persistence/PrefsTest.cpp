@@ -55,10 +55,10 @@ protected:
 } // namespace
 
 TEST_F(PrefsTest, WindowNodeAndPausePrefsRoundTripAndRefuseWhatTheyCannotRead) {
-    ASSERT_TRUE(saveWindowPrefs(-120, 32767, 5300, 9330, "", folder));
+    ASSERT_TRUE(saveWindowPrefs({-120, 32767, 5300, 9330}, "", folder));
     EXPECT_EQ(readWholeFile(folder + "/wprefs"),
               crlfLines({"-120", "32767", "5300", "9330", "<n/a>"}));
-    ASSERT_TRUE(saveWindowPrefs(1, 2, 3, 4, "Work", folder));
+    ASSERT_TRUE(saveWindowPrefs({1, 2, 3, 4}, "Work", folder));
     const auto stored = loadWindowPrefs(folder);
     ASSERT_TRUE(stored);
     const WindowPlacement& w = stored->window;

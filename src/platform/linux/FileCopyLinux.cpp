@@ -1,6 +1,7 @@
 #include "platform/linux/FileCopyLinux.h"
 
 #include "platform/Paths.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -23,27 +24,6 @@ constexpr int TempNameAttempts = 16;
 CopyResult failure(int err) {
     return {classifyCopyErrno(err), err};
 }
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    // Closes now, so that an error only reported at close is seen.
-    int close() {
-        const int rc = ::close(m_fd);
-        m_fd = -1;
-        return rc;
-    }
-
-private:
-    int m_fd;
-};
 
 // Removes the temporary file unless the copy got as far as renaming it.
 class TempFile {
@@ -167,7 +147,7 @@ void syncFolder(const QString& folder) {
 
 CopyResult copyOrFail(const QString& source, const QString& target,
                       const std::function<void()>& between) {
-    Fd in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    UniqueFd in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (in.get() < 0)
         return failure(errno);
     struct stat st {};
@@ -180,7 +160,7 @@ CopyResult copyOrFail(const QString& source, const QString& target,
     if (folder.isEmpty())
         folder = QStringLiteral(".");
     TempFile temp;
-    Fd out(createTemp(folder, temp));
+    UniqueFd out(createTemp(folder, temp));
     if (out.get() < 0)
         return failure(errno);
 

@@ -1,5 +1,7 @@
 #include "platform/linux/VolumeLabelLinux.h"
 
+#include "platform/linux/UniqueFd.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -32,26 +34,14 @@ namespace {
 // A D-Bus call must not stall the engine for long when the service hangs.
 constexpr int UDisksTimeoutMs = 2000;
 
-class DirFd {
-public:
-    explicit DirFd(const QString& path)
-        : m_fd(::open(QFile::encodeName(path).constData(),
-                      O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {}
-    ~DirFd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    DirFd(const DirFd&) = delete;
-    DirFd& operator=(const DirFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
+UniqueFd openFolder(const QString& path) {
+    return UniqueFd(::open(QFile::encodeName(path).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
+}
 
 // nullopt when the file system does not answer; an empty text when it has no label.
 std::optional<QString> ioctlLabel(const QString& mountPoint) {
-    DirFd dir(mountPoint);
+    const UniqueFd dir = openFolder(mountPoint);
     char label[FSLABEL_MAX + 1] = {};
     if (dir.get() < 0 || ::ioctl(dir.get(), FS_IOC_GETFSLABEL, label) != 0)
         return std::nullopt;
@@ -61,7 +51,7 @@ std::optional<QString> ioctlLabel(const QString& mountPoint) {
 
 // Written the way blkid and udev write a 16-byte UUID, so either source gives the same name.
 QString ioctlUuid(const QString& mountPoint) {
-    DirFd dir(mountPoint);
+    const UniqueFd dir = openFolder(mountPoint);
     struct fsuuid2 id {};
     if (dir.get() < 0 || ::ioctl(dir.get(), FS_IOC_GETFSUUID, &id) != 0 || id.len != 16)
         return {};
