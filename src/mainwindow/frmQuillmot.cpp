@@ -92,18 +92,19 @@ QRect frmQuillmot::workAreaTwips() const {
                  qRound(area.height() * t));
 }
 
+// The place is the frame's (what move() takes) and the size the window's own (what resize()
+// takes), so a stored geometry restores exactly instead of growing by the frame each run.
 std::optional<QRect> frmQuillmot::geometryTwips() const {
     if (!isVisible() || isMinimized())
         return std::nullopt;
     const double t = twipsPerPixel();
-    const QRect g = frameGeometry();
-    return QRect(qRound(g.x() * t), qRound(g.y() * t), qRound(g.width() * t),
-                 qRound(g.height() * t));
+    return QRect(qRound(pos().x() * t), qRound(pos().y() * t), qRound(width() * t),
+                 qRound(height() * t));
 }
 
 QSize frmQuillmot::sizeTwips() const {
     const double t = twipsPerPixel();
-    return QSize(qRound(frameGeometry().width() * t), qRound(frameGeometry().height() * t));
+    return QSize(qRound(width() * t), qRound(height() * t));
 }
 
 void frmQuillmot::setGeometryTwips(const QRect& twips) {

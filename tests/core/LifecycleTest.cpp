@@ -4,7 +4,7 @@
 #include "core/Lifecycle.h"
 #include "core/AppState.h"
 #include "engine/Engine.h"
-#include "support/QtApp.h"
+#include "support/GuiApp.h"
 #include "support/Recorder.h"
 #include "support/TempHome.h"
 
@@ -16,7 +16,7 @@
 namespace {
 
 struct LifecycleFixture : ::testing::Test {
-    LifecycleFixture() { ensureCoreApp(); }
+    LifecycleFixture() { ensureGuiApp(); }
     TempHome home;
     RecordingUi ui;
     ScriptedMessages messages;

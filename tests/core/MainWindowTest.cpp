@@ -1,0 +1,56 @@
+// The main window's own behaviour: closing hides it (the program goes on) unless the program is
+// exiting, and a click on the "Running" panel asks for a pause toggle.
+
+#include "mainwindow/frmQuillmot.h"
+#include "support/GuiApp.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+TEST(MainWindow, CloseHidesUnlessExitingAndAlwaysRunsTheCloseQuery) {
+    ensureGuiApp();
+    frmQuillmot window;
+    bool exiting = false;
+    window.exitingQuery = [&] { return exiting; };
+    QSignalSpy closing(&window, &frmQuillmot::closing);
+
+    window.show();
+    EXPECT_FALSE(window.close()); // the close is refused: the window only hides
+    EXPECT_EQ(closing.count(), 1);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(window.isMinimized());
+
+    window.showNormalAndActivate();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+
+    exiting = true;
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(closing.count(), 2);
+}
+
+TEST(MainWindow, StatusPanelsStartAsDescribedAndTheRunningPanelTogglesPause) {
+    ensureGuiApp();
+    frmQuillmot window;
+    window.show();
+    auto* running = window.findChild<QLabel*>("Running");
+    ASSERT_NE(running, nullptr);
+    EXPECT_EQ(running->text(), "Initializing... ");
+    EXPECT_EQ(window.findChild<QLabel*>("Volume")->text(), "Selected Drive Volume: <n/a> ");
+    EXPECT_EQ(window.findChild<QLabel*>("Scheme")->text(), "Recent scheme: <n/a> ");
+
+    QSignalSpy toggle(&window, &frmQuillmot::pauseToggleRequested);
+    QTest::mouseClick(running, Qt::LeftButton);
+    EXPECT_EQ(toggle.count(), 1);
+
+    // Twips survive the trip through pixels at this screen's resolution.
+    window.setGeometryTwips(QRect(1500, 3000, 9330, 5300));
+    const auto twips = window.geometryTwips();
+    ASSERT_TRUE(twips.has_value());
+    const double pixel = window.twipsPerPixel();
+    EXPECT_NEAR(twips->left(), 1500, pixel);
+    EXPECT_NEAR(twips->top(), 3000, pixel);
+    EXPECT_NEAR(twips->width(), 9330, pixel);
+    EXPECT_NEAR(twips->height(), 5300, pixel);
+}
