@@ -55,7 +55,7 @@ void Application::loadMainWindow() {
     connect(m_lifecycle.get(), &Lifecycle::readyToUnload, this, &Application::unloadForExit);
 
     m_lifecycle->loadStores();
-    m_ui->setBackupsText(QStringLiteral("Total Associations: %1 ").arg(m_state->Backups->Count()));
+    m_state->Backups->refreshTotal();
     restoreWindowPrefs();
 }
 

@@ -31,12 +31,13 @@ public:
     }
     // Removes destinations whose Source matches no association.
     void pruneOrphanDestinations();
+    // Tells the listener the current total.
+    void refreshTotal();
 
 protected:
     void afterRemove() override;
 
 private:
-    void refreshTotal();
     std::shared_ptr<::colDestinations> m_destinations;
     std::function<void(const QString&)> m_totalListener;
 };
