@@ -105,10 +105,6 @@ void Lifecycle::requestExit() {
     m_tmrExit.start();
 }
 
-bool Lifecycle::exiting() const {
-    return m_state.ExitRequested;
-}
-
 void Lifecycle::pollExit() {
     // The engine confirms at the tail of its next tick that it did not re-arm; only then is it
     // safe to close the watches it may still be polling.

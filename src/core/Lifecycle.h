@@ -36,7 +36,6 @@ public:
     // engine to stop and polls every 100 ms until its timer confirms it did not re-arm; then
     // emits readyToUnload(). Repeated calls while exiting do nothing.
     void requestExit();
-    bool exiting() const;
 
     // The main window's close query: preference files, then both store files.
     // `windowPrefsAllowed` is false while the window was never activated in this run.

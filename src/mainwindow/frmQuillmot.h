@@ -28,7 +28,6 @@ public:
 
     void setRunningText(const QString& text) { m_running->setText(text); }
     void setBackupsText(const QString& text) { m_backups->setText(text); }
-    void setVolumeText(const QString& text) { m_volume->setText(text); }
     void setSchemeText(const QString& text) { m_scheme->setText(text); }
     void setPausedLook(bool paused);
     void setPauseCommandEnabled(bool enabled);
