@@ -27,7 +27,10 @@ std::optional<QString> run(const QString& tool, const QStringList& args) {
 // blkid's own answer, as a check on the name read through the program's sources.
 QString blkidUuid(const QString& mountPoint) {
     const auto mount = MountTable::current().find(mountPoint);
-    return run("blkid", {"-s", "UUID", "-o", "value", mount ? mount->source : ""}).value_or("");
+    // A low-level probe: the blkid cache may still hold an earlier file system on a reused loop
+    // device.
+    return run("blkid", {"-p", "-s", "UUID", "-o", "value", mount ? mount->source : ""})
+        .value_or("");
 }
 
 QByteArray line(const char* device, const char* mountPoint, const char* type = "ext4",
