@@ -7,10 +7,14 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
+#include <poll.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
+
+const char* const MountInfoPath = "/proc/self/mountinfo";
 
 // The kernel writes space, tab, newline and backslash in mountinfo fields as "\" and three octal
 // digits; anything else after a backslash is kept as it stands.
@@ -106,8 +110,18 @@ MountTable MountTable::parse(const QByteArray& mountinfoText) {
     return table;
 }
 
+// The table is read again only when the kernel says it changed: an open mountinfo polls with
+// POLLPRI after every mount or unmount in this namespace. A copy asks for the table several times
+// per destination, and each fresh read parses every mount of the system.
 MountTable MountTable::current() {
-    return parse(readProcFile("/proc/self/mountinfo"));
+    static std::mutex mutex;
+    static const int changes = ::open(MountInfoPath, O_RDONLY | O_CLOEXEC);
+    static std::optional<MountTable> cached;
+    const std::lock_guard lock(mutex);
+    pollfd watch{changes, POLLPRI, 0};
+    if (!cached || changes < 0 || ::poll(&watch, 1, 0) != 0)
+        cached = parse(readProcFile(MountInfoPath));
+    return *cached;
 }
 
 std::optional<MountEntry> MountTable::mountOf(const QString& absolutePath) const {
