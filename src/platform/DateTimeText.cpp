@@ -99,13 +99,24 @@ struct Candidate {
 // because Qt cannot parse back every locale's text (some AM/PM words, digits outside the basic
 // plane): format() takes the first candidate whose text parses back to the same second, and
 // parse() tries them in the same order, so the text of format() always parses.
-QList<Candidate> candidates(const QLocale& locale) {
+QList<Candidate> makeCandidates(const QLocale& locale) {
     const QString own = withFourDigitYear(locale.dateFormat(QLocale::ShortFormat)) +
                         QLatin1Char(' ') + withSeconds(locale.timeFormat(QLocale::ShortFormat));
     return {{locale, own},
             {locale, twentyFourHour(own)},
             {QLocale::c(), twentyFourHour(own)},
             {QLocale::c(), QStringLiteral("yyyy-MM-dd HH:mm:ss")}};
+}
+
+// The forms depend on the locale alone; the engine formats and parses with the same one all day.
+const QList<Candidate>& candidates(const QLocale& locale) {
+    thread_local QLocale cachedLocale = QLocale::c();
+    thread_local QList<Candidate> cached = makeCandidates(cachedLocale);
+    if (locale != cachedLocale) {
+        cachedLocale = locale;
+        cached = makeCandidates(locale);
+    }
+    return cached;
 }
 
 std::optional<QDateTime> parseWith(const QList<Candidate>& forms, const QString& text) {
@@ -124,7 +135,7 @@ QString format(const QDateTime& when, const QLocale& locale) {
         return Never;
     const QDateTime local = when.toLocalTime();
     const QTime time(local.time().hour(), local.time().minute(), local.time().second());
-    const QList<Candidate> forms = candidates(locale);
+    const QList<Candidate>& forms = candidates(locale);
     QString text;
     for (const Candidate& c : forms) {
         text = c.locale.toString(QDateTime(local.date(), time), c.format);
