@@ -53,9 +53,9 @@ public:
         afterRemove();
     }
     void Remove(const QString& key) { Remove(positionOf(key)); }
+    // Removes every element in one step (the removal side effects run once).
     void Clear() {
-        while (Count() > 0)
-            Remove(Count());
+        RemoveIf([](const T&) { return true; });
     }
 
     // Removes every element that `doomed` selects in one pass; the others keep their order.

@@ -89,7 +89,7 @@ void loadAssociations(colBackups& backups, std::shared_ptr<colDestinations> dest
     // Removing them one by one would prune the destinations after each removal, quadratic in a
     // large store; removing all at once ends in the same state: no association, and therefore
     // no destination left unpruned, with the total told once.
-    backups.RemoveIf([](const clsBackup&) { return true; });
+    backups.Clear();
     const auto lines = TextFile::readLines(pathIn(folder, AssociationsFile));
     if (!lines)
         return;
@@ -100,8 +100,6 @@ void loadAssociations(colBackups& backups, std::shared_ptr<colDestinations> dest
 }
 
 void loadDestinations(colDestinations& destinations, const QString& folder) {
-    // Destinations have no removal side effects, so emptying from the end gives the same result
-    // without shifting the rest once per element.
     destinations.Clear();
     const auto lines = TextFile::readLines(pathIn(folder, DestinationsFile));
     if (!lines)
