@@ -71,12 +71,11 @@ void Engine::yieldBetweenFiles() {
 void Engine::visitFile(const QString& topFolder, int assocIndex, const QString& filePath,
                        const ChangeTest& test) {
     const QString name = Paths::fileName(filePath);
-    if (name.startsWith(OwnTempPrefix))
+    // The name tests come first: they spare a skipped file its look-up on the disk.
+    if (name.startsWith(OwnTempPrefix) || (isHiddenName(name) && !copyHiddenFor(topFolder)))
         return;
     const std::optional<QDateTime> modified = m_state.fso->lastModified(filePath);
     if (!modified)
-        return;
-    if (isHiddenName(name) && !copyHiddenFor(topFolder))
         return;
     handleIfChanged(test, filePath, *modified, topFolder, assocIndex);
 }
