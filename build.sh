@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev libgl-dev
           libblkid-dev libmount-dev libgtest-dev libgmock-dev
-          e2fsprogs dosfstools util-linux)
+          e2fsprogs dosfstools util-linux ccache)
 
 install_missing() {
     local missing=() p
@@ -24,7 +24,7 @@ install_missing() {
 }
 
 build() {
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build build --parallel "$(nproc)"
 }
 
@@ -51,7 +51,7 @@ run)
 test)
     install_missing
     check_format
-    build
+    build -DQUILLMOT_WERROR=ON
     cd build
     ctest --output-on-failure --timeout 300 -j2
     ;;

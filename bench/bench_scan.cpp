@@ -8,13 +8,13 @@
 // TREE is filled on first use with FILES files (10000) spread over FOLDERS leaf folders (100),
 // ten leaves under each of FOLDERS/10 middle folders, all dated two days back.
 
-#include "core/AppState.h"
-#include "core/UserInterface.h"
 #include "engine/Engine.h"
 #include "model/Records.h"
 #include "model/VolumeList.h"
 #include "platform/DateTimeText.h"
 #include "platform/MessageBox.h"
+#include "state/AppState.h"
+#include "state/UserInterface.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -49,15 +49,17 @@ double cpuSeconds() {
 class QuietUi : public UserInterface {
 public:
     int logged = 0;
-    void setRunningText(const QString&) override {}
+    void setRunningState(RunningState) override {}
     void setPausedLook(bool) override {}
     void setPauseCommandEnabled(bool) override {}
-    void setBackupsText(const QString&) override {}
-    void setSchemeText(const QString&) override {}
+    void setAssociationCount(int) override {}
+    void setSchemeName(const QString&) override {}
     void startAnimation(Animation) override {}
     void showPopupNoActivate() override {}
     bool popupClosed() const override { return false; }
     void resultLogged(const clsRecent&) override { ++logged; }
+    void logChanged() override {}
+    void notificationsChanged() override {}
     std::optional<QRect> mainWindowGeometryTwips() const override { return std::nullopt; }
     void processEvents() override { QCoreApplication::processEvents(); }
 };

@@ -1,9 +1,9 @@
 // Quillmot: watches the user's files and copies each one to its destinations when it is saved.
 
+#include "app/Application.h"
 #include "core/Lifecycle.h"
 #include "core/SingleInstance.h"
 #include "core/TerminationSignals.h"
-#include "mainwindow/Application.h"
 
 #include <QApplication>
 

@@ -1,7 +1,5 @@
 #include "core/Lifecycle.h"
 
-#include "core/AppState.h"
-#include "core/UserInterface.h"
 #include "engine/Engine.h"
 #include "persistence/AssociationStore.h"
 #include "persistence/NodePrefs.h"
@@ -10,13 +8,12 @@
 #include "persistence/WindowPrefs.h"
 #include "platform/AppData.h"
 #include "platform/MessageBox.h"
+#include "state/AppState.h"
+#include "state/UserInterface.h"
 
 namespace {
 const QString StopScanningQuestion = QStringLiteral(
     "Quillmot is in the process of scanning for updated files. Stop this scanning now?");
-const QString RunningPaused = QStringLiteral("Paused... ");
-const QString RunningWaiting = QStringLiteral("Waiting... ");
-const QString RunningExiting = QStringLiteral("Exiting... ");
 } // namespace
 
 Lifecycle::Lifecycle(AppState& state, Engine& engine, QObject* parent)
@@ -74,13 +71,13 @@ void Lifecycle::Pause() {
         m_state.StopScanRequested = true;
     }
     m_state.Paused = true;
-    m_state.ui.setRunningText(RunningPaused);
+    m_state.ui.setRunningState(UserInterface::RunningState::Paused);
     m_state.ui.setPausedLook(true);
 }
 
 void Lifecycle::Unpause() {
     m_state.Paused = false;
-    m_state.ui.setRunningText(RunningWaiting);
+    m_state.ui.setRunningState(UserInterface::RunningState::Waiting);
     m_state.ui.setPausedLook(false);
 }
 
@@ -96,7 +93,7 @@ void Lifecycle::requestExit() {
         return;
     // The pause state is stored before the exit itself sets Paused.
     savePausePrefs(m_state.Paused, AppData::folder());
-    m_state.ui.setRunningText(RunningExiting);
+    m_state.ui.setRunningState(UserInterface::RunningState::Exiting);
     m_state.Paused = true;
     m_state.ui.setPauseCommandEnabled(false);
     m_state.Scanning = false;

@@ -1,12 +1,12 @@
 #include "engine/CopyEngine.h"
 
-#include "core/AppState.h"
-#include "core/UserInterface.h"
 #include "engine/CopyDestination.h"
 #include "engine/DriveChecks.h"
 #include "engine/PreviousVersions.h"
 #include "platform/DateTimeText.h"
 #include "platform/Paths.h"
+#include "state/AppState.h"
+#include "state/UserInterface.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -189,6 +189,7 @@ void CopyEngine::announceBusy(const CallState& call, const DestinationState& des
         return;
     if (call.notify.success || call.notify.error) {
         m_state.Notifiers->Add(FilePath, dest.DestDir, ResultText::BusyDelay);
+        m_state.ui.notificationsChanged();
         // The wait may be long: the notice has to be seen now, not after it.
         m_state.ui.showPopupNoActivate();
     }
@@ -216,8 +217,10 @@ void CopyEngine::finishCall(const CallState& call) {
 
 void CopyEngine::report(CallState& call, const DestinationState& dest, const QString& FilePath,
                         const ResultChoice& result) {
-    if (result.notifyText)
+    if (result.notifyText) {
         m_state.Notifiers->Add(FilePath, dest.DestDir, *result.notifyText);
+        m_state.ui.notificationsChanged();
+    }
     log(FilePath, dest.SourceVolumeName, dest.DestDir, dest.DestVolumeName, result.logText);
     call.AnySuccess = call.AnySuccess || result.success;
     call.AnyError = call.AnyError || result.error;
@@ -228,6 +231,7 @@ void CopyEngine::log(const QString& SourcePath, const QString& SourceVolume,
     const auto entry =
         m_state.Recent->Add(nowText(), SourcePath, SourceVolume, DestPath, DestVolume, Message);
     m_state.ui.resultLogged(*entry);
+    m_state.ui.logChanged();
 }
 
 void CopyEngine::boundRecentLog() {
@@ -237,6 +241,7 @@ void CopyEngine::boundRecentLog() {
     // The oldest go: what just happened is what the user opens the log to see.
     while (recent.Count() > RecentLogKept)
         recent.Remove(1);
+    m_state.ui.logChanged();
 }
 
 QString CopyEngine::nowText() const {

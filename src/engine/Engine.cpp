@@ -3,10 +3,10 @@
 
 #include "engine/Engine.h"
 
-#include "core/AppState.h"
 #include "engine/CopyEngine.h"
-#include "engine/WatchRegistry.h"
 #include "platform/Paths.h"
+#include "state/AppState.h"
+#include "state/WatchRegistry.h"
 
 Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
     : QObject(parent), m_state(state), m_timing(timing),

@@ -4,11 +4,11 @@
 
 #include "engine/Engine.h"
 
-#include "core/AppState.h"
-#include "core/UserInterface.h"
 #include "engine/ScanChange.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "state/AppState.h"
+#include "state/UserInterface.h"
 
 namespace {
 

@@ -4,17 +4,14 @@
 
 #include "engine/Engine.h"
 
-#include "core/AppState.h"
-#include "core/UserInterface.h"
 #include "engine/ScanChange.h"
-#include "engine/WatchRegistry.h"
 #include "platform/DateTimeText.h"
 #include "platform/Paths.h"
+#include "state/AppState.h"
+#include "state/UserInterface.h"
+#include "state/WatchRegistry.h"
 
 namespace {
-
-const QString ScanningText = QStringLiteral("Scanning... ");
-const QString WaitingText = QStringLiteral("Waiting... ");
 
 // Each drain that finds the watch signalled again nests a pass. A file written without pause
 // would nest them until the stack runs out; at this depth a pass no longer drains, and the pass
@@ -37,7 +34,7 @@ private:
 void Engine::ScanPass(const QString& WatchedFolder, const QString& DetectionDate, qint32 Handle) {
     const DepthGuard depth(m_passDepth);
     m_state.Scanning = true;
-    m_state.ui.setRunningText(ScanningText);
+    m_state.ui.setRunningState(UserInterface::RunningState::Scanning);
     // A stop leaves at once, through every nested pass, with Scanning still set for the tick to
     // see; a failure ends the pass as if it had run out.
     try {
@@ -50,7 +47,7 @@ void Engine::ScanPass(const QString& WatchedFolder, const QString& DetectionDate
         }
     } catch (...) {
     }
-    m_state.ui.setRunningText(WaitingText);
+    m_state.ui.setRunningState(UserInterface::RunningState::Waiting);
     m_state.Scanning = false;
 }
 

@@ -4,10 +4,10 @@
 
 #include "engine/Engine.h"
 
-#include "core/AppState.h"
-#include "core/UserInterface.h"
-#include "engine/WatchRegistry.h"
 #include "platform/DateTimeText.h"
+#include "state/AppState.h"
+#include "state/UserInterface.h"
+#include "state/WatchRegistry.h"
 
 #include <limits>
 

@@ -1,5 +1,7 @@
 #include "mainwindow/frmQuillmot.h"
 
+#include "presentation/StatusTexts.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
@@ -49,9 +51,10 @@ void frmQuillmot::buildStatusBar() {
         return label;
     };
     m_backups = panel(QStringLiteral("Backups"), QString());
-    m_running = panel(QStringLiteral("Running"), QStringLiteral("Initializing... "));
+    m_running = panel(QStringLiteral("Running"),
+                      StatusTexts::running(UserInterface::RunningState::Initializing));
     m_volume = panel(QStringLiteral("Volume"), QStringLiteral("Selected Drive Volume: <n/a> "));
-    m_scheme = panel(QStringLiteral("Scheme"), QStringLiteral("Recent scheme: <n/a> "));
+    m_scheme = panel(QStringLiteral("Scheme"), StatusTexts::scheme(QString()));
     // A click on the "Running" panel pauses, a second one unpauses.
     m_running->installEventFilter(this);
     m_running->setCursor(Qt::PointingHandCursor);

@@ -31,7 +31,7 @@ public:
 
     Ptr Item(int index) const {
         checkIndex(index);
-        return m_items[index - 1].item;
+        return m_items[slot(index)].item;
     }
     Ptr Item(const QString& key) const {
         auto it = m_byKey.find(Paths::PathKey(key));
@@ -46,7 +46,7 @@ public:
 
     void Remove(int index) {
         checkIndex(index);
-        const Entry& e = m_items[index - 1];
+        const Entry& e = m_items[slot(index)];
         if (!e.key.isEmpty())
             m_byKey.remove(e.key);
         m_items.erase(m_items.begin() + (index - 1));
@@ -78,12 +78,15 @@ public:
     int positionOf(const QString& key) const {
         const Ptr item = Item(key);
         for (int i = 0; i < Count(); ++i)
-            if (m_items[i].item == item)
+            if (m_items[std::size_t(i)].item == item)
                 return i + 1;
         throw BadIndexError("no element with this key");
     }
 
 private:
+    // The vector slot of a checked 1-based position.
+    static std::size_t slot(int index) { return std::size_t(index - 1); }
+
     // Declared ahead of the iterator, which names it.
     struct Entry {
         Ptr item;

@@ -75,7 +75,7 @@ void colBackups::pruneOrphanDestinations() {
 
 void colBackups::refreshTotal() {
     if (m_totalListener)
-        m_totalListener(QStringLiteral("Total Associations: %1 ").arg(Count()));
+        m_totalListener(Count());
 }
 
 colNotifiers::Ptr colNotifiers::Add(const QString& Source, const QString& Destination,

@@ -25,8 +25,8 @@ public:
             const QString& DateLastActivity, bool KeepBackup, qint16 Versions, bool CopyHidden,
             const QString& key = {});
 
-    // Called with "Total Associations: <count> " after every Add and Remove.
-    void setTotalListener(std::function<void(const QString&)> listener) {
+    // Called with the number of associations after every Add and Remove.
+    void setTotalListener(std::function<void(int)> listener) {
         m_totalListener = std::move(listener);
     }
     // Removes destinations whose Source matches no association.
@@ -39,7 +39,7 @@ protected:
 
 private:
     std::shared_ptr<::colDestinations> m_destinations;
-    std::function<void(const QString&)> m_totalListener;
+    std::function<void(int)> m_totalListener;
 };
 
 class colNotifiers : public Collection<clsNotifier> {

@@ -140,7 +140,7 @@ void loadOptions(Options& options, const QString& folder) {
         return;
     const qsizetype available = std::min<qsizetype>(lines->size(), OptsLines.size());
     for (qsizetype i = 0; i < available; ++i)
-        if (!readLine(options, OptsLines[i], lines->at(i)))
+        if (!readLine(options, OptsLines[std::size_t(i)], lines->at(i)))
             return;
 }
 

@@ -2,8 +2,8 @@
 // and the exit hand-shake with the engine's timer.
 
 #include "core/Lifecycle.h"
-#include "core/AppState.h"
 #include "engine/Engine.h"
+#include "state/AppState.h"
 #include "support/GuiApp.h"
 #include "support/Recorder.h"
 #include "support/TempHome.h"
@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+using Running = UserInterface::RunningState;
 
 namespace {
 
@@ -39,19 +41,19 @@ TEST(HiddenStart, NowinAnywhereInAnyCase) {
 TEST_F(LifecycleFixture, StoredPauseStateDecidesTheStart) {
     lifecycle.restorePauseState(); // no pprefs
     EXPECT_FALSE(state.Paused);
-    EXPECT_EQ(ui.lastRunningText(), "Waiting... ");
+    EXPECT_EQ(ui.lastRunningState(), Running::Waiting);
     home.writeAppData("pprefs", "1\r\n");
     lifecycle.restorePauseState();
     EXPECT_TRUE(state.Paused);
-    EXPECT_EQ(ui.lastRunningText(), "Paused... ");
+    EXPECT_EQ(ui.lastRunningState(), Running::Paused);
     EXPECT_EQ(ui.pausedLooks, std::vector({false, true}));
 
     // A pprefs that exists but cannot be read changes nothing at all.
     QFile::remove(home.appDataFolder() + "/pprefs");
     QDir().mkpath(home.appDataFolder() + "/pprefs");
-    ui.runningTexts.clear();
+    ui.runningStates.clear();
     lifecycle.restorePauseState();
-    EXPECT_TRUE(ui.runningTexts.isEmpty());
+    EXPECT_TRUE(ui.runningStates.empty());
 }
 
 TEST_F(LifecycleFixture, PauseWhileScanningAsksFirst) {
@@ -63,14 +65,14 @@ TEST_F(LifecycleFixture, PauseWhileScanningAsksFirst) {
               "Quillmot is in the process of scanning for updated files. Stop this scanning now?");
     EXPECT_EQ(messages.asked[0].buttons, MessageBoxes::Buttons::YesNo);
     EXPECT_FALSE(state.Paused || state.StopScanRequested);
-    EXPECT_TRUE(ui.runningTexts.isEmpty());
+    EXPECT_TRUE(ui.runningStates.empty());
 
     lifecycle.Pause();
     EXPECT_TRUE(state.Paused && state.StopScanRequested);
-    EXPECT_EQ(ui.lastRunningText(), "Paused... ");
+    EXPECT_EQ(ui.lastRunningState(), Running::Paused);
     lifecycle.togglePause();
     EXPECT_FALSE(state.Paused);
-    EXPECT_EQ(ui.lastRunningText(), "Waiting... ");
+    EXPECT_EQ(ui.lastRunningState(), Running::Waiting);
 }
 
 TEST_F(LifecycleFixture, ExitWaitsForTheEngineTimerThenUnloads) {
@@ -81,7 +83,7 @@ TEST_F(LifecycleFixture, ExitWaitsForTheEngineTimerThenUnloads) {
 
     // The stored state is the one before the exit set Paused.
     EXPECT_EQ(readWholeFile(home.appDataFolder() + "/pprefs"), QByteArray("1\r\n"));
-    EXPECT_EQ(ui.lastRunningText(), "Exiting... ");
+    EXPECT_EQ(ui.lastRunningState(), Running::Exiting);
     EXPECT_FALSE(ui.pauseCommandEnabled);
     EXPECT_TRUE(state.ExitRequested && state.StopScanRequested && state.Paused);
     EXPECT_EQ(unload.count(), 0);

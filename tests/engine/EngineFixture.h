@@ -4,14 +4,14 @@
 // of made, so that a file's modified time can be placed exactly against a detection date. What
 // they logged, queued and animated is read back from the state and the recorder.
 
-#include "core/AppState.h"
 #include "engine/CopyEngine.h"
 #include "engine/Engine.h"
 #include "engine/ResultMessages.h"
-#include "engine/WatchRegistry.h"
 #include "model/VolumeList.h"
 #include "platform/DateTimeText.h"
 #include "platform/Paths.h"
+#include "state/AppState.h"
+#include "state/WatchRegistry.h"
 #include "support/QtApp.h"
 #include "support/Recorder.h"
 #include "support/TempHome.h"

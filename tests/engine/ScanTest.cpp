@@ -5,6 +5,8 @@
 
 #include "engine/ScanChange.h"
 
+using Running = UserInterface::RunningState;
+
 namespace {
 
 TEST(ChangeTestRule, OneSecondBeforeCountsWithinTheHourAndTheNextHourIsTheLast) {
@@ -120,7 +122,7 @@ TEST_F(ScanPassTest, ServesEnabledFileAssociationsDirectlyInTheFolderThenTheFold
     EXPECT_EQ(copies.back().sourceRoot, docs);
     EXPECT_EQ(copies.back().assocIndex, 4);
     EXPECT_EQ(engine->NewDetectionDate, DateTimeText::format(clock.now().addSecs(6)));
-    EXPECT_EQ(ui.runningTexts, (QStringList{"Scanning... ", "Waiting... "}));
+    EXPECT_EQ(ui.runningStates, (std::vector{Running::Scanning, Running::Waiting}));
     EXPECT_FALSE(state->Scanning);
 
     copies.clear();
@@ -137,7 +139,7 @@ TEST_F(ScanPassTest, AStopLeavesAtOnceWithScanningStillSet) {
     ui.onProcessEvents = [&] { state->StopScanRequested = true; };
     pass();
     EXPECT_TRUE(copies.empty());
-    EXPECT_EQ(ui.runningTexts, QStringList{"Scanning... "});
+    EXPECT_EQ(ui.runningStates, std::vector{Running::Scanning});
     EXPECT_TRUE(state->Scanning);
 }
 
@@ -172,10 +174,10 @@ TEST_F(ScanPassTest, AFileWrittenWithoutPauseIsFollowedWithoutNestingPassesWitho
     };
     pass(handle);
     EXPECT_EQ(copies.size(), versions);
-    // Every pass, nested or not, says "Scanning... " at its start and "Waiting... " at its end.
+    // Every pass, nested or not, says "Scanning" at its start and "Waiting" at its end.
     int depth = 0, deepest = 0;
-    for (const QString& text : ui.runningTexts)
-        deepest = std::max(deepest, depth += text == "Scanning... " ? 1 : -1);
+    for (const Running said : ui.runningStates)
+        deepest = std::max(deepest, depth += said == Running::Scanning ? 1 : -1);
     EXPECT_EQ(depth, 0);
     EXPECT_LT(deepest, int(versions) / 2);
 }

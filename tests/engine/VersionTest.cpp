@@ -79,7 +79,7 @@ TEST_F(VersionTest, AFirstVersionFolderThatCannotBeMadeStillCopiesButAFailedRota
 
 TEST_F(VersionTest, ReadOnlyVersionsAreReplacedUnderAnyKeptCount) {
     state->options.PrevSaveName = "Old";
-    for (qint16 versions : {0, 1}) {
+    for (const qint16 versions : {qint16(0), qint16(1)}) {
         state->Backups->Item(1)->Versions = versions;
         for (const QByteArray v : {"a", "b", "c"}) {
             QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);

@@ -56,16 +56,15 @@ TEST(CollectionTest, PositionsAreOneBasedAndKeysFindElementsUntilTheyGo) {
 
 TEST(BackupsTest, TheTotalFollowsEveryChangeAndDestinationsAreFoundBySource) {
     colBackups backups;
-    QStringList totals;
-    backups.setTotalListener([&](const QString& text) { totals << text; });
+    std::vector<int> totals;
+    backups.setTotalListener([&](int count) { totals.push_back(count); });
     const auto root = std::make_shared<colDestinations>();
     addBackup(backups, root, "/a");
     EXPECT_THROW(addBackup(backups, root, "/a"), DuplicateKeyError);
     addBackup(backups, root, "/b");
     backups.Remove(1);
     backups.Remove(QString("/b"));
-    EXPECT_EQ(totals, (QStringList{"Total Associations: 1 ", "Total Associations: 2 ",
-                                   "Total Associations: 1 ", "Total Associations: 0 "}));
+    EXPECT_EQ(totals, (std::vector<int>{1, 2, 1, 0}));
 
     colDestinations destinations;
     destinations.Add("/d1", "/src", "");

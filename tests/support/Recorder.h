@@ -2,10 +2,10 @@
 // Test doubles for the core's outward interfaces: a user interface that records what it was
 // told, message boxes that answer from a script, and a clock that tests set by hand.
 
-#include "core/UserInterface.h"
 #include "model/Records.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
+#include "state/UserInterface.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -16,7 +16,7 @@
 
 class RecordingUi : public UserInterface {
 public:
-    QStringList runningTexts;
+    std::vector<RunningState> runningStates;
     std::vector<bool> pausedLooks;
     bool pauseCommandEnabled = true;
     std::vector<Animation> animations;
@@ -27,18 +27,24 @@ public:
     mutable int ticks = 0;
     bool failGeometry = false;
     int processEventsCalls = 0;
+    int associationCount = -1;
+    QString schemeName;
+    int logChanges = 0;
+    int notificationChanges = 0;
     // Runs inside processEvents(), so a test can act "while the engine yields".
     std::function<void()> onProcessEvents;
 
-    void setRunningText(const QString& text) override { runningTexts << text; }
+    void setRunningState(RunningState state) override { runningStates.push_back(state); }
     void setPausedLook(bool paused) override { pausedLooks.push_back(paused); }
     void setPauseCommandEnabled(bool enabled) override { pauseCommandEnabled = enabled; }
-    void setBackupsText(const QString&) override {}
-    void setSchemeText(const QString&) override {}
+    void setAssociationCount(int count) override { associationCount = count; }
+    void setSchemeName(const QString& name) override { schemeName = name; }
     void startAnimation(Animation a) override { animations.push_back(a); }
     void showPopupNoActivate() override { ++popupShows; }
     bool popupClosed() const override { return false; }
     void resultLogged(const clsRecent& entry) override { logged.push_back(entry); }
+    void logChanged() override { ++logChanges; }
+    void notificationsChanged() override { ++notificationChanges; }
     std::optional<QRect> mainWindowGeometryTwips() const override {
         ++ticks;
         if (failGeometry)
@@ -50,7 +56,11 @@ public:
         if (onProcessEvents)
             onProcessEvents();
     }
-    QString lastRunningText() const { return runningTexts.value(runningTexts.size() - 1); }
+    std::optional<RunningState> lastRunningState() const {
+        if (runningStates.empty())
+            return std::nullopt;
+        return runningStates.back();
+    }
 };
 
 class ScriptedMessages : public MessageBoxes {

@@ -1,6 +1,6 @@
-#include "engine/DetectRecords.h"
+#include "state/DetectRecords.h"
 
-#include "engine/WatchRegistry.h"
+#include "state/WatchRegistry.h"
 
 void clsDetectFolder::ClassNotifyDelete() {
     if (AutoBackup > 0 && registry)

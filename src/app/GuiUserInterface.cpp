@@ -1,7 +1,8 @@
-#include "mainwindow/GuiUserInterface.h"
+#include "app/GuiUserInterface.h"
 
 #include "mainwindow/frmQuillmot.h"
 #include "model/Records.h"
+#include "presentation/StatusTexts.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -9,8 +10,8 @@
 GuiUserInterface::GuiUserInterface(frmQuillmot& window, bool printResults)
     : m_window(window), m_printResults(printResults) {}
 
-void GuiUserInterface::setRunningText(const QString& text) {
-    m_window.setRunningText(text);
+void GuiUserInterface::setRunningState(RunningState state) {
+    m_window.setRunningText(StatusTexts::running(state));
 }
 
 void GuiUserInterface::setPausedLook(bool paused) {
@@ -21,12 +22,12 @@ void GuiUserInterface::setPauseCommandEnabled(bool enabled) {
     m_window.setPauseCommandEnabled(enabled);
 }
 
-void GuiUserInterface::setBackupsText(const QString& text) {
-    m_window.setBackupsText(text);
+void GuiUserInterface::setAssociationCount(int count) {
+    m_window.setBackupsText(StatusTexts::associations(count));
 }
 
-void GuiUserInterface::setSchemeText(const QString& text) {
-    m_window.setSchemeText(text);
+void GuiUserInterface::setSchemeName(const QString& name) {
+    m_window.setSchemeText(StatusTexts::scheme(name));
 }
 
 void GuiUserInterface::startAnimation(Animation) {

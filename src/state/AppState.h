@@ -2,12 +2,12 @@
 // The process-wide roots and flags: one object that the application owns and passes down. Tests
 // make a fresh one per test. Nothing else is global.
 
-#include "engine/DetectRecords.h"
 #include "model/Collections.h"
 #include "persistence/Options.h"
 #include "persistence/WindowPrefs.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "state/DetectRecords.h"
 
 #include <QString>
 #include <memory>

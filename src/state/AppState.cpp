@@ -1,7 +1,7 @@
-#include "core/AppState.h"
+#include "state/AppState.h"
 
-#include "core/UserInterface.h"
-#include "engine/WatchRegistry.h"
+#include "state/UserInterface.h"
+#include "state/WatchRegistry.h"
 
 AppState::AppState(UserInterface& ui_, MessageBoxes& messages_, Clock& clock_,
                    std::unique_ptr<FileSystem> fileSystem)
@@ -16,7 +16,7 @@ AppState::~AppState() = default;
 void AppState::releaseRoots() {
     Destinations = std::make_shared<colDestinations>();
     Backups = std::make_shared<colBackups>(Destinations);
-    Backups->setTotalListener([this](const QString& text) { ui.setBackupsText(text); });
+    Backups->setTotalListener([this](int count) { ui.setAssociationCount(count); });
     DetectFolders = std::make_shared<colDetectFolders>(watches.get());
     DetectedFiles = std::make_shared<colDetectedFiles>();
     Notifiers = std::make_shared<colNotifiers>();

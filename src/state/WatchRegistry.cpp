@@ -1,4 +1,4 @@
-#include "engine/WatchRegistry.h"
+#include "state/WatchRegistry.h"
 
 #include <QtGlobal>
 #include <limits>

@@ -2,7 +2,7 @@
 // The user interface as the core and the engine see it, carried out on the main window. Without
 // a display every activity-log result is also printed as one line on standard output.
 
-#include "core/UserInterface.h"
+#include "state/UserInterface.h"
 
 class frmQuillmot;
 
@@ -10,15 +10,17 @@ class GuiUserInterface : public UserInterface {
 public:
     GuiUserInterface(frmQuillmot& window, bool printResults);
 
-    void setRunningText(const QString& text) override;
+    void setRunningState(RunningState state) override;
     void setPausedLook(bool paused) override;
     void setPauseCommandEnabled(bool enabled) override;
-    void setBackupsText(const QString& text) override;
-    void setSchemeText(const QString& text) override;
+    void setAssociationCount(int count) override;
+    void setSchemeName(const QString& name) override;
     void startAnimation(Animation animation) override;
     void showPopupNoActivate() override;
     bool popupClosed() const override { return m_popupClosed; }
     void resultLogged(const clsRecent& entry) override;
+    void logChanged() override {}
+    void notificationsChanged() override {}
     std::optional<QRect> mainWindowGeometryTwips() const override;
     void processEvents() override;
 

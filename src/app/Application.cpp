@@ -1,14 +1,14 @@
-#include "mainwindow/Application.h"
+#include "app/Application.h"
 
-#include "core/AppState.h"
+#include "app/GuiUserInterface.h"
 #include "core/Lifecycle.h"
 #include "engine/Engine.h"
-#include "mainwindow/GuiUserInterface.h"
 #include "mainwindow/frmQuillmot.h"
 #include "persistence/WindowPrefs.h"
 #include "platform/AppData.h"
 #include "platform/Clock.h"
 #include "platform/gui/QtMessageBoxes.h"
+#include "state/AppState.h"
 
 #include <QApplication>
 #include <QDir>
@@ -68,7 +68,7 @@ void Application::restoreWindowPrefs() {
     const WindowPlacement placed =
         placeWindow(stored->window, area.width(), area.height(), current.width(), current.height());
     m_window->setGeometryTwips(QRect(placed.Left, placed.Top, placed.Width, placed.Height));
-    m_ui->setSchemeText(QStringLiteral("Recent scheme: %1 ").arg(stored->SchemeName));
+    m_ui->setSchemeName(stored->SchemeName == NoSchemeName ? QString() : stored->SchemeName);
 }
 
 void Application::showMainWindow() {

@@ -1,0 +1,62 @@
+# Fails when a source file includes a header from a layer above its own.
+#   cmake -DSOURCE_DIR=<folder holding src/> -P CheckLayers.cmake
+# Layers from the bottom up; a layer may include its own headers and those of the layers below.
+# Layers of the same rank (editing, options) may not include each other.
+set(ranks
+    platform 0 model 1 persistence 2 state 3 engine 4 core 5 presentation 6
+    platform/gui 7 feedback 8 editing 9 options 9 mainwindow 10 app 11)
+
+function(layer_of path out)
+    set(found "")
+    list(LENGTH ranks n)
+    math(EXPR last "${n} - 1")
+    foreach(i RANGE 0 ${last} 2)
+        list(GET ranks ${i} name)
+        string(LENGTH "${name}/" len)
+        string(SUBSTRING "${path}" 0 ${len} head)
+        # The longest matching name wins, so platform/gui is not taken for platform.
+        if(head STREQUAL "${name}/")
+            string(LENGTH "${found}" flen)
+            string(LENGTH "${name}" nlen)
+            if(nlen GREATER flen)
+                set(found ${name})
+            endif()
+        endif()
+    endforeach()
+    set(${out} "${found}" PARENT_SCOPE)
+endfunction()
+
+function(rank_of layer out)
+    list(FIND ranks "${layer}" at)
+    math(EXPR at "${at} + 1")
+    list(GET ranks ${at} r)
+    set(${out} ${r} PARENT_SCOPE)
+endfunction()
+
+file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR}/src ${SOURCE_DIR}/src/*.h ${SOURCE_DIR}/src/*.cpp)
+set(violations 0)
+foreach(file ${files})
+    layer_of("${file}" own)
+    if(own STREQUAL "")
+        continue() # the entry point sits above every layer
+    endif()
+    rank_of(${own} ownRank)
+    file(STRINGS ${SOURCE_DIR}/src/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line ${lines})
+        string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" header "${line}")
+        layer_of("${header}" used)
+        if(used STREQUAL "" OR used STREQUAL own)
+            continue()
+        endif()
+        rank_of(${used} usedRank)
+        if(usedRank GREATER_EQUAL ownRank)
+            message(SEND_ERROR "${file} (${own}) includes ${header} (${used})")
+            math(EXPR violations "${violations} + 1")
+        endif()
+    endforeach()
+endforeach()
+if(violations)
+    message(FATAL_ERROR "${violations} include(s) point up the layers")
+endif()
+list(LENGTH files count)
+message(STATUS "${count} files, every include points down the layers")
