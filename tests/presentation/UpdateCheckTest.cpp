@@ -81,8 +81,7 @@ TEST(UpdateVerdict, VersionsCompareByMajorThenMinorThenRevision) {
 
 TEST(UpdateVerdict, TextsThatAreNoVersionTextAreUnreadable) {
     EXPECT_EQ(UpdateCheck::judge("", Own), Verdict::Unreadable);
-    EXPECT_EQ(UpdateCheck::judge("<html><body>Not found</body></html>", Own),
-              Verdict::Unreadable);
+    EXPECT_EQ(UpdateCheck::judge("<html><body>Not found</body></html>", Own), Verdict::Unreadable);
     EXPECT_EQ(judgeText("7"), Verdict::Unreadable);
     // Garbage after the prefix reads as zeros by the leading-number rule: never "newer".
     EXPECT_EQ(judgeText("x.y.z"), Verdict::Current);
