@@ -50,6 +50,11 @@ public:
     virtual bool DeleteFolder(const QString& path);
     virtual bool DeleteFile(const QString& path);
 
+    // Renames a file or folder in place, never replacing what already has the new name. The
+    // reason for a failure is in `error` (EEXIST when the new name is taken, EXDEV across
+    // mounts: a rename is never carried out as a copy and a delete).
+    virtual bool renameNoReplace(const QString& from, const QString& to, int* error = nullptr);
+
     // --- copy: `source` onto the file `target` (replaced when present), keeping the source's
     // permission bits and last-modified time. The data goes to a hidden temporary file beside
     // `target` that is renamed over it only when complete; on failure the old target stays
