@@ -1,0 +1,168 @@
+#include "presentation/Renaming.h"
+
+#include "engine/Engine.h"
+#include "model/VolumeList.h"
+#include "persistence/AssociationStore.h"
+#include "platform/DateTimeText.h"
+#include "platform/Paths.h"
+#include "state/AppState.h"
+#include "state/DetectRecords.h"
+#include "support/Mounts.h"
+#include "support/QtApp.h"
+#include "support/Recorder.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+namespace {
+
+class RenameFixture : public ::testing::Test {
+protected:
+    TempHome home;
+    RecordingUi ui;
+    ScriptedMessages messages;
+    ManualClock clock;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<Engine> engine;
+    std::unique_ptr<ItemRenamer> renamer;
+    QStringList treeMoves;
+
+    void SetUp() override {
+        ensureCoreApp();
+        state = std::make_unique<AppState>(ui, messages, clock);
+        state->options.setDefaults();
+        engine = std::make_unique<Engine>(*state);
+        renamer = std::make_unique<ItemRenamer>(*state, *engine);
+        renamer->treeFollows = [this](const QString& from, const QString& to) {
+            treeMoves << from + " -> " + to;
+        };
+    }
+    QString path(const QString& relative) const { return home.path() + "/" + relative; }
+    std::shared_ptr<clsBackup> associate(const QString& relative, bool isFolder, qint16 versions,
+                                         bool enabled = true) {
+        const QString source = path(relative);
+        const QString& never = DateTimeText::Never;
+        auto added = state->Backups->Add(
+            source, isFolder, state->Destinations, isFolder, "2026-01-02", "DATA", true, false,
+            enabled, never, "2026-03-04", versions > 0, versions, true, Paths::PathKey(source));
+        engine->CreateDetectFolder(source, isFolder);
+        return added;
+    }
+    QStringList sources() const {
+        QStringList all;
+        for (const auto& association : *state->Backups)
+            all << association->SourcePath.mid(home.path().size() + 1);
+        all.sort();
+        return all;
+    }
+    // Every association's folder is watched by an open watch.
+    bool allWatched() const {
+        for (const auto& association : *state->Backups) {
+            const QString folder = association->Folder ? association->SourcePath
+                                                       : Paths::parent(association->SourcePath);
+            const QString key = Paths::PathKey(folder);
+            if (!state->DetectFolders->Contains(key) ||
+                state->DetectFolders->Item(key)->AutoBackup <= 0)
+                return false;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+TEST_F(RenameFixture, AFolderTakesItsAssociationsAndDestinationsAlongAndNothingBeside) {
+    home.writeFile("Data/sub/a.txt", "a");
+    home.makeFolder("Data/Backup");
+    home.makeFolder("Database");
+    home.makeFolder("Databackup");
+    associate("Data", true, 3);
+    associate("Data/sub/a.txt", false, 0);
+    associate("Database", true, 0);
+    state->Destinations->Add(path("Data/Backup"), path("Database"), "DATA");
+    state->Destinations->Add(path("Databackup"), path("Data"), "DATA");
+    state->Destinations->Add(path("Databackup"), path("Data/sub/a.txt"), "DATA");
+
+    const RenameOutcome outcome = renamer->RenameFileOrFolder(path("Data"), "Work");
+
+    ASSERT_EQ(outcome.kind, RenameOutcome::Kind::Renamed);
+    EXPECT_TRUE(QFileInfo::exists(path("Work/sub/a.txt")));
+    EXPECT_EQ(sources(), (QStringList{"Database", "Work", "Work/sub/a.txt"}));
+    const auto work = state->Backups->Item(path("Work"));
+    EXPECT_EQ(work->Versions, 3);
+    EXPECT_EQ(work->DateCreated, "2026-01-02");
+    EXPECT_EQ(work->DateLastActivity, "2026-03-04");
+    EXPECT_TRUE(work->CopyHidden && work->Recursive && work->NotifyOnError);
+    QStringList destinations;
+    for (const auto& destination : *state->Destinations)
+        destinations << destination->Path.mid(home.path().size() + 1) + " of " +
+                            destination->Source.mid(home.path().size() + 1);
+    EXPECT_EQ(destinations, (QStringList{"Work/Backup of Database", "Databackup of Work",
+                                         "Databackup of Work/sub/a.txt"}));
+    EXPECT_EQ(treeMoves, QStringList{path("Data") + " -> " + path("Work")});
+    EXPECT_TRUE(allWatched());
+    // The store files on disk hold the new paths.
+    const QByteArray stored = readWholeFile(home.appDataFolder() + "/usrdatab");
+    EXPECT_TRUE(stored.contains(path("Work/sub/a.txt").toUtf8()));
+    EXPECT_FALSE(stored.contains(path("Data/").toUtf8()));
+}
+
+TEST_F(RenameFixture, EveryFailureLeavesTheModelAsItWasAndTheWatchesRunning) {
+    const QString report = home.writeFile("docs/report.txt", "mine");
+    const QString taken = home.writeFile("docs/summary.txt", "someone else's");
+    associate("docs", true, 0);
+    associate("docs/report.txt", false, 0);
+
+    const auto taking = renamer->RenameFileOrFolder(report, "summary.txt");
+    EXPECT_EQ(taking.kind, RenameOutcome::Kind::NameTaken);
+    EXPECT_EQ(readWholeFile(taken), "someone else's");
+    EXPECT_TRUE(allWatched());
+
+    QFile::remove(report); // renamed away by another program meanwhile
+    EXPECT_EQ(renamer->RenameFileOrFolder(report, "final.txt").kind, RenameOutcome::Kind::Gone);
+    EXPECT_EQ(sources(), (QStringList{"docs", "docs/report.txt"}));
+    EXPECT_TRUE(allWatched());
+    EXPECT_TRUE(treeMoves.isEmpty());
+
+    QString reason;
+    auto bind = ScratchMount::readOnlyBind(home.makeFolder("data"), &reason);
+    if (!bind)
+        GTEST_SKIP() << qPrintable(reason);
+    const auto failed = renamer->RenameFileOrFolder(bind->mountPoint(), "other");
+    EXPECT_EQ(failed.kind, RenameOutcome::Kind::Failed);
+    EXPECT_FALSE(failed.reason.isEmpty());
+    EXPECT_TRUE(allWatched());
+}
+
+TEST(VolumeRename, ListsAndDestinationsThatCarriedTheOldNameCarryTheNewOne) {
+    colDestinations destinations;
+    colBackups backups(std::shared_ptr<colDestinations>(&destinations, [](auto*) {}));
+    const QString& never = DateTimeText::Never;
+    const auto add = [&](const QString& source, const QString& volumes) {
+        backups.Add(source, true, {}, false, never, volumes, false, false, true, never, never,
+                    false, 0, false, source);
+    };
+    add("/media/a", VolumeList::encode({"data", "Other"}, true));
+    add("/media/b", VolumeList::encode({"OTHER"}, false));
+    destinations.Add("/media/usb/backup", "/media/a", "data");
+    destinations.Add("/media/usb2/backup", "/media/a", "DATA");
+    destinations.Add("/media/usb/more", "/media/b", "OTHER");
+
+    Renaming::followVolumeRename(backups, destinations, "/media/usb", "Data", "data", "Archive");
+
+    EXPECT_EQ(backups.Item("/media/a")->Volume, VolumeList::encode({"ARCHIVE", "OTHER"}, true));
+    EXPECT_EQ(backups.Item("/media/b")->Volume, "OTHER");
+    EXPECT_EQ(destinations.Item(1)->Volume, "ARCHIVE");
+    EXPECT_EQ(destinations.Item(2)->Volume, "DATA"); // another drive
+    EXPECT_EQ(destinations.Item(3)->Volume, "OTHER");
+}
+
+TEST(RenameNames, TheNewNameIsTrimmedAndLosesItsOuterDots) {
+    EXPECT_EQ(Renaming::cleanedName("  .name.  "), "name");
+    EXPECT_EQ(Renaming::cleanedName("..."), "");
+    EXPECT_EQ(Renaming::cleanedName("a.b"), "a.b");
+    EXPECT_EQ(Renaming::extensionOf("report.final.txt"), ".txt");
+    EXPECT_EQ(Renaming::extensionOf("README"), "");
+}
