@@ -8,7 +8,7 @@ class MessageBoxes {
 public:
     enum class Icon { Information, Exclamation, Question };
     enum class Answer { Yes, No, Cancel, Ok };
-    enum class Buttons { Ok, YesNo, YesNoCancel };
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 
     virtual ~MessageBoxes() = default;
     virtual Answer ask(const QString& text, Icon icon, Buttons buttons) = 0;

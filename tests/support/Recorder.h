@@ -76,7 +76,9 @@ public:
     Answer ask(const QString& text, Icon icon, Buttons buttons) override {
         asked.push_back({text, icon, buttons});
         if (answers.empty())
-            return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+            return buttons == Buttons::Ok         ? Answer::Ok
+                   : buttons == Buttons::OkCancel ? Answer::Cancel
+                                                  : Answer::No;
         const Answer a = answers.front();
         answers.pop_front();
         return a;

@@ -21,6 +21,9 @@ MessageBoxes::Answer QtMessageBoxes::ask(const QString& text, Icon icon, Buttons
     case Buttons::Ok:
         box.setStandardButtons(QMessageBox::Ok);
         break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
     case Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
