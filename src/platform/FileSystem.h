@@ -27,6 +27,14 @@ struct CopyResult {
 // Classifies an errno from a copy as the program's copy errors.
 CopyError classifyCopyErrno(int err);
 
+// A regular file's size and last-modified time at the file system's full resolution: two saves
+// within one second are two stamps.
+struct FileStamp {
+    qint64 size = 0;
+    qint64 modifiedNs = 0; // nanoseconds since the epoch
+    bool operator==(const FileStamp&) const = default;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -40,6 +48,13 @@ public:
     virtual QStringList subFolders(const QString& folder) const;
     virtual std::optional<QDateTime> lastModified(const QString& path) const;
     virtual std::optional<FileAttributes> attributes(const QString& path) const;
+    // Empty unless `path` is a regular file (or a link to one); never opens it, so a FIFO or a
+    // device cannot block the caller.
+    virtual std::optional<FileStamp> stamp(const QString& path) const;
+    // The step, in nanoseconds, in which the file system holding `path` keeps last-modified
+    // times: 1 where it keeps them exactly, 2 s on FAT and exFAT. A copy's time may differ from
+    // its source's by less than this.
+    virtual qint64 modifiedTimeStepNs(const QString& path) const;
     // Sets the permission bits; "normal" adds owner write permission.
     virtual bool setMode(const QString& path, unsigned mode);
     virtual bool setNormal(const QString& path);
@@ -74,6 +89,11 @@ public:
     // "//server/share/..." or a path on a network file system.
     virtual bool IsNetworkPath(const QString& path) const;
 };
+
+// Hidden files and folders are those whose name begins with ".".
+inline bool isHiddenName(const QString& name) {
+    return name.startsWith(QLatin1Char('.'));
+}
 
 // Prefix of Quillmot's own temporary files in destination folders; never scanned, never copied.
 inline const QString OwnTempPrefix = QStringLiteral(".quillmot-");

@@ -62,7 +62,11 @@ std::optional<MountEntry> parseLine(const QByteArray& line) {
     const std::optional<quint64> device = parseDevice(f[2]);
     if (!device || !f[4].startsWith('/'))
         return std::nullopt;
+    bool idRead = false;
     MountEntry e;
+    e.id = f[0].toInt(&idRead);
+    if (!idRead)
+        return std::nullopt;
     e.deviceId = *device;
     e.root = unescapeField(f[3]);
     e.mountPoint = unescapeField(f[4]);
@@ -144,6 +148,21 @@ std::optional<MountEntry> MountTable::find(const QString& mountPoint) const {
             return m_entries[i];
     }
     return std::nullopt;
+}
+
+qint64 modifiedTimeStepNs(const QString& fsType) {
+    // FAT keeps even seconds. exFAT keeps 10 ms, but other systems write it in 2 s steps, and
+    // FUSE's block type does not say whether an exFAT or an NTFS driver is behind it: the coarser
+    // step is assumed, so that such a backup disk is not copied again on every catch-up.
+    static const QSet<QString> evenSeconds = {"vfat",  "msdos",   "fat",
+                                              "exfat", "fuseblk", "fuse.exfat"};
+    static const QSet<QString> wholeSeconds = {"hfs", "hfsplus", "iso9660", "udf", "smbfs"};
+    constexpr qint64 Second = 1000 * 1000 * 1000;
+    if (evenSeconds.contains(fsType))
+        return 2 * Second;
+    if (wholeSeconds.contains(fsType))
+        return Second;
+    return 1;
 }
 
 bool isNetworkFsType(const QString& fsType) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 struct MountEntry {
+    int id = 0;           // unique while mounted; a mount made again gets a new one
     QString mountPoint;   // unescaped ("\040" becomes a space)
     QString fsType;       // "ext4", "vfat", "cifs", "fuse.sshfs", ...
     QString source;       // "/dev/sdb1", "//server/share", "server:/export", "tmpfs"
@@ -34,6 +35,10 @@ public:
 private:
     QList<MountEntry> m_entries;
 };
+
+// The step in which a file system of this type keeps last-modified times, in nanoseconds (see
+// FileSystem::modifiedTimeStepNs).
+qint64 modifiedTimeStepNs(const QString& fsType);
 
 // True for file-system types that live on another computer (cifs, smb3, nfs, nfs4, fuse.sshfs,
 // fuse.gvfsd-fuse, davfs, 9p).

@@ -188,12 +188,26 @@ std::optional<QDateTime> FileSystem::lastModified(const QString& path) const {
                                           st->st_mtim.tv_nsec / 1000000);
 }
 
+std::optional<FileStamp> FileSystem::stamp(const QString& path) const {
+    const auto st = statOf(path);
+    if (!st || !S_ISREG(st->st_mode))
+        return std::nullopt;
+    constexpr qint64 NsPerSecond = 1000 * 1000 * 1000;
+    return FileStamp{qint64(st->st_size),
+                     qint64(st->st_mtim.tv_sec) * NsPerSecond + st->st_mtim.tv_nsec};
+}
+
+qint64 FileSystem::modifiedTimeStepNs(const QString& path) const {
+    const std::optional<MountEntry> mount = MountTable::current().mountOf(absoluteClean(path));
+    return mount ? ::modifiedTimeStepNs(mount->fsType) : 1;
+}
+
 std::optional<FileAttributes> FileSystem::attributes(const QString& path) const {
     const auto st = statOf(path);
     if (!st)
         return std::nullopt;
     FileAttributes a;
-    a.hidden = Paths::fileName(path).startsWith(QLatin1Char('.'));
+    a.hidden = isHiddenName(Paths::fileName(path));
     a.readOnly = (st->st_mode & S_IWUSR) == 0;
     a.mode = st->st_mode & 07777;
     return a;
