@@ -46,7 +46,11 @@ namespace CopyDestination {
 
 QString mirroredFolder(const FileSystem& fso, const QString& destPath, const QString& sourceRoot,
                        bool folderAssociation, const QString& filePath) {
-    const QString fileFolder = Paths::parent(filePath);
+    return mirroredFolderOf(fso, destPath, sourceRoot, folderAssociation, Paths::parent(filePath));
+}
+
+QString mirroredFolderOf(const FileSystem& fso, const QString& destPath, const QString& sourceRoot,
+                         bool folderAssociation, const QString& fileFolder) {
     QStringList pieces;
     if (isMountPoint(fso, fileFolder)) {
         pieces << mountName(fileFolder);

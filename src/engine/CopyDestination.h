@@ -17,6 +17,9 @@ namespace CopyDestination {
 // - a file association's file goes under the name of its folder.
 QString mirroredFolder(const FileSystem& fso, const QString& destPath, const QString& sourceRoot,
                        bool folderAssociation, const QString& filePath);
+// The same for every file lying directly in the source folder `fileFolder`.
+QString mirroredFolderOf(const FileSystem& fso, const QString& destPath, const QString& sourceRoot,
+                         bool folderAssociation, const QString& fileFolder);
 
 // True when `destDir` lies in (or is) the source folder of a recursive folder association.
 bool insideRecursiveSource(const clsBackup& association, const QString& destDir);

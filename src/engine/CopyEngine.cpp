@@ -42,6 +42,14 @@ template <class Test> bool anyPieceMatches(const QString& list, const QString& n
     });
 }
 
+bool inScope(const CopyScope& scope, const QString& destinationPath) {
+    if (!scope.onlyDestinations)
+        return true;
+    const QStringList& paths = *scope.onlyDestinations;
+    return std::any_of(paths.begin(), paths.end(),
+                       [&](const QString& path) { return Paths::samePath(path, destinationPath); });
+}
+
 int busyTimeoutMs(double seconds) {
     const double ms = seconds * 1000.0;
     if (!(ms > 0))
@@ -57,9 +65,9 @@ CopyEngine::CopyEngine(AppState& state, const EngineTiming& timing, QObject* par
 }
 
 void CopyEngine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,
-                                    const QString& FilePath) {
+                                    const QString& FilePath, const CopyScope& scope) {
     try {
-        copyToAll(SourceRoot, AssocIndex, FilePath);
+        copyToAll(SourceRoot, AssocIndex, FilePath, scope);
     } catch (const std::exception&) {
         // An association that went away meanwhile, or any other broken step: this file's call
         // ends here and the next change tries again.
@@ -67,13 +75,15 @@ void CopyEngine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,
     }
 }
 
-void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QString& FilePath) {
+void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QString& FilePath,
+                           const CopyScope& scope) {
     const auto association = m_state.Backups->Item(AssocIndex);
     association->DateLastActivity = nowText();
 
     CallState call;
     const Options& options = m_state.options;
-    call.notify.success = association->NotifyOnSuccess && !options.NotifySuccessDisabled;
+    call.notify.success =
+        association->NotifyOnSuccess && !options.NotifySuccessDisabled && scope.successNotices;
     call.notify.error = association->NotifyOnError && !options.NotifyErrorDisabled;
 
     if (!PassesFilters(Paths::fileName(FilePath))) {
@@ -87,9 +97,12 @@ void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QStr
     // A snapshot: user commands run while a busy file is retried, and must not shift the
     // destinations under this loop.
     const auto destinations = m_state.Destinations->of(SourceRoot);
-    for (const auto& destination : destinations)
+    for (const auto& destination : destinations) {
+        if (!inScope(scope, destination->Path))
+            continue;
         if (!serveDestination(call, *association, *destination, SourceRoot, FilePath))
             return;
+    }
     finishCall(call);
 }
 

@@ -9,11 +9,21 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
+#include <optional>
 
 class AppState;
 class clsBackup;
 class clsDestination;
+
+// How far one call reaches; the default is a change the watch saw.
+struct CopyScope {
+    // Only the destinations with these paths; every destination of the association when unset.
+    std::optional<QStringList> onlyDestinations;
+    // False: success results go to the activity log only, never to the notification queue.
+    bool successNotices = true;
+};
 
 class CopyEngine : public QObject {
     Q_OBJECT
@@ -22,7 +32,8 @@ public:
 
     // Never throws. A previous-version rotation that stops part-way ends the call without results
     // for this and the later destinations; so does any other unexpected failure.
-    void CopyToDestinations(const QString& SourceRoot, int AssocIndex, const QString& FilePath);
+    void CopyToDestinations(const QString& SourceRoot, int AssocIndex, const QString& FilePath,
+                            const CopyScope& scope = {});
     bool PassesFilters(const QString& FileName) const;
 
     bool BusyActive = false;
@@ -44,7 +55,8 @@ private:
         CopyOutcome outcome;
     };
 
-    void copyToAll(const QString& SourceRoot, int AssocIndex, const QString& FilePath);
+    void copyToAll(const QString& SourceRoot, int AssocIndex, const QString& FilePath,
+                   const CopyScope& scope);
     // False when the call has to end at once (the previous versions could not be rotated).
     bool serveDestination(CallState& call, const clsBackup& association,
                           const clsDestination& destination, const QString& SourceRoot,

@@ -35,7 +35,8 @@ bool createFoldersBelow(FileSystem& fso, const QString& base, const QStringList&
 }
 
 CheckFailure checkNetworkDestination(FileSystem& fso, const QString& destDir,
-                                     const QString& expectedVolume, QString& volumeName) {
+                                     const QString& expectedVolume, QString& volumeName,
+                                     bool makeFolders) {
     const QString drive = fso.GetDriveName(destDir);
     if (!fso.DriveExists(drive))
         return CheckFailure::RemoteDestMissing;
@@ -53,13 +54,14 @@ CheckFailure checkNetworkDestination(FileSystem& fso, const QString& destDir,
     if (!fso.FolderExists(share))
         return CheckFailure::DestShareMissing;
     const int firstBelow = shareForm ? SharePieces : int(Paths::split(drive).size());
-    if (!createFoldersBelow(fso, share, pieces, firstBelow))
+    if (makeFolders && !createFoldersBelow(fso, share, pieces, firstBelow))
         return CheckFailure::CantCreateFolders;
     return CheckFailure::None;
 }
 
 CheckFailure checkLocalDestination(FileSystem& fso, const QString& destDir,
-                                   const QString& expectedVolume, QString& volumeName) {
+                                   const QString& expectedVolume, QString& volumeName,
+                                   bool makeFolders) {
     const QString drive = fso.GetDriveName(destDir);
     if (!fso.DriveExists(drive))
         return CheckFailure::DestDriveMissing;
@@ -71,7 +73,7 @@ CheckFailure checkLocalDestination(FileSystem& fso, const QString& destDir,
 
     const QStringList pieces = Paths::split(destDir);
     const QString root = pieces[0] + Paths::separator();
-    if (!createFoldersBelow(fso, root, pieces, 1))
+    if (makeFolders && !createFoldersBelow(fso, root, pieces, 1))
         return CheckFailure::CantCreateFolders;
     return CheckFailure::None;
 }
@@ -96,8 +98,15 @@ CheckFailure checkSource(const FileSystem& fso, const QString& filePath,
 CheckFailure checkDestination(FileSystem& fso, const QString& destDir,
                               const QString& expectedVolume, QString& volumeName) {
     return fso.IsNetworkPath(destDir)
-               ? checkNetworkDestination(fso, destDir, expectedVolume, volumeName)
-               : checkLocalDestination(fso, destDir, expectedVolume, volumeName);
+               ? checkNetworkDestination(fso, destDir, expectedVolume, volumeName, true)
+               : checkLocalDestination(fso, destDir, expectedVolume, volumeName, true);
+}
+
+CheckFailure checkDestinationDrive(FileSystem& fso, const QString& destDir,
+                                   const QString& expectedVolume, QString& volumeName) {
+    return fso.IsNetworkPath(destDir)
+               ? checkNetworkDestination(fso, destDir, expectedVolume, volumeName, false)
+               : checkLocalDestination(fso, destDir, expectedVolume, volumeName, false);
 }
 
 } // namespace DriveChecks

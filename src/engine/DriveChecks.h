@@ -23,4 +23,8 @@ CheckFailure checkSource(const FileSystem& fso, const QString& filePath,
 CheckFailure checkDestination(FileSystem& fso, const QString& destDir,
                               const QString& expectedVolume, QString& volumeName);
 
+// The checks of checkDestination without making a folder: could a copy reach it now?
+CheckFailure checkDestinationDrive(FileSystem& fso, const QString& destDir,
+                                   const QString& expectedVolume, QString& volumeName);
+
 } // namespace DriveChecks
