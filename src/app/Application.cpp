@@ -9,9 +9,24 @@
 #include "platform/Clock.h"
 #include "platform/gui/QtMessageBoxes.h"
 #include "state/AppState.h"
+#include "state/WatchRegistry.h"
 
 #include <QApplication>
 #include <QDir>
+#include <cstdio>
+
+namespace {
+
+// Printed once the watches are open, so that a script or a test that starts the program knows
+// when a save is seen.
+void announceWatching(int folders) {
+    const QByteArray line =
+        QStringLiteral("Quillmot: watches open (%1 folders)\n").arg(folders).toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
 
 Application::Application() = default;
 
@@ -43,6 +58,7 @@ void Application::start(const StartOptions& options) {
 
     m_lifecycle->restorePauseState();
     m_lifecycle->startWatching();
+    announceWatching(m_state->watches->openCount());
 }
 
 void Application::loadMainWindow() {

@@ -6,7 +6,6 @@
 #include "support/TempHome.h"
 
 #include <QFile>
-#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -41,7 +40,6 @@ TEST_F(ProgramFixture, SigtermExitsInOrderAndRewritesTheStoreAndThePauseStateUnc
             home.writeAppData("pprefs", "1\r\n");
         ProgramRun run(home.path());
         ASSERT_TRUE(run.start({paused ? "NOWIN" : "nowin"}));
-        QThread::msleep(300); // let start-up finish loading
         ASSERT_TRUE(run.terminate(2000)) << "still running 2 s after SIGTERM";
         EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(run.process.exitCode(), 0);
@@ -62,7 +60,6 @@ TEST_F(ProgramFixture, StartsWithoutConfigurationAndASecondStartEndsAtOnceShowin
 
     // The first instance showed and activated its window, so its exit writes the window
     // preferences, which a never-opened window does not.
-    QThread::msleep(300);
     ASSERT_TRUE(run.terminate(2000));
     EXPECT_EQ(run.process.exitCode(), 0);
     EXPECT_TRUE(QFile::exists(home.appDataFolder() + "/wprefs"));

@@ -1,9 +1,14 @@
 #include "support/ProgramRun.h"
 
-#include <QElapsedTimer>
-#include <QLocalSocket>
+#include <QDeadlineTimer>
 #include <QUuid>
 #include <csignal>
+
+namespace {
+// The line the program prints once its watches are open.
+const QByteArray WatchesOpen = "Quillmot: watches open";
+constexpr int StartLimitMs = 20000;
+} // namespace
 
 ProgramRun::ProgramRun(const QString& home) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -22,17 +27,28 @@ ProgramRun::~ProgramRun() {
 }
 
 bool ProgramRun::start(const QStringList& arguments) {
+    launch(arguments);
+    return waitForOutput(WatchesOpen, StartLimitMs);
+}
+
+void ProgramRun::launch(const QStringList& arguments) {
+    m_output.clear();
     process.start(QStringLiteral(QUILLMOT_BINARY), arguments);
-    QElapsedTimer t;
-    t.start();
-    while (process.waitForStarted(5000) && t.elapsed() < 10000) {
-        QLocalSocket probe;
-        probe.connectToServer(process.processEnvironment().value("QUILLMOT_INSTANCE_NAME"));
-        if (probe.waitForConnected(100))
-            return true;
-        process.waitForFinished(50);
+}
+
+bool ProgramRun::waitForOutput(const QByteArray& text, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!output().contains(text)) {
+        if (process.state() == QProcess::NotRunning || deadline.hasExpired())
+            return false;
+        process.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
     }
-    return false;
+    return true;
+}
+
+QByteArray ProgramRun::output() {
+    m_output += process.readAllStandardOutput();
+    return m_output;
 }
 
 bool ProgramRun::terminate(int timeoutMs) {

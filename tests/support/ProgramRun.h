@@ -12,13 +12,22 @@ public:
     explicit ProgramRun(const QString& home);
     ~ProgramRun();
 
-    // Starts the program and waits until it listens for a second instance (its start-up is
-    // under way).
+    // Starts the program and waits until it says that its watches are open: a save made from
+    // then on is seen.
     bool start(const QStringList& arguments = {"nowin"});
+    // Starts it without waiting for anything.
+    void launch(const QStringList& arguments = {"nowin"});
+    // Waits until standard output holds `text`; false when the program ended or time ran out.
+    bool waitForOutput(const QByteArray& text, int timeoutMs);
+    // Everything the program printed on standard output so far.
+    QByteArray output();
     // Sends SIGTERM; true when the process ended within `timeoutMs`.
     bool terminate(int timeoutMs);
     // Runs a second instance with the same environment; its exit code, or -1 on time-out.
     int runSecondInstance(int timeoutMs);
 
     QProcess process;
+
+private:
+    QByteArray m_output;
 };
