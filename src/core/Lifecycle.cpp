@@ -1,5 +1,6 @@
 #include "core/Lifecycle.h"
 
+#include "engine/CatchUp.h"
 #include "engine/Engine.h"
 #include "persistence/AssociationStore.h"
 #include "persistence/NodePrefs.h"
@@ -58,8 +59,11 @@ void Lifecycle::restorePauseState() {
     }
 }
 
+// The catch-up runs from the first tick on, so the window is up before it starts; it also
+// covers what was saved while the watches were being opened.
 void Lifecycle::startWatching() {
     m_engine.StartWatchTimer();
+    m_engine.catchUp().requestAll();
 }
 
 void Lifecycle::Pause() {
@@ -79,6 +83,8 @@ void Lifecycle::Unpause() {
     m_state.Paused = false;
     m_state.ui.setRunningState(UserInterface::RunningState::Waiting);
     m_state.ui.setPausedLook(false);
+    // The watches dropped what changed during the pause.
+    m_engine.catchUp().requestAll();
 }
 
 void Lifecycle::togglePause() {

@@ -20,7 +20,8 @@ public:
     // True when "nowin" stands anywhere in the command line, in any letter case.
     static bool wantsHiddenStart(const QStringList& arguments);
 
-    // Start-up after the main window is loaded: the stored pause state, then the watch timer.
+    // Start-up after the main window is loaded: the stored pause state, then the watch timer and
+    // a catch-up of every association.
     void restorePauseState();
     void startWatching();
 

@@ -3,6 +3,7 @@
 
 #include "engine/Engine.h"
 
+#include "engine/CatchUp.h"
 #include "engine/CopyEngine.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
@@ -10,7 +11,8 @@
 
 Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
     : QObject(parent), m_state(state), m_timing(timing),
-      m_copier(std::make_unique<CopyEngine>(state, m_timing)) {
+      m_copier(std::make_unique<CopyEngine>(state, m_timing)),
+      m_catchUp(std::make_unique<CatchUp>(state, *this)) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &Engine::TimerProc);
 }

@@ -12,6 +12,7 @@
 #include <optional>
 
 class AppState;
+class CatchUp;
 class ChangeTest;
 class CopyEngine;
 class clsBackup;
@@ -22,8 +23,9 @@ struct EngineTiming {
     int topFolderSettleMs = 500; // before a folder association's top folder: let the writer finish
     int yieldEveryFiles = 15;    // files visited between two yield pauses (program-wide count)
     int yieldPauseMs = 50;
-    int drainWaitMs = 10;   // wait on a re-armed watch while draining
-    int busyRetryMs = 1000; // between retries of a busy source file
+    int drainWaitMs = 10;      // wait on a re-armed watch while draining
+    int busyRetryMs = 1000;    // between retries of a busy source file
+    int catchUpSliceMs = 1000; // a catch-up hands the tick back to the watches this often
 };
 
 class Engine : public QObject {
@@ -52,6 +54,9 @@ public:
     // Forwards to the copy engine (or to copyOverride when a test set one).
     void CopyToDestinations(const QString& SourceRoot, int AssocIndex, const QString& FilePath);
     CopyEngine& copier() { return *m_copier; }
+    CatchUp& catchUp() { return *m_catchUp; }
+    // Lets the event loop run before a file, and pauses after every few files.
+    void yieldBetweenFiles();
 
     // Test seam: when set, receives the calls meant for the copy engine.
     using CopyFunction =
@@ -96,7 +101,6 @@ private:
                         const ChangeTest& test, bool recursive);
     void visitFile(const QString& topFolder, int assocIndex, const QString& filePath,
                    const ChangeTest& test);
-    void yieldBetweenFiles();
     bool copyHiddenFor(const QString& topFolder) const;
     bool handleIfChanged(const ChangeTest& test, const QString& filePath, const QDateTime& modified,
                          const QString& sourceRoot, int assocIndex);
@@ -108,6 +112,7 @@ private:
     AppState& m_state;
     EngineTiming m_timing;
     std::unique_ptr<CopyEngine> m_copier;
+    std::unique_ptr<CatchUp> m_catchUp;
     QTimer m_timer;
     int m_passDepth = 0;     // nesting of ScanPass through its drains
     qint64 m_nowSecond = -1; // the tick's "now" text, made once per second

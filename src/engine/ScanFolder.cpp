@@ -10,14 +10,6 @@
 #include "state/AppState.h"
 #include "state/UserInterface.h"
 
-namespace {
-
-bool isHiddenName(const QString& name) {
-    return name.startsWith(QLatin1Char('.'));
-}
-
-} // namespace
-
 void Engine::ScanFolder(const QString& TopFolder, int AssocIndex, const QString& FolderPath,
                         const QString& DetectionDate, bool Recursive) {
     const ChangeTest test(DetectionDate);

@@ -4,6 +4,7 @@
 
 #include "engine/Engine.h"
 
+#include "engine/CatchUp.h"
 #include "platform/DateTimeText.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
@@ -42,6 +43,7 @@ void Engine::TimerProc() {
     try {
         moveDetectionDatesToNow();
         pollWatches();
+        m_catchUp->tick();
         dropClosedWatches();
         recordGeometry();
     } catch (...) {

@@ -2,7 +2,10 @@
 // and the exit hand-shake with the engine's timer.
 
 #include "core/Lifecycle.h"
+#include "engine/CatchUp.h"
 #include "engine/Engine.h"
+#include "model/VolumeList.h"
+#include "platform/Paths.h"
 #include "state/AppState.h"
 #include "support/GuiApp.h"
 #include "support/Recorder.h"
@@ -73,6 +76,25 @@ TEST_F(LifecycleFixture, PauseWhileScanningAsksFirst) {
     lifecycle.togglePause();
     EXPECT_FALSE(state.Paused);
     EXPECT_EQ(ui.lastRunningState(), Running::Waiting);
+}
+
+TEST_F(LifecycleFixture, UnpauseCatchesUpWhatWasSavedDuringThePause) {
+    const QString docs = home.makeFolder("docs");
+    const QString backup = home.path() + "/backup";
+    const QString name = state.fso->VolumeName(state.fso->GetDriveName(docs));
+    state.Backups->Add(docs, true, state.Destinations, true, "Never",
+                       VolumeList::encode({name}, name.isEmpty()), false, false, true, "Never",
+                       "Never", false, 0, false, Paths::PathKey(docs));
+    state.Destinations->Add(backup, docs, name);
+    lifecycle.Pause();
+    home.writeFile("docs/during-pause.txt", "saved while paused");
+    engine.catchUp().tick();
+    EXPECT_FALSE(QFile::exists(backup + "/docs/during-pause.txt"));
+
+    lifecycle.Unpause();
+    for (int slices = 0; engine.catchUp().pending() && slices < 100; ++slices)
+        engine.catchUp().tick();
+    EXPECT_EQ(readWholeFile(backup + "/docs/during-pause.txt"), "saved while paused");
 }
 
 TEST_F(LifecycleFixture, ExitWaitsForTheEngineTimerThenUnloads) {

@@ -1,0 +1,126 @@
+// The real program catching up: what changed while it was stopped, what was saved while it was
+// starting, and what was saved while the destination disk was unplugged reach the destination
+// soon after the start and after the disk is mounted again.
+
+#include "platform/FileSystem.h"
+#include "support/Mounts.h"
+#include "support/ProgramRun.h"
+#include "support/TempHome.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+// What the description promises: in the destinations within 15 s.
+constexpr int CatchUpLimitMs = 15000;
+
+// A recursive folder association with one destination, notifying both ways.
+void storeAssociation(const TempHome& home, const QString& source, const QString& dest,
+                      const QString& destVolume) {
+    FileSystem fs;
+    const QString name = fs.VolumeName(fs.GetDriveName(source));
+    const QString accepted = name.isEmpty() ? QString(2, QChar(0)) : name;
+    home.writeAppData("usrdatab", crlfLines({source, accepted, "06.12.2026 10:00:00", "Never",
+                                             "Never", "1", "1", "0", "3", "1", "0", "1", "1"}));
+    home.writeAppData("usrdatad", crlfLines({dest, source, destVolume}));
+}
+
+QString volumeOf(const QString& path) {
+    FileSystem fs;
+    return fs.VolumeName(fs.GetDriveName(path));
+}
+
+// Waits until every file below `source` named in `relative` has a copy with its content below
+// `dest`.
+bool copiesArrive(const QString& source, const QString& dest, const QStringList& relative,
+                  int timeoutMs) {
+    return QTest::qWaitFor(
+        [&] {
+            for (const QString& r : relative)
+                if (readWholeFile(dest + "/" + r) != readWholeFile(source + "/" + r))
+                    return false;
+            return true;
+        },
+        timeoutMs);
+}
+
+qint64 changedNs(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+}
+
+} // namespace
+
+TEST(CatchUpProgram, ChangesMadeWhileStoppedOrWhileStartingArriveSoonAfterTheStart) {
+    TempHome home;
+    const QString docs = home.makeFolder("docs");
+    const QString backup = home.path() + "/backup";
+    home.writeFile("docs/keep.txt", "unchanged");
+    home.writeFile("docs/grow.txt", "short");
+    home.writeFile("docs/sub/same.txt", "aaaa");
+    storeAssociation(home, docs, backup, volumeOf(home.path()));
+    {
+        ProgramRun first(home.path());
+        ASSERT_TRUE(first.start());
+        ASSERT_TRUE(copiesArrive(home.path(), backup,
+                                 {"docs/keep.txt", "docs/grow.txt", "docs/sub/same.txt"},
+                                 CatchUpLimitMs));
+        ASSERT_TRUE(first.terminate(5000));
+    }
+    const qint64 keptCopy = changedNs(backup + "/docs/keep.txt");
+
+    // While the program is stopped.
+    home.writeFile("docs/grow.txt", "a longer text");
+    const QString same = home.writeFile("docs/sub/same.txt", "bbbb");
+    struct stat st {};
+    ::stat(QFile::encodeName(same).constData(), &st);
+    const timespec later[2] = {{0, UTIME_OMIT}, {st.st_mtim.tv_sec + 1, st.st_mtim.tv_nsec}};
+    ::utimensat(AT_FDCWD, QFile::encodeName(same).constData(), later, 0); // surely another time
+    home.writeFile("docs/new/new.txt", "new");
+
+    ProgramRun second(home.path());
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    second.launch();
+    home.writeFile("docs/while-starting.txt", "saved while the program starts");
+    ASSERT_TRUE(copiesArrive(
+        home.path(), backup,
+        {"docs/grow.txt", "docs/sub/same.txt", "docs/new/new.txt", "docs/while-starting.txt"},
+        CatchUpLimitMs - int(sinceStart.elapsed())))
+        << second.output().toStdString();
+    ASSERT_TRUE(second.terminate(5000));
+    EXPECT_EQ(changedNs(backup + "/docs/keep.txt"), keptCopy);
+    EXPECT_FALSE(second.output().contains("keep.txt")) << second.output().toStdString();
+}
+
+TEST(CatchUpProgram, FilesSavedWhileTheDestinationDiskWasAwayArriveSoonAfterItsMount) {
+    QString reason;
+    const auto disk = ScratchMount::ext4("QMDEST", 8, &reason);
+    if (!disk)
+        GTEST_SKIP() << reason.toStdString();
+    TempHome home;
+    const QString docs = home.makeFolder("docs");
+    const QString backup = disk->mountPoint() + "/backup";
+    home.writeFile("docs/a.txt", "first");
+    storeAssociation(home, docs, backup, "QMDEST");
+    ProgramRun run(home.path());
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(copiesArrive(docs, backup + "/docs", {"a.txt"}, CatchUpLimitMs));
+
+    ASSERT_TRUE(disk->unmount());
+    home.writeFile("docs/a.txt", "changed while the disk was away");
+    home.writeFile("docs/b.txt", "saved while the disk was away");
+    // The watch saw the saves, and the copy found another disk in the disk's place.
+    ASSERT_TRUE(run.waitForOutput("Error: Destination volume name mismatch", 10000))
+        << run.output().toStdString();
+
+    ASSERT_TRUE(disk->remount());
+    EXPECT_TRUE(copiesArrive(docs, backup + "/docs", {"a.txt", "b.txt"}, CatchUpLimitMs))
+        << run.output().toStdString();
+    ASSERT_TRUE(run.terminate(5000));
+}

@@ -1,0 +1,349 @@
+// Catch-up over real folders with real copies: what changed while nobody watched reaches the
+// destinations whose copy is missing or stale, and nothing else is touched.
+
+#include "engine/CatchUp.h"
+#include "support/Mounts.h"
+
+#include "EngineFixture.h"
+
+#include <QSet>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr qint64 NsPerSecond = 1000 * 1000 * 1000;
+
+// Sets a file's last-modified time to the nanosecond.
+void setModifiedNs(const QString& path, qint64 ns) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(ns / NsPerSecond), long(ns % NsPerSecond)}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+qint64 modifiedNs(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return qint64(st.st_mtim.tv_sec) * NsPerSecond + st.st_mtim.tv_nsec;
+}
+
+// The status change time moves with every write, rename and permission change: a file whose
+// ctime stayed the same was not touched.
+qint64 changedNs(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return qint64(st.st_ctim.tv_sec) * NsPerSecond + st.st_ctim.tv_nsec;
+}
+
+// The real file system, except that the folders under `coarse` keep times in 2 s steps, as FAT
+// does.
+class CoarseTimesFs : public FileSystem {
+public:
+    QString coarse;
+    qint64 modifiedTimeStepNs(const QString& path) const override {
+        return !coarse.isEmpty() && path.startsWith(coarse) ? 2 * NsPerSecond
+                                                            : FileSystem::modifiedTimeStepNs(path);
+    }
+};
+
+class CatchUpTest : public StateFixture {
+protected:
+    std::unique_ptr<Engine> engine;
+    QString docs, backup;
+
+    void SetUp() override {
+        // Files are written at the real time; the clock starts there so that their age is real.
+        clock.current = QDateTime::currentDateTime();
+        StateFixture::SetUp();
+        engine = std::make_unique<Engine>(*state, timing);
+        docs = folder("docs");
+        backup = home.path() + "/backup";
+    }
+    std::shared_ptr<clsBackup> backUp(const QString& source, const QStringList& destinations,
+                                      bool isFolder = true) {
+        const auto association = addAssociation(source, isFolder, isFolder);
+        for (const QString& dest : destinations)
+            state->Destinations->Add(dest, source, volumeOf(home.path()));
+        return association;
+    }
+    // An old file: long settled, and older than any copy.
+    QString writeOld(const QString& relative, const QByteArray& content) {
+        const QString path = write(relative, content);
+        setModifiedNs(path, (QDateTime::currentSecsSinceEpoch() - 3600) * NsPerSecond + 123456789);
+        return path;
+    }
+    // Ticks until nothing is pending, one slice after the other.
+    void runCatchUp() {
+        int slices = 0;
+        do
+            engine->catchUp().tick();
+        while (engine->catchUp().pending() && ++slices < 1000);
+        ASSERT_FALSE(engine->catchUp().pending());
+    }
+    void catchUpAll() {
+        engine->catchUp().requestAll();
+        runCatchUp();
+    }
+    // "file -> destination folder" for each result logged since the last call; the activity log
+    // itself is trimmed, what the user interface was told is not.
+    QStringList takeResults() {
+        QStringList results;
+        for (const clsRecent& entry : ui.logged)
+            results << Paths::fileName(entry.SourcePath) + " -> " + entry.DestPath + ": " +
+                           entry.Message;
+        ui.logged.clear();
+        results.sort();
+        return results;
+    }
+    // The names of the files copied since the last call.
+    QStringList takeCopied() {
+        QStringList names;
+        for (const clsRecent& entry : ui.logged)
+            if (entry.Message.startsWith("Success"))
+                names << Paths::fileName(entry.SourcePath);
+        ui.logged.clear();
+        names.sort();
+        return names;
+    }
+};
+
+} // namespace
+
+TEST_F(CatchUpTest, RestartCopiesChangedNewAndSameSizeChangedFilesAndNothingElse) {
+    const QString grown = writeOld("docs/grown.txt", "short");
+    const QString same = writeOld("docs/sub/same.txt", "aaaa");
+    writeOld("docs/sub/untouched.txt", "as it was");
+    backUp(docs, {backup});
+    catchUpAll();
+    EXPECT_EQ(takeCopied(), QStringList({"grown.txt", "same.txt", "untouched.txt"}));
+    const qint64 untouchedCopyChanged = changedNs(backup + "/docs/sub/untouched.txt");
+
+    // While the program was stopped:
+    write("docs/grown.txt", "a longer text");
+    write("docs/sub/same.txt", "bbbb"); // same size, later time
+    write("docs/sub/deeper/new.txt", "new");
+    catchUpAll();
+
+    EXPECT_EQ(takeCopied(), QStringList({"grown.txt", "new.txt", "same.txt"}));
+    EXPECT_EQ(readWholeFile(backup + "/docs/grown.txt"), "a longer text");
+    EXPECT_EQ(readWholeFile(backup + "/docs/sub/same.txt"), "bbbb");
+    EXPECT_EQ(readWholeFile(backup + "/docs/sub/deeper/new.txt"), "new");
+    EXPECT_EQ(modifiedNs(backup + "/docs/sub/same.txt"), modifiedNs(same));
+    EXPECT_EQ(changedNs(backup + "/docs/sub/untouched.txt"), untouchedCopyChanged);
+    EXPECT_EQ(modifiedNs(backup + "/docs/grown.txt"), modifiedNs(grown));
+
+    // Everything is up to date now: a further catch-up copies nothing.
+    catchUpAll();
+    EXPECT_TRUE(takeCopied().isEmpty());
+}
+
+TEST_F(CatchUpTest, AnUpToDateDestinationKeepsItsCopyAndPreviousVersionsUntouched) {
+    const QString report = writeOld("docs/report.txt", "version 1");
+    const QString first = home.path() + "/first";
+    const auto association = backUp(docs, {first});
+    association->KeepBackup = true;
+    association->Versions = 3;
+    catchUpAll();
+    write("docs/report.txt", "version 2");
+    catchUpAll();
+    const QString firstPrevious = first + "/docs/PrevSave-1/report.txt";
+    ASSERT_EQ(readWholeFile(firstPrevious), "version 1");
+    const qint64 copyChanged = changedNs(first + "/docs/report.txt");
+    const qint64 previousChanged = changedNs(firstPrevious);
+    takeCopied();
+
+    // A second destination joins; only it has something to catch up.
+    state->Destinations->Add(backup, docs, volumeOf(home.path()));
+    catchUpAll();
+
+    EXPECT_EQ(takeResults(),
+              QStringList({"report.txt -> " + backup + "/docs: " + ResultText::LogCopySaved}));
+    EXPECT_EQ(readWholeFile(backup + "/docs/report.txt"), "version 2");
+    EXPECT_EQ(changedNs(first + "/docs/report.txt"), copyChanged);
+    EXPECT_EQ(changedNs(firstPrevious), previousChanged);
+    EXPECT_FALSE(QFileInfo::exists(first + "/docs/PrevSave-2"));
+    EXPECT_FALSE(QFileInfo::exists(backup + "/docs/PrevSave-1"));
+    EXPECT_EQ(modifiedNs(backup + "/docs/report.txt"), modifiedNs(report));
+}
+
+TEST_F(CatchUpTest, SkipsWhatAWalkSkipsAndNeverDeletes) {
+    writeOld("docs/kept.txt", "k");
+    writeOld("docs/.hidden", "h");
+    writeOld("docs/" + OwnTempPrefix + "half.tmp", "t");
+    writeOld("docs/draft.bak", "filtered");
+    const QString elsewhere = folder("elsewhere");
+    writeOld("elsewhere/outside.txt", "o");
+    ASSERT_TRUE(QFile::link(elsewhere, docs + "/linked"));
+    const QString onlyInBackup = write("backup/docs/old-only.txt", "stays");
+    state->options.UseFilters = true;
+    state->options.FilterSuffixes = ".bak";
+    backUp(docs, {backup});
+    const QString notes = writeOld("notes/off.txt", "disabled");
+    backUp(notes, {backup}, false)->Enabled = false;
+
+    catchUpAll();
+
+    EXPECT_EQ(takeCopied(), QStringList({"kept.txt"}));
+    EXPECT_EQ(QDir(backup + "/docs")
+                  .entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList({"kept.txt", "old-only.txt"}));
+    EXPECT_EQ(readWholeFile(onlyInBackup), "stays");
+    EXPECT_FALSE(QFileInfo::exists(backup + "/notes"));
+}
+
+TEST_F(CatchUpTest, SuccessesAreOnlyLoggedWhileErrorsAreNotifiedAsUsual) {
+    writeOld("docs/fine.txt", "f");
+    writeOld("docs/blocked.txt", "b");
+    // A folder where the copy should go: its copy fails every time.
+    folder("backup/docs/blocked.txt");
+    backUp(docs, {backup});
+
+    catchUpAll();
+
+    const QString to = " -> " + backup + "/docs: ";
+    EXPECT_EQ(takeResults(), QStringList({"blocked.txt" + to + ResultText::CopyError,
+                                          "fine.txt" + to + ResultText::LogCopySaved}));
+    ASSERT_EQ(state->Notifiers->Count(), 1);
+    EXPECT_EQ(state->Notifiers->Item(1)->Message, ResultText::CopyError);
+    EXPECT_GE(ui.popupShows, 1);
+}
+
+TEST_F(CatchUpTest, TimesWithinTheDestinationsStepCountAsTheSame) {
+    engine.reset();
+    CoarseTimesFs* fs = own(new CoarseTimesFs);
+    StateFixture::SetUp(); // again, with the coarse file system
+    engine = std::make_unique<Engine>(*state, timing);
+    const QString fat = home.path() + "/fat";
+    fs->coarse = fat;
+    const qint64 t = (QDateTime::currentSecsSinceEpoch() - 3600) * NsPerSecond + 900'000'000;
+    QStringList names;
+    for (const char* name : {"floor.txt", "ahead.txt", "two.txt", "nano.txt"}) {
+        setModifiedNs(write(QString("docs/") + name, "1234"), t);
+        names << name;
+    }
+    backUp(docs, {fat, backup});
+    catchUpAll();
+    takeCopied();
+
+    // What a FAT disk keeps of the times, and a copy truly older on each disk.
+    setModifiedNs(fat + "/docs/floor.txt", t - 1'900'000'000);
+    setModifiedNs(fat + "/docs/ahead.txt", t + 1'500'000'000);
+    setModifiedNs(fat + "/docs/two.txt", t - 2 * NsPerSecond);
+    setModifiedNs(backup + "/docs/nano.txt", t - 1);
+    catchUpAll();
+
+    // Each goes to its stale destination only.
+    EXPECT_EQ(takeResults(),
+              QStringList({"nano.txt -> " + backup + "/docs: " + ResultText::LogCopySaved,
+                           "two.txt -> " + fat + "/docs: " + ResultText::LogCopySaved}));
+}
+
+TEST_F(CatchUpTest, AFatDiskIsNotCopiedAgain) {
+    QString reason;
+    const auto disk = ScratchMount::vfat("QMFAT", 16, &reason);
+    if (!disk)
+        GTEST_SKIP() << reason.toStdString();
+    const QString odd = write("docs/odd.txt", "odd second");
+    setModifiedNs(odd, (QDateTime::currentSecsSinceEpoch() - 3601) * NsPerSecond + 987654321);
+    addAssociation(docs, true, true);
+    state->Destinations->Add(disk->mountPoint() + "/backup", docs, volumeOf(disk->mountPoint()));
+    catchUpAll();
+    ASSERT_EQ(takeCopied(), QStringList({"odd.txt"}));
+    ASSERT_NE(modifiedNs(disk->mountPoint() + "/backup/docs/odd.txt"), modifiedNs(odd));
+
+    catchUpAll();
+    EXPECT_TRUE(takeCopied().isEmpty());
+}
+
+TEST_F(CatchUpTest, ADestinationDiskThatReturnsIsCaughtUpAndItsAbsenceIsNoError) {
+    QString reason;
+    const auto disk = ScratchMount::ext4("QMBACK", 8, &reason);
+    if (!disk)
+        GTEST_SKIP() << reason.toStdString();
+    const QString dest = disk->mountPoint() + "/backup";
+    writeOld("docs/a.txt", "a");
+    addAssociation(docs, true, true);
+    state->Destinations->Add(dest, docs, "QMBACK");
+    catchUpAll();
+    ASSERT_EQ(takeCopied(), QStringList({"a.txt"}));
+
+    ASSERT_TRUE(disk->unmount());
+    write("docs/a.txt", "a, changed while the disk was away");
+    write("docs/b.txt", "b");
+    catchUpAll();
+    EXPECT_TRUE(takeResults().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dest)) << "written into the empty mount point";
+
+    ASSERT_TRUE(disk->remount());
+    runCatchUp(); // the ticks see the mount appear
+    EXPECT_EQ(takeCopied(), QStringList({"a.txt", "b.txt"}));
+    EXPECT_EQ(readWholeFile(dest + "/docs/a.txt"), "a, changed while the disk was away");
+}
+
+TEST_F(CatchUpTest, WorksInSlicesAndStopsAtOnceOnAPause) {
+    timing.catchUpSliceMs = 200;
+    engine = std::make_unique<Engine>(*state, timing);
+    for (int i = 0; i < 100; ++i)
+        writeOld(QString("docs/f%1.txt").arg(i, 3, 10, QChar('0')), "x");
+    backUp(docs, {backup});
+    engine->catchUp().requestAll();
+    engine->catchUp().tick();
+    ASSERT_TRUE(engine->catchUp().pending()) << "one slice did everything";
+    EXPECT_FALSE(state->Scanning);
+    EXPECT_EQ(ui.lastRunningState(), UserInterface::RunningState::Scanning);
+
+    // A pause confirmed while the catch-up yields.
+    const int copiedBefore = int(ui.logged.size());
+    int yields = 0;
+    ui.onProcessEvents = [&] {
+        if (++yields == 3) {
+            state->StopScanRequested = true;
+            state->Paused = true;
+        }
+    };
+    engine->catchUp().tick();
+    const int copiedAtStop = int(ui.logged.size());
+    EXPECT_LE(copiedAtStop - copiedBefore, 2);
+    EXPECT_TRUE(state->Scanning) << "left for the tick's tail to see";
+    engine->catchUp().tick();
+    EXPECT_EQ(int(ui.logged.size()), copiedAtStop) << "went on while paused";
+
+    ui.onProcessEvents = nullptr;
+    state->StopScanRequested = false;
+    state->Scanning = false;
+    state->Paused = false;
+    engine->catchUp().requestAll(); // as the unpause does
+    runCatchUp();
+    const QStringList copied = takeCopied();
+    EXPECT_EQ(copied.size(), 100) << "a file copied twice, or left out";
+    EXPECT_EQ(QSet<QString>(copied.begin(), copied.end()).size(), 100);
+    EXPECT_EQ(ui.lastRunningState(), UserInterface::RunningState::Waiting);
+}
+
+TEST_F(CatchUpTest, AFileStillBeingWrittenIsCopiedWhole) {
+    const QString growing = write("docs/growing.bin", "part 1;");
+    setModifiedNs(growing, clock.now().toMSecsSinceEpoch() * 1000 * 1000);
+    backUp(docs, {backup});
+    // The writer adds a part whenever time has passed, until it has written five.
+    int parts = 1;
+    QDateTime lastWrite = clock.now();
+    const auto writeOn = [&] {
+        if (parts >= 5 || clock.now() == lastWrite)
+            return;
+        QFile f(growing);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(QString(" part %1;").arg(++parts).toUtf8());
+        f.close();
+        lastWrite = clock.now();
+        setModifiedNs(growing, lastWrite.toMSecsSinceEpoch() * 1000 * 1000);
+    };
+    ui.onProcessEvents = writeOn;
+
+    catchUpAll();
+    while (parts < 5) { // the writer finishes in any case
+        clock.sleepMs(100);
+        writeOn();
+    }
+
+    EXPECT_EQ(readWholeFile(backup + "/docs/growing.bin"), readWholeFile(growing));
+    EXPECT_EQ(takeCopied(), QStringList({"growing.bin"}));
+}
