@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Quillmot in release mode in build-bench and runs its four benchmarks, printing every
-# figure under the command that produced it, then a summary against the targets.
-#   bench/run.sh [latency] [scan] [copy] [idle]     (all four when none is named)
+# Builds Quillmot in release mode in build-bench and runs its benchmarks, printing every figure
+# under the command that produced it, then a summary against the targets.
+#   bench/run.sh [latency] [scan] [catchup] [copy] [idle]     (all when none is named)
 # QUILLMOT_BENCH_DIR sets the scratch folder (default build-bench/bench-work); it must be on the
 # disk under test, so not on a tmpfs. Needs about 2.5 GiB there. Run as root to drop the page
 # cache between copy runs and to install inotify-tools, lsyncd and rsync when missing.
@@ -11,7 +11,7 @@ BUILD=$ROOT/build-bench
 WORK=${QUILLMOT_BENCH_DIR:-$BUILD/bench-work}
 cd "$ROOT"
 selected=("$@")
-((${#selected[@]})) || selected=(latency scan copy idle)
+((${#selected[@]})) || selected=(latency scan catchup copy idle)
 
 install_missing_tools() {
     local missing=() tool
@@ -55,16 +55,20 @@ for bench in "${selected[@]}"; do
         section "2. Scan pass over 10,000 files in 100 folders (visit only, nothing copied)"
         cmd=("$BUILD/bench/bench_scan" "$WORK/scan/tree" "$WORK/scan/copies" 10000 100 3)
         ;;
+    catchup)
+        section "3. Catch-up over 100,000 unchanged files in 1,000 folders (compared, none copied)"
+        cmd=("$BUILD/bench/bench_catchup" "$WORK/catchup/tree" "$WORK/catchup/copies" 100000 1000 1)
+        ;;
     copy)
-        section "3. Copying one 1 GiB file"
+        section "4. Copying one 1 GiB file"
         cmd=(bench/copy.sh "$WORK/copy" 5)
         ;;
     idle)
-        section "4. Idle cost with 100 watched folders"
+        section "5. Idle cost with 100 watched folders"
         cmd=(bench/idle.sh "$WORK/idle" 100 60)
         ;;
     *)
-        echo "unknown benchmark: $bench (latency, scan, copy, idle)" >&2
+        echo "unknown benchmark: $bench (latency, scan, catchup, copy, idle)" >&2
         exit 2
         ;;
     esac

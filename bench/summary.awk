@@ -9,6 +9,9 @@ $1 ~ /-(file|folder)$/ && $3 ~ /ms$/ {
 /^scan pass, default timing/ { in_scan = 1 }
 in_scan && /^  wall/ { scan_wall = $2; scan_pauses = $7 }
 in_scan && /^  CPU/ { scan_cpu_per_file = $6; in_scan = 0 }
+/^catch-up, default timing/ { in_catchup = 1 }
+in_catchup && /^  wall/ { catchup_wall = $2; catchup_pauses = $7 + $12 }
+in_catchup && /^  CPU/ { catchup_cpu = $6; in_catchup = 0 }
 /^throughput ratio Quillmot \/ cp:/ { copy_ratio = $NF }
 /^throughput ratio Quillmot \/ cp \+ fsync:/ { copy_ratio_fsync = $NF }
 /^  utime\+stime/ { idle_percent = $10 }
@@ -39,9 +42,13 @@ END {
     if (scan_cpu_per_file != "")
         printf "scan pass CPU per file visited: %s us [< 20 us] %s; wall %s s, of it fixed pauses %s s\n",
                scan_cpu_per_file, verdict(scan_cpu_per_file < 20), scan_wall, scan_pauses
+    if (catchup_cpu != "")
+        printf "catch-up CPU per file per destination: %s us [<= 15 us] %s; wall %s s, of it pauses and tick gaps %s s\n",
+               catchup_cpu, verdict(catchup_cpu <= 15), catchup_wall, catchup_pauses
     if (copy_ratio != "")
-        printf "1 GiB copy throughput / cp: %s [>= 0.9] %s; / (cp + fsync): %s\n", copy_ratio,
-               verdict(copy_ratio >= 0.9), copy_ratio_fsync
+        printf "1 GiB copy throughput / (cp + fsync): %s [>= 0.95] %s; / cp: %s [>= 0.9] %s\n",
+               copy_ratio_fsync, verdict(copy_ratio_fsync >= 0.95), copy_ratio,
+               verdict(copy_ratio >= 0.9)
     if (idle_percent != "")
         printf "idle with 100 watched folders: %s %% of one core [< 0.5 %%] %s\n", idle_percent,
                verdict(idle_percent < 0.5)

@@ -1,0 +1,222 @@
+// A catch-up of a recursive folder association whose destinations are all up to date, run
+// in-process with the program's real clock, file system and default engine timing, one slice per
+// tick as the program runs it. Every file is compared with its copies and none is copied.
+// Reported: wall time, the part of it spent in the fixed pauses and between ticks, and processor
+// time per file per destination.
+//
+//   bench_catchup TREE DEST [FILES] [FOLDERS] [DESTINATIONS]
+//
+// TREE is filled on first use with FILES files (100000) spread over FOLDERS leaf folders (1000),
+// ten leaves under each of FOLDERS/10 middle folders, dated two days back; DEST gets
+// DESTINATIONS (1) destination folders holding copies of the same size and time.
+
+#include "engine/CatchUp.h"
+#include "engine/Engine.h"
+#include "model/Records.h"
+#include "model/VolumeList.h"
+#include "platform/DateTimeText.h"
+#include "platform/MessageBox.h"
+#include "state/AppState.h"
+#include "state/UserInterface.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+double seconds(Steady::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+double cpuSeconds() {
+    rusage r{};
+    ::getrusage(RUSAGE_SELF, &r);
+    const auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return s(r.ru_utime) + s(r.ru_stime);
+}
+
+// A user interface that lets the event loop run, as the program's does, and counts results.
+class QuietUi : public UserInterface {
+public:
+    int logged = 0;
+    void setRunningState(RunningState) override {}
+    void setPausedLook(bool) override {}
+    void setPauseCommandEnabled(bool) override {}
+    void setAssociationCount(int) override {}
+    void setSchemeName(const QString&) override {}
+    void startAnimation(Animation) override {}
+    void showPopupNoActivate() override {}
+    bool popupClosed() const override { return false; }
+    void resultLogged(const clsRecent&) override { ++logged; }
+    void logChanged() override {}
+    void notificationsChanged() override {}
+    std::optional<QRect> mainWindowGeometryTwips() const override { return std::nullopt; }
+    void processEvents() override { QCoreApplication::processEvents(); }
+};
+
+class OkMessages : public MessageBoxes {
+public:
+    Answer ask(const QString&, Icon, Buttons) override { return Answer::Ok; }
+};
+
+// The real clock, keeping count of the time the fixed pauses really took.
+class PauseCountingClock : public SystemClock {
+public:
+    Steady::duration slept{};
+    void sleepMs(int ms) override {
+        const auto start = Steady::now();
+        SystemClock::sleepMs(ms);
+        slept += Steady::now() - start;
+    }
+};
+
+// The real file system, counting the look-ups and the copies.
+class CountingFileSystem : public FileSystem {
+public:
+    mutable qint64 stamps = 0;
+    qint64 copied = 0;
+    std::optional<FileStamp> stamp(const QString& path) const override {
+        ++stamps;
+        return FileSystem::stamp(path);
+    }
+    CopyResult CopyFile(const QString& source, const QString& target,
+                        const std::function<void()>& between) override {
+        ++copied;
+        return FileSystem::CopyFile(source, target, between);
+    }
+};
+
+bool writeFile(const QString& path, const timespec* times) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray(100, 'x')) != 100)
+        return false;
+    f.close();
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
+// The tree, and in each destination the mirrored copies the catch-up compares against.
+bool prepare(const QString& tree, const QStringList& dests, int files, int folders) {
+    const QString marker = tree + QStringLiteral(".prepared-%1").arg(dests.size());
+    if (QFile::exists(marker))
+        return true;
+    const timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 2 * 24 * 3600, 123456789}};
+    const int middles = std::max(1, folders / 10);
+    const QString name = QDir(tree).dirName();
+    for (int i = 0; i < files; ++i) {
+        const int leaf = i % folders;
+        const QString relative = QStringLiteral("m%1/leaf%2").arg(leaf % middles).arg(leaf);
+        const QString file = QStringLiteral("file%1.txt").arg(i);
+        QStringList places{tree + "/" + relative};
+        for (const QString& dest : dests)
+            places << dest + "/" + name + "/" + relative;
+        for (const QString& place : places)
+            if ((i < folders && !QDir().mkpath(place)) || !writeFile(place + "/" + file, old))
+                return false;
+    }
+    QFile m(marker);
+    return m.open(QIODevice::WriteOnly);
+}
+
+struct RunFigures {
+    double wall = 0, paused = 0, betweenTicks = 0, cpu = 0;
+    qint64 stamps = 0, copied = 0;
+    int slices = 0;
+};
+
+RunFigures runCatchUp(const QString& tree, const QStringList& dests, const EngineTiming& timing) {
+    QuietUi ui;
+    OkMessages messages;
+    PauseCountingClock clock;
+    auto owned = std::make_unique<CountingFileSystem>();
+    CountingFileSystem& fso = *owned;
+    AppState state(ui, messages, clock, std::move(owned));
+    const QString volume = fso.VolumeName(fso.GetDriveName(tree));
+    const QString accepted = VolumeList::encode({volume}, volume.isEmpty());
+    const QString now = DateTimeText::format(clock.now());
+    state.Backups->Add(tree, true, state.Destinations, true, now, accepted, true, false, true, now,
+                       now, false, 0, false, tree);
+    for (const QString& dest : dests)
+        state.Destinations->Add(dest, tree, fso.VolumeName(fso.GetDriveName(dest)));
+    Engine engine(state, timing);
+
+    RunFigures f;
+    Steady::duration betweenTicks{};
+    const double cpu0 = cpuSeconds();
+    const auto wall0 = Steady::now();
+    engine.catchUp().requestAll();
+    for (;;) {
+        engine.catchUp().tick();
+        ++f.slices;
+        if (!engine.catchUp().pending())
+            break;
+        // The program's timer fires the next tick this long after the last one ended.
+        const auto gap = Steady::now();
+        QThread::msleep(static_cast<unsigned long>(timing.tickMs));
+        betweenTicks += Steady::now() - gap;
+    }
+    f.wall = seconds(Steady::now() - wall0);
+    f.cpu = cpuSeconds() - cpu0;
+    f.paused = seconds(clock.slept);
+    f.betweenTicks = seconds(betweenTicks);
+    f.stamps = fso.stamps;
+    f.copied = fso.copied;
+    return f;
+}
+
+void print(const char* title, const RunFigures& f, int files, int destinations) {
+    const double perFileDest = f.cpu * 1e6 / double(files) / double(destinations);
+    std::printf("%s: %d files, %d destination(s), %lld look-ups, %lld copied, %d slices\n", title,
+                files, destinations, f.stamps, f.copied, f.slices);
+    std::printf("  wall %.2f s = fixed pauses %.2f s + between ticks %.2f s + work %.3f s\n",
+                f.wall, f.paused, f.betweenTicks, f.wall - f.paused - f.betweenTicks);
+    std::printf("  CPU user+sys %.3f s = %.2f us per file per destination\n", f.cpu, perFileDest);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s TREE DEST [FILES] [FOLDERS] [DESTINATIONS]\n", argv[0]);
+        return 2;
+    }
+    const QString tree = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QString destRoot = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    const int files = argc > 3 ? std::max(1, std::atoi(argv[3])) : 100000;
+    const int folders = argc > 4 ? std::max(1, std::atoi(argv[4])) : 1000;
+    const int destinations = argc > 5 ? std::max(1, std::atoi(argv[5])) : 1;
+    QStringList dests;
+    for (int d = 1; d <= destinations; ++d)
+        dests << destRoot + QStringLiteral("/dest%1").arg(d);
+    if (!prepare(tree, dests, files, folders)) {
+        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(tree));
+        return 1;
+    }
+
+    // Without the pauses first: it warms the caches for the timed run and shows the catch-up's
+    // own cost apart from them.
+    EngineTiming noPauses;
+    noPauses.yieldPauseMs = 0;
+    noPauses.tickMs = 0;
+    print("warm-up catch-up, pauses set to 0", runCatchUp(tree, dests, noPauses), files,
+          destinations);
+    const EngineTiming t;
+    std::printf("fixed pauses by design: %d ms per %d files, %d ms between ticks, slices of %d "
+                "ms\n",
+                t.yieldPauseMs, t.yieldEveryFiles, t.tickMs, t.catchUpSliceMs);
+    print("catch-up, default timing", runCatchUp(tree, dests, t), files, destinations);
+    return 0;
+}
