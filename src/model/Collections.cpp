@@ -98,5 +98,7 @@ colRecent::Ptr colRecent::Add(const QString& DateAndTime, const QString& SourceP
     entry->DestPath = DestPath;
     entry->DestVolume = DestVolume;
     entry->Message = Message;
-    return append(entry, key);
+    append(entry, key);
+    ++m_changes;
+    return entry;
 }

@@ -53,4 +53,14 @@ public:
     Ptr Add(const QString& DateAndTime, const QString& SourcePath, const QString& SourceVolume,
             const QString& DestPath, const QString& DestVolume, const QString& Message,
             const QString& key = {});
+
+    // Rises with every change of the log. The bound can cut the log back to the size a viewer
+    // saw last, so a viewer compares this number, not the count, to know it is out of date.
+    quint64 changeCount() const { return m_changes; }
+
+protected:
+    void afterRemove() override { ++m_changes; }
+
+private:
+    quint64 m_changes = 0;
 };

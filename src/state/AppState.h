@@ -46,6 +46,9 @@ public:
     bool ExitRequested = false;
     bool TimerStopped = false;
     int TimerId = 0;
+    // A dialog opened from the main window is showing: the tray click is ignored and the tray
+    // shows its dialog picture.
+    bool DialogOpen = false;
 
     QString LocalComputerName;
     QString RecentSchemeName; // empty: "<n/a>"

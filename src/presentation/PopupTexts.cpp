@@ -1,0 +1,64 @@
+#include "presentation/PopupTexts.h"
+
+#include "platform/Paths.h"
+
+#include <QtMath>
+#include <algorithm>
+
+namespace PopupTexts {
+
+MessageKind kindOf(const QString& message) {
+    const QString start = message.left(5);
+    if (start == QLatin1String("Error"))
+        return MessageKind::Error;
+    if (start == QLatin1String("Delay"))
+        return MessageKind::Delay;
+    return MessageKind::Other;
+}
+
+quint32 colourOf(MessageKind kind) {
+    switch (kind) {
+    case MessageKind::Error:
+        return ErrorColour;
+    case MessageKind::Delay:
+        return DelayColour;
+    case MessageKind::Other:
+        break;
+    }
+    return OtherColour;
+}
+
+QString sourceText(const QString& sourcePath, bool fullSource) {
+    if (fullSource)
+        return sourcePath;
+    return Paths::split(sourcePath).constLast();
+}
+
+QString destinationText(const QString& destinationPath, bool fullDest) {
+    if (fullDest)
+        return destinationPath;
+    const QStringList parts = Paths::split(destinationPath);
+    if (parts.size() < 2)
+        return parts.constLast();
+    return parts.at(parts.size() - 2) + QLatin1Char('/') + parts.constLast();
+}
+
+} // namespace PopupTexts
+
+namespace PopupGeometry {
+
+int pixels(int twips, double dpi) {
+    return qRound(twips * (dpi > 0 ? dpi : 96.0) / 1440.0);
+}
+
+int grownWidth(int currentWidth, int neededWidth, int workAreaWidth) {
+    return std::min(std::max(currentWidth, neededWidth), workAreaWidth);
+}
+
+QRect bottomRight(const QRect& workArea, QSize size) {
+    size = size.boundedTo(workArea.size());
+    return QRect(QPoint(workArea.right() - size.width() + 1, workArea.bottom() - size.height() + 1),
+                 size);
+}
+
+} // namespace PopupGeometry

@@ -1,0 +1,18 @@
+#pragma once
+// The tray icon's tool tip and the captions of its menu.
+
+#include <QString>
+
+namespace TrayTexts {
+inline const QString ToolTip = QStringLiteral("Quillmot - Autobackup Software");
+inline const QString About = QStringLiteral("About Quillmot");
+inline const QString ShowWindow = QStringLiteral("Show Window");
+inline const QString HideWindow = QStringLiteral("Hide Window");
+inline const QString Exit = QStringLiteral("Stop and Exit");
+inline const QString OptionsItem = QStringLiteral("Options");
+
+// "Hide Window" while the main window is on the screen, else "Show Window".
+inline QString showHideCaption(bool windowVisible, bool windowMinimized) {
+    return windowVisible && !windowMinimized ? HideWindow : ShowWindow;
+}
+} // namespace TrayTexts

@@ -1,0 +1,216 @@
+// The notification popup's queue discipline and timing, with timers fired by hand and a view
+// that records what it was asked to show.
+
+#include "presentation/PopupPresenter.h"
+#include "state/AppState.h"
+#include "support/ManualTicker.h"
+#include "support/QtApp.h"
+#include "support/Recorder.h"
+#include "support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+struct RecordingView : PopupView {
+    int loads = 0, unloads = 0, hides = 0, strips = 0, shows = 0;
+    bool closeShowsMinimise = false;
+    std::vector<PopupContent> shown;
+    std::vector<bool> topMost;
+    void load(bool autoAdvance) override {
+        ++loads;
+        closeShowsMinimise = autoAdvance;
+    }
+    void showNotification(const PopupContent& content) override { shown.push_back(content); }
+    void showScanningStrip() override { ++strips; }
+    void showNoActivate() override { ++shows; }
+    void hide() override { ++hides; }
+    void unload() override { ++unloads; }
+    void setTopMost(bool on) override { topMost.push_back(on); }
+};
+
+class PopupPresenterTest : public ::testing::Test {
+protected:
+    TempHome home;
+    RecordingUi ui;
+    ScriptedMessages messages;
+    ManualClock clock;
+    std::unique_ptr<AppState> state;
+    RecordingView view;
+    ManualTicker next, onTop;
+    bool scanning = false;
+    std::unique_ptr<PopupPresenter> popup;
+
+    void SetUp() override {
+        ensureCoreApp();
+        state = std::make_unique<AppState>(ui, messages, clock);
+        state->options.setDefaults();
+        popup = std::make_unique<PopupPresenter>(*state, view, next, onTop,
+                                                 [this] { return scanning; });
+    }
+    void queue(const QString& message, const QString& source = "/home/ann/Docs/report.txt") {
+        state->Notifiers->Add(source, "/media/usb/Backups/Docs", message);
+    }
+};
+} // namespace
+
+TEST_F(PopupPresenterTest, BurstIsShownInOrderOverTheAdvanceTimeThenTheIdlePopupUnloads) {
+    state->options.AdvanceSeconds = 3;
+    queue("Backup successful.");
+    queue("Error: destination drive missing.");
+    queue("Delay: source file busy.");
+    popup->showNoActivate();
+    EXPECT_EQ(view.loads, 1);
+    EXPECT_TRUE(view.closeShowsMinimise);
+    EXPECT_EQ(next.interval(), PopupPresenter::FirstTickMs);
+    EXPECT_TRUE(view.shown.empty()); // nothing to see before the first tick
+
+    for (int i = 0; i < 3; ++i) {
+        next.fire();
+        EXPECT_EQ(next.interval(), 1000) << "result " << i;
+    }
+    ASSERT_EQ(view.shown.size(), 3u);
+    EXPECT_EQ(view.shown[0].kind, PopupTexts::MessageKind::Other);
+    EXPECT_EQ(view.shown[1].kind, PopupTexts::MessageKind::Error);
+    EXPECT_EQ(view.shown[2].kind, PopupTexts::MessageKind::Delay);
+    EXPECT_EQ(view.shown[0].source, "report.txt");
+    EXPECT_EQ(view.shown[0].destination, "Backups/Docs");
+    EXPECT_EQ(state->Notifiers->Count(), 0);
+
+    // A result that arrives later in the same popup's life keeps the burst's share.
+    queue("Backup successful.");
+    next.fire();
+    EXPECT_EQ(next.interval(), 1000);
+    next.fire();
+    EXPECT_EQ(view.unloads, 1);
+    EXPECT_FALSE(next.isActive());
+    EXPECT_FALSE(popup->isLoaded());
+
+    // The next popup works out its own share.
+    queue("Backup successful.");
+    popup->showNoActivate();
+    next.fire();
+    EXPECT_EQ(next.interval(), 3000);
+}
+
+TEST_F(PopupPresenterTest, AdvanceNeverFasterThanTheFloor) {
+    state->options.AdvanceSeconds = 0.001;
+    queue("Backup successful.");
+    popup->showNoActivate();
+    next.fire();
+    EXPECT_EQ(next.interval(), PopupPresenter::ShortestAdvanceMs);
+}
+
+TEST_F(PopupPresenterTest, WithoutAutoAdvanceEachResultWaitsForTheCloseArea) {
+    state->options.AutoAdvance = false;
+    queue("Backup successful.");
+    queue("Backup successful.", "/gone/file.txt");
+    popup->showNoActivate();
+    EXPECT_FALSE(view.closeShowsMinimise);
+    next.fire();
+    EXPECT_FALSE(next.isActive());
+    EXPECT_EQ(view.shown.size(), 1u);
+
+    popup->closeAreaClicked();
+    EXPECT_EQ(next.interval(), PopupPresenter::NextAtOnceMs);
+    next.fire();
+    ASSERT_EQ(view.shown.size(), 2u);
+    EXPECT_FALSE(view.shown[1].sourceExists); // the generic file picture
+
+    popup->closeAreaClicked();
+    next.fire();
+    EXPECT_EQ(view.unloads, 1);
+}
+
+TEST_F(PopupPresenterTest, ScanShowsTheStripAndAClosedPopupStaysAwayUntilItUnloads) {
+    state->options.ShowScanning = true;
+    scanning = true;
+    queue("Backup successful.");
+    popup->showNoActivate();
+    next.fire();
+    next.fire(); // queue empty, scan going on
+    EXPECT_EQ(view.strips, 1);
+    EXPECT_EQ(next.interval(), PopupPresenter::ScanningTickMs);
+    EXPECT_TRUE(popup->isLoaded());
+
+    popup->closeAreaClicked();
+    EXPECT_TRUE(popup->popupClosed());
+    EXPECT_EQ(view.hides, 1);
+
+    scanning = false;
+    next.fire();
+    EXPECT_FALSE(popup->isLoaded());
+    EXPECT_FALSE(popup->popupClosed());
+}
+
+TEST_F(PopupPresenterTest, ScanningStripStaysHiddenWhenSwitchedOff) {
+    scanning = true;
+    popup->showNoActivate();
+    next.fire();
+    EXPECT_EQ(view.shows, 0);
+    EXPECT_GE(view.hides, 1);
+}
+
+TEST_F(PopupPresenterTest, KeepsOnTopUntilAnOwnWindowIsActiveOrTheTrayMenuOpens) {
+    popup->showNoActivate();
+    EXPECT_EQ(onTop.interval(), PopupPresenter::OnTopMs);
+    onTop.fire();
+    EXPECT_EQ(view.topMost.back(), true);
+
+    popup->trayMenuOpening();
+    onTop.fire();
+    EXPECT_EQ(view.topMost.back(), false);
+    EXPECT_FALSE(onTop.isActive());
+
+    // A fresh popup forces itself on top again, until one of the program's windows is active.
+    popup->closeAreaClicked();
+    popup->showNoActivate();
+    EXPECT_TRUE(onTop.isActive());
+    popup->ownWindowActivated();
+    const std::size_t calls = view.topMost.size();
+    onTop.fire();
+    EXPECT_FALSE(onTop.isActive());
+    EXPECT_EQ(view.topMost.size(), calls);
+}
+
+TEST(PopupTexts, MessageKindsAndTheirColours) {
+    using PopupTexts::MessageKind;
+    EXPECT_EQ(PopupTexts::kindOf("Error occurred in copy"), MessageKind::Error);
+    EXPECT_EQ(PopupTexts::kindOf("Delay: file busy"), MessageKind::Delay);
+    EXPECT_EQ(PopupTexts::kindOf("error in lower case"), MessageKind::Other);
+    EXPECT_EQ(PopupTexts::kindOf("Err"), MessageKind::Other);
+    EXPECT_EQ(PopupTexts::colourOf(MessageKind::Error), 0xFFC0C0u);
+    EXPECT_EQ(PopupTexts::colourOf(MessageKind::Delay), 0xFFFFC0u);
+    EXPECT_EQ(PopupTexts::colourOf(MessageKind::Other), 0xC0C0FFu);
+}
+
+TEST(PopupTexts, SourceAndDestinationLines) {
+    EXPECT_EQ(PopupTexts::sourceText("/home/ann/a.txt", false), "a.txt");
+    EXPECT_EQ(PopupTexts::sourceText("/home/ann/a.txt", true), "/home/ann/a.txt");
+    EXPECT_EQ(PopupTexts::destinationText("/media/usb/Backups/Docs", false), "Backups/Docs");
+    EXPECT_EQ(PopupTexts::destinationText("/media/usb/Backups/Docs", true),
+              "/media/usb/Backups/Docs");
+    EXPECT_EQ(PopupTexts::destinationText("/Docs", false), "/Docs");
+    EXPECT_EQ(PopupTexts::destinationText("Docs", false), "Docs");
+}
+
+TEST(PopupGeometry, BottomRightOfTheRealWorkArea) {
+    const QSize size(312, 107);
+    // A panel at the bottom: the popup sits just above it.
+    EXPECT_EQ(PopupGeometry::bottomRight(QRect(0, 0, 1280, 770), size), QRect(968, 663, 312, 107));
+    // A panel at the top or left moves the area's origin, not only its size.
+    EXPECT_EQ(PopupGeometry::bottomRight(QRect(64, 30, 1216, 770), size),
+              QRect(968, 693, 312, 107));
+    // A second monitor to the right of the first.
+    EXPECT_EQ(PopupGeometry::bottomRight(QRect(1920, 0, 1280, 1024), size).topLeft(),
+              QPoint(2888, 917));
+    // Never larger than the area.
+    EXPECT_EQ(PopupGeometry::bottomRight(QRect(10, 10, 200, 90), size), QRect(10, 10, 200, 90));
+}
+
+TEST(PopupGeometry, WidthGrowsToTheTextsButNotPastTheWorkArea) {
+    EXPECT_EQ(PopupGeometry::grownWidth(312, 200, 1280), 312);
+    EXPECT_EQ(PopupGeometry::grownWidth(312, 500, 1280), 500);
+    EXPECT_EQ(PopupGeometry::grownWidth(312, 5000, 1280), 1280);
+    EXPECT_EQ(PopupGeometry::pixels(PopupGeometry::WidthTwips, 96), 312);
+    EXPECT_EQ(PopupGeometry::pixels(PopupGeometry::WidthTwips, 192), 624);
+}
