@@ -39,6 +39,7 @@ int main(int argc, char* argv[]) {
     Application::StartOptions options;
     options.hidden = headless || Lifecycle::wantsHiddenStart(QApplication::arguments());
     options.printResults = headless;
+    options.desktop = !headless;
     app.start(options);
     return QApplication::exec();
 }

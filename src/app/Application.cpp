@@ -3,6 +3,9 @@
 #include "app/GuiUserInterface.h"
 #include "core/Lifecycle.h"
 #include "engine/Engine.h"
+#include "feedback/Feedback.h"
+#include "feedback/TrayArtwork.h"
+#include "feedback/TrayIcon.h"
 #include "mainwindow/frmQuillmot.h"
 #include "persistence/WindowPrefs.h"
 #include "platform/AppData.h"
@@ -28,16 +31,26 @@ void announceWatching(int folders) {
 
 } // namespace
 
+namespace {
+// Six flashes of 200 ms at start, one when the tray brings the window up.
+constexpr int StartupFlashMs = 6 * 200;
+constexpr int TrayFlashMs = 200;
+} // namespace
+
 Application::Application() = default;
 
 Application::~Application() {
-    // The engine's watches go before the state that registers them.
+    // The windows that read the state go first, then the engine's watches, then the state.
+    if (m_ui)
+        m_ui->setFeedback(nullptr);
+    m_feedback.reset();
     m_lifecycle.reset();
     m_engine.reset();
     m_state.reset();
 }
 
 void Application::start(const StartOptions& options) {
+    m_desktop = options.desktop;
     m_window = std::make_unique<frmQuillmot>();
     m_ui = std::make_unique<GuiUserInterface>(*m_window, options.printResults);
     m_messages = std::make_unique<QtMessageBoxes>(m_window.get());
@@ -51,10 +64,13 @@ void Application::start(const StartOptions& options) {
     m_lifecycle->loadOptions();
 
     loadMainWindow();
-    if (options.hidden)
+    if (options.hidden) {
         m_window->setWindowState(m_window->windowState() | Qt::WindowMinimized);
-    else
+    } else {
         m_window->show();
+        // The start-up flash draws the eye to the window that just came up.
+        QApplication::alert(m_window.get(), StartupFlashMs);
+    }
 
     m_lifecycle->restorePauseState();
     m_lifecycle->startWatching();
@@ -69,10 +85,33 @@ void Application::loadMainWindow() {
     connect(&w, &frmQuillmot::closing, this,
             [this] { m_lifecycle->saveOnClose(m_window->activatedOnce()); });
     connect(m_lifecycle.get(), &Lifecycle::readyToUnload, this, &Application::unloadForExit);
+    if (m_desktop)
+        installTray();
 
     m_lifecycle->loadStores();
     m_state->Backups->refreshTotal();
     restoreWindowPrefs();
+}
+
+void Application::installTray() {
+    QApplication::setWindowIcon(TrayArtwork::icon(TrayPicture::Normal));
+    m_feedback = std::make_unique<Feedback>(
+        *m_state, m_window.get(), [this] { return m_engine->ScanActivity; },
+        Feedback::popupKindForPlatform());
+    m_ui->setFeedback(m_feedback.get());
+    TrayIcon& tray = m_feedback->tray();
+    connect(&tray, &TrayIcon::showWindowRequested, this, [this] {
+        showMainWindow();
+        QApplication::alert(m_window.get(), TrayFlashMs);
+    });
+    connect(&tray, &TrayIcon::hideWindowRequested, m_window.get(), &QWidget::hide);
+    connect(&tray, &TrayIcon::exitRequested, m_lifecycle.get(), &Lifecycle::requestExit);
+    tray.install();
+}
+
+void Application::showRecentLog() {
+    if (m_feedback)
+        m_feedback->showRecentLog();
 }
 
 void Application::restoreWindowPrefs() {
@@ -98,6 +137,8 @@ void Application::requestExit() {
 
 void Application::unloadForExit() {
     m_window->close(); // the close query writes the preferences and both store files
+    if (m_feedback)
+        m_feedback->tray().remove();
     m_lifecycle->tearDown();
     QApplication::quit();
 }

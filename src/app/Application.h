@@ -8,6 +8,7 @@
 
 class AppState;
 class Engine;
+class Feedback;
 class Lifecycle;
 class frmQuillmot;
 class GuiUserInterface;
@@ -21,6 +22,7 @@ public:
     struct StartOptions {
         bool hidden = false;       // "nowin", or no display
         bool printResults = false; // no display: activity results go to standard output
+        bool desktop = true;       // a display: the tray, the popup and the log window
     };
 
     Application();
@@ -30,9 +32,14 @@ public:
     void showMainWindow();
     // The orderly exit, as "Stop and Exit".
     void requestExit();
+    // The recent-activity window (the main window's "Recent Activity").
+    void showRecentLog();
+    // The tray, popup and log windows; null without a display.
+    Feedback* feedback() const { return m_feedback.get(); }
 
 private:
     void loadMainWindow();
+    void installTray();
     void restoreWindowPrefs();
     void unloadForExit();
 
@@ -43,4 +50,6 @@ private:
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<Lifecycle> m_lifecycle;
+    std::unique_ptr<Feedback> m_feedback;
+    bool m_desktop = true;
 };

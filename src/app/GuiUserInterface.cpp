@@ -1,5 +1,6 @@
 #include "app/GuiUserInterface.h"
 
+#include "feedback/Feedback.h"
 #include "mainwindow/frmQuillmot.h"
 #include "model/Records.h"
 #include "presentation/StatusTexts.h"
@@ -30,13 +31,23 @@ void GuiUserInterface::setSchemeName(const QString& name) {
     m_window.setSchemeText(StatusTexts::scheme(name));
 }
 
-void GuiUserInterface::startAnimation(Animation) {
-    // The tray icon and its nod, shake and shrug arrive with the tray; until then the result is
-    // visible in the activity log.
+void GuiUserInterface::startAnimation(Animation animation) {
+    if (m_feedback)
+        m_feedback->startAnimation(animation);
 }
 
 void GuiUserInterface::showPopupNoActivate() {
-    // The notification popup arrives with the feedback windows; the queue keeps its entries.
+    if (m_feedback)
+        m_feedback->showPopupNoActivate();
+}
+
+bool GuiUserInterface::popupClosed() const {
+    return m_feedback && m_feedback->popupClosed();
+}
+
+void GuiUserInterface::logChanged() {
+    if (m_feedback)
+        m_feedback->logChanged();
 }
 
 QString GuiUserInterface::resultLine(const clsRecent& entry) {

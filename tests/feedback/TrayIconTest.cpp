@@ -1,0 +1,126 @@
+// The tray icon offscreen: the dialog guard on the left click, the Show/Hide caption, a failing
+// handler that must not escape, and the pictures the animations leave behind.
+
+#include "feedback/TrayIcon.h"
+#include "feedback/TrayArtwork.h"
+#include "state/AppState.h"
+#include "support/GuiApp.h"
+#include "support/Recorder.h"
+#include "support/TempHome.h"
+
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace {
+class TrayIconTest : public ::testing::Test {
+protected:
+    TempHome home;
+    RecordingUi ui;
+    ScriptedMessages messages;
+    ManualClock clock;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<QWidget> mainWindow;
+    std::unique_ptr<TrayIcon> tray;
+
+    void SetUp() override {
+        ensureGuiApp();
+        state = std::make_unique<AppState>(ui, messages, clock);
+        state->options.setDefaults();
+        mainWindow = std::make_unique<QWidget>();
+        tray = std::make_unique<TrayIcon>(*state, mainWindow.get());
+    }
+    QAction* item(const char* name) const { return tray->menu()->findChild<QAction*>(name); }
+    QString showHideCaption() {
+        emit tray->menu()->aboutToShow();
+        return item("mnuShowHide")->text();
+    }
+};
+} // namespace
+
+TEST_F(TrayIconTest, LeftClickBringsTheWindowUpUnlessADialogIsOpen) {
+    QSignalSpy shows(tray.get(), &TrayIcon::showWindowRequested);
+    emit tray->systemTrayIcon().activated(QSystemTrayIcon::Trigger);
+    EXPECT_EQ(shows.count(), 1);
+    {
+        DialogOpenScope dialog(*state, tray.get());
+        EXPECT_EQ(tray->picture(), TrayPicture::Dialog);
+        emit tray->systemTrayIcon().activated(QSystemTrayIcon::Trigger);
+        EXPECT_EQ(shows.count(), 1);
+    }
+    EXPECT_FALSE(state->DialogOpen);
+    EXPECT_EQ(tray->picture(), TrayPicture::Normal);
+    // Other activations are the host's business (it opens the menu itself).
+    emit tray->systemTrayIcon().activated(QSystemTrayIcon::Context);
+    EXPECT_EQ(shows.count(), 1);
+}
+
+TEST_F(TrayIconTest, MenuOffersHideOnlyWhileTheWindowIsOnScreen) {
+    QSignalSpy opening(tray.get(), &TrayIcon::menuOpening);
+    EXPECT_EQ(showHideCaption(), "Show Window");
+    mainWindow->show();
+    EXPECT_EQ(showHideCaption(), "Hide Window");
+    mainWindow->showMinimized();
+    EXPECT_EQ(showHideCaption(), "Show Window");
+    EXPECT_EQ(opening.count(), 3);
+
+    QSignalSpy shows(tray.get(), &TrayIcon::showWindowRequested);
+    item("mnuShowHide")->trigger();
+    EXPECT_EQ(shows.count(), 1);
+    mainWindow->showNormal();
+    showHideCaption();
+    QSignalSpy hides(tray.get(), &TrayIcon::hideWindowRequested);
+    item("mnuShowHide")->trigger();
+    EXPECT_EQ(hides.count(), 1);
+
+    EXPECT_FALSE(item("mnuOptions")->isEnabled());
+    const QStringList captions = [&] {
+        QStringList out;
+        for (QAction* a : tray->menu()->actions())
+            out << (a->isSeparator() ? "-" : a->text());
+        return out;
+    }();
+    EXPECT_EQ(captions, QStringList({"About Quillmot", "-", "Hide Window", "Stop and Exit", "-",
+                                     "Options", ""}));
+}
+
+TEST_F(TrayIconTest, AFailingHandlerDoesNotEscapeTheTrayEvent) {
+    int calls = 0;
+    QObject::connect(tray.get(), &TrayIcon::showWindowRequested, [&] {
+        ++calls;
+        throw std::runtime_error("window gone");
+    });
+    EXPECT_NO_THROW(emit tray->systemTrayIcon().activated(QSystemTrayIcon::Trigger));
+    EXPECT_NO_THROW(item("mnuShowHide")->trigger());
+    EXPECT_EQ(calls, 2);
+}
+
+TEST_F(TrayIconTest, AnimationDuringADialogEndsOnTheDialogPicture) {
+    DialogOpenScope dialog(*state, tray.get());
+    tray->showPicture(TrayPicture::Nod);
+    EXPECT_EQ(tray->picture(), TrayPicture::Nod);
+    tray->showPicture(TrayPicture::Normal);
+    EXPECT_EQ(tray->picture(), TrayPicture::Dialog);
+}
+
+TEST(TrayArtwork, EveryPictureIsDrawnAtTraySizes) {
+    ensureGuiApp();
+    for (TrayPicture picture :
+         {TrayPicture::Normal, TrayPicture::Nod, TrayPicture::Shake, TrayPicture::Dialog}) {
+        for (int size : {16, 22, 24, 32, 48}) {
+            const QImage image = TrayArtwork::icon(picture).pixmap(size, size).toImage();
+            ASSERT_EQ(image.width(), size) << "picture " << int(picture);
+            // The badge fills the middle: an icon that failed to load is transparent there.
+            EXPECT_GT(qAlpha(image.pixel(size / 2, size / 2 + size / 4)), 200)
+                << "picture " << int(picture) << " at " << size;
+        }
+    }
+    // The frames differ from the normal picture where a small panel shows them.
+    const QImage normal = TrayArtwork::icon(TrayPicture::Normal).pixmap(22, 22).toImage();
+    EXPECT_NE(normal, TrayArtwork::icon(TrayPicture::Nod).pixmap(22, 22).toImage());
+    EXPECT_NE(normal, TrayArtwork::icon(TrayPicture::Shake).pixmap(22, 22).toImage());
+}
