@@ -110,8 +110,11 @@ TrayPreview::TrayPreview(IconSink& sink, Ticker& timer) : m_sink(sink), m_timer(
 }
 
 void TrayPreview::play(UserInterface::Animation animation) {
-    stop();
-    m_sink.showPicture(TrayPicture::Normal);
+    // Either way the normal picture is back before the new preview's first frame.
+    if (isRunning())
+        stop();
+    else
+        m_sink.showPicture(TrayPicture::Normal);
     m_animation = animation;
     m_frame = 0;
     m_timer.start(StartMs);

@@ -14,6 +14,8 @@ public:
 
     void show(const QString& summary, const QString& body, Urgency urgency, int timeoutMs) override;
     void close() override;
+    // The service's id of the notification on show; 0 when none is (or not yet known).
+    uint shownId() const { return m_id; }
 
 private slots:
     void notificationClosed(uint id, uint reason);
