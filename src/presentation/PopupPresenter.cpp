@@ -33,6 +33,9 @@ void PopupPresenter::load() {
     m_notificationShown = false;
     m_perItemDelay = 0;
     tmrNextNotify.start(FirstTickMs);
+    // A result waiting is shown at once: the user saved a moment ago and looks for it now.
+    if (m_state.Notifiers->Count() > 0)
+        advanceTick();
 }
 
 void PopupPresenter::unload() {

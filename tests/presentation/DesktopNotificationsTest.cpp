@@ -44,9 +44,11 @@ protected:
     void queue(const QString& message, const QString& source = "/home/ann/Docs/report.txt") {
         state->Notifiers->Add(source, "/media/usb/Backups/Docs", message);
     }
-    // Fires the advance timer and waits until the service has shown `count` notifications.
+    // Fires the advance timer (unless the popup's load showed the first result) and waits until
+    // the service has shown `count` notifications.
     bool advanceTo(std::size_t count) {
-        next.fire();
+        if (count > 1)
+            next.fire();
         return QTest::qWaitFor([&] { return service.shown.size() == count; }, 5000) &&
                QTest::qWaitFor([&] { return notifier->shownId() != 0; }, 5000);
     }
