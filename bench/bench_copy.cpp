@@ -1,10 +1,11 @@
-// Copies one file with the program's own copy (FileSystem::CopyFile: temporary file, kernel-side
+// Copies one file with the program's own copy (FileSystem::copyFile: temporary file, kernel-side
 // copy in chunks, permission bits and times, fsync, rename), letting the event loop run between
 // chunks as the engine does. The driver times it from outside, exactly as it times `cp`.
 //
 //   bench_copy SOURCE TARGET
 
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -16,9 +17,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     FileSystem fso;
-    const CopyResult result =
-        fso.CopyFile(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
-                     [] { QCoreApplication::processEvents(); });
+    const CopyResult result = fso.copyFile(Paths::fromNative(argv[1]), Paths::fromNative(argv[2]),
+                                           [] { QCoreApplication::processEvents(); });
     if (!result.ok()) {
         std::fprintf(stderr, "copy failed: errno %d\n", result.errnoValue);
         return 1;

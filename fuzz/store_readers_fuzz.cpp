@@ -89,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Store store;
     store.load(input);
     const QString again = scratchFolder("again");
-    check(saveAssociations(store.backups, again), "associations written");
-    check(saveDestinations(*store.destinations, again), "destinations written");
+    check(saveAssociations(store.backups, again).ok(), "associations written");
+    check(saveDestinations(*store.destinations, again).ok(), "destinations written");
     Store reloaded;
     reloaded.load(again);
     sameStore(store.backups, *store.destinations, reloaded.backups, *reloaded.destinations);
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         placeWindow(window->window, 19200, 10800, 9330, 5300);
 
     const QStringList nodes = loadNodePrefs(input);
-    check(saveNodePrefs(nodes, again), "nodes written");
+    check(saveNodePrefs(nodes, again).ok(), "nodes written");
     check(loadNodePrefs(again) == nodes, "node keys");
 
     loadPausePrefs(input);

@@ -3,22 +3,17 @@
 #include "app/Application.h"
 #include "core/Lifecycle.h"
 #include "core/SingleInstance.h"
-#include "core/TerminationSignals.h"
+#include "platform/GraphicalSession.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
-
-namespace {
-bool hasDisplay() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-} // namespace
 
 int main(int argc, char* argv[]) {
     // Without a display the program still runs: hidden, on Qt's offscreen platform, printing
     // each activity result on standard output.
-    const bool headless = !hasDisplay() || qgetenv("QT_QPA_PLATFORM") == "offscreen";
-    if (!hasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    const bool headless =
+        !GraphicalSession::available() || qgetenv("QT_QPA_PLATFORM") == "offscreen";
+    if (!GraphicalSession::available() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication qapp(argc, argv);

@@ -1,6 +1,7 @@
 #include "core/Lifecycle.h"
 
 #include "engine/CatchUp.h"
+#include "core/Log.h"
 #include "engine/Engine.h"
 #include "persistence/AssociationStore.h"
 #include "persistence/NodePrefs.h"
@@ -15,6 +16,12 @@
 namespace {
 const QString StopScanningQuestion = QStringLiteral(
     "Quillmot is in the process of scanning for updated files. Stop this scanning now?");
+
+// A store that cannot be written keeps the previous one; the reason goes to the log.
+void warnIfFailed(const TextFile::WriteResult& result) {
+    if (!result.ok())
+        qCWarning(lcCore) << result.error;
+}
 } // namespace
 
 Lifecycle::Lifecycle(AppState& state, Engine& engine, QObject* parent)
@@ -98,7 +105,7 @@ void Lifecycle::requestExit() {
     if (m_state.ExitRequested)
         return;
     // The pause state is stored before the exit itself sets Paused.
-    savePausePrefs(m_state.Paused, AppData::folder());
+    warnIfFailed(savePausePrefs(m_state.Paused, AppData::folder()));
     m_state.ui.setRunningState(UserInterface::RunningState::Exiting);
     m_state.Paused = true;
     m_state.ui.setPauseCommandEnabled(false);
@@ -119,11 +126,11 @@ void Lifecycle::pollExit() {
 
 void Lifecycle::saveOnClose(bool windowPrefsAllowed) {
     const QString folder = AppData::folder();
-    saveNodePrefs(nodePrefs, folder);
+    warnIfFailed(saveNodePrefs(nodePrefs, folder));
     if (windowPrefsAllowed)
-        saveWindowPrefs(m_state.geometry, m_state.RecentSchemeName, folder);
-    saveAssociations(*m_state.Backups, folder);
-    saveDestinations(*m_state.Destinations, folder);
+        warnIfFailed(saveWindowPrefs(m_state.geometry, m_state.RecentSchemeName, folder));
+    warnIfFailed(saveAssociations(*m_state.Backups, folder));
+    warnIfFailed(saveDestinations(*m_state.Destinations, folder));
 }
 
 void Lifecycle::tearDown() {

@@ -1,7 +1,8 @@
 #include "core/SingleInstance.h"
 
+#include "platform/UserSession.h"
+
 #include <QLocalSocket>
-#include <unistd.h>
 
 namespace {
 const QByteArray ShowCommand = "show\n";
@@ -24,7 +25,7 @@ QString SingleInstance::serverName() {
     const QByteArray override = qgetenv("QUILLMOT_INSTANCE_NAME");
     if (!override.isEmpty())
         return QString::fromUtf8(override);
-    return QStringLiteral("quillmot-%1").arg(getuid());
+    return QStringLiteral("quillmot-") + UserSession::userId();
 }
 
 bool SingleInstance::askRunningInstanceToShow(int timeoutMs) {

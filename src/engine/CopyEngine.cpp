@@ -1,4 +1,5 @@
 #include "engine/CopyEngine.h"
+#include "engine/Log.h"
 
 #include "engine/CopyDestination.h"
 #include "engine/DriveChecks.h"
@@ -68,9 +69,10 @@ void CopyEngine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,
                                     const QString& FilePath, const CopyScope& scope) {
     try {
         copyToAll(SourceRoot, AssocIndex, FilePath, scope);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // An association that went away meanwhile, or any other broken step: this file's call
         // ends here and the next change tries again.
+        qCWarning(lcEngine) << "Copy of" << Paths::displayName(FilePath) << "ended:" << e.what();
         endBusyWait();
     }
 }
@@ -167,7 +169,7 @@ void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
     const QString target = Paths::join(dest.DestDir, Paths::fileName(FilePath));
     for (;;) {
         const CopyResult copied =
-            m_state.fso->CopyFile(FilePath, target, [this] { m_state.ui.processEvents(); });
+            m_state.fso->copyFile(FilePath, target, [this] { m_state.ui.processEvents(); });
         if (copied.error == CopyError::None)
             break;
         if (copied.error == CopyError::DiskFull) {

@@ -62,5 +62,5 @@ bool PreviousVersions::rotate(const QString& destDir, const QString& fileName) {
 }
 
 bool PreviousVersions::copy(const QString& source, const QString& target) {
-    return m_fso.CopyFile(source, target, m_between).ok();
+    return m_fso.copyFile(source, target, m_between).ok();
 }

@@ -3,6 +3,7 @@
 // stays alive and a pause or exit can stop the walk.
 
 #include "engine/Engine.h"
+#include "engine/Log.h"
 
 #include "engine/ScanChange.h"
 #include "platform/FileSystem.h"
@@ -47,6 +48,8 @@ void Engine::scanFolderTree(const QString& topFolder, int assocIndex, const QStr
             scanFolderTree(topFolder, assocIndex, subFolder, test, recursive);
         }
     } catch (...) {
+        qCWarning(lcEngine) << "Scan of" << Paths::displayName(folderPath)
+                            << "cut short:" << currentExceptionText();
     }
 }
 

@@ -3,6 +3,7 @@
 // the copy engine once per pass, and drains the watch while it keeps signalling.
 
 #include "engine/Engine.h"
+#include "engine/Log.h"
 
 #include "engine/ScanChange.h"
 #include "platform/DateTimeText.h"
@@ -46,6 +47,7 @@ void Engine::ScanPass(const QString& WatchedFolder, const QString& DetectionDate
                 return;
         }
     } catch (...) {
+        qCWarning(lcEngine) << "Scan pass cut short:" << currentExceptionText();
     }
     m_state.ui.setRunningState(UserInterface::RunningState::Waiting);
     m_state.Scanning = false;

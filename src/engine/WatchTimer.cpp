@@ -3,6 +3,7 @@
 // while another one yields to the event loop.
 
 #include "engine/Engine.h"
+#include "engine/Log.h"
 
 #include "engine/CatchUp.h"
 #include "platform/DateTimeText.h"
@@ -47,6 +48,7 @@ void Engine::TimerProc() {
         dropClosedWatches();
         recordGeometry();
     } catch (...) {
+        qCWarning(lcEngine) << "Tick cut short:" << currentExceptionText();
     }
     endTick();
 }

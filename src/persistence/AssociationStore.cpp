@@ -1,4 +1,5 @@
 #include "persistence/AssociationStore.h"
+#include "persistence/Log.h"
 
 #include "persistence/StoreLines.h"
 #include "platform/Paths.h"
@@ -58,6 +59,8 @@ bool addAssociation(colBackups& backups, const std::shared_ptr<colDestinations>&
         if (createWatch)
             createWatch(sourcePath, recursive);
     } catch (...) {
+        qCWarning(lcPersistence) << "No watch for" << Paths::displayName(sourcePath) << ":"
+                                 << currentExceptionText();
         return false;
     }
     return true;
@@ -65,7 +68,7 @@ bool addAssociation(colBackups& backups, const std::shared_ptr<colDestinations>&
 
 } // namespace
 
-bool saveAssociations(const colBackups& backups, const QString& folder) {
+TextFile::WriteResult saveAssociations(const colBackups& backups, const QString& folder) {
     QStringList lines;
     lines.reserve(qsizetype(backups.Count()) * AssociationLines);
     for (const auto& backup : backups)
@@ -74,7 +77,7 @@ bool saveAssociations(const colBackups& backups, const QString& folder) {
                                      TextFile::encodeLines(lines));
 }
 
-bool saveDestinations(const colDestinations& destinations, const QString& folder) {
+TextFile::WriteResult saveDestinations(const colDestinations& destinations, const QString& folder) {
     QStringList lines;
     lines.reserve(qsizetype(destinations.Count()) * DestinationLines);
     for (const auto& d : destinations)

@@ -4,6 +4,7 @@
 // and fail silently (false); readers keep every record completed before anything went wrong.
 
 #include "model/Collections.h"
+#include "platform/TextFile.h"
 
 #include <QString>
 #include <functional>
@@ -21,8 +22,8 @@ using CreateWatch = std::function<void(const QString& sourcePath, bool recursive
 
 } // namespace AssociationStore
 
-bool saveAssociations(const colBackups& backups, const QString& folder);
-bool saveDestinations(const colDestinations& destinations, const QString& folder);
+TextFile::WriteResult saveAssociations(const colBackups& backups, const QString& folder);
+TextFile::WriteResult saveDestinations(const colDestinations& destinations, const QString& folder);
 
 // Empties `backups` (each removal prunes `destinations` of orphans) and fills it from usrdatab,
 // opening each association's watch as it is added.

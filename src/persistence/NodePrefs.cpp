@@ -2,7 +2,7 @@
 
 #include "platform/TextFile.h"
 
-bool saveNodePrefs(const QStringList& visibleNodeKeys, const QString& folder) {
+TextFile::WriteResult saveNodePrefs(const QStringList& visibleNodeKeys, const QString& folder) {
     return TextFile::writeAtomically(folder + u'/' + NodePrefsFile,
                                      TextFile::encodeLines(visibleNodeKeys));
 }

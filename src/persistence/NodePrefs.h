@@ -1,13 +1,14 @@
 #pragma once
 // nprefs: the keys of the tree nodes that were visible, one per line, in tree order.
 
+#include "platform/TextFile.h"
 #include <QString>
 #include <QStringList>
 
 inline const QString NodePrefsFile = QStringLiteral("nprefs");
 
 // False when it failed.
-bool saveNodePrefs(const QStringList& visibleNodeKeys, const QString& folder);
+TextFile::WriteResult saveNodePrefs(const QStringList& visibleNodeKeys, const QString& folder);
 
 // Empty when nprefs is missing or unreadable.
 QStringList loadNodePrefs(const QString& folder);

@@ -144,7 +144,8 @@ void loadOptions(Options& options, const QString& folder) {
             return;
 }
 
-bool saveOptions(Options& options, const OptionsEntry& typed, const QString& folder) {
+TextFile::WriteResult saveOptions(Options& options, const OptionsEntry& typed,
+                                  const QString& folder) {
     QString busyLine = trimSpaces(typed.BusyTimeout);
     options.BusyTimeout = typedNumber(busyLine);
     if (options.BusyTimeout == 0) {

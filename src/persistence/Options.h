@@ -1,6 +1,7 @@
 #pragma once
 // The program-wide options, their defaults, and the opts file (25 lines in this order).
 
+#include "platform/TextFile.h"
 #include <QString>
 
 struct Options {
@@ -55,4 +56,5 @@ void loadOptions(Options& options, const QString& folder);
 
 // Normalises the dialog's values, stores them in `options` at once, and writes opts. False when
 // the file could not be written (the options are stored all the same).
-bool saveOptions(Options& options, const OptionsEntry& typed, const QString& folder);
+TextFile::WriteResult saveOptions(Options& options, const OptionsEntry& typed,
+                                  const QString& folder);

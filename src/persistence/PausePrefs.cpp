@@ -5,7 +5,7 @@
 
 #include <QFileInfo>
 
-bool savePausePrefs(bool paused, const QString& folder) {
+TextFile::WriteResult savePausePrefs(bool paused, const QString& folder) {
     return TextFile::writeAtomically(folder + u'/' + PausePrefsFile,
                                      TextFile::encodeLines({StoreLines::flag(paused)}));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // pprefs: whether the program was paused when it last exited.
 
+#include "platform/TextFile.h"
 #include <QString>
 
 inline const QString PausePrefsFile = QStringLiteral("pprefs");
@@ -10,7 +11,7 @@ inline const QString PausePrefsFile = QStringLiteral("pprefs");
 enum class PauseAtStart { Pause, Unpause, Neither };
 
 // Writes "1" or "0". False when it failed.
-bool savePausePrefs(bool paused, const QString& folder);
+TextFile::WriteResult savePausePrefs(bool paused, const QString& folder);
 
 // Missing file: Unpause; unreadable or empty: Neither; first line "1": Pause; otherwise Unpause.
 PauseAtStart loadPausePrefs(const QString& folder);

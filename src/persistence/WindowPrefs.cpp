@@ -26,8 +26,8 @@ std::optional<int> twipsOf(const QString& line) {
 
 } // namespace
 
-bool saveWindowPrefs(const WindowPlacement& window, const QString& recentSchemeName,
-                     const QString& folder) {
+TextFile::WriteResult saveWindowPrefs(const WindowPlacement& window,
+                                      const QString& recentSchemeName, const QString& folder) {
     const QStringList lines{QString::number(window.Top), QString::number(window.Left),
                             QString::number(window.Height), QString::number(window.Width),
                             recentSchemeName.isEmpty() ? NoSchemeName : recentSchemeName};

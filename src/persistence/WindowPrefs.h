@@ -2,6 +2,7 @@
 // wprefs: the main window's last top, left, height and width in twips and the most recent
 // scheme's name; and where a restored window goes on the current screen.
 
+#include "platform/TextFile.h"
 #include <QString>
 #include <optional>
 
@@ -23,8 +24,8 @@ struct StoredWindowPrefs {
 
 // Writes the four values (16-bit twips, as the engine's tick records them) and the scheme name
 // ("<n/a>" when empty). False when it failed.
-bool saveWindowPrefs(const WindowPlacement& window, const QString& recentSchemeName,
-                     const QString& folder);
+TextFile::WriteResult saveWindowPrefs(const WindowPlacement& window,
+                                      const QString& recentSchemeName, const QString& folder);
 
 // nullopt when wprefs is missing, unreadable, shorter than 5 lines or holds a number too large.
 std::optional<StoredWindowPrefs> loadWindowPrefs(const QString& folder);

@@ -63,7 +63,7 @@ public:
     virtual bool CreateFolder(const QString& path);
     // Deletes a folder with all its contents, read-only ones included.
     virtual bool DeleteFolder(const QString& path);
-    virtual bool DeleteFile(const QString& path);
+    virtual bool deleteFile(const QString& path);
 
     // Renames a file or folder in place, never replacing what already has the new name. The
     // reason for a failure is in `error` (EEXIST when the new name is taken, EXDEV across
@@ -75,7 +75,7 @@ public:
     // `target` that is renamed over it only when complete; on failure the old target stays
     // and no temporary file is left. `between` runs after each chunk (the engine lets the event
     // loop run there); it may be empty.
-    virtual CopyResult CopyFile(const QString& source, const QString& target,
+    virtual CopyResult copyFile(const QString& source, const QString& target,
                                 const std::function<void()>& between = {});
 
     // --- drives (mount points)

@@ -1,20 +1,114 @@
 #include "platform/Paths.h"
 
+#include <QStringDecoder>
+
 namespace Paths {
 
 namespace {
-const QChar Sep = QLatin1Char('/');
-const QString Root = QStringLiteral("/");
-} // namespace
 
-QChar separator() {
-    return Sep;
+// The surrogates that stand for single bytes 0x80..0xFF that are not valid UTF-8.
+constexpr char16_t EscapeBase = 0xDC00;
+constexpr char16_t EscapeFirst = 0xDC80;
+constexpr char16_t EscapeLast = 0xDCFF;
+
+// A byte escape is a low surrogate in the escape range that is not the second half of a pair:
+// a valid character beyond U+FFFF may end in the same unit.
+bool isEscapedByte(const QString& text, qsizetype at) {
+    const char16_t unit = text[at].unicode();
+    return unit >= EscapeFirst && unit <= EscapeLast &&
+           (at == 0 || !text[at - 1].isHighSurrogate());
 }
 
-// Linux file systems compare names byte for byte, so the key is the path itself. A platform that
-// ignores case folds it here and nowhere else.
-QString PathKey(const QString& path) {
-    return path;
+// Length of the valid UTF-8 sequence at `at`, or 0 when the byte there starts none (overlong
+// forms, encoded surrogates and values past U+10FFFF are not valid).
+qsizetype validSequenceAt(QByteArrayView bytes, qsizetype at, char32_t& codePoint) {
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(at);
+    qsizetype length = 0;
+    char32_t value = 0;
+    char32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, value = lead & 0x1Fu, least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, value = lead & 0x0Fu, least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, value = lead & 0x07u, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + length > bytes.size())
+        return 0;
+    for (qsizetype i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0u) != 0x80u)
+            return 0;
+        value = (value << 6) | (byte(at + i) & 0x3Fu);
+    }
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    codePoint = value;
+    return length;
+}
+
+QString decodeEscaping(QByteArrayView bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        if (lead < 0x80) {
+            out += QChar(char16_t(lead));
+            ++at;
+            continue;
+        }
+        char32_t codePoint = 0;
+        const qsizetype length = validSequenceAt(bytes, at, codePoint);
+        if (length == 0) {
+            out += QChar(char16_t(EscapeBase + lead));
+            ++at;
+            continue;
+        }
+        const char32_t units[1] = {codePoint};
+        out += QString::fromUcs4(units, 1);
+        at += length;
+    }
+    return out;
+}
+
+} // namespace
+
+QString fromUtf8Bytes(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    return decoder.hasError() ? decodeEscaping(bytes) : text;
+}
+
+QByteArray toUtf8Bytes(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size());
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !isEscapedByte(text, i))
+            continue;
+        out += QStringView(text).sliced(runStart, i - runStart).toUtf8();
+        if (i < text.size())
+            out += char(text[i].unicode() - EscapeBase);
+        runStart = i + 1;
+    }
+    return out;
+}
+
+QString displayName(const QString& path) {
+    QString out;
+    out.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (!isEscapedByte(path, i)) {
+            out += path[i];
+            continue;
+        }
+        const unsigned byte = unsigned(path[i].unicode() - EscapeBase);
+        out += QStringLiteral("\\x") + QString::number(byte, 16).toUpper();
+    }
+    return out;
 }
 
 bool samePath(const QString& a, const QString& b) {
@@ -25,24 +119,20 @@ bool startsWith(const QString& path, const QString& prefix) {
     return PathKey(path).startsWith(PathKey(prefix));
 }
 
-bool isRoot(const QString& path) {
-    return path == Root;
-}
-
 QString withoutTrailingSeparator(const QString& path) {
-    if (isRoot(path) || !path.endsWith(Sep))
+    if (isRoot(path) || !path.endsWith(separator()))
         return path;
     return path.chopped(1);
 }
 
 int separatorCount(const QString& path) {
-    return int(path.count(Sep));
+    return int(path.count(separator()));
 }
 
 bool isDirectlyIn(const QString& child, const QString& folder) {
     // The folder with its separator: a root already has it, so "/a" is directly in "/".
     const QString head = withoutTrailingSeparator(folder);
-    const QString withSep = head.endsWith(Sep) ? head : head + Sep;
+    const QString withSep = head.endsWith(separator()) ? head : head + separator();
     const QString c = withoutTrailingSeparator(child);
     if (!startsWith(c, withSep) || c.size() == withSep.size())
         return false;
@@ -53,36 +143,36 @@ QString parent(const QString& path) {
     const QString p = withoutTrailingSeparator(path);
     if (isRoot(p))
         return {};
-    const qsizetype cut = p.lastIndexOf(Sep);
+    const qsizetype cut = p.lastIndexOf(separator());
     if (cut < 0)
         return {};
-    return cut == 0 ? Root : p.left(cut);
+    return cut == 0 ? QString(separator()) : p.left(cut);
 }
 
 QString fileName(const QString& path) {
     const QString p = withoutTrailingSeparator(path);
     if (isRoot(p))
         return {};
-    return p.mid(p.lastIndexOf(Sep) + 1);
+    return p.mid(p.lastIndexOf(separator()) + 1);
 }
 
 QString join(const QString& folder, const QString& name) {
     qsizetype start = 0;
-    while (start < name.size() && name[start] == Sep)
+    while (start < name.size() && name[start] == separator())
         ++start;
     const QString rest = name.mid(start);
     if (folder.isEmpty())
         return rest;
     QString head = folder;
-    while (head.size() > 1 && head.endsWith(Sep))
+    while (head.size() > 1 && head.endsWith(separator()))
         head.chop(1);
     if (rest.isEmpty())
         return head;
-    return head.endsWith(Sep) ? head + rest : head + Sep + rest;
+    return head.endsWith(separator()) ? head + rest : head + separator() + rest;
 }
 
 QStringList split(const QString& path) {
-    return path.split(Sep);
+    return path.split(separator());
 }
 
 } // namespace Paths

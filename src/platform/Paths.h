@@ -1,7 +1,10 @@
 #pragma once
 // Path helpers. Every split, join, parent or prefix test of a path goes through here, so that
-// another platform only swaps the separator, root and case rules.
+// another platform only swaps the separator, root and case rules (linux/PathRulesLinux.cpp), and
+// every system call on a path takes its name from toNative().
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -45,5 +48,20 @@ QString join(const QString& folder, const QString& name);
 
 // Splits at the separator, as a text split would (a leading "/" gives an empty first piece).
 QStringList split(const QString& path);
+
+// --- names as bytes
+// File names are bytes, and not every name is valid UTF-8 (a name written under another locale:
+// "\xff\xfe.txt"). Such a name must reach the system again byte for byte, so UTF-8 is decoded
+// with each byte that is not part of a valid sequence held as the lone surrogate U+DC80..U+DCFF,
+// and encoded back to that same byte. Any byte string survives the round trip unchanged.
+QString fromUtf8Bytes(QByteArrayView bytes);
+QByteArray toUtf8Bytes(const QString& text);
+
+// The name a system call takes for `path`, and the path for a name the system gave.
+QByteArray toNative(const QString& path);
+QString fromNative(QByteArrayView name);
+
+// A name for people (result lines, the activity log): each byte that is not UTF-8 as "\xNN".
+QString displayName(const QString& path);
 
 } // namespace Paths

@@ -1,15 +1,11 @@
 #include "platform/TextFile.h"
 
+#include "platform/DurableFile.h"
 #include "platform/Paths.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace TextFile {
 
@@ -26,30 +22,6 @@ QString decodeLine(QByteArrayView bytes) {
     if (decoder.hasError())
         return QString::fromLatin1(bytes.data(), bytes.size());
     return text;
-}
-
-bool writeAll(int fd, const QByteArray& content) {
-    qsizetype done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.constData() + done, size_t(content.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-// The rename is only durable once the folder's entry is on disk too.
-bool syncFolder(const QString& folder) {
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 } // namespace
@@ -94,25 +66,11 @@ std::optional<QStringList> readLines(const QString& path) {
     return decodeLines(content);
 }
 
-bool writeAtomically(const QString& path, const QByteArray& content) {
+WriteResult writeAtomically(const QString& path, const QByteArray& content) {
     const QString folder = Paths::parent(path);
     if (!folder.isEmpty() && !QDir().mkpath(folder))
-        return false;
-    const QString twin = path + QStringLiteral("TEMP");
-    const QByteArray twinName = QFile::encodeName(twin);
-    const int fd = ::open(twinName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(twinName.constData(), QFile::encodeName(path).constData()) == 0;
-    if (!ok) {
-        ::unlink(twinName.constData());
-        return false;
-    }
-    // The new file is in place; a failed folder sync only weakens durability after a crash.
-    syncFolder(folder.isEmpty() ? QStringLiteral(".") : folder);
-    return true;
+        return {QStringLiteral("Cannot create the folder %1").arg(Paths::displayName(folder))};
+    return {DurableFile::replace(path, path + QStringLiteral("TEMP"), content)};
 }
 
 } // namespace TextFile

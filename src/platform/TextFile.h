@@ -10,6 +10,12 @@
 
 namespace TextFile {
 
+// How a write ended: `error` says why it failed, in words a dialog can show; empty on success.
+struct [[nodiscard]] WriteResult {
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
 // Splits file content into lines (a final line end adds no empty line).
 QStringList decodeLines(const QByteArray& content);
 // Joins lines with CR LF after each.
@@ -20,7 +26,7 @@ std::optional<QStringList> readLines(const QString& path);
 
 // Writes `content` to `path` safely: the twin `path` + "TEMP" is written and fsynced, renamed
 // over `path`, and the folder fsynced, so a crash at any moment leaves the old or the new file
-// whole. The folder is created when missing. False (and `path` untouched) on any failure.
-bool writeAtomically(const QString& path, const QByteArray& content);
+// whole. The folder is created when missing. On any failure `path` is untouched.
+WriteResult writeAtomically(const QString& path, const QByteArray& content);
 
 } // namespace TextFile

@@ -212,11 +212,11 @@ TEST_F(CopyReportTest,
 class BusyFiles : public FileSystem {
 public:
     int refusals = 0;
-    CopyResult CopyFile(const QString& source, const QString& target,
+    CopyResult copyFile(const QString& source, const QString& target,
                         const std::function<void()>& between) override {
         if (refusals > 0 && refusals-- > 0)
             return {CopyError::Busy, EBUSY};
-        return FileSystem::CopyFile(source, target, between);
+        return FileSystem::copyFile(source, target, between);
     }
 };
 

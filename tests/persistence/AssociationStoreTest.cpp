@@ -73,8 +73,8 @@ TEST_F(AssociationStoreTest, OneValuePerCrLfLineInAFixedOrderAndOddValuesRoundTr
     backups.Add("/src", true, destinations, false, "c", "\0\0"_L1, true, false, true, "Never", "m",
                 false, 5, true, "/src");
     destinations->Add("/dst", "/src", "VOL");
-    ASSERT_TRUE(saveAssociations(backups, folder));
-    ASSERT_TRUE(saveDestinations(*destinations, folder));
+    ASSERT_TRUE(saveAssociations(backups, folder).ok());
+    ASSERT_TRUE(saveDestinations(*destinations, folder).ok());
     EXPECT_EQ(bytesOf("usrdatab"), crlfLines({"/src", "\0\0"_L1, "c", "Never", "m", "1", "1", "0",
                                               "5", "0", "1", "0", "1"}));
     EXPECT_EQ(bytesOf("usrdatad"), crlfLines({"/dst", "/src", "VOL"}));
@@ -95,8 +95,8 @@ TEST_F(AssociationStoreTest, OneValuePerCrLfLineInAFixedOrderAndOddValuesRoundTr
               (QStringList{"/home/ann/Ünïcode ✓|r", "/report.txt|-", "/carriage\rreturn|r"}));
 
     const QString copy = home.makeFolder("copy");
-    ASSERT_TRUE(saveAssociations(backups, copy));
-    ASSERT_TRUE(saveDestinations(*destinations, copy));
+    ASSERT_TRUE(saveAssociations(backups, copy).ok());
+    ASSERT_TRUE(saveDestinations(*destinations, copy).ok());
     EXPECT_EQ(bytesOf("usrdatad", copy), bytesOf("usrdatad"));
     // Only the non-"1" Boolean is normalised on the way back.
     EXPECT_EQ(bytesOf("usrdatab", copy), bytesOf("usrdatab").replace("TRUE", "0"));
@@ -169,11 +169,11 @@ TEST_F(AssociationStoreTest, AnOrphanIsWrittenBackUntilTheNextRemovalAndALineBre
     writeStore("usrdatad", {"/d-a", "/a", "", "/d-orphan", "/gone", "OLD", "/d-b", "/b", ""});
     const QByteArray original = bytesOf("usrdatad");
     load(folder);
-    ASSERT_TRUE(saveDestinations(*destinations, folder));
+    ASSERT_TRUE(saveDestinations(*destinations, folder).ok());
     EXPECT_EQ(bytesOf("usrdatad"), original);
 
     backups.Remove(QString("/a"));
-    ASSERT_TRUE(saveDestinations(*destinations, folder));
+    ASSERT_TRUE(saveDestinations(*destinations, folder).ok());
     EXPECT_EQ(bytesOf("usrdatad"), crlfLines({"/d-b", "/b", ""}));
 
     // A record with a line break is left out, so that the others stay aligned.
@@ -182,8 +182,8 @@ TEST_F(AssociationStoreTest, AnOrphanIsWrittenBackUntilTheNextRemovalAndALineBre
         add(path);
     destinations->Add("/d\nnl", "/a", "");
     destinations->Add("/d-c", "/c", "");
-    ASSERT_TRUE(saveAssociations(backups, folder));
-    ASSERT_TRUE(saveDestinations(*destinations, folder));
+    ASSERT_TRUE(saveAssociations(backups, folder).ok());
+    ASSERT_TRUE(saveDestinations(*destinations, folder).ok());
     load(folder);
     EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/c"}));
     EXPECT_EQ(destinations->Count(), 1);
@@ -192,25 +192,26 @@ TEST_F(AssociationStoreTest, AnOrphanIsWrittenBackUntilTheNextRemovalAndALineBre
 TEST_F(AssociationStoreTest, SavingCreatesTheFolderReplacesATwinAndAFailureKeepsTheOldFile) {
     add("/old");
     ASSERT_FALSE(QFileInfo::exists(folder));
-    ASSERT_TRUE(saveAssociations(backups, folder));
+    ASSERT_TRUE(saveAssociations(backups, folder).ok());
     const QByteArray old = bytesOf("usrdatab");
     writeStore("usrdatabTEMP", {"half a record"});
-    ASSERT_TRUE(saveAssociations(backups, folder));
+    ASSERT_TRUE(saveAssociations(backups, folder).ok());
     EXPECT_FALSE(QFileInfo::exists(folder + "/usrdatabTEMP"));
     EXPECT_EQ(bytesOf("usrdatab"), old);
     add("/new");
 
     QDir().mkpath(folder + "/usrdatabTEMP/blocker"); // a twin that cannot be created
-    EXPECT_FALSE(saveAssociations(backups, folder));
+    EXPECT_FALSE(saveAssociations(backups, folder).ok());
     EXPECT_EQ(bytesOf("usrdatab"), old);
-    EXPECT_FALSE(saveDestinations(*destinations, home.writeFile("plain-file", "x") + "/Quillmot"));
+    EXPECT_FALSE(
+        saveDestinations(*destinations, home.writeFile("plain-file", "x") + "/Quillmot").ok());
 
     QString reason;
     QDir(folder + "/usrdatabTEMP").removeRecursively();
     const auto readOnly = ScratchMount::readOnlyBind(folder, &reason);
     if (!readOnly)
         GTEST_SKIP() << reason.toStdString();
-    EXPECT_FALSE(saveAssociations(backups, readOnly->mountPoint()));
+    EXPECT_FALSE(saveAssociations(backups, readOnly->mountPoint()).ok());
     EXPECT_EQ(readWholeFile(readOnly->mountPoint() + "/usrdatab"), old);
 }
 
@@ -218,9 +219,9 @@ TEST_F(AssociationStoreTest, SavingCreatesTheFolderReplacesATwinAndAFailureKeeps
 // one being written, never a torn mix.
 TEST_F(AssociationStoreTest, AKilledSaveLeavesTheOldOrTheNewStoreWhole) {
     const auto first = makeStore("first", 4000), second = makeStore("second", 2500);
-    ASSERT_TRUE(saveAssociations(*second, folder));
+    ASSERT_TRUE(saveAssociations(*second, folder).ok());
     const QByteArray secondBytes = bytesOf("usrdatab");
-    ASSERT_TRUE(saveAssociations(*first, folder));
+    ASSERT_TRUE(saveAssociations(*first, folder).ok());
     const QByteArray firstBytes = bytesOf("usrdatab");
 
     const unsigned seed = std::random_device{}();
@@ -231,7 +232,7 @@ TEST_F(AssociationStoreTest, AKilledSaveLeavesTheOldOrTheNewStoreWhole) {
         ASSERT_GE(child, 0);
         if (child == 0)
             for (unsigned n = 0;; ++n)
-                saveAssociations(n % 2 ? *first : *second, folder);
+                (void)saveAssociations(n % 2 ? *first : *second, folder);
         const int delay = killAfterUs(random);
         usleep(useconds_t(delay));
         kill(child, SIGKILL);

@@ -45,7 +45,7 @@ protected:
         entry.PrevSaveName = "PrevSave";
         entry.AdvanceSeconds = "3";
         edit(entry);
-        EXPECT_TRUE(saveOptions(options, entry, folder));
+        EXPECT_TRUE(saveOptions(options, entry, folder).ok());
         QStringList lines = QString::fromUtf8(readWholeFile(folder + "/opts")).split("\r\n");
         EXPECT_EQ(lines.takeLast(), ""); // every line ends with CR LF
         return lines;
@@ -55,10 +55,10 @@ protected:
 } // namespace
 
 TEST_F(PrefsTest, WindowNodeAndPausePrefsRoundTripAndRefuseWhatTheyCannotRead) {
-    ASSERT_TRUE(saveWindowPrefs({-120, 32767, 5300, 9330}, "", folder));
+    ASSERT_TRUE(saveWindowPrefs({-120, 32767, 5300, 9330}, "", folder).ok());
     EXPECT_EQ(readWholeFile(folder + "/wprefs"),
               crlfLines({"-120", "32767", "5300", "9330", "<n/a>"}));
-    ASSERT_TRUE(saveWindowPrefs({1, 2, 3, 4}, "Work", folder));
+    ASSERT_TRUE(saveWindowPrefs({1, 2, 3, 4}, "Work", folder).ok());
     const auto stored = loadWindowPrefs(folder);
     ASSERT_TRUE(stored);
     const WindowPlacement& w = stored->window;
@@ -72,14 +72,14 @@ TEST_F(PrefsTest, WindowNodeAndPausePrefsRoundTripAndRefuseWhatTheyCannotRead) {
 
     EXPECT_TRUE(loadNodePrefs(folder).isEmpty());
     const QStringList keys = {"/", "/home", "/home/ann/Ünïcode", "/media/usb"};
-    ASSERT_TRUE(saveNodePrefs(keys, folder));
+    ASSERT_TRUE(saveNodePrefs(keys, folder).ok());
     EXPECT_EQ(loadNodePrefs(folder), keys);
 
     EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Unpause);
-    ASSERT_TRUE(savePausePrefs(true, folder));
+    ASSERT_TRUE(savePausePrefs(true, folder).ok());
     EXPECT_EQ(readWholeFile(folder + "/pprefs"), "1\r\n");
     EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Pause);
-    ASSERT_TRUE(savePausePrefs(false, folder));
+    ASSERT_TRUE(savePausePrefs(false, folder).ok());
     EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Unpause);
     for (const auto& [content, start] : {std::pair{"TRUE\r\n", PauseAtStart::Unpause},
                                          {"1\n0\n", PauseAtStart::Pause},

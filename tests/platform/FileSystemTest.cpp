@@ -89,8 +89,8 @@ TEST(FileSystemFolders, CreateIsOneLevelAndDeleteTakesReadOnlyContentsButNoOther
     EXPECT_FALSE(QFileInfo::exists(top));
     EXPECT_EQ(readWholeFile(keep), "keep me");
     EXPECT_FALSE(fso.DeleteFolder(top));
-    EXPECT_FALSE(fso.DeleteFile(home.path() + "/keep"));
-    EXPECT_TRUE(fso.DeleteFile(keep));
+    EXPECT_FALSE(fso.deleteFile(home.path() + "/keep"));
+    EXPECT_TRUE(fso.deleteFile(keep));
 
     QString reason;
     auto mount = ScratchMount::tmpfs(256, &reason);
@@ -103,7 +103,7 @@ TEST(FileSystemFolders, CreateIsOneLevelAndDeleteTakesReadOnlyContentsButNoOther
     EXPECT_EQ(readWholeFile(f.fileName()), "other disk");
 }
 
-TEST(CopyFile, KeepsContentPermissionsAndTheNanosecondTimeOverAReadOnlyCopy) {
+TEST(FileCopy, KeepsContentPermissionsAndTheNanosecondTimeOverAReadOnlyCopy) {
     TempHome home;
     // Over two chunks, so the copy yields in between.
     const QByteArray data = patterned(17 * 1024 * 1024 + 123);
@@ -116,7 +116,7 @@ TEST(CopyFile, KeepsContentPermissionsAndTheNanosecondTimeOverAReadOnlyCopy) {
 
     FileSystem fso;
     int yields = 0;
-    const CopyResult result = fso.CopyFile(source, target, [&] { ++yields; });
+    const CopyResult result = fso.copyFile(source, target, [&] { ++yields; });
     ASSERT_TRUE(result.ok()) << result.errnoValue;
     EXPECT_GE(yields, 2);
     EXPECT_TRUE(readWholeFile(target) == data);
@@ -127,19 +127,19 @@ TEST(CopyFile, KeepsContentPermissionsAndTheNanosecondTimeOverAReadOnlyCopy) {
     EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
     EXPECT_EQ(entries(home.path() + "/dest"), QStringList{"big.bin"});
 
-    ASSERT_TRUE(fso.CopyFile(home.writeFile("empty", ""), target).ok());
+    ASSERT_TRUE(fso.copyFile(home.writeFile("empty", ""), target).ok());
     EXPECT_TRUE(readWholeFile(target).isEmpty());
 }
 
-TEST(CopyFile, AFailedCopyLeavesTheOldTargetAndNoTemporaryFile) {
+TEST(FileCopy, AFailedCopyLeavesTheOldTargetAndNoTemporaryFile) {
     TempHome home;
     const QString target = home.writeFile("dest/file", "old");
     FileSystem fso;
-    const CopyResult missing = fso.CopyFile(home.path() + "/no-such-file", target);
+    const CopyResult missing = fso.copyFile(home.path() + "/no-such-file", target);
     EXPECT_EQ(missing.error, CopyError::Other);
     EXPECT_EQ(missing.errnoValue, ENOENT);
     const QString big = home.writeFile("big", patterned(9 * 1024 * 1024));
-    EXPECT_FALSE(fso.CopyFile(big, target, [] { throw std::runtime_error("window closed"); }).ok());
+    EXPECT_FALSE(fso.copyFile(big, target, [] { throw std::runtime_error("window closed"); }).ok());
     EXPECT_EQ(readWholeFile(target), "old");
     EXPECT_EQ(entries(home.path() + "/dest"), QStringList{"file"});
 }

@@ -4,8 +4,10 @@
 
 #include "support/TempHome.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace Paths;
 
@@ -45,6 +47,37 @@ TEST(Paths, DirectlyInMeansOneWholeComponentBelowAndKeysKeepTheCase) {
     EXPECT_FALSE(startsWith("/Docs/a", "/docs"));
     EXPECT_TRUE(startsWith("/Docs/a", "/Docs"));
     EXPECT_EQ(PathKey("/Mixed/Case.TXT"), "/Mixed/Case.TXT");
+}
+
+// A name that is not valid UTF-8 reaches the system as the same bytes; only the bytes that are
+// not UTF-8 change form, and people see them as "\xNN".
+TEST(NativeNames, AnyBytesComeBackUnchangedAndBrokenOnesShowEscaped) {
+    const QList<QByteArray> names = {"plain.txt",
+                                     "caf\xC3\xA9",
+                                     "\xFF\xFE.txt",
+                                     "caf\xE9",
+                                     "cut\xC3",
+                                     "\xC0\xAF overlong",
+                                     "\xED\xB2\x80 surrogate",
+                                     "\xF4\x90\x80\x80 past",
+                                     "\xF0\x9F\x98\x80 ok",
+                                     "\xE2\x82",
+                                     "\x80\xBF\xFE\xFF"};
+    for (const QByteArray& name : names)
+        EXPECT_EQ(toNative(fromNative(name)), name) << name.toHex().toStdString();
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes(int(random() % 12), '\0');
+        for (char& b : bytes)
+            b = char(random() % 256);
+        ASSERT_EQ(toNative(fromNative(bytes)), bytes) << bytes.toHex().toStdString();
+    }
+    EXPECT_EQ(fromNative("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
+    EXPECT_EQ(displayName(fromNative("/d/\xFF\xFE.txt")), "/d/\\xFF\\xFE.txt");
+    EXPECT_EQ(displayName(fromNative("/d/caf\xE9\xC3\xA9")),
+              QString::fromUtf8("/d/caf\\xE9\xC3\xA9"));
+    // Two names that differ only in their broken bytes stay two names.
+    EXPECT_NE(fromNative("\xFF.txt"), fromNative("\xFE.txt"));
 }
 
 TEST(AppData, LivesInTheUsersConfigFolder) {
@@ -88,13 +121,19 @@ TEST(TextFile, DecodesAnyLineEndNulAndBrokenUtf8AndEncodesUtf8WithCrLf) {
 TEST(TextFileWrite, ReplacesTheFileCreatesItsFolderAndLeavesNoTwinOrFails) {
     TempHome home;
     const QString path = home.path() + "/new/folder/opts";
-    ASSERT_TRUE(TextFile::writeAtomically(path, encodeLines({"old"})));
-    ASSERT_TRUE(TextFile::writeAtomically(path, encodeLines({"new", "lines"})));
+    ASSERT_TRUE(TextFile::writeAtomically(path, encodeLines({"old"})).ok());
+    ASSERT_TRUE(TextFile::writeAtomically(path, encodeLines({"new", "lines"})).ok());
     EXPECT_EQ(TextFile::readLines(path), QStringList({"new", "lines"}));
     EXPECT_FALSE(QFile::exists(path + "TEMP"));
     EXPECT_FALSE(TextFile::readLines(home.path() + "/missing").has_value());
     EXPECT_FALSE(TextFile::readLines(home.path()).has_value());
     const QString blocker = home.writeFile("plainfile", "x");
-    EXPECT_FALSE(TextFile::writeAtomically(blocker + "/sub/opts", "data"));
+    // The reason names the folder that could not be made, so a dialog can tell the user.
+    const TextFile::WriteResult failed = TextFile::writeAtomically(blocker + "/sub/opts", "data");
+    EXPECT_FALSE(failed.ok());
+    EXPECT_TRUE(failed.error.contains(blocker + "/sub")) << failed.error.toStdString();
     EXPECT_EQ(readWholeFile(blocker), "x");
+    QDir().mkpath(home.path() + "/twin/optsTEMP/blocker");
+    const TextFile::WriteResult noTwin = TextFile::writeAtomically(home.path() + "/twin/opts", "");
+    EXPECT_TRUE(noTwin.error.contains("optsTEMP")) << noTwin.error.toStdString();
 }

@@ -3,6 +3,7 @@
 
 #include "platform/ChangeWatch.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 
 #include <QFile>
 #include <QtGlobal>
@@ -60,7 +61,7 @@ public:
             m_limitReached = errno == EMFILE;
             return;
         }
-        const QByteArray top = QFile::encodeName(folder);
+        const QByteArray top = Paths::toNative(folder);
         if (!addFolder(top, IN_ONLYDIR)) {
             ::close(m_fd);
             m_fd = -1;
@@ -174,7 +175,7 @@ private:
     bool addFolder(const QByteArray& folder, uint32_t flags) {
         if (m_limitReached)
             return false;
-        int err = m_fault ? m_fault(QFile::decodeName(folder)) : 0;
+        int err = m_fault ? m_fault(Paths::fromNative(folder)) : 0;
         int wd = -1;
         if (err == 0) {
             wd = ::inotify_add_watch(m_fd, folder.constData(),

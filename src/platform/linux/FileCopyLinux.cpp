@@ -1,4 +1,5 @@
 #include "platform/linux/FileCopyLinux.h"
+#include "platform/Log.h"
 
 #include "platform/Paths.h"
 #include "platform/linux/UniqueFd.h"
@@ -124,7 +125,7 @@ int createTemp(const QString& folder, TempFile& temp) {
         const QString name = OwnTempPrefix +
                              QString::number(QRandomGenerator::global()->generate64(), 36) +
                              QStringLiteral(".tmp");
-        const QByteArray path = QFile::encodeName(Paths::join(folder, name));
+        const QByteArray path = Paths::toNative(Paths::join(folder, name));
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
             temp.path = path;
@@ -137,8 +138,7 @@ int createTemp(const QString& folder, TempFile& temp) {
 }
 
 void syncFolder(const QString& folder) {
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(Paths::toNative(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     ::fsync(fd);
@@ -147,7 +147,7 @@ void syncFolder(const QString& folder) {
 
 CopyResult copyOrFail(const QString& source, const QString& target,
                       const std::function<void()>& between) {
-    UniqueFd in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    UniqueFd in(::open(Paths::toNative(source).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (in.get() < 0)
         return failure(errno);
     struct stat st {};
@@ -183,7 +183,7 @@ CopyResult copyOrFail(const QString& source, const QString& target,
         return failure(errno);
     if (out.close() != 0)
         return failure(errno);
-    if (::rename(temp.path.constData(), QFile::encodeName(target).constData()) != 0)
+    if (::rename(temp.path.constData(), Paths::toNative(target).constData()) != 0)
         return failure(errno);
     temp.path.clear();
     syncFolder(folder);
@@ -217,6 +217,8 @@ CopyResult copyFileAtomically(const QString& source, const QString& target,
         return copyOrFail(source, target, between);
     } catch (...) {
         // The temporary file went with the unwinding; the caller sees a failed copy.
+        qCWarning(lcPlatform) << "Copy of" << Paths::displayName(source)
+                              << "cut short:" << currentExceptionText();
         return {CopyError::Other, 0};
     }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The copy behind FileSystem::CopyFile: data into a hidden temporary file beside the target,
+// The copy behind FileSystem::copyFile: data into a hidden temporary file beside the target,
 // permission bits and times from the source, then a rename over the target.
 
 #include "platform/FileSystem.h"

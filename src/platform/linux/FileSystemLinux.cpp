@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/Log.h"
 
 #include "platform/MountTable.h"
 #include "platform/Paths.h"
@@ -26,7 +27,7 @@ namespace {
 constexpr auto NetworkProbeLimit = std::chrono::seconds(2);
 
 QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
+    return Paths::toNative(path);
 }
 
 std::optional<struct stat> statOf(const QString& path) {
@@ -66,7 +67,7 @@ QStringList list(const QString& folder, EntryKind wanted) {
         if (qstrcmp(name, ".") == 0 || qstrcmp(name, "..") == 0)
             continue;
         if (kindOf(::dirfd(dir), name, entry->d_type) == wanted)
-            out << Paths::join(folder, QFile::decodeName(name));
+            out << Paths::join(folder, Paths::fromNative(name));
     }
     ::closedir(dir);
     return out;
@@ -153,6 +154,7 @@ bool statvfsWithin(const QByteArray& path, std::chrono::milliseconds limit) {
             probe->done.notify_all();
         }).detach();
     } catch (...) {
+        qCWarning(lcPlatform) << "No thread for the drive probe:" << currentExceptionText();
         return false;
     }
     std::unique_lock lock(probe->mutex);
@@ -234,7 +236,7 @@ bool FileSystem::DeleteFolder(const QString& path) {
     return removeTree(AT_FDCWD, name.constData(), st.st_dev);
 }
 
-bool FileSystem::DeleteFile(const QString& path) {
+bool FileSystem::deleteFile(const QString& path) {
     struct stat st {};
     const QByteArray name = native(path);
     if (::lstat(name.constData(), &st) != 0 || S_ISDIR(st.st_mode))
@@ -242,7 +244,7 @@ bool FileSystem::DeleteFile(const QString& path) {
     return ::unlink(name.constData()) == 0;
 }
 
-CopyResult FileSystem::CopyFile(const QString& source, const QString& target,
+CopyResult FileSystem::copyFile(const QString& source, const QString& target,
                                 const std::function<void()>& between) {
     return copyFileAtomically(source, target, between);
 }

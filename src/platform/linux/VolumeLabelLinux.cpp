@@ -1,5 +1,6 @@
 #include "platform/linux/VolumeLabelLinux.h"
 
+#include "platform/Paths.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <QDBusConnection>
@@ -35,8 +36,8 @@ namespace {
 constexpr int UDisksTimeoutMs = 2000;
 
 UniqueFd openFolder(const QString& path) {
-    return UniqueFd(::open(QFile::encodeName(path).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
+    return UniqueFd(
+        ::open(Paths::toNative(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
 }
 
 // nullopt when the file system does not answer; an empty text when it has no label.
@@ -63,7 +64,7 @@ QString ioctlUuid(const QString& mountPoint) {
 // udev writes unsafe characters of a name as "\xHH".
 QString decodeUdevName(const QString& name) {
     QByteArray out;
-    const QByteArray in = QFile::encodeName(name);
+    const QByteArray in = Paths::toNative(name);
     for (qsizetype i = 0; i < in.size(); ++i) {
         if (in[i] == '\\' && i + 3 < in.size() && in[i + 1] == 'x') {
             bool ok = false;
@@ -87,7 +88,7 @@ QString udevLinkName(const QString& folder, dev_t device) {
                                                      QDir::NoDotAndDotDot | QDir::Hidden);
     for (const QString& name : names) {
         struct stat st {};
-        if (::stat(QFile::encodeName(folder + '/' + name).constData(), &st) == 0 &&
+        if (::stat(Paths::toNative(folder + '/' + name).constData(), &st) == 0 &&
             S_ISBLK(st.st_mode) && st.st_rdev == device)
             return decodeUdevName(name);
     }
@@ -98,7 +99,7 @@ QString udevLinkName(const QString& folder, dev_t device) {
 
 FileSystemIds probeFileSystemIds(const QString& device) {
     FileSystemIds ids;
-    blkid_probe probe = blkid_new_probe_from_filename(QFile::encodeName(device).constData());
+    blkid_probe probe = blkid_new_probe_from_filename(Paths::toNative(device).constData());
     if (!probe)
         return ids;
     blkid_probe_enable_superblocks(probe, 1);
@@ -163,7 +164,7 @@ QString blockDeviceOf(const MountEntry& mount, dev_t* device) {
     if (!mount.source.startsWith(QStringLiteral("/dev/")))
         return {};
     struct stat st {};
-    if (::stat(QFile::encodeName(mount.source).constData(), &st) != 0 || !S_ISBLK(st.st_mode))
+    if (::stat(Paths::toNative(mount.source).constData(), &st) != 0 || !S_ISBLK(st.st_mode))
         return {};
     if (*device != 0 && st.st_rdev != *device)
         return {};

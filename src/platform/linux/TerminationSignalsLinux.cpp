@@ -1,4 +1,4 @@
-#include "core/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include <csignal>
 #include <fcntl.h>

@@ -34,7 +34,7 @@ QString unescapeField(const QByteArray& field) {
         }
         out.append(c);
     }
-    return QFile::decodeName(out);
+    return Paths::fromNative(out);
 }
 
 bool hasOption(const QByteArray& options, const char* option) {

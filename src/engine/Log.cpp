@@ -1,0 +1,3 @@
+#include "engine/Log.h"
+
+Q_LOGGING_CATEGORY(lcEngine, "quillmot.engine", QtWarningMsg)

@@ -1,0 +1,3 @@
+#include "persistence/Log.h"
+
+Q_LOGGING_CATEGORY(lcPersistence, "quillmot.persistence", QtWarningMsg)

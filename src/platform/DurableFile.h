@@ -1,0 +1,14 @@
+#pragma once
+// Writing a file so that it survives a crash: the system-specific half of the safe write.
+
+#include <QByteArray>
+#include <QString>
+
+namespace DurableFile {
+
+// Writes `content` to the new file `twin`, flushes it to the disk, renames it over `path` and
+// flushes the folder entry, so a crash at any moment leaves the old or the new `path` whole.
+// Empty on success, else why it failed (`twin` is then removed and `path` untouched).
+QString replace(const QString& path, const QString& twin, const QByteArray& content);
+
+} // namespace DurableFile

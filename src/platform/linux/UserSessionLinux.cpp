@@ -1,0 +1,11 @@
+#include "platform/UserSession.h"
+
+#include <unistd.h>
+
+namespace UserSession {
+
+QString userId() {
+    return QString::number(::getuid());
+}
+
+} // namespace UserSession
