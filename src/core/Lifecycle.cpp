@@ -1,7 +1,6 @@
 #include "core/Lifecycle.h"
 
 #include "engine/CatchUp.h"
-#include "core/Log.h"
 #include "engine/Engine.h"
 #include "persistence/AssociationStore.h"
 #include "persistence/NodePrefs.h"
@@ -16,12 +15,6 @@
 namespace {
 const QString StopScanningQuestion = QStringLiteral(
     "Quillmot is in the process of scanning for updated files. Stop this scanning now?");
-
-// A store that cannot be written keeps the previous one; the reason goes to the log.
-void warnIfFailed(const TextFile::WriteResult& result) {
-    if (!result.ok())
-        qCWarning(lcCore) << result.error;
-}
 } // namespace
 
 Lifecycle::Lifecycle(AppState& state, Engine& engine, QObject* parent)
@@ -105,7 +98,7 @@ void Lifecycle::requestExit() {
     if (m_state.ExitRequested)
         return;
     // The pause state is stored before the exit itself sets Paused.
-    warnIfFailed(savePausePrefs(m_state.Paused, AppData::folder()));
+    savePausePrefs(m_state.Paused, AppData::folder());
     m_state.ui.setRunningState(UserInterface::RunningState::Exiting);
     m_state.Paused = true;
     m_state.ui.setPauseCommandEnabled(false);
@@ -126,11 +119,11 @@ void Lifecycle::pollExit() {
 
 void Lifecycle::saveOnClose(bool windowPrefsAllowed) {
     const QString folder = AppData::folder();
-    warnIfFailed(saveNodePrefs(nodePrefs, folder));
+    saveNodePrefs(nodePrefs, folder);
     if (windowPrefsAllowed)
-        warnIfFailed(saveWindowPrefs(m_state.geometry, m_state.RecentSchemeName, folder));
-    warnIfFailed(saveAssociations(*m_state.Backups, folder));
-    warnIfFailed(saveDestinations(*m_state.Destinations, folder));
+        saveWindowPrefs(m_state.geometry, m_state.RecentSchemeName, folder);
+    saveAssociations(*m_state.Backups, folder);
+    saveDestinations(*m_state.Destinations, folder);
 }
 
 void Lifecycle::tearDown() {

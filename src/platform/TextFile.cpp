@@ -1,6 +1,7 @@
 #include "platform/TextFile.h"
 
 #include "platform/DurableFile.h"
+#include "platform/Log.h"
 #include "platform/Paths.h"
 
 #include <QDir>
@@ -68,9 +69,15 @@ std::optional<QStringList> readLines(const QString& path) {
 
 WriteResult writeAtomically(const QString& path, const QByteArray& content) {
     const QString folder = Paths::parent(path);
+    WriteResult result;
     if (!folder.isEmpty() && !QDir().mkpath(folder))
-        return {QStringLiteral("Cannot create the folder %1").arg(Paths::displayName(folder))};
-    return {DurableFile::replace(path, path + QStringLiteral("TEMP"), content)};
+        result.error =
+            QStringLiteral("Cannot create the folder %1").arg(Paths::displayName(folder));
+    else
+        result.error = DurableFile::replace(path, path + QStringLiteral("TEMP"), content);
+    if (!result.ok())
+        qCWarning(lcPlatform) << result.error;
+    return result;
 }
 
 } // namespace TextFile

@@ -11,7 +11,8 @@
 namespace TextFile {
 
 // How a write ended: `error` says why it failed, in words a dialog can show; empty on success.
-struct [[nodiscard]] WriteResult {
+// A failure is logged as a warning as well, so a caller with nobody to tell may ignore it.
+struct WriteResult {
     QString error;
     bool ok() const { return error.isEmpty(); }
 };

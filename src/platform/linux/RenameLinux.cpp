@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 
 #include <QFile>
 
@@ -19,8 +20,8 @@ bool fail(int* error, int value) {
 } // namespace
 
 bool FileSystem::renameNoReplace(const QString& from, const QString& to, int* error) {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
+    const QByteArray source = Paths::toNative(from);
+    const QByteArray target = Paths::toNative(to);
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
         0)
         return true;
