@@ -92,10 +92,10 @@ public:
         ++stamps;
         return FileSystem::stamp(path);
     }
-    CopyResult CopyFile(const QString& source, const QString& target,
+    CopyResult copyFile(const QString& source, const QString& target,
                         const std::function<void()>& between) override {
         ++copied;
-        return FileSystem::CopyFile(source, target, between);
+        return FileSystem::copyFile(source, target, between);
     }
 };
 
