@@ -4,6 +4,7 @@
 #include "core/Lifecycle.h"
 #include "core/SingleInstance.h"
 #include "platform/GraphicalSession.h"
+#include "platform/StartLock.h"
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
@@ -20,6 +21,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quillmot"));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // Two starts at the same moment take turns from here until the first listens, so the second
+    // finds the first instead of deciding to run as well.
+    StartLock startLock(SingleInstance::lockPath());
     if (SingleInstance::askRunningInstanceToShow())
         return 0;
     // Signals are caught from here on; one that arrives during start-up is served as soon as
@@ -27,6 +31,7 @@ int main(int argc, char* argv[]) {
     TerminationSignals termination;
     SingleInstance instance;
     instance.listen();
+    startLock.release();
 
     Application app;
     QObject::connect(&termination, &TerminationSignals::requested, &app, &Application::requestExit);

@@ -8,13 +8,23 @@
 #include "persistence/PausePrefs.h"
 #include "persistence/WindowPrefs.h"
 #include "platform/AppData.h"
+#include "platform/DateTimeText.h"
 #include "platform/MessageBox.h"
+#include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
 
 namespace {
 const QString StopScanningQuestion = QStringLiteral(
     "Quillmot is in the process of scanning for updated files. Stop this scanning now?");
+
+// What the loaders could not take over, said once in the activity log.
+const QString SkippedSource = QStringLiteral("Error: Source is not a full path, skipped");
+const QString SkippedDestination = QStringLiteral("Error: Destination is not a full path, skipped");
+const QString PartlyReadKept =
+    QStringLiteral("Error: Store file only partly read; the file as it was is kept as %1");
+const QString PartlyReadNotKept =
+    QStringLiteral("Error: Store file only partly read, and could not be kept: %1");
 } // namespace
 
 Lifecycle::Lifecycle(AppState& state, Engine& engine, QObject* parent)
@@ -37,12 +47,36 @@ void Lifecycle::loadOptions() {
 
 void Lifecycle::loadStores() {
     const QString folder = AppData::folder();
-    loadAssociations(*m_state.Backups, m_state.Destinations, folder,
-                     [this](const QString& sourcePath, bool recursive) {
-                         m_engine.CreateDetectFolder(sourcePath, recursive);
-                     });
-    loadDestinations(*m_state.Destinations, folder);
+    const StoreReadReport associations =
+        loadAssociations(*m_state.Backups, m_state.Destinations, folder,
+                         [this](const QString& sourcePath, bool recursive) {
+                             m_engine.CreateDetectFolder(sourcePath, recursive);
+                         });
+    const StoreReadReport destinations = loadDestinations(*m_state.Destinations, folder);
     nodePrefs = loadNodePrefs(folder);
+
+    for (const QString& source : associations.notAbsolute)
+        logNotice(source, {}, SkippedSource);
+    for (const QString& destination : destinations.notAbsolute)
+        logNotice({}, destination, SkippedDestination);
+    for (const StoreReadReport* report : {&associations, &destinations}) {
+        if (!report->partlyRead)
+            continue;
+        if (report->keptAs.isEmpty())
+            logNotice({}, {}, PartlyReadNotKept.arg(report->keepError));
+        else
+            logNotice(report->keptAs, {}, PartlyReadKept.arg(Paths::fileName(report->keptAs)));
+    }
+}
+
+void Lifecycle::logNotice(const QString& source, const QString& destination,
+                          const QString& message) {
+    const QString na = QStringLiteral("<n/a>");
+    const auto entry =
+        m_state.Recent->Add(DateTimeText::format(m_state.clock.now()), Paths::displayName(source),
+                            na, Paths::displayName(destination), na, message);
+    m_state.ui.resultLogged(*entry);
+    m_state.ui.logChanged();
 }
 
 void Lifecycle::restorePauseState() {

@@ -52,6 +52,8 @@ signals:
     void readyToUnload();
 
 private:
+    // Adds one line to the activity log, as a copy result would.
+    void logNotice(const QString& source, const QString& destination, const QString& message);
     void pollExit();
 
     AppState& m_state;

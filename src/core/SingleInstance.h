@@ -1,6 +1,7 @@
 #pragma once
 // One Quillmot per user: the first instance listens on a per-user local socket; a later start
-// connects, asks the first to bring its main window up, and ends.
+// connects, checks that the answer comes from a process of the same user, asks the first to
+// bring its main window up, and ends.
 
 #include <QLocalServer>
 #include <QObject>
@@ -10,9 +11,12 @@ class SingleInstance : public QObject {
 public:
     explicit SingleInstance(QObject* parent = nullptr);
 
-    // The per-user socket name ("quillmot-<uid>"); QUILLMOT_INSTANCE_NAME overrides it so that
-    // separate test runs do not meet each other.
+    // The socket's full path: "quillmot" in the user's private runtime folder (or, without one,
+    // in the configuration folder), which no other user can put a socket into.
+    // QUILLMOT_INSTANCE_NAME replaces "quillmot" so that separate runs do not meet each other.
     static QString serverName();
+    // The start-up lock beside the socket.
+    static QString lockPath();
 
     // True when another instance answered and was asked to show its window.
     static bool askRunningInstanceToShow(int timeoutMs = 1000);

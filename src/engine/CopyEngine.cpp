@@ -243,8 +243,9 @@ void CopyEngine::report(CallState& call, const DestinationState& dest, const QSt
 
 void CopyEngine::log(const QString& SourcePath, const QString& SourceVolume,
                      const QString& DestPath, const QString& DestVolume, const QString& Message) {
-    const auto entry =
-        m_state.Recent->Add(nowText(), SourcePath, SourceVolume, DestPath, DestVolume, Message);
+    // The log is read by people: a name that is not UTF-8 shows its odd bytes as "\xNN".
+    const auto entry = m_state.Recent->Add(nowText(), Paths::displayName(SourcePath), SourceVolume,
+                                           Paths::displayName(DestPath), DestVolume, Message);
     m_state.ui.resultLogged(*entry);
     m_state.ui.logChanged();
 }

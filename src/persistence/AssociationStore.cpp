@@ -5,6 +5,8 @@
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QStringList>
 
 using namespace AssociationStore;
@@ -35,17 +37,29 @@ void appendAssociation(QStringList& lines, const clsBackup& b) {
           << StoreLines::flag(b.NotifyOnSuccess) << StoreLines::flag(b.NotifyOnError);
 }
 
-// Adds the association held by the 13 lines at `first`, then opens its watch. False when the
-// reading must end here: a Versions line out of 16-bit range, a source path already loaded, or
-// a watch that could not be made (the association itself then stays).
-bool addAssociation(colBackups& backups, const std::shared_ptr<colDestinations>& destinations,
-                    const QStringList& lines, qsizetype first, const CreateWatch& createWatch) {
+// Lines 6 to 8 and 10 to 13 are Booleans; one that holds a full path is the first line of the
+// next record, moved up by lines missing from this one. The offset of that line, or 0.
+qsizetype misplacedRecordStart(const QStringList& lines, qsizetype first) {
+    for (const int number : {6, 7, 8, 10, 11, 12, 13})
+        if (Paths::isAbsolute(lines[first + number - 1]))
+            return number - 1;
+    return 0;
+}
+
+enum class Added { Yes, Refused, NotAbsolute };
+
+// Adds the association held by the 13 lines at `first`, then opens its watch (a watch that
+// cannot be made leaves the association loaded; the next start tries again).
+Added addAssociation(colBackups& backups, const std::shared_ptr<colDestinations>& destinations,
+                     const QStringList& lines, qsizetype first, const CreateWatch& createWatch) {
     const auto line = [&](int number) -> const QString& { return lines[first + number - 1]; };
     const auto number = StoreLines::leadingNumber(line(9));
     const auto versions = number ? StoreLines::toInt16(*number) : std::nullopt;
     if (!versions)
-        return false;
+        return Added::Refused;
     const QString& sourcePath = line(1);
+    if (!Paths::isAbsolute(sourcePath))
+        return Added::NotAbsolute;
     const bool recursive = StoreLines::isTrue(line(10));
     try {
         backups.Add(sourcePath, StoreLines::isTrue(line(6)), destinations, recursive, line(3),
@@ -53,7 +67,7 @@ bool addAssociation(colBackups& backups, const std::shared_ptr<colDestinations>&
                     StoreLines::isTrue(line(7)), line(4), line(5), StoreLines::isTrue(line(8)),
                     *versions, StoreLines::isTrue(line(11)), Paths::PathKey(sourcePath));
     } catch (const CollectionError&) {
-        return false;
+        return Added::Refused;
     }
     try {
         if (createWatch)
@@ -61,9 +75,23 @@ bool addAssociation(colBackups& backups, const std::shared_ptr<colDestinations>&
     } catch (...) {
         qCWarning(lcPersistence) << "No watch for" << Paths::displayName(sourcePath) << ":"
                                  << currentExceptionText();
-        return false;
     }
-    return true;
+    return Added::Yes;
+}
+
+// A file that was not read whole is kept as it is beside itself before anything can write over
+// it, so that the records left out can still be recovered by hand.
+void keepUnread(const QString& path, const QByteArray& content, StoreReadReport& report) {
+    report.partlyRead = true;
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString kept = path + QStringLiteral(".unread-") + stamp;
+    for (int n = 2; QFileInfo::exists(kept); ++n)
+        kept = path + QStringLiteral(".unread-") + stamp + QLatin1Char('-') + QString::number(n);
+    const TextFile::WriteResult written = TextFile::writeAtomically(kept, content);
+    if (written.ok())
+        report.keptAs = kept;
+    else
+        report.keepError = written.error;
 }
 
 } // namespace
@@ -87,26 +115,76 @@ TextFile::WriteResult saveDestinations(const colDestinations& destinations, cons
                                      TextFile::encodeLines(lines));
 }
 
-void loadAssociations(colBackups& backups, std::shared_ptr<colDestinations> destinations,
-                      const QString& folder, const CreateWatch& createWatch) {
+StoreReadReport loadAssociations(colBackups& backups, std::shared_ptr<colDestinations> destinations,
+                                 const QString& folder, const CreateWatch& createWatch) {
     // Removing them one by one would prune the destinations after each removal, quadratic in a
     // large store; removing all at once ends in the same state: no association, and therefore
     // no destination left unpruned, with the total told once.
     backups.Clear();
-    const auto lines = TextFile::readLines(pathIn(folder, AssociationsFile));
-    if (!lines)
-        return;
-    // An incomplete last record is never added.
-    for (qsizetype first = 0; first + AssociationLines <= lines->size(); first += AssociationLines)
-        if (!addAssociation(backups, destinations, *lines, first, createWatch))
-            return;
+    StoreReadReport report;
+    const QString path = pathIn(folder, AssociationsFile);
+    const auto content = TextFile::readBytes(path);
+    if (!content)
+        return report;
+    const QStringList lines = TextFile::decodeLines(*content);
+    // A record that cannot be added is skipped and the reading goes on; an incomplete last
+    // record is never added.
+    bool whole = lines.size() % AssociationLines == 0;
+    qsizetype first = 0;
+    while (first + AssociationLines <= lines.size()) {
+        if (const qsizetype next = misplacedRecordStart(lines, first)) {
+            whole = false;
+            first += next;
+            continue;
+        }
+        switch (addAssociation(backups, destinations, lines, first, createWatch)) {
+        case Added::Yes:
+            break;
+        case Added::NotAbsolute:
+            report.notAbsolute << lines[first];
+            [[fallthrough]];
+        case Added::Refused:
+            whole = false;
+            break;
+        }
+        first += AssociationLines;
+    }
+    if (!whole)
+        keepUnread(path, *content, report);
+    return report;
 }
 
-void loadDestinations(colDestinations& destinations, const QString& folder) {
+StoreReadReport loadDestinations(colDestinations& destinations, const QString& folder) {
     destinations.Clear();
-    const auto lines = TextFile::readLines(pathIn(folder, DestinationsFile));
-    if (!lines)
-        return;
-    for (qsizetype first = 0; first + DestinationLines <= lines->size(); first += DestinationLines)
-        destinations.Add(lines->at(first), lines->at(first + 1), lines->at(first + 2));
+    StoreReadReport report;
+    const QString path = pathIn(folder, DestinationsFile);
+    const auto content = TextFile::readBytes(path);
+    if (!content)
+        return report;
+    const QStringList lines = TextFile::decodeLines(*content);
+    bool whole = lines.size() % DestinationLines == 0;
+    qsizetype first = 0;
+    while (first + DestinationLines <= lines.size()) {
+        const QString& destination = lines[first];
+        const QString& source = lines[first + 1];
+        // A volume name is never a full path; one there is the next record, moved up by a
+        // missing line.
+        if (Paths::isAbsolute(lines[first + 2])) {
+            whole = false;
+            first += 2;
+            continue;
+        }
+        if (Paths::isAbsolute(destination) && Paths::isAbsolute(source)) {
+            destinations.Add(destination, source, lines[first + 2]);
+        } else {
+            // Relative to what? The program's own folder is no place for a backup.
+            if (!Paths::isAbsolute(destination))
+                report.notAbsolute << destination;
+            whole = false;
+        }
+        first += DestinationLines;
+    }
+    if (!whole)
+        keepUnread(path, *content, report);
+    return report;
 }

@@ -3,7 +3,6 @@
 #include "persistence/StoreLines.h"
 #include "platform/TextFile.h"
 
-#include <QFileInfo>
 #include <QStringList>
 #include <array>
 #include <variant>
@@ -130,12 +129,10 @@ void Options::setDefaults() {
 }
 
 void loadOptions(Options& options, const QString& folder) {
-    const QString path = folder + u'/' + OptionsFile;
-    if (!QFileInfo::exists(path)) {
-        options.setDefaults();
-        return;
-    }
-    const auto lines = TextFile::readLines(path);
+    // What the file does not say, or says in a way that cannot be read, keeps its default: a
+    // short or damaged file must not turn off the error notices or the busy retries.
+    options.setDefaults();
+    const auto lines = TextFile::readLines(folder + u'/' + OptionsFile);
     if (!lines)
         return;
     const qsizetype available = std::min<qsizetype>(lines->size(), OptsLines.size());

@@ -50,8 +50,8 @@ struct OptionsEntry {
     QString FilterSuffixes;
 };
 
-// Fills `options` from opts in `folder`: the defaults when the file is missing; otherwise line by
-// line until the file or a readable value ends, leaving the later options as they were.
+// Fills `options` from opts in `folder`: the defaults first, then the file's lines over them until
+// the file or a readable value ends. The splash switch keeps its value unless the file sets it.
 void loadOptions(Options& options, const QString& folder);
 
 // Normalises the dialog's values, stores them in `options` at once, and writes opts. False when

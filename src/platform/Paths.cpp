@@ -77,7 +77,9 @@ QString decodeEscaping(QByteArrayView bytes) {
 } // namespace
 
 QString fromUtf8Bytes(QByteArrayView bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A byte-order mark is content here: it is kept, so that the bytes come back as they were.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                     QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(bytes);
     return decoder.hasError() ? decodeEscaping(bytes) : text;
 }

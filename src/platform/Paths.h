@@ -24,6 +24,9 @@ bool samePath(const QString& a, const QString& b);
 // component-wise; callers that need a component test add the separator count test).
 bool startsWith(const QString& path, const QString& prefix);
 
+// True for a full path, one that does not depend on the current folder ("/a", "//server/s").
+bool isAbsolute(const QString& path);
+
 // True when `path` is a root ("/"); roots keep their trailing separator.
 bool isRoot(const QString& path);
 

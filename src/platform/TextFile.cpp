@@ -11,19 +11,7 @@
 namespace TextFile {
 
 namespace {
-
 const QByteArray Utf8Bom("\xEF\xBB\xBF");
-
-// A line that is not valid UTF-8 was most likely written in a single-byte code page; Latin-1
-// keeps every byte and never fails. A byte-order mark inside the file is content, not a marker.
-QString decodeLine(QByteArrayView bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
-                                                     QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return QString::fromLatin1(bytes.data(), bytes.size());
-    return text;
-}
 
 } // namespace
 
@@ -38,7 +26,8 @@ QStringList decodeLines(const QByteArray& content) {
         qsizetype stop = end;
         if (stop > start && content[stop - 1] == '\r')
             --stop;
-        lines << decodeLine(QByteArrayView(content).sliced(start, stop - start));
+        // A line that is not valid UTF-8 (a path in another encoding) keeps its bytes.
+        lines << Paths::fromUtf8Bytes(QByteArrayView(content).sliced(start, stop - start));
         start = next;
     }
     return lines;
@@ -51,20 +40,27 @@ QByteArray encodeLines(const QStringList& lines) {
     if (!lines.isEmpty() && lines.first().startsWith(QChar(0xFEFF)))
         out += Utf8Bom;
     for (const QString& line : lines) {
-        out += line.toUtf8();
+        out += Paths::toUtf8Bytes(line);
         out += "\r\n";
     }
     return out;
 }
 
-std::optional<QStringList> readLines(const QString& path) {
+std::optional<QByteArray> readBytes(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray content = file.readAll();
+    QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
-    return decodeLines(content);
+    return content;
+}
+
+std::optional<QStringList> readLines(const QString& path) {
+    const auto content = readBytes(path);
+    if (!content)
+        return std::nullopt;
+    return decodeLines(*content);
 }
 
 WriteResult writeAtomically(const QString& path, const QByteArray& content) {

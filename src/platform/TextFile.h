@@ -1,7 +1,8 @@
 #pragma once
 // Line-oriented text files as the store and preference files use them: UTF-8 without a byte-order
 // mark, CR LF line ends on writing; on reading CR LF or LF, NUL characters kept, and a line that
-// is not valid UTF-8 read as Latin-1 rather than failing.
+// is not valid UTF-8 read with its bytes kept (as Paths::fromUtf8Bytes does), so that it
+// is written back byte for byte.
 
 #include <QByteArray>
 #include <QString>
@@ -22,6 +23,8 @@ QStringList decodeLines(const QByteArray& content);
 // Joins lines with CR LF after each.
 QByteArray encodeLines(const QStringList& lines);
 
+// Reads a whole file as it is; nullopt when it is missing or unreadable.
+std::optional<QByteArray> readBytes(const QString& path);
 // Reads a whole file as lines; nullopt when it is missing or unreadable.
 std::optional<QStringList> readLines(const QString& path);
 

@@ -43,11 +43,18 @@ protected:
     colBackups backups{destinations};
     QStringList watched; // "path|r" or "path|-" per watch opened
 
-    void load(const QString& from) {
-        loadAssociations(backups, destinations, from, [this](const QString& path, bool subtree) {
-            watched << path + (subtree ? "|r" : "|-");
-        });
-        loadDestinations(*destinations, from);
+    // Loads both files; what the associations' load left out.
+    StoreReadReport load(const QString& from) {
+        const StoreReadReport report = loadAssociations(
+            backups, destinations, from, [this](const QString& path, bool subtree) {
+                watched << path + (subtree ? "|r" : "|-");
+            });
+        destinationsReport = loadDestinations(*destinations, from);
+        return report;
+    }
+    StoreReadReport destinationsReport;
+    QStringList keptCopies() const {
+        return QDir(folder).entryList({"*.unread-*"}, QDir::Files, QDir::Name);
     }
     void writeStore(const QString& name, const QStringList& lines) {
         home.writeAppData(name, crlfLines(lines));
@@ -119,32 +126,42 @@ TEST_F(AssociationStoreTest, OnlyExactlyOneIsTrueAndVersionsAreTheLeadingNumberH
     }
 }
 
-TEST_F(AssociationStoreTest, ReadingEndsAtTheFirstRecordThatCannotBeAddedOrAtTheFileEnd) {
-    for (const QString overflow : {"32768", "-32769", "32767.5", "1e400"}) {
+// One damaged record must not cost the records after it: each one that cannot be added is
+// skipped and the reading goes on, also past lines missing from a record.
+TEST_F(AssociationStoreTest, ARecordThatCannotBeAddedIsSkippedAndTheReadingGoesOn) {
+    for (const QString overflow : {"32768", "-32769", "32767.5", "1e400", "70000"}) {
         writeStore("usrdatab", record("/first") + record("/bad", overflow) + record("/after"));
-        load(folder);
-        EXPECT_EQ(loadedPaths(), QStringList{"/first"}) << overflow.toStdString();
+        EXPECT_TRUE(load(folder).partlyRead);
+        EXPECT_EQ(loadedPaths(), (QStringList{"/first", "/after"})) << overflow.toStdString();
     }
 
     writeStore("usrdatab", record("/a") + record("/b") + record("/a") + record("/c"));
     load(folder);
-    EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/b"}));
+    EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/b", "/c"}));
+
+    QStringList missingLine = record("/a") + record("/b") + record("/c") + record("/d");
+    missingLine.removeAt(13 + 4); // a date line of "/b"
+    writeStore("usrdatab", missingLine);
+    load(folder);
+    EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/c", "/d"}));
 
     QStringList cut = record("/a") + record("/b");
     cut.removeLast();
     writeStore("usrdatab", cut);
     writeStore("usrdatad", {"/d1", "/a", "", "/d2", "/a"});
-    load(folder);
+    EXPECT_TRUE(load(folder).partlyRead);
     EXPECT_EQ(loadedPaths(), QStringList{"/a"});
     EXPECT_EQ(destinations->Count(), 1);
 
-    // A refused watch keeps its own association but ends the reading.
+    // A refused watch keeps its own association and the reading goes on.
     writeStore("usrdatab", record("/a") + record("/b") + record("/c"));
-    loadAssociations(backups, destinations, folder, [](const QString& path, bool) {
-        if (path == "/b")
-            throw std::runtime_error("inotify limit");
-    });
-    EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/b"}));
+    const StoreReadReport refused =
+        loadAssociations(backups, destinations, folder, [](const QString& path, bool) {
+            if (path == "/b")
+                throw std::runtime_error("inotify limit");
+        });
+    EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/b", "/c"}));
+    EXPECT_FALSE(refused.partlyRead);
 
     // Missing or empty files load nothing, after emptying the collections.
     QFile::remove(folder + "/usrdatab");
@@ -162,6 +179,49 @@ TEST_F(AssociationStoreTest, ReadingEndsAtTheFirstRecordThatCannotBeAddedOrAtThe
     writeStore("usrdatad", {});
     loadDestinations(*destinations, folder);
     EXPECT_EQ(destinations->Count(), 0);
+}
+
+// A store that was read only in part is kept as it was before any save can write over it, once.
+TEST_F(AssociationStoreTest, APartlyReadStoreIsKeptBesideItAndAWholeOneIsNot) {
+    writeStore("usrdatab", record("/a") + record("/b"));
+    writeStore("usrdatad", {"/d-a", "/a", "", "/d-b", "/b", ""});
+    load(folder);
+    EXPECT_TRUE(keptCopies().isEmpty());
+
+    const QByteArray damaged = crlfLines(record("/a") + record("/b", "70000") + record("/c"));
+    home.writeAppData("usrdatab", damaged);
+    QStringList shifted{"/d-a", "/a", "", "/d-b", "/b", "/d-c", "/c", ""};
+    writeStore("usrdatad", shifted);
+    const StoreReadReport report = load(folder);
+    ASSERT_TRUE(report.partlyRead);
+    EXPECT_TRUE(QFileInfo(report.keptAs).fileName().startsWith("usrdatab.unread-"));
+    EXPECT_EQ(bytesOf(QFileInfo(report.keptAs).fileName()), damaged);
+    EXPECT_TRUE(destinationsReport.partlyRead);
+    EXPECT_EQ(bytesOf(QFileInfo(destinationsReport.keptAs).fileName()), crlfLines(shifted));
+    EXPECT_EQ(destinations->Count(), 2); // "/d-b" lost its volume line; "/d-c" read on
+
+    ASSERT_TRUE(saveAssociations(backups, folder).ok());
+    ASSERT_TRUE(saveDestinations(*destinations, folder).ok());
+    EXPECT_EQ(bytesOf(QFileInfo(report.keptAs).fileName()), damaged);
+    load(folder);
+    EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/c"}));
+    EXPECT_EQ(keptCopies().size(), 2);
+}
+
+// A source or destination that is not a full path would be taken relative to whatever folder
+// the program happens to be in ("" is the root): it is skipped, and named in the report.
+TEST_F(AssociationStoreTest, SourcesAndDestinationsThatAreNotFullPathsAreSkipped) {
+    writeStore("usrdatab", record("/a") + record("docs") + record("") + record("/b"));
+    writeStore("usrdatad",
+               {"", "/a", "", "backup", "/a", "", "/d-b", "/b", "", "//srv/share", "/a", ""});
+    const StoreReadReport report = load(folder);
+    EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/b"}));
+    EXPECT_EQ(report.notAbsolute, (QStringList{"docs", ""}));
+    EXPECT_EQ(destinationsReport.notAbsolute, (QStringList{"", "backup"}));
+    QStringList kept;
+    for (const auto& d : *destinations)
+        kept << d->Path;
+    EXPECT_EQ(kept, (QStringList{"/d-b", "//srv/share"}));
 }
 
 TEST_F(AssociationStoreTest, AnOrphanIsWrittenBackUntilTheNextRemovalAndALineBreakLeftOut) {

@@ -216,34 +216,48 @@ TEST_F(OptionsTest, TypedValuesAreTrimmedAndNormalisedBeforeTheyAreStoredAndWrit
     }
 }
 
-TEST_F(OptionsTest, ReadingStopsAtTheFileEndOrABadNumberLeavingTheRestAsItWas) {
+// Whatever opts does not say readably keeps its default: a short, empty or unreadable file must
+// not turn off the error notices, the tray animations or the busy retries.
+TEST_F(OptionsTest, ReadingStopsAtTheFileEndOrABadNumberAndTheRestKeepsItsDefault) {
     home.writeAppData("opts",
                       crlfLines({"12", "1", "Versions", "1", "1", "0", "1", "0", "1", "0"}));
-    options.setDefaults();
     loadOptions(options, folder);
     EXPECT_EQ(options.BusyTimeout, 12);
     EXPECT_EQ(options.PrevSaveName, "Versions");
-    EXPECT_FALSE(options.NotifySourceBusy);
-    EXPECT_TRUE(options.AutoAdvance && options.ErrorLoop);
+    EXPECT_FALSE(options.TrayNod || options.NotifySourceBusy);
+    EXPECT_TRUE(options.TrayShake && options.NotifyErrorDisabled);
+    EXPECT_TRUE(options.AutoAdvance && options.ErrorLoop && options.ErrorCopyFailed);
+    EXPECT_FALSE(options.FullSource || options.UseFilters);
     EXPECT_EQ(options.AdvanceSeconds, 3);
-
-    Options fresh;
-    loadOptions(fresh, folder);
-    EXPECT_FALSE(fresh.AutoAdvance || fresh.ErrorLoop || fresh.FullSource);
-    EXPECT_EQ(fresh.AdvanceSeconds, 0);
 
     QStringList lines(25, "1");
     lines[13] = "1e999";
     home.writeAppData("opts", crlfLines(lines));
     Options overflow;
     loadOptions(overflow, folder);
-    EXPECT_TRUE(overflow.AutoAdvance);
-    EXPECT_EQ(overflow.AdvanceSeconds, 0);
-    EXPECT_FALSE(overflow.ErrorNoSource);
+    EXPECT_TRUE(overflow.AutoAdvance && overflow.FullSource);
+    EXPECT_EQ(overflow.AdvanceSeconds, 3);
+    EXPECT_TRUE(overflow.ErrorNoSource);
+    EXPECT_FALSE(overflow.UseFilters);
 
+    const auto expectDefaults = [&](const char* what) {
+        Options read;
+        read.ShowSplash = true;
+        loadOptions(read, folder);
+        Options defaults;
+        defaults.setDefaults();
+        defaults.ShowSplash = true;
+        EXPECT_EQ(read.BusyTimeout, 30) << what;
+        EXPECT_EQ(read.AdvanceSeconds, 3) << what;
+        EXPECT_EQ(read.PrevSaveName, "PrevSave") << what;
+        for (bool O::*box : CheckBoxes)
+            EXPECT_EQ(read.*box, defaults.*box) << what;
+    };
+    home.writeAppData("opts", "");
+    expectDefaults("empty");
+    home.writeAppData("opts", crlfLines({"99999e999", "0", "x"}));
+    expectDefaults("bad first number");
     QDir(folder).removeRecursively();
     QDir().mkpath(folder + "/opts"); // exists, cannot be read
-    Options unreadable;
-    loadOptions(unreadable, folder);
-    EXPECT_EQ(unreadable.BusyTimeout, 0);
+    expectDefaults("unreadable");
 }

@@ -1,6 +1,8 @@
 #include "support/ProgramRun.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QUuid>
 #include <csignal>
 
@@ -15,6 +17,12 @@ ProgramRun::ProgramRun(const QString& home) {
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("HOME", home);
     env.insert("XDG_CONFIG_HOME", home + "/.config");
+    // The runtime folder holds the single-instance socket and the start-up lock.
+    const QString runtime = home + "/.run";
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    env.insert("XDG_RUNTIME_DIR", runtime);
     env.insert("QUILLMOT_INSTANCE_NAME",
                "quillmot-test-" + QUuid::createUuid().toString(QUuid::Id128));
     process.setProcessEnvironment(env);
@@ -49,6 +57,11 @@ bool ProgramRun::waitForOutput(const QByteArray& text, int timeoutMs) {
 QByteArray ProgramRun::output() {
     m_output += process.readAllStandardOutput();
     return m_output;
+}
+
+QString ProgramRun::socketPath() const {
+    const QProcessEnvironment env = process.processEnvironment();
+    return env.value("XDG_RUNTIME_DIR") + "/" + env.value("QUILLMOT_INSTANCE_NAME", "quillmot");
 }
 
 bool ProgramRun::terminate(int timeoutMs) {

@@ -21,6 +21,8 @@ public:
     bool waitForOutput(const QByteArray& text, int timeoutMs);
     // Everything the program printed on standard output so far.
     QByteArray output();
+    // Where the program listens for a second instance.
+    QString socketPath() const;
     // Sends SIGTERM; true when the process ended within `timeoutMs`.
     bool terminate(int timeoutMs);
     // Runs a second instance with the same environment; its exit code, or -1 on time-out.

@@ -8,6 +8,10 @@ QChar separator() {
     return QLatin1Char('/');
 }
 
+bool isAbsolute(const QString& path) {
+    return path.startsWith(separator());
+}
+
 bool isRoot(const QString& path) {
     return path.size() == 1 && path[0] == separator();
 }

@@ -1,0 +1,65 @@
+// What the start-up load of the association store could not take over is said in the activity
+// log, once, and the file as it was stays beside the one the next save writes.
+
+#include "core/Lifecycle.h"
+#include "engine/Engine.h"
+#include "state/AppState.h"
+#include "support/GuiApp.h"
+#include "support/Recorder.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList record(const QString& path, const QString& versions = "3") {
+    return (path + "|USB|1/2/2026 10:00:00|Never|Never|1|1|1|" + versions + "|1|0|1|1").split('|');
+}
+
+struct StoreLoadLog : ::testing::Test {
+    StoreLoadLog() { ensureGuiApp(); }
+    TempHome home;
+    RecordingUi ui;
+    ScriptedMessages messages;
+    SystemClock clock;
+    AppState state{ui, messages, clock};
+    Engine engine{state};
+    Lifecycle lifecycle{state, engine};
+
+    QStringList logLines() const {
+        QStringList lines;
+        for (const auto& entry : *state.Recent)
+            lines << entry->Message + " | " + entry->SourcePath + " | " + entry->DestPath;
+        return lines;
+    }
+};
+
+} // namespace
+
+TEST_F(StoreLoadLog, SkippedRecordsAndTheKeptFileAreEachLoggedOnce) {
+    const QString a = home.makeFolder("a"), b = home.makeFolder("b");
+    const QByteArray damaged =
+        crlfLines(record(a) + record("docs") + record(b, "70000") + record(b));
+    home.writeAppData("usrdatab", damaged);
+    home.writeAppData("usrdatad", crlfLines({"", a, "", home.path() + "/dst", b, ""}));
+    lifecycle.loadStores();
+
+    EXPECT_EQ(state.Backups->Count(), 2);
+    const QStringList lines = logLines();
+    ASSERT_EQ(lines.size(), 4) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.filter("Source is not a full path").size(), 1);
+    EXPECT_TRUE(lines.filter("Source is not a full path").first().contains("| docs |"));
+    EXPECT_EQ(lines.filter("Destination is not a full path").size(), 1);
+    const QStringList kept = lines.filter("kept as usrdatab.unread-");
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(lines.filter("kept as usrdatad.unread-").size(), 1);
+
+    lifecycle.saveOnClose(false);
+    const QStringList copies =
+        QDir(home.appDataFolder()).entryList({"usrdatab.unread-*"}, QDir::Files);
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(readWholeFile(home.appDataFolder() + "/" + copies.first()), damaged);
+    EXPECT_NE(readWholeFile(home.appDataFolder() + "/usrdatab"), damaged);
+    EXPECT_EQ(ui.logged.size(), 4u);
+}
