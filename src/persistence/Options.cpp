@@ -1,6 +1,7 @@
 #include "persistence/Options.h"
 
 #include "persistence/StoreLines.h"
+#include "platform/Paths.h"
 #include "platform/TextFile.h"
 
 #include <QFileInfo>
@@ -129,8 +130,18 @@ void Options::setDefaults() {
     FilterSuffixes.clear();
 }
 
-void loadOptions(Options& options, const QString& folder) {
-    const QString path = folder + u'/' + OptionsFile;
+bool isUsablePrevSaveName(const QString& name) {
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(Paths::separator()) &&
+           !name.contains(QChar(0));
+}
+
+QString usablePrevSaveName(const QString& name) {
+    return isUsablePrevSaveName(name) ? name : DefaultPrevSaveName;
+}
+
+namespace {
+
+void readOptionsFile(Options& options, const QString& path) {
     if (!QFileInfo::exists(path)) {
         options.setDefaults();
         return;
@@ -142,6 +153,13 @@ void loadOptions(Options& options, const QString& folder) {
     for (qsizetype i = 0; i < available; ++i)
         if (!readLine(options, OptsLines[std::size_t(i)], lines->at(i)))
             return;
+}
+
+} // namespace
+
+void loadOptions(Options& options, const QString& folder) {
+    readOptionsFile(options, folder + u'/' + OptionsFile);
+    options.PrevSaveName = usablePrevSaveName(options.PrevSaveName);
 }
 
 TextFile::WriteResult saveOptions(Options& options, const OptionsEntry& typed,
