@@ -218,7 +218,7 @@ std::optional<FileStamp> FileSystem::stamp(const QString& path) const {
 }
 
 qint64 FileSystem::modifiedTimeStepNs(const QString& path) const {
-    const std::optional<MountEntry> mount = MountTable::current().mountOf(absoluteClean(path));
+    const std::optional<MountEntry> mount = MountTable::current().mountOf(resolvedPath(path));
     return mount ? ::modifiedTimeStepNs(mount->fsType) : 1;
 }
 
