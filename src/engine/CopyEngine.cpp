@@ -123,8 +123,8 @@ void CopyEngine::serveDestination(CallState& call, const clsBackup& association,
 
     if (!fso.FileExists(FilePath))
         return fail(CheckFailure::SourceFileMissing);
-    const CopyDestination::Mirror mirror =
-        CopyDestination::mirror(destination.Path, SourceRoot, association.Folder, FilePath);
+    const CopyDestination::Mirror mirror = CopyDestination::mirrorOf(
+        destination.Path, SourceRoot, association.Folder, Paths::parent(FilePath));
     dest.DestDir = mirror.destDir;
     dest.localDir = fso.localPathOf(dest.DestDir);
     if (CopyDestination::wouldLoop(fso, association, dest.localDir, FilePath))
