@@ -105,7 +105,7 @@ public:
     // loop run there); it may be empty.
     virtual CopyResult copyFile(const QString& source, const QString& target,
                                 const std::function<void()>& between = {});
-    // The first half of CopyFile: the data goes into `staged`, the target is not touched. The
+    // The first half of copyFile: the data goes into `staged`, the target is not touched. The
     // source is opened without following a symbolic link and without blocking, and must be a
     // regular file. `between` runs after each chunk; returning false stops the copy (Cancelled).
     virtual CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,

@@ -1,5 +1,5 @@
-#include "core/TerminationSignals.h"
 #include "platform/Interruption.h"
+#include "platform/TerminationSignals.h"
 
 #include "support/QtApp.h"
 
