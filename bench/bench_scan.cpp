@@ -91,10 +91,10 @@ public:
         ++visited;
         return FileSystem::lastModified(path);
     }
-    CopyResult copyFile(const QString& source, const QString& target,
-                        const std::function<void()>& between) override {
+    CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,
+                         const std::function<bool()>& between) override {
         ++copied;
-        return FileSystem::copyFile(source, target, between);
+        return FileSystem::stageCopy(source, target, staged, between);
     }
 };
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Quillmot in release mode in build-bench and runs its benchmarks, printing every figure
 # under the command that produced it, then a summary against the targets.
-#   bench/run.sh [latency] [scan] [catchup] [copy] [idle]     (all when none is named)
+#   bench/run.sh [latency] [scan] [catchup] [copy] [idle] [versions]     (all when none is named)
 # QUILLMOT_BENCH_DIR sets the scratch folder (default build-bench/bench-work); it must be on the
 # disk under test, so not on a tmpfs. Needs about 2.5 GiB there. Run as root to drop the page
 # cache between copy runs and to install inotify-tools, lsyncd and rsync when missing.
@@ -11,7 +11,7 @@ BUILD=$ROOT/build-bench
 WORK=${QUILLMOT_BENCH_DIR:-$BUILD/bench-work}
 cd "$ROOT"
 selected=("$@")
-((${#selected[@]})) || selected=(latency scan catchup copy idle)
+((${#selected[@]})) || selected=(latency scan catchup copy idle versions)
 
 install_missing_tools() {
     local missing=() tool
@@ -67,15 +67,19 @@ for bench in "${selected[@]}"; do
         section "5. Idle cost with 100 watched folders"
         cmd=(bench/idle.sh "$WORK/idle" 100 60)
         ;;
+    versions)
+        section "6. One save of a 256 MiB file with 5 previous versions kept"
+        cmd=(bench/versions.sh "$WORK/versions" 5)
+        ;;
     *)
-        echo "unknown benchmark: $bench (latency, scan, catchup, copy, idle)" >&2
+        echo "unknown benchmark: $bench (latency, scan, catchup, copy, idle, versions)" >&2
         exit 2
         ;;
     esac
     echo "\$ ${cmd[*]}"
     "${cmd[@]}" 2>&1 | tee -a "$log" || echo "(ended with status ${PIPESTATUS[0]})"
 done
-rm -rf "$WORK/copy" # the 1 GiB file
+rm -rf "$WORK/copy" "$WORK/versions" # the large files
 
 section "Summary (medians; targets in brackets)"
 awk -f bench/summary.awk "$log"

@@ -15,6 +15,8 @@ in_catchup && /^  CPU/ { catchup_cpu = $6; in_catchup = 0 }
 /^throughput ratio Quillmot \/ cp:/ { copy_ratio = $NF }
 /^throughput ratio Quillmot \/ cp \+ fsync:/ { copy_ratio_fsync = $NF }
 /^  utime\+stime/ { idle_percent = $10 }
+/^median .* per save, 5 versions kept/ { versions_save = $2 }
+/^save with 5 versions \/ \(cp \+ sync\):/ { versions_ratio = $NF }
 
 function verdict(ok) { return ok ? "meets" : "MISSES" }
 
@@ -49,6 +51,9 @@ END {
         printf "1 GiB copy throughput / (cp + fsync): %s [>= 0.95] %s; / cp: %s [>= 0.9] %s\n",
                copy_ratio_fsync, verdict(copy_ratio_fsync >= 0.95), copy_ratio,
                verdict(copy_ratio >= 0.9)
+    if (versions_save != "")
+        printf "one save of 256 MiB with 5 versions: %s s, %s times cp + sync\n", versions_save,
+               versions_ratio
     if (idle_percent != "")
         printf "idle with 100 watched folders: %s %% of one core [< 0.5 %%] %s\n", idle_percent,
                verdict(idle_percent < 0.5)

@@ -159,7 +159,7 @@ bool CatchUp::begin(const QString& sourcePath) {
     walk.copyHidden = association->CopyHidden;
     for (const auto& destination : m_state.Destinations->of(walk.source)) {
         // Every file of such a destination would be refused as a loop.
-        if (CopyDestination::insideRecursiveSource(*association, destination->Path))
+        if (CopyDestination::insideRecursiveSource(fso, *association, destination->Path))
             continue;
         if (DriveChecks::checkDestinationDrive(fso, destination->Path, destination->Volume,
                                                volumeName) != CheckFailure::None)

@@ -4,19 +4,18 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
-#include <QStringList>
-
 namespace {
 
-// The name a file lying directly in this mount point mirrors under.
+// The name a mount point mirrors under when it has no last component.
 const QString RootMountName = QStringLiteral("root");
 
-bool isMountPoint(const FileSystem& fso, const QString& folder) {
-    return Paths::samePath(fso.GetDriveName(folder), Paths::withoutTrailingSeparator(folder));
-}
+// Owner access that a folder Quillmot makes always keeps, and the bits it may take from others.
+constexpr unsigned OwnerAccess = 0700;
+constexpr unsigned PermissionBits = 0777;
 
-QString mountName(const QString& mountPoint) {
-    return Paths::isRoot(mountPoint) ? RootMountName : Paths::fileName(mountPoint);
+// A folder's own name in a mirrored path; a mount point's is its last component too.
+QString mirrorName(const QString& folder) {
+    return Paths::isRoot(folder) ? RootMountName : Paths::fileName(folder);
 }
 
 // True when `path` is `folder` or lies somewhere below it, compared component by component so
@@ -44,32 +43,65 @@ QStringList componentsBelow(const QString& folder, const QString& top) {
 
 namespace CopyDestination {
 
-QString mirroredFolder(const FileSystem& fso, const QString& destPath, const QString& sourceRoot,
-                       bool folderAssociation, const QString& filePath) {
-    return mirroredFolderOf(fso, destPath, sourceRoot, folderAssociation, Paths::parent(filePath));
-}
-
-QString mirroredFolderOf(const FileSystem& fso, const QString& destPath, const QString& sourceRoot,
-                         bool folderAssociation, const QString& fileFolder) {
-    QStringList pieces;
-    if (isMountPoint(fso, fileFolder)) {
-        pieces << mountName(fileFolder);
-    } else if (folderAssociation) {
-        if (!isMountPoint(fso, sourceRoot))
-            pieces << Paths::fileName(Paths::withoutTrailingSeparator(sourceRoot));
-        pieces << componentsBelow(fileFolder, sourceRoot);
-    } else {
-        pieces << Paths::fileName(fileFolder);
+Mirror mirrorOf(const QString& destPath, const QString& sourceRoot, bool folderAssociation,
+                const QString& fileFolder) {
+    const QString top =
+        folderAssociation ? Paths::withoutTrailingSeparator(sourceRoot) : fileFolder;
+    Mirror m;
+    QStringList pieces{mirrorName(top)};
+    m.sourceFolders << top;
+    QString below = top;
+    for (const QString& piece : componentsBelow(fileFolder, top)) {
+        pieces << piece;
+        below = Paths::join(below, piece);
+        m.sourceFolders << below;
     }
     QString relative = Paths::separator() + pieces.join(Paths::separator());
     if (destPath.endsWith(Paths::separator()))
         relative.remove(0, 1);
-    return destPath + relative;
+    m.destDir = destPath + relative;
+    return m;
 }
 
-bool insideRecursiveSource(const clsBackup& association, const QString& destDir) {
-    return association.Folder && association.Recursive &&
-           isSameOrBelow(destDir, association.SourcePath);
+// The mirrored layout is a rule of the paths alone; the file system is not asked.
+QString mirroredFolder(const FileSystem&, const QString& destPath, const QString& sourceRoot,
+                       bool folderAssociation, const QString& filePath) {
+    return mirrorOf(destPath, sourceRoot, folderAssociation, Paths::parent(filePath)).destDir;
+}
+
+QString mirroredFolderOf(const FileSystem&, const QString& destPath, const QString& sourceRoot,
+                         bool folderAssociation, const QString& fileFolder) {
+    return mirrorOf(destPath, sourceRoot, folderAssociation, fileFolder).destDir;
+}
+
+bool wouldLoop(const FileSystem& fso, const clsBackup& association, const QString& destDir,
+               const QString& filePath) {
+    return fso.sameFile(Paths::join(destDir, Paths::fileName(filePath)), filePath) ||
+           insideRecursiveSource(fso, association, destDir);
+}
+
+bool insideRecursiveSource(const FileSystem& fso, const clsBackup& association,
+                           const QString& destDir) {
+    if (!association.Folder || !association.Recursive)
+        return false;
+    const QString source = association.SourcePath;
+    const QString resolved = fso.resolvedPath(destDir);
+    if (isSameOrBelow(resolved, fso.resolvedPath(source)))
+        return true;
+    // The same folder can be reached under another path that no resolving shows (a bind mount).
+    for (QString folder = resolved; !folder.isEmpty(); folder = Paths::parent(folder))
+        if (fso.sameFile(folder, source))
+            return true;
+    return false;
+}
+
+unsigned folderMode(const FileSystem& fso, const Mirror& mirror, int levelsAbove) {
+    const qsizetype count = mirror.sourceFolders.size();
+    if (count == 0)
+        return OwnerAccess;
+    const qsizetype index = levelsAbove < count ? count - 1 - levelsAbove : 0;
+    const auto attributes = fso.attributes(mirror.sourceFolders[index]);
+    return ((attributes ? attributes->mode : 0) & PermissionBits) | OwnerAccess;
 }
 
 } // namespace CopyDestination

@@ -102,13 +102,16 @@ void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QStr
     for (const auto& destination : destinations) {
         if (!inScope(scope, destination->Path))
             continue;
-        if (!serveDestination(call, *association, *destination, SourceRoot, FilePath))
-            return;
+        // The program is on its way out: what is left is copied at the next change after the
+        // restart.
+        if (m_state.ExitRequested)
+            break;
+        serveDestination(call, *association, *destination, SourceRoot, FilePath);
     }
     finishCall(call);
 }
 
-bool CopyEngine::serveDestination(CallState& call, const clsBackup& association,
+void CopyEngine::serveDestination(CallState& call, const clsBackup& association,
                                   const clsDestination& destination, const QString& SourceRoot,
                                   const QString& FilePath) {
     FileSystem& fso = *m_state.fso;
@@ -116,66 +119,93 @@ bool CopyEngine::serveDestination(CallState& call, const clsBackup& association,
     dest.DestDir = destination.Path;
     const auto fail = [&](CheckFailure failure) {
         report(call, dest, FilePath, chooseCheckResult(failure, call.notify, m_state.options));
-        return true;
     };
 
     if (!fso.FileExists(FilePath))
         return fail(CheckFailure::SourceFileMissing);
-    dest.DestDir = CopyDestination::mirroredFolder(fso, destination.Path, SourceRoot,
-                                                   association.Folder, FilePath);
-    if (CopyDestination::insideRecursiveSource(association, dest.DestDir))
+    const CopyDestination::Mirror mirror = CopyDestination::mirrorOf(
+        destination.Path, SourceRoot, association.Folder, Paths::parent(FilePath));
+    dest.DestDir = mirror.destDir;
+    dest.localDir = fso.localPathOf(dest.DestDir);
+    if (CopyDestination::wouldLoop(fso, association, dest.localDir, FilePath))
         return fail(CheckFailure::Loop);
     if (const CheckFailure f =
             DriveChecks::checkSource(fso, FilePath, association.Volume, dest.SourceVolumeName);
         f != CheckFailure::None)
         return fail(f);
-    if (const CheckFailure f = DriveChecks::checkDestination(fso, dest.DestDir, destination.Volume,
-                                                             dest.DestVolumeName);
+    const auto modes = [&](int levelsAbove) {
+        return CopyDestination::folderMode(fso, mirror, levelsAbove);
+    };
+    if (const CheckFailure f = DriveChecks::checkDestination(
+            fso, dest.DestDir, dest.localDir, destination.Volume, dest.DestVolumeName, modes);
         f != CheckFailure::None)
         return fail(f);
 
+    removeStaleTemporaries(dest.localDir);
     dest.outcome.keepBackup = association.KeepBackup;
-    if (association.KeepBackup && !storePreviousVersion(association, dest, FilePath))
-        return false;
-    copyWithBusyRetries(call, dest, FilePath);
+    // The new copy is made whole first: a copy that fails leaves the old copy and every version
+    // as they were.
+    StagedCopy staged;
+    copyWithBusyRetries(call, dest, FilePath, staged);
+    if (dest.outcome.copyErrorText.isEmpty()) {
+        stepDone();
+        if (!storeAndReplace(association, dest, FilePath, staged))
+            return fail(CheckFailure::VersionsNotRotated);
+    }
     report(call, dest, FilePath, chooseCopyResult(dest.outcome, call.notify, m_state.options));
-    return true;
 }
 
-bool CopyEngine::storePreviousVersion(const clsBackup& association, DestinationState& dest,
-                                      const QString& FilePath) {
-    const QString& chosen = m_state.options.PrevSaveName;
-    PreviousVersions versions(*m_state.fso, chosen.isEmpty() ? DefaultPrevSaveName : chosen,
-                              association.Versions, [this] { m_state.ui.processEvents(); });
-    switch (versions.store(dest.DestDir, Paths::fileName(FilePath))) {
-    case PreviousVersions::Outcome::Aborted:
-        // Copying now would replace the old copy that the unfinished rotation did not keep;
-        // left alone, it is stored by the next change instead.
-        return false;
-    case PreviousVersions::Outcome::StoreFailed:
-        dest.outcome.storeFailed = true;
-        break;
-    case PreviousVersions::Outcome::Stored:
-        dest.outcome.previousStored = true;
-        break;
-    case PreviousVersions::Outcome::NoPrevious:
-        break;
+bool CopyEngine::storeAndReplace(const clsBackup& association, DestinationState& dest,
+                                 const QString& FilePath, StagedCopy& staged) {
+    FileSystem& fso = *m_state.fso;
+    if (association.KeepBackup) {
+        // Never wider than the folder it lies in, nor than the source folder of the file.
+        const auto destMode = fso.attributes(dest.localDir);
+        const auto sourceMode = fso.attributes(Paths::parent(FilePath));
+        const unsigned mode =
+            ((destMode ? destMode->mode : 0) & (sourceMode ? sourceMode->mode : 0) & 0777) | 0700;
+        PreviousVersions versions(fso, usablePrevSaveName(m_state.options.PrevSaveName),
+                                  association.Versions, mode, [this] { stepDone(); });
+        switch (versions.store(dest.localDir, Paths::fileName(FilePath))) {
+        case PreviousVersions::Outcome::RotationFailed:
+            return false;
+        case PreviousVersions::Outcome::StoreFailed:
+            dest.outcome.storeFailed = true;
+            break;
+        case PreviousVersions::Outcome::Stored:
+            dest.outcome.previousStored = true;
+            break;
+        case PreviousVersions::Outcome::NoPrevious:
+            break;
+        }
     }
+    const CopyResult placed = fso.commitCopy(staged);
+    if (!placed.ok())
+        dest.outcome.copyErrorText =
+            placed.error == CopyError::DiskFull ? ResultText::DiskFull : ResultText::CopyError;
+    else
+        stepDone();
     return true;
 }
 
 void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
-                                     const QString& FilePath) {
-    const QString target = Paths::join(dest.DestDir, Paths::fileName(FilePath));
+                                     const QString& FilePath, StagedCopy& staged) {
+    const QString target = Paths::join(dest.localDir, Paths::fileName(FilePath));
+    // Between chunks the user interface stays alive; an exit asked for meanwhile stops the copy,
+    // rather than waiting minutes for a large file to reach a slow disk.
+    const auto between = [this] {
+        m_state.ui.processEvents();
+        return !m_state.ExitRequested;
+    };
     for (;;) {
-        const CopyResult copied =
-            m_state.fso->copyFile(FilePath, target, [this] { m_state.ui.processEvents(); });
+        const CopyResult copied = m_state.fso->stageCopy(FilePath, target, staged, between);
         if (copied.error == CopyError::None)
             break;
         if (copied.error == CopyError::DiskFull) {
             dest.outcome.copyErrorText = ResultText::DiskFull;
             break;
         }
+        // Only a file really in use is worth waiting for; a denied permission stays denied.
         if (copied.error != CopyError::Busy) {
             dest.outcome.copyErrorText = ResultText::CopyError;
             break;
@@ -196,6 +226,19 @@ void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
         m_state.ui.processEvents();
     }
     endBusyWait();
+}
+
+void CopyEngine::removeStaleTemporaries(const QString& folder) {
+    const QString key = Paths::PathKey(folder);
+    if (m_sweptFolders.contains(key))
+        return;
+    m_state.fso->removeStaleTemporaries(folder);
+    m_sweptFolders.insert(key);
+}
+
+void CopyEngine::stepDone() {
+    if (afterEachStep)
+        afterEachStep();
 }
 
 void CopyEngine::announceBusy(const CallState& call, const DestinationState& dest,

@@ -8,12 +8,15 @@
 #include "engine/ResultMessages.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class AppState;
+class StagedCopy;
 class clsBackup;
 class clsDestination;
 
@@ -30,8 +33,9 @@ class CopyEngine : public QObject {
 public:
     CopyEngine(AppState& state, const EngineTiming& timing, QObject* parent = nullptr);
 
-    // Never throws. A previous-version rotation that stops part-way ends the call without results
-    // for this and the later destinations; so does any other unexpected failure.
+    // Never throws. Each destination gets its result, also when its previous versions could not
+    // be rotated; an unexpected failure ends the call quietly. Once the exit is requested, the
+    // copy under way stops (the old copy stays) and no further destination is served.
     void CopyToDestinations(const QString& SourceRoot, int AssocIndex, const QString& FilePath,
                             const CopyScope& scope = {});
     bool PassesFilters(const QString& FileName) const;
@@ -39,6 +43,11 @@ public:
     bool BusyActive = false;
     bool BusyTimedOut = false;
     QTimer tmrSourceBusy; // its tick only sets BusyTimedOut
+
+    // Test seam: runs after each step that changes a destination (the new copy's data complete
+    // in its temporary file, each version moved, the old copy kept, the new copy in place), so a
+    // test can kill the process there.
+    std::function<void()> afterEachStep;
 
 private:
     // Kept across the destinations of one call.
@@ -50,6 +59,7 @@ private:
     // Starts afresh for every destination.
     struct DestinationState {
         QString DestDir;
+        QString localDir; // DestDir as the local file system reaches it
         QString SourceVolumeName;
         QString DestVolumeName;
         CopyOutcome outcome;
@@ -57,14 +67,17 @@ private:
 
     void copyToAll(const QString& SourceRoot, int AssocIndex, const QString& FilePath,
                    const CopyScope& scope);
-    // False when the call has to end at once (the previous versions could not be rotated).
-    bool serveDestination(CallState& call, const clsBackup& association,
+    void serveDestination(CallState& call, const clsBackup& association,
                           const clsDestination& destination, const QString& SourceRoot,
                           const QString& FilePath);
-    // False when the rotation stopped part-way: the call ends without further results.
-    bool storePreviousVersion(const clsBackup& association, DestinationState& dest,
-                              const QString& FilePath);
-    void copyWithBusyRetries(CallState& call, DestinationState& dest, const QString& FilePath);
+    // Stores the old copy as the newest previous version and puts the staged copy in place.
+    // False when the versions could not be rotated: nothing was replaced.
+    bool storeAndReplace(const clsBackup& association, DestinationState& dest,
+                         const QString& FilePath, StagedCopy& staged);
+    void copyWithBusyRetries(CallState& call, DestinationState& dest, const QString& FilePath,
+                             StagedCopy& staged);
+    void removeStaleTemporaries(const QString& folder);
+    void stepDone();
     void announceBusy(const CallState& call, const DestinationState& dest, const QString& FilePath);
     void endBusyWait();
     void finishCall(const CallState& call);
@@ -78,4 +91,7 @@ private:
 
     AppState& m_state;
     const EngineTiming& m_timing;
+    // Folders already cleared of temporary files left by a killed run: only a crash leaves one,
+    // so each folder is looked through once per run.
+    QSet<QString> m_sweptFolders;
 };

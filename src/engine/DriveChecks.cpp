@@ -8,35 +8,27 @@
 
 namespace {
 
-// "//server/share/rest" splits into "", "", server, share, rest...: the share is the first
-// four pieces.
-constexpr int SharePieces = 4;
-
-bool isShareForm(const QStringList& pieces) {
-    return pieces.size() >= SharePieces && pieces[0].isEmpty() && pieces[1].isEmpty() &&
-           !pieces[2].isEmpty();
-}
-
-// Makes each missing folder from `base` down to `destDir`. A level that cannot be made does not
-// stop the deeper ones, so a folder that appears meanwhile is still used; the destination has
-// failed all the same.
-bool createFoldersBelow(FileSystem& fso, const QString& base, const QStringList& pieces,
-                        int firstPiece) {
+// Makes each missing folder down to `folder`, outermost first. A level that cannot be made does
+// not stop the deeper ones, so a folder that appears meanwhile is still used; the destination
+// has failed all the same.
+bool createMissingFolders(FileSystem& fso, const QString& folder,
+                          const DriveChecks::FolderModes& modes) {
+    QStringList pieces = Paths::split(folder);
+    pieces.removeAll(QString());
     bool allMade = true;
-    QString running = base;
-    for (int i = firstPiece; i < pieces.size(); ++i) {
-        if (pieces[i].isEmpty())
-            continue;
+    QString running = Paths::separator();
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
         running = Paths::join(running, pieces[i]);
-        if (!fso.FolderExists(running) && !fso.CreateFolder(running))
+        const int levelsAbove = int(pieces.size() - 1 - i);
+        if (!fso.FolderExists(running) && !fso.createFolderWithMode(running, modes(levelsAbove)))
             allMade = false;
     }
     return allMade;
 }
 
 CheckFailure checkNetworkDestination(FileSystem& fso, const QString& destDir,
-                                     const QString& expectedVolume, QString& volumeName,
-                                     bool makeFolders) {
+                                     const QString& localDir, const QString& expectedVolume,
+                                     QString& volumeName, const DriveChecks::FolderModes* modes) {
     const QString drive = fso.GetDriveName(destDir);
     if (!fso.DriveExists(drive))
         return CheckFailure::RemoteDestMissing;
@@ -47,21 +39,18 @@ CheckFailure checkNetworkDestination(FileSystem& fso, const QString& destDir,
     // share.
     if (volumeName != expectedVolume)
         return CheckFailure::DestVolumeMismatch;
-
-    const QStringList pieces = Paths::split(destDir);
-    const bool shareForm = isShareForm(pieces);
-    const QString share = shareForm ? pieces.mid(0, SharePieces).join(Paths::separator()) : drive;
-    if (!fso.FolderExists(share))
+    // The share itself is where its mount point is here; a share written "//server/share" would
+    // be looked up as the local folder "/server/share".
+    if (!fso.FolderExists(drive))
         return CheckFailure::DestShareMissing;
-    const int firstBelow = shareForm ? SharePieces : int(Paths::split(drive).size());
-    if (makeFolders && !createFoldersBelow(fso, share, pieces, firstBelow))
+    if (modes && !createMissingFolders(fso, localDir, *modes))
         return CheckFailure::CantCreateFolders;
     return CheckFailure::None;
 }
 
 CheckFailure checkLocalDestination(FileSystem& fso, const QString& destDir,
                                    const QString& expectedVolume, QString& volumeName,
-                                   bool makeFolders) {
+                                   const DriveChecks::FolderModes* modes) {
     const QString drive = fso.GetDriveName(destDir);
     if (!fso.DriveExists(drive))
         return CheckFailure::DestDriveMissing;
@@ -70,10 +59,7 @@ CheckFailure checkLocalDestination(FileSystem& fso, const QString& destDir,
     volumeName = fso.VolumeName(drive);
     if (volumeName.compare(expectedVolume, Qt::CaseInsensitive) != 0)
         return CheckFailure::DestVolumeMismatch;
-
-    const QStringList pieces = Paths::split(destDir);
-    const QString root = pieces[0] + Paths::separator();
-    if (makeFolders && !createFoldersBelow(fso, root, pieces, 1))
+    if (modes && !createMissingFolders(fso, destDir, *modes))
         return CheckFailure::CantCreateFolders;
     return CheckFailure::None;
 }
@@ -95,18 +81,21 @@ CheckFailure checkSource(const FileSystem& fso, const QString& filePath,
     return CheckFailure::None;
 }
 
-CheckFailure checkDestination(FileSystem& fso, const QString& destDir,
-                              const QString& expectedVolume, QString& volumeName) {
+CheckFailure checkDestination(FileSystem& fso, const QString& destDir, const QString& localDir,
+                              const QString& expectedVolume, QString& volumeName,
+                              const FolderModes& modes) {
     return fso.IsNetworkPath(destDir)
-               ? checkNetworkDestination(fso, destDir, expectedVolume, volumeName, true)
-               : checkLocalDestination(fso, destDir, expectedVolume, volumeName, true);
+               ? checkNetworkDestination(fso, destDir, localDir, expectedVolume, volumeName, &modes)
+               : checkLocalDestination(fso, localDir, expectedVolume, volumeName, &modes);
 }
 
 CheckFailure checkDestinationDrive(FileSystem& fso, const QString& destDir,
                                    const QString& expectedVolume, QString& volumeName) {
+    const QString localDir = fso.localPathOf(destDir);
     return fso.IsNetworkPath(destDir)
-               ? checkNetworkDestination(fso, destDir, expectedVolume, volumeName, false)
-               : checkLocalDestination(fso, destDir, expectedVolume, volumeName, false);
+               ? checkNetworkDestination(fso, destDir, localDir, expectedVolume, volumeName,
+                                         nullptr)
+               : checkLocalDestination(fso, localDir, expectedVolume, volumeName, nullptr);
 }
 
 } // namespace DriveChecks

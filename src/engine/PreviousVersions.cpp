@@ -3,13 +3,13 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
-namespace {
-const QString ScratchSuffix = QStringLiteral("-S");
-} // namespace
+#include <algorithm>
 
 PreviousVersions::PreviousVersions(FileSystem& fso, const QString& baseName, int versions,
-                                   std::function<void()> between)
-    : m_fso(fso), m_baseName(baseName), m_versions(versions), m_between(std::move(between)) {}
+                                   unsigned folderMode, std::function<void()> afterStep)
+    // Keeping 0 versions keeps one all the same: P-1 alone receives the previous version.
+    : m_fso(fso), m_baseName(baseName), m_kept(std::max(versions, 1)), m_folderMode(folderMode),
+      m_afterStep(std::move(afterStep)) {}
 
 QString PreviousVersions::versionFolder(const QString& destDir, int k) const {
     return Paths::join(destDir, m_baseName + QLatin1Char('-') + QString::number(k));
@@ -20,47 +20,57 @@ PreviousVersions::Outcome PreviousVersions::store(const QString& destDir, const 
     if (!m_fso.FileExists(oldCopy))
         return Outcome::NoPrevious;
     const QString newest = versionFolder(destDir, 1);
-    if (!m_fso.FolderExists(newest) && !m_fso.CreateFolder(newest))
+    if (!ensureFolder(newest))
         return Outcome::StoreFailed;
-
-    // The old copy goes aside first: the top-down rotation then only ever overwrites a version
-    // that has already been copied one place further, and D/N itself is not touched at all.
-    const QString scratch = makeScratchFolder(destDir);
-    if (scratch.isEmpty())
-        return Outcome::Aborted;
-    const QString aside = Paths::join(scratch, fileName);
-    const bool done = copy(oldCopy, aside) && rotate(destDir, fileName) &&
-                      copy(aside, Paths::join(newest, fileName));
-    // The scratch folder only ever holds a duplicate of D/N, which is still whole here, so it
-    // goes whether or not the rotation finished. A scratch folder that refuses to go is left
-    // behind rather than costing the copy that follows.
-    m_fso.DeleteFolder(scratch);
-    return done ? Outcome::Stored : Outcome::Aborted;
+    // A save killed after keeping the old copy left it under both names: it is kept already, and
+    // storing it again would push out a version for a duplicate.
+    if (m_fso.sameFile(oldCopy, Paths::join(newest, fileName)))
+        return Outcome::Stored;
+    if (!moveVersionsUp(destDir, fileName) || !keepOldCopy(oldCopy, Paths::join(newest, fileName)))
+        return Outcome::RotationFailed;
+    return Outcome::Stored;
 }
 
-QString PreviousVersions::makeScratchFolder(const QString& destDir) const {
-    QString scratch = versionFolder(destDir, 1) + ScratchSuffix;
-    while (m_fso.FolderExists(scratch) || m_fso.FileExists(scratch))
-        scratch += ScratchSuffix;
-    return m_fso.CreateFolder(scratch) ? scratch : QString();
+bool PreviousVersions::ensureFolder(const QString& folder) {
+    return m_fso.FolderExists(folder) || m_fso.createFolderWithMode(folder, m_folderMode);
 }
 
-bool PreviousVersions::rotate(const QString& destDir, const QString& fileName) {
-    // From the oldest kept place down, so each version is copied up before the one below it
-    // overwrites it; a failure stops at once and leaves every lower version where it was.
-    for (int v = m_versions - 1; v >= 1; --v) {
+bool PreviousVersions::moveVersionsUp(const QString& destDir, const QString& fileName) {
+    // Only the versions below the first free place move, from there down: each rename fills the
+    // place the one before it left. Without a free place the oldest kept version is the one
+    // replaced, the only one that goes. A save killed part-way leaves one gap, which the next
+    // save fills without losing a version.
+    int firstFree = 1;
+    while (firstFree < m_kept &&
+           m_fso.FileExists(Paths::join(versionFolder(destDir, firstFree), fileName)))
+        ++firstFree;
+    for (int v = firstFree - 1; v >= 1; --v) {
         const QString from = Paths::join(versionFolder(destDir, v), fileName);
-        if (!m_fso.FileExists(from))
-            continue;
         const QString toFolder = versionFolder(destDir, v + 1);
-        if (!m_fso.FolderExists(toFolder) && !m_fso.CreateFolder(toFolder))
+        if (!ensureFolder(toFolder) || !m_fso.renameFile(from, Paths::join(toFolder, fileName)))
             return false;
-        if (!copy(from, Paths::join(toFolder, fileName)))
-            return false;
+        stepDone();
     }
     return true;
 }
 
-bool PreviousVersions::copy(const QString& source, const QString& target) {
-    return m_fso.copyFile(source, target, m_between).ok();
+bool PreviousVersions::keepOldCopy(const QString& oldCopy, const QString& newest) {
+    switch (m_fso.linkFile(oldCopy, newest)) {
+    case LinkResult::Linked:
+        stepDone();
+        return true;
+    case LinkResult::Unsupported:
+        if (!m_fso.renameFile(oldCopy, newest))
+            return false;
+        stepDone();
+        return true;
+    case LinkResult::Failed:
+        break;
+    }
+    return false;
+}
+
+void PreviousVersions::stepDone() {
+    if (m_afterStep)
+        m_afterStep();
 }

@@ -33,6 +33,8 @@ CheckText checkText(CheckFailure failure) {
         return {DestDriveNotReady, DestDriveNotReady, &Options::ErrorNoDest};
     case CheckFailure::DestVolumeMismatch:
         return {DestVolumeMismatch, DestVolumeMismatch, &Options::ErrorDestVol};
+    case CheckFailure::VersionsNotRotated:
+        return {StoreFailed, StoreFailed, &Options::ErrorPrevSave};
     case CheckFailure::CantCreateFolders:
     case CheckFailure::None:
         break;

@@ -75,6 +75,9 @@ enum class CheckFailure {
     DestDriveNotReady,
     DestVolumeMismatch,
     CantCreateFolders,
+    // Not a check, but ends the destination the same way: the previous versions could not be
+    // rotated, so the new copy was not put in place.
+    VersionsNotRotated,
 };
 
 // What one result puts into the log, the notification queue and the tray animation.

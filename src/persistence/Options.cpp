@@ -1,6 +1,7 @@
 #include "persistence/Options.h"
 
 #include "persistence/StoreLines.h"
+#include "platform/Paths.h"
 #include "platform/TextFile.h"
 
 #include <QStringList>
@@ -128,17 +129,35 @@ void Options::setDefaults() {
     FilterSuffixes.clear();
 }
 
-void loadOptions(Options& options, const QString& folder) {
+bool isUsablePrevSaveName(const QString& name) {
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(Paths::separator()) &&
+           !name.contains(QChar(0));
+}
+
+QString usablePrevSaveName(const QString& name) {
+    return isUsablePrevSaveName(name) ? name : DefaultPrevSaveName;
+}
+
+namespace {
+
+void readOptionsFile(Options& options, const QString& path) {
     // What the file does not say, or says in a way that cannot be read, keeps its default: a
     // short or damaged file must not turn off the error notices or the busy retries.
     options.setDefaults();
-    const auto lines = TextFile::readLines(folder + u'/' + OptionsFile);
+    const auto lines = TextFile::readLines(path);
     if (!lines)
         return;
     const qsizetype available = std::min<qsizetype>(lines->size(), OptsLines.size());
     for (qsizetype i = 0; i < available; ++i)
         if (!readLine(options, OptsLines[std::size_t(i)], lines->at(i)))
             return;
+}
+
+} // namespace
+
+void loadOptions(Options& options, const QString& folder) {
+    readOptionsFile(options, folder + u'/' + OptionsFile);
+    options.PrevSaveName = usablePrevSaveName(options.PrevSaveName);
 }
 
 TextFile::WriteResult saveOptions(Options& options, const OptionsEntry& typed,

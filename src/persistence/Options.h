@@ -38,6 +38,12 @@ struct Options {
 inline const QString OptionsFile = QStringLiteral("opts");
 inline const QString DefaultPrevSaveName = QStringLiteral("PrevSave");
 
+// True when `name` can name the previous-version folders: one plain folder name. A name with a
+// separator, ".", ".." or an empty one would put the versions (or lose them) somewhere else.
+bool isUsablePrevSaveName(const QString& name);
+// `name`, or "PrevSave" where it is not usable.
+QString usablePrevSaveName(const QString& name);
+
 // What the options dialog's boxes hold when the user accepts it: the check boxes as the
 // Booleans of `checkBoxes` (its other members are not read), and the typed texts of the two
 // numbers, the previous-version name and the two multi-line filter boxes (one entry per line).
@@ -52,6 +58,7 @@ struct OptionsEntry {
 
 // Fills `options` from opts in `folder`: the defaults first, then the file's lines over them until
 // the file or a readable value ends. The splash switch keeps its value unless the file sets it.
+// A previous-version name that is not usable reads as "PrevSave".
 void loadOptions(Options& options, const QString& folder);
 
 // Normalises the dialog's values, stores them in `options` at once, and writes opts. False when

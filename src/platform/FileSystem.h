@@ -15,8 +15,10 @@ struct FileAttributes {
     unsigned mode = 0;     // permission bits (07777)
 };
 
-// How a copy ended. Busy (70: denied, in use) and DiskFull (61) are told apart from the rest.
-enum class CopyError { None, Busy, DiskFull, Other };
+// How a copy ended. A file really in use (Busy) is worth retrying; a denied permission is not,
+// and neither is a full disk. Cancelled: the `between` step asked to stop, or a termination
+// signal interrupted a blocked call.
+enum class CopyError { None, Busy, Denied, DiskFull, Cancelled, Other };
 
 struct CopyResult {
     CopyError error = CopyError::None;
@@ -34,6 +36,29 @@ struct FileStamp {
     qint64 modifiedNs = 0; // nanoseconds since the epoch
     bool operator==(const FileStamp&) const = default;
 };
+
+// A copy whose data is complete (written, with its permission bits and times, and flushed) in a
+// hidden temporary file beside its target, but not yet in place. Dropped without a commit, the
+// temporary file goes.
+class StagedCopy {
+public:
+    StagedCopy() = default;
+    ~StagedCopy();
+    StagedCopy(const StagedCopy&) = delete;
+    StagedCopy& operator=(const StagedCopy&) = delete;
+
+    bool pending() const { return !m_temp.isEmpty(); }
+    // Removes the temporary file now.
+    void discard();
+
+private:
+    friend class FileSystem;
+    QByteArray m_temp;   // the temporary file's native path
+    QByteArray m_target; // the native path it replaces on commit
+    int m_lock = -1;     // held open and locked, so no sweep for stale files takes it meanwhile
+};
+
+enum class LinkResult { Linked, Unsupported, Failed };
 
 class FileSystem {
 public:
@@ -61,6 +86,9 @@ public:
 
     // --- folders
     virtual bool CreateFolder(const QString& path);
+    // Makes one folder with exactly the permission bits `mode` (whatever the umask), never wider
+    // on the way there.
+    virtual bool createFolderWithMode(const QString& path, unsigned mode);
     // Deletes a folder with all its contents, read-only ones included.
     virtual bool DeleteFolder(const QString& path);
     virtual bool deleteFile(const QString& path);
@@ -77,9 +105,34 @@ public:
     // loop run there); it may be empty.
     virtual CopyResult copyFile(const QString& source, const QString& target,
                                 const std::function<void()>& between = {});
+    // The first half of copyFile: the data goes into `staged`, the target is not touched. The
+    // source is opened without following a symbolic link and without blocking, and must be a
+    // regular file. `between` runs after each chunk; returning false stops the copy (Cancelled).
+    virtual CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,
+                                 const std::function<bool()>& between = {});
+    // The second half: renames the temporary file over the target.
+    virtual CopyResult commitCopy(StagedCopy& staged);
+    // Removes Quillmot's own temporary files in `folder` that no copy holds any more (left by a
+    // copy that was killed); the number removed.
+    virtual int removeStaleTemporaries(const QString& folder);
+
+    // --- files moved and kept within one file system
+    // Renames the file `from` to `to`, replacing `to`.
+    virtual bool renameFile(const QString& from, const QString& to);
+    // Gives the file `existing` the second name `newPath` (replacing it); Unsupported where the
+    // file system has no hard links.
+    virtual LinkResult linkFile(const QString& existing, const QString& newPath);
+
+    // --- identity
+    // The path with every symbolic link, ".", ".." and doubled separator resolved as the kernel
+    // resolves them; a part that does not exist yet is taken as the folders that would be made.
+    virtual QString resolvedPath(const QString& path) const;
+    // True when both paths exist and are the same file or folder (device and inode).
+    virtual bool sameFile(const QString& a, const QString& b) const;
 
     // --- drives (mount points)
-    // The mount point holding `path` ("/" at least for an absolute path).
+    // The mount point holding `path` ("/" at least for an absolute path), found from its resolved
+    // path, so that a symbolic link leads to the disk it points to.
     virtual QString GetDriveName(const QString& path) const;
     virtual bool DriveExists(const QString& drive) const;
     // statvfs on the mount point succeeds; network mounts are probed with a time limit.
@@ -88,6 +141,9 @@ public:
     virtual QString VolumeName(const QString& drive) const;
     // "//server/share/..." or a path on a network file system.
     virtual bool IsNetworkPath(const QString& path) const;
+    // A path written "//server/share/rest" as the mount point of that share followed by the rest;
+    // any other path, or a share that is not mounted here, unchanged.
+    virtual QString localPathOf(const QString& path) const;
 };
 
 // Hidden files and folders are those whose name begins with ".".

@@ -138,6 +138,46 @@ TEST_F(CheckMountsTest, ALabelledDestinationMatchesOnlyWhileMounted) {
     EXPECT_TRUE(QDir(disk->mountPoint()).isEmpty());
 }
 
+TEST_F(CheckMountsTest, ASymbolicLinkLeadsTheVolumeCheckToTheDiskItPointsTo) {
+    QString reason;
+    const auto disk = ScratchMount::ext4("QmBackup", 8, &reason);
+    if (!disk)
+        GTEST_SKIP() << reason.toStdString();
+    const QString file = write("src/Docs/a.txt", "a");
+    const QString link = home.path() + "/backup";
+    ASSERT_TRUE(QFile::link(disk->mountPoint(), link));
+    addAssociation(file, false);
+    addDestination(file, link + "/d1", volumeOf(home.path()));
+    addDestination(file, link + "/d2", "QmBackup");
+    copy(file, file);
+
+    EXPECT_EQ(logged(),
+              QStringList({"Error: Destination volume name mismatch", "Success: Copy saved"}));
+    EXPECT_EQ(state->Recent->Item(1)->DestVolume, "QmBackup");
+    EXPECT_FALSE(QFileInfo::exists(disk->mountPoint() + "/d1"));
+    EXPECT_TRUE(QFileInfo::exists(disk->mountPoint() + "/d2/Docs/a.txt"));
+}
+
+// A tmpfs whose mount source names a share stands in for the mounted share.
+TEST_F(CheckMountsTest, AShareWrittenWithTwoSlashesIsWrittenAtItsMountPoint) {
+    QString reason;
+    const auto share = ScratchMount::tmpfs(1024, &reason, "//qmserver/backups");
+    if (!share)
+        GTEST_SKIP() << reason.toStdString();
+    const QString file = write("src/Docs/a.txt", "a");
+    addAssociation(file, false);
+    addDestination(file, "//QMSERVER/backups/ann", "");
+    copy(file, file);
+    EXPECT_EQ(logged(), QStringList{"Success: Copy saved"});
+    EXPECT_EQ(state->Recent->Item(1)->DestPath, "//QMSERVER/backups/ann/Docs");
+    EXPECT_EQ(readWholeFile(share->mountPoint() + "/ann/Docs/a.txt"), "a");
+
+    ASSERT_TRUE(share->unmount());
+    copy(file, file);
+    EXPECT_EQ(logged().last(), "Error: Remote destination drive does not exist");
+    EXPECT_TRUE(QDir(share->mountPoint()).isEmpty());
+}
+
 // Every check failure is logged, and notified unless the association's error switch or the
 // failure's own option is off. The texts themselves are checked above, through the copies.
 TEST(CheckMessages, EachIsLoggedAlwaysAndNotifiedUnderItsOwnSwitch) {

@@ -7,13 +7,28 @@
 #include "support/Mounts.h"
 
 #include <QCoreApplication>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
 using CopyLayoutTest = CopyFixture;
 using Animation = UserInterface::Animation;
+
+QStringList everything(const QString& folder) {
+    QStringList all = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                             QDir::NoDotAndDotDot);
+    all.sort();
+    return all;
+}
 
 TEST_F(CopyLayoutTest, FileAssociationMirrorsUnderItsFolderNameAndTheSwitchesDecideThePopup) {
     const QString file = write("src/Docs/a.txt", "hello");
@@ -47,25 +62,41 @@ TEST_F(CopyLayoutTest, FileAssociationMirrorsUnderItsFolderNameAndTheSwitchesDec
     EXPECT_EQ(ui.animations, std::vector(3, Animation::Nod));
 }
 
-TEST_F(CopyLayoutTest, FileInAMountPointMirrorsUnderTheMountName) {
-    EXPECT_EQ(CopyDestination::mirroredFolder(*state->fso, "/dst", "/a", false, "/a"), "/dst/root");
+TEST_F(CopyLayoutTest, EveryFileMirrorsBelowItsSourceByOneRuleWhateverIsMountedInside) {
+    const auto mirroredFolder = [&](const QString& dst, const QString& root, bool isFolder,
+                                    const QString& file) {
+        return CopyDestination::mirroredFolder(*state->fso, dst, root, isFolder, file);
+    };
+    EXPECT_EQ(mirroredFolder("/dst", "/a", false, "/a"), "/dst/root");
+    EXPECT_EQ(mirroredFolder("/dst/", "/", true, "/home/a.txt"), "/dst/root/home");
 
     QString reason;
     const auto mount = ScratchMount::tmpfs(1024, &reason);
     if (!mount)
         GTEST_SKIP() << reason.toStdString();
     const QString m = mount->mountPoint();
+    const QString outer = Paths::parent(m);
     QDir().mkpath(m + "/sub");
     for (const QString& f : {m + "/a.txt", m + "/sub/b.txt"})
         ASSERT_TRUE(QFile(f).open(QIODevice::WriteOnly));
-    const QString dst = folder("dst");
+    const QString viaFolder = folder("via-folder");
+    const QString viaDrive = folder("via-drive");
+    // The folder's own disk and the unlabeled one mounted inside it.
+    addAssociation(outer, true, true)->Volume = VolumeList::encode({volumeOf(outer)}, true);
+    addDestination(outer, viaFolder);
     addAssociation(m, true, true);
-    addDestination(m, dst);
-    copy(m, m + "/a.txt");
-    copy(m, m + "/sub/b.txt");
-    // A mount point has no name of its own: its sub-folders keep only their own path.
-    EXPECT_TRUE(QFileInfo::exists(dst + "/" + Paths::fileName(m) + "/a.txt"));
-    EXPECT_TRUE(QFileInfo::exists(dst + "/sub/b.txt"));
+    addDestination(m, viaDrive);
+    for (const QString& source : {outer, m}) {
+        copy(source, m + "/a.txt");
+        copy(source, m + "/sub/b.txt");
+    }
+
+    EXPECT_EQ(logged(), QStringList(4, "Success: Copy saved"));
+    const QString mirrored = viaFolder + "/" + Paths::fileName(outer) + "/mnt";
+    EXPECT_TRUE(QFileInfo::exists(mirrored + "/a.txt"));
+    EXPECT_TRUE(QFileInfo::exists(mirrored + "/sub/b.txt"));
+    EXPECT_TRUE(QFileInfo::exists(viaDrive + "/mnt/a.txt"));
+    EXPECT_TRUE(QFileInfo::exists(viaDrive + "/mnt/sub/b.txt"));
 }
 
 TEST_F(CopyLayoutTest, FolderAssociationKeepsSubFoldersBelowItsNameButNotInsideItself) {
@@ -169,6 +200,56 @@ TEST_F(CopyReportTest, ReadOnlyDestinationFailsWithoutStoppingTheOthers) {
     EXPECT_EQ(ui.animations, std::vector{UserInterface::Animation::Shrug});
 }
 
+TEST_F(CopyReportTest, AnExitStopsALargeCopyBetweenChunksAndServesNoFurtherDestination) {
+    const QString dst = folder("dst"), later = folder("later");
+    addDestination(file, dst);
+    addDestination(file, later);
+    copy(file, file);
+    write("src/Docs/a.txt", QByteArray(20 * 1024 * 1024, 'n'));
+    int chunks = 0;
+    ui.onProcessEvents = [&] {
+        ++chunks;
+        state->ExitRequested = true;
+    };
+    copy(file, file);
+
+    EXPECT_EQ(chunks, 1);
+    EXPECT_EQ(logged().mid(2), QStringList{"Error occurred in copy"});
+    EXPECT_EQ(readWholeFile(dst + "/Docs/a.txt"), "a");
+    EXPECT_EQ(readWholeFile(later + "/Docs/a.txt"), "a");
+    EXPECT_EQ(everything(dst + "/Docs"), QStringList{"a.txt"});
+}
+
+TEST_F(CopyReportTest, TemporaryFilesOfAKilledCopyGoAtTheNextWriteButNoOneElses) {
+    QString reason;
+    const auto tiny = ScratchMount::tmpfs(1024, &reason);
+    if (!tiny)
+        GTEST_SKIP() << reason.toStdString();
+    const QString docs = tiny->mountPoint() + "/Docs";
+    QDir().mkpath(docs);
+    const auto place = [&](const QString& name, qsizetype size) {
+        QFile f(docs + "/" + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(QByteArray(size, 's')) == size);
+        return f.fileName();
+    };
+    place(".quillmot-3k9x.tmp", 800 * 1024); // a killed copy's: fills the disk
+    const QString running = place(".quillmot-run.tmp", 10);
+    const QString foreign = place(".quillmot-other.tmp", 10);
+    place(".quillmot-notes.txt", 10);
+    // A copy still running in another program holds its file locked; another user's is theirs.
+    const int held = ::open(QFile::encodeName(running).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 54321, 54321), 0);
+    write("src/Docs/a.txt", QByteArray(300 * 1024, 'a'));
+    addDestination(file, tiny->mountPoint());
+
+    copy(file, file);
+    ::close(held);
+    EXPECT_EQ(logged(), QStringList{"Success: Copy saved"});
+    EXPECT_EQ(everything(docs), QStringList({".quillmot-notes.txt", ".quillmot-other.tmp",
+                                             ".quillmot-run.tmp", "a.txt"}));
+}
+
 TEST_F(CopyReportTest,
        FilterPiecesBlockByPrefixOrSuffixIgnoringCaseAndABlockedFileOnlyGetsAnEntry) {
     const auto passes = [&](const QString& prefixes, const QString& suffixes, const QString& name) {
@@ -212,11 +293,15 @@ TEST_F(CopyReportTest,
 class BusyFiles : public FileSystem {
 public:
     int refusals = 0;
-    CopyResult copyFile(const QString& source, const QString& target,
-                        const std::function<void()>& between) override {
-        if (refusals > 0 && refusals-- > 0)
+    std::function<void()> onRefusal;
+    CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,
+                         const std::function<bool()>& between) override {
+        if (refusals > 0 && refusals-- > 0) {
+            if (onRefusal)
+                onRefusal();
             return {CopyError::Busy, EBUSY};
-        return FileSystem::copyFile(source, target, between);
+        }
+        return FileSystem::stageCopy(source, target, staged, between);
     }
 };
 
@@ -294,6 +379,40 @@ TEST_F(CopyBusyTest, SourceThatStaysBusyTimesOutAndLeavesTheOldCopy) {
     copy(file, file);
     EXPECT_EQ(logged().last(), "Error: File was busy and timed out");
     EXPECT_EQ(clock.sleptMs - sleptBefore, timing.busyRetryMs);
+    expectWaitOver();
+}
+
+TEST_F(CopyBusyTest, ANamedPipeSwappedInDuringTheWaitFailsTheCopyWithoutBlocking) {
+    busy->refusals = 1;
+    busy->onRefusal = [this] {
+        QFile::remove(file);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    };
+    // Should the copy block on the pipe, a writer comes after a while so the test can end.
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    std::atomic<bool> rescued = false;
+    std::thread rescue([&] {
+        std::unique_lock lock(mutex);
+        if (ended.wait_for(lock, std::chrono::seconds(10), [&] { return done; }))
+            return;
+        rescued = true;
+        const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    });
+    copy(file, file);
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    ended.notify_all();
+    rescue.join();
+
+    EXPECT_FALSE(rescued);
+    EXPECT_EQ(logged(), QStringList({"Delay: Permission required...", "Error occurred in copy"}));
+    EXPECT_EQ(readWholeFile(target), "old");
     expectWaitOver();
 }
 

@@ -261,3 +261,16 @@ TEST_F(OptionsTest, ReadingStopsAtTheFileEndOrABadNumberAndTheRestKeepsItsDefaul
     QDir().mkpath(folder + "/opts"); // exists, cannot be read
     expectDefaults("unreadable");
 }
+
+TEST_F(OptionsTest, APreviousVersionNameThatWouldLeaveTheDestinationReadsAsPrevSave) {
+    const QStringList unusable = {"../../../escape", "a/b", "/abs", ".", "..", ""};
+    for (const QString& name : unusable + QStringList{"Old versions", "..old", "v.2"}) {
+        QStringList lines(25, "1");
+        lines[2] = name;
+        home.writeAppData("opts", crlfLines(lines));
+        Options read;
+        loadOptions(read, folder);
+        EXPECT_EQ(read.PrevSaveName, unusable.contains(name) ? "PrevSave" : name)
+            << name.toStdString();
+    }
+}

@@ -143,3 +143,34 @@ TEST(FileCopy, AFailedCopyLeavesTheOldTargetAndNoTemporaryFile) {
     EXPECT_EQ(readWholeFile(target), "old");
     EXPECT_EQ(entries(home.path() + "/dest"), QStringList{"file"});
 }
+
+// A file replaced by a link to a private file, or by a device, is not copied through it.
+TEST(CopyFile, TakesOnlyTheRegularFileAtThePathItself) {
+    TempHome home;
+    const QString target = home.writeFile("dest/file", "old");
+    const QString link = home.path() + "/link";
+    ASSERT_TRUE(QFile::link(home.writeFile("private", "secret"), link));
+    FileSystem fso;
+    for (const QString& source : {link, QString("/dev/zero"), home.path()}) {
+        StagedCopy staged;
+        const CopyResult result = fso.stageCopy(source, target, staged);
+        EXPECT_EQ(result.error, CopyError::Other) << source.toStdString();
+        EXPECT_FALSE(staged.pending());
+    }
+    EXPECT_EQ(readWholeFile(target), "old");
+    EXPECT_EQ(entries(home.path() + "/dest"), QStringList{"file"});
+}
+
+TEST(FileSystemIdentity, ResolvedPathsFollowLinksAndDotsIntoFoldersStillToBeMade) {
+    TempHome home;
+    const QString real = home.makeFolder("real/deep");
+    ASSERT_TRUE(QFile::link(real, home.path() + "/link"));
+    FileSystem fso;
+    const QString top = fso.resolvedPath(home.path());
+    EXPECT_EQ(fso.resolvedPath(home.path() + "/link"), top + "/real/deep");
+    EXPECT_EQ(fso.resolvedPath(home.path() + "/link/../x/./y"), top + "/real/x/y");
+    EXPECT_EQ(fso.resolvedPath(home.path() + "//link/new/../other"), top + "/real/deep/other");
+    EXPECT_TRUE(fso.sameFile(home.path() + "/link", real));
+    EXPECT_FALSE(fso.sameFile(home.path() + "/link", home.path() + "/real"));
+    EXPECT_FALSE(fso.sameFile(home.path() + "/missing", home.path() + "/missing"));
+}

@@ -64,9 +64,10 @@ std::unique_ptr<ScratchMount> ScratchMount::vfat(const QString& label, int sizeM
                   skipReason);
 }
 
-std::unique_ptr<ScratchMount> ScratchMount::tmpfs(int sizeKiB, QString* skipReason) {
+std::unique_ptr<ScratchMount> ScratchMount::tmpfs(int sizeKiB, QString* skipReason,
+                                                  const QString& source) {
     const QString options = "size=" + QString::number(sizeKiB) + "k,mode=0755";
-    return create({}, {"-t", "tmpfs", "-o", options, "tmpfs"}, skipReason);
+    return create({}, {"-t", "tmpfs", "-o", options, source}, skipReason);
 }
 
 std::unique_ptr<ScratchMount> ScratchMount::readOnlyBind(const QString& sourceFolder,

@@ -15,7 +15,10 @@ public:
                                               QString* skipReason);
     static std::unique_ptr<ScratchMount> vfat(const QString& label, int sizeMiB,
                                               QString* skipReason);
-    static std::unique_ptr<ScratchMount> tmpfs(int sizeKiB, QString* skipReason);
+    // `source` is what the mount table shows as its source ("//server/share" to stand in for a
+    // mounted network share).
+    static std::unique_ptr<ScratchMount> tmpfs(int sizeKiB, QString* skipReason,
+                                               const QString& source = "tmpfs");
     static std::unique_ptr<ScratchMount> readOnlyBind(const QString& sourceFolder,
                                                       QString* skipReason);
     ~ScratchMount();

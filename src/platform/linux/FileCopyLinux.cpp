@@ -1,6 +1,7 @@
 #include "platform/linux/FileCopyLinux.h"
 #include "platform/Log.h"
 
+#include "platform/Interruption.h"
 #include "platform/Paths.h"
 #include "platform/linux/UniqueFd.h"
 
@@ -9,7 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -21,20 +24,26 @@ namespace {
 constexpr size_t ChunkBytes = 8 * 1024 * 1024;
 constexpr size_t BufferBytes = 1024 * 1024;
 constexpr int TempNameAttempts = 16;
+const QString TempSuffix = QStringLiteral(".tmp");
 
 CopyResult failure(int err) {
     return {classifyCopyErrno(err), err};
 }
 
-// Removes the temporary file unless the copy got as far as renaming it.
-class TempFile {
-public:
-    ~TempFile() {
-        if (!path.isEmpty())
-            ::unlink(path.constData());
+QByteArray native(const QString& path) {
+    return Paths::toNative(path);
+}
+
+// Runs a system call again after a signal, unless a termination signal asked everything to end:
+// then the call fails with EINTR and the copy with it.
+template <class Call> auto restartingUnlessTerminated(Call call) {
+    for (;;) {
+        const auto result = call();
+        if (result < 0 && errno == EINTR && !Interruption::requested())
+            continue;
+        return result;
     }
-    QByteArray path;
-};
+}
 
 bool copyRangeUnsupported(int err) {
     return err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP;
@@ -42,9 +51,7 @@ bool copyRangeUnsupported(int err) {
 
 bool writeAll(int fd, const char* data, size_t size) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = restartingUnlessTerminated([&] { return ::write(fd, data, size); });
         if (n < 0)
             return false;
         if (n == 0) {
@@ -64,10 +71,8 @@ public:
     // Copies up to one chunk from the current offsets: bytes copied, 0 at the end, -1 (errno).
     ssize_t next() {
         if (m_kernelCopy) {
-            ssize_t n;
-            do
-                n = ::copy_file_range(m_in, nullptr, m_out, nullptr, ChunkBytes, 0);
-            while (n < 0 && errno == EINTR);
+            const ssize_t n = restartingUnlessTerminated(
+                [this] { return ::copy_file_range(m_in, nullptr, m_out, nullptr, ChunkBytes, 0); });
             // Some file systems claim an empty file on the first call; read to be sure.
             const bool emptyClaim = n == 0 && m_copied == 0 && m_size > 0;
             if (n > 0 || (n == 0 && !emptyClaim)) {
@@ -87,10 +92,9 @@ private:
             m_buffer.resize(BufferBytes);
         size_t total = 0;
         while (total < ChunkBytes) {
+            const size_t want = std::min(m_buffer.size(), ChunkBytes - total);
             const ssize_t n =
-                ::read(m_in, m_buffer.data(), std::min(m_buffer.size(), ChunkBytes - total));
-            if (n < 0 && errno == EINTR)
-                continue;
+                restartingUnlessTerminated([&] { return ::read(m_in, m_buffer.data(), want); });
             if (n < 0)
                 return -1;
             if (n == 0)
@@ -120,47 +124,88 @@ void copyPermissions(int out, mode_t sourceMode) {
         ::fchmod(out, st.st_mode & 07777 & ~mode_t(0222));
 }
 
-int createTemp(const QString& folder, TempFile& temp) {
+bool sameInode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A temporary file of ours is named ".quillmot-", base-36 digits, ".tmp".
+bool isOwnTempName(const QByteArray& name) {
+    static const QByteArray prefix = OwnTempPrefix.toUtf8();
+    static const QByteArray suffix = TempSuffix.toUtf8();
+    if (!name.startsWith(prefix) || !name.endsWith(suffix) ||
+        name.size() <= prefix.size() + suffix.size())
+        return false;
+    const QByteArray digits = name.mid(prefix.size(), name.size() - prefix.size() - suffix.size());
+    return std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
+
+// Creates a fresh temporary file in `folder` and locks it for as long as it is open. A sweep for
+// stale files may open the new file before the lock is taken; it then holds the lock and removes
+// the file, so a name is only kept once the lock is ours and the name still leads to the file.
+int createTemp(const QString& folder, QByteArray& tempPath) {
     for (int attempt = 0; attempt < TempNameAttempts; ++attempt) {
         const QString name = OwnTempPrefix +
                              QString::number(QRandomGenerator::global()->generate64(), 36) +
-                             QStringLiteral(".tmp");
-        const QByteArray path = Paths::toNative(Paths::join(folder, name));
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            temp.path = path;
-            return fd;
-        }
-        if (errno != EEXIST)
+                             TempSuffix;
+        const QByteArray path = native(Paths::join(folder, name));
+        UniqueFd fd(restartingUnlessTerminated([&] {
+            return ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        }));
+        if (fd.get() < 0 && errno == EEXIST)
+            continue;
+        if (fd.get() < 0)
             return -1;
+        struct stat mine {
+        }, named{};
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.get(), &mine) != 0 ||
+            ::lstat(path.constData(), &named) != 0 || !sameInode(mine, named))
+            continue;
+        tempPath = path;
+        return fd.release();
     }
+    errno = EEXIST;
     return -1;
 }
 
-void syncFolder(const QString& folder) {
-    const int fd = ::open(Paths::toNative(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void syncFolder(const QByteArray& folder) {
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     ::fsync(fd);
     ::close(fd);
 }
 
-CopyResult copyOrFail(const QString& source, const QString& target,
-                      const std::function<void()>& between) {
-    UniqueFd in(::open(Paths::toNative(source).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+// Opens the source as it is: a symbolic link put in its place is not followed, and a named pipe
+// or device does not block the open; only a regular file is copied.
+int openSource(const QString& source, struct stat& st) {
+    UniqueFd in(restartingUnlessTerminated([&] {
+        return ::open(native(source).constData(),
+                      O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+    }));
+    if (in.get() < 0 || ::fstat(in.get(), &st) != 0)
+        return -1;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    const int flags = ::fcntl(in.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(in.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return -1;
+    return in.release();
+}
+
+CopyResult stageOrFail(const QString& source, const QString& target, QByteArray& tempPath,
+                       int& lock, const std::function<bool()>& between) {
+    struct stat st {};
+    UniqueFd in(openSource(source, st));
     if (in.get() < 0)
         return failure(errno);
-    struct stat st {};
-    if (::fstat(in.get(), &st) != 0)
-        return failure(errno);
-    if (!S_ISREG(st.st_mode))
-        return failure(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
 
     QString folder = Paths::parent(target);
     if (folder.isEmpty())
         folder = QStringLiteral(".");
-    TempFile temp;
-    UniqueFd out(createTemp(folder, temp));
+    UniqueFd out(createTemp(folder, tempPath));
     if (out.get() < 0)
         return failure(errno);
 
@@ -171,22 +216,23 @@ CopyResult copyOrFail(const QString& source, const QString& target,
             return failure(errno);
         if (n == 0)
             break;
-        if (between)
-            between();
+        if (between && !between())
+            return failure(ECANCELED);
     }
     copyPermissions(out.get(), st.st_mode);
     // After the last write, or the write would stamp its own time. Best effort like the bits.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.get(), times);
     // A full disk may only show here, when delayed allocation finally needs the blocks.
-    if (::fsync(out.get()) != 0)
+    if (restartingUnlessTerminated([&] { return ::fsync(out.get()); }) != 0)
+        return failure(errno);
+    // The lock lives on in a second descriptor of the same open file; closing the first still
+    // reports an error that a network file system gives only at close.
+    lock = ::fcntl(out.get(), F_DUPFD_CLOEXEC, 0);
+    if (lock < 0)
         return failure(errno);
     if (out.close() != 0)
         return failure(errno);
-    if (::rename(temp.path.constData(), Paths::toNative(target).constData()) != 0)
-        return failure(errno);
-    temp.path.clear();
-    syncFolder(folder);
     return {};
 }
 
@@ -196,29 +242,78 @@ CopyError classifyCopyErrno(int err) {
     switch (err) {
     case 0:
         return CopyError::None;
-    case EACCES:
-    case EPERM:
     case EBUSY:
     case ETXTBSY:
-    case EAGAIN:
+    case EAGAIN: // a lease or lock held by another program
         return CopyError::Busy;
+    case EACCES:
+    case EPERM:
+        return CopyError::Denied;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
         return CopyError::DiskFull;
+    case ECANCELED:
+    case EINTR:
+        return CopyError::Cancelled;
     default:
         return CopyError::Other;
     }
 }
 
-CopyResult copyFileAtomically(const QString& source, const QString& target,
-                              const std::function<void()>& between) {
+CopyResult stageCopyData(const QString& source, const QString& target, QByteArray& tempPath,
+                         int& lock, const std::function<bool()>& between) {
     try {
-        return copyOrFail(source, target, between);
+        return stageOrFail(source, target, tempPath, lock, between);
     } catch (...) {
-        // The temporary file went with the unwinding; the caller sees a failed copy.
+        // The caller discards the temporary file; it sees a failed copy.
         qCWarning(lcPlatform) << "Copy of" << Paths::displayName(source)
                               << "cut short:" << currentExceptionText();
         return {CopyError::Other, 0};
     }
+}
+
+CopyResult commitStagedCopy(const QByteArray& tempPath, const QByteArray& target) {
+    if (::rename(tempPath.constData(), target.constData()) != 0)
+        return failure(errno);
+    const qsizetype cut = target.lastIndexOf('/');
+    syncFolder(cut < 0 ? QByteArray(".") : cut == 0 ? QByteArray("/") : target.left(cut));
+    return {};
+}
+
+int removeStaleTemps(const QString& folder) {
+    const int dirFd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return 0;
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return 0;
+    }
+    std::vector<QByteArray> candidates;
+    while (const dirent* entry = ::readdir(dir))
+        if (isOwnTempName(entry->d_name))
+            candidates.emplace_back(entry->d_name);
+    int removed = 0;
+    for (const QByteArray& name : candidates) {
+        const int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
+        // Read-write where allowed: a network file system emulates the lock with a byte-range
+        // lock, which wants a writable descriptor.
+        int fd = ::openat(dirFd, name.constData(), O_RDWR | flags);
+        if (fd < 0)
+            fd = ::openat(dirFd, name.constData(), O_RDONLY | flags);
+        UniqueFd file(fd);
+        struct stat held {
+        }, named{};
+        // Only a file of this user's that no running copy holds: another user's copies, and a
+        // copy still writing, keep theirs.
+        if (file.get() < 0 || ::fstat(file.get(), &held) != 0 || !S_ISREG(held.st_mode) ||
+            held.st_uid != ::geteuid() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        if (::fstatat(dirFd, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            sameInode(held, named) && ::unlinkat(dirFd, name.constData(), 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }

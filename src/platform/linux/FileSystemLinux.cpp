@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <chrono>
 #include <condition_variable>
@@ -106,11 +105,8 @@ bool removeTree(int parentFd, const char* name, dev_t device) {
     return ok && ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0;
 }
 
-QString absoluteClean(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-// "//server/share" for a share's mount source ("//server/share" or NFS's "server:/export").
+// "//server/share" for a share's mount source ("//server/share" or NFS's "server:/export"); empty
+// for a source that names no share.
 QString networkFormOf(const QString& source) {
     if (source.startsWith(QStringLiteral("//")))
         return Paths::withoutTrailingSeparator(source);
@@ -121,18 +117,40 @@ QString networkFormOf(const QString& source) {
     return {};
 }
 
+// The first four pieces of "//server/share/rest...".
+QString sharePart(const QString& path) {
+    return Paths::split(path).mid(0, 4).join(Paths::separator());
+}
+
+struct ShareMount {
+    QString mountPoint;
+    QString rest; // the part of the path below the mounted share, with its leading separator
+};
+
+// The mount that holds a path written "//server/share/...": the mount whose source is the
+// longest whole-component prefix of the path (a share, or a folder of one, mounted here).
+// Server and share names ignore case, as the servers do.
+std::optional<ShareMount> shareMountOf(const QString& path) {
+    std::optional<ShareMount> best;
+    qsizetype bestLength = 0;
+    const MountTable table = MountTable::current();
+    for (const MountEntry& e : table.entries()) {
+        const QString form = networkFormOf(e.source);
+        if (form.size() <= bestLength || !path.startsWith(form, Qt::CaseInsensitive))
+            continue;
+        if (path.size() == form.size() || path[form.size()] == Paths::separator()) {
+            best = ShareMount{e.mountPoint, path.mid(form.size())};
+            bestLength = form.size();
+        }
+    }
+    return best;
+}
+
 // The drive of a path written "//server/share/...": the mount point of that share when it is
 // mounted here, else the share text itself, which then exists as no drive.
 QString networkDriveName(const QString& path) {
-    const QStringList pieces = Paths::split(path);
-    const QString share = pieces.mid(0, 4).join(Paths::separator());
-    const MountTable table = MountTable::current();
-    for (const MountEntry& e : table.entries()) {
-        if (isNetworkFsType(e.fsType) &&
-            networkFormOf(e.source).compare(share, Qt::CaseInsensitive) == 0)
-            return e.mountPoint;
-    }
-    return share;
+    const std::optional<ShareMount> mount = shareMountOf(path);
+    return mount ? mount->mountPoint : sharePart(path);
 }
 
 bool statvfsWithin(const QByteArray& path, std::chrono::milliseconds limit) {
@@ -200,7 +218,7 @@ std::optional<FileStamp> FileSystem::stamp(const QString& path) const {
 }
 
 qint64 FileSystem::modifiedTimeStepNs(const QString& path) const {
-    const std::optional<MountEntry> mount = MountTable::current().mountOf(absoluteClean(path));
+    const std::optional<MountEntry> mount = MountTable::current().mountOf(resolvedPath(path));
     return mount ? ::modifiedTimeStepNs(mount->fsType) : 1;
 }
 
@@ -228,6 +246,16 @@ bool FileSystem::CreateFolder(const QString& path) {
     return ::mkdir(native(path).constData(), 0777) == 0;
 }
 
+bool FileSystem::createFolderWithMode(const QString& path, unsigned mode) {
+    // Made private and then opened up to `mode`, so it is never wider than asked, not even for a
+    // moment and not under a permissive umask.
+    const QByteArray name = native(path);
+    if (::mkdir(name.constData(), S_IRWXU) != 0)
+        return false;
+    ::chmod(name.constData(), mode & 07777);
+    return true;
+}
+
 bool FileSystem::DeleteFolder(const QString& path) {
     struct stat st {};
     const QByteArray name = native(path);
@@ -246,13 +274,106 @@ bool FileSystem::deleteFile(const QString& path) {
 
 CopyResult FileSystem::copyFile(const QString& source, const QString& target,
                                 const std::function<void()>& between) {
-    return copyFileAtomically(source, target, between);
+    StagedCopy staged;
+    const CopyResult data = stageCopy(source, target, staged, [&] {
+        if (between)
+            between();
+        return true;
+    });
+    return data.ok() ? commitCopy(staged) : data;
+}
+
+CopyResult FileSystem::stageCopy(const QString& source, const QString& target, StagedCopy& staged,
+                                 const std::function<bool()>& between) {
+    staged.discard();
+    const CopyResult result = stageCopyData(source, target, staged.m_temp, staged.m_lock, between);
+    staged.m_target = native(target);
+    if (!result.ok())
+        staged.discard();
+    return result;
+}
+
+CopyResult FileSystem::commitCopy(StagedCopy& staged) {
+    if (!staged.pending())
+        return {CopyError::Other, ENOENT};
+    const CopyResult result = commitStagedCopy(staged.m_temp, staged.m_target);
+    if (result.ok())
+        staged.m_temp.clear(); // in place: nothing left to remove
+    staged.discard();
+    return result;
+}
+
+int FileSystem::removeStaleTemporaries(const QString& folder) {
+    return removeStaleTemps(folder);
+}
+
+StagedCopy::~StagedCopy() {
+    discard();
+}
+
+void StagedCopy::discard() {
+    if (!m_temp.isEmpty())
+        ::unlink(m_temp.constData());
+    m_temp.clear();
+    if (m_lock >= 0)
+        ::close(m_lock);
+    m_lock = -1;
+}
+
+bool FileSystem::renameFile(const QString& from, const QString& to) {
+    return ::rename(native(from).constData(), native(to).constData()) == 0;
+}
+
+LinkResult FileSystem::linkFile(const QString& existing, const QString& newPath) {
+    const QByteArray target = native(newPath);
+    struct stat st {};
+    if (::lstat(target.constData(), &st) == 0 &&
+        (S_ISDIR(st.st_mode) || ::unlink(target.constData()) != 0))
+        return LinkResult::Failed;
+    if (::link(native(existing).constData(), target.constData()) == 0)
+        return LinkResult::Linked;
+    // FAT has no hard links (EPERM); a file of another user's may not be linked either
+    // (protected hard links, EPERM); too many links already (EMLINK).
+    return errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK ? LinkResult::Unsupported
+                                                                    : LinkResult::Failed;
+}
+
+QString FileSystem::resolvedPath(const QString& path) const {
+    const QString absolute =
+        path.startsWith(Paths::separator()) ? path : Paths::join(QDir::currentPath(), path);
+    QStringList head = Paths::split(absolute);
+    QStringList missing;
+    // The longest leading part that the kernel resolves; the rest are folders still to be made,
+    // where ".." only ever climbs back out of one of them.
+    for (;;) {
+        const QString known = head.size() > 1 ? head.join(Paths::separator()) : QStringLiteral("/");
+        if (char* real = ::realpath(native(known).constData(), nullptr)) {
+            QString resolved = Paths::fromNative(real);
+            ::free(real);
+            for (const QString& piece : missing) {
+                if (piece == QLatin1String(".."))
+                    resolved = Paths::isRoot(resolved) ? resolved : Paths::parent(resolved);
+                else if (!piece.isEmpty() && piece != QLatin1String("."))
+                    resolved = Paths::join(resolved, piece);
+            }
+            return resolved;
+        }
+        if (head.size() <= 1)
+            return QDir::cleanPath(absolute);
+        missing.prepend(head.takeLast());
+    }
+}
+
+bool FileSystem::sameFile(const QString& a, const QString& b) const {
+    const auto first = statOf(a);
+    const auto second = first ? statOf(b) : std::nullopt;
+    return second && first->st_dev == second->st_dev && first->st_ino == second->st_ino;
 }
 
 QString FileSystem::GetDriveName(const QString& path) const {
     if (path.startsWith(QStringLiteral("//")))
         return networkDriveName(path);
-    const std::optional<MountEntry> mount = MountTable::current().mountOf(absoluteClean(path));
+    const std::optional<MountEntry> mount = MountTable::current().mountOf(resolvedPath(path));
     return mount ? mount->mountPoint : QStringLiteral("/");
 }
 
@@ -263,7 +384,7 @@ bool FileSystem::DriveExists(const QString& drive) const {
 bool FileSystem::DriveIsReady(const QString& drive) const {
     if (drive.isEmpty())
         return false;
-    const std::optional<MountEntry> mount = MountTable::current().mountOf(absoluteClean(drive));
+    const std::optional<MountEntry> mount = MountTable::current().mountOf(resolvedPath(drive));
     const bool remote = mount && (isNetworkFsType(mount->fsType) ||
                                   mount->fsType.startsWith(QStringLiteral("fuse")));
     if (remote)
@@ -278,13 +399,20 @@ QString FileSystem::VolumeName(const QString& drive) const {
     const MountTable table = MountTable::current();
     std::optional<MountEntry> mount = table.find(drive);
     if (!mount)
-        mount = table.mountOf(absoluteClean(drive));
+        mount = table.mountOf(resolvedPath(drive));
     return mount ? volumeNameOf(*mount) : QString();
 }
 
 bool FileSystem::IsNetworkPath(const QString& path) const {
     if (path.startsWith(QStringLiteral("//")))
         return true;
-    const std::optional<MountEntry> mount = MountTable::current().mountOf(absoluteClean(path));
+    const std::optional<MountEntry> mount = MountTable::current().mountOf(resolvedPath(path));
     return mount && isNetworkFsType(mount->fsType);
+}
+
+QString FileSystem::localPathOf(const QString& path) const {
+    if (!path.startsWith(QStringLiteral("//")))
+        return path;
+    const std::optional<ShareMount> mount = shareMountOf(path);
+    return mount ? Paths::join(mount->mountPoint, mount->rest) : path;
 }

@@ -1,5 +1,8 @@
 #include "platform/TerminationSignals.h"
 
+#include "platform/Interruption.h"
+
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,8 +11,12 @@ namespace {
 int g_pipe[2] = {-1, -1};
 
 void onSignal(int) {
+    // The code the signal interrupted may be about to read errno.
+    const int savedErrno = errno;
+    Interruption::request();
     const char byte = 1;
     [[maybe_unused]] ssize_t n = ::write(g_pipe[1], &byte, 1);
+    errno = savedErrno;
 }
 } // namespace
 
@@ -26,7 +33,9 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // No SA_RESTART: a call blocked on a dead share or a stuck device returns EINTR, and the
+    // copy that made it ends instead of holding up the exit for good.
+    action.sa_flags = 0;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 }

@@ -13,6 +13,12 @@ public:
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     int get() const { return m_fd; }
+    // Hands the descriptor over; it is no longer closed here.
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     // Closes now, so that an error reported only at close is seen.
     int close() {
         const int rc = ::close(m_fd);
