@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Quillmot in release mode in build-bench and runs its benchmarks, printing every figure
 # under the command that produced it, then a summary against the targets.
-#   bench/run.sh [latency] [scan] [catchup] [copy] [idle] [versions]     (all when none is named)
+#   bench/run.sh [latency] [tree20k] [tree100k] [scan] [catchup] [copy] [idle] [versions]
+#   (all when none is named)
 # QUILLMOT_BENCH_DIR sets the scratch folder (default build-bench/bench-work); it must be on the
 # disk under test, so not on a tmpfs. Needs about 2.5 GiB there. Run as root to drop the page
 # cache between copy runs and to install inotify-tools, lsyncd and rsync when missing.
@@ -11,7 +12,7 @@ BUILD=$ROOT/build-bench
 WORK=${QUILLMOT_BENCH_DIR:-$BUILD/bench-work}
 cd "$ROOT"
 selected=("$@")
-((${#selected[@]})) || selected=(latency scan catchup copy idle versions)
+((${#selected[@]})) || selected=(latency tree20k tree100k scan catchup copy idle versions)
 
 install_missing_tools() {
     local missing=() tool
@@ -51,6 +52,14 @@ for bench in "${selected[@]}"; do
         section "1. Save-to-copy latency, 20 saves each"
         cmd=(bench/latency.sh "$WORK/latency" 20)
         ;;
+    tree20k)
+        section "1b. Save-to-copy latency in a folder tree of 20,000 files in 200 folders"
+        cmd=(bench/latency_tree.sh "$WORK/tree" 20000 200 5)
+        ;;
+    tree100k)
+        section "1c. Save-to-copy latency in a folder tree of 100,000 files in 1,000 folders"
+        cmd=(bench/latency_tree.sh "$WORK/tree" 100000 1000 5)
+        ;;
     scan)
         section "2. Scan pass over 10,000 files in 100 folders (visit only, nothing copied)"
         cmd=("$BUILD/bench/bench_scan" "$WORK/scan/tree" "$WORK/scan/copies" 10000 100 3)
@@ -64,22 +73,22 @@ for bench in "${selected[@]}"; do
         cmd=(bench/copy.sh "$WORK/copy" 5)
         ;;
     idle)
-        section "5. Idle cost with 100 watched folders"
-        cmd=(bench/idle.sh "$WORK/idle" 100 60)
+        section "5. Idle cost with 300 watched folders"
+        cmd=(bench/idle.sh "$WORK/idle" 300 60)
         ;;
     versions)
         section "6. One save of a 256 MiB file with 5 previous versions kept"
         cmd=(bench/versions.sh "$WORK/versions" 5)
         ;;
     *)
-        echo "unknown benchmark: $bench (latency, scan, catchup, copy, idle, versions)" >&2
+        echo "unknown benchmark: $bench (latency, tree20k, tree100k, scan, catchup, copy, idle, versions)" >&2
         exit 2
         ;;
     esac
     echo "\$ ${cmd[*]}"
     "${cmd[@]}" 2>&1 | tee -a "$log" || echo "(ended with status ${PIPESTATUS[0]})"
 done
-rm -rf "$WORK/copy" "$WORK/versions" # the large files
+rm -rf "$WORK/copy" "$WORK/versions" "$WORK/tree" # the large files and trees
 
 section "Summary (medians; targets in brackets)"
 awk -f bench/summary.awk "$log"

@@ -2,6 +2,12 @@
 # to the tools compared against.
 
 # bench_latency's table: name saves median p10 p90 max missed
+/^Tree: / { tree = $2 }
+$1 ~ /-tree$/ && $3 ~ /ms$/ {
+    median[$1 "@" tree] = $3 + 0
+    missed[$1 "@" tree] = $7
+    trees[tree] = 1
+}
 $1 ~ /-(file|folder)$/ && $3 ~ /ms$/ {
     median[$1] = $3 + 0
     missed[$1] = $7
@@ -17,6 +23,7 @@ in_catchup && /^  CPU/ { catchup_cpu = $6; in_catchup = 0 }
 /^  utime\+stime/ { idle_percent = $10 }
 /^median .* per save, 5 versions kept/ { versions_save = $2 }
 /^save with 5 versions \/ \(cp \+ sync\):/ { versions_ratio = $NF }
+/^\$ .*quillmot nowin   #/ { idle_folders = $5 }
 
 function verdict(ok) { return ok ? "meets" : "MISSES" }
 
@@ -38,9 +45,27 @@ function latency_line(kind, target,    q, others, tool) {
     }
 }
 
+function tree_line(files,    q, others, tool) {
+    q = "quillmot-tree@" files
+    printf "save-to-copy, tree of %s files: %7.1f ms [< 800 ms] %s", files, median[q],
+           verdict(median[q] < 800)
+    if (missed[q] > 0)
+        printf ", %d saves missed", missed[q]
+    printf "\n"
+    split("inotifywait+cp lsyncd-direct", others, " ")
+    for (i = 1; i <= 2; i++) {
+        tool = others[i] "-tree@" files
+        if (tool in median && median[tool] > 0)
+            printf "    %-16s %7.1f ms   Quillmot takes %.1f times as long\n", others[i],
+                   median[tool], median[q] / median[tool]
+    }
+}
+
 END {
     latency_line("file", 250)
     latency_line("folder", 800)
+    for (t in trees)
+        tree_line(t)
     if (scan_cpu_per_file != "")
         printf "scan pass CPU per file visited: %s us [< 20 us] %s; wall %s s, of it fixed pauses %s s\n",
                scan_cpu_per_file, verdict(scan_cpu_per_file < 20), scan_wall, scan_pauses
@@ -55,6 +80,6 @@ END {
         printf "one save of 256 MiB with 5 versions: %s s, %s times cp + sync\n", versions_save,
                versions_ratio
     if (idle_percent != "")
-        printf "idle with 100 watched folders: %s %% of one core [< 0.5 %%] %s\n", idle_percent,
-               verdict(idle_percent < 0.5)
+        printf "idle with %s watched folders: %s %% of one core [< 0.5 %%] %s\n", idle_folders,
+               idle_percent, verdict(idle_percent < 0.5)
 }

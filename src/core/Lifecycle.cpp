@@ -100,7 +100,11 @@ void Lifecycle::startWatching() {
     m_engine.catchUp().requestAll();
 }
 
+// Once the exit has begun, pause and unpause do nothing: an unpause would start new passes that
+// keep the engine's timer from ever stopping.
 void Lifecycle::Pause() {
+    if (m_state.ExitRequested)
+        return;
     if (m_state.Scanning) {
         const auto answer = m_state.messages.ask(StopScanningQuestion, MessageBoxes::Icon::Question,
                                                  MessageBoxes::Buttons::YesNo);
@@ -114,6 +118,8 @@ void Lifecycle::Pause() {
 }
 
 void Lifecycle::Unpause() {
+    if (m_state.ExitRequested)
+        return;
     m_state.Paused = false;
     m_state.ui.setRunningState(UserInterface::RunningState::Waiting);
     m_state.ui.setPausedLook(false);

@@ -5,19 +5,70 @@
 
 #include "engine/CatchUp.h"
 #include "engine/CopyEngine.h"
+#include "platform/ChangeWatch.h"
+#include "platform/DateTimeText.h"
+#include "platform/MountWatch.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
+#include "state/UserInterface.h"
 #include "state/WatchRegistry.h"
+
+#include <cstdio>
 
 Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
     : QObject(parent), m_state(state), m_timing(timing),
       m_copier(std::make_unique<CopyEngine>(state, m_timing)),
-      m_catchUp(std::make_unique<CatchUp>(state, *this)) {
+      m_catchUp(std::make_unique<CatchUp>(state, *this)), m_mounts(std::make_unique<MountWatch>()) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &Engine::TimerProc);
+    connect(m_mounts.get(), &MountWatch::changed, this, &Engine::onMountsChanged);
+    m_state.watches->onLimitReached = [this](const QString& folder) { reportWatchLimit(folder); };
+    m_state.watches->onReturned = [this](const QString& folder) {
+        emit watchedFolderReturned(folder);
+    };
+    connect(this, &Engine::watchedFolderReturned, this, &Engine::catchUpAt);
 }
 
-Engine::~Engine() = default;
+// What changed in a folder while it was away was seen by no watch: the associations that live
+// in it catch up.
+void Engine::catchUpAt(const QString& folder) {
+    for (const auto& association : *m_state.Backups)
+        if (Paths::samePath(association->SourcePath, folder) ||
+            Paths::isDirectlyIn(association->SourcePath, folder))
+            m_catchUp->request(association->SourcePath);
+}
+
+Engine::~Engine() {
+    m_state.watches->onLimitReached = nullptr;
+    m_state.watches->onReturned = nullptr;
+}
+
+void Engine::onMountsChanged() {
+    m_state.watches->recheckFolders();
+    emit mountsChanged();
+}
+
+QString Engine::watchLimitText(const QString& folder, qint64 limit) {
+    const QString current = limit > 0 ? QString::number(limit) : QStringLiteral("unknown");
+    const qint64 raised = limit > 0 ? std::max<qint64>(limit * 4, 524288) : 524288;
+    return QStringLiteral("Error: Not all folders of %1 can be watched: the system's limit of %2 "
+                          "watched folders (fs.inotify.max_user_watches) is reached, so changes "
+                          "in some folders are found late. Raise it with: sudo sysctl "
+                          "fs.inotify.max_user_watches=%3")
+        .arg(folder, current, QString::number(raised));
+}
+
+// Said once: the folders watched before stay watched, and the user can raise the limit.
+void Engine::reportWatchLimit(const QString& folder) {
+    const QString text = watchLimitText(folder, ChangeWatch::systemWatchLimit());
+    const auto entry = m_state.Recent->Add(DateTimeText::format(m_state.clock.now()), folder,
+                                           QString(), QString(), QString(), text);
+    m_state.ui.resultLogged(*entry);
+    m_state.ui.logChanged();
+    const QByteArray line = text.toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
 
 void Engine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,
                                 const QString& FilePath) {
@@ -40,7 +91,8 @@ void Engine::CreateDetectFolder(const QString& Path, bool WatchSubtree) {
     const auto record = folders.Add(folder, 0, 0, QString(), key);
     // Associations in one folder share its watch. A file association registered after a
     // recursive folder association must not take the sub-folders out of that watch.
-    record->ClassNotifyCreate(WatchSubtree || recursiveFolderAssociationAt(folder));
+    record->ClassNotifyCreate(WatchSubtree || recursiveFolderAssociationAt(folder),
+                              hiddenFoldersSkippedAt(folder));
 }
 
 void Engine::RemoveDetectFolder(const QString& Path) {
@@ -83,7 +135,8 @@ void Engine::EnableFolderWatch(const QString& sourcePath, bool recursive) {
         CreateDetectFolder(sourcePath, recursive);
         return;
     }
-    m_state.DetectFolders->Item(key)->ClassNotifyCreate(recursive);
+    m_state.DetectFolders->Item(key)->ClassNotifyCreate(recursive,
+                                                        hiddenFoldersSkippedAt(sourcePath));
 }
 
 void Engine::CloseAllWatches() {
@@ -106,6 +159,15 @@ bool Engine::recursiveFolderAssociationAt(const QString& folder) const {
             Paths::samePath(association->SourcePath, folder))
             return true;
     return false;
+}
+
+// Hidden sub-folders are watched only for a folder association that backs up hidden files.
+bool Engine::hiddenFoldersSkippedAt(const QString& folder) const {
+    const QString key = Paths::PathKey(folder);
+    if (!m_state.Backups->Contains(key))
+        return true;
+    const auto association = m_state.Backups->Item(key);
+    return !(association->Folder && association->CopyHidden);
 }
 
 bool Engine::watchNeededByOthers(const QString& folder, const QString& leavingPath) const {

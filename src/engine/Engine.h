@@ -14,6 +14,9 @@
 class AppState;
 class CatchUp;
 class ChangeTest;
+class MountWatch;
+struct ChangeBatch;
+struct FileStamp;
 class CopyEngine;
 class clsBackup;
 
@@ -71,6 +74,16 @@ public:
 
     const EngineTiming& timing() const { return m_timing; }
 
+    // Text logged (and printed) once when the system's limit on watched folders is reached.
+    static QString watchLimitText(const QString& folder, qint64 limit);
+
+signals:
+    // A watched folder that had gone away (deleted, renamed, unmounted) is watched again; what
+    // changed in it meanwhile was seen by no watch.
+    void watchedFolderReturned(const QString& folder);
+    // A file system was mounted or unmounted (watches over it have been looked at already).
+    void mountsChanged();
+
 private:
     enum class Flow { Continue, Stop };
 
@@ -78,6 +91,10 @@ private:
     QString watchedFolderOf(const QString& path) const;
     bool recursiveFolderAssociationAt(const QString& folder) const;
     bool watchNeededByOthers(const QString& folder, const QString& leavingPath) const;
+    bool hiddenFoldersSkippedAt(const QString& folder) const;
+    void reportWatchLimit(const QString& folder);
+    void onMountsChanged();
+    void catchUpAt(const QString& folder);
 
     // tick steps
     void moveDetectionDatesToNow();
@@ -89,21 +106,39 @@ private:
     const QString& nowText();
 
     // scan
+    Flow serveChanges(const QString& watchedFolder, const QString& detectionDate,
+                      const ChangeTest& test, const ChangeBatch& batch, qint32 handle);
     Flow scanFileAssociations(const QString& watchedFolder, const QString& detectionDate,
-                              const ChangeTest& test, qint32 handle);
+                              const ChangeTest& test, const ChangeBatch& batch, qint32 handle);
     Flow scanFolderAssociations(const QString& watchedFolder, const QString& detectionDate,
-                                qint32 handle);
+                                const ChangeTest& test, const ChangeBatch& batch, qint32 handle);
     Flow drainFileAssociation(const QString& watchedFolder, const QString& detectionDate,
                               qint32 handle);
     Flow drainFolderAssociation(const clsBackup& association, int index,
-                                const QString& detectionDate, qint32 handle);
-    void scanFolderTree(const QString& topFolder, int assocIndex, const QString& folderPath,
-                        const ChangeTest& test, bool recursive);
+                                const QString& detectionDate, const ChangeTest& test,
+                                qint32 handle);
+    void serveFolderAssociation(const clsBackup& association, int index, const ChangeTest& test,
+                                const ChangeBatch& batch);
+    // A walk of a folder association's tree. `everyFileCounts`: the files are unknown to the
+    // watch (a folder moved in), so each is a change whatever its time.
+    struct Walk {
+        QString topFolder;
+        int assocIndex;
+        const ChangeTest& test;
+        bool recursive;
+        bool everyFileCounts;
+        quint64 device; // the source's file system: the walk stays on it
+        bool copyHidden;
+    };
+    void walkFolder(const QString& topFolder, int assocIndex, const QString& folderPath,
+                    const ChangeTest& test, bool recursive);
+    void scanFolderTree(const Walk& walk, const QString& folderPath);
+    bool entersSubFolder(const Walk& walk, const QString& subFolder) const;
     void visitFile(const QString& topFolder, int assocIndex, const QString& filePath,
-                   const ChangeTest& test);
+                   const ChangeTest& test, bool named);
     bool copyHiddenFor(const QString& topFolder) const;
-    bool handleIfChanged(const ChangeTest& test, const QString& filePath, const QDateTime& modified,
-                         const QString& sourceRoot, int assocIndex);
+    bool handleIfChanged(const ChangeTest& test, bool named, const QString& filePath,
+                         const FileStamp& stamp, const QString& sourceRoot, int assocIndex);
     void noteNewest(const QDateTime& modified, qint64 modifiedWall);
     const QString& textOfSecond(const QDateTime& modified, qint64 wall);
     int currentIndexOf(const QString& sourcePath, int assocIndex) const;
@@ -113,6 +148,7 @@ private:
     EngineTiming m_timing;
     std::unique_ptr<CopyEngine> m_copier;
     std::unique_ptr<CatchUp> m_catchUp;
+    std::unique_ptr<MountWatch> m_mounts;
     QTimer m_timer;
     int m_passDepth = 0;     // nesting of ScanPass through its drains
     qint64 m_nowSecond = -1; // the tick's "now" text, made once per second

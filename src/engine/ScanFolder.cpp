@@ -1,56 +1,147 @@
-// The walk of a folder association's source: its files, then (when recursive) its sub-folders
-// depth-first, letting the event loop run before every file and sub-folder so that the window
-// stays alive and a pause or exit can stop the walk.
+// A folder association's source: the files the watch named, and the walks for what it could not
+// name (lost events, a sub-folder moved in). A walk visits a folder's files, then (when
+// recursive) its sub-folders depth-first, on the source's own file system and past hidden ones
+// unless hidden files are backed up. It lets the event loop run before every file and sub-folder
+// so that the window stays alive and a pause or exit can stop it.
 
 #include "engine/Engine.h"
 #include "engine/Log.h"
 
 #include "engine/ScanChange.h"
+#include "platform/ChangeWatch.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
 
+namespace {
+
+// The components of `path` below `folder`; empty when it does not lie below it.
+QStringList partsBelow(const QString& path, const QString& folder) {
+    const QString top = Paths::withoutTrailingSeparator(folder);
+    if (!Paths::startsWith(path, top) || path.size() <= top.size())
+        return {};
+    QString rest = path.mid(top.size());
+    if (!Paths::isRoot(top)) {
+        if (rest.front() != Paths::separator())
+            return {};
+        rest.remove(0, 1);
+    }
+    return rest.split(Paths::separator(), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
 void Engine::ScanFolder(const QString& TopFolder, int AssocIndex, const QString& FolderPath,
                         const QString& DetectionDate, bool Recursive) {
     const ChangeTest test(DetectionDate);
     if (test.valid())
-        scanFolderTree(TopFolder, AssocIndex, FolderPath, test, Recursive);
+        walkFolder(TopFolder, AssocIndex, FolderPath, test, Recursive);
+}
+
+void Engine::walkFolder(const QString& topFolder, int assocIndex, const QString& folderPath,
+                        const ChangeTest& test, bool recursive) {
+    const std::optional<quint64> device = m_state.fso->deviceOf(topFolder);
+    if (!device)
+        return;
+    // Gives the program that signalled the watch time to finish writing; the listing comes
+    // after the pause so that what it wrote meanwhile is seen.
+    if (Paths::samePath(folderPath, topFolder))
+        m_state.clock.sleepMs(m_timing.topFolderSettleMs);
+    const Walk walk{
+        topFolder, assocIndex, test, recursive, false, *device, copyHiddenFor(topFolder)};
+    scanFolderTree(walk, folderPath);
+}
+
+void Engine::serveFolderAssociation(const clsBackup& association, int index, const ChangeTest& test,
+                                    const ChangeBatch& batch) {
+    const QString& root = association.SourcePath;
+    if (batch.overflow) {
+        // What the lost events named is unknown: the times tell, as they did before watches
+        // named files.
+        if (test.valid())
+            walkFolder(root, index, root, test, association.Recursive);
+        return;
+    }
+    const bool copyHidden = association.CopyHidden;
+    // The files of this association's tree, and the new sub-folders in it, that the watch named.
+    const auto inTree = [&](const QString& path) {
+        const QStringList parts = partsBelow(path, root);
+        if (parts.isEmpty() || (parts.size() > 1 && !association.Recursive))
+            return false;
+        for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+            if (isHiddenName(parts[i]) && !copyHidden)
+                return false;
+        return true;
+    };
+    QStringList files, folders;
+    for (const QString& file : batch.files)
+        if (inTree(file))
+            files << file;
+    for (const QString& folder : batch.newFolders)
+        if (association.Recursive && inTree(folder) &&
+            (copyHidden || !isHiddenName(Paths::fileName(folder))))
+            folders << folder;
+    if (files.isEmpty() && folders.isEmpty())
+        return;
+    const std::optional<quint64> device = m_state.fso->deviceOf(root);
+    if (!device)
+        return;
+    // Gives the program that signalled the watch time to finish writing.
+    m_state.clock.sleepMs(m_timing.topFolderSettleMs);
+    for (const QString& file : files) {
+        yieldBetweenFiles();
+        if (stopRequested())
+            return;
+        visitFile(root, index, file, test, true);
+    }
+    const Walk walk{root, index, test, true, true, *device, copyHidden};
+    for (const QString& folder : folders) {
+        if (stopRequested())
+            return;
+        if (entersSubFolder(walk, folder))
+            scanFolderTree(walk, folder);
+    }
 }
 
 // A failure ends the walk of this folder only; the folder that asked for it goes on.
-void Engine::scanFolderTree(const QString& topFolder, int assocIndex, const QString& folderPath,
-                            const ChangeTest& test, bool recursive) {
+void Engine::scanFolderTree(const Walk& walk, const QString& folderPath) {
     try {
         const FileSystem& fso = *m_state.fso;
         if (!fso.FolderExists(folderPath))
             return;
-        // Gives the program that signalled the watch time to finish writing; the listing comes
-        // after the pause so that what it wrote meanwhile is seen.
-        if (Paths::samePath(folderPath, topFolder))
-            m_state.clock.sleepMs(m_timing.topFolderSettleMs);
         const QStringList files = fso.files(folderPath);
         for (const QString& file : files) {
             yieldBetweenFiles();
             if (stopRequested())
                 return;
-            visitFile(topFolder, assocIndex, file, test);
+            visitFile(walk.topFolder, walk.assocIndex, file, walk.test, walk.everyFileCounts);
         }
-        if (!recursive)
+        if (!walk.recursive)
             return;
         const QStringList subFolders = fso.subFolders(folderPath);
         for (const QString& subFolder : subFolders) {
             if (stopRequested())
                 return;
+            if (!entersSubFolder(walk, subFolder))
+                continue;
             if (m_state.options.ShowScanning && !m_state.ui.popupClosed())
                 m_state.ui.showPopupNoActivate();
             m_state.ui.processEvents();
-            scanFolderTree(topFolder, assocIndex, subFolder, test, recursive);
+            scanFolderTree(walk, subFolder);
         }
     } catch (...) {
         qCWarning(lcEngine) << "Scan of" << Paths::displayName(folderPath)
                             << "cut short:" << currentExceptionText();
     }
+}
+
+// A whole-drive source means that drive, not every disk mounted below it (nor /proc and /sys);
+// a hidden folder is left alone unless hidden files are backed up.
+bool Engine::entersSubFolder(const Walk& walk, const QString& subFolder) const {
+    if (!walk.copyHidden && isHiddenName(Paths::fileName(subFolder)))
+        return false;
+    return m_state.fso->deviceOf(subFolder) == walk.device;
 }
 
 // The pause after every few files is counted across passes, so that a busy folder tree never
@@ -63,16 +154,18 @@ void Engine::yieldBetweenFiles() {
     }
 }
 
+// A path that is gone, or is no longer a regular file (a folder, a FIFO, a socket, a device), is
+// skipped without a word; nothing here opens it.
 void Engine::visitFile(const QString& topFolder, int assocIndex, const QString& filePath,
-                       const ChangeTest& test) {
+                       const ChangeTest& test, bool named) {
     const QString name = Paths::fileName(filePath);
     // The name tests come first: they spare a skipped file its look-up on the disk.
     if (name.startsWith(OwnTempPrefix) || (isHiddenName(name) && !copyHiddenFor(topFolder)))
         return;
-    const std::optional<QDateTime> modified = m_state.fso->lastModified(filePath);
-    if (!modified)
+    const std::optional<FileStamp> stamp = m_state.fso->stamp(filePath);
+    if (!stamp)
         return;
-    handleIfChanged(test, filePath, *modified, topFolder, assocIndex);
+    handleIfChanged(test, named, filePath, *stamp, topFolder, assocIndex);
 }
 
 bool Engine::copyHiddenFor(const QString& topFolder) const {

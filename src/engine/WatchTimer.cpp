@@ -25,10 +25,9 @@ bool fitsInt16(int value) {
 
 } // namespace
 
+// The changes the watches named while the program was starting are kept: the first tick serves
+// them, so that a save made during start-up is not lost.
 void Engine::StartWatchTimer() {
-    for (const auto& record : *m_state.DetectFolders)
-        if (record->AutoBackup > 0)
-            m_state.watches->rearm(record->AutoBackup);
     armTimer();
 }
 
@@ -79,8 +78,10 @@ void Engine::pollWatches() {
         if (record->Result != 0)
             continue;
         m_state.watches->rearm(record->AutoBackup);
-        if (m_state.Paused)
+        if (m_state.Paused) {
+            m_state.watches->takeChanges(record->AutoBackup); // dropped
             continue;
+        }
         NewDetectionDate.clear();
         ScanActivity = true;
         ScanPass(record->Folder, record->DetectionDate, record->AutoBackup);
@@ -111,14 +112,15 @@ void Engine::recordGeometry() {
         WindowPlacement{twips->top(), twips->left(), twips->height(), twips->width()};
 }
 
-// The engine's side of the exit hand-shake: a stop request with no pass running is the exit,
-// which waits for TimerStopped; one with a pass cut short is a confirmed pause.
+// The engine's side of the exit hand-shake: only the exit stops the timer for good, and it
+// waits for TimerStopped. Any other stop request is a confirmed pause, whether or not the pass it
+// cut short still said Scanning: the timer goes on, so that unpausing resumes the backups.
 void Engine::endTick() {
-    if (m_state.StopScanRequested && !m_state.Scanning) {
+    if (m_state.ExitRequested && m_state.StopScanRequested) {
         m_state.TimerStopped = true;
         return;
     }
-    if (m_state.StopScanRequested && m_state.Scanning) {
+    if (m_state.StopScanRequested) {
         m_state.StopScanRequested = false;
         m_state.Scanning = false;
     }

@@ -1,11 +1,28 @@
 #pragma once
-// A change watch on one folder, and optionally on every folder below it: it signals when a file
-// in it is written, and stays signalled until it is re-armed. Polled by the engine's tick, so it
-// never blocks longer than the caller asks.
+// A change watch on one folder, and optionally on every folder below it on the same file system:
+// it records the files that its events name, in the order they arrive, and signals until it is
+// re-armed. All watches of the program share one system instance; polling one watch never takes
+// or loses another watch's events. Polled by the engine's tick, so it never blocks longer than
+// the caller asks.
 
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
+
+// What a watch saw between two takes.
+struct ChangeBatch {
+    QStringList files;      // files named by events, each once, in arrival order
+    QStringList newFolders; // sub-folders created or moved in: their files are unknown to events
+    bool overflow = false;  // events were lost (or some folders are not watched): walk everything
+
+    bool empty() const { return files.isEmpty() && newFolders.isEmpty() && !overflow; }
+    // Adds `later`, keeping the order of arrival and each path once.
+    void append(const ChangeBatch& later);
+    // A batch that asks for the whole tree to be walked.
+    static ChangeBatch everything();
+};
 
 class ChangeWatch {
 public:
@@ -13,25 +30,42 @@ public:
     // added, a non-zero errno result makes that addition fail with it (ENOSPC: the limit).
     using WatchFault = std::function<int(const QString& folder)>;
 
-    // Opens a watch on `folder` and, when `subtree`, on each sub-folder (symbolic links are not
-    // followed), also those made later. Check isOpen() on the result.
-    static std::unique_ptr<ChangeWatch> open(const QString& folder, bool subtree,
-                                             const WatchFault& fault = {});
+    struct Scope {
+        bool subtree = false;    // every folder below too, also those made later
+        bool skipHidden = false; // folders whose name starts with "." are not entered
+        int maxPendingPaths = 0; // past this many named paths: overflow (0: the default)
+        WatchFault fault;
+    };
+
+    // Opens a watch on `folder` and, when asked, on each sub-folder on the same file system
+    // (symbolic links are not followed). Check isOpen() on the result.
+    static std::unique_ptr<ChangeWatch> open(const QString& folder, const Scope& scope);
 
     virtual ~ChangeWatch() = default;
 
-    // False when the top folder could not be watched.
+    // False when the top folder could not be watched, or has gone away since (deleted, renamed,
+    // unmounted): a gone watch never signals again; open a new one when the folder is back.
     virtual bool isOpen() const = 0;
     // True when a change arrived since the last re-arm, waiting up to `timeoutMs` for one
     // (0: poll without blocking).
     virtual bool wait(int timeoutMs) = 0;
-    // Drains every pending change so that the watch signals only for later ones. Sub-folders
-    // that appeared meanwhile are watched from now on; since files may already be in them, such
-    // an addition leaves the watch signalled.
+    // Takes the pending changes into the batch that take() hands out, so that the watch signals
+    // only for later ones. Sub-folders that appeared meanwhile are watched from now on.
     virtual void rearm() = 0;
+    // Hands out (and forgets) what the re-arms since the last take collected.
+    virtual ChangeBatch take() = 0;
     // The system's limit on watched folders was reached: some folders of the subtree are not
-    // watched (those watched before stay watched).
+    // watched (those watched before stay watched), so each signal asks for a walk.
     virtual bool limitReached() const = 0;
     // Folders watched now (the top folder and its watched sub-folders).
     virtual int watchedFolders() const = 0;
+    // The device and inode of the top folder when it was watched, to tell whether the path now
+    // leads somewhere else (a file system mounted over it, or unmounted from under it).
+    virtual quint64 topDevice() const = 0;
+    virtual quint64 topInode() const = 0;
+
+    // How many system instances the program holds (at most one).
+    static int instanceCount();
+    // The system's limit on watched folders, or 0 when it cannot be read.
+    static qint64 systemWatchLimit();
 };

@@ -80,6 +80,8 @@ public:
     // times: 1 where it keeps them exactly, 2 s on FAT and exFAT. A copy's time may differ from
     // its source's by less than this.
     virtual qint64 modifiedTimeStepNs(const QString& path) const;
+    // The file system holding `path` (its device number), so that a walk can stay on one.
+    virtual std::optional<quint64> deviceOf(const QString& path) const;
     // Sets the permission bits; "normal" adds owner write permission.
     virtual bool setMode(const QString& path, unsigned mode);
     virtual bool setNormal(const QString& path);

@@ -19,8 +19,9 @@ public:
 
     // Closes the watch held in AutoBackup and sets it to 0.
     void ClassNotifyDelete();
-    // Opens a watch on Folder (and its subtree when asked) and stores its handle.
-    void ClassNotifyCreate(bool WatchSubtree);
+    // Opens a watch on Folder (and its subtree when asked, without hidden sub-folders when
+    // those are not backed up) and stores its handle.
+    void ClassNotifyCreate(bool WatchSubtree, bool SkipHiddenFolders = false);
 
     WatchRegistry* registry = nullptr;
 };

@@ -118,6 +118,21 @@ TEST_F(LifecycleFixture, ExitWaitsForTheEngineTimerThenUnloads) {
     EXPECT_EQ(unload.count(), 1);
 }
 
+// An unpause during the exit would start new passes and keep the timer from ever stopping.
+TEST_F(LifecycleFixture, OnceTheExitBeganPauseAndUnpauseDoNothing) {
+    lifecycle.startWatching();
+    QSignalSpy unload(&lifecycle, &Lifecycle::readyToUnload);
+    lifecycle.requestExit();
+    lifecycle.togglePause();
+    lifecycle.Unpause();
+    EXPECT_TRUE(state.Paused);
+    EXPECT_EQ(ui.lastRunningState(), Running::Exiting);
+    EXPECT_TRUE(ui.pausedLooks.empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return unload.count() > 0; }, 2000));
+    lifecycle.Pause();
+    EXPECT_TRUE(messages.asked.empty());
+}
+
 TEST_F(LifecycleFixture, CloseQueryWritesStoresAndLeavesWindowPrefsUntilActivated) {
     state.Destinations->Add("/media/b", "/home/ann/a.txt", "BACKUP");
     lifecycle.saveOnClose(false);

@@ -136,4 +136,9 @@ protected:
     }
     // Waits until the watch has seen a change; it stays signalled until re-armed.
     bool awaitSignal(qint32 handle) { return state->watches->wait(handle, 2000); }
+    // Waits for a change and re-arms, as the tick does before it runs a pass.
+    void awaitAndRearm(qint32 handle) {
+        ASSERT_TRUE(awaitSignal(handle));
+        state->watches->rearm(handle);
+    }
 };

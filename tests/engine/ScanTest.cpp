@@ -4,6 +4,10 @@
 #include "EngineFixture.h"
 
 #include "engine/ScanChange.h"
+#include "support/Mounts.h"
+
+#include <QTest>
+#include <sys/stat.h>
 
 using Running = UserInterface::RunningState;
 
@@ -25,6 +29,7 @@ protected:
         ScanFixture::SetUp();
         detection = detectionNow();
     }
+    // Without a watch, the pass looks at every file's time, as after lost events.
     void pass(qint32 handle = 0) { engine->ScanPass(docs, detection, handle); }
     void scan(bool recursive) {
         copies.clear();
@@ -143,21 +148,33 @@ TEST_F(ScanPassTest, AStopLeavesAtOnceWithScanningStillSet) {
     EXPECT_TRUE(state->Scanning);
 }
 
-TEST_F(ScanPassTest, TheDrainCopiesAFileChangedDuringThePassAgainButTheSameVersionOnce) {
+// A change to another file during a copy makes the watch signal again: the drain serves it in
+// the same pass, whatever its time, and the same version of a file only once.
+TEST_F(ScanPassTest, TheDrainServesFilesNamedDuringThePassAndTheSameVersionOnce) {
     addAssociation(docs, true);
-    const QString file = writeAt("docs/a.txt", 0);
     const QString other = writeAt("docs/old.txt", -3600);
     const qint32 handle = watchDocs();
-    duringCopy = [&] { setModified(other, -3600); }; // makes the watch signal again
+    const QString file = writeAt("docs/a.txt", 0);
+    awaitAndRearm(handle);
+    duringCopy = [&] {
+        if (copies.size() == 1)
+            setModified(other, -3600);
+    };
     pass(handle);
-    EXPECT_EQ(copiedNames(), QStringList{"a.txt"});
-    EXPECT_EQ(clock.sleptMs, 2 * timing.topFolderSettleMs) << "the drain scanned again";
+    EXPECT_EQ(copiedNames(), (QStringList{"a.txt", "old.txt"}));
+    EXPECT_EQ(clock.sleptMs, 2 * timing.topFolderSettleMs) << "the drain served again";
 
     copies.clear();
     state->DetectedFiles->Clear();
+    setModified(file, 0);
+    awaitAndRearm(handle);
+    // The second time, the same version is named again and not copied again. (The settle moves
+    // the test's clock on, so the time is fixed here.)
+    const QDateTime later = clock.now().addSecs(5);
     duringCopy = [&] {
-        if (copies.size() == 1)
-            setModified(file, 5);
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
+                    f.setFileTime(later, QFile::FileModificationTime));
     };
     pass(handle);
     EXPECT_EQ(copiedNames(), (QStringList{"a.txt", "a.txt"}));
@@ -167,6 +184,8 @@ TEST_F(ScanPassTest, AFileWrittenWithoutPauseIsFollowedWithoutNestingPassesWitho
     const QString file = writeAt("docs/a.txt", 0);
     addAssociation(file, false);
     const qint32 handle = watchDocs();
+    setModified(file, 0);
+    awaitAndRearm(handle);
     constexpr size_t versions = 200;
     duringCopy = [&] {
         if (copies.size() < versions)
@@ -174,12 +193,39 @@ TEST_F(ScanPassTest, AFileWrittenWithoutPauseIsFollowedWithoutNestingPassesWitho
     };
     pass(handle);
     EXPECT_EQ(copies.size(), versions);
-    // Every pass, nested or not, says "Scanning" at its start and "Waiting" at its end.
-    int depth = 0, deepest = 0;
-    for (const Running said : ui.runningStates)
-        deepest = std::max(deepest, depth += said == Running::Scanning ? 1 : -1);
-    EXPECT_EQ(depth, 0);
-    EXPECT_LT(deepest, int(versions) / 2);
+    // Only the outermost pass says "Scanning" and "Waiting": a nested one ends while the pass
+    // around it still copies.
+    EXPECT_EQ(ui.runningStates, (std::vector{Running::Scanning, Running::Waiting}));
+    EXPECT_FALSE(state->Scanning);
+}
+
+// A pause confirmed in the deepest pass the drains may nest must still end the whole pass and
+// leave the timer running, so that unpausing resumes the backups.
+TEST_F(ScanPassTest, APauseAtTheDeepestNestedPassStopsThePassButNotTheEngine) {
+    const QString file = writeAt("docs/a.txt", 0);
+    addAssociation(file, false);
+    const qint32 handle = watchDocs();
+    setModified(file, 0);
+    ASSERT_TRUE(awaitSignal(handle));
+    duringCopy = [&] {
+        setModified(file, qint64(copies.size()));
+        if (copies.size() == 32)
+            state->StopScanRequested = state->Paused = true;
+    };
+    engine->TimerProc();
+    EXPECT_EQ(copies.size(), 32u);
+    EXPECT_FALSE(state->TimerStopped);
+    EXPECT_TRUE(engine->timerArmed());
+    EXPECT_FALSE(state->Scanning || state->StopScanRequested);
+    EXPECT_EQ(ui.runningStates, std::vector{Running::Scanning})
+        << "no \"Waiting... \" while paused";
+
+    duringCopy = nullptr;
+    state->Paused = false;
+    setModified(file, 100);
+    ASSERT_TRUE(awaitSignal(handle));
+    engine->TimerProc();
+    EXPECT_EQ(copies.size(), 33u);
 }
 
 TEST_F(ScanPassTest, ACopyUsesTheAssociationsPositionAfterOthersWereRemovedMeanwhile) {
@@ -193,6 +239,114 @@ TEST_F(ScanPassTest, ACopyUsesTheAssociationsPositionAfterOthersWereRemovedMeanw
     pass();
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_EQ(copies[0].assocIndex, 1);
+}
+
+// What the watch names is served whatever its time; what it does not name is left alone unless
+// events were lost.
+class ChangedFilesTest : public ScanFolderTest {
+protected:
+    qint32 handle = 0;
+    void SetUp() override {
+        ScanFolderTest::SetUp();
+        addAssociation(docs, true, true);
+        writeAt("docs/untouched.txt", 0); // before the watch: no event names it
+        engine->CreateDetectFolder(docs, true);
+        handle = record(docs)->AutoBackup;
+    }
+    void setModifiedTo(const QString& path, const QDateTime& when) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
+                    f.setFileTime(when, QFile::FileModificationTime));
+    }
+};
+
+TEST_F(ChangedFilesTest, ANamedFileWithAnOldTimeIsCopiedAndAnUnnamedOneIsNotTouched) {
+    const QString report = write("docs/report.pdf", "kept its time");
+    setModifiedTo(report, QDateTime(QDate(2019, 5, 1), QTime(9, 0)));
+    writeAt("docs/.hidden", 0);
+    ::mkfifo(Paths::toNative(docs + "/pipe").constData(), 0600);
+    awaitAndRearm(handle);
+    pass(handle);
+    EXPECT_EQ(copiedNames(), QStringList{"report.pdf"});
+    EXPECT_TRUE(engine->NewDetectionDate.isEmpty()) << "an old time never moves the date back";
+}
+
+TEST_F(ChangedFilesTest, ASubFolderMovedInIsWalkedWithAllItsFiles) {
+    const QString old = write("elsewhere/album/2019/a.jpg", "a");
+    setModifiedTo(old, QDateTime(QDate(2019, 5, 1), QTime(9, 0)));
+    write("elsewhere/album/b.jpg", "b");
+    write("elsewhere/album/.thumbs/c.jpg", "c");
+    ASSERT_TRUE(QDir().rename(home.path() + "/elsewhere/album", docs + "/album"));
+    awaitAndRearm(handle);
+    pass(handle);
+    EXPECT_EQ(copiedNames(), (QStringList{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(clock.sleptMs, timing.topFolderSettleMs);
+}
+
+TEST_F(ChangedFilesTest, LostEventsFallBackToAWalkThatTestsTheTimes) {
+    state->watches->setMaxPendingPaths(5);
+    engine->CreateDetectFolder(docs, true);
+    handle = record(docs)->AutoBackup;
+    for (int i = 0; i < 10; ++i)
+        writeAt(QStringLiteral("docs/new%1.txt").arg(i), 0);
+    writeAt("docs/old.txt", -3600);
+    awaitAndRearm(handle);
+    QTest::qWait(100);
+    state->watches->rearm(handle);
+    pass(handle);
+    EXPECT_EQ(copies.size(), 11u) << "untouched.txt has the test's time too";
+    EXPECT_FALSE(copiedNames().contains("old.txt"));
+}
+
+// Two saves within one second are two versions; the last of them must reach the copy.
+TEST_F(ChangedFilesTest, SavesWithinOneSecondAreEachServed) {
+    const QString file = write("docs/a.txt", "first");
+    const QDateTime second = clock.now();
+    setModifiedTo(file, second.addMSecs(100));
+    awaitAndRearm(handle);
+    pass(handle);
+    write("docs/a.txt", "second!");
+    setModifiedTo(file, second.addMSecs(250));
+    awaitAndRearm(handle);
+    pass(handle);
+    EXPECT_EQ(copiedNames(), (QStringList{"a.txt", "a.txt"}));
+}
+
+TEST_F(ChangedFilesTest, HiddenFoldersAreNeitherWatchedNorWalkedUnlessHiddenFilesAreWanted) {
+    writeAt("docs/.cache/old", 0);
+    writeAt("docs/.cache/deep/new", 0);
+    pass();
+    EXPECT_EQ(copiedNames(), QStringList{"untouched.txt"});
+
+    copies.clear();
+    state->DetectedFiles->Clear();
+    state->Backups->Item(1)->CopyHidden = true;
+    engine->CreateDetectFolder(docs, true);
+    handle = record(docs)->AutoBackup;
+    writeAt("docs/.cache/deep/new", 0);
+    awaitAndRearm(handle);
+    pass(handle);
+    EXPECT_EQ(copiedNames(), QStringList{"new"});
+}
+
+TEST_F(ChangedFilesTest, AWalkStaysOnTheSourcesFileSystem) {
+    QString reason;
+    auto mount = ScratchMount::tmpfs(256, &reason);
+    if (!mount)
+        GTEST_SKIP() << reason.toStdString();
+    const QString scratch = Paths::parent(mount->mountPoint());
+    state->Backups->Clear();
+    addAssociation(scratch, true, true);
+    QFile inMount(mount->mountPoint() + "/other-disk.txt");
+    ASSERT_TRUE(inMount.open(QIODevice::WriteOnly));
+    inMount.close();
+    QFile here(scratch + "/here.txt");
+    ASSERT_TRUE(here.open(QIODevice::WriteOnly));
+    here.close();
+    setModified(scratch + "/here.txt", 0);
+    setModified(mount->mountPoint() + "/other-disk.txt", 0);
+    engine->ScanFolder(scratch, 1, scratch, detection, true);
+    EXPECT_EQ(copiedNames(), QStringList{"here.txt"});
 }
 
 } // namespace

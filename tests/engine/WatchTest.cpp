@@ -2,6 +2,9 @@
 // when its watch closes.
 
 #include "EngineFixture.h"
+#include "support/Mounts.h"
+
+#include <QTest>
 
 #include <cerrno>
 
@@ -15,56 +18,141 @@ protected:
     TempHome home;
     QString top = home.makeFolder("top");
 
-    void write(const QString& relative) { home.writeFile(relative, "more"); }
-    std::unique_ptr<ChangeWatch> open(bool subtree, const ChangeWatch::WatchFault& fault = {}) {
-        auto watch = ChangeWatch::open(top, subtree, fault);
+    QString write(const QString& relative) { return home.writeFile(relative, "more"); }
+    std::unique_ptr<ChangeWatch> open(bool subtree, const ChangeWatch::WatchFault& fault = {},
+                                      const QString& folder = {}) {
+        ChangeWatch::Scope scope;
+        scope.subtree = subtree;
+        scope.fault = fault;
+        auto watch = ChangeWatch::open(folder.isEmpty() ? top : folder, scope);
         EXPECT_TRUE(watch->isOpen());
         return watch;
     }
+    // What the watch named once the change has arrived.
+    static ChangeBatch taken(ChangeWatch& watch) {
+        EXPECT_TRUE(watch.wait(ComingMs));
+        watch.rearm();
+        return watch.take();
+    }
 };
 
-TEST_F(WatchChangeTest, AWriteSignalsUntilRearmDrainsItButOwnTemporaryFilesNever) {
+int inotifyDescriptors() {
+    int count = 0;
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System))
+        count += fd.symLinkTarget().contains("inotify") ? 1 : 0;
+    return count;
+}
+
+TEST_F(WatchChangeTest, AWriteIsNamedOnceInArrivalOrderUntilTakenButOwnTemporaryFilesNever) {
     auto watch = open(true);
     const QString temp = home.writeFile("top/" + OwnTempPrefix + "copy", "partial");
     QFile::setPermissions(temp, QFileDevice::ReadOwner);
     EXPECT_FALSE(watch->wait(QuietMs));
     ASSERT_TRUE(QFile::rename(temp, top + "/real.txt"));
-    EXPECT_TRUE(watch->wait(ComingMs)) << "the rename over the real file signals";
+    const QString second = write("top/second.txt");
+    write("top/real.txt");
+    ASSERT_TRUE(watch->wait(ComingMs)) << "the rename over the real file signals";
     EXPECT_TRUE(watch->wait(0));
     watch->rearm();
     EXPECT_FALSE(watch->wait(0));
-    write("top/real.txt");
-    EXPECT_TRUE(watch->wait(ComingMs));
+    write("top/third.txt");
+    ASSERT_TRUE(watch->wait(ComingMs));
+    watch->rearm();
+    EXPECT_EQ(watch->take().files, (QStringList{top + "/real.txt", second, top + "/third.txt"}));
+    EXPECT_TRUE(watch->take().empty()) << "taken once";
 }
 
-TEST_F(WatchChangeTest, OnlyTheSubtreeSeesSubFoldersEvenOnesMadeLaterButNeverThroughLinks) {
+TEST_F(WatchChangeTest, WatchesShareOneInstanceAndNeverTakeOrLoseEachOthersEvents) {
+    const QString other = home.makeFolder("other");
+    auto a = open(false);
+    auto b = open(false, {}, other);
+    const QString inB = write("other/b.txt");
+    const QString inA = write("top/a.txt");
+    EXPECT_EQ(taken(*a).files, QStringList{inA});
+    EXPECT_TRUE(b->wait(0)) << "read while a waited, kept for b";
+    EXPECT_EQ(taken(*b).files, QStringList{inB});
+
+    WatchRegistry registry;
+    std::vector<qint32> ids;
+    for (int i = 0; i < 300; ++i)
+        ids.push_back(registry.open(home.makeFolder(QStringLiteral("many/%1").arg(i)), false));
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), -1), 0);
+    EXPECT_EQ(inotifyDescriptors(), 1);
+    EXPECT_EQ(ChangeWatch::instanceCount(), 1);
+    const QString last = write("many/299/x.txt");
+    EXPECT_FALSE(registry.wait(ids[0], QuietMs));
+    ASSERT_TRUE(registry.wait(ids[299], ComingMs));
+    registry.rearm(ids[299]);
+    EXPECT_EQ(registry.takeChanges(ids[299]).files, QStringList{last});
+}
+
+TEST_F(WatchChangeTest, NewSubFoldersAreWatchedAndNamedForAWalkButNeverThroughLinks) {
     home.makeFolder("top/sub/deeper");
     ASSERT_TRUE(QFile::link(home.makeFolder("outside"), top + "/link"));
     auto flat = open(false);
     auto tree = open(true);
     EXPECT_EQ(tree->watchedFolders(), 3);
     write("outside/a.txt");
-    write("top/sub/deeper/a.txt");
-    EXPECT_TRUE(tree->wait(ComingMs));
+    const QString deep = write("top/sub/deeper/a.txt");
+    EXPECT_EQ(taken(*tree).files, QStringList{deep});
     EXPECT_FALSE(flat->wait(QuietMs));
 
-    tree->rearm();
-    home.makeFolder("top/new/inner");
-    EXPECT_TRUE(tree->wait(ComingMs)) << "files may already be in a new folder";
-    tree->rearm();
+    // A folder filled elsewhere and moved in: its files never had an event here.
+    home.writeFile("elsewhere/filled/inner/f.txt", "x");
+    ASSERT_TRUE(QFile::rename(home.path() + "/elsewhere/filled", top + "/filled"));
+    const ChangeBatch moved = taken(*tree);
+    EXPECT_EQ(moved.newFolders, QStringList{top + "/filled"});
+    EXPECT_TRUE(moved.files.isEmpty());
     EXPECT_EQ(tree->watchedFolders(), 5);
-    write("top/new/inner/a.txt");
-    EXPECT_TRUE(tree->wait(ComingMs));
+    const QString inner = write("top/filled/inner/g.txt");
+    EXPECT_EQ(taken(*tree).files, QStringList{inner});
 
-    // A folder first met while re-arming leaves the watch signalled all the same.
+    // Moved out again, it is no longer watched under its old name.
+    ASSERT_TRUE(QFile::rename(top + "/filled", home.path() + "/elsewhere/back"));
+    tree->wait(QuietMs);
     tree->rearm();
-    home.makeFolder("top/later");
-    tree->rearm();
-    EXPECT_EQ(tree->watchedFolders(), 6);
-    EXPECT_TRUE(tree->wait(0));
+    tree->take();
+    EXPECT_EQ(tree->watchedFolders(), 3);
 }
 
-TEST_F(WatchChangeTest, TheWatchLimitKeepsTheFoldersWatchedBeforeIt) {
+TEST_F(WatchChangeTest, ABurstPastTheCapAndAQueueOverflowAskForAWalkInstead) {
+    ChangeWatch::Scope scope;
+    scope.maxPendingPaths = 50;
+    auto watch = ChangeWatch::open(top, scope);
+    for (int i = 0; i < 120; ++i)
+        write(QStringLiteral("top/f%1").arg(i));
+    ASSERT_TRUE(watch->wait(ComingMs));
+    QTest::qWait(QuietMs);
+    watch->rearm();
+    const ChangeBatch burst = watch->take();
+    EXPECT_TRUE(burst.overflow);
+    EXPECT_TRUE(burst.files.isEmpty());
+    EXPECT_FALSE(watch->wait(QuietMs)) << "the rest of the burst is forgotten, not kept";
+}
+
+TEST_F(WatchChangeTest, HiddenFoldersAndOtherFileSystemsBelowTheTopAreNotWatched) {
+    home.makeFolder("top/.cache/deep");
+    home.makeFolder("top/visible");
+    ChangeWatch::Scope scope;
+    scope.subtree = true;
+    scope.skipHidden = true;
+    auto watch = ChangeWatch::open(top, scope);
+    EXPECT_EQ(watch->watchedFolders(), 2);
+    home.makeFolder("top/.new");
+    write("top/.cache/x");
+    EXPECT_FALSE(watch->wait(QuietMs));
+
+    QString reason;
+    auto mount = ScratchMount::tmpfs(256, &reason);
+    if (!mount)
+        GTEST_SKIP() << reason.toStdString();
+    // The tmpfs is mounted in a folder of this machine's /tmp file system.
+    const QString scratch = Paths::parent(mount->mountPoint());
+    auto tree = open(true, {}, scratch);
+    EXPECT_EQ(tree->watchedFolders(), 1);
+}
+
+TEST_F(WatchChangeTest, TheWatchLimitKeepsTheFoldersWatchedBeforeItAndIsReportedOnce) {
     for (const char* sub : {"top/a", "top/b", "top/c"})
         home.makeFolder(sub);
     int additions = 0;
@@ -72,13 +160,78 @@ TEST_F(WatchChangeTest, TheWatchLimitKeepsTheFoldersWatchedBeforeIt) {
     EXPECT_TRUE(watch->limitReached());
     EXPECT_EQ(watch->watchedFolders(), 2);
     write("top/x.txt");
-    EXPECT_TRUE(watch->wait(ComingMs));
+    EXPECT_TRUE(taken(*watch).overflow) << "the folders not watched need a walk";
 
     WatchRegistry registry;
+    QStringList reported;
+    registry.onLimitReached = [&](const QString& folder) { reported << folder; };
     registry.setWatchFault([&](const QString& path) { return path == top ? 0 : ENOSPC; });
     EXPECT_GT(registry.open(top, true), 0);
-    EXPECT_TRUE(registry.watchLimitReached());
+    EXPECT_GT(registry.open(top, true), 0);
+    EXPECT_EQ(reported, QStringList{top});
     EXPECT_EQ(registry.open(home.path() + "/missing", false), -1);
+    const QString text = Engine::watchLimitText(top, 8192);
+    EXPECT_TRUE(text.contains(top) && text.contains("8192") &&
+                text.contains("sysctl fs.inotify.max_user_watches="));
+}
+
+// Deleted, or renamed away and back: the id stays, and the folder is watched again on its return.
+TEST_F(WatchChangeTest, AFolderThatGoesAwayIsWatchedAgainWhenItReturns) {
+    WatchRegistry registry;
+    QStringList returned;
+    registry.onReturned = [&](const QString& folder) { returned << folder; };
+    const qint32 id = registry.open(top, true);
+    const QString away = home.path() + "/away";
+    ASSERT_TRUE(QDir().rename(top, away));
+    EXPECT_FALSE(registry.wait(id, QuietMs)) << "its absence is no change";
+    write("away/unseen.txt");
+    EXPECT_FALSE(registry.wait(id, QuietMs)) << "not followed to its new name";
+
+    ASSERT_TRUE(QDir().rename(away, top));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            registry.wait(id, 0);
+            return !returned.isEmpty();
+        },
+        5000));
+    EXPECT_EQ(returned, QStringList{top});
+    const QString back = write("top/back.txt");
+    ASSERT_TRUE(registry.wait(id, ComingMs));
+    registry.rearm(id);
+    EXPECT_EQ(registry.takeChanges(id).files, QStringList{back});
+
+    QDir(top).removeRecursively();
+    EXPECT_FALSE(registry.wait(id, QuietMs));
+    home.makeFolder("top");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            registry.wait(id, 0);
+            return returned.size() == 2;
+        },
+        5000));
+    EXPECT_EQ(registry.openCount(), 1);
+}
+
+TEST_F(WatchChangeTest, AFileSystemMountedOverAWatchedFolderIsWatchedInstead) {
+    QString reason;
+    auto mount = ScratchMount::tmpfs(256, &reason);
+    if (!mount)
+        GTEST_SKIP() << reason.toStdString();
+    WatchRegistry registry;
+    QStringList returned;
+    registry.onReturned = [&](const QString& folder) { returned << folder; };
+    const QString point = mount->mountPoint();
+    const qint32 id = registry.open(point, false);
+    ASSERT_TRUE(mount->unmount());
+    ASSERT_TRUE(mount->remount());
+    registry.recheckFolders();
+    ASSERT_FALSE(returned.isEmpty());
+    QFile file(point + "/new.txt");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ASSERT_TRUE(registry.wait(id, ComingMs));
+    registry.rearm(id);
+    EXPECT_EQ(registry.takeChanges(id).files, QStringList{point + "/new.txt"});
 }
 
 class WatchFolderTest : public ScanFixture {

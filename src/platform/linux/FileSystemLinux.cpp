@@ -217,6 +217,13 @@ std::optional<FileStamp> FileSystem::stamp(const QString& path) const {
                      qint64(st->st_mtim.tv_sec) * NsPerSecond + st->st_mtim.tv_nsec};
 }
 
+std::optional<quint64> FileSystem::deviceOf(const QString& path) const {
+    const auto st = statOf(path);
+    if (!st)
+        return std::nullopt;
+    return quint64(st->st_dev);
+}
+
 qint64 FileSystem::modifiedTimeStepNs(const QString& path) const {
     const std::optional<MountEntry> mount = MountTable::current().mountOf(resolvedPath(path));
     return mount ? ::modifiedTimeStepNs(mount->fsType) : 1;
