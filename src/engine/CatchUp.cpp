@@ -20,6 +20,14 @@ constexpr qint64 NsPerMs = 1000 * 1000;
 // (a log, a download): it is left to the watch, which sees its writer close it.
 constexpr int MaxSettleRounds = 6;
 
+QStringList namesOf(const QStringList& paths) {
+    QStringList names;
+    names.reserve(paths.size());
+    for (const QString& path : paths)
+        names << Paths::fileName(path);
+    return names;
+}
+
 bool upToDate(const FileStamp& source, const std::optional<FileStamp>& copy, qint64 stepNs) {
     return copy && copy->size == source.size &&
            std::llabs(copy->modifiedNs - source.modifiedNs) < stepNs;
@@ -171,25 +179,34 @@ bool CatchUp::begin(const QString& sourcePath) {
     if (walk.folder) {
         if (!fso.FolderExists(walk.source))
             return false;
-        enter(walk, walk.source, fso.files(walk.source));
+        enter(walk, walk.source, namesOf(fso.files(walk.source)));
     } else {
         if (!fso.FileExists(walk.source))
             return false;
-        enter(walk, Paths::parent(walk.source), {walk.source});
+        enter(walk, Paths::parent(walk.source), {Paths::fileName(walk.source)});
     }
     m_walk = std::move(walk);
     return true;
 }
 
-void CatchUp::enter(Walk& walk, const QString& folder, const QStringList& files) {
+void CatchUp::enter(Walk& walk, const QString& folder, const QStringList& names) {
     const FileSystem& fso = *m_state.fso;
     Frame frame;
-    frame.files = files;
+    frame.folder = folder;
+    // The walk's own name rules, before any look-up on the disk.
+    for (const QString& name : names)
+        if (!walk.folder ||
+            (!name.startsWith(OwnTempPrefix) && (walk.copyHidden || !isHiddenName(name))))
+            frame.names << name;
+    frame.sources = fso.stampsIn(folder, frame.names);
     if (walk.recursive)
         frame.subFolders = fso.subFolders(folder);
-    for (const Target& target : walk.targets)
-        frame.mirrors << CopyDestination::mirroredFolderOf(fso, target.path, walk.source,
-                                                           walk.folder, folder);
+    for (const Target& target : walk.targets) {
+        const QString mirror =
+            CopyDestination::mirroredFolderOf(fso, target.path, walk.source, walk.folder, folder);
+        frame.mirrors << mirror;
+        frame.copies.push_back(fso.stampsIn(mirror, frame.names));
+    }
     walk.frames.push_back(std::move(frame));
 }
 
@@ -198,9 +215,8 @@ CatchUp::Flow CatchUp::walkOn() {
     Walk& walk = *m_walk;
     while (!walk.frames.empty()) {
         Frame& frame = walk.frames.back();
-        if (frame.nextFile < frame.files.size()) {
-            const QString file = frame.files[frame.nextFile++];
-            if (const Flow flow = visit(walk, frame, file); flow != Flow::Continue)
+        if (frame.nextFile < frame.names.size()) {
+            if (const Flow flow = visit(walk, frame, frame.nextFile++); flow != Flow::Continue)
                 return flow;
             if (!m_walk || m_restartAll) // gone while the copy yielded, or to start over
                 return Flow::Continue;
@@ -211,7 +227,7 @@ CatchUp::Flow CatchUp::walkOn() {
             m_state.ui.processEvents();
             if (stopRequested())
                 return Flow::Stop;
-            enter(walk, subFolder, m_state.fso->files(subFolder));
+            enter(walk, subFolder, namesOf(m_state.fso->files(subFolder)));
             continue;
         }
         walk.frames.pop_back();
@@ -220,21 +236,25 @@ CatchUp::Flow CatchUp::walkOn() {
     return Flow::Continue;
 }
 
-CatchUp::Flow CatchUp::visit(const Walk& walk, const Frame& frame, const QString& file) {
+CatchUp::Flow CatchUp::visit(const Walk& walk, const Frame& frame, qsizetype file) {
     m_engine.yieldBetweenFiles();
     if (stopRequested())
         return Flow::Stop;
-    const QString name = Paths::fileName(file);
-    // The walk's own rules; the name tests first, so a skipped file costs no look-up.
-    if (walk.folder && (name.startsWith(OwnTempPrefix) || (isHiddenName(name) && !walk.copyHidden)))
+    const QString& name = frame.names[file];
+    const std::optional<FileStamp>& seen = frame.sources[size_t(file)];
+    if (!seen || !m_engine.copier().PassesFilters(name))
         return sliceCheck(false);
-    if (!m_engine.copier().PassesFilters(name))
-        return sliceCheck(false);
-    std::optional<FileStamp> source = m_state.fso->stamp(file);
-    if (!source || staleTargets(walk, frame, name, *source).isEmpty())
+    bool anyStale = false;
+    for (size_t t = 0; t < frame.copies.size() && !anyStale; ++t)
+        anyStale =
+            !upToDate(*seen, frame.copies[t][size_t(file)], walk.targets[qsizetype(t)].stepNs);
+    if (!anyStale)
         return sliceCheck(false);
 
-    source = settled(file, *source);
+    const QString path = Paths::join(frame.folder, name);
+    std::optional<FileStamp> source = m_state.fso->stamp(path);
+    if (source)
+        source = settled(path, *source);
     if (stopRequested())
         return Flow::Stop;
     if (!source)
@@ -250,7 +270,7 @@ CatchUp::Flow CatchUp::visit(const Walk& walk, const Frame& frame, const QString
         CopyScope scope;
         scope.onlyDestinations = stale;
         scope.successNotices = false;
-        m_engine.copier().CopyToDestinations(walk.source, index, file, scope);
+        m_engine.copier().CopyToDestinations(walk.source, index, path, scope);
     }
     if (stopRequested())
         return Flow::Stop;

@@ -50,9 +50,14 @@ private:
         QString path;     // the destination folder, as the association stores it
         qint64 stepNs{1}; // the step of last-modified times its file system keeps
     };
-    // One folder of the walk, with where its files' copies lie in each target.
+    // One folder of the walk: the files it compares, their stamps, and their copies' stamps in
+    // each target, each looked up through its folder once when the walk enters it. A file found
+    // stale is looked at again before it is copied.
     struct Frame {
-        QStringList files;
+        QString folder;
+        QStringList names;
+        std::vector<std::optional<FileStamp>> sources;
+        std::vector<std::vector<std::optional<FileStamp>>> copies; // by target, then by file
         qsizetype nextFile = 0;
         QStringList subFolders;
         qsizetype nextSubFolder = 0;
@@ -72,8 +77,8 @@ private:
     void runSlice();
     bool begin(const QString& sourcePath);
     Flow walkOn();
-    void enter(Walk& walk, const QString& folder, const QStringList& files);
-    Flow visit(const Walk& walk, const Frame& frame, const QString& file);
+    void enter(Walk& walk, const QString& folder, const QStringList& names);
+    Flow visit(const Walk& walk, const Frame& frame, qsizetype file);
     QStringList staleTargets(const Walk& walk, const Frame& frame, const QString& name,
                              const FileStamp& source) const;
     std::optional<FileStamp> settled(const QString& file, FileStamp stamp);

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <vector>
 
 struct FileAttributes {
     bool hidden = false;   // name starts with "."
@@ -76,6 +77,10 @@ public:
     // Empty unless `path` is a regular file (or a link to one); never opens it, so a FIFO or a
     // device cannot block the caller.
     virtual std::optional<FileStamp> stamp(const QString& path) const;
+    // The stamps of the entries `names` of `folder`, in their order: the same as stamp() of each,
+    // but the folder is looked up once (a catch-up looks at every file of a source tree).
+    virtual std::vector<std::optional<FileStamp>> stampsIn(const QString& folder,
+                                                           const QStringList& names) const;
     // The step, in nanoseconds, in which the file system holding `path` keeps last-modified
     // times: 1 where it keeps them exactly, 2 s on FAT and exFAT. A copy's time may differ from
     // its source's by less than this.

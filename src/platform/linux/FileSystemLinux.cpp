@@ -4,6 +4,7 @@
 #include "platform/MountTable.h"
 #include "platform/Paths.h"
 #include "platform/linux/FileCopyLinux.h"
+#include "platform/linux/UniqueFd.h"
 #include "platform/linux/VolumeLabelLinux.h"
 
 #include <QDir>
@@ -34,6 +35,14 @@ std::optional<struct stat> statOf(const QString& path) {
     if (::stat(native(path).constData(), &st) != 0)
         return std::nullopt;
     return st;
+}
+
+std::optional<FileStamp> stampOf(const struct stat& st) {
+    if (!S_ISREG(st.st_mode))
+        return std::nullopt;
+    constexpr qint64 NsPerSecond = 1000 * 1000 * 1000;
+    return FileStamp{qint64(st.st_size),
+                     qint64(st.st_mtim.tv_sec) * NsPerSecond + st.st_mtim.tv_nsec};
 }
 
 enum class EntryKind { File, Folder, Other };
@@ -210,11 +219,21 @@ std::optional<QDateTime> FileSystem::lastModified(const QString& path) const {
 
 std::optional<FileStamp> FileSystem::stamp(const QString& path) const {
     const auto st = statOf(path);
-    if (!st || !S_ISREG(st->st_mode))
-        return std::nullopt;
-    constexpr qint64 NsPerSecond = 1000 * 1000 * 1000;
-    return FileStamp{qint64(st->st_size),
-                     qint64(st->st_mtim.tv_sec) * NsPerSecond + st->st_mtim.tv_nsec};
+    return st ? stampOf(*st) : std::nullopt;
+}
+
+std::vector<std::optional<FileStamp>> FileSystem::stampsIn(const QString& folder,
+                                                           const QStringList& names) const {
+    std::vector<std::optional<FileStamp>> stamps(size_t(names.size()));
+    const UniqueFd dir(::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0)
+        return stamps;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        struct stat st {};
+        if (::fstatat(dir.get(), native(names[i]).constData(), &st, 0) == 0)
+            stamps[size_t(i)] = stampOf(st);
+    }
+    return stamps;
 }
 
 std::optional<quint64> FileSystem::deviceOf(const QString& path) const {
