@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Quillmot in release mode in build-bench and runs its benchmarks, printing every figure
 # under the command that produced it, then a summary against the targets.
-#   bench/run.sh [latency] [scan] [catchup] [copy] [idle]     (all when none is named)
+#   bench/run.sh [latency] [scan] [catchup] [copy] [idle] [tree]     (all when none is named)
 # QUILLMOT_BENCH_DIR sets the scratch folder (default build-bench/bench-work); it must be on the
 # disk under test, so not on a tmpfs. Needs about 2.5 GiB there. Run as root to drop the page
 # cache between copy runs and to install inotify-tools, lsyncd and rsync when missing.
@@ -11,7 +11,7 @@ BUILD=$ROOT/build-bench
 WORK=${QUILLMOT_BENCH_DIR:-$BUILD/bench-work}
 cd "$ROOT"
 selected=("$@")
-((${#selected[@]})) || selected=(latency scan catchup copy idle)
+((${#selected[@]})) || selected=(latency scan catchup copy idle tree)
 
 install_missing_tools() {
     local missing=() tool
@@ -67,8 +67,12 @@ for bench in "${selected[@]}"; do
         section "5. Idle cost with 100 watched folders"
         cmd=(bench/idle.sh "$WORK/idle" 100 60)
         ;;
+    tree)
+        section "6. Main window with 10,000 associations in 500 folders"
+        cmd=("$BUILD/bench/bench_tree" "$WORK/tree" 10000 500 5)
+        ;;
     *)
-        echo "unknown benchmark: $bench (latency, scan, catchup, copy, idle)" >&2
+        echo "unknown benchmark: $bench (latency, scan, catchup, copy, idle, tree)" >&2
         exit 2
         ;;
     esac

@@ -16,6 +16,11 @@ in_catchup && /^  CPU/ { catchup_cpu = $6; in_catchup = 0 }
 /^throughput ratio Quillmot \/ cp \+ fsync:/ { copy_ratio_fsync = $NF }
 /^  utime\+stime/ { idle_percent = $10 }
 
+# bench_tree's lines with a target: "  what   value unit  [<= target unit]"
+/\[<= [0-9]+ (ms|MB)\]/ {
+    tree_lines[++tree_count] = $0
+}
+
 function verdict(ok) { return ok ? "meets" : "MISSES" }
 
 function latency_line(kind, target,    q, others, tool) {
@@ -52,4 +57,13 @@ END {
     if (idle_percent != "")
         printf "idle with 100 watched folders: %s %% of one core [< 0.5 %%] %s\n", idle_percent,
                verdict(idle_percent < 0.5)
+    for (i = 1; i <= tree_count; i++) {
+        line = tree_lines[i]
+        match(line, /\[<= [0-9]+/)
+        target = substr(line, RSTART + 4, RLENGTH - 4) + 0
+        match(line, /[0-9.]+ +(ms|MiB)/)
+        value = substr(line, RSTART, RLENGTH) + 0
+        sub(/^ +/, "", line)
+        printf "%s %s\n", line, verdict(value <= target)
+    }
 }

@@ -1,6 +1,7 @@
 #include "mainwindow/ShellCommands.h"
 
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "presentation/HelpFiles.h"
 
 #include <QCoreApplication>
@@ -11,10 +12,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QUrl>
-
-#ifndef QUILLMOT_VERSION
-#define QUILLMOT_VERSION "0.0.0"
-#endif
 
 namespace ShellCommands {
 
@@ -57,7 +54,7 @@ void showAbout(QWidget* parent) {
                                 "<p>Copies every file you save to the destinations you chose, "
                                 "on the disks you named.</p>"
                                 "<p>Built with Qt %2.</p><p><a href=\"%3\">%3</a></p>")
-                     .arg(QStringLiteral(QUILLMOT_VERSION), QString::fromLatin1(qVersion()),
+                     .arg(ProgramInfo::versionText(), QString::fromLatin1(qVersion()),
                           HelpFiles::homePage().toHtmlEscaped()));
     box->setTextInteractionFlags(Qt::TextBrowserInteraction);
     box->setStandardButtons(QMessageBox::Ok);

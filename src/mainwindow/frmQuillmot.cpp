@@ -3,6 +3,7 @@
 #include "mainwindow/BackupsTreeView.h"
 #include "mainwindow/IconStore.h"
 #include "mainwindow/ShellCommands.h"
+#include "platform/ProgramInfo.h"
 #include "presentation/AssociationTree.h"
 #include "presentation/HelpFiles.h"
 #include "presentation/MenuRules.h"
@@ -17,10 +18,6 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
-
-#ifndef QUILLMOT_VERSION
-#define QUILLMOT_VERSION "0.0.0"
-#endif
 
 namespace {
 constexpr double TwipsPerInch = 1440.0;
@@ -197,7 +194,7 @@ void frmQuillmot::buildToolbar() {
     auto* title = new QLabel(bar);
     title->setObjectName(QStringLiteral("imgTitle"));
     title->setPixmap(IconStore::artwork(QStringLiteral("title")).pixmap(QSize(120, 32)));
-    title->setToolTip(QStringLiteral("Quillmot v") + QStringLiteral(QUILLMOT_VERSION));
+    title->setToolTip(QStringLiteral("Quillmot v") + ProgramInfo::versionText());
     bar->addWidget(title);
 }
 

@@ -1,11 +1,10 @@
 #include "presentation/HelpFiles.h"
 
+#include "platform/ProgramInfo.h"
+
 #include <QDir>
 #include <QFileInfo>
 
-#ifndef QUILLMOT_HOME_PAGE
-#define QUILLMOT_HOME_PAGE "https://quillmot.org/"
-#endif
 #ifndef QUILLMOT_DOC_DIR
 #define QUILLMOT_DOC_DIR "/usr/local/share/doc/quillmot"
 #endif
@@ -13,7 +12,7 @@
 namespace HelpFiles {
 
 QString homePage() {
-    return QStringLiteral(QUILLMOT_HOME_PAGE);
+    return ProgramInfo::HomePage;
 }
 
 QStringList candidates(const QString& name, const QString& programFolder) {

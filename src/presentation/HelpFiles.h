@@ -10,7 +10,7 @@ namespace HelpFiles {
 inline const QString Manual = QStringLiteral("Manual.html");
 inline const QString Readme = QStringLiteral("Readme.html");
 
-// The home page address (set when the build is configured).
+// The maker's home page (set when the build is configured).
 QString homePage();
 
 // Where `name` is looked for, in order: beside the program, in the documentation folder of the
