@@ -301,10 +301,12 @@ void frmQuillmot::connectNotify(const QMetaMethod& signal) {
         refreshAvailability();
 }
 
+// Qt tells of a disconnection while it still holds the lock that asking about connections
+// takes, so the items follow a moment later.
 void frmQuillmot::disconnectNotify(const QMetaMethod& signal) {
     QMainWindow::disconnectNotify(signal);
     if (m_built)
-        refreshAvailability();
+        QMetaObject::invokeMethod(this, &frmQuillmot::refreshAvailability, Qt::QueuedConnection);
 }
 
 void frmQuillmot::showPopup(const QPoint& globalPos) {
