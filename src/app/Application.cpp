@@ -91,6 +91,11 @@ void Application::loadMainWindow() {
     connect(&w, &frmQuillmot::pauseToggleRequested, m_lifecycle.get(), &Lifecycle::togglePause);
     connect(&w, &frmQuillmot::exitRequested, m_lifecycle.get(), &Lifecycle::requestExit);
     connect(&w, &frmQuillmot::closing, this, &Application::writeOnClose);
+    connect(&w, &frmQuillmot::recentActivityRequested, this, &Application::showRecentLog);
+    connect(&w, &frmQuillmot::aboutRequested, this, [this] {
+        if (m_feedback)
+            m_feedback->showAbout();
+    });
     connect(m_lifecycle.get(), &Lifecycle::readyToUnload, this, &Application::unloadForExit);
     if (m_desktop)
         installTray();

@@ -1,7 +1,6 @@
 #include "mainwindow/ShellCommands.h"
 
 #include "platform/Paths.h"
-#include "platform/ProgramInfo.h"
 #include "presentation/HelpFiles.h"
 
 #include <QCoreApplication>
@@ -9,8 +8,6 @@
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QLabel>
-#include <QMessageBox>
 #include <QUrl>
 
 namespace ShellCommands {
@@ -41,25 +38,6 @@ void openHelp(const QString& name) {
 
 void openHomePage() {
     QDesktopServices::openUrl(QUrl(HelpFiles::homePage()));
-}
-
-void showAbout(QWidget* parent) {
-    auto* box = new QMessageBox(parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setObjectName(QStringLiteral("frmAbout"));
-    box->setWindowTitle(QStringLiteral("About Quillmot"));
-    box->setIconPixmap(QIcon(QStringLiteral(":/mainwindow/art/title.svg")).pixmap(120, 32));
-    box->setTextFormat(Qt::RichText);
-    box->setText(QStringLiteral("<p><b>Quillmot - Autobackup Software</b><br>Version %1</p>"
-                                "<p>Copies every file you save to the destinations you chose, "
-                                "on the disks you named.</p>"
-                                "<p>Built with Qt %2.</p><p><a href=\"%3\">%3</a></p>")
-                     .arg(ProgramInfo::versionText(), QString::fromLatin1(qVersion()),
-                          HelpFiles::homePage().toHtmlEscaped()));
-    box->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    box->setStandardButtons(QMessageBox::Ok);
-    box->setModal(false);
-    box->show();
 }
 
 } // namespace ShellCommands

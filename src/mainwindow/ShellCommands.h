@@ -1,11 +1,9 @@
 #pragma once
 // The commands that hand a path or an address to the desktop: Open, Properties, the help
-// documents, the home page, and the about box. Failures of the desktop are ignored: nothing is
-// shown when a path cannot be opened.
+// documents and the home page. Failures of the desktop are ignored: nothing is shown when a path
+// cannot be opened.
 
 #include <QString>
-
-class QWidget;
 
 namespace ShellCommands {
 
@@ -17,7 +15,5 @@ void showProperties(const QString& path);
 // Opens "Manual.html" or "Readme.html" in the browser.
 void openHelp(const QString& name);
 void openHomePage();
-// The about box, modeless, owned by `parent`.
-void showAbout(QWidget* parent);
 
 } // namespace ShellCommands

@@ -77,8 +77,8 @@ void frmQuillmot::buildMenus() {
     connect(addItem(window, QStringLiteral("mnuExit"), QStringLiteral("Stop and Exit")),
             &QAction::triggered, this, &frmQuillmot::exitRequested);
     window->addSeparator();
-    connect(addItem(window, QStringLiteral("mnuAbout"), QStringLiteral("About Quillmot")),
-            &QAction::triggered, this, [this] { ShellCommands::showAbout(this); });
+    addItem(window, QStringLiteral("mnuAbout"), QStringLiteral("About Quillmot"));
+    hook(QStringLiteral("mnuAbout"), &frmQuillmot::aboutRequested);
     hook(QStringLiteral("mnuOptions"), &frmQuillmot::optionsRequested);
     hook(QStringLiteral("mnuLog"), &frmQuillmot::recentActivityRequested);
     connect(window, &QMenu::aboutToShow, this, &frmQuillmot::refreshAvailability);

@@ -79,6 +79,7 @@ signals:
     // Hooks: the commands other windows carry out. Connecting enables the items.
     void optionsRequested();                           // mnuOptions, "*Options"
     void recentActivityRequested();                    // mnuLog
+    void aboutRequested();                             // mnuAbout
     void loadSchemeRequested();                        // mnuLoad
     void saveSchemeRequested();                        // mnuSave
     void addFilesRequested();                          // mnuAddFiles, "*AddFiles"

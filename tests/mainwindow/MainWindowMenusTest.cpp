@@ -81,8 +81,8 @@ TEST(MainWindowMenus, CommandsOfOtherWindowsWaitUntilTheyAreConnected) {
     ensureGuiApp();
     frmQuillmot window;
     for (const char* name :
-         {"mnuOptions", "*Options", "mnuLog", "mnuLoad", "mnuSave", "mnuAddFiles", "*AddFiles",
-          "mnuAddFolder", "*AddFolder", "mnuUpdates"})
+         {"mnuOptions", "*Options", "mnuLog", "mnuAbout", "mnuLoad", "mnuSave", "mnuAddFiles",
+          "*AddFiles", "mnuAddFolder", "*AddFolder", "mnuUpdates"})
         EXPECT_FALSE(window.action(name)->isEnabled()) << name;
     EXPECT_TRUE(window.action("*Remove")->isEnabled()) << "says when nothing is selected";
 
