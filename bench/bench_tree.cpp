@@ -102,8 +102,8 @@ bool prepare(const QString& work, int associations, int folders) {
                            never, false, 0, false, Paths::PathKey(path));
     }
     return QDir().mkpath(configFolder(work)) &&
-           saveAssociations(*state.Backups, configFolder(work)) &&
-           saveDestinations(*state.Destinations, configFolder(work));
+           saveAssociations(*state.Backups, configFolder(work)).ok() &&
+           saveDestinations(*state.Destinations, configFolder(work)).ok();
 }
 
 // One start of the program, in a process of its own: prints milliseconds and resident MiB.

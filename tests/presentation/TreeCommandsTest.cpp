@@ -105,7 +105,7 @@ TEST_F(TreeFixture, DisableClosesTheWatchAndReachesTheStoreOnTheNextWrite) {
     EXPECT_EQ(imageOf(docs), Paths::PathKey(docs) + "*Magenta");
     EXPECT_LE(watch(), 0);
     EXPECT_FALSE(QFile::exists(AppData::filePath("usrdatab"))) << "not written by the command";
-    ASSERT_TRUE(saveAssociations(*state->Backups, AppData::folder()));
+    ASSERT_TRUE(saveAssociations(*state->Backups, AppData::folder()).ok());
     EXPECT_EQ(QString::fromUtf8(readWholeFile(AppData::filePath("usrdatab"))).split("\r\n")[6],
               "0");
 
