@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev libqt6svg6 libgl-dev
+PACKAGES=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev qt6-svg-dev libgl-dev
           libblkid-dev libmount-dev libgtest-dev libgmock-dev
           e2fsprogs dosfstools util-linux ccache)
 

@@ -25,6 +25,11 @@ in_catchup && /^  CPU/ { catchup_cpu = $6; in_catchup = 0 }
 /^save with 5 versions \/ \(cp \+ sync\):/ { versions_ratio = $NF }
 /^\$ .*quillmot nowin   #/ { idle_folders = $5 }
 
+# bench_tree's lines with a target: "  what   value unit  [<= target unit]"
+/\[<= [0-9]+ (ms|MB)\]/ {
+    tree_lines[++tree_count] = $0
+}
+
 function verdict(ok) { return ok ? "meets" : "MISSES" }
 
 function latency_line(kind, target,    q, others, tool) {
@@ -82,4 +87,13 @@ END {
     if (idle_percent != "")
         printf "idle with %s watched folders: %s %% of one core [< 0.5 %%] %s\n", idle_folders,
                idle_percent, verdict(idle_percent < 0.5)
+    for (i = 1; i <= tree_count; i++) {
+        line = tree_lines[i]
+        match(line, /\[<= [0-9]+/)
+        target = substr(line, RSTART + 4, RLENGTH - 4) + 0
+        match(line, /[0-9.]+ +(ms|MiB)/)
+        value = substr(line, RSTART, RLENGTH) + 0
+        sub(/^ +/, "", line)
+        printf "%s %s\n", line, verdict(value <= target)
+    }
 }

@@ -11,11 +11,15 @@
 #include "platform/AppData.h"
 #include "platform/Clock.h"
 #include "platform/gui/QtMessageBoxes.h"
+#include "presentation/AssociationTree.h"
+#include "presentation/ScreenPlacement.h"
+#include "presentation/TreeCommands.h"
 #include "state/AppState.h"
 #include "state/WatchRegistry.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <cstdio>
 
 namespace {
@@ -44,6 +48,8 @@ Application::~Application() {
     if (m_ui)
         m_ui->setFeedback(nullptr);
     m_feedback.reset();
+    m_treeCommands.reset();
+    m_tree.reset();
     m_lifecycle.reset();
     m_engine.reset();
     m_state.reset();
@@ -58,6 +64,8 @@ void Application::start(const StartOptions& options) {
     m_state = std::make_unique<AppState>(*m_ui, *m_messages, *m_clock);
     m_engine = std::make_unique<Engine>(*m_state);
     m_lifecycle = std::make_unique<Lifecycle>(*m_state, *m_engine);
+    m_tree = std::make_unique<AssociationTree>(*m_state, m_engine.get());
+    m_treeCommands = std::make_unique<TreeCommands>(*m_state, m_engine.get(), *m_tree);
 
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     m_state->LocalComputerName = AppData::computerName();
@@ -82,15 +90,29 @@ void Application::loadMainWindow() {
     w.exitingQuery = [this] { return m_state->ExitRequested; };
     connect(&w, &frmQuillmot::pauseToggleRequested, m_lifecycle.get(), &Lifecycle::togglePause);
     connect(&w, &frmQuillmot::exitRequested, m_lifecycle.get(), &Lifecycle::requestExit);
-    connect(&w, &frmQuillmot::closing, this,
-            [this] { m_lifecycle->saveOnClose(m_window->activatedOnce()); });
+    connect(&w, &frmQuillmot::closing, this, &Application::writeOnClose);
+    connect(&w, &frmQuillmot::recentActivityRequested, this, &Application::showRecentLog);
+    connect(&w, &frmQuillmot::aboutRequested, this, [this] {
+        if (m_feedback)
+            m_feedback->showAbout();
+    });
     connect(m_lifecycle.get(), &Lifecycle::readyToUnload, this, &Application::unloadForExit);
     if (m_desktop)
         installTray();
 
+    m_tree->PlaceIcons();
+    w.attachTree(m_tree.get(), m_treeCommands.get());
     m_lifecycle->loadStores();
+    m_tree->UpdateTreeLocal();
+    w.selectFirstNodeIfNone();
     m_state->Backups->refreshTotal();
     restoreWindowPrefs();
+    m_tree->revealNodes(m_lifecycle->nodePrefs);
+}
+
+void Application::writeOnClose() {
+    m_lifecycle->nodePrefs = m_tree->visibleNodePaths();
+    m_lifecycle->saveOnClose(m_window->activatedOnce());
 }
 
 void Application::installTray() {
@@ -122,7 +144,19 @@ void Application::restoreWindowPrefs() {
     const QSize current = m_window->sizeTwips();
     const WindowPlacement placed =
         placeWindow(stored->window, area.width(), area.height(), current.width(), current.height());
-    m_window->setGeometryTwips(QRect(placed.Left, placed.Top, placed.Width, placed.Height));
+    // A place on a monitor that has been unplugged comes back onto the primary screen.
+    QList<QRect> screens;
+    const double twips = m_window->twipsPerPixel();
+    auto inTwips = [twips](const QRect& r) {
+        return QRect(qRound(r.x() * twips), qRound(r.y() * twips), qRound(r.width() * twips),
+                     qRound(r.height() * twips));
+    };
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(inTwips(screen->availableGeometry()));
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect primaryArea = primary ? inTwips(primary->availableGeometry()) : area;
+    m_window->setGeometryTwips(ScreenPlacement::ontoAScreen(
+        QRect(placed.Left, placed.Top, placed.Width, placed.Height), screens, primaryArea));
     m_ui->setSchemeName(stored->SchemeName == NoSchemeName ? QString() : stored->SchemeName);
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 class AppState;
+class AssociationTree;
 class Engine;
 class Feedback;
 class Lifecycle;
@@ -15,6 +16,7 @@ class GuiUserInterface;
 class QtMessageBoxes;
 class SystemClock;
 class SingleInstance;
+class TreeCommands;
 
 class Application : public QObject {
     Q_OBJECT
@@ -41,6 +43,7 @@ private:
     void loadMainWindow();
     void installTray();
     void restoreWindowPrefs();
+    void writeOnClose();
     void unloadForExit();
 
     std::unique_ptr<frmQuillmot> m_window;
@@ -52,4 +55,6 @@ private:
     std::unique_ptr<Lifecycle> m_lifecycle;
     std::unique_ptr<Feedback> m_feedback;
     bool m_desktop = true;
+    std::unique_ptr<AssociationTree> m_tree;
+    std::unique_ptr<TreeCommands> m_treeCommands;
 };

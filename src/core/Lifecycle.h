@@ -45,7 +45,7 @@ public:
     // The end of the exit: closes every watch and releases the model.
     void tearDown();
 
-    // Node keys read from nprefs at start, written back at close until a tree owns them.
+    // Node keys read from nprefs at start; the window puts the visible nodes here before close.
     QStringList nodePrefs;
 
 signals:

@@ -11,17 +11,10 @@
 #include "state/UserInterface.h"
 #include "state/WatchRegistry.h"
 
-#include <limits>
-
 namespace {
 
 // The Result of a poll that saw no change (a wait that timed out).
 constexpr qint32 WaitTimedOut = 0x102;
-
-bool fitsInt16(int value) {
-    return value >= std::numeric_limits<qint16>::min() &&
-           value <= std::numeric_limits<qint16>::max();
-}
 
 } // namespace
 
@@ -103,11 +96,7 @@ void Engine::recordGeometry() {
     const std::optional<QRect> twips = m_state.ui.mainWindowGeometryTwips();
     if (!twips)
         return;
-    // The stored values are 16-bit; a window too large for them keeps its last good geometry
-    // rather than a wrapped-around one.
-    if (!fitsInt16(twips->top()) || !fitsInt16(twips->left()) || !fitsInt16(twips->height()) ||
-        !fitsInt16(twips->width()))
-        return;
+    // 32-bit twips: a window wider than about 2,184 pixels (any 4K screen) overflows 16 bits.
     m_state.geometry =
         WindowPlacement{twips->top(), twips->left(), twips->height(), twips->width()};
 }

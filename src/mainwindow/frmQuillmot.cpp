@@ -1,46 +1,223 @@
 #include "mainwindow/frmQuillmot.h"
 
+#include "mainwindow/BackupsTreeView.h"
+#include "mainwindow/IconStore.h"
+#include "mainwindow/ShellCommands.h"
+#include "platform/ProgramInfo.h"
+#include "presentation/AssociationTree.h"
+#include "presentation/HelpFiles.h"
+#include "presentation/MenuRules.h"
 #include "presentation/StatusTexts.h"
+#include "presentation/TreeCommands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QMetaMethod>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QToolBar>
 
 namespace {
 constexpr double TwipsPerInch = 1440.0;
 const QString PauseCaption = QStringLiteral("Pause Program");
 const QString UnpauseCaption = QStringLiteral("Unpause Program");
+const QString ManualCaption = QStringLiteral("Users` Manual");
 } // namespace
 
-frmQuillmot::frmQuillmot(QWidget* parent) : QMainWindow(parent) {
+// The artwork is compiled into a static library, whose resources register only when asked to.
+static void registerArtwork() {
+    Q_INIT_RESOURCE(mainwindow);
+}
+
+frmQuillmot::frmQuillmot(QWidget* parent)
+    : QMainWindow(parent), m_treeView(new BackupsTreeView(this)) {
+    registerArtwork();
     setWindowTitle(QStringLiteral("Quillmot"));
     setObjectName(QStringLiteral("frmQuillmot"));
+    IconStore::chooseIconTheme();
     buildMenus();
+    buildToolbar();
+    buildPopup();
     buildStatusBar();
+    setCentralWidget(m_treeView);
+    connect(m_treeView, &BackupsTreeView::viewEditRequested, this, &frmQuillmot::viewEdit);
+    connect(m_treeView, &BackupsTreeView::removeRequested, this, &frmQuillmot::removeSelected);
+    connect(m_treeView, &BackupsTreeView::popupRequested, this, &frmQuillmot::showPopup);
+    m_built = true;
+    refreshAvailability();
     centreDefaultSize();
+}
+
+frmQuillmot::~frmQuillmot() = default;
+
+QAction* frmQuillmot::addItem(QMenu* menu, const QString& name, const QString& caption) {
+    QAction* item = menu->addAction(caption);
+    item->setObjectName(name);
+    m_actions.insert(name, item);
+    return item;
+}
+
+// The item runs the hook signal and is enabled only while something is connected to it.
+void frmQuillmot::hook(const QString& name, void (frmQuillmot::*signal)()) {
+    connect(m_actions.value(name), &QAction::triggered, this, signal);
+    m_hooks.insert(name, QMetaMethod::fromSignal(signal));
 }
 
 void frmQuillmot::buildMenus() {
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
-    m_showHideAction = window->addAction(QStringLiteral("Hide Window"), this, [this] {
-        if (isMinimized() || !isVisible())
-            showNormalAndActivate();
-        else
-            close();
-    });
-    QAction* exit = window->addAction(QStringLiteral("Stop and Exit"));
-    connect(exit, &QAction::triggered, this, &frmQuillmot::exitRequested);
-    connect(window, &QMenu::aboutToShow, this, [this] {
-        m_showHideAction->setText(isMinimized() ? QStringLiteral("Show Window")
-                                                : QStringLiteral("Hide Window"));
-    });
+    window->setObjectName(QStringLiteral("mnuFile"));
+    addItem(window, QStringLiteral("mnuOptions"), QStringLiteral("Options"))
+        ->setIcon(IconStore::artwork(QStringLiteral("options")));
+    addItem(window, QStringLiteral("mnuLog"), QStringLiteral("Recent Activity"));
+    window->addSeparator();
+    connect(addItem(window, QStringLiteral("mnuShowHide"), MenuRules::showHideCaption(false)),
+            &QAction::triggered, this, &frmQuillmot::showOrHide);
+    connect(addItem(window, QStringLiteral("mnuExit"), QStringLiteral("Stop and Exit")),
+            &QAction::triggered, this, &frmQuillmot::exitRequested);
+    window->addSeparator();
+    addItem(window, QStringLiteral("mnuAbout"), QStringLiteral("About Quillmot"));
+    hook(QStringLiteral("mnuAbout"), &frmQuillmot::aboutRequested);
+    hook(QStringLiteral("mnuOptions"), &frmQuillmot::optionsRequested);
+    hook(QStringLiteral("mnuLog"), &frmQuillmot::recentActivityRequested);
+    connect(window, &QMenu::aboutToShow, this, &frmQuillmot::refreshAvailability);
+
+    QMenu* backUp = menuBar()->addMenu(QStringLiteral("&Back-up"));
+    backUp->setObjectName(QStringLiteral("mnuBackup"));
+    addItem(backUp, QStringLiteral("mnuLoad"), QStringLiteral("Load Scheme"));
+    addItem(backUp, QStringLiteral("mnuSave"), QStringLiteral("Save Scheme"));
+    backUp->addSeparator();
+    addItem(backUp, QStringLiteral("mnuAddFiles"), QStringLiteral("Add File(s)"))
+        ->setIcon(IconStore::artwork(QStringLiteral("addfile")));
+    addItem(backUp, QStringLiteral("mnuAddFolder"), QStringLiteral("Add Folder"))
+        ->setIcon(IconStore::artwork(QStringLiteral("addfolder")));
+    backUp->addSeparator();
+    connect(addItem(backUp, QStringLiteral("mnuEdit"), QStringLiteral("View / Edit")),
+            &QAction::triggered, this, &frmQuillmot::viewEdit);
+    connect(addItem(backUp, QStringLiteral("mnuEnabled"), MenuRules::Disable), &QAction::triggered,
+            this, &frmQuillmot::toggleEnabled);
+    connect(addItem(backUp, QStringLiteral("mnuRemove"), QStringLiteral("Remove")),
+            &QAction::triggered, this, &frmQuillmot::removeSelected);
+    hook(QStringLiteral("mnuLoad"), &frmQuillmot::loadSchemeRequested);
+    hook(QStringLiteral("mnuSave"), &frmQuillmot::saveSchemeRequested);
+    hook(QStringLiteral("mnuAddFiles"), &frmQuillmot::addFilesRequested);
+    hook(QStringLiteral("mnuAddFolder"), &frmQuillmot::addFolderRequested);
+    m_hooks.insert(QStringLiteral("mnuEdit"),
+                   QMetaMethod::fromSignal(&frmQuillmot::viewEditRequested));
+    connect(backUp, &QMenu::aboutToShow, this, &frmQuillmot::refreshAvailability);
 
     QMenu* actions = menuBar()->addMenu(QStringLiteral("&Actions"));
-    m_pauseAction = actions->addAction(PauseCaption);
-    connect(m_pauseAction, &QAction::triggered, this, &frmQuillmot::pauseToggleRequested);
+    actions->setObjectName(QStringLiteral("mnuSpecial"));
+    connect(addItem(actions, QStringLiteral("mnuOpen"), QStringLiteral("Open")),
+            &QAction::triggered, this, [this] {
+                if (const TreeNode* n = selectedNode())
+                    ShellCommands::open(n->path);
+            });
+    connect(addItem(actions, QStringLiteral("mnuProperties"), QStringLiteral("Properties")),
+            &QAction::triggered, this, [this] {
+                if (const TreeNode* n = selectedNode())
+                    ShellCommands::showProperties(n->path);
+            });
+    connect(addItem(actions, QStringLiteral("mnuRename"), MenuRules::Rename), &QAction::triggered,
+            this, &frmQuillmot::renameSelected);
+    m_hooks.insert(QStringLiteral("mnuRename"),
+                   QMetaMethod::fromSignal(&frmQuillmot::renameRequested));
+    actions->addSeparator();
+    connect(addItem(actions, QStringLiteral("mnuExpandTree"), QStringLiteral("Expand Tree")),
+            &QAction::triggered, this, [this] {
+                if (m_tree)
+                    m_tree->setAllExpanded(true);
+            });
+    connect(addItem(actions, QStringLiteral("mnuCollapseTree"), QStringLiteral("Collapse Tree")),
+            &QAction::triggered, this, [this] {
+                if (m_tree)
+                    m_tree->setAllExpanded(false);
+            });
+    actions->addSeparator();
+    connect(addItem(actions, QStringLiteral("mnuPaused"), PauseCaption), &QAction::triggered, this,
+            &frmQuillmot::pauseToggleRequested);
+    connect(actions, &QMenu::aboutToShow, this, &frmQuillmot::refreshAvailability);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuInfo"));
+    connect(addItem(help, QStringLiteral("mnuWeb"), QStringLiteral("Home Page")),
+            &QAction::triggered, this, [] { ShellCommands::openHomePage(); });
+    addItem(help, QStringLiteral("mnuUpdates"), QStringLiteral("Check for Updates"));
+    hook(QStringLiteral("mnuUpdates"), &frmQuillmot::checkForUpdatesRequested);
+    help->addSeparator();
+    QAction* manual = addItem(help, QStringLiteral("mnuHelp"), ManualCaption);
+    manual->setIcon(IconStore::artwork(QStringLiteral("help")));
+    connect(manual, &QAction::triggered, this, [] { ShellCommands::openHelp(HelpFiles::Manual); });
+    connect(addItem(help, QStringLiteral("mnuConversion"), QStringLiteral("Conversion Readme")),
+            &QAction::triggered, this, [] { ShellCommands::openHelp(HelpFiles::Readme); });
+}
+
+void frmQuillmot::buildToolbar() {
+    QToolBar* bar = addToolBar(QStringLiteral("Main"));
+    bar->setObjectName(QStringLiteral("tlbrMain"));
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->setIconSize(QSize(24, 24));
+    struct Button {
+        const char* key;
+        const char* caption;
+        const char* tip;
+        const char* picture;
+        const char* twin; // the menu item it runs
+    };
+    static const Button buttons[] = {
+        {"*Options", "Options", "Change optional settings", "options", "mnuOptions"},
+        {"*AddFiles", "Add File(s)", "Add file(s) to be automatically backed up", "addfile",
+         "mnuAddFiles"},
+        {"*AddFolder", "Add Folder", "Add a folder to be automatically backed up", "addfolder",
+         "mnuAddFolder"},
+        {"*Remove", "Remove", "Remove backup association", "remove", "mnuRemove"},
+        {"*Help", "Manual", "Open HTML help document", "help", "mnuHelp"},
+    };
+    for (const Button& b : buttons) {
+        QAction* button = bar->addAction(IconStore::artwork(QString::fromLatin1(b.picture)),
+                                         QString::fromLatin1(b.caption));
+        const QString key = QString::fromLatin1(b.key), twin = QString::fromLatin1(b.twin);
+        button->setObjectName(key);
+        button->setToolTip(QString::fromLatin1(b.tip));
+        m_actions.insert(key, button);
+        // Signal to signal: the button runs its twin's command even while the twin's menu,
+        // decided when it last opened, shows it disabled.
+        connect(button, &QAction::triggered, m_actions.value(twin), &QAction::triggered);
+        if (m_hooks.contains(twin))
+            m_hooks.insert(key, m_hooks.value(twin));
+    }
+    auto* spacer = new QWidget(bar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(spacer);
+    auto* title = new QLabel(bar);
+    title->setObjectName(QStringLiteral("imgTitle"));
+    title->setPixmap(IconStore::artwork(QStringLiteral("title")).pixmap(QSize(120, 32)));
+    title->setToolTip(QStringLiteral("Quillmot v") + ProgramInfo::versionText());
+    bar->addWidget(title);
+}
+
+void frmQuillmot::buildPopup() {
+    m_popup = new QMenu(QStringLiteral("Popup Menu"), this);
+    m_popup->setObjectName(QStringLiteral("mnuPopup"));
+    QAction* edit = addItem(m_popup, QStringLiteral("mnuPopupEdit"), QStringLiteral("View / Edit"));
+    connect(edit, &QAction::triggered, this, &frmQuillmot::viewEdit);
+    m_hooks.insert(edit->objectName(), m_hooks.value(QStringLiteral("mnuEdit")));
+    m_popup->setDefaultAction(edit);
+    m_popup->addSeparator();
+    // The popup's twins run the same code as the menu bar's items.
+    for (const char* twin : {"Open", "Properties", "Rename"}) {
+        const QString name = QStringLiteral("mnuPopup") + QString::fromLatin1(twin);
+        QAction* bar = m_actions.value(QStringLiteral("mnu") + QString::fromLatin1(twin));
+        connect(addItem(m_popup, name, bar->text()), &QAction::triggered, bar, &QAction::triggered);
+    }
+    m_hooks.insert(QStringLiteral("mnuPopupRename"), m_hooks.value(QStringLiteral("mnuRename")));
+    m_popup->addSeparator();
+    connect(addItem(m_popup, QStringLiteral("mnuPopupEnabled"), QStringLiteral("Enabled")),
+            &QAction::triggered, this, &frmQuillmot::toggleEnabled);
+    connect(addItem(m_popup, QStringLiteral("mnuPopupRemove"), QStringLiteral("Remove")),
+            &QAction::triggered, this, &frmQuillmot::removeSelected);
 }
 
 void frmQuillmot::buildStatusBar() {
@@ -64,6 +241,106 @@ void frmQuillmot::buildStatusBar() {
     statusBar()->addWidget(m_scheme, 1);
 }
 
+void frmQuillmot::attachTree(AssociationTree* tree, TreeCommands* commands) {
+    m_tree = tree;
+    m_commands = commands;
+    m_icons = std::make_unique<IconStore>(tree->images());
+    tree->images().removed = [this](const QStringList& keys) { m_icons->forget(keys); };
+    m_treeView->setTree(tree, m_icons.get());
+    connect(m_treeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &frmQuillmot::refreshVolumePanel);
+    refreshAvailability();
+}
+
+const TreeNode* frmQuillmot::selectedNode() const {
+    return m_tree ? m_tree->nodeAt(m_treeView->currentIndex()) : nullptr;
+}
+
+void frmQuillmot::selectFirstNodeIfNone() {
+    if (m_tree && !m_treeView->currentIndex().isValid() && m_tree->rowCount() > 0)
+        m_treeView->setCurrentIndex(m_tree->index(0, 0));
+    refreshVolumePanel();
+}
+
+void frmQuillmot::refreshVolumePanel() {
+    if (m_tree)
+        m_volume->setText(m_tree->volumePanelText(selectedNode()));
+}
+
+bool frmQuillmot::wired(const QString& name) const {
+    const auto it = m_hooks.constFind(name);
+    return it == m_hooks.cend() || isSignalConnected(it.value());
+}
+
+void frmQuillmot::applyState(const QHash<QString, ItemState>& state) {
+    for (auto it = state.cbegin(); it != state.cend(); ++it) {
+        QAction* item = m_actions.value(it.key());
+        item->setEnabled(it.value().enabled && wired(it.key()));
+        if (!it.value().caption.isEmpty())
+            item->setText(it.value().caption);
+    }
+}
+
+void frmQuillmot::refreshAvailability() {
+    // Items whose command is carried out elsewhere wait for their hook.
+    for (auto it = m_hooks.cbegin(); it != m_hooks.cend(); ++it)
+        m_actions.value(it.key())->setEnabled(wired(it.key()));
+    m_actions.value(QStringLiteral("mnuShowHide"))
+        ->setText(MenuRules::showHideCaption(isMinimized() || !isVisible()));
+    const SelectionFacts facts =
+        m_commands ? m_commands->factsOf(selectedNode()) : SelectionFacts();
+    applyState(MenuRules::backUpMenu(facts));
+    applyState(MenuRules::actionsMenu(facts));
+    applyState(MenuRules::popupMenu(facts));
+    m_actions.value(QStringLiteral("*Remove"))->setEnabled(true);
+}
+
+void frmQuillmot::connectNotify(const QMetaMethod& signal) {
+    QMainWindow::connectNotify(signal);
+    if (m_built)
+        refreshAvailability();
+}
+
+// Qt tells of a disconnection while it still holds the lock that asking about connections
+// takes, so the items follow a moment later.
+void frmQuillmot::disconnectNotify(const QMetaMethod& signal) {
+    QMainWindow::disconnectNotify(signal);
+    if (m_built)
+        QMetaObject::invokeMethod(this, &frmQuillmot::refreshAvailability, Qt::QueuedConnection);
+}
+
+void frmQuillmot::showPopup(const QPoint& globalPos) {
+    activateWindow();
+    refreshAvailability();
+    m_popup->exec(globalPos);
+}
+
+void frmQuillmot::viewEdit() {
+    const TreeNode* n = selectedNode();
+    if (!n)
+        return;
+    m_treeView->expand(m_treeView->currentIndex());
+    const QString source = m_commands->selectedSourcePath(n);
+    if (!source.isEmpty())
+        emit viewEditRequested(source);
+}
+
+void frmQuillmot::removeSelected() {
+    if (m_commands)
+        m_commands->Remove(selectedNode());
+    refreshVolumePanel();
+}
+
+void frmQuillmot::toggleEnabled() {
+    if (m_commands)
+        m_commands->ToggleEnabled(selectedNode());
+}
+
+void frmQuillmot::renameSelected() {
+    if (const TreeNode* n = selectedNode())
+        emit renameRequested(n->path);
+}
+
 bool frmQuillmot::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_running && event->type() == QEvent::MouseButtonRelease)
         emit pauseToggleRequested();
@@ -71,14 +348,14 @@ bool frmQuillmot::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmQuillmot::setPausedLook(bool paused) {
-    m_pauseAction->setText(paused ? UnpauseCaption : PauseCaption);
-    m_pauseAction->setIcon(
-        style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
-    m_running->setToolTip(m_pauseAction->text());
+    QAction* pause = m_actions.value(QStringLiteral("mnuPaused"));
+    pause->setText(paused ? UnpauseCaption : PauseCaption);
+    pause->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
+    m_running->setToolTip(pause->text());
 }
 
 void frmQuillmot::setPauseCommandEnabled(bool enabled) {
-    m_pauseAction->setEnabled(enabled);
+    m_actions.value(QStringLiteral("mnuPaused"))->setEnabled(enabled);
 }
 
 double frmQuillmot::twipsPerPixel() const {
@@ -128,6 +405,15 @@ void frmQuillmot::showNormalAndActivate() {
     showNormal();
     raise();
     activateWindow();
+}
+
+void frmQuillmot::showOrHide() {
+    if (isMinimized() || !isVisible()) {
+        showNormalAndActivate();
+        return;
+    }
+    setWindowState(windowState() | Qt::WindowMinimized);
+    hide();
 }
 
 void frmQuillmot::changeEvent(QEvent* event) {

@@ -1,14 +1,27 @@
 #pragma once
-// The main window: for now its menus for pausing and exiting, and the status bar with its four
-// panels. Closing it hides it; the program goes on in the tray.
+// The main window: menus, toolbar, the association tree and the status bar with its four
+// panels. It presents and dispatches: tree operations and availability rules live in
+// presentation/. Closing it hides it; the program goes on in the tray.
+//
+// Commands whose dialogs live elsewhere are signals. Connecting to one enables its menu items
+// and buttons (they stay disabled while nothing is connected); see `Hooks` below.
 
+#include <QHash>
 #include <QLabel>
 #include <QMainWindow>
 #include <QRect>
 #include <functional>
+#include <memory>
 #include <optional>
 
+class AssociationTree;
+class BackupsTreeView;
+class IconStore;
 class QAction;
+class QMenu;
+class TreeCommands;
+struct TreeNode;
+struct ItemState;
 
 class frmQuillmot : public QMainWindow {
     Q_OBJECT
@@ -17,6 +30,25 @@ public:
     static constexpr int DefaultHeightTwips = 5300;
 
     explicit frmQuillmot(QWidget* parent = nullptr);
+    ~frmQuillmot() override;
+
+    // Shows `tree` (owned by the caller, as are the commands) in `treeBackupsLocal`.
+    void attachTree(AssociationTree* tree, TreeCommands* commands);
+    AssociationTree* tree() const { return m_tree; }
+    BackupsTreeView* treeView() const { return m_treeView; }
+    IconStore* icons() const { return m_icons.get(); }
+
+    // A menu item, toolbar button or popup item by its object name ("mnuRemove", "*Remove").
+    QAction* action(const QString& objectName) const { return m_actions.value(objectName); }
+    QMenu* popupMenu() const { return m_popup; }
+
+    // The selected node, null when none is.
+    const TreeNode* selectedNode() const;
+    // Selects the first node when nothing is selected, then fills the "Volume" panel.
+    void selectFirstNodeIfNone();
+    void refreshVolumePanel();
+    // Applies the availability rules of every menu (each menu also does so as it opens).
+    void refreshAvailability();
 
     // Twips are the unit of the stored window preferences: 15 per pixel at 96 DPI.
     double twipsPerPixel() const;
@@ -34,6 +66,8 @@ public:
 
     // Brings the window up in its normal state (tray click, a second start).
     void showNormalAndActivate();
+    // Show / Hide: a minimised window comes up; otherwise it is minimised and hidden.
+    void showOrHide();
     bool activatedOnce() const { return m_activatedOnce; }
 
 signals:
@@ -42,22 +76,55 @@ signals:
     // The close query: preferences and stores are to be written now.
     void closing();
 
+    // Hooks: the commands other windows carry out. Connecting enables the items.
+    void optionsRequested();                           // mnuOptions, "*Options"
+    void recentActivityRequested();                    // mnuLog
+    void aboutRequested();                             // mnuAbout
+    void loadSchemeRequested();                        // mnuLoad
+    void saveSchemeRequested();                        // mnuSave
+    void addFilesRequested();                          // mnuAddFiles, "*AddFiles"
+    void addFolderRequested();                         // mnuAddFolder, "*AddFolder"
+    void viewEditRequested(const QString& sourcePath); // mnuEdit, mnuPopupEdit, double-click
+    void renameRequested(const QString& path);         // mnuRename, mnuPopupRename
+    void checkForUpdatesRequested();                   // mnuUpdates
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void connectNotify(const QMetaMethod& signal) override;
+    void disconnectNotify(const QMetaMethod& signal) override;
 
 private:
     void buildMenus();
+    void buildToolbar();
+    void buildPopup();
     void buildStatusBar();
+    QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
+    void hook(const QString& name, void (frmQuillmot::*signal)());
+    void applyState(const QHash<QString, ItemState>& state);
+    bool wired(const QString& name) const;
+
+    void viewEdit();
+    void removeSelected();
+    void toggleEnabled();
+    void renameSelected();
+    void showPopup(const QPoint& globalPos);
 
     QLabel* m_backups;
     QLabel* m_running;
     QLabel* m_volume;
     QLabel* m_scheme;
-    QAction* m_pauseAction = nullptr;
-    QAction* m_showHideAction = nullptr;
+    QMenu* m_popup = nullptr;
+    QHash<QString, QAction*> m_actions;
+    // Item -> the hook signal it needs connected before it is enabled.
+    QHash<QString, QMetaMethod> m_hooks;
+    BackupsTreeView* m_treeView;
+    std::unique_ptr<IconStore> m_icons;
+    AssociationTree* m_tree = nullptr;
+    TreeCommands* m_commands = nullptr;
     bool m_activatedOnce = false;
+    bool m_built = false; // every item exists: hooks may be connected
 
 public:
     // Answers whether a close is the program's exit (then the window really closes).

@@ -22,7 +22,8 @@ struct StoredWindowPrefs {
     QString SchemeName; // shown only, never made the current scheme
 };
 
-// Writes the four values (16-bit twips, as the engine's tick records them) and the scheme name
+// Writes the four values (twips as 32-bit whole numbers, as the engine's tick records them) and the
+// scheme name
 // ("<n/a>" when empty). False when it failed.
 TextFile::WriteResult saveWindowPrefs(const WindowPlacement& window,
                                       const QString& recentSchemeName, const QString& folder);

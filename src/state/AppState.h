@@ -52,7 +52,7 @@ public:
 
     QString LocalComputerName;
     QString RecentSchemeName; // empty: "<n/a>"
-    WindowPlacement geometry; // twips, each fitting 16 bits, recorded by the engine's tick
+    WindowPlacement geometry; // twips, recorded by the engine's tick
 
     // Releases the six model roots (the end of the exit); they are made anew empty on next use.
     void releaseRoots();

@@ -1,5 +1,5 @@
 // The real program, started hidden on the offscreen platform with a prepared configuration
-// folder: it stops in order on SIGTERM, rewrites what it read byte for byte, remembers whether it
+// folder: it stops in order on SIGTERM, rewrites what it read, remembers whether it
 // was paused, and stays a single instance.
 
 #include "support/ProgramRun.h"
@@ -16,6 +16,12 @@ namespace {
 // orphan, as a user's store would hold them.
 const QByteArray Associations =
     crlfLines({"/home/ann/Docs", "HOMEDISK", "14.03.2026 10:20:30", "Never", "Never", "1", "1", "1",
+               "3", "1", "0", "1", "1"}) +
+    crlfLines({"/home/ann/notes.txt", "\0\0"_L1, "14.03.2026 10:21:00", "15.03.2026 08:00:00",
+               "Never", "0", "0", "0", "0", "0", "1", "0", "1"});
+// The sources are not on this computer: the tree shows them missing and they are stored disabled.
+const QByteArray AssociationsRewritten =
+    crlfLines({"/home/ann/Docs", "HOMEDISK", "14.03.2026 10:20:30", "Never", "Never", "1", "0", "1",
                "3", "1", "0", "1", "1"}) +
     crlfLines({"/home/ann/notes.txt", "\0\0"_L1, "14.03.2026 10:21:00", "15.03.2026 08:00:00",
                "Never", "0", "0", "0", "0", "0", "1", "0", "1"});
@@ -43,7 +49,7 @@ TEST_F(ProgramFixture, SigtermExitsInOrderAndRewritesTheStoreAndThePauseStateUnc
         ASSERT_TRUE(run.terminate(2000)) << "still running 2 s after SIGTERM";
         EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(run.process.exitCode(), 0);
-        EXPECT_EQ(stored("usrdatab"), Associations);
+        EXPECT_EQ(stored("usrdatab"), AssociationsRewritten);
         EXPECT_EQ(stored("usrdatad"), Destinations);
         EXPECT_EQ(stored("pprefs"), paused ? "1\r\n" : "0\r\n");
         EXPECT_FALSE(QFile::exists(home.appDataFolder() + "/usrdatabTEMP"));

@@ -53,9 +53,10 @@ TEST_F(TimerTickTest, QuietAndSignalledTicksMoveTheDatesRecordTheWindowAndReArm)
     engine->TimerProc();
     const auto& g = state->geometry;
     EXPECT_EQ(QList<int>({g.Left, g.Top, g.Width, g.Height}), QList({150, 300, 9330, 5300}));
-    ui.geometry = QRect(0, 0, 40000, 5300);
+    // A 4K-wide window (3840 px = 57,600 twips) is beyond 16 bits and kept whole.
+    ui.geometry = QRect(-40000, 0, 57600, 32400);
     engine->TimerProc();
-    EXPECT_EQ(state->geometry.Width, 9330) << "not wrapped around";
+    EXPECT_EQ(QList<int>({g.Left, g.Width, g.Height}), QList({-40000, 57600, 32400}));
     ui.failGeometry = true;
     EXPECT_NO_THROW(engine->TimerProc());
     EXPECT_TRUE(engine->timerArmed());

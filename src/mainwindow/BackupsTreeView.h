@@ -1,0 +1,32 @@
+#pragma once
+// The tree widget `treeBackupsLocal`: shows the association tree with the pictures of its image
+// keys and turns the mouse and the keyboard into commands. The window decides what they do.
+
+#include <QTreeView>
+
+class AssociationTree;
+class IconStore;
+
+class BackupsTreeView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit BackupsTreeView(QWidget* parent = nullptr);
+
+    void setTree(AssociationTree* tree, IconStore* icons);
+
+signals:
+    // Double-click or Enter on a node.
+    void viewEditRequested();
+    // The Delete key on a node.
+    void removeRequested();
+    // The right mouse button released over the tree with a node selected.
+    void popupRequested(const QPoint& globalPos);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    AssociationTree* m_tree = nullptr;
+};

@@ -1,0 +1,169 @@
+// The icon rule of the association tree, the purge of per-path images and the "Volume" panel.
+
+#include "model/VolumeList.h"
+#include "platform/Paths.h"
+#include "presentation/AssociationTree.h"
+#include "state/AppState.h"
+
+#include <QSet>
+
+namespace {
+const QString VolumePanelPrefix = QStringLiteral("Selected Drive Volume: ");
+} // namespace
+
+bool AssociationTree::IconFacts::driveUsable(const QString& drive) {
+    auto it = m_usable.constFind(drive);
+    if (it == m_usable.cend()) {
+        const FileSystem& fso = *m_tree.m_state.fso;
+        it = m_usable.insert(drive, fso.DriveExists(drive) && fso.DriveIsReady(drive));
+    }
+    return it.value();
+}
+
+QString AssociationTree::IconFacts::volumeName(const QString& drive) {
+    auto it = m_volumes.constFind(drive);
+    if (it == m_volumes.cend())
+        it = m_volumes.insert(drive, m_tree.m_state.fso->VolumeName(drive));
+    return it.value();
+}
+
+void AssociationTree::PlaceIcons() {
+    m_images.PlaceIcons();
+    gintNonIconsLocal = m_images.genericCount();
+}
+
+void AssociationTree::EnsurePathIcon(const QString& path) {
+    const FileSystem& fso = *m_state.fso;
+    ImageList::PathKind kind = ImageList::PathKind::File;
+    if (fso.DriveExists(path))
+        kind = ImageList::PathKind::Drive;
+    else if (fso.FolderExists(path))
+        kind = ImageList::PathKind::Folder;
+    m_images.EnsurePathIcon(path, kind);
+}
+
+void AssociationTree::EnsureStatusIcons(const QString& path) {
+    m_images.EnsureStatusIcons(path);
+}
+
+QString AssociationTree::imageFor(const TreeNode& n, IconFacts& facts, bool mayDisable) {
+    if (const auto association = associationOf(n))
+        return associationImage(n, *association, facts, mayDisable);
+    if (!n.isRoot())
+        return ImageKeys::Folder;
+    if (!m_state.fso->DriveExists(n.path))
+        return ImageKeys::Drive;
+    m_images.EnsurePathIcon(n.path, ImageList::PathKind::Drive);
+    return Paths::PathKey(n.path);
+}
+
+// A source counts as present when it exists on a present, ready drive that carries one of its
+// accepted volume names. A source whose own mount has gone resolves to the file system below
+// the empty mount point, whose name the association does not accept: it shows yellow, as a
+// missing drive does. An association that lists no names is not checked by name.
+QString AssociationTree::associationImage(const TreeNode& n, clsBackup& association,
+                                          IconFacts& facts, bool mayDisable) {
+    const FileSystem& fso = *m_state.fso;
+    ImageList::PathKind kind = ImageList::PathKind::Drive;
+    bool present = false;
+    const QString drive = n.isRoot() ? n.path : fso.GetDriveName(n.path);
+    if (n.isRoot()) {
+        present = facts.driveUsable(drive);
+    } else if (fso.FolderExists(n.path)) {
+        kind = ImageList::PathKind::Folder;
+        present = true;
+    } else if (fso.FileExists(n.path)) {
+        kind = ImageList::PathKind::File;
+        present = true;
+    }
+    if (present && !association.Volume.isEmpty())
+        present = VolumeList::accepts(association.Volume, facts.volumeName(drive));
+    if (!present) {
+        if (mayDisable)
+            association.Enabled = false;
+        if (n.isRoot())
+            return ImageKeys::DriveYellow;
+        return association.Folder ? ImageKeys::FolderYellow : ImageKeys::FileYellow;
+    }
+    m_images.EnsurePathIcon(n.path, kind);
+    m_images.EnsureStatusIcons(n.path);
+    return Paths::PathKey(n.path) + (association.Enabled ? ImageKeys::Green : ImageKeys::Magenta);
+}
+
+bool AssociationTree::applyIconRule(const QString& path) {
+    TreeNode* n = nodeAtPath(Paths::withoutTrailingSeparator(path));
+    if (!n)
+        return false;
+    IconFacts facts(*this);
+    setNodeImage(*n, imageFor(*n, facts, true));
+    return true;
+}
+
+void AssociationTree::giveContainerImage(TreeNode& n) {
+    if (n.isRoot()) {
+        m_images.EnsurePathIcon(n.path, ImageList::PathKind::Drive);
+        setNodeImage(n, Paths::PathKey(n.path));
+    } else {
+        setNodeImage(n, ImageKeys::Folder);
+    }
+}
+
+void AssociationTree::setNodeImage(TreeNode& n, const QString& imageKey) {
+    if (n.imageKey == imageKey)
+        return;
+    n.imageKey = imageKey;
+    const QModelIndex at = indexOf(&n);
+    emit dataChanged(at, at, {ImageKeyRole});
+}
+
+void AssociationTree::RemoveUnusedImages(int intNonIcons) {
+    // The keys a node may use: its path's own picture and its two status pictures.
+    QSet<QString> used;
+    used.reserve(nodeCount() * 3);
+    forEachNode([&](const TreeNode& n) {
+        used.insert(n.key);
+        used.insert(n.key + ImageKeys::Green);
+        used.insert(n.key + ImageKeys::Magenta);
+    });
+    m_images.removeUnused(intNonIcons, [&](const QString& key) { return used.contains(key); });
+}
+
+void AssociationTree::RefreshNodeIcons() {
+    m_images.removeAllPathImages();
+    forEachNode([&](TreeNode& n) {
+        if (n.isRoot()) {
+            m_images.EnsurePathIcon(n.path, ImageList::PathKind::Drive);
+            n.imageKey = Paths::PathKey(n.path);
+        } else {
+            n.imageKey = ImageKeys::Folder;
+        }
+    });
+    IconFacts facts(*this);
+    for (const auto& association : *m_state.Backups)
+        if (TreeNode* n = nodeAtPath(Paths::withoutTrailingSeparator(association->SourcePath)))
+            n->imageKey = associationImage(*n, *association, facts, false);
+    announceAllImages();
+}
+
+// One change notice per row of siblings instead of one per node.
+void AssociationTree::announceAllImages() {
+    auto announce = [this](const std::vector<std::unique_ptr<TreeNode>>& rows) {
+        if (!rows.empty())
+            emit dataChanged(indexOf(rows.front().get()), indexOf(rows.back().get()),
+                             {ImageKeyRole});
+    };
+    announce(m_roots);
+    forEachNode([&](const TreeNode& n) { announce(n.children); });
+}
+
+QString AssociationTree::volumePanelText(const TreeNode* n) const {
+    if (!n)
+        return VolumePanelPrefix + QStringLiteral("<n/a> ");
+    const FileSystem& fso = *m_state.fso;
+    const QString drive = n->isRoot() ? n->path : fso.GetDriveName(n->path);
+    if (!fso.DriveExists(drive))
+        return VolumePanelPrefix + QStringLiteral("<Drive Does Not Exist> ");
+    if (!fso.DriveIsReady(drive))
+        return VolumePanelPrefix + QStringLiteral("<Drive Is Not Ready> ");
+    return VolumePanelPrefix + fso.VolumeName(drive) + u' ';
+}

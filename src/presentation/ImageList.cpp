@@ -1,0 +1,86 @@
+#include "presentation/ImageList.h"
+
+#include "platform/Paths.h"
+
+bool ImageKeys::isYellow(const QString& key) {
+    return key == FileYellow || key == FolderYellow || key == DriveYellow;
+}
+
+void ImageList::PlaceIcons() {
+    if (m_genericCount > 0)
+        return;
+    using namespace ImageKeys;
+    // The four overlays are artwork; the rest are the theme's pictures of an ordinary file, a
+    // folder and a drive, plain and overlaid.
+    for (const QString& overlay : {Hand, Green, Magenta, Yellow})
+        add(Entry{overlay, {}, PathKind::File, {}, {}});
+    add(Entry{File, {}, PathKind::File, {}, {}});
+    add(Entry{FileYellow, {}, PathKind::File, File, Yellow});
+    add(Entry{Folder, {}, PathKind::Folder, {}, {}});
+    add(Entry{FolderYellow, {}, PathKind::Folder, Folder, Yellow});
+    add(Entry{FolderShared, {}, PathKind::Folder, Folder, Hand});
+    add(Entry{Drive, {}, PathKind::Drive, {}, {}});
+    add(Entry{DriveYellow, {}, PathKind::Drive, Drive, Yellow});
+    m_genericCount = count();
+}
+
+void ImageList::EnsurePathIcon(const QString& path, PathKind kind) {
+    const QString key = Paths::PathKey(path);
+    if (!contains(key))
+        add(Entry{key, path, kind, {}, {}});
+}
+
+void ImageList::EnsureStatusIcons(const QString& path) {
+    const QString base = Paths::PathKey(path);
+    for (const QString& overlay : {ImageKeys::Green, ImageKeys::Magenta})
+        if (!contains(base + overlay))
+            add(Entry{base + overlay, {}, PathKind::File, base, overlay});
+}
+
+const ImageList::Entry* ImageList::find(const QString& key) const {
+    const auto it = m_positions.constFind(key);
+    return it == m_positions.cend() ? nullptr : &m_entries[std::size_t(it.value())];
+}
+
+QStringList ImageList::keys() const {
+    QStringList all;
+    all.reserve(count());
+    for (const Entry& e : m_entries)
+        all.append(e.key);
+    return all;
+}
+
+void ImageList::removeUnused(int keep, const std::function<bool(const QString&)>& used) {
+    QStringList gone;
+    std::vector<Entry> kept;
+    kept.reserve(m_entries.size());
+    for (int i = 0; i < count(); ++i) {
+        Entry& e = m_entries[std::size_t(i)];
+        if (i >= keep && !ImageKeys::isGeneric(e.key) && !used(e.key))
+            gone.append(e.key);
+        else
+            kept.push_back(std::move(e));
+    }
+    if (gone.isEmpty())
+        return;
+    m_entries = std::move(kept);
+    reindex();
+    if (removed)
+        removed(gone);
+}
+
+void ImageList::removeAllPathImages() {
+    removeUnused(m_genericCount, [](const QString&) { return false; });
+}
+
+void ImageList::add(Entry entry) {
+    m_positions.insert(entry.key, count());
+    m_entries.push_back(std::move(entry));
+}
+
+void ImageList::reindex() {
+    m_positions.clear();
+    m_positions.reserve(count());
+    for (int i = 0; i < count(); ++i)
+        m_positions.insert(m_entries[std::size_t(i)].key, i);
+}

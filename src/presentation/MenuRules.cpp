@@ -1,0 +1,51 @@
+#include "presentation/MenuRules.h"
+
+namespace MenuRules {
+namespace {
+
+QString enableCaption(const SelectionFacts& f) {
+    return f.association && !f.enabled ? Enable : Disable;
+}
+
+QString renameCaption(const SelectionFacts& f) {
+    return f.root ? RenameVolume : Rename;
+}
+
+// Disable/Enable applies to an association whose source is there.
+bool canToggle(const SelectionFacts& f) {
+    return f.selected && f.association && !f.sourceMissing;
+}
+
+} // namespace
+
+QString showHideCaption(bool minimized) {
+    return minimized ? QStringLiteral("Show Window") : QStringLiteral("Hide Window");
+}
+
+MenuState backUpMenu(const SelectionFacts& f) {
+    // The Disable/Enable caption follows the selection here too, so the menu bar never offers
+    // "Disable" for an association that is already disabled.
+    return {{QStringLiteral("mnuEdit"), {f.selected, {}}},
+            {QStringLiteral("mnuEnabled"), {canToggle(f), enableCaption(f)}},
+            {QStringLiteral("mnuRemove"), {f.selected, {}}}};
+}
+
+MenuState actionsMenu(const SelectionFacts& f) {
+    const bool reachable = f.selected && f.pathExists;
+    return {{QStringLiteral("mnuOpen"), {reachable, {}}},
+            {QStringLiteral("mnuProperties"), {reachable, {}}},
+            {QStringLiteral("mnuRename"), {reachable, renameCaption(f)}}};
+}
+
+MenuState popupMenu(const SelectionFacts& f) {
+    const bool reachable = f.selected && f.pathExists;
+    return {{QStringLiteral("mnuPopupEdit"), {f.selected && f.association, {}}},
+            {QStringLiteral("mnuPopupOpen"), {reachable, {}}},
+            {QStringLiteral("mnuPopupProperties"), {reachable, {}}},
+            {QStringLiteral("mnuPopupRename"), {reachable, renameCaption(f)}},
+            {QStringLiteral("mnuPopupEnabled"), {canToggle(f), enableCaption(f)}},
+            {QStringLiteral("mnuPopupRemove"), {f.selected, {}}},
+            {QStringLiteral("mnuEnabled"), {canToggle(f), enableCaption(f)}}};
+}
+
+} // namespace MenuRules

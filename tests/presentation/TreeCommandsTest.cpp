@@ -1,0 +1,116 @@
+// What the menus offer on each kind of node, the Remove questions, and Disable / Enable with
+// the watch it closes and the store it reaches.
+
+#include "persistence/AssociationStore.h"
+#include "platform/AppData.h"
+#include "presentation/MenuRules.h"
+#include "presentation/TreeFixture.h"
+
+namespace {
+
+using Answer = MessageBoxes::Answer;
+
+// Each menu's rule applied in the order the menus open, as the window does.
+MenuState allMenus(const SelectionFacts& facts) {
+    MenuState state = MenuRules::backUpMenu(facts);
+    state.insert(MenuRules::actionsMenu(facts));
+    state.insert(MenuRules::popupMenu(facts));
+    return state;
+}
+
+QStringList enabledItems(const MenuState& state) {
+    QStringList names;
+    for (auto it = state.cbegin(); it != state.cend(); ++it)
+        if (it.value().enabled)
+            names.append(it.key());
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+TEST_F(TreeFixture, MenusOfferWhatEachKindOfNodeAllows) {
+    const QString docs = folder("Docs");
+    const QString report = file("Docs/report.txt");
+    const QString lost = missing("Lost/plan.txt");
+    auto reportAssociation = associate(report, false);
+    associate(lost, false);
+    tree->UpdateTreeLocal();
+
+    const MenuState onAssociation = allMenus(commands->factsOf(node(report)));
+    EXPECT_EQ(enabledItems(onAssociation),
+              QStringList({"mnuEdit", "mnuEnabled", "mnuOpen", "mnuPopupEdit", "mnuPopupEnabled",
+                           "mnuPopupOpen", "mnuPopupProperties", "mnuPopupRemove", "mnuPopupRename",
+                           "mnuProperties", "mnuRemove", "mnuRename"}));
+    EXPECT_EQ(onAssociation["mnuPopupEnabled"].caption, "Disable");
+    EXPECT_EQ(onAssociation["mnuRename"].caption, "Rename");
+    reportAssociation->Enabled = false;
+    EXPECT_EQ(allMenus(commands->factsOf(node(report)))["mnuEnabled"].caption, "Enable");
+
+    // A container: neither View / Edit in the popup nor Enable/Disable, but Remove.
+    const MenuState onContainer = allMenus(commands->factsOf(node(docs)));
+    EXPECT_FALSE(onContainer["mnuPopupEdit"].enabled);
+    EXPECT_FALSE(onContainer["mnuPopupEnabled"].enabled);
+    EXPECT_FALSE(onContainer["mnuEnabled"].enabled);
+    EXPECT_TRUE(onContainer["mnuPopupRemove"].enabled);
+    EXPECT_TRUE(onContainer["mnuEdit"].enabled) << "the bar's View / Edit expands a container";
+
+    // A missing source: no Enable/Disable, and nothing that needs the path on disk.
+    EXPECT_EQ(enabledItems(allMenus(commands->factsOf(node(lost)))),
+              QStringList({"mnuEdit", "mnuPopupEdit", "mnuPopupRemove", "mnuRemove"}));
+
+    // A drive root renames its volume.
+    const SelectionFacts root = commands->factsOf(node(drive()));
+    EXPECT_EQ(MenuRules::actionsMenu(root)["mnuRename"].caption, "Rename Volume");
+    EXPECT_EQ(MenuRules::popupMenu(root)["mnuPopupRename"].caption, "Rename Volume");
+
+    EXPECT_TRUE(enabledItems(allMenus(commands->factsOf(nullptr))).isEmpty());
+    EXPECT_EQ(MenuRules::showHideCaption(true), "Show Window");
+    EXPECT_EQ(MenuRules::showHideCaption(false), "Hide Window");
+}
+
+TEST_F(TreeFixture, RemoveAsksTheQuestionThatFitsAndActsOnlyOnYes) {
+    const QString a = file("A/one.txt");
+    associate(a, false);
+    associate(file("A/two.txt"), false);
+    tree->UpdateTreeLocal();
+
+    EXPECT_FALSE(commands->Remove(nullptr));
+    EXPECT_EQ(messages.asked.back().text, "There is no association selected.");
+
+    messages.answers = {Answer::No, Answer::Cancel};
+    EXPECT_FALSE(commands->Remove(node(a)));
+    EXPECT_FALSE(commands->Remove(node(Paths::parent(a))));
+    EXPECT_EQ(state->Backups->Count(), 2);
+    EXPECT_EQ(messages.asked[1].text, "Are you sure you wish to remove this association?");
+    EXPECT_EQ(messages.asked[2].text, "Are you sure you wish to remove all associations "
+                                      "contained below this folder or drive?");
+    EXPECT_EQ(messages.asked[2].icon, MessageBoxes::Icon::Exclamation);
+    EXPECT_EQ(messages.asked[2].buttons, MessageBoxes::Buttons::YesNoCancel);
+
+    messages.answers = {Answer::Yes};
+    EXPECT_TRUE(commands->Remove(node(Paths::parent(a))));
+    EXPECT_EQ(state->Backups->Count(), 0);
+}
+
+TEST_F(TreeFixture, DisableClosesTheWatchAndReachesTheStoreOnTheNextWrite) {
+    const QString docs = folder("Docs");
+    auto association = associate(docs, true);
+    tree->UpdateTreeLocal();
+    auto watch = [&] { return state->DetectFolders->Item(Paths::PathKey(docs))->AutoBackup; };
+    ASSERT_GT(watch(), 0);
+
+    commands->ToggleEnabled(node(docs));
+    EXPECT_FALSE(association->Enabled);
+    EXPECT_EQ(imageOf(docs), Paths::PathKey(docs) + "*Magenta");
+    EXPECT_LE(watch(), 0);
+    EXPECT_FALSE(QFile::exists(AppData::filePath("usrdatab"))) << "not written by the command";
+    ASSERT_TRUE(saveAssociations(*state->Backups, AppData::folder()).ok());
+    EXPECT_EQ(QString::fromUtf8(readWholeFile(AppData::filePath("usrdatab"))).split("\r\n")[6],
+              "0");
+
+    commands->ToggleEnabled(node(docs));
+    EXPECT_TRUE(association->Enabled);
+    EXPECT_EQ(imageOf(docs), Paths::PathKey(docs) + "*Green");
+    EXPECT_GT(watch(), 0);
+}
