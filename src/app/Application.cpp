@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/GuiUserInterface.h"
+#include "app/RenameCommands.h"
 #include "core/Lifecycle.h"
 #include "engine/Engine.h"
 #include "feedback/Feedback.h"
@@ -47,6 +48,7 @@ Application::~Application() {
     // The windows that read the state go first, then the engine's watches, then the state.
     if (m_ui)
         m_ui->setFeedback(nullptr);
+    m_renameCommands.reset();
     m_feedback.reset();
     m_treeCommands.reset();
     m_tree.reset();
@@ -108,6 +110,8 @@ void Application::loadMainWindow() {
     m_state->Backups->refreshTotal();
     restoreWindowPrefs();
     m_tree->revealNodes(m_lifecycle->nodePrefs);
+    m_renameCommands = std::make_unique<RenameCommands>(
+        *m_state, *m_engine, *m_lifecycle, *m_tree, w, m_feedback ? &m_feedback->tray() : nullptr);
 }
 
 void Application::writeOnClose() {

@@ -14,6 +14,7 @@ class Lifecycle;
 class frmQuillmot;
 class GuiUserInterface;
 class QtMessageBoxes;
+class RenameCommands;
 class SystemClock;
 class SingleInstance;
 class TreeCommands;
@@ -57,4 +58,5 @@ private:
     bool m_desktop = true;
     std::unique_ptr<AssociationTree> m_tree;
     std::unique_ptr<TreeCommands> m_treeCommands;
+    std::unique_ptr<RenameCommands> m_renameCommands;
 };
