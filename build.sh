@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev libqt6svg6 libgl-dev
           libblkid-dev libmount-dev libgtest-dev libgmock-dev
-          e2fsprogs dosfstools util-linux ccache)
+          e2fsprogs dosfstools util-linux ccache desktop-file-utils)
 
 install_missing() {
     local missing=() p
