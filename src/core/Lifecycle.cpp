@@ -36,13 +36,17 @@ void Lifecycle::loadOptions() {
 }
 
 void Lifecycle::loadStores() {
+    loadAssociationStore();
+    nodePrefs = loadNodePrefs(AppData::folder());
+}
+
+void Lifecycle::loadAssociationStore() {
     const QString folder = AppData::folder();
     loadAssociations(*m_state.Backups, m_state.Destinations, folder,
                      [this](const QString& sourcePath, bool recursive) {
                          m_engine.CreateDetectFolder(sourcePath, recursive);
                      });
     loadDestinations(*m_state.Destinations, folder);
-    nodePrefs = loadNodePrefs(folder);
 }
 
 void Lifecycle::restorePauseState() {

@@ -234,7 +234,7 @@ bool CreateShortcut(const QString& linkPath, const QString& target, const QStrin
     if (!iconPath.isEmpty())
         lines << QStringLiteral("Icon=") + escapeValue(iconPath);
     lines << QStringLiteral("Terminal=false");
-    return TextFile::writeAtomically(linkPath, (lines.join(u'\n') + u'\n').toUtf8());
+    return TextFile::writeAtomically(linkPath, (lines.join(u'\n') + u'\n').toUtf8()).ok();
 }
 
 QString ReadShortcutTarget(const QString& linkPath) {
