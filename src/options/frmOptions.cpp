@@ -50,7 +50,8 @@ const CheckBoxOption CheckBoxes[] = {
 
 } // namespace
 
-frmOptions::frmOptions(AppState& state, TrayIconSink& tray, StartupTarget startup, QWidget* parent)
+frmOptions::frmOptions(AppState& state, PreviewIconSink& tray, StartupTarget startup,
+                       QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmOptions>()), m_state(state),
       m_startup(std::move(startup)), m_preview(tray) {
     ui->setupUi(this);
@@ -151,11 +152,11 @@ bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
         if (watched == ui->chkTrayNod)
-            m_preview.start(TrayPreview::Kind::Nod);
+            m_preview.start(AnimationPreview::Kind::Nod);
         else if (watched == ui->chkTrayShake)
-            m_preview.start(TrayPreview::Kind::Shake);
+            m_preview.start(AnimationPreview::Kind::Shake);
         else if (watched == ui->chkTrayShrug)
-            m_preview.start(TrayPreview::Kind::Shrug);
+            m_preview.start(AnimationPreview::Kind::Shrug);
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -3,7 +3,7 @@
 // modeless, one instance. OK changes the start-up entry, stores the options and writes opts;
 // the engine uses them from its next file on. Cancel stores nothing.
 
-#include "presentation/TrayPreview.h"
+#include "presentation/AnimationPreview.h"
 
 #include <QDialog>
 #include <memory>
@@ -22,7 +22,7 @@ public:
         QString iconPath;
     };
 
-    frmOptions(AppState& state, TrayIconSink& tray, StartupTarget startup,
+    frmOptions(AppState& state, PreviewIconSink& tray, StartupTarget startup,
                QWidget* parent = nullptr);
     ~frmOptions() override;
 
@@ -35,7 +35,7 @@ public:
     // Stores the options from the controls and writes opts; false when opts could not be written.
     bool SaveOptions();
 
-    TrayPreview& preview() { return m_preview; }
+    AnimationPreview& preview() { return m_preview; }
 
 protected:
     void accept() override;
@@ -48,6 +48,6 @@ private:
     std::unique_ptr<Ui::frmOptions> ui;
     AppState& m_state;
     StartupTarget m_startup;
-    TrayPreview m_preview;
+    AnimationPreview m_preview;
     bool m_startupAtLoad = false;
 };

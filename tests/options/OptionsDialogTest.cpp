@@ -21,11 +21,11 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
-using Image = TrayIconSink::Image;
+using Image = PreviewIconSink::Image;
 
 namespace {
 
-struct RecordingSink : TrayIconSink {
+struct RecordingSink : PreviewIconSink {
     std::vector<Image> shown;
     void showTrayImage(Image image) override { shown.push_back(image); }
 };

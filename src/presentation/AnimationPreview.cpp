@@ -1,8 +1,8 @@
-#include "presentation/TrayPreview.h"
+#include "presentation/AnimationPreview.h"
 
 #include <array>
 
-using Image = TrayIconSink::Image;
+using Image = PreviewIconSink::Image;
 
 namespace {
 // A shrug nods, rests, shakes and rests again.
@@ -10,13 +10,13 @@ constexpr std::array<Image, 4> ShrugCycle = {Image::Nod, Image::Normal, Image::S
                                              Image::Normal};
 } // namespace
 
-TrayPreview::TrayPreview(TrayIconSink& sink, int tickMs, QObject* parent)
+AnimationPreview::AnimationPreview(PreviewIconSink& sink, int tickMs, QObject* parent)
     : QObject(parent), m_sink(sink) {
     m_timer.setInterval(tickMs);
-    connect(&m_timer, &QTimer::timeout, this, &TrayPreview::tick);
+    connect(&m_timer, &QTimer::timeout, this, &AnimationPreview::tick);
 }
 
-void TrayPreview::start(Kind kind) {
+void AnimationPreview::start(Kind kind) {
     m_timer.stop();
     m_frame = 0;
     show(Image::Normal);
@@ -25,7 +25,7 @@ void TrayPreview::start(Kind kind) {
     m_timer.start();
 }
 
-void TrayPreview::stop() {
+void AnimationPreview::stop() {
     if (!m_timer.isActive())
         return;
     m_timer.stop();
@@ -34,7 +34,7 @@ void TrayPreview::stop() {
         show(Image::Normal);
 }
 
-void TrayPreview::tick() {
+void AnimationPreview::tick() {
     switch (m_kind) {
     case Kind::Nod:
         show(m_showing == Image::Normal ? Image::Nod : Image::Normal);
@@ -55,7 +55,7 @@ void TrayPreview::tick() {
     emit finished();
 }
 
-void TrayPreview::show(Image image) {
+void AnimationPreview::show(Image image) {
     m_showing = image;
     m_sink.showTrayImage(image);
 }

@@ -7,21 +7,22 @@
 #include <QTimer>
 
 // Where the preview shows its images: the tray icon in the program, a recorder in tests.
-class TrayIconSink {
+class PreviewIconSink {
 public:
     enum class Image { Normal, Nod, Shake };
-    virtual ~TrayIconSink() = default;
+    virtual ~PreviewIconSink() = default;
     virtual void showTrayImage(Image image) = 0;
 };
 
-class TrayPreview : public QObject {
+class AnimationPreview : public QObject {
     Q_OBJECT
 public:
     enum class Kind { Nod, Shake, Shrug };
     static constexpr int Ticks = 26;
     static constexpr int TickMs = 125;
 
-    explicit TrayPreview(TrayIconSink& sink, int tickMs = TickMs, QObject* parent = nullptr);
+    explicit AnimationPreview(PreviewIconSink& sink, int tickMs = TickMs,
+                              QObject* parent = nullptr);
 
     // Puts the normal icon back, then plays `kind`; its first tick comes at once.
     void start(Kind kind);
@@ -34,11 +35,11 @@ signals:
 
 private:
     void tick();
-    void show(TrayIconSink::Image image);
+    void show(PreviewIconSink::Image image);
 
-    TrayIconSink& m_sink;
+    PreviewIconSink& m_sink;
     QTimer m_timer;
     Kind m_kind = Kind::Nod;
     int m_frame = 0;
-    TrayIconSink::Image m_showing = TrayIconSink::Image::Normal;
+    PreviewIconSink::Image m_showing = PreviewIconSink::Image::Normal;
 };

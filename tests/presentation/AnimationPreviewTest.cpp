@@ -1,7 +1,7 @@
 // The tray previews: 26 ticks of one animation, ending on the normal icon; a new preview puts
 // the normal icon back before it starts.
 
-#include "presentation/TrayPreview.h"
+#include "presentation/AnimationPreview.h"
 
 #include "support/QtApp.h"
 
@@ -9,32 +9,32 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-using Image = TrayIconSink::Image;
+using Image = PreviewIconSink::Image;
 
 namespace {
 
-struct RecordingSink : TrayIconSink {
+struct RecordingSink : PreviewIconSink {
     std::vector<Image> shown;
     void showTrayImage(Image image) override { shown.push_back(image); }
 };
 
 std::vector<Image> alternating(Image image) {
     std::vector<Image> out{Image::Normal};
-    for (int tick = 0; tick < TrayPreview::Ticks; ++tick)
+    for (int tick = 0; tick < AnimationPreview::Ticks; ++tick)
         out.push_back(tick % 2 == 0 ? image : Image::Normal);
     return out;
 }
 
 } // namespace
 
-TEST(TrayPreview, EachPreviewRuns26TicksAndEndsOnTheNormalIcon) {
+TEST(AnimationPreview, EachPreviewRuns26TicksAndEndsOnTheNormalIcon) {
     ensureCoreApp();
     RecordingSink sink;
-    TrayPreview preview(sink, 1);
-    QSignalSpy finished(&preview, &TrayPreview::finished);
+    AnimationPreview preview(sink, 1);
+    QSignalSpy finished(&preview, &AnimationPreview::finished);
 
-    for (const auto& [kind, image] : {std::pair{TrayPreview::Kind::Nod, Image::Nod},
-                                      std::pair{TrayPreview::Kind::Shake, Image::Shake}}) {
+    for (const auto& [kind, image] : {std::pair{AnimationPreview::Kind::Nod, Image::Nod},
+                                      std::pair{AnimationPreview::Kind::Shake, Image::Shake}}) {
         sink.shown.clear();
         preview.start(kind);
         ASSERT_TRUE(finished.wait(5000));
@@ -43,7 +43,7 @@ TEST(TrayPreview, EachPreviewRuns26TicksAndEndsOnTheNormalIcon) {
     }
 
     sink.shown.clear();
-    preview.start(TrayPreview::Kind::Shrug);
+    preview.start(AnimationPreview::Kind::Shrug);
     ASSERT_TRUE(finished.wait(5000));
     ASSERT_EQ(sink.shown.size(), 27u);
     const std::vector<Image> cycle{Image::Nod, Image::Normal, Image::Shake, Image::Normal};
@@ -52,23 +52,23 @@ TEST(TrayPreview, EachPreviewRuns26TicksAndEndsOnTheNormalIcon) {
     EXPECT_EQ(sink.shown.back(), Image::Normal);
 }
 
-TEST(TrayPreview, ANewPreviewPutsTheNormalIconBackAndRunsItsOwn26Ticks) {
+TEST(AnimationPreview, ANewPreviewPutsTheNormalIconBackAndRunsItsOwn26Ticks) {
     ensureCoreApp();
     RecordingSink sink;
-    TrayPreview preview(sink, 2);
-    QSignalSpy finished(&preview, &TrayPreview::finished);
-    preview.start(TrayPreview::Kind::Shrug);
+    AnimationPreview preview(sink, 2);
+    QSignalSpy finished(&preview, &AnimationPreview::finished);
+    preview.start(AnimationPreview::Kind::Shrug);
     QTRY_VERIFY_WITH_TIMEOUT(sink.shown.size() >= 8, 5000);
     sink.shown.clear();
-    preview.start(TrayPreview::Kind::Nod);
+    preview.start(AnimationPreview::Kind::Nod);
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(sink.shown, alternating(Image::Nod));
 
     // At the real pace only the first tick comes at once; closing the dialog ends the preview.
-    TrayPreview paced(sink);
+    AnimationPreview paced(sink);
     sink.shown.clear();
-    paced.start(TrayPreview::Kind::Shake);
+    paced.start(AnimationPreview::Kind::Shake);
     EXPECT_EQ(sink.shown, std::vector({Image::Normal, Image::Shake}));
     paced.stop();
     EXPECT_EQ(sink.shown, std::vector({Image::Normal, Image::Shake, Image::Normal}));
