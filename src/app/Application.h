@@ -10,7 +10,9 @@ class AppState;
 class Engine;
 class Feedback;
 class Lifecycle;
+class frmOptions;
 class frmQuillmot;
+class PreviewIconSink;
 class GuiUserInterface;
 class QtMessageBoxes;
 class SystemClock;
@@ -34,6 +36,8 @@ public:
     void requestExit();
     // The recent-activity window (the main window's "Recent Activity").
     void showRecentLog();
+    // The options dialog, modeless, one instance (the tray's and the main window's "Options").
+    void showOptions();
     // The tray, popup and log windows; null without a display.
     Feedback* feedback() const { return m_feedback.get(); }
 
@@ -51,5 +55,7 @@ private:
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<Lifecycle> m_lifecycle;
     std::unique_ptr<Feedback> m_feedback;
+    std::unique_ptr<PreviewIconSink> m_previewSink;
+    std::unique_ptr<frmOptions> m_options;
     bool m_desktop = true;
 };
