@@ -123,7 +123,7 @@ bool frmOptions::SaveOptions() {
     Options boxes;
     for (const CheckBoxOption& pair : CheckBoxes)
         boxes.*pair.option = (ui.get()->*pair.box)->isChecked();
-    return saveOptions(m_state.options, OptionsForm::entryOf(texts, boxes), AppData::folder());
+    return saveOptions(m_state.options, OptionsForm::entryOf(texts, boxes), AppData::folder()).ok();
 }
 
 void frmOptions::accept() {
