@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev qt6-svg-dev libgl-dev
           libblkid-dev libmount-dev libgtest-dev libgmock-dev
-          e2fsprogs dosfstools util-linux ccache)
+          e2fsprogs dosfstools util-linux ccache desktop-file-utils)
 
 install_missing() {
     local missing=() p

@@ -8,6 +8,7 @@
 #include "feedback/TrayArtwork.h"
 #include "feedback/TrayIcon.h"
 #include "mainwindow/frmQuillmot.h"
+#include "options/frmOptions.h"
 #include "persistence/WindowPrefs.h"
 #include "platform/AppData.h"
 #include "platform/Clock.h"
@@ -20,10 +21,33 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QScreen>
 #include <cstdio>
 
 namespace {
+
+// The options dialog's previews play on the tray icon's pictures.
+class TrayPictureSink : public PreviewIconSink {
+public:
+    explicit TrayPictureSink(Feedback* feedback) : m_feedback(feedback) {}
+    void showTrayImage(Image image) override {
+        if (!m_feedback)
+            return;
+        m_feedback->tray().showPicture(image == Image::Nod     ? TrayPicture::Nod
+                                       : image == Image::Shake ? TrayPicture::Shake
+                                                               : TrayPicture::Normal);
+    }
+
+private:
+    Feedback* m_feedback;
+};
+
+// The start-up entry shows the program's icon when it was installed beside the program.
+frmOptions::StartupTarget startupTarget() {
+    const QString icon = QCoreApplication::applicationDirPath() + QStringLiteral("/quillmot.svg");
+    return {QCoreApplication::applicationFilePath(), QFileInfo::exists(icon) ? icon : QString()};
+}
 
 // Printed once the watches are open, so that a script or a test that starts the program knows
 // when a save is seen.
@@ -46,6 +70,7 @@ Application::Application() = default;
 
 Application::~Application() {
     // The windows that read the state go first, then the engine's watches, then the state.
+    m_options.reset();
     if (m_ui)
         m_ui->setFeedback(nullptr);
     m_renameCommands.reset();
@@ -132,7 +157,17 @@ void Application::installTray() {
     });
     connect(&tray, &TrayIcon::hideWindowRequested, m_window.get(), &QWidget::hide);
     connect(&tray, &TrayIcon::exitRequested, m_lifecycle.get(), &Lifecycle::requestExit);
+    connect(&tray, &TrayIcon::optionsRequested, this, &Application::showOptions);
+    tray.setOptionsAvailable(true);
     tray.install();
+}
+
+void Application::showOptions() {
+    if (!m_options) {
+        m_previewSink = std::make_unique<TrayPictureSink>(m_feedback.get());
+        m_options = std::make_unique<frmOptions>(*m_state, *m_previewSink, startupTarget());
+    }
+    m_options->showOptions();
 }
 
 void Application::showRecentLog() {

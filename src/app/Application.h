@@ -11,7 +11,9 @@ class AssociationTree;
 class Engine;
 class Feedback;
 class Lifecycle;
+class frmOptions;
 class frmQuillmot;
+class PreviewIconSink;
 class GuiUserInterface;
 class QtMessageBoxes;
 class RenameCommands;
@@ -37,6 +39,8 @@ public:
     void requestExit();
     // The recent-activity window (the main window's "Recent Activity").
     void showRecentLog();
+    // The options dialog, modeless, one instance (the tray's and the main window's "Options").
+    void showOptions();
     // The tray, popup and log windows; null without a display.
     Feedback* feedback() const { return m_feedback.get(); }
 
@@ -55,6 +59,8 @@ private:
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<Lifecycle> m_lifecycle;
     std::unique_ptr<Feedback> m_feedback;
+    std::unique_ptr<PreviewIconSink> m_previewSink;
+    std::unique_ptr<frmOptions> m_options;
     bool m_desktop = true;
     std::unique_ptr<AssociationTree> m_tree;
     std::unique_ptr<TreeCommands> m_treeCommands;

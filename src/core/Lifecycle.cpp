@@ -46,6 +46,11 @@ void Lifecycle::loadOptions() {
 }
 
 void Lifecycle::loadStores() {
+    loadAssociationStore();
+    nodePrefs = loadNodePrefs(AppData::folder());
+}
+
+void Lifecycle::loadAssociationStore() {
     const QString folder = AppData::folder();
     const StoreReadReport associations =
         loadAssociations(*m_state.Backups, m_state.Destinations, folder,
@@ -53,7 +58,6 @@ void Lifecycle::loadStores() {
                              m_engine.CreateDetectFolder(sourcePath, recursive);
                          });
     const StoreReadReport destinations = loadDestinations(*m_state.Destinations, folder);
-    nodePrefs = loadNodePrefs(folder);
 
     for (const QString& source : associations.notAbsolute)
         logNotice(source, {}, SkippedSource);

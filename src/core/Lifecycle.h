@@ -28,6 +28,9 @@ public:
     // Reads the options, the association store and the window preferences.
     void loadOptions();
     void loadStores();
+    // Replaces the associations and destinations with those of the store files, opening the
+    // watches of the loaded associations.
+    void loadAssociationStore();
 
     void Pause();
     void Unpause();

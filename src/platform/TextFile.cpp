@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
+#include <cstdio>
 
 namespace TextFile {
 
@@ -74,6 +75,36 @@ WriteResult writeAtomically(const QString& path, const QByteArray& content) {
     if (!result.ok())
         qCWarning(lcPlatform) << result.error;
     return result;
+}
+
+bool writeAllAtomically(const QList<std::pair<QString, QByteArray>>& files) {
+    // Every twin is made durable first (through a twin of its own); only then are the twins
+    // renamed over their files, which cannot run out of space half way.
+    QStringList twins;
+    bool ok = true;
+    for (const auto& [path, content] : files) {
+        const QString folder = Paths::parent(path);
+        const QString twin = path + QStringLiteral("TEMP");
+        ok = (folder.isEmpty() || QDir().mkpath(folder)) &&
+             DurableFile::replace(twin, twin + QStringLiteral("TEMP"), content).isEmpty();
+        if (!ok)
+            break;
+        twins << twin;
+    }
+    if (!ok) {
+        for (const QString& twin : twins)
+            QFile::remove(twin);
+        qCWarning(lcPlatform) << "A set of files could not be written:" << files.size();
+        return false;
+    }
+    for (qsizetype i = 0; i < twins.size(); ++i) {
+        if (std::rename(QFile::encodeName(twins[i]).constData(),
+                        QFile::encodeName(files[i].first).constData()) != 0) {
+            QFile::remove(twins[i]);
+            ok = false;
+        }
+    }
+    return ok;
 }
 
 } // namespace TextFile

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 namespace TextFile {
 
@@ -32,5 +33,10 @@ std::optional<QStringList> readLines(const QString& path);
 // over `path`, and the folder fsynced, so a crash at any moment leaves the old or the new file
 // whole. The folder is created when missing. On any failure `path` is untouched.
 WriteResult writeAtomically(const QString& path, const QByteArray& content);
+
+// Writes several files as one change: every twin is written and fsynced first, and only when all
+// of them are whole are they renamed over their files, in the given order. A failure before the
+// renames leaves every file untouched and no twin behind.
+bool writeAllAtomically(const QList<std::pair<QString, QByteArray>>& files);
 
 } // namespace TextFile

@@ -71,7 +71,7 @@ public:
         Buttons buttons;
     };
     std::vector<Asked> asked;
-    std::deque<Answer> answers; // consumed in order; Ok/No when empty
+    std::deque<Answer> answers; // consumed in order; Ok, Cancel or No when empty
 
     Answer ask(const QString& text, Icon icon, Buttons buttons) override {
         asked.push_back({text, icon, buttons});

@@ -1,0 +1,162 @@
+#include "options/frmOptions.h"
+
+#include "ui_frmOptions.h"
+
+#include "options/TextRuleValidator.h"
+#include "persistence/Options.h"
+#include "platform/AppData.h"
+#include "platform/MessageBox.h"
+#include "platform/StartupShortcut.h"
+#include "presentation/OptionsForm.h"
+#include "state/AppState.h"
+
+#include <QMouseEvent>
+
+namespace {
+
+const QString StartupFailedText =
+    QStringLiteral("Quillmot could not change its start-up entry in %1. The other options were "
+                   "saved.");
+const QString SaveFailedText = QStringLiteral(
+    "Quillmot could not write its options file in %1. The options apply until Quillmot stops.");
+
+// Each check box and the Boolean option it shows.
+struct CheckBoxOption {
+    QCheckBox* Ui::frmOptions::*box;
+    bool Options::*option;
+};
+const CheckBoxOption CheckBoxes[] = {
+    {&Ui::frmOptions::chkSplash, &Options::ShowSplash},
+    {&Ui::frmOptions::chkNotifySuccessDisabled, &Options::NotifySuccessDisabled},
+    {&Ui::frmOptions::chkNotifyErrorDisabled, &Options::NotifyErrorDisabled},
+    {&Ui::frmOptions::chkTrayNod, &Options::TrayNod},
+    {&Ui::frmOptions::chkTrayShake, &Options::TrayShake},
+    {&Ui::frmOptions::chkTrayShrug, &Options::TrayShrug},
+    {&Ui::frmOptions::chkShowScanning, &Options::ShowScanning},
+    {&Ui::frmOptions::chkSourceIsBusy, &Options::NotifySourceBusy},
+    {&Ui::frmOptions::chkFullSource, &Options::FullSource},
+    {&Ui::frmOptions::chkFullDest, &Options::FullDest},
+    {&Ui::frmOptions::chkAdvance, &Options::AutoAdvance},
+    {&Ui::frmOptions::chkErrorNoSource, &Options::ErrorNoSource},
+    {&Ui::frmOptions::chkErrorSourceVol, &Options::ErrorSourceVol},
+    {&Ui::frmOptions::chkErrorNoDest, &Options::ErrorNoDest},
+    {&Ui::frmOptions::chkErrorCreateFolder, &Options::ErrorCreateFolder},
+    {&Ui::frmOptions::chkErrorDestVol, &Options::ErrorDestVol},
+    {&Ui::frmOptions::chkErrorCopyFailed, &Options::ErrorCopyFailed},
+    {&Ui::frmOptions::chkErrorPrevSave, &Options::ErrorPrevSave},
+    {&Ui::frmOptions::chkErrorLoop, &Options::ErrorLoop},
+    {&Ui::frmOptions::chkUseFilters, &Options::UseFilters},
+};
+
+} // namespace
+
+frmOptions::frmOptions(AppState& state, PreviewIconSink& tray, StartupTarget startup,
+                       QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::frmOptions>()), m_state(state),
+      m_startup(std::move(startup)), m_preview(tray) {
+    ui->setupUi(this);
+    setModal(false);
+    connectRules();
+}
+
+frmOptions::~frmOptions() = default;
+
+void frmOptions::connectRules() {
+    ui->txtBusyTimeout->setValidator(new TextRuleValidator(OptionsForm::isNumberText, this));
+    ui->txtAdvance->setValidator(new TextRuleValidator(OptionsForm::isNumberText, this));
+    ui->txtPrevSave->setValidator(new TextRuleValidator(OptionsForm::isPrevSaveText, this));
+    ui->txtPrevSave->setMaxLength(OptionsForm::PrevSaveLongest);
+    ui->txtAdvance->setMaxLength(OptionsForm::AdvanceLongest);
+
+    connect(ui->chkAdvance, &QCheckBox::toggled, ui->txtAdvance, &QWidget::setEnabled);
+    connect(ui->chkUseFilters, &QCheckBox::toggled, ui->txtPrefixes, &QWidget::setEnabled);
+    connect(ui->chkUseFilters, &QCheckBox::toggled, ui->txtSuffixes, &QWidget::setEnabled);
+    connect(ui->cmdMoreAdv, &QToolButton::clicked, this, [this] {
+        ui->txtAdvance->setText(OptionsForm::steppedAdvance(ui->txtAdvance->text(), +1));
+    });
+    connect(ui->cmdLessAdv, &QToolButton::clicked, this, [this] {
+        ui->txtAdvance->setText(OptionsForm::steppedAdvance(ui->txtAdvance->text(), -1));
+    });
+    for (QCheckBox* box : {ui->chkTrayNod, ui->chkTrayShake, ui->chkTrayShrug})
+        box->installEventFilter(this);
+    connect(ui->cmdOK, &QPushButton::clicked, this, &frmOptions::accept);
+    connect(ui->cmdCancel, &QPushButton::clicked, this, &frmOptions::reject);
+}
+
+void frmOptions::showOptions() {
+    if (!isVisible())
+        loadControls();
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmOptions::loadControls() {
+    ui->tbsOptions->setCurrentWidget(ui->fraGeneral);
+    CheckStartup();
+    const Options& options = m_state.options;
+    const OptionsForm::BoxTexts texts = OptionsForm::boxTextsOf(options);
+    ui->txtBusyTimeout->setText(texts.busyTimeout);
+    ui->txtPrevSave->setText(texts.prevSave);
+    ui->txtAdvance->setText(texts.advanceSeconds);
+    ui->txtPrefixes->setPlainText(texts.filterPrefixes);
+    ui->txtSuffixes->setPlainText(texts.filterSuffixes);
+    for (const CheckBoxOption& pair : CheckBoxes)
+        (ui.get()->*pair.box)->setChecked(options.*pair.option);
+    ui->txtAdvance->setEnabled(ui->chkAdvance->isChecked());
+    ui->txtPrefixes->setEnabled(ui->chkUseFilters->isChecked());
+    ui->txtSuffixes->setEnabled(ui->chkUseFilters->isChecked());
+}
+
+void frmOptions::CheckStartup() {
+    m_startupAtLoad = StartupShortcut::CheckStartup(m_startup.programPath);
+    ui->chkStartup->setChecked(m_startupAtLoad);
+}
+
+bool frmOptions::SaveOptions() {
+    OptionsForm::BoxTexts texts;
+    texts.busyTimeout = ui->txtBusyTimeout->text();
+    texts.prevSave = ui->txtPrevSave->text();
+    texts.advanceSeconds = ui->txtAdvance->text();
+    texts.filterPrefixes = ui->txtPrefixes->toPlainText();
+    texts.filterSuffixes = ui->txtSuffixes->toPlainText();
+    Options boxes;
+    for (const CheckBoxOption& pair : CheckBoxes)
+        boxes.*pair.option = (ui.get()->*pair.box)->isChecked();
+    return saveOptions(m_state.options, OptionsForm::entryOf(texts, boxes), AppData::folder()).ok();
+}
+
+void frmOptions::accept() {
+    // The entry is touched only when the box changed, so an OK with the box as it was never
+    // adds a second entry beside one under another name.
+    const bool wanted = ui->chkStartup->isChecked();
+    const bool startupDone =
+        wanted == m_startupAtLoad ||
+        StartupShortcut::UpdateStartupShortcut(wanted, m_startup.programPath, m_startup.iconPath);
+    const bool saved = SaveOptions();
+    QDialog::accept();
+    if (!startupDone)
+        m_state.messages.ask(StartupFailedText.arg(StartupShortcut::startupFolder()),
+                             MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
+    if (!saved)
+        m_state.messages.ask(SaveFailedText.arg(AppData::folder()), MessageBoxes::Icon::Exclamation,
+                             MessageBoxes::Buttons::Ok);
+}
+
+void frmOptions::done(int result) {
+    m_preview.stop();
+    QDialog::done(result);
+}
+
+bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        if (watched == ui->chkTrayNod)
+            m_preview.start(AnimationPreview::Kind::Nod);
+        else if (watched == ui->chkTrayShake)
+            m_preview.start(AnimationPreview::Kind::Shake);
+        else if (watched == ui->chkTrayShrug)
+            m_preview.start(AnimationPreview::Kind::Shrug);
+    }
+    return QDialog::eventFilter(watched, event);
+}

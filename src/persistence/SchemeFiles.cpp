@@ -1,0 +1,146 @@
+#include "persistence/SchemeFiles.h"
+
+#include "persistence/AssociationStore.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <optional>
+
+namespace SchemeFiles {
+
+namespace {
+
+const QString RefusedNameCharacters = QStringLiteral("\"*/:<>?\\|");
+// The longest file name the file system takes, in bytes; the twin of a scheme's ".dst" file is
+// the longest name a scheme needs.
+constexpr qsizetype LongestFileName = 255;
+const QString TwinSuffix = QStringLiteral("TEMP");
+
+std::optional<QByteArray> readWhole(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return content;
+}
+
+// Whether the store reader finds at least one association in `content`; it reads a copy, so
+// the live associations are not touched.
+bool holdsAnAssociation(const QByteArray& content) {
+    QTemporaryDir scratch;
+    if (!scratch.isValid() ||
+        !TextFile::writeAtomically(Paths::join(scratch.path(), AssociationStore::AssociationsFile),
+                                   content)
+             .ok())
+        return false;
+    auto destinations = std::make_shared<colDestinations>();
+    colBackups backups(destinations);
+    loadAssociations(backups, destinations, scratch.path(), {});
+    return backups.Count() > 0;
+}
+
+} // namespace
+
+QString folderIn(const QString& appDataFolder) {
+    return Paths::join(appDataFolder, FolderName);
+}
+
+bool prepareFolder(const QString& schemeFolder) {
+    if (!QFileInfo::exists(schemeFolder))
+        QDir().mkpath(schemeFolder);
+    const QFileInfo info(schemeFolder);
+    return info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+QStringList list(const QString& schemeFolder) {
+    QDir folder(schemeFolder);
+    folder.setSorting(QDir::Name | QDir::IgnoreCase);
+    QStringList names;
+    for (const QString& name : folder.entryList(QDir::Files))
+        if (name.endsWith(Extension))
+            names << name;
+    return names;
+}
+
+bool isRefusedNameCharacter(QChar c) {
+    return RefusedNameCharacters.contains(c);
+}
+
+QString fileNameFor(const QString& typed) {
+    const QString name = typed.trimmed();
+    if (name.isEmpty() || name.endsWith(Extension))
+        return name;
+    return name + Extension;
+}
+
+NameCheck check(const QString& fileName) {
+    if (fileName.isEmpty())
+        return NameCheck::Empty;
+    if (fileName.startsWith(u'.'))
+        return NameCheck::Unusable;
+    for (const QChar c : fileName)
+        if (isRefusedNameCharacter(c) || c == Paths::separator() ||
+            c.category() == QChar::Other_Control)
+            return NameCheck::Unusable;
+    if ((fileName + DestinationsSuffix + TwinSuffix).toUtf8().size() > LongestFileName)
+        return NameCheck::Unusable;
+    return NameCheck::Usable;
+}
+
+QString typedNameOf(const QString& fileName) {
+    return fileName.endsWith(Extension) ? fileName.chopped(Extension.size()) : fileName;
+}
+
+bool save(const QString& appDataFolder, const QString& schemeFolder, const QString& fileName) {
+    if (check(fileName) != NameCheck::Usable)
+        return false;
+    const auto associations =
+        readWhole(Paths::join(appDataFolder, AssociationStore::AssociationsFile));
+    const auto destinations =
+        readWhole(Paths::join(appDataFolder, AssociationStore::DestinationsFile));
+    if (!associations || !destinations)
+        return false;
+    const QString scheme = Paths::join(schemeFolder, fileName);
+    return TextFile::writeAllAtomically(
+        {{scheme, *associations}, {scheme + DestinationsSuffix, *destinations}});
+}
+
+LoadResult load(const QString& appDataFolder, const QString& schemeFolder,
+                const QString& fileName) {
+    if (check(fileName) != NameCheck::Usable)
+        return LoadResult::Missing;
+    const QString scheme = Paths::join(schemeFolder, fileName);
+    const auto associations = readWhole(scheme);
+    const auto destinations = readWhole(scheme + DestinationsSuffix);
+    if (!associations || !destinations)
+        return LoadResult::Missing;
+    // A scheme saved with no associations is empty; one with content of which nothing reads is
+    // not a scheme, and must not replace the user's set with nothing.
+    if (!associations->isEmpty() && !holdsAnAssociation(*associations))
+        return LoadResult::NotAScheme;
+    const bool written = TextFile::writeAllAtomically(
+        {{Paths::join(appDataFolder, AssociationStore::AssociationsFile), *associations},
+         {Paths::join(appDataFolder, AssociationStore::DestinationsFile), *destinations}});
+    return written ? LoadResult::Loaded : LoadResult::WriteFailed;
+}
+
+bool remove(const QString& schemeFolder, const QString& fileName) {
+    if (check(fileName) != NameCheck::Usable)
+        return false;
+    bool ok = true;
+    for (const QString& path : {Paths::join(schemeFolder, fileName),
+                                Paths::join(schemeFolder, fileName + DestinationsSuffix)})
+        if (QFileInfo(path).isFile())
+            ok = QFile::remove(path) && ok;
+    return ok;
+}
+
+} // namespace SchemeFiles

@@ -1,0 +1,80 @@
+#include "presentation/OptionsForm.h"
+
+#include "persistence/SchemeFiles.h"
+#include "persistence/StoreLines.h"
+
+#include <cmath>
+
+namespace OptionsForm {
+
+namespace {
+
+QString numberText(double value) {
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
+        return QString::number(qint64(value));
+    return QString::number(value, 'g', 15);
+}
+
+bool isControl(QChar c) {
+    return c.category() == QChar::Other_Control;
+}
+
+QString filterBoxText(QString option) {
+    return option.replace(u'|', u'\n');
+}
+
+} // namespace
+
+BoxTexts boxTextsOf(const Options& options) {
+    BoxTexts texts;
+    // A timeout of 0 or less would give up on a busy file at once; saving makes it 1.
+    texts.busyTimeout = options.BusyTimeout > 0 ? numberText(options.BusyTimeout) : "1";
+    for (const QChar c : options.PrevSaveName)
+        if (!SchemeFiles::isRefusedNameCharacter(c) && !isControl(c))
+            texts.prevSave += c;
+    texts.prevSave = texts.prevSave.trimmed().left(PrevSaveLongest);
+    if (texts.prevSave.isEmpty())
+        texts.prevSave = DefaultPrevSaveName;
+    const double advance = std::isfinite(options.AdvanceSeconds) ? options.AdvanceSeconds : 0;
+    texts.advanceSeconds = QString::number(std::clamp(qRound64(std::clamp(advance, -1e9, 1e9)),
+                                                      qint64(AdvanceLeast), qint64(AdvanceMost)));
+    texts.filterPrefixes = filterBoxText(options.FilterPrefixes);
+    texts.filterSuffixes = filterBoxText(options.FilterSuffixes);
+    return texts;
+}
+
+OptionsEntry entryOf(const BoxTexts& texts, const Options& checkBoxes) {
+    OptionsEntry entry;
+    entry.checkBoxes = checkBoxes;
+    entry.BusyTimeout = texts.busyTimeout;
+    entry.PrevSaveName = texts.prevSave;
+    entry.AdvanceSeconds = texts.advanceSeconds;
+    entry.FilterPrefixes = texts.filterPrefixes;
+    entry.FilterSuffixes = texts.filterSuffixes;
+    return entry;
+}
+
+bool isNumberText(QStringView text) {
+    for (const QChar c : text)
+        if (c < u'0' || c > u'9')
+            return false;
+    return true;
+}
+
+bool isPrevSaveText(QStringView text) {
+    for (const QChar c : text)
+        if (SchemeFiles::isRefusedNameCharacter(c) || isControl(c))
+            return false;
+    return true;
+}
+
+QString steppedAdvance(const QString& text, int step) {
+    const double value = StoreLines::leadingNumber(text).value_or(0);
+    if (step > 0 && value >= AdvanceMost)
+        return text;
+    if (step < 0 && value <= AdvanceLeast)
+        return text;
+    return numberText(value + step);
+}
+
+} // namespace OptionsForm

@@ -1,0 +1,41 @@
+#pragma once
+// The rules of the options dialog's boxes: what each box shows for an option, which text a box
+// accepts, and the advance time's step buttons.
+
+#include "persistence/Options.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace OptionsForm {
+
+constexpr int PrevSaveLongest = 254;
+constexpr int AdvanceLongest = 2;
+constexpr int AdvanceMost = 99;
+constexpr int AdvanceLeast = 1;
+
+// The texts of the boxes for the stored options. Values an edited options file holds that a box
+// cannot (a negative time, a fraction in a two-digit box, a refused character) are shown as the
+// nearest value the box can hold.
+struct BoxTexts {
+    QString busyTimeout;
+    QString prevSave;
+    QString advanceSeconds;
+    QString filterPrefixes; // one entry per line
+    QString filterSuffixes;
+};
+BoxTexts boxTextsOf(const Options& options);
+
+// The typed texts for saving, with the check boxes' states in `checkBoxes`.
+OptionsEntry entryOf(const BoxTexts& texts, const Options& checkBoxes);
+
+// The number boxes take digits only.
+bool isNumberText(QStringView text);
+// The previous-version name takes no character a folder name cannot hold somewhere.
+bool isPrevSaveText(QStringView text);
+
+// The advance time after one press of a step button (+1 or -1): up to 99, down to 1; a value
+// below 1 (typed 0) is left alone rather than going negative.
+QString steppedAdvance(const QString& text, int step);
+
+} // namespace OptionsForm

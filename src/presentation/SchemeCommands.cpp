@@ -1,0 +1,135 @@
+#include "presentation/SchemeCommands.h"
+
+#include "core/Lifecycle.h"
+#include "engine/Engine.h"
+#include "persistence/AssociationStore.h"
+#include "persistence/SchemeFiles.h"
+#include "platform/AppData.h"
+#include "platform/MessageBox.h"
+#include "state/AppState.h"
+#include "state/UserInterface.h"
+
+namespace {
+const QString EnterNameText = QStringLiteral("Please enter a name for this scheme.");
+const QString UnusableNameText = QStringLiteral(
+    "A scheme name cannot begin with a dot, hold a control character or be this long.");
+const QString SavedText = QStringLiteral("Scheme saved successfully!");
+const QString SaveErrorText =
+    QStringLiteral("Quillmot has encountered an error in saving this scheme.");
+const QString SelectSchemeText = QStringLiteral("Please select a scheme from the list above.");
+const QString LoadQuestion = QStringLiteral("Are you sure you want to load the scheme: %1?");
+const QString RetrieveErrorText = QStringLiteral("Error in retrieving scheme.");
+const QString ReloadErrorText =
+    QStringLiteral("Quillmot has encountered an error in loading this scheme.");
+const QString DeleteQuestion =
+    QStringLiteral("Are you sure you want to delete this Quillmot scheme?");
+const QString FolderUnusableText =
+    QStringLiteral("Quillmot cannot use its scheme folder %1: it is not a folder it can read.");
+const QString DeleteErrorText = QStringLiteral("Quillmot could not delete the scheme %1.");
+} // namespace
+
+SchemeCommands::SchemeCommands(AppState& state, Lifecycle& lifecycle, Engine& engine,
+                               QObject* parent)
+    : QObject(parent), m_state(state), m_lifecycle(lifecycle), m_engine(engine) {}
+
+QString SchemeCommands::folder() const {
+    return SchemeFiles::folderIn(AppData::folder());
+}
+
+bool SchemeCommands::openFolder() {
+    if (SchemeFiles::prepareFolder(folder()))
+        return true;
+    m_state.messages.ask(FolderUnusableText.arg(folder()), MessageBoxes::Icon::Exclamation,
+                         MessageBoxes::Buttons::Ok);
+    return false;
+}
+
+QStringList SchemeCommands::list() const {
+    return SchemeFiles::list(folder());
+}
+
+bool SchemeCommands::save(const QString& typedName) {
+    const QString name = SchemeFiles::fileNameFor(typedName);
+    switch (SchemeFiles::check(name)) {
+    case SchemeFiles::NameCheck::Empty:
+        m_state.messages.ask(EnterNameText, MessageBoxes::Icon::Exclamation,
+                             MessageBoxes::Buttons::Ok);
+        return false;
+    case SchemeFiles::NameCheck::Unusable:
+        m_state.messages.ask(UnusableNameText, MessageBoxes::Icon::Exclamation,
+                             MessageBoxes::Buttons::Ok);
+        return false;
+    case SchemeFiles::NameCheck::Usable:
+        break;
+    }
+    // The scheme is what the tree shows: changes not yet written to the store go in first.
+    const QString appData = AppData::folder();
+    const bool saved = saveAssociations(*m_state.Backups, appData).ok() &&
+                       saveDestinations(*m_state.Destinations, appData).ok() &&
+                       SchemeFiles::save(appData, folder(), name);
+    if (!saved) {
+        m_state.messages.ask(SaveErrorText, MessageBoxes::Icon::Exclamation,
+                             MessageBoxes::Buttons::Ok);
+        return false;
+    }
+    m_state.messages.inform(SavedText);
+    m_state.RecentSchemeName = name;
+    m_state.ui.setSchemeName(name);
+    return true;
+}
+
+bool SchemeCommands::load(const QString& fileName) {
+    if (fileName.isEmpty()) {
+        m_state.messages.inform(SelectSchemeText);
+        return false;
+    }
+    if (m_state.messages.ask(LoadQuestion.arg(fileName), MessageBoxes::Icon::Question,
+                             MessageBoxes::Buttons::YesNoCancel) != MessageBoxes::Answer::Yes)
+        return false;
+    // Nothing is replaced under a running scan; a user who lets it go on loads later.
+    const bool wasPaused = m_state.Paused;
+    if (!wasPaused) {
+        m_lifecycle.Pause();
+        if (!m_state.Paused)
+            return false;
+    }
+    if (SchemeFiles::load(AppData::folder(), folder(), fileName) ==
+        SchemeFiles::LoadResult::Loaded) {
+        m_state.RecentSchemeName = fileName;
+        m_state.ui.setSchemeName(fileName);
+        reload();
+    } else {
+        // The store files and the associations in memory stay exactly as they were.
+        m_state.messages.ask(RetrieveErrorText, MessageBoxes::Icon::Exclamation,
+                             MessageBoxes::Buttons::Ok);
+    }
+    if (!wasPaused)
+        m_lifecycle.Unpause();
+    return true;
+}
+
+void SchemeCommands::reload() {
+    try {
+        // Watches of associations the scheme does not hold go; the loaded ones are reopened.
+        m_engine.CloseAllWatches();
+        m_lifecycle.loadAssociationStore();
+        m_state.Backups->refreshTotal();
+    } catch (...) {
+        m_state.messages.ask(ReloadErrorText, MessageBoxes::Icon::Exclamation,
+                             MessageBoxes::Buttons::Ok);
+    }
+    // The tree follows whatever the collections now hold, so the two stay consistent.
+    emit associationsReloaded();
+}
+
+bool SchemeCommands::remove(const QString& fileName) {
+    if (fileName.isEmpty() ||
+        m_state.messages.ask(DeleteQuestion, MessageBoxes::Icon::Question,
+                             MessageBoxes::Buttons::OkCancel) != MessageBoxes::Answer::Ok)
+        return false;
+    if (SchemeFiles::remove(folder(), fileName))
+        return true;
+    m_state.messages.ask(DeleteErrorText.arg(fileName), MessageBoxes::Icon::Exclamation,
+                         MessageBoxes::Buttons::Ok);
+    return false;
+}

@@ -1,0 +1,135 @@
+// The scheme dialogs driven offscreen: the list shows only schemes, a click fills the name, the
+// name box refuses what a file name cannot hold, Load waits for a selection, and Delete from the
+// right-click menu refreshes the list.
+
+#include "options/frmLoad.h"
+#include "options/frmSave.h"
+
+#include "core/Lifecycle.h"
+#include "engine/Engine.h"
+#include "presentation/SchemeCommands.h"
+#include "state/AppState.h"
+#include "support/GuiApp.h"
+#include "support/Recorder.h"
+#include "support/TempHome.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using Answer = MessageBoxes::Answer;
+
+namespace {
+
+struct SchemeDialogsTest : ::testing::Test {
+    bool guiReady = (ensureGuiApp(), true);
+    TempHome home;
+    RecordingUi ui;
+    ScriptedMessages messages;
+    ManualClock clock;
+    AppState state{ui, messages, clock};
+    Engine engine{state};
+    Lifecycle lifecycle{state, engine};
+    SchemeCommands schemes{state, lifecycle, engine};
+
+    SchemeDialogsTest() {
+        const QString docs = home.makeFolder("docs");
+        state.Backups->Add(docs, true, state.Destinations, true, "c", "", true, true, true, "Never",
+                           "Never", false, 1, false, docs);
+        for (const char* name :
+             {"work.sch", "work.sch.dst", "home.sch", "home.sch.dst", "notes.txt", ".hidden.sch"})
+            home.writeAppData(QString("sch/") + name, "");
+        QDir().mkpath(home.appDataFolder() + "/sch/folder.sch");
+    }
+    static QStringList texts(const QListWidget* list) {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+    static void clickItem(QListWidget* list, int row) {
+        const QRect at = list->visualItemRect(list->item(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at.center());
+    }
+};
+
+} // namespace
+
+TEST_F(SchemeDialogsTest, SaveListsSchemesFillsTheNameOnAClickAndRefusesBadCharacters) {
+    frmSave dialog(schemes);
+    ASSERT_TRUE(dialog.prepare());
+    dialog.show();
+    auto* list = dialog.findChild<QListWidget*>("flbSave");
+    auto* name = dialog.findChild<QLineEdit*>("txtSchemeName");
+    EXPECT_EQ(texts(list), QStringList({"home.sch", "work.sch"}));
+    clickItem(list, 1);
+    EXPECT_EQ(name->text(), "work");
+
+    name->clear();
+    QTest::keyClicks(name, "my:sch\\eme/<1>|?*\"");
+    EXPECT_EQ(name->text(), "myscheme1");
+    QGuiApplication::clipboard()->setText("../../outside");
+    name->paste();
+    EXPECT_EQ(name->text(), "myscheme1");
+
+    QTest::mouseClick(dialog.findChild<QPushButton*>("cmdSave"), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(QFile::exists(home.appDataFolder() + "/sch/myscheme1.sch.dst"));
+    EXPECT_EQ(messages.asked.back().text, "Scheme saved successfully!");
+}
+
+TEST_F(SchemeDialogsTest, LoadWaitsForASelectionAndDeleteRefreshesTheList) {
+    frmLoad dialog(schemes);
+    ASSERT_TRUE(dialog.prepare());
+    dialog.show();
+    auto* list = dialog.findChild<QListWidget*>("flbLoad");
+    auto* load = dialog.findChild<QPushButton*>("cmdOpen");
+    EXPECT_FALSE(load->isEnabled());
+    clickItem(list, 0);
+    EXPECT_TRUE(load->isEnabled());
+
+    // The right-click menu: Load is its default item, Delete asks first.
+    emit list->customContextMenuRequested(list->visualItemRect(list->item(0)).center());
+    EXPECT_TRUE(dialog.popupMenu()->isVisible());
+    EXPECT_EQ(dialog.popupMenu()->defaultAction(), dialog.openAction());
+    EXPECT_TRUE(dialog.deleteAction()->isEnabled());
+    dialog.popupMenu()->hide();
+    messages.answers = {Answer::Ok};
+    dialog.deleteAction()->trigger();
+    EXPECT_EQ(messages.asked.back().text, "Are you sure you want to delete this Quillmot scheme?");
+    EXPECT_EQ(texts(list), QStringList{"work.sch"});
+    EXPECT_FALSE(QFile::exists(home.appDataFolder() + "/sch/home.sch.dst"));
+    EXPECT_FALSE(load->isEnabled());
+
+    // A double-click loads after the question; No keeps the dialog open.
+    messages.answers = {Answer::No};
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                       list->visualItemRect(list->item(0)).center());
+    EXPECT_TRUE(dialog.isVisible());
+    messages.answers = {Answer::Yes};
+    QTest::mouseClick(load, Qt::LeftButton);
+    EXPECT_EQ(messages.asked.back().text, "Are you sure you want to load the scheme: work.sch?");
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(state.Backups->Count(), 0); // the scheme was empty
+    EXPECT_EQ(ui.schemeName, "work.sch");
+}
+
+TEST_F(SchemeDialogsTest, ASchemeFolderThatIsAFileStopsBothDialogsBeforeTheyShow) {
+    QDir(home.appDataFolder() + "/sch").removeRecursively();
+    home.writeAppData("sch", "not a folder");
+    frmLoad load(schemes);
+    frmSave save(schemes);
+    EXPECT_EQ(load.run(), QDialog::Rejected);
+    EXPECT_EQ(save.run(), QDialog::Rejected);
+    ASSERT_EQ(messages.asked.size(), 2u);
+    EXPECT_EQ(messages.asked[0].icon, MessageBoxes::Icon::Exclamation);
+    EXPECT_FALSE(load.isVisible());
+}
