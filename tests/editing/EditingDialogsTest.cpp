@@ -68,8 +68,8 @@ protected:
 
 TEST_F(DialogTest, TheVersionsBoxTakesDigitsOnlyTypedOrPasted) {
     auto d = open(home.makeFolder("S"), false);
-    auto* versions = versions;
-    auto* more = more;
+    auto* versions = child<QLineEdit>(d.get(), "txtVersions");
+    auto* more = child<QToolButton>(d.get(), "cmdMoreVersions");
     EXPECT_FALSE(versions->isEnabled()) << "off until Keep is ticked";
     QTest::mouseClick(child<QCheckBox>(d.get(), "chkKeepBackup"), Qt::LeftButton);
     EXPECT_TRUE(versions->isEnabled() && more->isEnabled());
