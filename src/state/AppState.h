@@ -50,13 +50,12 @@ public:
     // shows its dialog picture.
     bool DialogOpen = false;
 
-    // Hand-over between the adding commands, the properties dialog and the tray: the association
-    // the dialog edits, whether it was just created, and how the dialog ended.
+    // Hand-over between the adding commands and the properties dialog: the association the
+    // dialog edits, whether it was just created, and how the dialog ended.
     QString SelectedSourcePath;
     bool NewAssociationPending = false;
     bool PropertiesCanceled = false;
     bool ApplyToAll = false;
-    bool DialogOpen = false;
 
     QString LocalComputerName;
     QString RecentSchemeName; // empty: "<n/a>"
