@@ -207,21 +207,17 @@ void frmProperties::editDestinationVolume() {
     const int position = selectedPosition();
     if (!position)
         return;
-    m_state.DialogOpen = true;
     frmEditDestVolume editor(*m_session.gcolWorkingDests, position, *m_state.fso, m_state.messages,
                              this);
     editor.exec();
-    m_state.DialogOpen = false;
     showDestinations(position);
 }
 
 void frmProperties::editSourceVolumes() {
-    m_state.DialogOpen = true;
     frmEditVolumes editor(m_session.gstrVolumes, m_state.SelectedSourcePath, *m_state.fso,
                           m_state.messages, this);
     if (editor.exec() == QDialog::Accepted)
         m_session.gstrVolumes = editor.volumes();
-    m_state.DialogOpen = false;
 }
 
 void frmProperties::showPopup(const QPoint& at) {

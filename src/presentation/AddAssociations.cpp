@@ -126,10 +126,8 @@ void AddAssociations::createAssociation(const QString& path, bool folder, const 
 void AddAssociations::createAndConfirm(const QString& path, bool folder, const QString& volume) {
     createAssociation(path, folder, volume);
     m_state.SelectedSourcePath = path;
-    m_state.DialogOpen = true;
     if (m_hooks.showProperties)
         m_hooks.showProperties();
-    m_state.DialogOpen = false;
 }
 
 void AddAssociations::addFiles(const QStringList& chosen) {

@@ -16,7 +16,8 @@ public:
     struct Hooks {
         // The network form of a path (GetUNCName).
         std::function<QString(const QString& path)> networkForm;
-        // Shows the properties dialog modally for AppState::SelectedSourcePath.
+        // Shows the properties dialog modally for AppState::SelectedSourcePath, with the tray in
+        // its dialog state.
         std::function<void()> showProperties;
         // Opens an association's folder watch.
         std::function<void(const QString& path, bool recursive)> openWatch;

@@ -278,5 +278,4 @@ void PropertiesSession::close() {
         m_hooks.refreshTree();
     if (!m_wasPaused && m_hooks.unpause)
         m_hooks.unpause();
-    m_state.DialogOpen = false;
 }
