@@ -50,6 +50,13 @@ public:
     // shows its dialog picture.
     bool DialogOpen = false;
 
+    // Hand-over between the adding commands and the properties dialog: the association the
+    // dialog edits, whether it was just created, and how the dialog ended.
+    QString SelectedSourcePath;
+    bool NewAssociationPending = false;
+    bool PropertiesCanceled = false;
+    bool ApplyToAll = false;
+
     QString LocalComputerName;
     QString RecentSchemeName; // empty: "<n/a>"
     WindowPlacement geometry; // twips, recorded by the engine's tick

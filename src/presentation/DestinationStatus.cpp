@@ -1,0 +1,69 @@
+#include "presentation/DestinationStatus.h"
+
+#include "platform/FileSystem.h"
+#include "platform/MountTable.h"
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QStorageInfo>
+
+namespace DestinationStatus {
+
+namespace {
+
+bool inside(const QString& path, const QString& folder) {
+    if (Paths::isRoot(folder))
+        return path.startsWith(Paths::separator());
+    return Paths::samePath(path, folder) || Paths::startsWith(path, folder + Paths::separator());
+}
+
+bool sameVolume(const QString& a, const QString& b, bool network) {
+    return network ? a == b : a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Whether any mounted disk carries `volume`: an unplugged disk's folder falls back to the disk
+// beneath it, which then shows another name although the disk is simply not there.
+bool mountedSomewhere(const FileSystem& fso, const QString& volume) {
+    const MountTable mounts = MountTable::current();
+    for (const MountEntry& e : mounts.entries())
+        if (e.source.startsWith(QLatin1Char('/')) &&
+            fso.VolumeName(e.mountPoint).compare(volume, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString sizeText(qint64 bytes) {
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+QString of(const FileSystem& fso, const QString& sourcePath, bool recursiveSource,
+           const QString& destPath, const QString& destVolume) {
+    if (recursiveSource && inside(destPath, Paths::withoutTrailingSeparator(sourcePath)))
+        return QStringLiteral("Inside the source: its copies are skipped");
+    const QString drive = fso.GetDriveName(destPath);
+    const bool network = fso.IsNetworkPath(destPath);
+    if (!fso.DriveExists(drive) || !fso.DriveIsReady(drive))
+        return QStringLiteral("Drive not connected");
+    const QString held = fso.VolumeName(drive);
+    if (!sameVolume(held, destVolume, network)) {
+        if (!network && !destVolume.isEmpty() && !mountedSomewhere(fso, destVolume))
+            return QStringLiteral("Drive not connected");
+        return QStringLiteral("Volume name differs: the drive holds ") +
+               (held.isEmpty() ? QStringLiteral("no name") : held);
+    }
+    const MountTable mounts = MountTable::current();
+    const auto sourceMount = mounts.mountOf(QDir::cleanPath(sourcePath));
+    const auto destMount = mounts.mountOf(QDir::cleanPath(destPath));
+    if (sourceMount && destMount && sourceMount->deviceId == destMount->deviceId &&
+        sourceMount->source == destMount->source)
+        return QStringLiteral("Same disk as the source");
+    const QStorageInfo storage(drive);
+    if (!storage.isValid())
+        return QStringLiteral("Ready");
+    return QStringLiteral("Ready, ") + sizeText(storage.bytesAvailable()) + QStringLiteral(" free");
+}
+
+} // namespace DestinationStatus

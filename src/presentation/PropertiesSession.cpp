@@ -1,0 +1,281 @@
+#include "presentation/PropertiesSession.h"
+
+#include "persistence/AssociationStore.h"
+#include "platform/AppData.h"
+#include "platform/DateTimeText.h"
+#include "platform/FilePickers.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "presentation/DestinationStatus.h"
+#include "presentation/TextRules.h"
+#include "state/AppState.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString DestinationPrompt = QStringLiteral("Please select a destination folder.");
+const QString DriveGoneText = QStringLiteral("Drive no longer exists!");
+const QString DriveNotReadyText = QStringLiteral("Drive not ready!");
+const QString DriveIsNotReadyText = QStringLiteral("Drive is not ready!");
+const QString DuplicateText =
+    QStringLiteral("A destination with this path and volume name is already assigned to this "
+                   "association. Edit the volume name and try again.");
+const QString ProbeQuestion = QStringLiteral(
+    "Quillmot has determined an inability to save to the selected folder from this machine. If it "
+    "is a network folder, it needs to be shared with full access in order for successful "
+    "automatic backups to be made to it.\n\nAdd it anyway?");
+const QString RemoveQuestion = QStringLiteral("Are you sure you wish to remove this destination?");
+
+QString noSuchFolderText(const QString& path) {
+    return QStringLiteral("The folder '") + path + QStringLiteral("' does not exist.");
+}
+
+int versionsValue(const QString& text) {
+    return int(std::lround(text.trimmed().toDouble()));
+}
+
+} // namespace
+
+const QString PropertiesSession::ProbePrefix = OwnTempPrefix + QStringLiteral("probe-");
+
+PropertiesSession::PropertiesSession(AppState& state, FilePickers& pickers, Hooks hooks)
+    : m_state(state), m_pickers(pickers), m_hooks(std::move(hooks)) {}
+
+std::shared_ptr<clsBackup> PropertiesSession::current() const {
+    const QString& path = m_state.SelectedSourcePath;
+    if (!m_state.Backups->Contains(path))
+        return nullptr;
+    return m_state.Backups->Item(path);
+}
+
+bool PropertiesSession::load() {
+    m_wasPaused = m_state.Paused;
+    if (m_hooks.pause)
+        m_hooks.pause();
+    saveAllEnabled = m_state.NewAssociationPending;
+    m_state.NewAssociationPending = false;
+    m_state.PropertiesCanceled = false;
+
+    const std::shared_ptr<clsBackup> association = current();
+    m_loadedOk = association != nullptr;
+    if (!association)
+        return false;
+    const QString source = Paths::withoutTrailingSeparator(m_state.SelectedSourcePath);
+    // A root has no last component; it is named by itself.
+    caption =
+        (Paths::isRoot(source) ? source : Paths::fileName(source)) + QStringLiteral("<< Quillmot");
+    showSourceState(association);
+    m_loaded = *association;
+    gstrVolumes = association->Volume;
+    for (const auto& d : m_state.Destinations->of(m_state.SelectedSourcePath))
+        gcolWorkingDests->Add(d->Path, d->Source, d->Volume);
+    return true;
+}
+
+void PropertiesSession::showSourceState(const std::shared_ptr<clsBackup>& association) {
+    FileSystem& fso = *m_state.fso;
+    const QString& path = association->SourcePath;
+    const bool folder = association->Folder;
+    const QString kind = folder ? QStringLiteral("Folder") : QStringLiteral("File");
+    statusWarning = false;
+    if (!fso.FileExists(path) && !fso.FolderExists(path)) {
+        windowIconKey = folder ? QStringLiteral("*FolderYellow") : QStringLiteral("*FileYellow");
+        statusWarning = true;
+        statusText = kind + QStringLiteral(" no longer exists");
+        // Tree roots are mount points.
+        if (m_hooks.setNodeImage)
+            m_hooks.setNodeImage(path, fso.DriveExists(path) ? QStringLiteral("*DriveYellow")
+                                                             : windowIconKey);
+        association->Enabled = false;
+    } else {
+        if (association->DateLastModified != DateTimeText::Never)
+            windowIconKey = Paths::PathKey(path);
+        else if (fso.DriveExists(path))
+            windowIconKey = QStringLiteral("*Drive");
+        else
+            windowIconKey = folder ? QStringLiteral("*Folder") : QStringLiteral("*File");
+        statusText = kind + QStringLiteral(" exists");
+    }
+    const QString drive = fso.GetDriveName(path);
+    if (!fso.DriveExists(drive) || !fso.DriveIsReady(drive)) {
+        statusWarning = true;
+        statusText = fso.DriveExists(drive) ? DriveIsNotReadyText : DriveGoneText;
+        windowIconKey = QStringLiteral("*DriveYellow");
+    }
+}
+
+QString PropertiesSession::destinationIconKey(const QString& path) {
+    return path.startsWith(QStringLiteral("//")) ? QStringLiteral("*FolderShared")
+                                                 : QStringLiteral("*Folder");
+}
+
+QString PropertiesSession::moreVersions(const QString& text) {
+    const int value = versionsValue(text);
+    return value < MaxVersions ? QString::number(value + 1) : text;
+}
+
+QString PropertiesSession::lessVersions(const QString& text) {
+    const int value = versionsValue(text);
+    return value > MinVersions ? QString::number(value - 1) : text;
+}
+
+std::optional<int> PropertiesSession::addDestination() {
+    return addDestinationPath(m_pickers.folder(DestinationPrompt));
+}
+
+bool PropertiesSession::canWriteTo(const QString& folder) {
+    // A name of our own, made with exclusive creation: the probe can never open, and so never
+    // delete, a file that someone else put there.
+    QTemporaryFile probe(Paths::join(folder, ProbePrefix + QStringLiteral("XXXXXX")));
+    probe.setAutoRemove(true);
+    return probe.open();
+}
+
+std::optional<int> PropertiesSession::addDestinationPath(const QString& chosen) {
+    using Icon = MessageBoxes::Icon;
+    using Buttons = MessageBoxes::Buttons;
+    if (chosen.isEmpty())
+        return std::nullopt;
+    FileSystem& fso = *m_state.fso;
+    MessageBoxes& messages = m_state.messages;
+    QString path = chosen.startsWith(QStringLiteral("//"))
+                       ? chosen
+                       : Paths::withoutTrailingSeparator(QDir::cleanPath(chosen));
+    if (!TextRules::isStorablePath(path)) {
+        messages.ask(QStringLiteral("The folder name holds line breaks or other control "
+                                    "characters, which Quillmot cannot store."),
+                     Icon::Exclamation, Buttons::Ok);
+        return std::nullopt;
+    }
+    QString drive = fso.GetDriveName(path);
+    if (fso.DriveExists(drive)) {
+        if (!fso.DriveIsReady(drive)) {
+            messages.ask(DriveNotReadyText, Icon::Exclamation, Buttons::Ok);
+            return std::nullopt;
+        }
+        if (!path.startsWith(QStringLiteral("//")) && !fso.FolderExists(path)) {
+            messages.ask(noSuchFolderText(path), Icon::Exclamation, Buttons::Ok);
+            return std::nullopt;
+        }
+        const QString volume = fso.VolumeName(drive);
+        for (const auto& d : *gcolWorkingDests) {
+            if (Paths::samePath(d->Path, path) && d->Volume == volume) {
+                messages.ask(DuplicateText, Icon::Information, Buttons::Ok);
+                return std::nullopt;
+            }
+        }
+    }
+    if (!canWriteTo(path) &&
+        messages.ask(ProbeQuestion, Icon::Question, Buttons::YesNo) != MessageBoxes::Answer::Yes)
+        return std::nullopt;
+
+    const QString local = m_hooks.shareLocalPath ? m_hooks.shareLocalPath(path) : QString();
+    if (!local.isEmpty())
+        path = local;
+    drive = fso.GetDriveName(path);
+    if (!fso.DriveExists(drive)) {
+        messages.ask(DriveGoneText, Icon::Exclamation, Buttons::Ok);
+        return std::nullopt;
+    }
+    if (!fso.DriveIsReady(drive)) {
+        messages.ask(DriveNotReadyText, Icon::Information, Buttons::Ok);
+        return std::nullopt;
+    }
+    gcolWorkingDests->Add(path, m_state.SelectedSourcePath, fso.VolumeName(drive));
+    return gcolWorkingDests->Count();
+}
+
+bool PropertiesSession::removeDestination(int position) {
+    if (position < 1 || position > gcolWorkingDests->Count())
+        return false;
+    if (m_state.messages.ask(RemoveQuestion, MessageBoxes::Icon::Question,
+                             MessageBoxes::Buttons::YesNoCancel) != MessageBoxes::Answer::Yes)
+        return false;
+    gcolWorkingDests->Remove(position);
+    return true;
+}
+
+QString PropertiesSession::destinationStatus(int position, bool recursive) const {
+    const auto d = gcolWorkingDests->Item(position);
+    return DestinationStatus::of(*m_state.fso, m_loaded.SourcePath, m_loaded.Folder && recursive,
+                                 d->Path, d->Volume);
+}
+
+QString PropertiesSession::nowText() const {
+    return DateTimeText::format(m_state.clock.now());
+}
+
+void PropertiesSession::save(const PropertiesValues& values) {
+    m_savedFlag = true;
+    const std::shared_ptr<clsBackup> association = current();
+    if (!association)
+        return;
+    association->Volume = gstrVolumes;
+    association->KeepBackup = values.keepBackup;
+    association->Versions =
+        qint16(std::clamp(versionsValue(values.versionsText), MinVersions, MaxVersions));
+    association->Recursive = association->Folder && values.recursive;
+    association->Enabled = values.enabled;
+    association->CopyHidden = association->Folder && values.hidden;
+    association->NotifyOnSuccess = values.notifySuccess;
+    association->NotifyOnError = values.notifyError;
+
+    FileSystem& fso = *m_state.fso;
+    const QString& path = association->SourcePath;
+    const QString drive = fso.GetDriveName(path);
+    const bool sourceThere = fso.DriveExists(drive) && fso.DriveIsReady(drive) &&
+                             (fso.FileExists(path) || fso.FolderExists(path));
+    if (association->DateLastModified != DateTimeText::Never && sourceThere && m_hooks.setNodeImage)
+        m_hooks.setNodeImage(path, Paths::PathKey(path) + (association->Enabled
+                                                               ? QStringLiteral("*Green")
+                                                               : QStringLiteral("*Magenta")));
+    association->DateLastModified = nowText();
+
+    const QString key = Paths::PathKey(path);
+    m_state.Destinations->RemoveIf(
+        [&](const clsDestination& d) { return Paths::PathKey(d.Source) == key; });
+    for (const auto& d : *gcolWorkingDests)
+        m_state.Destinations->Add(d->Path, m_state.SelectedSourcePath, d->Volume);
+
+    const QString folder = AppData::folder();
+    saveAssociations(*m_state.Backups, folder);
+    saveDestinations(*m_state.Destinations, folder);
+}
+
+void PropertiesSession::saveToAll(const PropertiesValues& values) {
+    save(values);
+    m_state.ApplyToAll = true;
+}
+
+void PropertiesSession::cancel() {
+    m_canceled = true;
+    const std::shared_ptr<clsBackup> association = current();
+    // Only a just-created association goes; an existing one keeps what it had.
+    if (association && association->DateLastModified == DateTimeText::Never)
+        m_state.Backups->Remove(m_state.SelectedSourcePath);
+    m_state.PropertiesCanceled = true;
+}
+
+void PropertiesSession::close() {
+    if (m_closed)
+        return;
+    m_closed = true;
+    // The close box cancels in full: a just-created association without destinations must not
+    // stay behind in memory.
+    if (!m_savedFlag && !m_canceled && m_loadedOk)
+        cancel();
+    if (!m_savedFlag)
+        m_state.PropertiesCanceled = true;
+    if (!m_state.PropertiesCanceled && m_hooks.openWatch) {
+        if (const std::shared_ptr<clsBackup> association = current())
+            m_hooks.openWatch(m_state.SelectedSourcePath, association->Recursive);
+    }
+    if (m_hooks.refreshTree)
+        m_hooks.refreshTree();
+    if (!m_wasPaused && m_hooks.unpause)
+        m_hooks.unpause();
+}

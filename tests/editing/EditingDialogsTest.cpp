@@ -1,0 +1,193 @@
+#include "editing/frmEditDestVolume.h"
+#include "editing/frmEditVolumes.h"
+#include "editing/frmProperties.h"
+
+#include "model/VolumeList.h"
+#include "platform/DateTimeText.h"
+#include "platform/Paths.h"
+#include "state/AppState.h"
+#include "support/GuiApp.h"
+#include "support/Recorder.h"
+#include "support/ScriptedPickers.h"
+#include "support/TempHome.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A control of a dialog by its name.
+template <class T> T* child(QWidget* dialog, const char* name) {
+    T* found = dialog->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_TRUE(found) << name;
+    return found;
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    TempHome home;
+    RecordingUi ui;
+    ScriptedMessages messages;
+    ScriptedPickers pickers;
+    ManualClock clock;
+    std::unique_ptr<AppState> state;
+    int unpauses = 0;
+
+    void SetUp() override {
+        ensureGuiApp();
+        state = std::make_unique<AppState>(ui, messages, clock);
+    }
+    std::unique_ptr<frmProperties> open(const QString& source, bool fresh) {
+        const QString never = DateTimeText::Never;
+        state->Backups->Add(source, true, state->Destinations, false, "c",
+                            VolumeList::encode({"V"}, false), true, true, true,
+                            fresh ? never : QString("saved"), never, false, 1, false,
+                            Paths::PathKey(source));
+        state->SelectedSourcePath = source;
+        state->NewAssociationPending = fresh;
+        PropertiesSession::Hooks hooks;
+        hooks.unpause = [this] { ++unpauses; };
+        auto dialog = std::make_unique<frmProperties>(*state, pickers, hooks);
+        dialog->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        return dialog;
+    }
+};
+
+} // namespace
+
+TEST_F(DialogTest, TheVersionsBoxTakesDigitsOnlyTypedOrPasted) {
+    auto d = open(home.makeFolder("S"), false);
+    auto* versions = child<QLineEdit>(d.get(), "txtVersions");
+    auto* more = child<QToolButton>(d.get(), "cmdMoreVersions");
+    EXPECT_FALSE(versions->isEnabled()) << "off until Keep is ticked";
+    QTest::mouseClick(child<QCheckBox>(d.get(), "chkKeepBackup"), Qt::LeftButton);
+    EXPECT_TRUE(versions->isEnabled() && more->isEnabled());
+    versions->selectAll();
+    QTest::keyClicks(versions, "a4-x7z9");
+    EXPECT_EQ(versions->text(), "47") << "letters are dropped, two digits at most";
+    versions->clear();
+    QApplication::clipboard()->setText("1\n2");
+    versions->paste();
+    EXPECT_EQ(versions->text(), "") << "a pasted line break gets no further than a key";
+    versions->setText("98");
+    QTest::mouseClick(more, Qt::LeftButton);
+    QTest::mouseClick(more, Qt::LeftButton);
+    EXPECT_EQ(versions->text(), "99");
+    QTest::mouseClick(child<QPushButton>(d.get(), "cmdOK"), Qt::LeftButton);
+    EXPECT_EQ(state->Backups->Item(home.path() + "/S")->Versions, 99);
+    EXPECT_TRUE(d->isHidden());
+    EXPECT_EQ(unpauses, 1);
+}
+
+TEST_F(DialogTest, TheCloseBoxOnANewAssociationCancelsItInFull) {
+    const QString source = home.makeFolder("New");
+    auto d = open(source, true);
+    EXPECT_TRUE(child<QPushButton>(d.get(), "cmdSaveAll")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(d.get(), "cmdSaveAll")->isDefault());
+    EXPECT_EQ(d->windowTitle(), "New<< Quillmot");
+    d->close();
+    EXPECT_FALSE(state->Backups->Contains(source));
+    EXPECT_TRUE(state->PropertiesCanceled);
+    EXPECT_EQ(unpauses, 1);
+}
+
+TEST_F(DialogTest, EscapeCancelsAndLeavesASavedAssociationAlone) {
+    const QString source = home.makeFolder("Old");
+    auto d = open(source, false);
+    EXPECT_FALSE(child<QPushButton>(d.get(), "cmdSaveAll")->isEnabled());
+    QTest::mouseClick(child<QCheckBox>(d.get(), "chkEnabled"), Qt::LeftButton);
+    QTest::keyClick(d.get(), Qt::Key_Escape);
+    ASSERT_TRUE(state->Backups->Contains(source));
+    EXPECT_TRUE(state->Backups->Item(source)->Enabled);
+    EXPECT_TRUE(state->PropertiesCanceled);
+}
+
+TEST_F(DialogTest, DestinationRowsShowFolderVolumeAndStatusAndTheMenuFollowsTheSelection) {
+    const QString source = home.makeFolder("S"), dest = home.makeFolder("D");
+    state->Destinations->Add(dest, source, "VOLX");
+    auto d = open(source, false);
+    QTreeWidget& list = *child<QTreeWidget>(d.get(), "listDestinations");
+    ASSERT_EQ(list.topLevelItemCount(), 1);
+    EXPECT_EQ(list.headerItem()->text(0), "Folder");
+    EXPECT_EQ(list.headerItem()->text(1), "Volume");
+    EXPECT_EQ(list.headerItem()->text(2), "Status");
+    EXPECT_EQ(list.topLevelItem(0)->text(1), "VOLX");
+    EXPECT_FALSE(list.topLevelItem(0)->text(2).isEmpty());
+
+    // Edit Volume with nothing selected does nothing; with the row selected it opens the editor.
+    QTest::mouseClick(child<QPushButton>(d.get(), "cmdDestVolume"), Qt::LeftButton);
+    list.setCurrentItem(list.topLevelItem(0));
+    QTimer::singleShot(0, [&] {
+        auto* editor = d->findChild<frmEditDestVolume*>();
+        ASSERT_TRUE(editor);
+        child<QLineEdit>(editor, "txtVolume")->setText("lower case");
+        QTest::mouseClick(child<QPushButton>(editor, "cmdOK"), Qt::LeftButton);
+    });
+    QTest::mouseClick(child<QPushButton>(d.get(), "cmdDestVolume"), Qt::LeftButton);
+    EXPECT_EQ(list.topLevelItem(0)->text(1), "lower case") << "stored as typed";
+    EXPECT_EQ(state->Destinations->of(source)[0]->Volume, "VOLX") << "nothing saved yet";
+}
+
+TEST_F(DialogTest, TheSourceVolumeEditorTakesKeysAsTheButtons) {
+    ScriptedMessages msgs;
+    const QChar nul(u'\0');
+    frmEditVolumes editor(QString("A") + nul + "B" + nul + "C", "/", *state->fso, msgs);
+    editor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+    QTest::keyClicks(child<QLineEdit>(&editor, "txtVolume"), "new");
+    QTest::mouseClick(child<QPushButton>(&editor, "cmdAdd"), Qt::LeftButton);
+    EXPECT_EQ(child<QListWidget>(&editor, "lbxVolumes")->count(), 4);
+    EXPECT_EQ(child<QListWidget>(&editor, "lbxVolumes")->item(3)->text(), "NEW");
+    child<QListWidget>(&editor, "lbxVolumes")->item(0)->setSelected(true);
+    child<QListWidget>(&editor, "lbxVolumes")->item(2)->setSelected(true);
+    QTest::keyClick(child<QListWidget>(&editor, "lbxVolumes"), Qt::Key_Delete);
+    EXPECT_EQ(child<QListWidget>(&editor, "lbxVolumes")->count(), 2);
+    // A pasted name with a line break or over 32 characters does not get into the box.
+    child<QLineEdit>(&editor, "txtVolume")->clear();
+    QApplication::clipboard()->setText("TWO\nLINES");
+    child<QLineEdit>(&editor, "txtVolume")->paste();
+    EXPECT_EQ(child<QLineEdit>(&editor, "txtVolume")->text(), "");
+    QApplication::clipboard()->setText(QString(33, 'L'));
+    child<QLineEdit>(&editor, "txtVolume")->paste();
+    EXPECT_EQ(child<QLineEdit>(&editor, "txtVolume")->text(), "");
+    QTest::mouseClick(child<QPushButton>(&editor, "cmdOK"), Qt::LeftButton);
+    EXPECT_EQ(editor.volumes(), QString("B") + nul + "NEW");
+
+    frmEditVolumes other(QString("A"), "/", *state->fso, msgs);
+    other.show();
+    QTest::keyClick(&other, Qt::Key_Escape);
+    EXPECT_EQ(other.result(), QDialog::Rejected);
+    EXPECT_TRUE(other.volumes().isEmpty());
+}
+
+TEST_F(DialogTest, TheDestinationVolumeEditorStaysOpenOnADuplicate) {
+    colDestinations dests;
+    dests.Add("/m/a", "/s", "ONE");
+    dests.Add("/m/a", "/s", "TWO");
+    ScriptedMessages msgs;
+    frmEditDestVolume editor(dests, 2, *state->fso, msgs);
+    editor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+    EXPECT_EQ(child<QLineEdit>(&editor, "txtDestPath")->text(), "/m/a");
+    EXPECT_EQ(child<QLineEdit>(&editor, "txtVolume")->text(), "TWO");
+    child<QLineEdit>(&editor, "txtVolume")->setText("one");
+    QTest::mouseClick(child<QPushButton>(&editor, "cmdOK"), Qt::LeftButton);
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_EQ(msgs.asked.size(), 1u);
+    EXPECT_EQ(dests.Item(2)->Volume, "TWO");
+    child<QLineEdit>(&editor, "txtVolume")->setText("Three");
+    QTest::mouseClick(child<QPushButton>(&editor, "cmdOK"), Qt::LeftButton);
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_EQ(dests.Item(2)->Volume, "Three");
+}
