@@ -89,8 +89,10 @@ bool prepare(const QString& work, int associations, int folders) {
     AppState state(ui, messages, clock);
     const QString volume = state.fso->VolumeName(state.fso->GetDriveName(work));
     for (int i = 0; i < associations; ++i) {
-        const QString dir = work + QStringLiteral("/home/folder%1").arg(i % folders, 4, 10, u'0');
-        const QString path = dir + QStringLiteral("/document%1.txt").arg(i, 5, 10, u'0');
+        const QString dir =
+            work + QStringLiteral("/home/folder%1").arg(i % folders, 4, 10, QLatin1Char('0'));
+        const QString path =
+            dir + QStringLiteral("/document%1.txt").arg(i, 5, 10, QLatin1Char('0'));
         if (i < folders && !QDir().mkpath(dir))
             return false;
         QFile file(path);

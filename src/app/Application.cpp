@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/EditingCommands.h"
 #include "app/GuiUserInterface.h"
 #include "app/RenameCommands.h"
 #include "core/Lifecycle.h"
@@ -8,12 +9,16 @@
 #include "feedback/TrayArtwork.h"
 #include "feedback/TrayIcon.h"
 #include "mainwindow/frmQuillmot.h"
+#include "options/frmLoad.h"
 #include "options/frmOptions.h"
+#include "options/frmSave.h"
 #include "persistence/WindowPrefs.h"
 #include "platform/AppData.h"
 #include "platform/Clock.h"
+#include "platform/gui/QtFilePickers.h"
 #include "platform/gui/QtMessageBoxes.h"
 #include "presentation/AssociationTree.h"
+#include "presentation/SchemeCommands.h"
 #include "presentation/ScreenPlacement.h"
 #include "presentation/TreeCommands.h"
 #include "state/AppState.h"
@@ -73,6 +78,8 @@ Application::~Application() {
     m_options.reset();
     if (m_ui)
         m_ui->setFeedback(nullptr);
+    m_editingCommands.reset();
+    m_schemes.reset();
     m_renameCommands.reset();
     m_feedback.reset();
     m_treeCommands.reset();
@@ -137,6 +144,40 @@ void Application::loadMainWindow() {
     m_tree->revealNodes(m_lifecycle->nodePrefs);
     m_renameCommands = std::make_unique<RenameCommands>(
         *m_state, *m_engine, *m_lifecycle, *m_tree, w, m_feedback ? &m_feedback->tray() : nullptr);
+    wireEditingCommands();
+}
+
+void Application::wireEditingCommands() {
+    frmQuillmot& w = *m_window;
+    m_pickers = std::make_unique<QtFilePickers>(&w);
+    m_editingCommands = std::make_unique<EditingCommands>(*m_state, *m_engine, *m_lifecycle,
+                                                          *m_tree, w, *m_pickers);
+    m_editingCommands->trayOf = [this] { return m_feedback ? &m_feedback->tray() : nullptr; };
+    connect(&w, &frmQuillmot::optionsRequested, this, &Application::showOptions);
+    m_schemes = std::make_unique<SchemeCommands>(*m_state, *m_lifecycle, *m_engine);
+    connect(m_schemes.get(), &SchemeCommands::associationsReloaded, this,
+            &Application::rebuildTree);
+    connect(&w, &frmQuillmot::saveSchemeRequested, this, [this] {
+        const DialogOpenScope dialogOpen(*m_state, m_feedback ? &m_feedback->tray() : nullptr);
+        frmSave dialog(*m_schemes, m_window.get());
+        dialog.exec();
+    });
+    connect(&w, &frmQuillmot::loadSchemeRequested, this, [this] {
+        const DialogOpenScope dialogOpen(*m_state, m_feedback ? &m_feedback->tray() : nullptr);
+        frmLoad dialog(*m_schemes, m_window.get());
+        dialog.exec();
+    });
+}
+
+void Application::rebuildTree() {
+    // A loaded scheme replaces the whole set: the tree is made again from it, all open.
+    while (m_tree->rowCount() > 0)
+        m_tree->DestroyBranchToNode(m_tree->nodeAt(m_tree->index(0, 0))->index);
+    m_tree->UpdateTreeLocal();
+    m_tree->RemoveUnusedImages(m_tree->gintNonIconsLocal);
+    m_tree->setAllExpanded(true);
+    m_window->selectFirstNodeIfNone();
+    m_window->refreshAvailability();
 }
 
 void Application::writeOnClose() {

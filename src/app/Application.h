@@ -17,6 +17,9 @@ class PreviewIconSink;
 class GuiUserInterface;
 class QtMessageBoxes;
 class RenameCommands;
+class EditingCommands;
+class QtFilePickers;
+class SchemeCommands;
 class SystemClock;
 class SingleInstance;
 class TreeCommands;
@@ -65,4 +68,10 @@ private:
     std::unique_ptr<AssociationTree> m_tree;
     std::unique_ptr<TreeCommands> m_treeCommands;
     std::unique_ptr<RenameCommands> m_renameCommands;
+    std::unique_ptr<QtFilePickers> m_pickers;
+    std::unique_ptr<EditingCommands> m_editingCommands;
+    std::unique_ptr<SchemeCommands> m_schemes;
+
+    void wireEditingCommands();
+    void rebuildTree();
 };

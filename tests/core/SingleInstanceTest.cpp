@@ -167,8 +167,9 @@ TEST(SingleInstance, StartsAtTheSameMomentLeaveExactlyOneRunning) {
             p->waitForFinished(25);
     EXPECT_EQ(ended(), Starts - 1);
     for (auto& p : starts) {
-        if (p->state() == QProcess::NotRunning)
+        if (p->state() == QProcess::NotRunning) {
             EXPECT_EQ(p->exitCode(), 0);
+        }
     }
     for (auto& p : starts) {
         if (p->state() != QProcess::NotRunning) {
