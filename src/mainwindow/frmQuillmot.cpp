@@ -4,6 +4,7 @@
 #include "mainwindow/IconStore.h"
 #include "mainwindow/ShellCommands.h"
 #include "platform/ProgramInfo.h"
+#include "platform/gui/ShellActions.h"
 #include "presentation/AssociationTree.h"
 #include "presentation/HelpFiles.h"
 #include "presentation/MenuRules.h"
@@ -112,12 +113,12 @@ void frmQuillmot::buildMenus() {
     connect(addItem(actions, QStringLiteral("mnuOpen"), QStringLiteral("Open")),
             &QAction::triggered, this, [this] {
                 if (const TreeNode* n = selectedNode())
-                    ShellCommands::open(n->path);
+                    ShellActions::open(n->path);
             });
     connect(addItem(actions, QStringLiteral("mnuProperties"), QStringLiteral("Properties")),
             &QAction::triggered, this, [this] {
                 if (const TreeNode* n = selectedNode())
-                    ShellCommands::showProperties(n->path);
+                    ShellActions::ShowFileProperties(n->path);
             });
     connect(addItem(actions, QStringLiteral("mnuRename"), MenuRules::Rename), &QAction::triggered,
             this, &frmQuillmot::renameSelected);
