@@ -93,7 +93,7 @@ PopupContent PopupPresenter::contentOf(const QString& source, const QString& des
                                        const QString& message) const {
     const Options& options = m_state.options;
     PopupContent content;
-    content.status = message;
+    content.status = PopupTexts::statusText(message);
     content.kind = PopupTexts::kindOf(message);
     content.source = PopupTexts::sourceText(source, options.FullSource);
     content.sourcePath = source;

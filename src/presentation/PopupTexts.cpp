@@ -28,6 +28,11 @@ quint32 colourOf(MessageKind kind) {
     return OtherColour;
 }
 
+QString statusText(const QString& message) {
+    QString shown = message;
+    return shown.replace(QLatin1String("&&"), QLatin1String("&"));
+}
+
 QString sourceText(const QString& sourcePath, bool fullSource) {
     if (fullSource)
         return sourcePath;

@@ -20,6 +20,10 @@ enum class MessageKind { Error, Delay, Other };
 MessageKind kindOf(const QString& message);
 quint32 colourOf(MessageKind kind);
 
+// The status line of a notice. Notices keep the caption form of their text, where "&&" stands
+// for one ampersand ("Copy saved && Previous version stored"); a label shows it as read.
+QString statusText(const QString& message);
+
 // The source line: the full path, or only the file name.
 QString sourceText(const QString& sourcePath, bool fullSource);
 // The destination line: the full path, or its last folder preceded by the one above it and "/"

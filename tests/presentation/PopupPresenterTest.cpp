@@ -91,6 +91,13 @@ TEST_F(PopupPresenterTest, BurstIsShownInOrderOverTheAdvanceTimeThenTheIdlePopup
     EXPECT_EQ(next.interval(), 3000);
 }
 
+TEST_F(PopupPresenterTest, ADoubledAmpersandOfANoticeReadsAsOne) {
+    queue("Copy saved && Previous version stored");
+    popup->showNoActivate();
+    ASSERT_EQ(view.shown.size(), 1u);
+    EXPECT_EQ(view.shown[0].status, "Copy saved & Previous version stored");
+}
+
 TEST_F(PopupPresenterTest, AdvanceNeverFasterThanTheFloor) {
     state->options.AdvanceSeconds = 0.001;
     queue("Backup successful.");
