@@ -61,9 +61,10 @@ void ImageList::removeUnused(int keep, const std::function<bool(const QString&)>
         else
             kept.push_back(std::move(e));
     }
+    // Every kept entry has moved, so the list is the kept one even when nothing went.
+    m_entries = std::move(kept);
     if (gone.isEmpty())
         return;
-    m_entries = std::move(kept);
     reindex();
     if (removed)
         removed(gone);
