@@ -1,6 +1,7 @@
 #include "mainwindow/frmQuillmot.h"
 
 #include "mainwindow/BackupsTreeView.h"
+#include "mainwindow/ElidingPanel.h"
 #include "mainwindow/IconStore.h"
 #include "mainwindow/ShellCommands.h"
 #include "platform/ProgramInfo.h"
@@ -231,7 +232,11 @@ void frmQuillmot::buildStatusBar() {
     m_backups = panel(QStringLiteral("Backups"), QString());
     m_running = panel(QStringLiteral("Running"),
                       StatusTexts::running(UserInterface::RunningState::Initializing));
-    m_volume = panel(QStringLiteral("Volume"), QStringLiteral("Selected Drive Volume: <n/a> "));
+    // A volume's name can be a long "UUID=…": that panel gives way before the others do.
+    m_volume = new ElidingPanel(this);
+    m_volume->setObjectName(QStringLiteral("Volume"));
+    m_volume->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_volume->setFullText(QStringLiteral("Selected Drive Volume: <n/a> "));
     m_scheme = panel(QStringLiteral("Scheme"), StatusTexts::scheme(QString()));
     // A click on the "Running" panel pauses, a second one unpauses.
     m_running->installEventFilter(this);
@@ -265,7 +270,7 @@ void frmQuillmot::selectFirstNodeIfNone() {
 
 void frmQuillmot::refreshVolumePanel() {
     if (m_tree)
-        m_volume->setText(m_tree->volumePanelText(selectedNode()));
+        m_volume->setFullText(m_tree->volumePanelText(selectedNode()));
 }
 
 bool frmQuillmot::wired(const QString& name) const {

@@ -16,6 +16,7 @@
 
 class AssociationTree;
 class BackupsTreeView;
+class ElidingPanel;
 class IconStore;
 class QAction;
 class QMenu;
@@ -113,7 +114,7 @@ private:
 
     QLabel* m_backups;
     QLabel* m_running;
-    QLabel* m_volume;
+    ElidingPanel* m_volume;
     QLabel* m_scheme;
     QMenu* m_popup = nullptr;
     QHash<QString, QAction*> m_actions;

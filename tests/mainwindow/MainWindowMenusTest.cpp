@@ -2,6 +2,7 @@
 // the tree, offscreen.
 
 #include "mainwindow/BackupsTreeView.h"
+#include "mainwindow/ElidingPanel.h"
 #include "mainwindow/frmQuillmot.h"
 #include "presentation/TreeFixture.h"
 #include "support/GuiApp.h"
@@ -9,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 
@@ -110,7 +112,8 @@ TEST_F(MainWindowFixture, KeysAndClicksOnTheTreeRunViewEditAndRemove) {
     QSignalSpy edits(&window, &frmQuillmot::viewEditRequested);
     tree->revealNodes({report});
     view->setCurrentIndex(tree->indexOf(node(report)));
-    EXPECT_TRUE(window.findChild<QLabel*>("Volume")->text().startsWith("Selected Drive Volume: "));
+    EXPECT_TRUE(window.findChild<ElidingPanel*>("Volume")->fullText().startsWith(
+        "Selected Drive Volume: "));
 
     QTest::keyClick(view, Qt::Key_Return);
     const QRect row = view->visualRect(view->currentIndex());
@@ -123,5 +126,25 @@ TEST_F(MainWindowFixture, KeysAndClicksOnTheTreeRunViewEditAndRemove) {
     EXPECT_EQ(messages.asked.back().text, "Are you sure you wish to remove this association?");
     EXPECT_EQ(state->Backups->Count(), 0);
     EXPECT_EQ(tree->rowCount(), 0);
-    EXPECT_EQ(window.findChild<QLabel*>("Volume")->text(), "Selected Drive Volume: <n/a> ");
+    EXPECT_EQ(window.findChild<ElidingPanel*>("Volume")->fullText(),
+              "Selected Drive Volume: <n/a> ");
+}
+
+TEST(StatusPanel, ALongVolumeNameGivesWayInTheMiddleAndIsWholeInTheToolTip) {
+    ensureGuiApp();
+    QStatusBar bar;
+    auto* volume = new ElidingPanel(&bar);
+    const QString text =
+        QStringLiteral("Selected Drive Volume: UUID=6f1c2a9e-3b4d-4e5f-8a7b-0c1d2e3f4a5b");
+    volume->setFullText(text);
+    bar.addWidget(volume);
+    bar.addWidget(new QLabel(QStringLiteral("Recent scheme: <n/a> ")), 1);
+    bar.resize(300, 30);
+    bar.show();
+    QCoreApplication::processEvents();
+    EXPECT_LE(volume->fontMetrics().horizontalAdvance(volume->text()),
+              volume->contentsRect().width());
+    EXPECT_TRUE(volume->text().startsWith(QStringLiteral("Selected")));
+    EXPECT_TRUE(volume->text().endsWith(QStringLiteral("4a5b")));
+    EXPECT_EQ(volume->toolTip(), text);
 }
