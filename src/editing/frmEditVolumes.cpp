@@ -12,6 +12,10 @@ frmEditVolumes::frmEditVolumes(const QString& gstrVolumes, const QString& source
       m_sourcePath(sourcePath), m_fso(fso), m_messages(messages) {
     m_ui->setupUi(this);
     m_ui->txtVolume->setValidator(new RuleValidator(&TextRules::isVolumeName, this));
+    // Unlabelled file systems are listed by their UUID: the list shows one whole.
+    const int uuidWidth = m_ui->lbxVolumes->fontMetrics().horizontalAdvance(
+        QStringLiteral("UUID=00000000-0000-0000-0000-000000000000"));
+    m_ui->lbxVolumes->setMinimumWidth(uuidWidth + 2 * m_ui->lbxVolumes->frameWidth() + 8);
     m_ui->chkNoVol->setChecked(m_volumes.noVolume);
     showEntries();
     m_ui->lbxVolumes->installEventFilter(this);
