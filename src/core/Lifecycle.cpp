@@ -95,6 +95,7 @@ void Lifecycle::restorePauseState() {
         // Neither runs: the status keeps "Initializing... " until the engine next writes it.
         break;
     }
+    m_pausedByUser = m_state.Paused;
 }
 
 // The catch-up runs from the first tick on, so the window is up before it starts; it also
@@ -136,13 +137,14 @@ void Lifecycle::togglePause() {
         Unpause();
     else
         Pause();
+    m_pausedByUser = m_state.Paused; // a pause refused while scanning leaves it running
 }
 
 void Lifecycle::requestExit() {
     if (m_state.ExitRequested)
         return;
     // The pause state is stored before the exit itself sets Paused.
-    savePausePrefs(m_state.Paused, AppData::folder());
+    savePausePrefs(m_pausedByUser, AppData::folder());
     m_state.ui.setRunningState(UserInterface::RunningState::Exiting);
     m_state.Paused = true;
     m_state.ui.setPauseCommandEnabled(false);

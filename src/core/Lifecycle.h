@@ -32,11 +32,14 @@ public:
     // watches of the loaded associations.
     void loadAssociationStore();
 
+    // Dialogs pause for as long as they are open and unpause only what they paused; such a
+    // pause is theirs, not the user's.
     void Pause();
     void Unpause();
+    // The user's pause (the "Running" panel): the one a restart brings back.
     void togglePause();
 
-    // The exit command ("Stop and Exit", SIGTERM, SIGINT): stores the pause state, asks the
+    // The exit command ("Stop and Exit", SIGTERM, SIGINT): stores the user's pause state, asks the
     // engine to stop and polls every 100 ms until its timer confirms it did not re-arm; then
     // emits readyToUnload(). Repeated calls while exiting do nothing.
     void requestExit();
@@ -60,6 +63,9 @@ private:
     void pollExit();
 
     AppState& m_state;
+    // Paused by the user or by the stored state at start, whatever a dialog does meanwhile: an
+    // exit while a dialog is open must not leave the next start paused.
+    bool m_pausedByUser = false;
     Engine& m_engine;
     QTimer m_tmrExit;
 };

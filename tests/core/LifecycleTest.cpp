@@ -97,13 +97,20 @@ TEST_F(LifecycleFixture, UnpauseCatchesUpWhatWasSavedDuringThePause) {
     EXPECT_EQ(readWholeFile(backup + "/docs/during-pause.txt"), "saved while paused");
 }
 
+TEST_F(LifecycleFixture, AnExitWhileADialogHasPausedLeavesTheNextStartRunning) {
+    lifecycle.restorePauseState(); // no pprefs: running
+    lifecycle.Pause();             // a dialog opens (log-out comes while it is up)
+    lifecycle.requestExit();
+    EXPECT_EQ(readWholeFile(home.appDataFolder() + "/pprefs"), QByteArray("0\r\n"));
+}
+
 TEST_F(LifecycleFixture, ExitWaitsForTheEngineTimerThenUnloads) {
-    state.Paused = true;
+    lifecycle.togglePause();
     lifecycle.startWatching();
     QSignalSpy unload(&lifecycle, &Lifecycle::readyToUnload);
     lifecycle.requestExit();
 
-    // The stored state is the one before the exit set Paused.
+    // The stored state is the user's, from before the exit set Paused.
     EXPECT_EQ(readWholeFile(home.appDataFolder() + "/pprefs"), QByteArray("1\r\n"));
     EXPECT_EQ(ui.lastRunningState(), Running::Exiting);
     EXPECT_FALSE(ui.pauseCommandEnabled);
