@@ -34,8 +34,8 @@ bool SchemeDialog::prepare() {
     return true;
 }
 
-int SchemeDialog::run() {
-    return prepare() ? exec() : QDialog::Rejected;
+int SchemeDialog::exec() {
+    return prepare() ? QDialog::exec() : QDialog::Rejected;
 }
 
 void SchemeDialog::refreshList() {

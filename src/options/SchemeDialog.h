@@ -16,8 +16,9 @@ public:
     // Makes the scheme folder and fills the list; false when the folder cannot be used (the user
     // was told, and the dialog is not to be shown).
     bool prepare();
-    // prepare(), then shows the dialog modally. Rejected when the folder cannot be used.
-    int run();
+    // prepare(), then shows the dialog modally; Rejected when the folder cannot be used. Every
+    // modal showing goes through here, so the list is never shown unfilled.
+    int exec() override;
 
     QMenu* popupMenu() const { return m_popup; }
     QAction* deleteAction() const { return m_delete; }

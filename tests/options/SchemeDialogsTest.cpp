@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using Answer = MessageBoxes::Answer;
@@ -122,13 +123,29 @@ TEST_F(SchemeDialogsTest, LoadWaitsForASelectionAndDeleteRefreshesTheList) {
     EXPECT_EQ(ui.schemeName, "work.sch");
 }
 
+TEST_F(SchemeDialogsTest, BothDialogsShownModallyListTheStoredSchemes) {
+    frmLoad load(schemes);
+    frmSave save(schemes);
+    for (SchemeDialog* dialog :
+         {static_cast<SchemeDialog*>(&load), static_cast<SchemeDialog*>(&save)}) {
+        QStringList listed;
+        QTimer::singleShot(0, dialog, [dialog, &listed] {
+            listed = texts(dialog->findChild<QListWidget*>());
+            dialog->reject();
+        });
+        dialog->exec();
+        EXPECT_EQ(listed, QStringList({"home.sch", "work.sch"}))
+            << dialog->windowTitle().toStdString();
+    }
+}
+
 TEST_F(SchemeDialogsTest, ASchemeFolderThatIsAFileStopsBothDialogsBeforeTheyShow) {
     QDir(home.appDataFolder() + "/sch").removeRecursively();
     home.writeAppData("sch", "not a folder");
     frmLoad load(schemes);
     frmSave save(schemes);
-    EXPECT_EQ(load.run(), QDialog::Rejected);
-    EXPECT_EQ(save.run(), QDialog::Rejected);
+    EXPECT_EQ(load.exec(), QDialog::Rejected);
+    EXPECT_EQ(save.exec(), QDialog::Rejected);
     ASSERT_EQ(messages.asked.size(), 2u);
     EXPECT_EQ(messages.asked[0].icon, MessageBoxes::Icon::Exclamation);
     EXPECT_FALSE(load.isVisible());
