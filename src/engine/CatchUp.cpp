@@ -11,6 +11,7 @@
 #include <QSet>
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -71,15 +72,27 @@ bool CatchUp::pending() const {
 }
 
 void CatchUp::tick() {
-    if (m_mountChanges.changed())
-        noteNewMounts();
     if (pending() && !m_state.Paused && !stopRequested())
         runSlice();
 }
 
+void CatchUp::driveWasAway(const QString& sourcePath) {
+    if (!std::any_of(m_awaitingDrives.begin(), m_awaitingDrives.end(),
+                     [&](const QString& source) { return Paths::samePath(source, sourcePath); }))
+        m_awaitingDrives << sourcePath;
+}
+
+// An association whose drive is still away catches up with the destinations that are there; the
+// drive's return is then a mount that appeared.
+void CatchUp::mountsChanged() {
+    for (const QString& source : std::exchange(m_awaitingDrives, {}))
+        request(source);
+    requestOnNewMounts();
+}
+
 // Only mounts that appeared count: one that went away leaves nothing to copy, and copies to it
 // would only fail.
-void CatchUp::noteNewMounts() {
+void CatchUp::requestOnNewMounts() {
     const MountTable now = MountTable::current();
     QSet<int> known;
     for (const MountEntry& entry : m_mounts.entries())

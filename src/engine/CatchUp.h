@@ -9,7 +9,6 @@
 // slices; within a slice it yields and pauses like a walk and stops at once on a pause or an exit.
 
 #include "platform/FileSystem.h"
-#include "platform/MountChanges.h"
 #include "platform/MountTable.h"
 
 #include <QDateTime>
@@ -38,8 +37,16 @@ public:
     void request(const QString& sourcePath);
     bool pending() const;
 
-    // The tick's step: notes drives that were mounted and, unless paused or stopping, works on
-    // what is pending for one slice.
+    // A file system was mounted or unmounted: the associations with a source or destination on a
+    // mount that appeared catch up, and so do those whose copies found a drive away since the
+    // last change. A disk unmounted and mounted again between two looks at the table shows the
+    // same mount id, device and place as before, so the refused copies are what tell.
+    void mountsChanged();
+    // A copy of this association found its source or a destination drive away (absent, not
+    // ready, or another volume in its place).
+    void driveWasAway(const QString& sourcePath);
+
+    // The tick's step: unless paused or stopping, works on what is pending for one slice.
     void tick();
 
 private:
@@ -73,7 +80,7 @@ private:
     };
 
     void restartIfAsked();
-    void noteNewMounts();
+    void requestOnNewMounts();
     void runSlice();
     bool begin(const QString& sourcePath);
     Flow walkOn();
@@ -89,10 +96,10 @@ private:
 
     AppState& m_state;
     Engine& m_engine;
-    MountChanges m_mountChanges; // before the snapshot, so that no change falls between them
-    MountTable m_mounts;
-    std::deque<QString> m_queue; // sources waiting for their catch-up
-    std::optional<Walk> m_walk;  // the one under way
+    MountTable m_mounts;          // as the last change left it
+    QStringList m_awaitingDrives; // sources whose copies found a drive away
+    std::deque<QString> m_queue;  // sources waiting for their catch-up
+    std::optional<Walk> m_walk;   // the one under way
     QDateTime m_sliceEnd;
     int m_sinceClockCheck = 0;
     bool m_restartAll = false;

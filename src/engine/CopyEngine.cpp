@@ -51,6 +51,24 @@ bool inScope(const CopyScope& scope, const QString& destinationPath) {
                        [&](const QString& path) { return Paths::samePath(path, destinationPath); });
 }
 
+// The failures that come back by themselves when the drive does.
+bool isDriveAway(CheckFailure failure) {
+    switch (failure) {
+    case CheckFailure::SourceDriveMissing:
+    case CheckFailure::SourceDriveNotReady:
+    case CheckFailure::SourceVolumeMismatch:
+    case CheckFailure::RemoteDestMissing:
+    case CheckFailure::RemoteDestNotReady:
+    case CheckFailure::DestShareMissing:
+    case CheckFailure::DestDriveMissing:
+    case CheckFailure::DestDriveNotReady:
+    case CheckFailure::DestVolumeMismatch:
+        return true;
+    default:
+        return false;
+    }
+}
+
 int busyTimeoutMs(double seconds) {
     const double ms = seconds * 1000.0;
     if (!(ms > 0))
@@ -118,6 +136,8 @@ void CopyEngine::serveDestination(CallState& call, const clsBackup& association,
     DestinationState dest;
     dest.DestDir = destination.Path;
     const auto fail = [&](CheckFailure failure) {
+        if (isDriveAway(failure) && onDriveAway)
+            onDriveAway(SourceRoot);
         report(call, dest, FilePath, chooseCheckResult(failure, call.notify, m_state.options));
     };
 

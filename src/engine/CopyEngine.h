@@ -40,6 +40,10 @@ public:
                             const CopyScope& scope = {});
     bool PassesFilters(const QString& FileName) const;
 
+    // Told when a copy found the association's source or destination drive away (absent, not
+    // ready, or another volume in its place): the copy waits for the drive's return.
+    std::function<void(const QString& SourceRoot)> onDriveAway;
+
     bool BusyActive = false;
     bool BusyTimedOut = false;
     QTimer tmrSourceBusy; // its tick only sets BusyTimedOut

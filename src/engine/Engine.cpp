@@ -18,10 +18,13 @@
 Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
     : QObject(parent), m_state(state), m_timing(timing),
       m_copier(std::make_unique<CopyEngine>(state, m_timing)),
-      m_catchUp(std::make_unique<CatchUp>(state, *this)), m_mounts(std::make_unique<MountWatch>()) {
+      m_mounts(std::make_unique<MountWatch>()), m_catchUp(std::make_unique<CatchUp>(state, *this)) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &Engine::TimerProc);
     connect(m_mounts.get(), &MountWatch::changed, this, &Engine::onMountsChanged);
+    m_copier->onDriveAway = [this](const QString& sourceRoot) {
+        m_catchUp->driveWasAway(sourceRoot);
+    };
     m_state.watches->onLimitReached = [this](const QString& folder) { reportWatchLimit(folder); };
     m_state.watches->onReturned = [this](const QString& folder) {
         emit watchedFolderReturned(folder);
@@ -45,6 +48,7 @@ Engine::~Engine() {
 
 void Engine::onMountsChanged() {
     m_state.watches->recheckFolders();
+    m_catchUp->mountsChanged();
     emit mountsChanged();
 }
 

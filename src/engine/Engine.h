@@ -147,8 +147,10 @@ private:
     AppState& m_state;
     EngineTiming m_timing;
     std::unique_ptr<CopyEngine> m_copier;
-    std::unique_ptr<CatchUp> m_catchUp;
+    // Before the catch-up, whose view of the mount table must not miss a change made while
+    // the watch was opened.
     std::unique_ptr<MountWatch> m_mounts;
+    std::unique_ptr<CatchUp> m_catchUp;
     QTimer m_timer;
     int m_passDepth = 0;     // nesting of ScanPass through its drains
     qint64 m_nowSecond = -1; // the tick's "now" text, made once per second

@@ -7,6 +7,7 @@
 
 #include "engine/CatchUp.h"
 #include "platform/DateTimeText.h"
+#include "platform/MountWatch.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
 #include "state/WatchRegistry.h"
@@ -36,6 +37,8 @@ void Engine::TimerProc() {
     try {
         moveDetectionDatesToNow();
         pollWatches();
+        // A pass may have kept the event loop from bringing a mount-table change.
+        m_mounts->check();
         m_catchUp->tick();
         dropClosedWatches();
         recordGeometry();

@@ -7,6 +7,7 @@
 #include "EngineFixture.h"
 
 #include <QSet>
+#include <QSignalSpy>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -82,6 +83,11 @@ protected:
     void catchUpAll() {
         engine->catchUp().requestAll();
         runCatchUp();
+    }
+    // Lets the event loop bring the engine the news that the mount table changed.
+    bool mountChangeSeen() {
+        QSignalSpy changed(engine.get(), &Engine::mountsChanged);
+        return changed.wait(5000);
     }
     // "file -> destination folder" for each result logged since the last call; the activity log
     // itself is trimmed, what the user interface was told is not.
@@ -267,6 +273,7 @@ TEST_F(CatchUpTest, ADestinationDiskThatReturnsIsCaughtUpAndItsAbsenceIsNoError)
     ASSERT_EQ(takeCopied(), QStringList({"a.txt"}));
 
     ASSERT_TRUE(disk->unmount());
+    ASSERT_TRUE(mountChangeSeen());
     write("docs/a.txt", "a, changed while the disk was away");
     write("docs/b.txt", "b");
     catchUpAll();
@@ -274,9 +281,23 @@ TEST_F(CatchUpTest, ADestinationDiskThatReturnsIsCaughtUpAndItsAbsenceIsNoError)
     EXPECT_FALSE(QFileInfo::exists(dest)) << "written into the empty mount point";
 
     ASSERT_TRUE(disk->remount());
-    runCatchUp(); // the ticks see the mount appear
+    ASSERT_TRUE(mountChangeSeen());
+    runCatchUp();
     EXPECT_EQ(takeCopied(), QStringList({"a.txt", "b.txt"}));
     EXPECT_EQ(readWholeFile(dest + "/docs/a.txt"), "a, changed while the disk was away");
+
+    // Away and back between two looks at the mount table: the disk is mounted again under the
+    // same mount id, device and place, and only the copy it refused meanwhile tells.
+    ASSERT_TRUE(disk->unmount());
+    const QString c = write("docs/c.txt", "c, saved while the disk was away");
+    engine->copier().CopyToDestinations(docs, 1, c);
+    const QStringList refused = takeResults();
+    ASSERT_EQ(refused.size(), 1);
+    ASSERT_TRUE(refused[0].endsWith(ResultText::DestVolumeMismatch)) << refused[0].toStdString();
+    ASSERT_TRUE(disk->remount());
+    ASSERT_TRUE(mountChangeSeen());
+    runCatchUp();
+    EXPECT_EQ(takeCopied(), QStringList({"c.txt"}));
 }
 
 TEST_F(CatchUpTest, WorksInSlicesAndStopsAtOnceOnAPause) {
