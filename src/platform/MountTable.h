@@ -7,7 +7,7 @@
 #include <optional>
 
 struct MountEntry {
-    int id = 0;           // unique while mounted; a mount made again gets a new one
+    int id = 0;           // unique while mounted; a mount made again may get the same one back
     QString mountPoint;   // unescaped ("\040" becomes a space)
     QString fsType;       // "ext4", "vfat", "cifs", "fuse.sshfs", ...
     QString source;       // "/dev/sdb1", "//server/share", "server:/export", "tmpfs"
