@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Quillmot's two set-up commands:
+# Quillmot's two set-up commands, and the package:
 #   ./build.sh run [ARGS...]   install what is missing, build, and start Quillmot
 #   ./build.sh test            install what is missing, build, check formatting, run every test
+#   ./build.sh package         install what is missing, build, and make build/quillmot_*.deb
 # Run as root or as a user with sudo (only the package install needs it).
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev qt6-svg-dev libgl-dev
           libblkid-dev libmount-dev libgtest-dev libgmock-dev
-          e2fsprogs dosfstools util-linux ccache desktop-file-utils)
+          e2fsprogs dosfstools util-linux ccache desktop-file-utils appstream librsvg2-bin
+          dbus-daemon dpkg-dev file lintian)
 
 install_missing() {
     local missing=() p
@@ -55,8 +57,16 @@ test)
     cd build
     ctest --output-on-failure --timeout 300 -j2
     ;;
+package)
+    install_missing
+    build
+    cd build
+    rm -f quillmot_*.deb
+    cpack -G DEB
+    lintian --fail-on error quillmot_*.deb
+    ;;
 *)
-    echo "usage: $0 run [nowin] | $0 test" >&2
+    echo "usage: $0 run [nowin] | $0 test | $0 package" >&2
     exit 2
     ;;
 esac
