@@ -18,6 +18,7 @@
 #include "platform/gui/QtFilePickers.h"
 #include "platform/gui/QtMessageBoxes.h"
 #include "presentation/AssociationTree.h"
+#include "presentation/ProgramIcon.h"
 #include "presentation/SchemeCommands.h"
 #include "presentation/ScreenPlacement.h"
 #include "presentation/TreeCommands.h"
@@ -26,7 +27,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QScreen>
 #include <cstdio>
 
@@ -47,12 +47,6 @@ public:
 private:
     Feedback* m_feedback;
 };
-
-// The start-up entry shows the program's icon when it was installed beside the program.
-frmOptions::StartupTarget startupTarget() {
-    const QString icon = QCoreApplication::applicationDirPath() + QStringLiteral("/quillmot.svg");
-    return {QCoreApplication::applicationFilePath(), QFileInfo::exists(icon) ? icon : QString()};
-}
 
 // Printed once the watches are open, so that a script or a test that starts the program knows
 // when a save is seen.
@@ -101,6 +95,9 @@ void Application::start(const StartOptions& options) {
     m_tree = std::make_unique<AssociationTree>(*m_state, m_engine.get());
     m_treeCommands = std::make_unique<TreeCommands>(*m_state, m_engine.get(), *m_tree);
 
+    // The start-up entry runs this program file, by the path it was installed to.
+    m_programPath = QCoreApplication::applicationFilePath();
+    m_programIcon = ProgramIcon::find(QCoreApplication::applicationDirPath());
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     m_state->LocalComputerName = AppData::computerName();
     m_lifecycle->loadOptions();
@@ -206,7 +203,8 @@ void Application::installTray() {
 void Application::showOptions() {
     if (!m_options) {
         m_previewSink = std::make_unique<TrayPictureSink>(m_feedback.get());
-        m_options = std::make_unique<frmOptions>(*m_state, *m_previewSink, startupTarget());
+        m_options = std::make_unique<frmOptions>(
+            *m_state, *m_previewSink, frmOptions::StartupTarget{m_programPath, m_programIcon});
     }
     m_options->showOptions();
 }

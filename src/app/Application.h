@@ -4,6 +4,7 @@
 // watch timer; and takes it apart in the orderly exit.
 
 #include <QObject>
+#include <QString>
 #include <memory>
 
 class AppState;
@@ -65,6 +66,9 @@ private:
     std::unique_ptr<PreviewIconSink> m_previewSink;
     std::unique_ptr<frmOptions> m_options;
     bool m_desktop = true;
+    // The program file and its icon, as they were named at start: once a reinstall replaces the
+    // program file, the system no longer names the running one.
+    QString m_programPath, m_programIcon;
     std::unique_ptr<AssociationTree> m_tree;
     std::unique_ptr<TreeCommands> m_treeCommands;
     std::unique_ptr<RenameCommands> m_renameCommands;
