@@ -54,13 +54,13 @@ set(CPACK_PACKAGE_VENDOR "The Quillmot developers")
 set(CPACK_PACKAGE_CONTACT "The Quillmot developers <developers@quillmot.org>")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "automatic backup of each file the moment it is saved")
+# The long description; CPack puts the summary above it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Quillmot lives in the system tray and watches the files, folders and whole
- drives you choose. The moment a file is saved it is copied to every
- destination of its source, in a folder layout that mirrors the source, with
- numbered previous versions kept beside each copy. Destinations are tied to
- volume names, so nothing is written to the wrong disk.")
+    "Quillmot lives in the system tray and watches the files, folders and whole
+drives you choose. The moment a file is saved it is copied to every
+destination of its source, in a folder layout that mirrors the source, with
+numbered previous versions kept beside each copy. Destinations are tied to
+volume names, so nothing is written to the wrong disk.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
