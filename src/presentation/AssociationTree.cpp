@@ -51,7 +51,9 @@ void AssociationTree::UpdateTreeLocal() {
     IconFacts facts(*this);
     for (const auto& association : *m_state.Backups) {
         TreeNode* parentNode = nullptr;
-        const QStringList levels = levelsOf(association->SourcePath);
+        const QString& source = association->SourcePath;
+        const QStringList levels =
+            IsNetworkPath(source) ? QStringList() : levelsOf(source, facts.driveOf(source));
         for (qsizetype k = 0; k < levels.size(); ++k) {
             const QString& path = levels[k];
             TreeNode* existing = m_byKey.value(Paths::PathKey(path));
@@ -66,12 +68,12 @@ void AssociationTree::UpdateTreeLocal() {
         endResetModel();
 }
 
-QStringList AssociationTree::levelsOf(const QString& sourcePath) const {
+QStringList AssociationTree::levelsOf(const QString& sourcePath, const QString& drive) const {
     if (sourcePath.isEmpty() || IsNetworkPath(sourcePath))
         return {};
     const QString source = Paths::withoutTrailingSeparator(sourcePath);
     const QChar sep = Paths::separator();
-    QString root = FirstPathPart(source);
+    QString root = drive;
     const bool underRoot = Paths::samePath(source, root) ||
                            Paths::startsWith(source, root.endsWith(sep) ? root : root + sep);
     // A path that is not absolute still shows: under its own first component.

@@ -5,6 +5,7 @@
 #include "presentation/AssociationTree.h"
 #include "state/AppState.h"
 
+#include <QFileInfo>
 #include <QSet>
 
 namespace {
@@ -17,6 +18,20 @@ bool AssociationTree::IconFacts::driveUsable(const QString& drive) {
         const FileSystem& fso = *m_tree.m_state.fso;
         it = m_usable.insert(drive, fso.DriveExists(drive) && fso.DriveIsReady(drive));
     }
+    return it.value();
+}
+
+QString AssociationTree::IconFacts::driveOf(const QString& path) {
+    const FileSystem& fso = *m_tree.m_state.fso;
+    const QString folder = Paths::parent(Paths::withoutTrailingSeparator(path));
+    // Finding a drive resolves the real path, a look-up per folder level; a tree of thousands
+    // of associations in a few hundred folders asks once per folder.
+    if (folder.isEmpty() || m_tree.IsNetworkPath(path) || fso.DriveExists(path) ||
+        QFileInfo(path).isSymLink())
+        return fso.GetDriveName(path);
+    auto it = m_driveOfFolder.constFind(folder);
+    if (it == m_driveOfFolder.cend())
+        it = m_driveOfFolder.insert(folder, fso.GetDriveName(folder));
     return it.value();
 }
 
@@ -66,7 +81,7 @@ QString AssociationTree::associationImage(const TreeNode& n, clsBackup& associat
     const FileSystem& fso = *m_state.fso;
     ImageList::PathKind kind = ImageList::PathKind::Drive;
     bool present = false;
-    const QString drive = n.isRoot() ? n.path : fso.GetDriveName(n.path);
+    const QString drive = n.isRoot() ? n.path : facts.driveOf(n.path);
     if (n.isRoot()) {
         present = facts.driveUsable(drive);
     } else if (fso.FolderExists(n.path)) {
