@@ -51,9 +51,11 @@ void AssociationTree::UpdateTreeLocal() {
     IconFacts facts(*this);
     for (const auto& association : *m_state.Backups) {
         TreeNode* parentNode = nullptr;
+        // Network paths have no place in the tree.
         const QString& source = association->SourcePath;
-        const QStringList levels =
-            IsNetworkPath(source) ? QStringList() : levelsOf(source, facts.driveOf(source));
+        if (source.isEmpty() || facts.onNetwork(source))
+            continue;
+        const QStringList levels = levelsOf(source, facts.driveOf(source));
         for (qsizetype k = 0; k < levels.size(); ++k) {
             const QString& path = levels[k];
             TreeNode* existing = m_byKey.value(Paths::PathKey(path));
@@ -69,8 +71,6 @@ void AssociationTree::UpdateTreeLocal() {
 }
 
 QStringList AssociationTree::levelsOf(const QString& sourcePath, const QString& drive) const {
-    if (sourcePath.isEmpty() || IsNetworkPath(sourcePath))
-        return {};
     const QString source = Paths::withoutTrailingSeparator(sourcePath);
     const QChar sep = Paths::separator();
     QString root = drive;

@@ -127,12 +127,15 @@ private:
         // The drive (mount point) a path lies on, asked once per folder: siblings share their
         // folder's drive unless one is a mount point or a symbolic link of its own.
         QString driveOf(const QString& path);
+        // Whether a path lies on a network file system (its drive's type), asked once per drive.
+        bool onNetwork(const QString& path);
 
     private:
         const AssociationTree& m_tree;
         QHash<QString, bool> m_usable;
         QHash<QString, QString> m_volumes;
         QHash<QString, QString> m_driveOfFolder;
+        QHash<QString, bool> m_networkDrive;
     };
 
     TreeNode* addNode(TreeNode* parent, const QString& text, const QString& path, IconFacts& facts,
@@ -142,7 +145,7 @@ private:
     int rowOf(const TreeNode* node) const;
     const std::vector<std::unique_ptr<TreeNode>>& siblingsOf(const TreeNode* node) const;
     std::vector<std::unique_ptr<TreeNode>>& siblingsOf(TreeNode* node);
-    // The paths from the mount point `drive` down to `sourcePath`, or empty for a network path.
+    // The paths from the mount point `drive` down to `sourcePath` (not a network path).
     QStringList levelsOf(const QString& sourcePath, const QString& drive) const;
     // The icon rule: the image key of a node. With `mayDisable`, an association whose source
     // is missing is set disabled.

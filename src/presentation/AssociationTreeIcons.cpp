@@ -26,12 +26,19 @@ QString AssociationTree::IconFacts::driveOf(const QString& path) {
     const QString folder = Paths::parent(Paths::withoutTrailingSeparator(path));
     // Finding a drive resolves the real path, a look-up per folder level; a tree of thousands
     // of associations in a few hundred folders asks once per folder.
-    if (folder.isEmpty() || m_tree.IsNetworkPath(path) || fso.DriveExists(path) ||
-        QFileInfo(path).isSymLink())
+    if (folder.isEmpty() || fso.DriveExists(path) || QFileInfo(path).isSymLink())
         return fso.GetDriveName(path);
     auto it = m_driveOfFolder.constFind(folder);
     if (it == m_driveOfFolder.cend())
         it = m_driveOfFolder.insert(folder, fso.GetDriveName(folder));
+    return it.value();
+}
+
+bool AssociationTree::IconFacts::onNetwork(const QString& path) {
+    const QString drive = driveOf(path);
+    auto it = m_networkDrive.constFind(drive);
+    if (it == m_networkDrive.cend())
+        it = m_networkDrive.insert(drive, m_tree.IsNetworkPath(drive));
     return it.value();
 }
 
