@@ -158,11 +158,12 @@ QString Engine::watchedFolderOf(const QString& path) const {
 }
 
 bool Engine::recursiveFolderAssociationAt(const QString& folder) const {
-    for (const auto& association : *m_state.Backups)
-        if (association->Folder && association->Enabled && association->Recursive &&
-            Paths::samePath(association->SourcePath, folder))
-            return true;
-    return false;
+    // By key, as associations are stored: opening thousands of watches stays linear.
+    const QString key = Paths::PathKey(folder);
+    if (!m_state.Backups->Contains(key))
+        return false;
+    const auto association = m_state.Backups->Item(key);
+    return association->Folder && association->Enabled && association->Recursive;
 }
 
 // Hidden sub-folders are watched only for a folder association that backs up hidden files.
