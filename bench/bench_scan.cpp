@@ -91,6 +91,15 @@ public:
         ++visited;
         return FileSystem::lastModified(path);
     }
+    std::optional<FileStamp> stamp(const QString& path) const override {
+        ++visited;
+        return FileSystem::stamp(path);
+    }
+    std::vector<std::optional<FileStamp>> stampsIn(const QString& folder,
+                                                   const QStringList& names) const override {
+        visited += names.size();
+        return FileSystem::stampsIn(folder, names);
+    }
     CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,
                          const std::function<bool()>& between) override {
         ++copied;
