@@ -169,9 +169,8 @@ TextFile::WriteResult saveOptions(Options& options, const OptionsEntry& typed,
         busyLine = QString::number(BusyTimeoutForZero);
     }
 
-    options.PrevSaveName = trimSpaces(typed.PrevSaveName);
-    if (options.PrevSaveName.isEmpty())
-        options.PrevSaveName = DefaultPrevSaveName;
+    // Blank, or a name that would lead out of the destination ("..", "."): the default.
+    options.PrevSaveName = usablePrevSaveName(trimSpaces(typed.PrevSaveName));
 
     QString advanceLine = trimSpaces(typed.AdvanceSeconds);
     options.AdvanceSeconds = typedNumber(advanceLine);

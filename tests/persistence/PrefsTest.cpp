@@ -205,6 +205,9 @@ TEST_F(OptionsTest, TypedValuesAreTrimmedAndNormalisedBeforeTheyAreStoredAndWrit
         expect(zero, zero, "   ", {"1", "PrevSave", "0.001"}, 1, 0.001);
     expect("30", "-3", "x", {"30", "x", "0.001"}, 30, 0.001);
     expect("30", "0.002", "x", {"30", "x", "0.002"}, 30, 0.002);
+    // Names the boxes let through that would lead out of the destination.
+    for (const QString name : {"..", " . "})
+        expect("30", "1", name, {"30", "PrevSave", "1"}, 30, 1);
 
     const char* boxes[][2] = {{"~\r\n.tmp", "~|.tmp"},
                               {"~\n.tmp", "~|.tmp"},
