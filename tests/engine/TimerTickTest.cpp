@@ -87,7 +87,17 @@ TEST_F(TimerTickTest, AStopConfirmedDuringAPassEndsItTheSameTickReArmsAndPausedC
     EXPECT_EQ(copies.size(), 1u) << "the change while paused is not scanned";
 }
 
-TEST_F(TimerTickTest, AnExitWhileIdleGetsExactlyOneMoreTickWhichDoesNotReArm) {
+// A pause confirmed while a pass ended on its own (or on a failure) leaves a stop request with
+// no pass running; that is still no exit, and the timer must go on for the unpause.
+TEST_F(TimerTickTest, OnlyAnExitStopsTheTimerAndItGetsExactlyOneMoreTick) {
+    state->Paused = state->StopScanRequested = true;
+    state->Scanning = false;
+    engine->TimerProc();
+    EXPECT_FALSE(state->TimerStopped);
+    EXPECT_FALSE(state->StopScanRequested);
+    EXPECT_TRUE(engine->timerArmed());
+    state->Paused = false;
+
     engine->StartWatchTimer();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui.ticks >= 3; }, 5000));
     state->Paused = state->StopScanRequested = state->ExitRequested = true;
