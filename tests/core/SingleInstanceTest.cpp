@@ -13,7 +13,9 @@
 
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -144,6 +146,38 @@ TEST(SingleInstance, AnAnswerFromAnotherUsersProcessIsNotTrusted) {
     ASSERT_EQ(SingleInstance::serverName(), runtime + "/quillmot");
     EXPECT_FALSE(SingleInstance::askRunningInstanceToShow(2000));
     qunsetenv("XDG_RUNTIME_DIR");
+}
+
+// True when process `pid` waits for an flock on the file with inode `inode`.
+bool waitsForLock(qint64 pid, ino_t inode) {
+    QFile locks("/proc/locks");
+    if (!locks.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray owner = " " + QByteArray::number(pid) + " ";
+    const QByteArray file = ":" + QByteArray::number(quint64(inode)) + " ";
+    for (const QByteArray& line : locks.readAll().split('\n'))
+        if (line.contains("-> FLOCK") && line.contains(owner) && line.contains(file))
+            return true;
+    return false;
+}
+
+// A start that finds another start under way waits until that one listens, rather than finding
+// no instance yet and running as well.
+TEST(SingleInstance, AStartWaitsForTheStartUnderWay) {
+    TempHome home;
+    ProgramRun run(home.path());
+    const QByteArray lockPath = QFile::encodeName(run.socketPath() + ".lock");
+    const int held = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    struct stat st {};
+    ASSERT_EQ(::fstat(held, &st), 0);
+    run.launch();
+    const bool waited =
+        QTest::qWaitFor([&] { return waitsForLock(run.process.processId(), st.st_ino); }, 20000);
+    ::close(held);
+    EXPECT_TRUE(waited);
+    EXPECT_TRUE(run.waitForOutput("Quillmot: watches open", 20000));
 }
 
 // The log-in entry and a click at the same moment: one runs, the others show it and end.
