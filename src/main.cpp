@@ -4,6 +4,7 @@
 #include "core/Lifecycle.h"
 #include "core/SingleInstance.h"
 #include "platform/GraphicalSession.h"
+#include "platform/ProgramInfo.h"
 #include "platform/StartLock.h"
 #include "platform/TerminationSignals.h"
 
@@ -18,7 +19,7 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication qapp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmot"));
+    QApplication::setApplicationName(ProgramInfo::Name);
     QApplication::setQuitOnLastWindowClosed(false);
 
     // Two starts at the same moment take turns from here until the first listens, so the second

@@ -75,7 +75,7 @@ void Lifecycle::loadAssociationStore() {
 
 void Lifecycle::logNotice(const QString& source, const QString& destination,
                           const QString& message) {
-    const QString na = QStringLiteral("<n/a>");
+    const QString& na = NotApplicable;
     const auto entry =
         m_state.Recent->Add(DateTimeText::format(m_state.clock.now()), Paths::displayName(source),
                             na, Paths::displayName(destination), na, message);
@@ -173,6 +173,6 @@ void Lifecycle::saveOnClose(bool windowPrefsAllowed) {
 }
 
 void Lifecycle::tearDown() {
-    m_engine.CloseAllWatches();
+    m_engine.closeAllWatches();
     m_state.releaseRoots();
 }

@@ -4,6 +4,7 @@
 #include "engine/CopyDestination.h"
 #include "engine/DriveChecks.h"
 #include "engine/PreviousVersions.h"
+#include "persistence/StoreLines.h"
 #include "platform/DateTimeText.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
@@ -23,22 +24,12 @@ constexpr int RecentLogKept = 10;
 
 const QChar FilterSeparator = QLatin1Char('|');
 
-QString trimBlanks(const QString& piece) {
-    qsizetype first = 0;
-    qsizetype last = piece.size();
-    while (first < last && piece[first] == QLatin1Char(' '))
-        ++first;
-    while (last > first && piece[last - 1] == QLatin1Char(' '))
-        --last;
-    return piece.mid(first, last - first);
-}
-
 // True when one of the "|"-separated pieces of `list` matches `name` by `test`. Blank pieces,
 // and pieces longer than the name, match nothing.
 template <class Test> bool anyPieceMatches(const QString& list, const QString& name, Test test) {
     const QStringList pieces = list.split(FilterSeparator);
     return std::any_of(pieces.begin(), pieces.end(), [&](const QString& raw) {
-        const QString piece = trimBlanks(raw);
+        const QString piece = StoreLines::trimSpaces(raw);
         return !piece.isEmpty() && piece.size() <= name.size() && test(name, piece);
     });
 }
@@ -107,7 +98,7 @@ void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QStr
     call.notify.error = association->NotifyOnError && !options.NotifyErrorDisabled;
 
     if (!PassesFilters(Paths::fileName(FilePath))) {
-        const QString& na = ResultText::NotApplicable;
+        const QString& na = NotApplicable;
         log(FilePath, na, na, na, ResultText::FilteredOut);
         // Filtered files alone must not let the log grow without end.
         boundRecentLog();

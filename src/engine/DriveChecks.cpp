@@ -26,15 +26,26 @@ bool createMissingFolders(FileSystem& fso, const QString& folder,
     return allMade;
 }
 
+// `drive` must be there and ready, else `missing` or `notReady`; `volumeName` then receives its
+// name.
+CheckFailure checkDriveReady(const FileSystem& fso, const QString& drive, CheckFailure missing,
+                             CheckFailure notReady, QString& volumeName) {
+    if (!fso.DriveExists(drive))
+        return missing;
+    if (!fso.DriveIsReady(drive))
+        return notReady;
+    volumeName = fso.VolumeName(drive);
+    return CheckFailure::None;
+}
+
 CheckFailure checkNetworkDestination(FileSystem& fso, const QString& destDir,
                                      const QString& localDir, const QString& expectedVolume,
                                      QString& volumeName, const DriveChecks::FolderModes* modes) {
     const QString drive = fso.GetDriveName(destDir);
-    if (!fso.DriveExists(drive))
-        return CheckFailure::RemoteDestMissing;
-    if (!fso.DriveIsReady(drive))
-        return CheckFailure::RemoteDestNotReady;
-    volumeName = fso.VolumeName(drive);
+    if (const CheckFailure f = checkDriveReady(fso, drive, CheckFailure::RemoteDestMissing,
+                                               CheckFailure::RemoteDestNotReady, volumeName);
+        f != CheckFailure::None)
+        return f;
     // A share's name is compared exactly: another share that differs only in case is another
     // share.
     if (volumeName != expectedVolume)
@@ -51,12 +62,11 @@ CheckFailure checkNetworkDestination(FileSystem& fso, const QString& destDir,
 CheckFailure checkLocalDestination(FileSystem& fso, const QString& destDir,
                                    const QString& expectedVolume, QString& volumeName,
                                    const DriveChecks::FolderModes* modes) {
-    const QString drive = fso.GetDriveName(destDir);
-    if (!fso.DriveExists(drive))
-        return CheckFailure::DestDriveMissing;
-    if (!fso.DriveIsReady(drive))
-        return CheckFailure::DestDriveNotReady;
-    volumeName = fso.VolumeName(drive);
+    if (const CheckFailure f =
+            checkDriveReady(fso, fso.GetDriveName(destDir), CheckFailure::DestDriveMissing,
+                            CheckFailure::DestDriveNotReady, volumeName);
+        f != CheckFailure::None)
+        return f;
     if (volumeName.compare(expectedVolume, Qt::CaseInsensitive) != 0)
         return CheckFailure::DestVolumeMismatch;
     if (modes && !createMissingFolders(fso, destDir, *modes))
@@ -70,12 +80,11 @@ namespace DriveChecks {
 
 CheckFailure checkSource(const FileSystem& fso, const QString& filePath,
                          const QString& acceptedVolumes, QString& volumeName) {
-    const QString drive = fso.GetDriveName(filePath);
-    if (!fso.DriveExists(drive))
-        return CheckFailure::SourceDriveMissing;
-    if (!fso.DriveIsReady(drive))
-        return CheckFailure::SourceDriveNotReady;
-    volumeName = fso.VolumeName(drive);
+    if (const CheckFailure f =
+            checkDriveReady(fso, fso.GetDriveName(filePath), CheckFailure::SourceDriveMissing,
+                            CheckFailure::SourceDriveNotReady, volumeName);
+        f != CheckFailure::None)
+        return f;
     if (!VolumeList::accepts(acceptedVolumes, volumeName))
         return CheckFailure::SourceVolumeMismatch;
     return CheckFailure::None;

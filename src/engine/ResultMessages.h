@@ -37,7 +37,6 @@ inline const QString BusyDelay = QStringLiteral("Delay: Permission required...")
 
 // A file whose name the filters block.
 inline const QString FilteredOut = QStringLiteral("(File skipped due to filter option settings.)");
-inline const QString NotApplicable = QStringLiteral("<n/a>");
 
 // Check failures.
 inline const QString SourceFileMissing = QStringLiteral("Error: Source file no longer exists");

@@ -2,6 +2,7 @@
 
 #include "feedback/TrayArtwork.h"
 #include "platform/AppData.h"
+#include "presentation/TrayTexts.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -15,7 +16,7 @@
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("About Quillmot"));
+    setWindowTitle(TrayTexts::About);
     setWindowIcon(TrayArtwork::icon(TrayPicture::Normal));
     setAttribute(Qt::WA_DeleteOnClose);
 

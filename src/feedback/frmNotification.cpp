@@ -2,6 +2,7 @@
 
 #include "feedback/SlotGuard.h"
 #include "feedback/TrayArtwork.h"
+#include "platform/ProgramInfo.h"
 
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -62,7 +63,7 @@ frmNotification::frmNotification(bool autoAdvance, std::function<QScreen*()> scr
                            Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint),
       m_screen(std::move(screen)) {
     setObjectName(QStringLiteral("frmNotification"));
-    setWindowTitle(QStringLiteral("Quillmot"));
+    setWindowTitle(ProgramInfo::Name);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
 

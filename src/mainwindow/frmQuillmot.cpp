@@ -4,12 +4,14 @@
 #include "mainwindow/ElidingPanel.h"
 #include "mainwindow/IconStore.h"
 #include "mainwindow/ShellCommands.h"
+#include "persistence/WindowPrefs.h"
 #include "platform/ProgramInfo.h"
 #include "platform/gui/ShellActions.h"
 #include "presentation/AssociationTree.h"
 #include "presentation/HelpFiles.h"
 #include "presentation/MenuRules.h"
 #include "presentation/StatusTexts.h"
+#include "presentation/TrayTexts.h"
 #include "presentation/TreeCommands.h"
 
 #include <QApplication>
@@ -36,7 +38,7 @@ static void registerArtwork() {
 frmQuillmot::frmQuillmot(QWidget* parent)
     : QMainWindow(parent), m_treeView(new BackupsTreeView(this)) {
     registerArtwork();
-    setWindowTitle(QStringLiteral("Quillmot"));
+    setWindowTitle(ProgramInfo::Name);
     setObjectName(QStringLiteral("frmQuillmot"));
     IconStore::chooseIconTheme();
     buildMenus();
@@ -79,7 +81,7 @@ void frmQuillmot::buildMenus() {
     connect(addItem(window, QStringLiteral("mnuExit"), QStringLiteral("Stop and Exit")),
             &QAction::triggered, this, &frmQuillmot::exitRequested);
     window->addSeparator();
-    addItem(window, QStringLiteral("mnuAbout"), QStringLiteral("About Quillmot"));
+    addItem(window, QStringLiteral("mnuAbout"), TrayTexts::About);
     hook(QStringLiteral("mnuAbout"), &frmQuillmot::aboutRequested);
     hook(QStringLiteral("mnuOptions"), &frmQuillmot::optionsRequested);
     hook(QStringLiteral("mnuLog"), &frmQuillmot::recentActivityRequested);
@@ -236,7 +238,7 @@ void frmQuillmot::buildStatusBar() {
     m_volume = new ElidingPanel(this);
     m_volume->setObjectName(QStringLiteral("Volume"));
     m_volume->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_volume->setFullText(QStringLiteral("Selected Drive Volume: <n/a> "));
+    m_volume->setFullText(StatusTexts::volume(NotApplicable));
     m_scheme = panel(QStringLiteral("Scheme"), StatusTexts::scheme(QString()));
     // A click on the "Running" panel pauses, a second one unpauses.
     m_running->installEventFilter(this);
@@ -339,7 +341,7 @@ void frmQuillmot::removeSelected() {
 
 void frmQuillmot::toggleEnabled() {
     if (m_commands)
-        m_commands->ToggleEnabled(selectedNode());
+        m_commands->toggleEnabled(selectedNode());
 }
 
 void frmQuillmot::renameSelected() {
@@ -401,9 +403,10 @@ void frmQuillmot::setGeometryTwips(const QRect& twips) {
 
 void frmQuillmot::centreDefaultSize() {
     const QRect area = workAreaTwips();
-    const int left = std::max(0, (area.width() - DefaultWidthTwips) / 2);
-    const int top = std::max(0, (area.height() - DefaultHeightTwips) / 2);
-    setGeometryTwips(QRect(area.x() + left, area.y() + top, DefaultWidthTwips, DefaultHeightTwips));
+    const int left = std::max(0, (area.width() - DefaultWindowWidth) / 2);
+    const int top = std::max(0, (area.height() - DefaultWindowHeight) / 2);
+    setGeometryTwips(
+        QRect(area.x() + left, area.y() + top, DefaultWindowWidth, DefaultWindowHeight));
 }
 
 void frmQuillmot::showNormalAndActivate() {

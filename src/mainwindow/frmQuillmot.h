@@ -27,9 +27,6 @@ struct ItemState;
 class frmQuillmot : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int DefaultWidthTwips = 9330;
-    static constexpr int DefaultHeightTwips = 5300;
-
     explicit frmQuillmot(QWidget* parent = nullptr);
     ~frmQuillmot() override;
 

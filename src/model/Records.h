@@ -6,6 +6,10 @@
 
 class colDestinations;
 
+// Shown where a value does not apply: the volume and destination of a log entry that names no
+// copy, the scheme name when no scheme was loaded or saved.
+inline const QString NotApplicable = QStringLiteral("<n/a>");
+
 // One association: a source file, folder or drive and its switches.
 class clsBackup {
 public:
@@ -29,10 +33,18 @@ public:
     void setDestinations(std::shared_ptr<::colDestinations> destinations) {
         m_destinations = std::move(destinations);
     }
+    // The collection given with setDestinations, without making one.
+    const std::shared_ptr<::colDestinations>& sharedDestinations() const { return m_destinations; }
 
 private:
     std::shared_ptr<::colDestinations> m_destinations;
 };
+
+// A new association as the Add command makes it: enabled, noticed on success and on failure, one
+// previous version kept, not recursive, never modified nor active yet.
+clsBackup newAssociation(const QString& sourcePath, bool folder, const QString& volume,
+                         const QString& dateCreated,
+                         std::shared_ptr<::colDestinations> destinations);
 
 // One destination folder of one association, tied to it by `Source`.
 class clsDestination {

@@ -1,12 +1,13 @@
 #include "persistence/NodePrefs.h"
 
+#include "platform/Paths.h"
 #include "platform/TextFile.h"
 
 TextFile::WriteResult saveNodePrefs(const QStringList& visibleNodeKeys, const QString& folder) {
-    return TextFile::writeAtomically(folder + u'/' + NodePrefsFile,
+    return TextFile::writeAtomically(Paths::join(folder, NodePrefsFile),
                                      TextFile::encodeLines(visibleNodeKeys));
 }
 
 QStringList loadNodePrefs(const QString& folder) {
-    return TextFile::readLines(folder + u'/' + NodePrefsFile).value_or(QStringList());
+    return TextFile::readLines(Paths::join(folder, NodePrefsFile)).value_or(QStringList());
 }

@@ -1,17 +1,18 @@
 #include "persistence/PausePrefs.h"
 
 #include "persistence/StoreLines.h"
+#include "platform/Paths.h"
 #include "platform/TextFile.h"
 
 #include <QFileInfo>
 
 TextFile::WriteResult savePausePrefs(bool paused, const QString& folder) {
-    return TextFile::writeAtomically(folder + u'/' + PausePrefsFile,
+    return TextFile::writeAtomically(Paths::join(folder, PausePrefsFile),
                                      TextFile::encodeLines({StoreLines::flag(paused)}));
 }
 
 PauseAtStart loadPausePrefs(const QString& folder) {
-    const QString path = folder + u'/' + PausePrefsFile;
+    const QString path = Paths::join(folder, PausePrefsFile);
     if (!QFileInfo::exists(path))
         return PauseAtStart::Unpause;
     const auto lines = TextFile::readLines(path);

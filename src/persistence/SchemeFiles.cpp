@@ -1,6 +1,7 @@
 #include "persistence/SchemeFiles.h"
 
 #include "persistence/AssociationStore.h"
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 
@@ -23,13 +24,7 @@ const QString TwinSuffix = QStringLiteral("TEMP");
 std::optional<QByteArray> readWhole(const QString& path) {
     if (!QFileInfo(path).isFile())
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return content;
+    return TextFile::readBytes(path);
 }
 
 // Whether the store reader finds at least one association in `content`; it reads a copy, so
@@ -84,7 +79,7 @@ QString fileNameFor(const QString& typed) {
 NameCheck check(const QString& fileName) {
     if (fileName.isEmpty())
         return NameCheck::Empty;
-    if (fileName.startsWith(u'.'))
+    if (isHiddenName(fileName))
         return NameCheck::Unusable;
     for (const QChar c : fileName)
         if (isRefusedNameCharacter(c) || c == Paths::separator() ||

@@ -103,4 +103,13 @@ std::optional<qint16> toInt16(double value) {
     return qint16(rounded);
 }
 
+QString trimSpaces(const QString& text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 } // namespace StoreLines

@@ -14,6 +14,9 @@ bool isTrue(const QString& line);
 // begins with none; nullopt when that number is too large for a double.
 std::optional<double> leadingNumber(const QString& line);
 
+// `text` without the spaces (only U+0020) at its start and end.
+QString trimSpaces(const QString& text);
+
 // `value` rounded half to even; nullopt when the result does not fit 16 bits.
 std::optional<qint16> toInt16(double value);
 

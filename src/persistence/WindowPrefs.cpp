@@ -1,6 +1,7 @@
 #include "persistence/WindowPrefs.h"
 
 #include "persistence/StoreLines.h"
+#include "platform/Paths.h"
 #include "platform/TextFile.h"
 
 #include <QStringList>
@@ -9,8 +10,6 @@
 
 namespace {
 
-constexpr int DefaultWidth = 9330;
-constexpr int DefaultHeight = 5300;
 constexpr int WindowPrefsLines = 5;
 
 // A twips line as a whole number; nullopt when it is too large to be a window position.
@@ -30,12 +29,13 @@ TextFile::WriteResult saveWindowPrefs(const WindowPlacement& window,
                                       const QString& recentSchemeName, const QString& folder) {
     const QStringList lines{QString::number(window.Top), QString::number(window.Left),
                             QString::number(window.Height), QString::number(window.Width),
-                            recentSchemeName.isEmpty() ? NoSchemeName : recentSchemeName};
-    return TextFile::writeAtomically(folder + u'/' + WindowPrefsFile, TextFile::encodeLines(lines));
+                            recentSchemeName.isEmpty() ? NotApplicable : recentSchemeName};
+    return TextFile::writeAtomically(Paths::join(folder, WindowPrefsFile),
+                                     TextFile::encodeLines(lines));
 }
 
 std::optional<StoredWindowPrefs> loadWindowPrefs(const QString& folder) {
-    const auto lines = TextFile::readLines(folder + u'/' + WindowPrefsFile);
+    const auto lines = TextFile::readLines(Paths::join(folder, WindowPrefsFile));
     if (!lines || lines->size() < WindowPrefsLines)
         return std::nullopt;
     const auto top = twipsOf(lines->at(0)), left = twipsOf(lines->at(1));
@@ -54,8 +54,8 @@ WindowPlacement placeWindow(const WindowPlacement& stored, int workAreaWidth, in
     placed.Height = workAreaHeight < currentHeight ? workAreaHeight : stored.Height;
     // Nothing stored yet (the engine records the window only while it is shown).
     if (placed.Top == 0 && placed.Left == 0 && placed.Width == 0 && placed.Height == 0) {
-        placed.Width = DefaultWidth;
-        placed.Height = DefaultHeight;
+        placed.Width = DefaultWindowWidth;
+        placed.Height = DefaultWindowHeight;
         placed.Left = workAreaWidth / 2 - placed.Width / 2;
         placed.Top = workAreaHeight / 2 - placed.Height / 2;
     }

@@ -2,12 +2,16 @@
 // wprefs: the main window's last top, left, height and width in twips and the most recent
 // scheme's name; and where a restored window goes on the current screen.
 
+#include "model/Records.h"
 #include "platform/TextFile.h"
+
 #include <QString>
 #include <optional>
 
 inline const QString WindowPrefsFile = QStringLiteral("wprefs");
-inline const QString NoSchemeName = QStringLiteral("<n/a>");
+// The window's size in twips when no size was stored.
+inline constexpr int DefaultWindowWidth = 9330;
+inline constexpr int DefaultWindowHeight = 5300;
 
 // A window's place and size in twips.
 struct WindowPlacement {
@@ -23,8 +27,7 @@ struct StoredWindowPrefs {
 };
 
 // Writes the four values (twips as 32-bit whole numbers, as the engine's tick records them) and the
-// scheme name
-// ("<n/a>" when empty). False when it failed.
+// scheme name ("<n/a>" when empty). False when it failed.
 TextFile::WriteResult saveWindowPrefs(const WindowPlacement& window,
                                       const QString& recentSchemeName, const QString& folder);
 
@@ -33,6 +36,6 @@ std::optional<StoredWindowPrefs> loadWindowPrefs(const QString& folder);
 
 // Where the window goes: a stored top or left beyond the work area becomes 0; the stored width
 // and height apply unless the window is already wider or taller than the work area, which then
-// gives its size; all four at 0 give the default 9330 x 5300, centred on the work area.
+// gives its size; all four at 0 give the default size, centred on the work area.
 WindowPlacement placeWindow(const WindowPlacement& stored, int workAreaWidth, int workAreaHeight,
                             int currentWidth, int currentHeight);

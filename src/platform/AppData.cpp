@@ -1,6 +1,7 @@
 #include "platform/AppData.h"
 
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -14,7 +15,7 @@ constexpr qsizetype MaxComputerNameLength = 255;
 
 QString folder() {
     return Paths::join(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
-                       QStringLiteral("Quillmot"));
+                       ProgramInfo::Name);
 }
 
 QString filePath(const QString& name) {

@@ -157,6 +157,10 @@ public:
 inline bool isHiddenName(const QString& name) {
     return name.startsWith(QLatin1Char('.'));
 }
+// The same for a name as the system gave it.
+inline bool isHiddenName(const char* nativeName) {
+    return nativeName[0] == '.';
+}
 
 // Prefix of Quillmot's own temporary files in destination folders; never scanned, never copied.
 inline const QString OwnTempPrefix = QStringLiteral(".quillmot-");

@@ -14,5 +14,3 @@ public:
     virtual Answer ask(const QString& text, Icon icon, Buttons buttons) = 0;
     void inform(const QString& text) { ask(text, Icon::Information, Buttons::Ok); }
 };
-
-inline const QString AppTitle = QStringLiteral("Quillmot");

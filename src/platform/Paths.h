@@ -27,6 +27,13 @@ bool startsWith(const QString& path, const QString& prefix);
 // True for a full path, one that does not depend on the current folder ("/a", "//server/s").
 bool isAbsolute(const QString& path);
 
+// What a path naming a network share begins with ("//" of "//server/share/rest").
+QString networkPrefix();
+// True when `path` names a network share by its server ("//server/share/rest").
+bool isNetworkName(const QString& path);
+// `path` without its network prefix ("server/share/rest"); a local path as it is.
+QString withoutNetworkPrefix(const QString& path);
+
 // True when `path` is a root ("/"); roots keep their trailing separator.
 bool isRoot(const QString& path);
 

@@ -6,6 +6,9 @@
 
 namespace ProgramInfo {
 
+// The program's name: the title of its windows and message boxes, the folder of its data.
+inline const QString Name = QStringLiteral("Quillmot");
+
 struct Version {
     int major = 0;
     int minor = 0;

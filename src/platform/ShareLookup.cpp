@@ -12,7 +12,6 @@
 
 namespace {
 
-const QString NetworkPrefix = QStringLiteral("//");
 const char* const SharesRootVariable = "QUILLMOT_SHARES_ROOT";
 const QString SambaConfig = QStringLiteral("/etc/samba/smb.conf");
 const QString DefaultUsershareDir = QStringLiteral("/var/lib/samba/usershares");
@@ -174,7 +173,7 @@ std::optional<LocalShare> readUsershare(const QString& file) {
 // The network form of a mount's source: "//server/share" stays, "server:/export" and
 // "user@server:/export" become "//server/export", a URL loses its scheme.
 QString networkFormOfSource(const QString& source) {
-    if (source.startsWith(NetworkPrefix))
+    if (Paths::isNetworkName(source))
         return Paths::withoutTrailingSeparator(source);
     QString s = source;
     const qsizetype scheme = s.indexOf(QStringLiteral("://"));
@@ -191,7 +190,7 @@ QString networkFormOfSource(const QString& source) {
     while (rest.startsWith(QLatin1Char('/')))
         rest.remove(0, 1);
     rest = Paths::withoutTrailingSeparator(rest);
-    return NetworkPrefix + host + (rest.isEmpty() ? QString() : QStringLiteral("/") + rest);
+    return Paths::join(Paths::networkPrefix() + host, rest);
 }
 
 // The rest of `path` below `folder` (which holds it component-wise), with its leading separator.
@@ -229,11 +228,9 @@ QList<LocalShare> readLocalShares() {
 }
 
 QString GetComputerFromPath(const QString& networkPath) {
-    if (!networkPath.startsWith(NetworkPrefix))
+    if (!Paths::isNetworkName(networkPath))
         return {};
-    const qsizetype end = networkPath.indexOf(Paths::separator(), NetworkPrefix.size());
-    return end < 0 ? networkPath.mid(NetworkPrefix.size())
-                   : networkPath.mid(NetworkPrefix.size(), end - NetworkPrefix.size());
+    return Paths::withoutNetworkPrefix(networkPath).section(Paths::separator(), 0, 0);
 }
 
 QString GetUNCName(const QString& path, const QString& computerName) {
@@ -242,7 +239,7 @@ QString GetUNCName(const QString& path, const QString& computerName) {
 
 QString GetUNCName(const QString& path, const QString& computerName, const MountTable& mounts,
                    const QList<LocalShare>& shares) {
-    if (path.startsWith(NetworkPrefix) || !path.startsWith(Paths::separator()))
+    if (Paths::isNetworkName(path) || !path.startsWith(Paths::separator()))
         return path;
     const QString clean = cleanFolder(path);
     const std::optional<MountEntry> mount = mounts.mountOf(clean);
@@ -256,12 +253,12 @@ QString GetUNCName(const QString& path, const QString& computerName, const Mount
         if (share.printable || !holds(share.path, clean))
             continue;
         if (Paths::samePath(share.path, clean))
-            return NetworkPrefix + computerName + Paths::separator() + share.name;
+            return Paths::networkPrefix() + computerName + Paths::separator() + share.name;
         if (!best || share.path.size() > best->path.size())
             best = &share;
     }
     if (best)
-        return NetworkPrefix + computerName + Paths::separator() + best->name +
+        return Paths::networkPrefix() + computerName + Paths::separator() + best->name +
                restBelow(clean, best->path);
     return path;
 }
@@ -277,8 +274,7 @@ QString GetShareLocalPath(const QString& networkPath, const QString& computerNam
     if (info.strPath.isEmpty())
         return {};
     // The rest after //computer/share, with its separator.
-    QString rest =
-        networkPath.startsWith(NetworkPrefix) ? networkPath.mid(NetworkPrefix.size()) : networkPath;
+    QString rest = Paths::withoutNetworkPrefix(networkPath);
     const qsizetype afterComputer = rest.indexOf(Paths::separator());
     rest = afterComputer < 0 ? QString() : rest.mid(afterComputer + 1);
     const qsizetype afterShare = rest.indexOf(Paths::separator());
@@ -345,12 +341,13 @@ qint32 CprgNetShareGetInfoNT::GetInfo(const QString& path, const QString& comput
     while (p.startsWith(QLatin1Char(' ')))
         p.remove(0, 1);
     QString computer, remainder = p;
-    if (p.startsWith(NetworkPrefix)) {
-        const qsizetype end = p.indexOf(Paths::separator(), NetworkPrefix.size());
+    if (Paths::isNetworkName(p)) {
+        const QString afterPrefix = Paths::withoutNetworkPrefix(p);
+        const qsizetype end = afterPrefix.indexOf(Paths::separator());
         if (end < 0)
             return fail(StatusInvalidName, QStringLiteral("Need share name not server name."));
-        computer = p.mid(NetworkPrefix.size(), end - NetworkPrefix.size());
-        remainder = p.mid(end + 1);
+        computer = afterPrefix.left(end);
+        remainder = afterPrefix.mid(end + 1);
     }
     if (remainder.startsWith(Paths::separator()))
         remainder.remove(0, 1);
@@ -361,7 +358,7 @@ qint32 CprgNetShareGetInfoNT::GetInfo(const QString& path, const QString& comput
         return fail(StatusInvalidName, QStringLiteral("Drive letter specified for share name."));
     if (!isThisComputer(computer, computerName)) {
         // Another computer's shares cannot be listed from here.
-        strServer = NetworkPrefix + computer;
+        strServer = Paths::networkPrefix() + computer;
         return fail(StatusNotFound, errorText(StatusNotFound));
     }
     for (const LocalShare& share : shares) {

@@ -3,14 +3,11 @@
 #include "model/VolumeList.h"
 #include "platform/Paths.h"
 #include "presentation/AssociationTree.h"
+#include "presentation/StatusTexts.h"
 #include "state/AppState.h"
 
 #include <QFileInfo>
 #include <QSet>
-
-namespace {
-const QString VolumePanelPrefix = QStringLiteral("Selected Drive Volume: ");
-} // namespace
 
 bool AssociationTree::IconFacts::driveUsable(const QString& drive) {
     auto it = m_usable.constFind(drive);
@@ -180,12 +177,12 @@ void AssociationTree::announceAllImages() {
 
 QString AssociationTree::volumePanelText(const TreeNode* n) const {
     if (!n)
-        return VolumePanelPrefix + QStringLiteral("<n/a> ");
+        return StatusTexts::volume(NotApplicable);
     const FileSystem& fso = *m_state.fso;
     const QString drive = n->isRoot() ? n->path : fso.GetDriveName(n->path);
     if (!fso.DriveExists(drive))
-        return VolumePanelPrefix + QStringLiteral("<Drive Does Not Exist> ");
+        return StatusTexts::volume(QStringLiteral("<Drive Does Not Exist>"));
     if (!fso.DriveIsReady(drive))
-        return VolumePanelPrefix + QStringLiteral("<Drive Is Not Ready> ");
-    return VolumePanelPrefix + fso.VolumeName(drive) + u' ';
+        return StatusTexts::volume(QStringLiteral("<Drive Is Not Ready>"));
+    return StatusTexts::volume(fso.VolumeName(drive));
 }

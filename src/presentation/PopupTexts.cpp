@@ -45,7 +45,7 @@ QString destinationText(const QString& destinationPath, bool fullDest) {
     const QStringList parts = Paths::split(destinationPath);
     if (parts.size() < 2)
         return parts.constLast();
-    return parts.at(parts.size() - 2) + QLatin1Char('/') + parts.constLast();
+    return parts.at(parts.size() - 2) + Paths::separator() + parts.constLast();
 }
 
 } // namespace PopupTexts

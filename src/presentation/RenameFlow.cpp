@@ -7,6 +7,7 @@
 #include "platform/MountTable.h"
 #include "platform/Paths.h"
 #include "platform/VolumeLabels.h"
+#include "presentation/VolumeEditing.h"
 #include "state/AppState.h"
 
 namespace {
@@ -22,9 +23,7 @@ const QString RenameFailed = QStringLiteral(
 const QString NameTooLong =
     QStringLiteral("The new name is too long: a name takes at most %1 bytes (accented letters "
                    "and other scripts take two or more each).");
-const QString DriveGone = QStringLiteral("Drive no longer exists!");
 const QString EnterVolumeName = QStringLiteral("Please enter a new volumename for this drive.");
-const QString DriveNotReady = QStringLiteral("Drive is not ready!");
 const QString LabelFailed = QStringLiteral("The volume name could not be changed: %1");
 // Characters that names on the desktops Quillmot users share files with refuse.
 const QString RefusedInNames = QStringLiteral("\"*/:<>?\\|");
@@ -125,9 +124,9 @@ RenameFlow::Result RenameFlow::renameVolume(const QString& name) {
         return Result{Next::StayOpen, name};
     };
     if (!fso.DriveExists(m_oldPath))
-        return refuse(DriveGone);
+        return refuse(VolumeTexts::DriveGone);
     if (!fso.DriveIsReady(m_oldPath))
-        return refuse(DriveNotReady);
+        return refuse(VolumeTexts::DriveIsNotReady);
     const auto mount = MountTable::current().find(m_oldPath);
     if (const QString why = VolumeLabels::refusal(mount ? mount->fsType : QString(), name);
         !why.isEmpty())

@@ -1,6 +1,6 @@
 #include "presentation/StatusTexts.h"
 
-#include "persistence/WindowPrefs.h"
+#include "model/Records.h"
 
 namespace StatusTexts {
 
@@ -24,8 +24,12 @@ QString associations(int count) {
     return QStringLiteral("Total Associations: %1 ").arg(count);
 }
 
+QString volume(const QString& shown) {
+    return QStringLiteral("Selected Drive Volume: %1 ").arg(shown);
+}
+
 QString scheme(const QString& name) {
-    return QStringLiteral("Recent scheme: %1 ").arg(name.isEmpty() ? NoSchemeName : name);
+    return QStringLiteral("Recent scheme: %1 ").arg(name.isEmpty() ? NotApplicable : name);
 }
 
 } // namespace StatusTexts

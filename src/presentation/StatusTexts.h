@@ -12,4 +12,6 @@ QString running(UserInterface::RunningState state);
 QString associations(int count);
 // "Recent scheme: <name> ", with "<n/a>" when no scheme was loaded or saved.
 QString scheme(const QString& name);
+// "Selected Drive Volume: <shown> ".
+QString volume(const QString& shown);
 } // namespace StatusTexts

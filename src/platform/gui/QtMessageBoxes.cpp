@@ -1,10 +1,12 @@
 #include "platform/gui/QtMessageBoxes.h"
 
+#include "platform/ProgramInfo.h"
+
 #include <QMessageBox>
 
 MessageBoxes::Answer QtMessageBoxes::ask(const QString& text, Icon icon, Buttons buttons) {
     QMessageBox box(m_parent);
-    box.setWindowTitle(AppTitle);
+    box.setWindowTitle(ProgramInfo::Name);
     box.setText(text);
     switch (icon) {
     case Icon::Information:

@@ -249,7 +249,7 @@ private:
         }
         if (!(mask & (IN_CREATE | IN_MOVED_TO)))
             return;
-        if (m_scope.skipHidden && name[0] == '.')
+        if (m_scope.skipHidden && isHiddenName(name))
             return;
         // Files may already be in it (a folder moved in, or filled before its watch was added):
         // only a walk can name them. A folder that cannot be watched is walked all the same.
@@ -340,7 +340,7 @@ private:
     // system (a whole-drive source means that drive, not every disk mounted below it), and not
     // hidden when hidden files are not wanted.
     bool entersFolder(int dirFd, const dirent* entry) const {
-        if (m_scope.skipHidden && entry->d_name[0] == '.')
+        if (m_scope.skipHidden && isHiddenName(entry->d_name))
             return false;
         if (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN)
             return false;

@@ -1,5 +1,7 @@
 #include "platform/linux/DesktopNotifierLinux.h"
 
+#include "platform/ProgramInfo.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -25,7 +27,7 @@ void DbusDesktopNotifier::show(const QString& summary, const QString& body, Urge
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(urgency)));
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("quillmot"));
-    call << QStringLiteral("Quillmot") << m_id << QStringLiteral("quillmot") << summary << body
+    call << ProgramInfo::Name << m_id << QStringLiteral("quillmot") << summary << body
          << QStringList() << hints << timeoutMs;
     m_pending = true;
     m_closeWhenKnown = false;

@@ -1,6 +1,7 @@
 #include "platform/DurableFile.h"
 
 #include "platform/Paths.h"
+#include "platform/linux/FolderSync.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <cerrno>
@@ -26,14 +27,6 @@ bool writeAll(int fd, const QByteArray& content) {
         done += n;
     }
     return true;
-}
-
-// The rename is only durable once the folder's entry is on disk too.
-void syncFolder(const QString& folder) {
-    const UniqueFd fd(
-        ::open(Paths::toNative(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0)
-        ::fsync(fd.get());
 }
 
 QString reason(const char* step, const QString& path, int err) {
@@ -63,9 +56,18 @@ QString replace(const QString& path, const QString& twin, const QByteArray& cont
         return error;
     }
     // The new file is in place; a failed folder sync only weakens durability after a crash.
-    const QString folder = Paths::parent(path);
-    syncFolder(folder.isEmpty() ? QStringLiteral(".") : folder);
+    syncFolderOf(path);
     return {};
 }
 
 } // namespace DurableFile
+
+void syncFolderOf(const QString& path) {
+    QString folder = Paths::parent(path);
+    if (folder.isEmpty())
+        folder = QStringLiteral(".");
+    const UniqueFd fd(
+        ::open(Paths::toNative(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
+}

@@ -3,6 +3,7 @@
 
 #include "platform/Interruption.h"
 #include "platform/Paths.h"
+#include "platform/linux/FolderSync.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <QFile>
@@ -175,14 +176,6 @@ int createTemp(const QString& folder, QByteArray& tempPath) {
     return -1;
 }
 
-void syncFolder(const QByteArray& folder) {
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 // Opens the source as it is: a symbolic link put in its place is not followed, and a named pipe
 // or device does not block the open; only a regular file is copied.
 int openSource(const QString& source, struct stat& st) {
@@ -288,8 +281,7 @@ CopyResult stageCopyData(const QString& source, const QString& target, QByteArra
 CopyResult commitStagedCopy(const QByteArray& tempPath, const QByteArray& target) {
     if (::rename(tempPath.constData(), target.constData()) != 0)
         return failure(errno);
-    const qsizetype cut = target.lastIndexOf('/');
-    syncFolder(cut < 0 ? QByteArray(".") : cut == 0 ? QByteArray("/") : target.left(cut));
+    syncFolderOf(Paths::fromNative(target));
     return {};
 }
 

@@ -117,11 +117,11 @@ bool removeTree(int parentFd, const char* name, dev_t device) {
 // "//server/share" for a share's mount source ("//server/share" or NFS's "server:/export"); empty
 // for a source that names no share.
 QString networkFormOf(const QString& source) {
-    if (source.startsWith(QStringLiteral("//")))
+    if (Paths::isNetworkName(source))
         return Paths::withoutTrailingSeparator(source);
     const qsizetype colon = source.indexOf(QStringLiteral(":/"));
     if (colon > 0)
-        return QStringLiteral("//") + source.left(colon) +
+        return Paths::networkPrefix() + source.left(colon) +
                Paths::withoutTrailingSeparator(source.mid(colon + 1));
     return {};
 }
@@ -397,7 +397,7 @@ bool FileSystem::sameFile(const QString& a, const QString& b) const {
 }
 
 QString FileSystem::GetDriveName(const QString& path) const {
-    if (path.startsWith(QStringLiteral("//")))
+    if (Paths::isNetworkName(path))
         return networkDriveName(path);
     const std::optional<MountEntry> mount = MountTable::current().mountOf(resolvedPath(path));
     return mount ? mount->mountPoint : QStringLiteral("/");
@@ -420,7 +420,7 @@ bool FileSystem::DriveIsReady(const QString& drive) const {
 }
 
 QString FileSystem::VolumeName(const QString& drive) const {
-    if (drive.isEmpty() || drive.startsWith(QStringLiteral("//")))
+    if (drive.isEmpty() || Paths::isNetworkName(drive))
         return {};
     const MountTable table = MountTable::current();
     std::optional<MountEntry> mount = table.find(drive);
@@ -430,14 +430,14 @@ QString FileSystem::VolumeName(const QString& drive) const {
 }
 
 bool FileSystem::IsNetworkPath(const QString& path) const {
-    if (path.startsWith(QStringLiteral("//")))
+    if (Paths::isNetworkName(path))
         return true;
     const std::optional<MountEntry> mount = MountTable::current().mountOf(resolvedPath(path));
     return mount && isNetworkFsType(mount->fsType);
 }
 
 QString FileSystem::localPathOf(const QString& path) const {
-    if (!path.startsWith(QStringLiteral("//")))
+    if (!Paths::isNetworkName(path))
         return path;
     const std::optional<ShareMount> mount = shareMountOf(path);
     return mount ? Paths::join(mount->mountPoint, mount->rest) : path;

@@ -12,6 +12,18 @@ bool isAbsolute(const QString& path) {
     return path.startsWith(separator());
 }
 
+QString networkPrefix() {
+    return QStringLiteral("//");
+}
+
+bool isNetworkName(const QString& path) {
+    return path.startsWith(networkPrefix());
+}
+
+QString withoutNetworkPrefix(const QString& path) {
+    return isNetworkName(path) ? path.mid(networkPrefix().size()) : path;
+}
+
 bool isRoot(const QString& path) {
     return path.size() == 1 && path[0] == separator();
 }

@@ -5,6 +5,7 @@
 #include "platform/StartupShortcut.h"
 
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "platform/TextFile.h"
 
 #include <QDir>
@@ -227,7 +228,8 @@ bool CreateShortcut(const QString& linkPath, const QString& target, const QStrin
     if (!arguments.isEmpty())
         command << arguments.split(u' ', Qt::SkipEmptyParts);
     QStringList lines{QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"),
-                      QStringLiteral("Name=Quillmot"), QStringLiteral("Comment=") + Description,
+                      QStringLiteral("Name=") + ProgramInfo::Name,
+                      QStringLiteral("Comment=") + Description,
                       QStringLiteral("Exec=") + escapeValue(execValue(command))};
     if (!workingDirectory.isEmpty())
         lines << QStringLiteral("Path=") + escapeValue(workingDirectory);

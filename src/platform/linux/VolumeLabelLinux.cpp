@@ -88,7 +88,7 @@ QString udevLinkName(const QString& folder, dev_t device) {
                                                      QDir::NoDotAndDotDot | QDir::Hidden);
     for (const QString& name : names) {
         struct stat st {};
-        if (::stat(Paths::toNative(folder + '/' + name).constData(), &st) == 0 &&
+        if (::stat(Paths::toNative(Paths::join(folder, name)).constData(), &st) == 0 &&
             S_ISBLK(st.st_mode) && st.st_rdev == device)
             return decodeUdevName(name);
     }
