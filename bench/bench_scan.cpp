@@ -8,6 +8,7 @@
 // TREE is filled on first use with FILES files (10000) spread over FOLDERS leaf folders (100),
 // ten leaves under each of FOLDERS/10 middle folders, all dated two days back.
 
+#include "BenchSupport.h"
 #include "engine/Engine.h"
 #include "model/Records.h"
 #include "model/VolumeList.h"
@@ -31,56 +32,6 @@
 #include <vector>
 
 namespace {
-
-using Steady = std::chrono::steady_clock;
-
-double seconds(Steady::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-double cpuSeconds() {
-    rusage r{};
-    ::getrusage(RUSAGE_SELF, &r);
-    const auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return s(r.ru_utime) + s(r.ru_stime);
-}
-
-// A user interface that lets the event loop run, as the program's does, and records nothing.
-class QuietUi : public UserInterface {
-public:
-    int logged = 0;
-    void setRunningState(RunningState) override {}
-    void setPausedLook(bool) override {}
-    void setPauseCommandEnabled(bool) override {}
-    void setAssociationCount(int) override {}
-    void setSchemeName(const QString&) override {}
-    void startAnimation(Animation) override {}
-    void showPopupNoActivate() override {}
-    bool popupClosed() const override { return false; }
-    void resultLogged(const clsRecent&) override { ++logged; }
-    void logChanged() override {}
-    void notificationsChanged() override {}
-    std::optional<QRect> mainWindowGeometryTwips() const override { return std::nullopt; }
-    void processEvents() override { QCoreApplication::processEvents(); }
-};
-
-class OkMessages : public MessageBoxes {
-public:
-    Answer ask(const QString&, Icon, Buttons) override { return Answer::Ok; }
-};
-
-// The real clock, keeping count of the fixed pauses asked for and the time they really took.
-class PauseCountingClock : public SystemClock {
-public:
-    qint64 requestedMs = 0;
-    Steady::duration slept{};
-    void sleepMs(int ms) override {
-        const auto start = Steady::now();
-        SystemClock::sleepMs(ms);
-        slept += Steady::now() - start;
-        requestedMs += ms;
-    }
-};
 
 // The real file system, counting the files the scan looks at and the copies it makes.
 class CountingFileSystem : public FileSystem {
@@ -137,7 +88,7 @@ struct PassFigures {
 
 PassFigures runPass(const QString& tree, const QString& dest, const EngineTiming& timing) {
     QuietUi ui;
-    OkMessages messages;
+    FixedAnswers messages;
     PauseCountingClock clock;
     auto owned = std::make_unique<CountingFileSystem>();
     CountingFileSystem& fso = *owned;
@@ -145,8 +96,13 @@ PassFigures runPass(const QString& tree, const QString& dest, const EngineTiming
     const QString volume = fso.VolumeName(fso.GetDriveName(tree));
     const QString accepted = VolumeList::encode({volume}, volume.isEmpty());
     const QString now = DateTimeText::format(clock.now());
-    state.Backups->Add(tree, true, state.Destinations, true, now, accepted, true, false, true, now,
-                       now, false, 0, false, tree);
+    clsBackup association = newAssociation(tree, true, accepted, now, state.Destinations);
+    association.Recursive = true;
+    association.NotifyOnSuccess = false;
+    association.DateLastModified = now;
+    association.DateLastActivity = now;
+    association.Versions = 0;
+    state.Backups->Add(std::move(association), tree);
     state.Destinations->Add(dest, tree, fso.VolumeName(fso.GetDriveName(dest)));
     Engine engine(state, timing);
 

@@ -7,6 +7,7 @@
 // WORK is filled on first use with ASSOCIATIONS files (10000) spread over FOLDERS folders (500),
 // and a configuration folder whose store holds one file association for each.
 
+#include "BenchSupport.h"
 #include "app/Application.h"
 #include "engine/Engine.h"
 #include "model/VolumeList.h"
@@ -31,7 +32,6 @@
 
 namespace {
 
-using Steady = std::chrono::steady_clock;
 const Steady::time_point ProcessStart = Steady::now();
 
 double msSince(Steady::time_point start) {
@@ -54,27 +54,6 @@ double residentMiB() {
     return 0;
 }
 
-class QuietUi : public UserInterface {
-public:
-    void setRunningState(RunningState) override {}
-    void setPausedLook(bool) override {}
-    void setPauseCommandEnabled(bool) override {}
-    void setAssociationCount(int) override {}
-    void setSchemeName(const QString&) override {}
-    void startAnimation(Animation) override {}
-    void showPopupNoActivate() override {}
-    bool popupClosed() const override { return false; }
-    void resultLogged(const clsRecent&) override {}
-    void logChanged() override {}
-    void notificationsChanged() override {}
-    std::optional<QRect> mainWindowGeometryTwips() const override { return std::nullopt; }
-    void processEvents() override {}
-};
-class NoMessages : public MessageBoxes {
-public:
-    Answer ask(const QString&, Icon, Buttons) override { return Answer::Yes; }
-};
-
 QString configFolder(const QString& work) {
     return work + QStringLiteral("/config/Quillmot");
 }
@@ -84,7 +63,8 @@ bool prepare(const QString& work, int associations, int folders) {
     if (QFile::exists(configFolder(work) + QStringLiteral("/usrdatab")))
         return true;
     QuietUi ui;
-    NoMessages messages;
+    ui.runsEvents = false;
+    FixedAnswers messages(MessageBoxes::Answer::Yes);
     SystemClock clock;
     AppState state(ui, messages, clock);
     const QString volume = state.fso->VolumeName(state.fso->GetDriveName(work));
@@ -98,10 +78,11 @@ bool prepare(const QString& work, int associations, int folders) {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write("saved\n") != 6)
             return false;
-        const QString& never = DateTimeText::Never;
-        state.Backups->Add(path, false, state.Destinations, false, never,
-                           VolumeList::encode({volume}, volume.isEmpty()), true, true, true, never,
-                           never, false, 0, false, Paths::PathKey(path));
+        clsBackup association =
+            newAssociation(path, false, VolumeList::encode({volume}, volume.isEmpty()),
+                           DateTimeText::Never, state.Destinations);
+        association.Versions = 0;
+        state.Backups->Add(std::move(association), Paths::PathKey(path));
     }
     return QDir().mkpath(configFolder(work)) &&
            saveAssociations(*state.Backups, configFolder(work)).ok() &&
@@ -128,7 +109,8 @@ int startOnce() {
 
 struct Loaded {
     QuietUi ui;
-    NoMessages messages;
+    ui.runsEvents = false;
+    FixedAnswers messages(MessageBoxes::Answer::Yes);
     SystemClock clock;
     std::unique_ptr<AppState> state;
     std::unique_ptr<AssociationTree> tree;

@@ -7,6 +7,7 @@
 // SOURCE is copied as it is (the driver makes it); DEST is emptied first. The first VERSIONS + 1
 // saves fill the versions untimed; then SAVES (5) saves are timed one by one.
 
+#include "BenchSupport.h"
 #include "engine/CopyEngine.h"
 #include "model/VolumeList.h"
 #include "platform/DateTimeText.h"
@@ -22,34 +23,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
-
-namespace {
-
-// A user interface that lets the event loop run, as the program's does, and keeps the last result.
-class QuietUi : public UserInterface {
-public:
-    QString lastResult;
-    void setRunningState(RunningState) override {}
-    void setPausedLook(bool) override {}
-    void setPauseCommandEnabled(bool) override {}
-    void setAssociationCount(int) override {}
-    void setSchemeName(const QString&) override {}
-    void startAnimation(Animation) override {}
-    void showPopupNoActivate() override {}
-    bool popupClosed() const override { return false; }
-    void resultLogged(const clsRecent& entry) override { lastResult = entry.Message; }
-    void logChanged() override {}
-    void notificationsChanged() override {}
-    std::optional<QRect> mainWindowGeometryTwips() const override { return std::nullopt; }
-    void processEvents() override { QCoreApplication::processEvents(); }
-};
-
-class OkMessages : public MessageBoxes {
-public:
-    Answer ask(const QString&, Icon, Buttons) override { return Answer::Ok; }
-};
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -68,32 +41,34 @@ int main(int argc, char* argv[]) {
     }
 
     QuietUi ui;
-    OkMessages messages;
+    FixedAnswers messages;
     SystemClock clock;
     AppState state(ui, messages, clock);
     FileSystem& fso = *state.fso;
     state.options.setDefaults();
     const QString volume = fso.VolumeName(fso.GetDriveName(source));
-    const QString never = DateTimeText::Never;
-    state.Backups->Add(source, false, state.Destinations, false, never,
-                       VolumeList::encode({volume}, volume.isEmpty()), true, false, true, never,
-                       never, true, qint16(versions), false, source);
+    clsBackup association =
+        newAssociation(source, false, VolumeList::encode({volume}, volume.isEmpty()),
+                       DateTimeText::Never, state.Destinations);
+    association.NotifyOnSuccess = false;
+    association.KeepBackup = true;
+    association.Versions = qint16(versions);
+    state.Backups->Add(std::move(association), source);
     state.Destinations->Add(dest, source, fso.VolumeName(fso.GetDriveName(dest)));
     const EngineTiming timing;
     CopyEngine engine(state, timing);
 
-    using Steady = std::chrono::steady_clock;
     std::vector<double> times;
     for (int i = 0; i < versions + 1 + saves; ++i) {
         const auto start = Steady::now();
         engine.CopyToDestinations(source, 1, source);
-        const double seconds = std::chrono::duration<double>(Steady::now() - start).count();
+        const double taken = seconds(Steady::now() - start);
         if (!ui.lastResult.startsWith(QLatin1String("Success"))) {
             std::fprintf(stderr, "save %d: %s\n", i + 1, qPrintable(ui.lastResult));
             return 1;
         }
         if (i > versions)
-            times.push_back(seconds);
+            times.push_back(taken);
     }
     std::printf("saves:");
     for (const double t : times)

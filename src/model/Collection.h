@@ -55,13 +55,13 @@ public:
     void Remove(const QString& key) { Remove(positionOf(key)); }
     // Removes every element in one step (the removal side effects run once).
     void Clear() {
-        RemoveIf([](const T&) { return true; });
+        removeIf([](const T&) { return true; });
     }
 
     // Removes every element that `doomed` selects in one pass; the others keep their order.
     // Returns how many went. A single pass keeps large prunes linear instead of shifting the
     // vector once per removed element.
-    template <class Predicate> int RemoveIf(Predicate doomed) {
+    template <class Predicate> int removeIf(Predicate doomed) {
         const auto firstDoomed = std::stable_partition(
             m_items.begin(), m_items.end(), [&](const Entry& e) { return !doomed(*e.item); });
         const int removed = int(m_items.end() - firstDoomed);

@@ -23,32 +23,12 @@ std::vector<colDestinations::Ptr> colDestinations::of(const QString& sourcePath)
 colBackups::colBackups(std::shared_ptr<::colDestinations> destinations)
     : m_destinations(std::move(destinations)) {}
 
-colBackups::Ptr colBackups::Add(const QString& SourcePath, bool Folder,
-                                std::shared_ptr<::colDestinations> dests, bool Recursive,
-                                const QString& DateCreated, const QString& Volume,
-                                bool NotifyOnError, bool NotifyOnSuccess, bool Enabled,
-                                const QString& DateLastModified, const QString& DateLastActivity,
-                                bool KeepBackup, qint16 Versions, bool CopyHidden,
-                                const QString& key) {
-    auto backup = std::make_shared<clsBackup>();
-    backup->SourcePath = SourcePath;
-    backup->Folder = Folder;
-    backup->setDestinations(dests);
-    backup->Recursive = Recursive;
-    backup->DateCreated = DateCreated;
-    backup->Volume = Volume;
-    backup->NotifyOnError = NotifyOnError;
-    backup->NotifyOnSuccess = NotifyOnSuccess;
-    backup->Enabled = Enabled;
-    backup->DateLastModified = DateLastModified;
-    backup->DateLastActivity = DateLastActivity;
-    backup->KeepBackup = KeepBackup;
-    backup->Versions = Versions;
-    backup->CopyHidden = CopyHidden;
+colBackups::Ptr colBackups::Add(clsBackup association, const QString& key) {
+    auto backup = std::make_shared<clsBackup>(std::move(association));
     append(backup, key);
     // A collection made without a root prunes the one its associations share.
     if (!m_destinations)
-        m_destinations = std::move(dests);
+        m_destinations = backup->sharedDestinations();
     refreshTotal();
     return backup;
 }
@@ -69,7 +49,7 @@ void colBackups::pruneOrphanDestinations() {
         return !owners.contains(Paths::PathKey(destination.Source));
     };
     // Walks until one removes nothing; the owners stay fixed, so the second walk only confirms.
-    while (m_destinations->RemoveIf(isOrphan) > 0) {
+    while (m_destinations->removeIf(isOrphan) > 0) {
     }
 }
 

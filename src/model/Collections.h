@@ -19,11 +19,8 @@ public:
     // `destinations` is the shared destination root that removals prune.
     explicit colBackups(std::shared_ptr<::colDestinations> destinations = {});
 
-    Ptr Add(const QString& SourcePath, bool Folder, std::shared_ptr<::colDestinations> dests,
-            bool Recursive, const QString& DateCreated, const QString& Volume, bool NotifyOnError,
-            bool NotifyOnSuccess, bool Enabled, const QString& DateLastModified,
-            const QString& DateLastActivity, bool KeepBackup, qint16 Versions, bool CopyHidden,
-            const QString& key = {});
+    // Adds `association` under `key`; its destinations (setDestinations) are the shared root.
+    Ptr Add(clsBackup association, const QString& key = {});
 
     // Called with the number of associations after every Add and Remove.
     void setTotalListener(std::function<void(int)> listener) {

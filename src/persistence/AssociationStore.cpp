@@ -13,10 +13,6 @@ using namespace AssociationStore;
 
 namespace {
 
-QString pathIn(const QString& folder, const QString& name) {
-    return folder + u'/' + name;
-}
-
 // A value holding a line break cannot be read back, and would shift every record after it; such
 // a record is left out rather than corrupting the whole file.
 bool fitsOnLines(std::initializer_list<const QString*> values) {
@@ -60,12 +56,24 @@ Added addAssociation(colBackups& backups, const std::shared_ptr<colDestinations>
     const QString& sourcePath = line(1);
     if (!Paths::isAbsolute(sourcePath))
         return Added::NotAbsolute;
-    const bool recursive = StoreLines::isTrue(line(10));
+    clsBackup association;
+    association.SourcePath = sourcePath;
+    association.Volume = line(2);
+    association.DateCreated = line(3);
+    association.DateLastModified = line(4);
+    association.DateLastActivity = line(5);
+    association.Folder = StoreLines::isTrue(line(6));
+    association.Enabled = StoreLines::isTrue(line(7));
+    association.KeepBackup = StoreLines::isTrue(line(8));
+    association.Versions = *versions;
+    association.Recursive = StoreLines::isTrue(line(10));
+    association.CopyHidden = StoreLines::isTrue(line(11));
+    association.NotifyOnSuccess = StoreLines::isTrue(line(12));
+    association.NotifyOnError = StoreLines::isTrue(line(13));
+    association.setDestinations(destinations);
+    const bool recursive = association.Recursive;
     try {
-        backups.Add(sourcePath, StoreLines::isTrue(line(6)), destinations, recursive, line(3),
-                    line(2), StoreLines::isTrue(line(13)), StoreLines::isTrue(line(12)),
-                    StoreLines::isTrue(line(7)), line(4), line(5), StoreLines::isTrue(line(8)),
-                    *versions, StoreLines::isTrue(line(11)), Paths::PathKey(sourcePath));
+        backups.Add(std::move(association), Paths::PathKey(sourcePath));
     } catch (const CollectionError&) {
         return Added::Refused;
     }
@@ -101,7 +109,7 @@ TextFile::WriteResult saveAssociations(const colBackups& backups, const QString&
     lines.reserve(qsizetype(backups.Count()) * AssociationLines);
     for (const auto& backup : backups)
         appendAssociation(lines, *backup);
-    return TextFile::writeAtomically(pathIn(folder, AssociationsFile),
+    return TextFile::writeAtomically(Paths::join(folder, AssociationsFile),
                                      TextFile::encodeLines(lines));
 }
 
@@ -111,7 +119,7 @@ TextFile::WriteResult saveDestinations(const colDestinations& destinations, cons
     for (const auto& d : destinations)
         if (fitsOnLines({&d->Path, &d->Source, &d->Volume}))
             lines << d->Path << d->Source << d->Volume;
-    return TextFile::writeAtomically(pathIn(folder, DestinationsFile),
+    return TextFile::writeAtomically(Paths::join(folder, DestinationsFile),
                                      TextFile::encodeLines(lines));
 }
 
@@ -122,7 +130,7 @@ StoreReadReport loadAssociations(colBackups& backups, std::shared_ptr<colDestina
     // no destination left unpruned, with the total told once.
     backups.Clear();
     StoreReadReport report;
-    const QString path = pathIn(folder, AssociationsFile);
+    const QString path = Paths::join(folder, AssociationsFile);
     const auto content = TextFile::readBytes(path);
     if (!content)
         return report;
@@ -157,7 +165,7 @@ StoreReadReport loadAssociations(colBackups& backups, std::shared_ptr<colDestina
 StoreReadReport loadDestinations(colDestinations& destinations, const QString& folder) {
     destinations.Clear();
     StoreReadReport report;
-    const QString path = pathIn(folder, DestinationsFile);
+    const QString path = Paths::join(folder, DestinationsFile);
     const auto content = TextFile::readBytes(path);
     if (!content)
         return report;

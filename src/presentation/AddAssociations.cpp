@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/ShareLookup.h"
 #include "presentation/TextRules.h"
+#include "presentation/VolumeEditing.h"
 #include "state/AppState.h"
 
 #include <QDir>
@@ -19,8 +20,6 @@ const QString FolderPrompt = QStringLiteral("Please select a folder for backup."
 const QString RemoteText =
     QStringLiteral("Quillmot is unable to automatically back up files on remote machines.");
 const QString FolderExistsText = QStringLiteral("This folder is already backed up.");
-const QString DriveGoneText = QStringLiteral("Drive no longer exists!");
-const QString DriveNotReadyText = QStringLiteral("Drive not ready!");
 const QString WholeDriveQuestion = QStringLiteral(
     "It is not recommended to back up entire drives. Backing up individual folders prevents "
     "copying of temporary files from tying up Quillmot's processes.\n\nAdd drive anyway?");
@@ -81,9 +80,9 @@ std::optional<QString> AddAssociations::commonChecks(const QString& path, bool f
 
     const QString network = m_hooks.networkForm ? m_hooks.networkForm(path) : path;
     const bool remote =
-        network.startsWith(QStringLiteral("//")) &&
+        Paths::isNetworkName(network) &&
         GetComputerFromPath(network).compare(m_state.LocalComputerName, Qt::CaseInsensitive) != 0;
-    if (remote || path.startsWith(QStringLiteral("//"))) {
+    if (remote || Paths::isNetworkName(path)) {
         refuse(quiet, RemoteText, information);
         return std::nullopt;
     }
@@ -105,11 +104,11 @@ std::optional<QString> AddAssociations::commonChecks(const QString& path, bool f
     }
     const QString drive = fso.GetDriveName(path);
     if (!fso.DriveExists(drive)) {
-        refuse(quiet, DriveGoneText, exclamation);
+        refuse(quiet, VolumeTexts::DriveGone, exclamation);
         return std::nullopt;
     }
     if (!fso.DriveIsReady(drive)) {
-        refuse(quiet, DriveNotReadyText, exclamation);
+        refuse(quiet, VolumeTexts::DriveNotReady, exclamation);
         return std::nullopt;
     }
     const QString volume = fso.VolumeName(drive);
@@ -117,9 +116,9 @@ std::optional<QString> AddAssociations::commonChecks(const QString& path, bool f
 }
 
 void AddAssociations::createAssociation(const QString& path, bool folder, const QString& volume) {
-    const QString now = DateTimeText::format(m_state.clock.now());
-    m_state.Backups->Add(path, folder, m_state.Destinations, false, now, volume, true, true, true,
-                         DateTimeText::Never, DateTimeText::Never, false, 1, false,
+    m_state.Backups->Add(newAssociation(path, folder, volume,
+                                        DateTimeText::format(m_state.clock.now()),
+                                        m_state.Destinations),
                          Paths::PathKey(path));
 }
 
@@ -189,12 +188,14 @@ void AddAssociations::applyToOthers(const QStringList& paths, qsizetype chosen,
             continue;
         const QString ownVolume =
             j < chosen ? m_state.fso->VolumeName(m_state.fso->GetDriveName(path)) : *volume;
-        backups.Add(path, model->Folder, m_state.Destinations, model->Recursive,
-                    DateTimeText::format(m_state.clock.now()),
-                    ownVolume.isEmpty() ? UnlabeledOnly : ownVolume, model->NotifyOnError,
-                    model->NotifyOnSuccess, model->Enabled, model->DateLastModified,
-                    DateTimeText::Never, model->KeepBackup, model->Versions, model->CopyHidden,
-                    Paths::PathKey(path));
+        // The model's switches, with this file's own path, volume and dates.
+        clsBackup association = *model;
+        association.SourcePath = path;
+        association.DateCreated = DateTimeText::format(m_state.clock.now());
+        association.Volume = ownVolume.isEmpty() ? UnlabeledOnly : ownVolume;
+        association.DateLastActivity = DateTimeText::Never;
+        association.setDestinations(m_state.Destinations);
+        backups.Add(std::move(association), Paths::PathKey(path));
         for (const auto& d : dests)
             m_state.Destinations->Add(d->Path, path, d->Volume);
         if (m_hooks.openWatch)

@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "presentation/DestinationStatus.h"
 #include "presentation/TextRules.h"
+#include "presentation/VolumeEditing.h"
 #include "state/AppState.h"
 
 #include <QDir>
@@ -18,12 +19,6 @@
 namespace {
 
 const QString DestinationPrompt = QStringLiteral("Please select a destination folder.");
-const QString DriveGoneText = QStringLiteral("Drive no longer exists!");
-const QString DriveNotReadyText = QStringLiteral("Drive not ready!");
-const QString DriveIsNotReadyText = QStringLiteral("Drive is not ready!");
-const QString DuplicateText =
-    QStringLiteral("A destination with this path and volume name is already assigned to this "
-                   "association. Edit the volume name and try again.");
 const QString ProbeQuestion = QStringLiteral(
     "Quillmot has determined an inability to save to the selected folder from this machine. If it "
     "is a network folder, it needs to be shared with full access in order for successful "
@@ -103,14 +98,13 @@ void PropertiesSession::showSourceState(const std::shared_ptr<clsBackup>& associ
     const QString drive = fso.GetDriveName(path);
     if (!fso.DriveExists(drive) || !fso.DriveIsReady(drive)) {
         statusWarning = true;
-        statusText = fso.DriveExists(drive) ? DriveIsNotReadyText : DriveGoneText;
+        statusText = fso.DriveExists(drive) ? VolumeTexts::DriveIsNotReady : VolumeTexts::DriveGone;
         windowIconKey = QStringLiteral("*DriveYellow");
     }
 }
 
 QString PropertiesSession::destinationIconKey(const QString& path) {
-    return path.startsWith(QStringLiteral("//")) ? QStringLiteral("*FolderShared")
-                                                 : QStringLiteral("*Folder");
+    return Paths::isNetworkName(path) ? QStringLiteral("*FolderShared") : QStringLiteral("*Folder");
 }
 
 QString PropertiesSession::moreVersions(const QString& text) {
@@ -142,7 +136,7 @@ std::optional<int> PropertiesSession::addDestinationPath(const QString& chosen) 
         return std::nullopt;
     FileSystem& fso = *m_state.fso;
     MessageBoxes& messages = m_state.messages;
-    QString path = chosen.startsWith(QStringLiteral("//"))
+    QString path = Paths::isNetworkName(chosen)
                        ? chosen
                        : Paths::withoutTrailingSeparator(QDir::cleanPath(chosen));
     if (!TextRules::isStorablePath(path)) {
@@ -154,17 +148,17 @@ std::optional<int> PropertiesSession::addDestinationPath(const QString& chosen) 
     QString drive = fso.GetDriveName(path);
     if (fso.DriveExists(drive)) {
         if (!fso.DriveIsReady(drive)) {
-            messages.ask(DriveNotReadyText, Icon::Exclamation, Buttons::Ok);
+            messages.ask(VolumeTexts::DriveNotReady, Icon::Exclamation, Buttons::Ok);
             return std::nullopt;
         }
-        if (!path.startsWith(QStringLiteral("//")) && !fso.FolderExists(path)) {
+        if (!Paths::isNetworkName(path) && !fso.FolderExists(path)) {
             messages.ask(noSuchFolderText(path), Icon::Exclamation, Buttons::Ok);
             return std::nullopt;
         }
         const QString volume = fso.VolumeName(drive);
         for (const auto& d : *gcolWorkingDests) {
             if (Paths::samePath(d->Path, path) && d->Volume == volume) {
-                messages.ask(DuplicateText, Icon::Information, Buttons::Ok);
+                messages.ask(VolumeTexts::Duplicate, Icon::Information, Buttons::Ok);
                 return std::nullopt;
             }
         }
@@ -178,11 +172,11 @@ std::optional<int> PropertiesSession::addDestinationPath(const QString& chosen) 
         path = local;
     drive = fso.GetDriveName(path);
     if (!fso.DriveExists(drive)) {
-        messages.ask(DriveGoneText, Icon::Exclamation, Buttons::Ok);
+        messages.ask(VolumeTexts::DriveGone, Icon::Exclamation, Buttons::Ok);
         return std::nullopt;
     }
     if (!fso.DriveIsReady(drive)) {
-        messages.ask(DriveNotReadyText, Icon::Information, Buttons::Ok);
+        messages.ask(VolumeTexts::DriveNotReady, Icon::Information, Buttons::Ok);
         return std::nullopt;
     }
     gcolWorkingDests->Add(path, m_state.SelectedSourcePath, fso.VolumeName(drive));
@@ -236,7 +230,7 @@ void PropertiesSession::save(const PropertiesValues& values) {
     association->DateLastModified = nowText();
 
     const QString key = Paths::PathKey(path);
-    m_state.Destinations->RemoveIf(
+    m_state.Destinations->removeIf(
         [&](const clsDestination& d) { return Paths::PathKey(d.Source) == key; });
     for (const auto& d : *gcolWorkingDests)
         m_state.Destinations->Add(d->Path, m_state.SelectedSourcePath, d->Volume);

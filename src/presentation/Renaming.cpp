@@ -112,7 +112,7 @@ void ItemRenamer::startAllWatches() {
     for (const auto& association : *m_state.Backups) {
         m_engine.CreateDetectFolder(association->SourcePath, association->Recursive);
         if (association->Folder && !association->Enabled)
-            m_engine.DisableFolderWatch(association->SourcePath);
+            m_engine.disableFolderWatch(association->SourcePath);
     }
 }
 
@@ -133,10 +133,10 @@ void ItemRenamer::moveAssociations(const QString& oldPath, const QString& newPat
     // old ones go, since a removal prunes the destinations that no association owns.
     for (const auto& association : movedOnes) {
         const QString newSource = Renaming::moved(association->SourcePath, oldPath, newPath);
-        const clsBackup& a = *association;
-        backups.Add(newSource, a.Folder, association->colDestinations(), a.Recursive, a.DateCreated,
-                    a.Volume, a.NotifyOnError, a.NotifyOnSuccess, a.Enabled, a.DateLastModified,
-                    a.DateLastActivity, a.KeepBackup, a.Versions, a.CopyHidden, newSource);
+        clsBackup moved = *association;
+        moved.SourcePath = newSource;
+        moved.setDestinations(association->colDestinations());
+        backups.Add(std::move(moved), newSource);
     }
     for (const auto& association : movedOnes)
         backups.Remove(association->SourcePath);

@@ -82,9 +82,13 @@ TEST_F(LifecycleFixture, UnpauseCatchesUpWhatWasSavedDuringThePause) {
     const QString docs = home.makeFolder("docs");
     const QString backup = home.path() + "/backup";
     const QString name = state.fso->VolumeName(state.fso->GetDriveName(docs));
-    state.Backups->Add(docs, true, state.Destinations, true, "Never",
-                       VolumeList::encode({name}, name.isEmpty()), false, false, true, "Never",
-                       "Never", false, 0, false, Paths::PathKey(docs));
+    clsBackup association = newAssociation(docs, true, VolumeList::encode({name}, name.isEmpty()),
+                                           "Never", state.Destinations);
+    association.Recursive = true;
+    association.NotifyOnError = false;
+    association.NotifyOnSuccess = false;
+    association.Versions = 0;
+    state.Backups->Add(std::move(association), Paths::PathKey(docs));
     state.Destinations->Add(backup, docs, name);
     lifecycle.Pause();
     home.writeFile("docs/during-pause.txt", "saved while paused");

@@ -9,6 +9,7 @@
 #include "support/GuiApp.h"
 #include "support/Recorder.h"
 #include "support/ScriptedPickers.h"
+#include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
 #include <QApplication>
@@ -33,26 +34,21 @@ template <class T> T* child(QWidget* dialog, const char* name) {
     return found;
 }
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public StateOverHome {
 protected:
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
     ScriptedPickers pickers;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
     int unpauses = 0;
 
     void SetUp() override {
         ensureGuiApp();
-        state = std::make_unique<AppState>(ui, messages, clock);
+        makeState();
     }
     std::unique_ptr<frmProperties> open(const QString& source, bool fresh) {
-        const QString never = DateTimeText::Never;
-        state->Backups->Add(source, true, state->Destinations, false, "c",
-                            VolumeList::encode({"V"}, false), true, true, true,
-                            fresh ? never : QString("saved"), never, false, 1, false,
-                            Paths::PathKey(source));
+        clsBackup association = newAssociation(source, true, VolumeList::encode({"V"}, false), "c",
+                                               state->Destinations);
+        if (!fresh)
+            association.DateLastModified = "saved";
+        state->Backups->Add(std::move(association), Paths::PathKey(source));
         state->SelectedSourcePath = source;
         state->NewAssociationPending = fresh;
         PropertiesSession::Hooks hooks;

@@ -9,6 +9,7 @@
 #include "support/GuiApp.h"
 #include "support/Mounts.h"
 #include "support/Recorder.h"
+#include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
 #include <QApplication>
@@ -24,21 +25,15 @@ namespace {
 
 using Answer = MessageBoxes::Answer;
 
-class RenameDialogFixture : public ::testing::Test {
+class RenameDialogFixture : public StateOverHome {
 protected:
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<Lifecycle> lifecycle;
     std::unique_ptr<ItemRenamer> renamer;
 
     void SetUp() override {
         ensureGuiApp();
-        state = std::make_unique<AppState>(ui, messages, clock);
-        state->options.setDefaults();
+        makeState();
         engine = std::make_unique<Engine>(*state);
         lifecycle = std::make_unique<Lifecycle>(*state, *engine);
         renamer = std::make_unique<ItemRenamer>(*state, *engine);
@@ -148,10 +143,10 @@ TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
     auto disk = ScratchMount::ext4("data", 16, &reason);
     if (!disk)
         GTEST_SKIP() << qPrintable(reason);
-    const QString& never = DateTimeText::Never;
-    state->Backups->Add(disk->mountPoint(), true, state->Destinations, true, never,
-                        VolumeList::encode({"DATA"}, false), false, false, true, never, never,
-                        false, 0, false, Paths::PathKey(disk->mountPoint()));
+    state->Backups->Add(newAssociation(disk->mountPoint(), true,
+                                       VolumeList::encode({"DATA"}, false), DateTimeText::Never,
+                                       state->Destinations),
+                        Paths::PathKey(disk->mountPoint()));
     state->Destinations->Add(disk->mountPoint() + "/copies", disk->mountPoint(), "DATA");
 
     auto dialog = open(disk->mountPoint(), true);

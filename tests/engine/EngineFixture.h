@@ -14,6 +14,7 @@
 #include "state/WatchRegistry.h"
 #include "support/QtApp.h"
 #include "support/Recorder.h"
+#include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -22,20 +23,14 @@
 #include <gtest/gtest.h>
 #include <optional>
 
-class StateFixture : public ::testing::Test {
+class StateFixture : public StateOverHome {
 protected:
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    ManualClock clock;
     EngineTiming timing;
-    std::unique_ptr<AppState> state;
     std::unique_ptr<FileSystem> ownFso; // the real one when none is handed over
 
     void SetUp() override {
         ensureCoreApp();
-        state = std::make_unique<AppState>(ui, messages, clock, std::move(ownFso));
-        state->options.setDefaults();
+        makeState(std::move(ownFso));
     }
     // Tests that make one file-system operation fail on demand hand their own over before SetUp.
     template <class Fs> Fs* own(Fs* fso) {
@@ -53,10 +48,12 @@ protected:
     std::shared_ptr<clsBackup> addAssociation(const QString& source, bool isFolder,
                                               bool recursive = false) {
         const QString name = volumeOf(source);
-        const QString& never = DateTimeText::Never;
-        return state->Backups->Add(source, isFolder, state->Destinations, recursive, never,
-                                   VolumeList::encode({name}, name.isEmpty()), true, true, true,
-                                   never, never, false, 0, false, Paths::PathKey(source));
+        clsBackup association =
+            newAssociation(source, isFolder, VolumeList::encode({name}, name.isEmpty()),
+                           DateTimeText::Never, state->Destinations);
+        association.Recursive = recursive;
+        association.Versions = 0;
+        return state->Backups->Add(std::move(association), Paths::PathKey(source));
     }
 };
 

@@ -285,21 +285,21 @@ TEST_F(WatchFolderTest, DisablingAFolderAssociationClosesItsWatchUnlessAFileAsso
     const auto association = addAssociation(docs, true);
     engine->CreateDetectFolder(docs, false);
     association->Enabled = false;
-    engine->DisableFolderWatch(docs);
+    engine->disableFolderWatch(docs);
     EXPECT_EQ(handle(), -1);
-    engine->CloseAllWatches();
+    engine->closeAllWatches();
     EXPECT_EQ(handle(), -1) << "only open watches are closed";
 
     association->Enabled = true;
     state->DetectFolders->Clear();
-    engine->EnableFolderWatch(docs, false);
+    engine->enableFolderWatch(docs, false);
     EXPECT_GT(handle(), 0) << "a dropped record is made again";
 
     add(home.writeFile("docs/a.txt", "a"), false);
     association->Enabled = false;
-    engine->DisableFolderWatch(docs);
+    engine->disableFolderWatch(docs);
     EXPECT_GT(handle(), 0);
-    engine->EnableFolderWatch(docs, true);
+    engine->enableFolderWatch(docs, true);
     EXPECT_EQ(state->watches->openCount(), 1) << "re-opening leaves no old watch behind";
 }
 

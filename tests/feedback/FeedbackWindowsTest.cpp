@@ -8,6 +8,7 @@
 #include "state/AppState.h"
 #include "support/GuiApp.h"
 #include "support/Recorder.h"
+#include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
 #include <QGuiApplication>
@@ -19,18 +20,11 @@
 #include <gtest/gtest.h>
 
 namespace {
-class FeedbackWindowsTest : public ::testing::Test {
+class FeedbackWindowsTest : public StateOverHome {
 protected:
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
-
     void SetUp() override {
         ensureGuiApp();
-        state = std::make_unique<AppState>(ui, messages, clock);
-        state->options.setDefaults();
+        makeState();
     }
     void logOne(const QString& message) {
         state->Recent->Add("t", "/home/a.txt", "root", "/media/usb/Docs", "USB", message);

@@ -6,6 +6,7 @@
 #include "state/AppState.h"
 #include "support/GuiApp.h"
 #include "support/Recorder.h"
+#include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
 #include <QAction>
@@ -17,20 +18,14 @@
 #include <stdexcept>
 
 namespace {
-class TrayIconTest : public ::testing::Test {
+class TrayIconTest : public StateOverHome {
 protected:
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
     std::unique_ptr<QWidget> mainWindow;
     std::unique_ptr<TrayIcon> tray;
 
     void SetUp() override {
         ensureGuiApp();
-        state = std::make_unique<AppState>(ui, messages, clock);
-        state->options.setDefaults();
+        makeState();
         mainWindow = std::make_unique<QWidget>();
         tray = std::make_unique<TrayIcon>(*state, mainWindow.get());
     }

@@ -9,8 +9,7 @@ namespace {
 
 void addBackup(colBackups& backups, const std::shared_ptr<colDestinations>& root,
                const QString& path) {
-    backups.Add(path, true, root, false, "created", "VOL", false, false, true, "Never", "Never",
-                false, 0, false, path);
+    backups.Add(newAssociation(path, true, "VOL", "created", root), path);
 }
 
 QStringList pathsOf(const colDestinations& destinations) {
@@ -45,7 +44,7 @@ TEST(CollectionTest, PositionsAreOneBasedAndKeysFindElementsUntilTheyGo) {
     colNotifiers queue;
     for (const char* name : {"a", "x1", "b", "x2", "c"})
         queue.Add(name, "", "", name);
-    EXPECT_EQ(queue.RemoveIf([](const clsNotifier& n) { return n.Source.startsWith("x"); }), 2);
+    EXPECT_EQ(queue.removeIf([](const clsNotifier& n) { return n.Source.startsWith("x"); }), 2);
     QStringList left;
     for (const auto& n : queue)
         left << n->Source;

@@ -41,8 +41,7 @@ struct SchemeDialogsTest : ::testing::Test {
 
     SchemeDialogsTest() {
         const QString docs = home.makeFolder("docs");
-        state.Backups->Add(docs, true, state.Destinations, true, "c", "", true, true, true, "Never",
-                           "Never", false, 1, false, docs);
+        state.Backups->Add(newAssociation(docs, true, "", "c", state.Destinations), docs);
         for (const char* name :
              {"work.sch", "work.sch.dst", "home.sch", "home.sch.dst", "notes.txt", ".hidden.sch"})
             home.writeAppData(QString("sch/") + name, "");

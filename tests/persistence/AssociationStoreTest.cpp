@@ -28,9 +28,14 @@ std::unique_ptr<colBackups> makeStore(const QString& name, int count) {
     auto backups = std::make_unique<colBackups>(root);
     for (int i = 0; i < count; ++i) {
         const QString path = QString("/home/ann/%1/folder number %2").arg(name).arg(i);
-        backups->Add(path, true, root, i % 2 == 0, "14.03.2026 10:20:30", "BACKUP-DISK", true,
-                     false, true, "Never", "15.03.2026 11:00:00", true, qint16(i % 100), false,
-                     path);
+        clsBackup association =
+            newAssociation(path, true, "BACKUP-DISK", "14.03.2026 10:20:30", root);
+        association.Recursive = i % 2 == 0;
+        association.NotifyOnSuccess = false;
+        association.DateLastActivity = "15.03.2026 11:00:00";
+        association.KeepBackup = true;
+        association.Versions = qint16(i % 100);
+        backups->Add(std::move(association), path);
     }
     return backups;
 }
@@ -69,16 +74,22 @@ protected:
         return readWholeFile((in.isEmpty() ? folder : in) + "/" + name);
     }
     void add(const QString& path) {
-        backups.Add(path, true, destinations, true, "c", "V", true, true, true, "Never", "Never",
-                    false, 2, false, path);
+        clsBackup association = newAssociation(path, true, "V", "c", destinations);
+        association.Recursive = true;
+        association.Versions = 2;
+        backups.Add(std::move(association), path);
     }
 };
 
 } // namespace
 
 TEST_F(AssociationStoreTest, OneValuePerCrLfLineInAFixedOrderAndOddValuesRoundTrip) {
-    backups.Add("/src", true, destinations, false, "c", "\0\0"_L1, true, false, true, "Never", "m",
-                false, 5, true, "/src");
+    clsBackup association = newAssociation("/src", true, "\0\0"_L1, "c", destinations);
+    association.NotifyOnSuccess = false;
+    association.DateLastActivity = "m";
+    association.Versions = 5;
+    association.CopyHidden = true;
+    backups.Add(std::move(association), "/src");
     destinations->Add("/dst", "/src", "VOL");
     ASSERT_TRUE(saveAssociations(backups, folder).ok());
     ASSERT_TRUE(saveDestinations(*destinations, folder).ok());

@@ -96,7 +96,7 @@ TEST_F(TreeFixture, ASourceOnAMountThatHasGoneShowsYellow) {
     EXPECT_EQ(imageOf(mountPoint), Paths::PathKey(mountPoint) + "*Green");
     EXPECT_EQ(imageOf(mountPoint + "/Thesis"), Paths::PathKey(mountPoint + "/Thesis") + "*Green");
 
-    engine->CloseAllWatches();
+    engine->closeAllWatches();
     ASSERT_TRUE(usb->unmount());
     tree->RefreshNodeIcons();
     EXPECT_EQ(imageOf(mountPoint), "*DriveYellow");

@@ -8,19 +8,15 @@
 #include "support/PrivateBus.h"
 #include "support/QtApp.h"
 #include "support/Recorder.h"
+#include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
-class DesktopNotificationsTest : public ::testing::Test {
+class DesktopNotificationsTest : public StateOverHome {
 protected:
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
     std::unique_ptr<PrivateBus> bus;
     FakeNotificationService service;
     std::unique_ptr<DbusDesktopNotifier> notifier;
@@ -34,8 +30,7 @@ protected:
         if (bus->address().isEmpty())
             GTEST_SKIP() << "dbus-daemon could not be started";
         ASSERT_TRUE(service.registerOn(bus->connect("service")));
-        state = std::make_unique<AppState>(ui, messages, clock);
-        state->options.setDefaults();
+        makeState();
         notifier = std::make_unique<DbusDesktopNotifier>(bus->connect("client"));
         view = std::make_unique<DesktopNotificationView>(*notifier,
                                                          [this] { popup->closeAreaClicked(); });

@@ -10,24 +10,20 @@
 #include "support/QtApp.h"
 #include "support/Recorder.h"
 #include "support/ScriptedPickers.h"
+#include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 
-class EditingFixture : public ::testing::Test {
+class EditingFixture : public StateOverHome {
 protected:
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
     ScriptedPickers pickers;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
     std::vector<std::pair<QString, bool>> watchesOpened;
     int pauses = 0, unpauses = 0;
 
     void SetUp() override {
         ensureCoreApp();
-        state = std::make_unique<AppState>(ui, messages, clock);
+        makeState();
     }
     QString volumeOf(const QString& path) {
         return state->fso->VolumeName(state->fso->GetDriveName(path));
@@ -48,10 +44,11 @@ protected:
     // An existing (once saved) association of `source`.
     std::shared_ptr<clsBackup> addSaved(const QString& source, bool folder) {
         const QString name = volumeOf(source);
-        return state->Backups->Add(source, folder, state->Destinations, false, "created",
-                                   VolumeList::encode({name}, name.isEmpty()), true, true, true,
-                                   "saved", DateTimeText::Never, false, 1, false,
-                                   Paths::PathKey(source));
+        clsBackup association =
+            newAssociation(source, folder, VolumeList::encode({name}, name.isEmpty()), "created",
+                           state->Destinations);
+        association.DateLastModified = "saved";
+        return state->Backups->Add(std::move(association), Paths::PathKey(source));
     }
     QStringList texts() const {
         QStringList t;

@@ -6,6 +6,7 @@
 #include "support/ManualTicker.h"
 #include "support/QtApp.h"
 #include "support/Recorder.h"
+#include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -28,13 +29,8 @@ struct RecordingView : PopupView {
     void setTopMost(bool on) override { topMost.push_back(on); }
 };
 
-class PopupPresenterTest : public ::testing::Test {
+class PopupPresenterTest : public StateOverHome {
 protected:
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
     RecordingView view;
     ManualTicker next, onTop;
     bool scanning = false;
@@ -42,8 +38,7 @@ protected:
 
     void SetUp() override {
         ensureCoreApp();
-        state = std::make_unique<AppState>(ui, messages, clock);
-        state->options.setDefaults();
+        makeState();
         popup = std::make_unique<PopupPresenter>(*state, view, next, onTop,
                                                  [this] { return scanning; });
     }

@@ -10,6 +10,7 @@
 #include "support/Mounts.h"
 #include "support/QtApp.h"
 #include "support/Recorder.h"
+#include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -18,21 +19,15 @@
 
 namespace {
 
-class RenameFixture : public ::testing::Test {
+class RenameFixture : public StateOverHome {
 protected:
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<ItemRenamer> renamer;
     QStringList treeMoves;
 
     void SetUp() override {
         ensureCoreApp();
-        state = std::make_unique<AppState>(ui, messages, clock);
-        state->options.setDefaults();
+        makeState();
         engine = std::make_unique<Engine>(*state);
         renamer = std::make_unique<ItemRenamer>(*state, *engine);
         renamer->treeFollows = [this](const QString& from, const QString& to) {
@@ -43,10 +38,16 @@ protected:
     std::shared_ptr<clsBackup> associate(const QString& relative, bool isFolder, qint16 versions,
                                          bool enabled = true) {
         const QString source = path(relative);
-        const QString& never = DateTimeText::Never;
-        auto added = state->Backups->Add(
-            source, isFolder, state->Destinations, isFolder, "2026-01-02", "DATA", true, false,
-            enabled, never, "2026-03-04", versions > 0, versions, true, Paths::PathKey(source));
+        clsBackup association =
+            newAssociation(source, isFolder, "DATA", "2026-01-02", state->Destinations);
+        association.Recursive = isFolder;
+        association.NotifyOnSuccess = false;
+        association.Enabled = enabled;
+        association.DateLastActivity = "2026-03-04";
+        association.KeepBackup = versions > 0;
+        association.Versions = versions;
+        association.CopyHidden = true;
+        auto added = state->Backups->Add(std::move(association), Paths::PathKey(source));
         engine->CreateDetectFolder(source, isFolder);
         return added;
     }
@@ -139,10 +140,8 @@ TEST_F(RenameFixture, EveryFailureLeavesTheModelAsItWasAndTheWatchesRunning) {
 TEST(VolumeRename, ListsAndDestinationsThatCarriedTheOldNameCarryTheNewOne) {
     colDestinations destinations;
     colBackups backups(std::shared_ptr<colDestinations>(&destinations, [](auto*) {}));
-    const QString& never = DateTimeText::Never;
     const auto add = [&](const QString& source, const QString& volumes) {
-        backups.Add(source, true, {}, false, never, volumes, false, false, true, never, never,
-                    false, 0, false, source);
+        backups.Add(newAssociation(source, true, volumes, DateTimeText::Never, {}), source);
     };
     add("/media/a", VolumeList::encode({"data", "Other"}, true));
     add("/media/b", VolumeList::encode({"OTHER"}, false));

@@ -39,8 +39,9 @@ struct SchemeFixture : ::testing::Test {
     // A folder association on a real folder, in memory only.
     QString add(const QString& name) {
         const QString path = home.makeFolder(name);
-        state.Backups->Add(path, true, state.Destinations, true, "c", "", true, true, true, "Never",
-                           "Never", false, 1, false, path);
+        clsBackup association = newAssociation(path, true, "", "c", state.Destinations);
+        association.Recursive = true;
+        state.Backups->Add(std::move(association), path);
         state.Destinations->Add(home.path() + "/dest-" + name, path, "");
         engine.CreateDetectFolder(path, true);
         return path;

@@ -100,7 +100,7 @@ TEST_F(TreeFixture, DisableClosesTheWatchAndReachesTheStoreOnTheNextWrite) {
     auto watch = [&] { return state->DetectFolders->Item(Paths::PathKey(docs))->AutoBackup; };
     ASSERT_GT(watch(), 0);
 
-    commands->ToggleEnabled(node(docs));
+    commands->toggleEnabled(node(docs));
     EXPECT_FALSE(association->Enabled);
     EXPECT_EQ(imageOf(docs), Paths::PathKey(docs) + "*Magenta");
     EXPECT_LE(watch(), 0);
@@ -109,7 +109,7 @@ TEST_F(TreeFixture, DisableClosesTheWatchAndReachesTheStoreOnTheNextWrite) {
     EXPECT_EQ(QString::fromUtf8(readWholeFile(AppData::filePath("usrdatab"))).split("\r\n")[6],
               "0");
 
-    commands->ToggleEnabled(node(docs));
+    commands->toggleEnabled(node(docs));
     EXPECT_TRUE(association->Enabled);
     EXPECT_EQ(imageOf(docs), Paths::PathKey(docs) + "*Green");
     EXPECT_GT(watch(), 0);

@@ -12,30 +12,26 @@
 #include "state/AppState.h"
 #include "support/QtApp.h"
 #include "support/Recorder.h"
+#include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 
-class TreeFixture : public ::testing::Test {
+class TreeFixture : public StateOverHome {
 protected:
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
     std::unique_ptr<Engine> engine;
     std::unique_ptr<AssociationTree> tree;
     std::unique_ptr<TreeCommands> commands;
 
     void SetUp() override {
         ensureCoreApp();
-        state = std::make_unique<AppState>(ui, messages, clock);
+        makeState();
         engine = std::make_unique<Engine>(*state);
         tree = std::make_unique<AssociationTree>(*state, engine.get());
         commands = std::make_unique<TreeCommands>(*state, engine.get(), *tree);
         tree->PlaceIcons();
     }
-    void TearDown() override { engine->CloseAllWatches(); }
+    void TearDown() override { engine->closeAllWatches(); }
 
     QString folder(const QString& relative) { return home.makeFolder(relative); }
     QString file(const QString& relative) { return home.writeFile(relative, "data"); }
@@ -47,11 +43,13 @@ protected:
                                          bool enabled = true) {
         const FileSystem& fso = *state->fso;
         const QString volume = fso.VolumeName(fso.GetDriveName(source));
-        const QString& never = DateTimeText::Never;
-        auto added =
-            state->Backups->Add(source, isFolder, state->Destinations, true, never,
-                                VolumeList::encode({volume}, volume.isEmpty()), true, true, enabled,
-                                never, never, false, 0, false, Paths::PathKey(source));
+        clsBackup association =
+            newAssociation(source, isFolder, VolumeList::encode({volume}, volume.isEmpty()),
+                           DateTimeText::Never, state->Destinations);
+        association.Recursive = true;
+        association.Enabled = enabled;
+        association.Versions = 0;
+        auto added = state->Backups->Add(std::move(association), Paths::PathKey(source));
         engine->CreateDetectFolder(source, true);
         return added;
     }
