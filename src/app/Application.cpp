@@ -33,15 +33,12 @@
 namespace {
 
 // The options dialog's previews play on the tray icon's pictures.
-class TrayPictureSink : public PreviewIconSink {
+class TrayPictureSink : public IconSink {
 public:
     explicit TrayPictureSink(Feedback* feedback) : m_feedback(feedback) {}
-    void showTrayImage(Image image) override {
-        if (!m_feedback)
-            return;
-        m_feedback->tray().showPicture(image == Image::Nod     ? TrayPicture::Nod
-                                       : image == Image::Shake ? TrayPicture::Shake
-                                                               : TrayPicture::Normal);
+    void showPicture(TrayPicture picture) override {
+        if (m_feedback)
+            m_feedback->tray().showPicture(picture);
     }
 
 private:
@@ -235,7 +232,7 @@ void Application::restoreWindowPrefs() {
     const QRect primaryArea = primary ? inTwips(primary->availableGeometry()) : area;
     m_window->setGeometryTwips(ScreenPlacement::ontoAScreen(
         QRect(placed.Left, placed.Top, placed.Width, placed.Height), screens, primaryArea));
-    m_ui->setSchemeName(stored->SchemeName == NoSchemeName ? QString() : stored->SchemeName);
+    m_ui->setSchemeName(stored->SchemeName == NotApplicable ? QString() : stored->SchemeName);
 }
 
 void Application::showMainWindow() {

@@ -14,7 +14,7 @@ class Feedback;
 class Lifecycle;
 class frmOptions;
 class frmQuillmot;
-class PreviewIconSink;
+class IconSink;
 class GuiUserInterface;
 class QtMessageBoxes;
 class RenameCommands;
@@ -63,7 +63,7 @@ private:
     std::unique_ptr<Engine> m_engine;
     std::unique_ptr<Lifecycle> m_lifecycle;
     std::unique_ptr<Feedback> m_feedback;
-    std::unique_ptr<PreviewIconSink> m_previewSink;
+    std::unique_ptr<IconSink> m_previewSink;
     std::unique_ptr<frmOptions> m_options;
     bool m_desktop = true;
     // The program file and its icon, as they were named at start: once a reinstall replaces the

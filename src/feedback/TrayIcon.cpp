@@ -18,8 +18,7 @@ constexpr int HostWatchMs = 2000;
 
 TrayIcon::TrayIcon(AppState& state, QWidget* mainWindow, QObject* parent)
     : QObject(parent), m_state(state), m_mainWindow(mainWindow),
-      m_animations(*this, state.options, tmrNod, tmrShake, tmrShrug),
-      m_preview(*this, m_previewTimer) {
+      m_animations(*this, state.options, tmrNod, tmrShake, tmrShrug) {
     m_tray.setIcon(TrayArtwork::icon(TrayPicture::Normal));
     m_tray.setToolTip(TrayTexts::ToolTip);
     buildMenu();

@@ -37,9 +37,6 @@ public:
     TrayPicture picture() const { return m_shown; }
 
     TrayAnimations& animations() { return m_animations; }
-    // The options dialog's previews: play(animation) starts one at once (stopping a running
-    // preview), stop() ends it; either way it ends on the normal picture.
-    TrayPreview& preview() { return m_preview; }
 
     QMenu* menu() const { return m_menu.get(); }
     // "Options" is offered once something answers optionsRequested().
@@ -72,9 +69,8 @@ private:
     std::unique_ptr<QMenu> m_menu;
     QAction* mnuShowHide = nullptr;
     QAction* mnuOptions = nullptr;
-    QtTicker tmrNod, tmrShake, tmrShrug, m_previewTimer;
+    QtTicker tmrNod, tmrShake, tmrShrug;
     TrayAnimations m_animations;
-    TrayPreview m_preview;
     TrayPicture m_shown = TrayPicture::Normal;
     bool m_installed = false;
     bool m_trayAvailable = false;

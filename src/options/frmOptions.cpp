@@ -50,10 +50,9 @@ const CheckBoxOption CheckBoxes[] = {
 
 } // namespace
 
-frmOptions::frmOptions(AppState& state, PreviewIconSink& tray, StartupTarget startup,
-                       QWidget* parent)
+frmOptions::frmOptions(AppState& state, IconSink& tray, StartupTarget startup, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmOptions>()), m_state(state),
-      m_startup(std::move(startup)), m_preview(tray) {
+      m_startup(std::move(startup)), m_preview(tray, m_previewTimer) {
     ui->setupUi(this);
     setModal(false);
     connectRules();
@@ -95,14 +94,14 @@ void frmOptions::loadControls() {
     ui->tbsOptions->setCurrentWidget(ui->fraGeneral);
     CheckStartup();
     const Options& options = m_state.options;
-    const OptionsForm::BoxTexts texts = OptionsForm::boxTextsOf(options);
-    ui->txtBusyTimeout->setText(texts.busyTimeout);
-    ui->txtPrevSave->setText(texts.prevSave);
-    ui->txtAdvance->setText(texts.advanceSeconds);
-    ui->txtPrefixes->setPlainText(texts.filterPrefixes);
-    ui->txtSuffixes->setPlainText(texts.filterSuffixes);
+    const OptionsEntry shown = OptionsForm::boxTextsOf(options);
+    ui->txtBusyTimeout->setText(shown.BusyTimeout);
+    ui->txtPrevSave->setText(shown.PrevSaveName);
+    ui->txtAdvance->setText(shown.AdvanceSeconds);
+    ui->txtPrefixes->setPlainText(shown.FilterPrefixes);
+    ui->txtSuffixes->setPlainText(shown.FilterSuffixes);
     for (const CheckBoxOption& pair : CheckBoxes)
-        (ui.get()->*pair.box)->setChecked(options.*pair.option);
+        (ui.get()->*pair.box)->setChecked(shown.checkBoxes.*pair.option);
     ui->txtAdvance->setEnabled(ui->chkAdvance->isChecked());
     ui->txtPrefixes->setEnabled(ui->chkUseFilters->isChecked());
     ui->txtSuffixes->setEnabled(ui->chkUseFilters->isChecked());
@@ -114,16 +113,15 @@ void frmOptions::CheckStartup() {
 }
 
 bool frmOptions::SaveOptions() {
-    OptionsForm::BoxTexts texts;
-    texts.busyTimeout = ui->txtBusyTimeout->text();
-    texts.prevSave = ui->txtPrevSave->text();
-    texts.advanceSeconds = ui->txtAdvance->text();
-    texts.filterPrefixes = ui->txtPrefixes->toPlainText();
-    texts.filterSuffixes = ui->txtSuffixes->toPlainText();
-    Options boxes;
+    OptionsEntry typed;
+    typed.BusyTimeout = ui->txtBusyTimeout->text();
+    typed.PrevSaveName = ui->txtPrevSave->text();
+    typed.AdvanceSeconds = ui->txtAdvance->text();
+    typed.FilterPrefixes = ui->txtPrefixes->toPlainText();
+    typed.FilterSuffixes = ui->txtSuffixes->toPlainText();
     for (const CheckBoxOption& pair : CheckBoxes)
-        boxes.*pair.option = (ui.get()->*pair.box)->isChecked();
-    return saveOptions(m_state.options, OptionsForm::entryOf(texts, boxes), AppData::folder()).ok();
+        typed.checkBoxes.*pair.option = (ui.get()->*pair.box)->isChecked();
+    return saveOptions(m_state.options, typed, AppData::folder()).ok();
 }
 
 void frmOptions::accept() {
@@ -152,11 +150,11 @@ bool frmOptions::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
         if (watched == ui->chkTrayNod)
-            m_preview.start(AnimationPreview::Kind::Nod);
+            m_preview.play(UserInterface::Animation::Nod);
         else if (watched == ui->chkTrayShake)
-            m_preview.start(AnimationPreview::Kind::Shake);
+            m_preview.play(UserInterface::Animation::Shake);
         else if (watched == ui->chkTrayShrug)
-            m_preview.start(AnimationPreview::Kind::Shrug);
+            m_preview.play(UserInterface::Animation::Shrug);
     }
     return QDialog::eventFilter(watched, event);
 }

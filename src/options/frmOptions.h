@@ -3,7 +3,8 @@
 // modeless, one instance. OK changes the start-up entry, stores the options and writes opts;
 // the engine uses them from its next file on. Cancel stores nothing.
 
-#include "presentation/AnimationPreview.h"
+#include "presentation/Ticker.h"
+#include "presentation/TrayAnimations.h"
 
 #include <QDialog>
 #include <memory>
@@ -22,8 +23,7 @@ public:
         QString iconPath;
     };
 
-    frmOptions(AppState& state, PreviewIconSink& tray, StartupTarget startup,
-               QWidget* parent = nullptr);
+    frmOptions(AppState& state, IconSink& tray, StartupTarget startup, QWidget* parent = nullptr);
     ~frmOptions() override;
 
     // Opens the dialog: fills it from the options unless it is already showing.
@@ -35,7 +35,8 @@ public:
     // Stores the options from the controls and writes opts; false when opts could not be written.
     bool SaveOptions();
 
-    AnimationPreview& preview() { return m_preview; }
+    // The previews a right-click on an animation's box plays on the tray icon.
+    TrayPreview& preview() { return m_preview; }
 
 protected:
     void accept() override;
@@ -48,6 +49,7 @@ private:
     std::unique_ptr<Ui::frmOptions> ui;
     AppState& m_state;
     StartupTarget m_startup;
-    AnimationPreview m_preview;
+    QtTicker m_previewTimer;
+    TrayPreview m_preview;
     bool m_startupAtLoad = false;
 };

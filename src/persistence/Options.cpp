@@ -6,12 +6,11 @@
 
 #include <QStringList>
 #include <array>
+#include <optional>
 #include <variant>
 
 namespace {
 
-constexpr double DefaultBusyTimeout = 30;
-constexpr double DefaultAdvanceSeconds = 3;
 // A busy timeout that reads as 0 would give up on a busy file at once.
 constexpr double BusyTimeoutForZero = 1;
 // The popup's advance time is divided by the queue length; it must stay positive.
@@ -20,48 +19,79 @@ const QString ShortestAdvanceText = QStringLiteral("0.001");
 
 using OptionField = std::variant<double Options::*, bool Options::*, QString Options::*>;
 
-// The 25 lines of opts, in file order.
-const std::array<OptionField, 25> OptsLines = {
-    &Options::BusyTimeout,         &Options::ShowSplash,
-    &Options::PrevSaveName,        &Options::NotifySuccessDisabled,
-    &Options::NotifyErrorDisabled, &Options::TrayNod,
-    &Options::TrayShake,           &Options::TrayShrug,
-    &Options::ShowScanning,        &Options::NotifySourceBusy,
-    &Options::FullSource,          &Options::FullDest,
-    &Options::AutoAdvance,         &Options::AdvanceSeconds,
-    &Options::ErrorNoSource,       &Options::ErrorSourceVol,
-    &Options::ErrorNoDest,         &Options::ErrorCreateFolder,
-    &Options::ErrorDestVol,        &Options::ErrorCopyFailed,
-    &Options::ErrorPrevSave,       &Options::ErrorLoop,
-    &Options::UseFilters,          &Options::FilterPrefixes,
-    &Options::FilterSuffixes,
-};
-
-template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
-template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
-
-QString trimSpaces(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 // A typed number; a text too large to hold counts as no number, like an empty one.
 double typedNumber(const QString& text) {
     return StoreLines::leadingNumber(text).value_or(0);
 }
 
+QString busyTimeoutLine(const QString& typed) {
+    const QString line = StoreLines::trimSpaces(typed);
+    return typedNumber(line) == 0 ? QString::number(BusyTimeoutForZero) : line;
+}
+
+// Blank, or a name that would lead out of the destination ("..", "."): the default.
+QString prevSaveLine(const QString& typed) {
+    return usablePrevSaveName(StoreLines::trimSpaces(typed));
+}
+
+QString advanceLine(const QString& typed) {
+    const QString line = StoreLines::trimSpaces(typed);
+    return typedNumber(line) <= ShortestAdvanceSeconds ? ShortestAdvanceText : line;
+}
+
 // One filter line from the box's text: each line break separates two entries with "|".
 QString filterLine(const QString& boxText) {
-    QString line = trimSpaces(boxText);
+    QString line = StoreLines::trimSpaces(boxText);
     line.replace(QStringLiteral("\r\n"), QStringLiteral("|"));
     line.replace(u'\r', u'|');
     line.replace(u'\n', u'|');
     return line;
 }
+
+// One option: its member, its default written as its opts line (none: the value is kept), and
+// for a typed box the box and how its text becomes the stored line (trimmed, and a value that
+// cannot apply replaced). The check boxes are stored as they are.
+struct OptionLine {
+    OptionField member;
+    std::optional<QString> byDefault;
+    QString OptionsEntry::*typed = nullptr;
+    QString (*normalise)(const QString&) = nullptr;
+};
+
+// Every option, in the order of the lines of opts. Made on first use, after the texts it names.
+const std::array<OptionLine, 25>& optsLines() {
+    static const std::array<OptionLine, 25> lines = {{
+        {&Options::BusyTimeout, "30", &OptionsEntry::BusyTimeout, busyTimeoutLine},
+        {&Options::ShowSplash, std::nullopt},
+        {&Options::PrevSaveName, DefaultPrevSaveName, &OptionsEntry::PrevSaveName, prevSaveLine},
+        {&Options::NotifySuccessDisabled, "0"},
+        {&Options::NotifyErrorDisabled, "0"},
+        {&Options::TrayNod, "1"},
+        {&Options::TrayShake, "1"},
+        {&Options::TrayShrug, "1"},
+        {&Options::ShowScanning, "0"},
+        {&Options::NotifySourceBusy, "1"},
+        {&Options::FullSource, "0"},
+        {&Options::FullDest, "0"},
+        {&Options::AutoAdvance, "1"},
+        {&Options::AdvanceSeconds, "3", &OptionsEntry::AdvanceSeconds, advanceLine},
+        {&Options::ErrorNoSource, "1"},
+        {&Options::ErrorSourceVol, "1"},
+        {&Options::ErrorNoDest, "1"},
+        {&Options::ErrorCreateFolder, "1"},
+        {&Options::ErrorDestVol, "1"},
+        {&Options::ErrorCopyFailed, "1"},
+        {&Options::ErrorPrevSave, "1"},
+        {&Options::ErrorLoop, "1"},
+        {&Options::UseFilters, "0"},
+        {&Options::FilterPrefixes, "", &OptionsEntry::FilterPrefixes, filterLine},
+        {&Options::FilterSuffixes, "", &OptionsEntry::FilterSuffixes, filterLine},
+    }};
+    return lines;
+}
+
+template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
+template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
 // Stores one opts line in its option; false when a number is too large, which ends the reading.
 bool readLine(Options& options, const OptionField& field, const QString& line) {
@@ -82,51 +112,19 @@ bool readLine(Options& options, const OptionField& field, const QString& line) {
                       field);
 }
 
-// One opts line; the numbers are written as typed, not as stored.
-QString lineOf(const Options& options, const OptionField& field, const QString& busyLine,
-               const QString& advanceLine) {
-    return std::visit(
-        Overloaded{[&](double Options::*number) {
-                       return number == &Options::BusyTimeout ? busyLine : advanceLine;
-                   },
-                   [&](bool Options::*flag) { return StoreLines::flag(options.*flag); },
-                   [&](QString Options::*text) { return options.*text; }},
-        field);
-}
-
-void takeCheckBoxes(Options& options, const OptionsEntry& typed) {
-    for (const OptionField& field : OptsLines)
-        if (const auto flag = std::get_if<bool Options::*>(&field))
-            options.** flag = typed.checkBoxes.**flag;
+// The stored line of one option as the dialog gave it.
+QString typedLine(const OptionLine& option, const OptionsEntry& typed) {
+    if (option.typed)
+        return option.normalise(typed.*option.typed);
+    return StoreLines::flag(typed.checkBoxes.*std::get<bool Options::*>(option.member));
 }
 
 } // namespace
 
 void Options::setDefaults() {
-    BusyTimeout = DefaultBusyTimeout;
-    PrevSaveName = DefaultPrevSaveName;
-    NotifySuccessDisabled = false;
-    NotifyErrorDisabled = false;
-    TrayNod = true;
-    TrayShake = true;
-    TrayShrug = true;
-    ShowScanning = false;
-    NotifySourceBusy = true;
-    FullSource = false;
-    FullDest = false;
-    AutoAdvance = true;
-    AdvanceSeconds = DefaultAdvanceSeconds;
-    ErrorNoSource = true;
-    ErrorSourceVol = true;
-    ErrorNoDest = true;
-    ErrorCreateFolder = true;
-    ErrorDestVol = true;
-    ErrorCopyFailed = true;
-    ErrorPrevSave = true;
-    ErrorLoop = true;
-    UseFilters = false;
-    FilterPrefixes.clear();
-    FilterSuffixes.clear();
+    for (const OptionLine& option : optsLines())
+        if (option.byDefault)
+            readLine(*this, option.member, *option.byDefault);
 }
 
 bool isUsablePrevSaveName(const QString& name) {
@@ -147,44 +145,29 @@ void readOptionsFile(Options& options, const QString& path) {
     const auto lines = TextFile::readLines(path);
     if (!lines)
         return;
-    const qsizetype available = std::min<qsizetype>(lines->size(), OptsLines.size());
+    const auto& optionLines = optsLines();
+    const qsizetype available = std::min(lines->size(), qsizetype(optionLines.size()));
     for (qsizetype i = 0; i < available; ++i)
-        if (!readLine(options, OptsLines[std::size_t(i)], lines->at(i)))
+        if (!readLine(options, optionLines[std::size_t(i)].member, lines->at(i)))
             return;
 }
 
 } // namespace
 
 void loadOptions(Options& options, const QString& folder) {
-    readOptionsFile(options, folder + u'/' + OptionsFile);
+    readOptionsFile(options, Paths::join(folder, OptionsFile));
     options.PrevSaveName = usablePrevSaveName(options.PrevSaveName);
 }
 
 TextFile::WriteResult saveOptions(Options& options, const OptionsEntry& typed,
                                   const QString& folder) {
-    QString busyLine = trimSpaces(typed.BusyTimeout);
-    options.BusyTimeout = typedNumber(busyLine);
-    if (options.BusyTimeout == 0) {
-        options.BusyTimeout = BusyTimeoutForZero;
-        busyLine = QString::number(BusyTimeoutForZero);
-    }
-
-    // Blank, or a name that would lead out of the destination ("..", "."): the default.
-    options.PrevSaveName = usablePrevSaveName(trimSpaces(typed.PrevSaveName));
-
-    QString advanceLine = trimSpaces(typed.AdvanceSeconds);
-    options.AdvanceSeconds = typedNumber(advanceLine);
-    if (options.AdvanceSeconds <= ShortestAdvanceSeconds) {
-        options.AdvanceSeconds = ShortestAdvanceSeconds;
-        advanceLine = ShortestAdvanceText;
-    }
-
-    options.FilterPrefixes = filterLine(typed.FilterPrefixes);
-    options.FilterSuffixes = filterLine(typed.FilterSuffixes);
-    takeCheckBoxes(options, typed);
-
+    // Each option takes the value of the line written for it, so what applies now is what the
+    // next start reads.
     QStringList lines;
-    for (const OptionField& field : OptsLines)
-        lines << lineOf(options, field, busyLine, advanceLine);
-    return TextFile::writeAtomically(folder + u'/' + OptionsFile, TextFile::encodeLines(lines));
+    for (const OptionLine& option : optsLines()) {
+        lines << typedLine(option, typed);
+        readLine(options, option.member, lines.constLast());
+    }
+    return TextFile::writeAtomically(Paths::join(folder, OptionsFile),
+                                     TextFile::encodeLines(lines));
 }

@@ -25,33 +25,23 @@ QString filterBoxText(QString option) {
 
 } // namespace
 
-BoxTexts boxTextsOf(const Options& options) {
-    BoxTexts texts;
+OptionsEntry boxTextsOf(const Options& options) {
+    OptionsEntry texts;
+    texts.checkBoxes = options;
     // A timeout of 0 or less would give up on a busy file at once; saving makes it 1.
-    texts.busyTimeout = options.BusyTimeout > 0 ? numberText(options.BusyTimeout) : "1";
+    texts.BusyTimeout = options.BusyTimeout > 0 ? numberText(options.BusyTimeout) : "1";
     for (const QChar c : options.PrevSaveName)
         if (!SchemeFiles::isRefusedNameCharacter(c) && !isControl(c))
-            texts.prevSave += c;
-    texts.prevSave = texts.prevSave.trimmed().left(PrevSaveLongest);
-    if (texts.prevSave.isEmpty())
-        texts.prevSave = DefaultPrevSaveName;
+            texts.PrevSaveName += c;
+    texts.PrevSaveName = texts.PrevSaveName.trimmed().left(PrevSaveLongest);
+    if (texts.PrevSaveName.isEmpty())
+        texts.PrevSaveName = DefaultPrevSaveName;
     const double advance = std::isfinite(options.AdvanceSeconds) ? options.AdvanceSeconds : 0;
-    texts.advanceSeconds = QString::number(std::clamp(qRound64(std::clamp(advance, -1e9, 1e9)),
+    texts.AdvanceSeconds = QString::number(std::clamp(qRound64(std::clamp(advance, -1e9, 1e9)),
                                                       qint64(AdvanceLeast), qint64(AdvanceMost)));
-    texts.filterPrefixes = filterBoxText(options.FilterPrefixes);
-    texts.filterSuffixes = filterBoxText(options.FilterSuffixes);
+    texts.FilterPrefixes = filterBoxText(options.FilterPrefixes);
+    texts.FilterSuffixes = filterBoxText(options.FilterSuffixes);
     return texts;
-}
-
-OptionsEntry entryOf(const BoxTexts& texts, const Options& checkBoxes) {
-    OptionsEntry entry;
-    entry.checkBoxes = checkBoxes;
-    entry.BusyTimeout = texts.busyTimeout;
-    entry.PrevSaveName = texts.prevSave;
-    entry.AdvanceSeconds = texts.advanceSeconds;
-    entry.FilterPrefixes = texts.filterPrefixes;
-    entry.FilterSuffixes = texts.filterSuffixes;
-    return entry;
 }
 
 bool isNumberText(QStringView text) {

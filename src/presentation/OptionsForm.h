@@ -14,20 +14,11 @@ constexpr int AdvanceLongest = 2;
 constexpr int AdvanceMost = 99;
 constexpr int AdvanceLeast = 1;
 
-// The texts of the boxes for the stored options. Values an edited options file holds that a box
-// cannot (a negative time, a fraction in a two-digit box, a refused character) are shown as the
-// nearest value the box can hold.
-struct BoxTexts {
-    QString busyTimeout;
-    QString prevSave;
-    QString advanceSeconds;
-    QString filterPrefixes; // one entry per line
-    QString filterSuffixes;
-};
-BoxTexts boxTextsOf(const Options& options);
-
-// The typed texts for saving, with the check boxes' states in `checkBoxes`.
-OptionsEntry entryOf(const BoxTexts& texts, const Options& checkBoxes);
+// What the boxes show for the stored options: the texts (the filters one entry per line) and
+// the check boxes. Values an edited options file holds that a box cannot (a negative time, a
+// fraction in a two-digit box, a refused character) are shown as the nearest value the box can
+// hold.
+OptionsEntry boxTextsOf(const Options& options);
 
 // The number boxes take digits only.
 bool isNumberText(QStringView text);
