@@ -120,7 +120,7 @@ void Engine::RemoveDetectFolder(const QString& Path) {
         found->ClassNotifyDelete();
 }
 
-void Engine::DisableFolderWatch(const QString& sourcePath) {
+void Engine::disableFolderWatch(const QString& sourcePath) {
     const QString key = Paths::PathKey(sourcePath);
     if (!m_state.DetectFolders->Contains(key))
         return;
@@ -132,7 +132,7 @@ void Engine::DisableFolderWatch(const QString& sourcePath) {
     record->AutoBackup = -1;
 }
 
-void Engine::EnableFolderWatch(const QString& sourcePath, bool recursive) {
+void Engine::enableFolderWatch(const QString& sourcePath, bool recursive) {
     const QString key = Paths::PathKey(sourcePath);
     // The record is gone when the last file association sharing it was removed meanwhile.
     if (!m_state.DetectFolders->Contains(key)) {
@@ -143,7 +143,7 @@ void Engine::EnableFolderWatch(const QString& sourcePath, bool recursive) {
                                                         hiddenFoldersSkippedAt(sourcePath));
 }
 
-void Engine::CloseAllWatches() {
+void Engine::closeAllWatches() {
     for (const auto& record : *m_state.DetectFolders)
         if (record->AutoBackup > 0)
             record->ClassNotifyDelete();

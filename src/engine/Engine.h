@@ -40,10 +40,10 @@ public:
     // --- watches
     void CreateDetectFolder(const QString& Path, bool WatchSubtree);
     void RemoveDetectFolder(const QString& Path);
-    void DisableFolderWatch(const QString& sourcePath);
-    void EnableFolderWatch(const QString& sourcePath, bool recursive);
+    void disableFolderWatch(const QString& sourcePath);
+    void enableFolderWatch(const QString& sourcePath, bool recursive);
     // Closes every open watch (main-window unload at exit).
-    void CloseAllWatches();
+    void closeAllWatches();
 
     // --- timer
     void StartWatchTimer();

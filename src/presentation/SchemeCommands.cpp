@@ -111,7 +111,7 @@ bool SchemeCommands::load(const QString& fileName) {
 void SchemeCommands::reload() {
     try {
         // Watches of associations the scheme does not hold go; the loaded ones are reopened.
-        m_engine.CloseAllWatches();
+        m_engine.closeAllWatches();
         m_lifecycle.loadAssociationStore();
         m_state.Backups->refreshTotal();
     } catch (...) {

@@ -40,7 +40,7 @@ bool TreeCommands::Remove(const TreeNode* node) {
     return true;
 }
 
-void TreeCommands::ToggleEnabled(const TreeNode* node) {
+void TreeCommands::toggleEnabled(const TreeNode* node) {
     if (!node)
         return;
     const auto association = m_tree.associationOf(*node);
@@ -49,11 +49,11 @@ void TreeCommands::ToggleEnabled(const TreeNode* node) {
     const QString path = association->SourcePath;
     if (association->Enabled) {
         if (association->Folder && m_engine)
-            m_engine->DisableFolderWatch(path);
+            m_engine->disableFolderWatch(path);
         association->Enabled = false;
     } else {
         if (association->Folder && m_engine)
-            m_engine->EnableFolderWatch(path, association->Recursive);
+            m_engine->enableFolderWatch(path, association->Recursive);
         association->Enabled = true;
     }
     m_tree.applyIconRule(node->path);

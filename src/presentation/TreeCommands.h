@@ -29,7 +29,7 @@ public:
     bool Remove(const TreeNode* node);
     // Closes or reopens the association's watch and shows the magenta or green picture. The
     // store files are written with the next store write.
-    void ToggleEnabled(const TreeNode* node);
+    void toggleEnabled(const TreeNode* node);
     // The path the properties dialog opens for an association node; empty for a container.
     QString selectedSourcePath(const TreeNode* node) const;
 

@@ -8,12 +8,12 @@ void clsDetectFolder::ClassNotifyDelete() {
     AutoBackup = 0;
 }
 
-void clsDetectFolder::ClassNotifyCreate(bool WatchSubtree, bool SkipHiddenFolders) {
+void clsDetectFolder::ClassNotifyCreate(bool WatchSubtree, bool skipHiddenFolders) {
     // Re-opening an open record (enabling an association whose watch another one kept open)
     // must not leave the old watch behind.
     if (AutoBackup > 0 && registry)
         registry->close(AutoBackup);
-    AutoBackup = registry ? registry->open(Folder, WatchSubtree, SkipHiddenFolders) : -1;
+    AutoBackup = registry ? registry->open(Folder, WatchSubtree, skipHiddenFolders) : -1;
 }
 
 colDetectFolders::Ptr colDetectFolders::Add(const QString& Folder, qint32 AutoBackup, qint32 Result,

@@ -21,7 +21,7 @@ public:
     void ClassNotifyDelete();
     // Opens a watch on Folder (and its subtree when asked, without hidden sub-folders when
     // those are not backed up) and stores its handle.
-    void ClassNotifyCreate(bool WatchSubtree, bool SkipHiddenFolders = false);
+    void ClassNotifyCreate(bool WatchSubtree, bool skipHiddenFolders = false);
 
     WatchRegistry* registry = nullptr;
 };

@@ -30,21 +30,21 @@ TEST(MainWindow, CloseHidesUnlessExitingAndAlwaysRunsTheCloseQuery) {
     EXPECT_EQ(closing.count(), 2);
 }
 
-TEST(MainWindow, StatusPanelsStartAsDescribedAndTheRunningPanelTogglesPause) {
+TEST(MainWindow, AClickOnTheRunningPanelAsksToTogglePause) {
     ensureGuiApp();
     frmQuillmot window;
     window.show();
     auto* running = window.findChild<QLabel*>("Running");
     ASSERT_NE(running, nullptr);
-    EXPECT_EQ(running->text(), "Initializing... ");
-    EXPECT_EQ(window.findChild<QLabel*>("Volume")->text(), "Selected Drive Volume: <n/a> ");
-    EXPECT_EQ(window.findChild<QLabel*>("Scheme")->text(), "Recent scheme: <n/a> ");
-
     QSignalSpy toggle(&window, &frmQuillmot::pauseToggleRequested);
     QTest::mouseClick(running, Qt::LeftButton);
     EXPECT_EQ(toggle.count(), 1);
+}
 
-    // Twips survive the trip through pixels at this screen's resolution.
+TEST(MainWindow, TwipsSurviveTheTripThroughPixels) {
+    ensureGuiApp();
+    frmQuillmot window;
+    window.show();
     window.setGeometryTwips(QRect(1500, 3000, 9330, 5300));
     const auto twips = window.geometryTwips();
     ASSERT_TRUE(twips.has_value());

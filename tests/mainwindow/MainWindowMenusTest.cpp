@@ -7,23 +7,11 @@
 #include "presentation/TreeFixture.h"
 #include "support/GuiApp.h"
 
-#include <QMenu>
-#include <QMenuBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
-#include <QToolBar>
 
 namespace {
-
-// "name caption" per item, "-" per separator.
-QStringList itemsOf(const QMenu* menu) {
-    QStringList items;
-    for (const QAction* item : menu->actions())
-        items.append(item->isSeparator() ? QStringLiteral("-")
-                                         : item->objectName() + u' ' + item->text());
-    return items;
-}
 
 class MainWindowFixture : public TreeFixture {
 protected:
@@ -34,50 +22,6 @@ protected:
 };
 
 } // namespace
-
-TEST(MainWindowMenus, CaptionsOrderAndMnemonicsAreAsTheUserKnowsThem) {
-    ensureGuiApp();
-    frmQuillmot window;
-    window.show();
-    window.refreshAvailability(); // as each menu does when it opens
-    QStringList titles;
-    for (const QAction* menu : window.menuBar()->actions())
-        titles.append(menu->menu()->objectName() + u' ' + menu->text());
-    EXPECT_EQ(titles, QStringList({"mnuFile &Window", "mnuBackup &Back-up", "mnuSpecial &Actions",
-                                   "mnuInfo &Help"}));
-    const auto menu = [&](const char* name) { return itemsOf(window.findChild<QMenu*>(name)); };
-    EXPECT_EQ(menu("mnuFile"), QStringList({"mnuOptions Options", "mnuLog Recent Activity", "-",
-                                            "mnuShowHide Hide Window", "mnuExit Stop and Exit", "-",
-                                            "mnuAbout About Quillmot"}));
-    EXPECT_EQ(menu("mnuBackup"),
-              QStringList({"mnuLoad Load Scheme", "mnuSave Save Scheme", "-",
-                           "mnuAddFiles Add File(s)", "mnuAddFolder Add Folder", "-",
-                           "mnuEdit View / Edit", "mnuEnabled Disable", "mnuRemove Remove"}));
-    EXPECT_EQ(menu("mnuSpecial"),
-              QStringList({"mnuOpen Open", "mnuProperties Properties", "mnuRename Rename", "-",
-                           "mnuExpandTree Expand Tree", "mnuCollapseTree Collapse Tree", "-",
-                           "mnuPaused Pause Program"}));
-    EXPECT_EQ(menu("mnuInfo"),
-              QStringList({"mnuWeb Home Page", "mnuUpdates Check for Updates", "-",
-                           "mnuHelp Users` Manual", "mnuConversion Conversion Readme"}));
-    EXPECT_EQ(menu("mnuPopup"),
-              QStringList({"mnuPopupEdit View / Edit", "-", "mnuPopupOpen Open",
-                           "mnuPopupProperties Properties", "mnuPopupRename Rename", "-",
-                           "mnuPopupEnabled Disable", "mnuPopupRemove Remove"}));
-    EXPECT_EQ(window.popupMenu()->defaultAction(), window.action("mnuPopupEdit"));
-
-    QStringList buttons;
-    for (const QAction* button : window.findChild<QToolBar*>("tlbrMain")->actions())
-        if (!button->objectName().isEmpty())
-            buttons.append(button->objectName() + u' ' + button->text() + " / " +
-                           button->toolTip());
-    EXPECT_EQ(buttons,
-              QStringList({"*Options Options / Change optional settings",
-                           "*AddFiles Add File(s) / Add file(s) to be automatically backed up",
-                           "*AddFolder Add Folder / Add a folder to be automatically backed up",
-                           "*Remove Remove / Remove backup association",
-                           "*Help Manual / Open HTML help document"}));
-}
 
 TEST(MainWindowMenus, CommandsOfOtherWindowsWaitUntilTheyAreConnected) {
     ensureGuiApp();
