@@ -26,10 +26,10 @@ inline double cpuSeconds() {
 }
 
 // A user interface that shows nothing, counts the results and keeps the last one, and lets the
-// event loop run as the program's does (unless `runsEvents` is false).
+// event loop run as the program's does (unless made with `runsEvents` false).
 class QuietUi : public UserInterface {
 public:
-    bool runsEvents = true;
+    explicit QuietUi(bool runsEvents = true) : m_runsEvents(runsEvents) {}
     int logged = 0;
     QString lastResult;
     void setRunningState(RunningState) override {}
@@ -48,9 +48,12 @@ public:
     void notificationsChanged() override {}
     std::optional<QRect> mainWindowGeometryTwips() const override { return std::nullopt; }
     void processEvents() override {
-        if (runsEvents)
+        if (m_runsEvents)
             QCoreApplication::processEvents();
     }
+
+private:
+    bool m_runsEvents;
 };
 
 // Answers every question with `answer`.

@@ -62,9 +62,8 @@ QString configFolder(const QString& work) {
 bool prepare(const QString& work, int associations, int folders) {
     if (QFile::exists(configFolder(work) + QStringLiteral("/usrdatab")))
         return true;
-    QuietUi ui;
-    ui.runsEvents = false;
-    FixedAnswers messages(MessageBoxes::Answer::Yes);
+    QuietUi ui{false};
+    FixedAnswers messages{MessageBoxes::Answer::Yes};
     SystemClock clock;
     AppState state(ui, messages, clock);
     const QString volume = state.fso->VolumeName(state.fso->GetDriveName(work));
@@ -108,9 +107,8 @@ int startOnce() {
 }
 
 struct Loaded {
-    QuietUi ui;
-    ui.runsEvents = false;
-    FixedAnswers messages(MessageBoxes::Answer::Yes);
+    QuietUi ui{false};
+    FixedAnswers messages{MessageBoxes::Answer::Yes};
     SystemClock clock;
     std::unique_ptr<AppState> state;
     std::unique_ptr<AssociationTree> tree;
