@@ -1,9 +1,14 @@
 #pragma once
 // What the in-process benchmarks share: timing, and the program's state without its windows.
 
+#include "model/Collections.h"
 #include "model/Records.h"
+#include "model/VolumeList.h"
 #include "platform/Clock.h"
+#include "platform/DateTimeText.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "state/AppState.h"
 #include "state/UserInterface.h"
 
 #include <QCoreApplication>
@@ -78,3 +83,19 @@ public:
         requestedMs += ms;
     }
 };
+
+// A recursive folder association of `tree`, accepting its own drive, noticed on errors only,
+// keeping no versions, its dates all now.
+inline void addTreeAssociation(AppState& state, const QString& tree) {
+    const FileSystem& fso = *state.fso;
+    const QString volume = fso.VolumeName(fso.GetDriveName(tree));
+    const QString now = DateTimeText::format(state.clock.now());
+    clsBackup association = newAssociation(
+        tree, true, VolumeList::encode({volume}, volume.isEmpty()), now, state.Destinations);
+    association.Recursive = true;
+    association.NotifyOnSuccess = false;
+    association.DateLastModified = now;
+    association.DateLastActivity = now;
+    association.Versions = 0;
+    state.Backups->Add(std::move(association), tree);
+}

@@ -93,16 +93,7 @@ PassFigures runPass(const QString& tree, const QString& dest, const EngineTiming
     auto owned = std::make_unique<CountingFileSystem>();
     CountingFileSystem& fso = *owned;
     AppState state(ui, messages, clock, std::move(owned));
-    const QString volume = fso.VolumeName(fso.GetDriveName(tree));
-    const QString accepted = VolumeList::encode({volume}, volume.isEmpty());
-    const QString now = DateTimeText::format(clock.now());
-    clsBackup association = newAssociation(tree, true, accepted, now, state.Destinations);
-    association.Recursive = true;
-    association.NotifyOnSuccess = false;
-    association.DateLastModified = now;
-    association.DateLastActivity = now;
-    association.Versions = 0;
-    state.Backups->Add(std::move(association), tree);
+    addTreeAssociation(state, tree);
     state.Destinations->Add(dest, tree, fso.VolumeName(fso.GetDriveName(dest)));
     Engine engine(state, timing);
 
