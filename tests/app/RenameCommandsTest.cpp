@@ -48,6 +48,9 @@ protected:
                 QTimer::singleShot(10, *answer);
                 return;
             }
+            // The stored answer holds itself; letting it go ends the cycle, and this running
+            // copy keeps what it needs until it returns.
+            *answer = nullptr;
             dialog->findChild<QLineEdit*>("txtNewName")->setText(newName);
             QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
         };
