@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
+#include "state/WatchRegistry.h"
 
 #include <QSet>
 #include <algorithm>
@@ -341,11 +342,14 @@ bool CatchUp::pauseMs(int ms) {
 }
 
 // Reading the clock costs more than looking at a file, so it is read only after a copy and after
-// every yield group.
+// every yield group. A watch that signalled ends the slice there too: the user's save is served
+// by the next tick instead of waiting for the rest of the slice.
 CatchUp::Flow CatchUp::sliceCheck(bool copied) {
     if (!copied && ++m_sinceClockCheck < m_engine.timing().yieldEveryFiles)
         return Flow::Continue;
     m_sinceClockCheck = 0;
+    if (m_state.watches && m_state.watches->anySignalled())
+        return Flow::SliceOver;
     return m_state.clock.now() >= m_sliceEnd ? Flow::SliceOver : Flow::Continue;
 }
 

@@ -49,6 +49,8 @@ public:
     // True when a change arrived since the last re-arm, waiting up to `timeoutMs` for one
     // (0: poll without blocking).
     virtual bool wait(int timeoutMs) = 0;
+    // True when a change since the last re-arm is among the events read so far; reads nothing.
+    virtual bool signalled() const = 0;
     // Takes the pending changes into the batch that take() hands out, so that the watch signals
     // only for later ones. Sub-folders that appeared meanwhile are watched from now on.
     virtual void rearm() = 0;

@@ -67,6 +67,23 @@ bool WatchRegistry::wait(qint32 id, int timeoutMs) {
     return signalled;
 }
 
+bool WatchRegistry::anySignalled() {
+    bool eventsRead = false;
+    for (auto& [id, entry] : m_watches) {
+        if (!entry.watch->isOpen())
+            continue;
+        if (!eventsRead) {
+            // Polling one watch routes the events of all of them.
+            eventsRead = true;
+            if (entry.watch->wait(0))
+                return true;
+        } else if (entry.watch->signalled()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void WatchRegistry::rearm(qint32 id) {
     const auto it = m_watches.find(id);
     if (it == m_watches.end())

@@ -28,6 +28,8 @@ public:
     bool wait(qint32 id, int timeoutMs);
     // Re-arms a watch: takes its pending changes into the batch that takeChanges() hands out.
     void rearm(qint32 id);
+    // True when any open watch has signalled; one look at the system's events serves them all.
+    bool anySignalled();
     ChangeBatch takeChanges(qint32 id);
     // After a mount-table change: a watch whose path now leads to another folder (a file system
     // mounted over it, or unmounted from under it) is opened anew, and one that went away is

@@ -1,5 +1,7 @@
 // The watch timer's tick, driven directly and through the event loop.
 
+#include "engine/CatchUp.h"
+
 #include "EngineFixture.h"
 
 #include <QTest>
@@ -85,6 +87,47 @@ TEST_F(TimerTickTest, AStopConfirmedDuringAPassEndsItTheSameTickReArmsAndPausedC
     state->Paused = false;
     engine->TimerProc();
     EXPECT_EQ(copies.size(), 1u) << "the change while paused is not scanned";
+}
+
+// A catch-up over many files whose slice would outlast the user's patience.
+class LongCatchUpTickTest : public TimerTickTest {
+protected:
+    void SetUp() override {
+        timing.catchUpSliceMs = 60 * 1000;
+        TimerTickTest::SetUp();
+    }
+};
+
+// The save lands while the catch-up walks; it is served by the next tick, and its copy waits for
+// one settle only, not for the rest of the catch-up.
+TEST_F(LongCatchUpTickTest, ASaveDuringACatchUpIsServedByTheNextTick) {
+    for (int i = 0; i < 60; ++i)
+        writeAt(QString("docs/old%1.txt").arg(i), -3600);
+    ASSERT_TRUE(awaitSignal(handle));
+    engine->TimerProc(); // the watch's own pass over the new files
+    copies.clear();
+    state->Destinations->Add(home.path() + "/backup", docs, volumeOf(home.path()));
+    engine->catchUp().requestAll();
+
+    const int yieldsBefore = ui.processEventsCalls;
+    ui.onProcessEvents = [&] {
+        if (ui.processEventsCalls == yieldsBefore + 3)
+            write("docs/saved.txt", "the user's save");
+    };
+    engine->TimerProc();
+    ui.onProcessEvents = nullptr;
+    bool catchUpLeft = false;
+    qint64 sleptBeforeCopy = 0;
+    const qint64 sleptBefore = clock.sleptMs;
+    duringCopy = [&] {
+        catchUpLeft = engine->catchUp().pending();
+        sleptBeforeCopy = clock.sleptMs - sleptBefore;
+    };
+    engine->TimerProc();
+    ASSERT_EQ(copiedNames(), QStringList{"saved.txt"});
+    EXPECT_TRUE(catchUpLeft) << "the save waited for the whole catch-up";
+    EXPECT_LE(sleptBeforeCopy, timing.topFolderSettleMs + timing.yieldPauseMs);
+    EXPECT_FALSE(engine->catchUp().pending()) << "the catch-up goes on once the save is served";
 }
 
 // A pause confirmed while a pass ended on its own (or on a failure) leaves a stop request with

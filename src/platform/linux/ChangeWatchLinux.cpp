@@ -171,6 +171,8 @@ public:
     quint64 topDevice() const override { return m_device; }
     quint64 topInode() const override { return m_inode; }
 
+    bool signalled() const override { return !m_pending.empty(); }
+
     bool wait(int timeoutMs) override {
         if (signalled())
             return true;
@@ -238,8 +240,6 @@ public:
     }
 
 private:
-    bool signalled() const { return !m_pending.empty(); }
-
     void folderEvent(uint32_t mask, const QByteArray& child, const char* name) {
         if (!m_scope.subtree)
             return;
