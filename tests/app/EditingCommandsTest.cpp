@@ -3,54 +3,35 @@
 
 #include "app/EditingCommands.h"
 
-#include "core/Lifecycle.h"
+#include "app/MainWindowFixture.h"
 #include "editing/frmProperties.h"
 #include "mainwindow/IconStore.h"
-#include "mainwindow/frmQuillmot.h"
-#include "presentation/TreeFixture.h"
-#include "support/GuiApp.h"
 #include "support/ScriptedPickers.h"
 
-#include <QApplication>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
-class EditingCommandsFixture : public TreeFixture {
+class EditingCommandsFixture : public MainWindowFixture {
 protected:
-    std::unique_ptr<Lifecycle> lifecycle;
-    std::unique_ptr<frmQuillmot> window;
     ScriptedPickers pickers;
     std::unique_ptr<EditingCommands> editing;
 
     void SetUp() override {
-        ensureGuiApp();
-        TreeFixture::SetUp();
-        lifecycle = std::make_unique<Lifecycle>(*state, *engine);
-        window = std::make_unique<frmQuillmot>();
-        window->attachTree(tree.get(), commands.get());
+        MainWindowFixture::SetUp();
         editing =
             std::make_unique<EditingCommands>(*state, *engine, *lifecycle, *tree, *window, pickers);
     }
     void TearDown() override {
         editing.reset();
-        window.reset();
-        TreeFixture::TearDown();
+        MainWindowFixture::TearDown();
     }
     // Presses Save in the properties dialog once it is up.
     static void saveThePropertiesDialog() {
-        auto answer = std::make_shared<std::function<void()>>();
-        *answer = [answer] {
-            auto* dialog = qobject_cast<frmProperties*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                QTimer::singleShot(10, *answer);
-                return;
-            }
+        whenShown<frmProperties>([](frmProperties* dialog) {
             QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-        };
-        QTimer::singleShot(0, *answer);
+        });
     }
     // The name and image key of every node whose picture the window cannot draw.
     QStringList nodesWithoutPicture(const QModelIndex& parent = {}) const {

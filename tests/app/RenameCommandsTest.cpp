@@ -3,58 +3,36 @@
 
 #include "app/RenameCommands.h"
 
-#include "core/Lifecycle.h"
+#include "app/MainWindowFixture.h"
 #include "editing/frmRename.h"
-#include "mainwindow/frmQuillmot.h"
-#include "presentation/TreeFixture.h"
-#include "support/GuiApp.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
-class RenameCommandsFixture : public TreeFixture {
+class RenameCommandsFixture : public MainWindowFixture {
 protected:
-    std::unique_ptr<Lifecycle> lifecycle;
-    std::unique_ptr<frmQuillmot> window;
     std::unique_ptr<RenameCommands> renameCommands;
 
     void SetUp() override {
-        ensureGuiApp();
-        TreeFixture::SetUp();
-        lifecycle = std::make_unique<Lifecycle>(*state, *engine);
-        window = std::make_unique<frmQuillmot>();
-        window->attachTree(tree.get(), commands.get());
+        MainWindowFixture::SetUp();
         renameCommands =
             std::make_unique<RenameCommands>(*state, *engine, *lifecycle, *tree, *window, nullptr);
     }
     void TearDown() override {
         renameCommands.reset();
-        window.reset();
-        TreeFixture::TearDown();
+        MainWindowFixture::TearDown();
     }
     // Answers the rename dialog, once it is up, with `newName` and OK.
     static void answerRenameWith(const QString& newName) {
-        auto answer = std::make_shared<std::function<void()>>();
-        *answer = [newName, answer] {
-            auto* dialog = qobject_cast<frmRename*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                QTimer::singleShot(10, *answer);
-                return;
-            }
-            // The stored answer holds itself; letting it go ends the cycle, and this running
-            // copy keeps what it needs until it returns.
-            *answer = nullptr;
+        whenShown<frmRename>([newName](frmRename* dialog) {
             dialog->findChild<QLineEdit*>("txtNewName")->setText(newName);
             QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-        };
-        QTimer::singleShot(0, *answer);
+        });
     }
 };
 
