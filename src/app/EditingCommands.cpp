@@ -51,7 +51,7 @@ void EditingCommands::addFolder() {
 }
 
 void EditingCommands::viewEdit(const QString& sourcePath) {
-    if (!m_state.Backups->Contains(sourcePath))
+    if (!m_state.Backups->contains(sourcePath))
         return;
     m_state.SelectedSourcePath = sourcePath;
     showProperties();

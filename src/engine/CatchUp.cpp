@@ -164,7 +164,7 @@ void CatchUp::runSlice() {
 bool CatchUp::begin(const QString& sourcePath) {
     FileSystem& fso = *m_state.fso;
     const QString key = Paths::PathKey(sourcePath);
-    if (!m_state.Backups->Contains(key))
+    if (!m_state.Backups->contains(key))
         return false;
     const auto association = m_state.Backups->Item(key);
     if (!association->Enabled)
@@ -358,7 +358,7 @@ CatchUp::Flow CatchUp::sliceCheck(bool copied) {
 int CatchUp::currentIndexOf(const QString& sourcePath) const {
     const colBackups& backups = *m_state.Backups;
     const QString key = Paths::PathKey(sourcePath);
-    if (!backups.Contains(key) || !backups.Item(key)->Enabled)
+    if (!backups.contains(key) || !backups.Item(key)->Enabled)
         return 0;
     return backups.positionOf(key);
 }

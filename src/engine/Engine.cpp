@@ -88,7 +88,7 @@ void Engine::CreateDetectFolder(const QString& Path, bool WatchSubtree) {
         return;
     colDetectFolders& folders = *m_state.DetectFolders;
     const QString key = Paths::PathKey(folder);
-    if (folders.Contains(key)) {
+    if (folders.contains(key)) {
         folders.Item(key)->ClassNotifyDelete();
         folders.Remove(key);
     }
@@ -105,7 +105,7 @@ void Engine::RemoveDetectFolder(const QString& Path) {
     for (const auto& record : folders) {
         if (Paths::samePath(record->Folder, Path)) {
             const QString key = Paths::PathKey(Path);
-            if (m_state.Backups->Contains(key) && m_state.Backups->Item(key)->Folder) {
+            if (m_state.Backups->contains(key) && m_state.Backups->Item(key)->Folder) {
                 found = record;
                 break;
             }
@@ -122,7 +122,7 @@ void Engine::RemoveDetectFolder(const QString& Path) {
 
 void Engine::disableFolderWatch(const QString& sourcePath) {
     const QString key = Paths::PathKey(sourcePath);
-    if (!m_state.DetectFolders->Contains(key))
+    if (!m_state.DetectFolders->contains(key))
         return;
     const auto record = m_state.DetectFolders->Item(key);
     // File associations keep their watch while the folder association that shares it is off.
@@ -135,7 +135,7 @@ void Engine::disableFolderWatch(const QString& sourcePath) {
 void Engine::enableFolderWatch(const QString& sourcePath, bool recursive) {
     const QString key = Paths::PathKey(sourcePath);
     // The record is gone when the last file association sharing it was removed meanwhile.
-    if (!m_state.DetectFolders->Contains(key)) {
+    if (!m_state.DetectFolders->contains(key)) {
         CreateDetectFolder(sourcePath, recursive);
         return;
     }
@@ -160,7 +160,7 @@ QString Engine::watchedFolderOf(const QString& path) const {
 bool Engine::recursiveFolderAssociationAt(const QString& folder) const {
     // By key, as associations are stored: opening thousands of watches stays linear.
     const QString key = Paths::PathKey(folder);
-    if (!m_state.Backups->Contains(key))
+    if (!m_state.Backups->contains(key))
         return false;
     const auto association = m_state.Backups->Item(key);
     return association->Folder && association->Enabled && association->Recursive;
@@ -169,7 +169,7 @@ bool Engine::recursiveFolderAssociationAt(const QString& folder) const {
 // Hidden sub-folders are watched only for a folder association that backs up hidden files.
 bool Engine::hiddenFoldersSkippedAt(const QString& folder) const {
     const QString key = Paths::PathKey(folder);
-    if (!m_state.Backups->Contains(key))
+    if (!m_state.Backups->contains(key))
         return true;
     const auto association = m_state.Backups->Item(key);
     return !(association->Folder && association->CopyHidden);

@@ -170,5 +170,5 @@ void Engine::visitFile(const QString& topFolder, int assocIndex, const QString& 
 
 bool Engine::copyHiddenFor(const QString& topFolder) const {
     const QString key = Paths::PathKey(topFolder);
-    return m_state.Backups->Contains(key) && m_state.Backups->Item(key)->CopyHidden;
+    return m_state.Backups->contains(key) && m_state.Backups->Item(key)->CopyHidden;
 }

@@ -190,7 +190,7 @@ bool Engine::handleIfChanged(const ChangeTest& test, bool named, const QString& 
     const QString key = Paths::PathKey(sourceRoot) + QChar(0) + Paths::PathKey(filePath) +
                         QChar(0) + QString::number(stamp.size) + QChar(0) +
                         QString::number(stamp.modifiedNs);
-    if (m_state.DetectedFiles->Contains(key))
+    if (m_state.DetectedFiles->contains(key))
         return false;
     m_state.DetectedFiles->Add(filePath, modifiedText, key);
     const int index = currentIndexOf(sourceRoot, assocIndex);
@@ -234,7 +234,7 @@ int Engine::currentIndexOf(const QString& sourcePath, int assocIndex) const {
         Paths::samePath(backups.Item(assocIndex)->SourcePath, sourcePath))
         return assocIndex;
     const QString key = Paths::PathKey(sourcePath);
-    return backups.Contains(key) ? backups.positionOf(key) : 0;
+    return backups.contains(key) ? backups.positionOf(key) : 0;
 }
 
 bool Engine::stopRequested() const {

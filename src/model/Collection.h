@@ -39,7 +39,7 @@ public:
             throw BadIndexError("no element with this key");
         return it.value();
     }
-    bool Contains(const QString& key) const {
+    bool contains(const QString& key) const {
         return !key.isEmpty() && m_byKey.contains(Paths::PathKey(key));
     }
     int Count() const { return int(m_items.size()); }

@@ -98,7 +98,7 @@ std::optional<QString> AddAssociations::commonChecks(const QString& path, bool f
                                  MessageBoxes::Buttons::YesNoCancel) != yes)
             return std::nullopt;
     }
-    if (m_state.Backups->Contains(path)) {
+    if (m_state.Backups->contains(path)) {
         refuse(quiet, folder ? FolderExistsText : fileExistsText(path), information);
         return std::nullopt;
     }
@@ -172,7 +172,7 @@ void AddAssociations::applyToOthers(const QStringList& paths, qsizetype chosen,
     for (qsizetype j = 0; j < chosen; ++j) {
         if (skipped[std::size_t(j)])
             continue;
-        if (backups.Contains(paths[j]))
+        if (backups.contains(paths[j]))
             backups.Remove(paths[j]);
         else
             skipped[std::size_t(j)] = true;

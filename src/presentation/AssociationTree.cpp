@@ -123,12 +123,12 @@ bool AssociationTree::NodeExists(const QString& path) const {
 
 bool AssociationTree::BackupExists(const QString& path) const {
     const QString key = Paths::PathKey(path);
-    return m_state.Backups->Contains(key) && m_state.Backups->Item(key)->SourcePath == path;
+    return m_state.Backups->contains(key) && m_state.Backups->Item(key)->SourcePath == path;
 }
 
 void AssociationTree::RemoveBackup(const QString& path) {
     colBackups& backups = *m_state.Backups;
-    if (backups.Contains(Paths::PathKey(path))) {
+    if (backups.contains(Paths::PathKey(path))) {
         backups.Remove(Paths::PathKey(path));
         return;
     }
@@ -256,11 +256,11 @@ bool AssociationTree::IsAssociationNode(const TreeNode& n) const {
 
 std::shared_ptr<clsBackup> AssociationTree::associationOf(const TreeNode& n) const {
     const colBackups& backups = *m_state.Backups;
-    if (backups.Contains(n.key))
+    if (backups.contains(n.key))
         return backups.Item(n.key);
     // A source stored with a trailing separator still ends at this node.
     const QString withSep = Paths::PathKey(n.path + Paths::separator());
-    return backups.Contains(withSep) ? backups.Item(withSep) : nullptr;
+    return backups.contains(withSep) ? backups.Item(withSep) : nullptr;
 }
 
 int AssociationTree::rowOf(const TreeNode* n) const {

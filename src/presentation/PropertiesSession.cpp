@@ -42,7 +42,7 @@ PropertiesSession::PropertiesSession(AppState& state, FilePickers& pickers, Hook
 
 std::shared_ptr<clsBackup> PropertiesSession::current() const {
     const QString& path = m_state.SelectedSourcePath;
-    if (!m_state.Backups->Contains(path))
+    if (!m_state.Backups->contains(path))
         return nullptr;
     return m_state.Backups->Item(path);
 }

@@ -93,7 +93,7 @@ TEST_F(DialogTest, TheCloseBoxOnANewAssociationCancelsItInFull) {
     EXPECT_TRUE(child<QPushButton>(d.get(), "cmdSaveAll")->isDefault());
     EXPECT_EQ(d->windowTitle(), "New<< Quillmot");
     d->close();
-    EXPECT_FALSE(state->Backups->Contains(source));
+    EXPECT_FALSE(state->Backups->contains(source));
     EXPECT_TRUE(state->PropertiesCanceled);
     EXPECT_EQ(unpauses, 1);
 }
@@ -104,7 +104,7 @@ TEST_F(DialogTest, EscapeCancelsAndLeavesASavedAssociationAlone) {
     EXPECT_FALSE(child<QPushButton>(d.get(), "cmdSaveAll")->isEnabled());
     QTest::mouseClick(child<QCheckBox>(d.get(), "chkEnabled"), Qt::LeftButton);
     QTest::keyClick(d.get(), Qt::Key_Escape);
-    ASSERT_TRUE(state->Backups->Contains(source));
+    ASSERT_TRUE(state->Backups->contains(source));
     EXPECT_TRUE(state->Backups->Item(source)->Enabled);
     EXPECT_TRUE(state->PropertiesCanceled);
 }

@@ -49,7 +49,7 @@ TEST(CollectionTest, PositionsAreOneBasedAndKeysFindElementsUntilTheyGo) {
     for (const auto& n : queue)
         left << n->Source;
     EXPECT_EQ(left, (QStringList{"a", "b", "c"}));
-    EXPECT_FALSE(queue.Contains("x1"));
+    EXPECT_FALSE(queue.contains("x1"));
     EXPECT_EQ(queue.positionOf("c"), 3);
 }
 

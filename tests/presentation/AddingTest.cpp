@@ -40,7 +40,7 @@ protected:
         return AddAssociations(*state, pickers, h);
     }
     std::shared_ptr<clsBackup> association(const QString& path) {
-        return state->Backups->Contains(path) ? state->Backups->Item(path) : nullptr;
+        return state->Backups->contains(path) ? state->Backups->Item(path) : nullptr;
     }
     QStringList destinationsOf(const QString& path) {
         QStringList out;
@@ -89,7 +89,7 @@ TEST_F(AddingTest, ANewFolderGetsTheDefaultsAndIsSavedShownAndWatched) {
     auto dests = std::make_shared<colDestinations>();
     loadAssociations(loaded, dests, home.appDataFolder(), {});
     loadDestinations(*dests, home.appDataFolder());
-    EXPECT_TRUE(loaded.Contains(source));
+    EXPECT_TRUE(loaded.contains(source));
     EXPECT_EQ(dests->Count(), 1);
 }
 

@@ -124,7 +124,7 @@ TEST_F(TreeFixture, RemovingAnAssociationKeepsTheNodesOthersNeed) {
 
     // A still has B below it: the node stays, as a container.
     tree->RemoveLocal(node(a));
-    EXPECT_FALSE(state->Backups->Contains(a));
+    EXPECT_FALSE(state->Backups->contains(a));
     EXPECT_EQ(imageOf(a), "*Folder");
     EXPECT_FALSE(storedLines().contains(a));
     EXPECT_TRUE(storedLines().contains(b));
@@ -150,7 +150,7 @@ TEST_F(TreeFixture, RemovingAContainerTakesEverythingBelowItAndNothingBeside) {
 
     tree->RemoveLocal(node(Paths::parent(one)));
     EXPECT_EQ(state->Backups->Count(), 1);
-    EXPECT_TRUE(state->Backups->Contains(beside));
+    EXPECT_TRUE(state->Backups->contains(beside));
     EXPECT_EQ(node(Paths::parent(one)), nullptr);
     EXPECT_NE(node(beside), nullptr);
     EXPECT_FALSE(tree->images().contains(Paths::PathKey(one)));

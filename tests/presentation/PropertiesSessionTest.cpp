@@ -78,7 +78,7 @@ TEST_F(PropertiesTest, AVanishedSourceIsDisabledAtOnceEvenWhenTheUserCancels) {
     EXPECT_EQ(nodeImages, (std::vector<std::pair<QString, QString>>{{source, "*FileYellow"}}));
     s->cancel();
     s->close();
-    ASSERT_TRUE(state->Backups->Contains(source));
+    ASSERT_TRUE(state->Backups->contains(source));
     EXPECT_FALSE(state->Backups->Item(source)->Enabled);
 }
 

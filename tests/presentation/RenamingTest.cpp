@@ -64,7 +64,7 @@ protected:
             const QString folder = association->Folder ? association->SourcePath
                                                        : Paths::parent(association->SourcePath);
             const QString key = Paths::PathKey(folder);
-            if (!state->DetectFolders->Contains(key) ||
+            if (!state->DetectFolders->contains(key) ||
                 state->DetectFolders->Item(key)->AutoBackup <= 0)
                 return false;
         }

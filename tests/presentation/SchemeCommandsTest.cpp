@@ -56,7 +56,7 @@ struct SchemeFixture : ::testing::Test {
         return readWholeFile(home.appDataFolder() + "/" + name);
     }
     qint32 watchOf(const QString& folder) const {
-        return state.DetectFolders->Contains(folder) ? state.DetectFolders->Item(folder)->AutoBackup
+        return state.DetectFolders->contains(folder) ? state.DetectFolders->Item(folder)->AutoBackup
                                                      : 0;
     }
     QStringList askedTexts() const {
