@@ -131,10 +131,13 @@ private:
         bool onNetwork(const QString& path);
 
     private:
+        QString lookUpDriveOf(const QString& path);
+
         const AssociationTree& m_tree;
         QHash<QString, bool> m_usable;
         QHash<QString, QString> m_volumes;
         QHash<QString, QString> m_driveOfFolder;
+        QHash<QString, QString> m_driveOfPath; // a source is asked for more than once
         QHash<QString, bool> m_networkDrive;
     };
 

@@ -19,6 +19,15 @@ bool AssociationTree::IconFacts::driveUsable(const QString& drive) {
 }
 
 QString AssociationTree::IconFacts::driveOf(const QString& path) {
+    const auto known = m_driveOfPath.constFind(path);
+    if (known != m_driveOfPath.cend())
+        return known.value();
+    const QString drive = lookUpDriveOf(path);
+    m_driveOfPath.insert(path, drive);
+    return drive;
+}
+
+QString AssociationTree::IconFacts::lookUpDriveOf(const QString& path) {
     const FileSystem& fso = *m_tree.m_state.fso;
     const QString folder = Paths::parent(Paths::withoutTrailingSeparator(path));
     // Finding a drive resolves the real path, a look-up per folder level; a tree of thousands
