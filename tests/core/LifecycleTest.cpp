@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "support/GuiApp.h"
+#include "support/LifecycleOverHome.h"
 #include "support/Recorder.h"
 #include "support/TempHome.h"
 
@@ -20,15 +21,8 @@ using Running = UserInterface::RunningState;
 
 namespace {
 
-struct LifecycleFixture : ::testing::Test {
+struct LifecycleFixture : LifecycleOverHome<SystemClock> {
     LifecycleFixture() { ensureGuiApp(); }
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    SystemClock clock;
-    AppState state{ui, messages, clock};
-    Engine engine{state};
-    Lifecycle lifecycle{state, engine};
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "engine/Engine.h"
 #include "state/AppState.h"
 #include "support/GuiApp.h"
+#include "support/LifecycleOverHome.h"
 #include "support/Recorder.h"
 #include "support/TempHome.h"
 
@@ -17,15 +18,8 @@ QStringList record(const QString& path, const QString& versions = "3") {
     return (path + "|USB|1/2/2026 10:00:00|Never|Never|1|1|1|" + versions + "|1|0|1|1").split('|');
 }
 
-struct StoreLoadLog : ::testing::Test {
+struct StoreLoadLog : LifecycleOverHome<SystemClock> {
     StoreLoadLog() { ensureGuiApp(); }
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    SystemClock clock;
-    AppState state{ui, messages, clock};
-    Engine engine{state};
-    Lifecycle lifecycle{state, engine};
 
     QStringList logLines() const {
         QStringList lines;

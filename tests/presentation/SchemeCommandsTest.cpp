@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/WatchRegistry.h"
+#include "support/LifecycleOverHome.h"
 #include "support/QtApp.h"
 #include "support/Recorder.h"
 #include "support/TempHome.h"
@@ -24,15 +25,8 @@ using Answer = MessageBoxes::Answer;
 
 namespace {
 
-struct SchemeFixture : ::testing::Test {
+struct SchemeFixture : LifecycleOverHome<ManualClock> {
     SchemeFixture() { ensureCoreApp(); }
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    ManualClock clock;
-    AppState state{ui, messages, clock};
-    Engine engine{state};
-    Lifecycle lifecycle{state, engine};
     SchemeCommands schemes{state, lifecycle, engine};
     QString sch = home.appDataFolder() + "/sch";
 
