@@ -112,10 +112,9 @@ TEST(CatchUpProgram, ChangesMadeWhileStoppedOrWhileStartingArriveSoonAfterTheSta
 }
 
 TEST(CatchUpProgram, FilesSavedWhileTheDestinationDiskWasAwayArriveSoonAfterItsMount) {
-    QString reason;
-    const auto disk = ScratchMount::ext4("QMDEST", 8, &reason);
+    const auto disk = ScratchMount::ext4("QMDEST", 8);
     if (!disk)
-        GTEST_SKIP() << reason.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     TempHome home;
     const QString docs = home.makeFolder("docs");
     const QString notes = home.makeFolder("notes");

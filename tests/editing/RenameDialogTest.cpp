@@ -139,10 +139,9 @@ TEST_F(RenameDialogFixture, ScanningPausesWhileOpenAndResumesUnlessPausedBefore)
 }
 
 TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
-    QString reason;
-    auto disk = ScratchMount::ext4("data", 16, &reason);
+    auto disk = ScratchMount::ext4("data", 16);
     if (!disk)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     state->Backups->Add(newAssociation(disk->mountPoint(), true,
                                        VolumeList::encode({"DATA"}, false), DateTimeText::Never,
                                        state->Destinations),
@@ -169,10 +168,9 @@ TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
 }
 
 TEST_F(RenameDialogFixture, AMemoryFileSystemCannotBeRelabelled) {
-    QString reason;
-    auto memory = ScratchMount::tmpfs(64, &reason);
+    auto memory = ScratchMount::tmpfs(64);
     if (!memory)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     auto dialog = open(memory->mountPoint(), true);
     typeAndConfirm(*dialog, "Label");
     EXPECT_TRUE(askedTexts().value(0).contains("cannot carry a volume name"));

@@ -117,10 +117,9 @@ TEST_F(CheckDrivesTest, NetworkDestinationComparesItsNameExactlyBeforeTheShare) 
 using CheckMountsTest = CopyFixture;
 
 TEST_F(CheckMountsTest, ALabelledDestinationMatchesOnlyWhileMounted) {
-    QString reason;
-    const auto disk = ScratchMount::ext4("QmDisk", 8, &reason);
+    const auto disk = ScratchMount::ext4("QmDisk", 8);
     if (!disk)
-        GTEST_SKIP() << reason.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     const QString file = write("src/Docs/a.txt", "a");
     addAssociation(file, false);
     addDestination(file, disk->mountPoint() + "/backup", "qmdisk");
@@ -139,10 +138,9 @@ TEST_F(CheckMountsTest, ALabelledDestinationMatchesOnlyWhileMounted) {
 }
 
 TEST_F(CheckMountsTest, ASymbolicLinkLeadsTheVolumeCheckToTheDiskItPointsTo) {
-    QString reason;
-    const auto disk = ScratchMount::ext4("QmBackup", 8, &reason);
+    const auto disk = ScratchMount::ext4("QmBackup", 8);
     if (!disk)
-        GTEST_SKIP() << reason.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     const QString file = write("src/Docs/a.txt", "a");
     const QString link = home.path() + "/backup";
     ASSERT_TRUE(QFile::link(disk->mountPoint(), link));
@@ -160,10 +158,9 @@ TEST_F(CheckMountsTest, ASymbolicLinkLeadsTheVolumeCheckToTheDiskItPointsTo) {
 
 // A tmpfs whose mount source names a share stands in for the mounted share.
 TEST_F(CheckMountsTest, AShareWrittenWithTwoSlashesIsWrittenAtItsMountPoint) {
-    QString reason;
-    const auto share = ScratchMount::tmpfs(1024, &reason, "//qmserver/backups");
+    const auto share = ScratchMount::tmpfs(1024, "//qmserver/backups");
     if (!share)
-        GTEST_SKIP() << reason.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     const QString file = write("src/Docs/a.txt", "a");
     addAssociation(file, false);
     addDestination(file, "//QMSERVER/backups/ann", "");

@@ -70,10 +70,9 @@ TEST_F(CopyLayoutTest, EveryFileMirrorsBelowItsSourceByOneRuleWhateverIsMountedI
     EXPECT_EQ(mirroredFolder("/dst", "/a", false, "/a"), "/dst/root");
     EXPECT_EQ(mirroredFolder("/dst/", "/", true, "/home/a.txt"), "/dst/root/home");
 
-    QString reason;
-    const auto mount = ScratchMount::tmpfs(1024, &reason);
+    const auto mount = ScratchMount::tmpfs(1024);
     if (!mount)
-        GTEST_SKIP() << reason.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     const QString m = mount->mountPoint();
     const QString outer = Paths::parent(m);
     QDir().mkpath(m + "/sub");
@@ -167,10 +166,9 @@ TEST_F(CopyReportTest, LogPastItsLimitKeepsTheTenNewest) {
 }
 
 TEST_F(CopyReportTest, FullDiskKeepsTheOldCopyWhole) {
-    QString reason;
-    const auto tiny = ScratchMount::tmpfs(64, &reason);
+    const auto tiny = ScratchMount::tmpfs(64);
     if (!tiny)
-        GTEST_SKIP() << reason.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     addDestination(file, tiny->mountPoint());
     copy(file, file);
     write("src/Docs/a.txt", QByteArray(512 * 1024, 'x'));
@@ -185,10 +183,9 @@ TEST_F(CopyReportTest, FullDiskKeepsTheOldCopyWhole) {
 
 TEST_F(CopyReportTest, ReadOnlyDestinationFailsWithoutStoppingTheOthers) {
     const QString ro = folder("ro/Docs");
-    QString reason;
-    const auto bind = ScratchMount::readOnlyBind(Paths::parent(ro), &reason);
+    const auto bind = ScratchMount::readOnlyBind(Paths::parent(ro));
     if (!bind)
-        GTEST_SKIP() << reason.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     addDestination(file, bind->mountPoint() + "/new");
     addDestination(file, bind->mountPoint());
     addDestination(file, folder("dst"));
@@ -221,10 +218,9 @@ TEST_F(CopyReportTest, AnExitStopsALargeCopyBetweenChunksAndServesNoFurtherDesti
 }
 
 TEST_F(CopyReportTest, TemporaryFilesOfAKilledCopyGoAtTheNextWriteButNoOneElses) {
-    QString reason;
-    const auto tiny = ScratchMount::tmpfs(1024, &reason);
+    const auto tiny = ScratchMount::tmpfs(1024);
     if (!tiny)
-        GTEST_SKIP() << reason.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     const QString docs = tiny->mountPoint() + "/Docs";
     QDir().mkpath(docs);
     const auto place = [&](const QString& name, qsizetype size) {

@@ -330,10 +330,9 @@ TEST_F(ChangedFilesTest, HiddenFoldersAreNeitherWatchedNorWalkedUnlessHiddenFile
 }
 
 TEST_F(ChangedFilesTest, AWalkStaysOnTheSourcesFileSystem) {
-    QString reason;
-    auto mount = ScratchMount::tmpfs(256, &reason);
+    auto mount = ScratchMount::tmpfs(256);
     if (!mount)
-        GTEST_SKIP() << reason.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     const QString scratch = Paths::parent(mount->mountPoint());
     state->Backups->Clear();
     addAssociation(scratch, true, true);

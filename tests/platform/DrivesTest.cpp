@@ -44,11 +44,11 @@ QByteArray line(const char* device, const char* mountPoint, const char* type = "
 // The point of volume names: an unplugged disk's folder falls back to the disk beneath it,
 // which must not pass for the backup disk.
 TEST(DriveNames, ALabelledDriveIsNamedByItsLabelOnlyWhileMountedAndLeavesNothingBehind) {
-    QString reason, scratch;
+    QString scratch;
     {
-        auto disk = ScratchMount::ext4("Quill Data", 16, &reason);
+        auto disk = ScratchMount::ext4("Quill Data", 16);
         if (!disk)
-            GTEST_SKIP() << qPrintable(reason);
+            GTEST_SKIP() << ScratchMount::refusal();
         FileSystem fso;
         const QString mp = disk->mountPoint(), inside = mp + "/Backups/Docs";
         scratch = QFileInfo(mp).path();
@@ -76,11 +76,10 @@ TEST(DriveNames, ALabelledDriveIsNamedByItsLabelOnlyWhileMountedAndLeavesNothing
 }
 
 TEST(DriveNames, AnUnlabeledDriveIsNamedByItsUuidAndAMemoryFileSystemHasNoName) {
-    QString reason;
-    auto disk = ScratchMount::ext4("", 16, &reason);
-    auto memory = disk ? ScratchMount::tmpfs(64, &reason) : nullptr;
+    auto disk = ScratchMount::ext4("", 16);
+    auto memory = disk ? ScratchMount::tmpfs(64) : nullptr;
     if (!memory)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     FileSystem fso;
     const QString uuid = blkidUuid(disk->mountPoint());
     ASSERT_EQ(uuid.size(), 36);
@@ -90,14 +89,13 @@ TEST(DriveNames, AnUnlabeledDriveIsNamedByItsUuidAndAMemoryFileSystemHasNoName) 
 }
 
 TEST(DriveNames, AVfatDriveIsNamedByItsLabelOrVolumeId) {
-    QString reason;
-    auto labelled = ScratchMount::vfat("QMBACKUP", 8, &reason);
+    auto labelled = ScratchMount::vfat("QMBACKUP", 8);
     if (!labelled)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     FileSystem fso;
     EXPECT_EQ(fso.VolumeName(labelled->mountPoint()), "QMBACKUP");
-    auto bare = ScratchMount::vfat("", 8, &reason);
-    ASSERT_TRUE(bare) << qPrintable(reason);
+    auto bare = ScratchMount::vfat("", 8);
+    ASSERT_TRUE(bare) << ScratchMount::refusal();
     const QString id = blkidUuid(bare->mountPoint());
     ASSERT_FALSE(id.isEmpty());
     EXPECT_EQ(fso.VolumeName(bare->mountPoint()), "UUID=" + id);

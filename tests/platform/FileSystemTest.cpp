@@ -92,10 +92,9 @@ TEST(FileSystemFolders, CreateIsOneLevelAndDeleteTakesReadOnlyContentsButNoOther
     EXPECT_FALSE(fso.deleteFile(home.path() + "/keep"));
     EXPECT_TRUE(fso.deleteFile(keep));
 
-    QString reason;
-    auto mount = ScratchMount::tmpfs(256, &reason);
+    auto mount = ScratchMount::tmpfs(256);
     if (!mount)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     QFile f(mount->mountPoint() + "/data");
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("other disk") == 10);
     f.close();

@@ -31,10 +31,9 @@ TEST(RenameInPlace, NeverReplacesWhatHasTheNewNameAndMovesFilesAndFolders) {
 TEST(RenameInPlace, AFolderThatIsAMountPointIsReportedNotCopied) {
     TempHome home;
     const QString inside = home.writeFile("data/file.txt", "x");
-    QString reason;
-    auto bind = ScratchMount::readOnlyBind(QFileInfo(inside).path(), &reason);
+    auto bind = ScratchMount::readOnlyBind(QFileInfo(inside).path());
     if (!bind)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     FileSystem fso;
     int error = 0;
     const QString renamed = QFileInfo(bind->mountPoint()).path() + "/renamed";
@@ -61,27 +60,25 @@ TEST(VolumeLabelRules, ANameTheFileSystemCannotTakeIsRefusedWithTheReason) {
 
 TEST(VolumeLabelWriting, AnExt4DriveTakesItsNewNameAndATmpfsIsRefused) {
     ensureCoreApp();
-    QString reason;
-    auto disk = ScratchMount::ext4("Old Name", 16, &reason);
+    auto disk = ScratchMount::ext4("Old Name", 16);
     if (!disk)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     FileSystem fso;
     EXPECT_EQ(VolumeLabels::write(disk->mountPoint(), "Archive"), QString());
     EXPECT_EQ(fso.VolumeName(disk->mountPoint()), "Archive");
     EXPECT_TRUE(VolumeLabels::write(disk->mountPoint(), "Far too long for ext4").contains("16"));
     EXPECT_EQ(fso.VolumeName(disk->mountPoint()), "Archive");
 
-    auto memory = ScratchMount::tmpfs(64, &reason);
-    ASSERT_TRUE(memory) << qPrintable(reason);
+    auto memory = ScratchMount::tmpfs(64);
+    ASSERT_TRUE(memory) << ScratchMount::refusal();
     EXPECT_TRUE(VolumeLabels::write(memory->mountPoint(), "Label").contains("cannot carry"));
 }
 
 TEST(VolumeLabelWriting, AFatDriveTakesItsNewName) {
     ensureCoreApp();
-    QString reason;
-    auto disk = ScratchMount::vfat("OLDNAME", 16, &reason);
+    auto disk = ScratchMount::vfat("OLDNAME", 16);
     if (!disk)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     FileSystem fso;
     EXPECT_EQ(VolumeLabels::write(disk->mountPoint(), "ARCHIVE"), QString());
     EXPECT_EQ(fso.VolumeName(disk->mountPoint()), "ARCHIVE");

@@ -137,10 +137,9 @@ TEST(StartupShortcut, AFolderThatCannotHoldTheEntryRefusesTheChange) {
 
     const QString folder = home.makeFolder(".config/autostart");
     ASSERT_TRUE(UpdateStartupShortcut(true, program, {}));
-    QString skip;
-    const auto readOnly = ScratchMount::readOnlyBind(home.path() + "/.config", &skip);
+    const auto readOnly = ScratchMount::readOnlyBind(home.path() + "/.config");
     if (!readOnly)
-        GTEST_SKIP() << skip.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     qputenv("XDG_CONFIG_HOME", readOnly->mountPoint().toUtf8());
     EXPECT_TRUE(CheckStartup(program));
     EXPECT_FALSE(UpdateStartupShortcut(false, program, {}));

@@ -218,10 +218,9 @@ TEST_F(AddingTest, SaveToAllOverFiveHundredFilesShowsOneDialog) {
 }
 
 TEST_F(AddingTest, AFolderOnADriveWithoutALabelAcceptsOnlyUnlabeledDrives) {
-    QString reason;
-    auto disk = ScratchMount::tmpfs(1024, &reason);
+    auto disk = ScratchMount::tmpfs(1024);
     if (!disk)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     const QString folder = disk->mountPoint() + "/Work";
     QDir().mkpath(folder);
     dialogs.push_back([](PropertiesSession& s) { s.save({}); });

@@ -83,10 +83,9 @@ TEST_F(TreeFixture, TheIconRuleShowsStateAndDisablesAssociationsWhoseSourceIsMis
 }
 
 TEST_F(TreeFixture, ASourceOnAMountThatHasGoneShowsYellow) {
-    QString reason;
-    auto usb = ScratchMount::ext4("QMTREE", 8, &reason);
+    auto usb = ScratchMount::ext4("QMTREE", 8);
     if (!usb)
-        GTEST_SKIP() << reason.toStdString();
+        GTEST_SKIP() << ScratchMount::refusal();
     const QString mountPoint = usb->mountPoint();
     ASSERT_TRUE(QDir().mkpath(mountPoint + "/Thesis"));
     auto wholeDrive = associate(mountPoint, true);

@@ -161,10 +161,9 @@ TEST_F(PropertiesTest, TheWriteProbeNeverTouchesAUsersFile) {
 
 TEST_F(PropertiesTest, AReadOnlyDestinationIsAddedOnlyWhenTheUserInsists) {
     const QString source = home.makeFolder("S"), target = home.makeFolder("RO");
-    QString reason;
-    auto ro = ScratchMount::readOnlyBind(target, &reason);
+    auto ro = ScratchMount::readOnlyBind(target);
     if (!ro)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     addSaved(source, true);
     auto s = open(source);
     messages.answers = {MessageBoxes::Answer::No};
@@ -208,10 +207,9 @@ TEST_F(PropertiesTest, TheStatusColumnTellsWhereEachDestinationStands) {
               "Same disk as the source")
         << "a sibling with a longer name is not inside";
 
-    QString reason;
-    auto disk = ScratchMount::ext4("QuillStat", 16, &reason);
+    auto disk = ScratchMount::ext4("QuillStat", 16);
     if (!disk)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     const QString dest = disk->mountPoint() + "/Backups";
     QDir().mkpath(dest);
     EXPECT_TRUE(DestinationStatus::of(fso, source, false, dest, "QuillStat").startsWith("Ready, "))

@@ -127,10 +127,9 @@ TEST_F(RenameFixture, EveryFailureLeavesTheModelAsItWasAndTheWatchesRunning) {
     EXPECT_TRUE(allWatched());
     EXPECT_TRUE(treeMoves.isEmpty());
 
-    QString reason;
-    auto bind = ScratchMount::readOnlyBind(home.makeFolder("data"), &reason);
+    auto bind = ScratchMount::readOnlyBind(home.makeFolder("data"));
     if (!bind)
-        GTEST_SKIP() << qPrintable(reason);
+        GTEST_SKIP() << ScratchMount::refusal();
     const auto failed = renamer->RenameFileOrFolder(bind->mountPoint(), "other");
     EXPECT_EQ(failed.kind, RenameOutcome::Kind::Failed);
     EXPECT_FALSE(failed.reason.isEmpty());

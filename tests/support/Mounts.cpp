@@ -22,17 +22,18 @@ bool run(const QString& tool, const QStringList& args, QString* error) {
     return false;
 }
 
+QString g_refusal; // why the last factory returned nullptr
+
 QStringList labelled(QStringList args, const char* option, const QString& label) {
     return label.isEmpty() ? args : args << option << label;
 }
 
 } // namespace
 
-std::unique_ptr<ScratchMount> ScratchMount::create(QStringList mkfs, QStringList mountArgs,
-                                                   QString* skipReason) {
+std::unique_ptr<ScratchMount> ScratchMount::create(QStringList mkfs, QStringList mountArgs) {
     QByteArray pattern = "/tmp/quillmot-scratch-XXXXXX";
     if (geteuid() != 0 || !mkdtemp(pattern.data())) {
-        *skipReason = "mounting needs root and a scratch folder";
+        g_refusal = "mounting needs root and a scratch folder";
         return nullptr;
     }
     std::unique_ptr<ScratchMount> m(new ScratchMount);
@@ -42,37 +43,36 @@ std::unique_ptr<ScratchMount> ScratchMount::create(QStringList mkfs, QStringList
     const QString image = m->m_scratch + "/image";
     if (!mkfs.isEmpty()) {
         const QString tool = mkfs.takeFirst();
-        if (!run(tool, mkfs.replaceInStrings("%image", image), skipReason))
+        if (!run(tool, mkfs.replaceInStrings("%image", image), &g_refusal))
             return nullptr;
         mountArgs << "-o"
                   << "loop" << image;
     }
     m->m_mountArgs = mountArgs << m->mountPoint();
-    return m->remount(skipReason) ? std::move(m) : nullptr;
+    return m->remount(&g_refusal) ? std::move(m) : nullptr;
 }
 
-std::unique_ptr<ScratchMount> ScratchMount::ext4(const QString& label, int sizeMiB,
-                                                 QString* skipReason) {
+std::unique_ptr<ScratchMount> ScratchMount::ext4(const QString& label, int sizeMiB) {
     const QStringList mkfs = labelled({"mkfs.ext4", "-q", "-F"}, "-L", label);
-    return create(mkfs + QStringList{"%image", QString::number(sizeMiB) + "M"}, {}, skipReason);
+    return create(mkfs + QStringList{"%image", QString::number(sizeMiB) + "M"}, {});
 }
 
-std::unique_ptr<ScratchMount> ScratchMount::vfat(const QString& label, int sizeMiB,
-                                                 QString* skipReason) {
+std::unique_ptr<ScratchMount> ScratchMount::vfat(const QString& label, int sizeMiB) {
     const QStringList mkfs = labelled({"mkfs.vfat"}, "-n", label);
-    return create(mkfs + QStringList{"-C", "%image", QString::number(sizeMiB * 1024)}, {},
-                  skipReason);
+    return create(mkfs + QStringList{"-C", "%image", QString::number(sizeMiB * 1024)}, {});
 }
 
-std::unique_ptr<ScratchMount> ScratchMount::tmpfs(int sizeKiB, QString* skipReason,
-                                                  const QString& source) {
+std::unique_ptr<ScratchMount> ScratchMount::tmpfs(int sizeKiB, const QString& source) {
     const QString options = "size=" + QString::number(sizeKiB) + "k,mode=0755";
-    return create({}, {"-t", "tmpfs", "-o", options, source}, skipReason);
+    return create({}, {"-t", "tmpfs", "-o", options, source});
 }
 
-std::unique_ptr<ScratchMount> ScratchMount::readOnlyBind(const QString& sourceFolder,
-                                                         QString* skipReason) {
-    return create({}, {"-o", "bind,ro", sourceFolder}, skipReason);
+std::unique_ptr<ScratchMount> ScratchMount::readOnlyBind(const QString& sourceFolder) {
+    return create({}, {"-o", "bind,ro", sourceFolder});
+}
+
+std::string ScratchMount::refusal() {
+    return g_refusal.toStdString();
 }
 
 bool ScratchMount::isMounted() const {

@@ -2,25 +2,24 @@
 // Real, throw-away file systems for drive tests: a loop-mounted ext4 or vfat image with a label,
 // a tiny tmpfs that fills up, a read-only bind mount. Each lives in its own scratch folder under
 // /tmp and takes its mount, loop device, image and folders with it when destroyed, so a failing
-// test leaves nothing mounted. A factory returns nullptr with a reason where mounting is refused
-// (not root, no loop device, mount failing); the test then skips with that reason.
+// test leaves nothing mounted. A factory returns nullptr where mounting is refused (not root, no
+// loop device, mount failing); the test then skips, saying refusal().
 
 #include <QStringList>
 #include <memory>
+#include <string>
 
 class ScratchMount {
 public:
     // An empty label makes an unlabeled file system. mkfs.vfat upper-cases labels.
-    static std::unique_ptr<ScratchMount> ext4(const QString& label, int sizeMiB,
-                                              QString* skipReason);
-    static std::unique_ptr<ScratchMount> vfat(const QString& label, int sizeMiB,
-                                              QString* skipReason);
+    static std::unique_ptr<ScratchMount> ext4(const QString& label, int sizeMiB);
+    static std::unique_ptr<ScratchMount> vfat(const QString& label, int sizeMiB);
     // `source` is what the mount table shows as its source ("//server/share" to stand in for a
     // mounted network share).
-    static std::unique_ptr<ScratchMount> tmpfs(int sizeKiB, QString* skipReason,
-                                               const QString& source = "tmpfs");
-    static std::unique_ptr<ScratchMount> readOnlyBind(const QString& sourceFolder,
-                                                      QString* skipReason);
+    static std::unique_ptr<ScratchMount> tmpfs(int sizeKiB, const QString& source = "tmpfs");
+    static std::unique_ptr<ScratchMount> readOnlyBind(const QString& sourceFolder);
+    // Why the last factory that returned nullptr refused.
+    static std::string refusal();
     ~ScratchMount();
     ScratchMount(const ScratchMount&) = delete;
 
@@ -34,8 +33,7 @@ public:
 private:
     ScratchMount() = default;
     // `mkfs` is a tool and its arguments, "%image" standing for the image file; empty for none.
-    static std::unique_ptr<ScratchMount> create(QStringList mkfs, QStringList mountArgs,
-                                                QString* skipReason);
+    static std::unique_ptr<ScratchMount> create(QStringList mkfs, QStringList mountArgs);
     bool isMounted() const;
 
     QString m_scratch; // holds the image and the mount point; removed at the end
