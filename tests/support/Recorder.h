@@ -83,6 +83,12 @@ public:
         answers.pop_front();
         return a;
     }
+    QStringList texts() const {
+        QStringList out;
+        for (const Asked& a : asked)
+            out << a.text;
+        return out;
+    }
 };
 
 // A clock that only moves when told; sleeps advance it instead of blocking.

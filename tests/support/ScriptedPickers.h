@@ -11,20 +11,16 @@ public:
     std::deque<QString> folders;   // answers of folder, in order; cancelled when empty
     QStringList titles;            // every title or prompt shown
 
-    QStringList openFiles(const QString& title) override {
+    QStringList openFiles(const QString& title) override { return answer(title, files); }
+    QString folder(const QString& prompt) override { return answer(prompt, folders); }
+
+private:
+    template <class T> T answer(const QString& title, std::deque<T>& queued) {
         titles << title;
-        if (files.empty())
+        if (queued.empty())
             return {};
-        QStringList answer = files.front();
-        files.pop_front();
-        return answer;
-    }
-    QString folder(const QString& prompt) override {
-        titles << prompt;
-        if (folders.empty())
-            return {};
-        QString answer = folders.front();
-        folders.pop_front();
-        return answer;
+        T next = std::move(queued.front());
+        queued.pop_front();
+        return next;
     }
 };
