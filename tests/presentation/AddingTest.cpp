@@ -5,7 +5,6 @@
 #include "support/Mounts.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <deque>
 
 namespace {
@@ -137,8 +136,9 @@ TEST_F(AddingTest, SourcesOfAnotherComputerAreRefusedAndThisComputersShareIsNot)
         return p;
     };
     adding().addFolder(far);
-    EXPECT_EQ(texts(), QStringList({"Quillmot is unable to automatically back up files on remote "
-                                    "machines."}));
+    EXPECT_EQ(messages.texts(),
+              QStringList({"Quillmot is unable to automatically back up files on remote "
+                           "machines."}));
     EXPECT_EQ(messages.asked[0].icon, MessageBoxes::Icon::Information);
 
     dialogs.push_back([](PropertiesSession& s) { s.save({}); });
@@ -183,7 +183,7 @@ TEST_F(AddingTest, SaveToAllGivesTheOtherFilesOfTheSelectionTheSameSettings) {
 
     EXPECT_EQ(pickers.titles, QStringList({"Select a file for automatic backup"}));
     EXPECT_EQ(dialogsShown, 3) << "no dialog after Save to All";
-    EXPECT_EQ(texts(), QStringList({"File: '" + taken + "' is already backed up."}));
+    EXPECT_EQ(messages.texts(), QStringList({"File: '" + taken + "' is already backed up."}));
     EXPECT_FALSE(association(dropped));
     for (const QString& p : {a, b, c}) {
         ASSERT_TRUE(association(p)) << qPrintable(p);
@@ -199,22 +199,6 @@ TEST_F(AddingTest, SaveToAllGivesTheOtherFilesOfTheSelectionTheSameSettings) {
     EXPECT_EQ(watched, (std::set<QString>{a, b, c}));
     EXPECT_EQ(shownInTree, QStringList({taken}));
     EXPECT_FALSE(state->ApplyToAll || state->NewAssociationPending);
-}
-
-TEST_F(AddingTest, SaveToAllOverFiveHundredFilesShowsOneDialog) {
-    QStringList files;
-    for (int i = 0; i < 500; ++i)
-        files << home.writeFile(QString("many/f%1.txt").arg(i), "x");
-    const QString dest = home.makeFolder("Dest");
-    dialogs.push_back(saveWith(2, dest, true));
-    QElapsedTimer timer;
-    timer.start();
-    adding().addFiles(files);
-    const qint64 ms = timer.elapsed();
-    EXPECT_EQ(dialogsShown, 1);
-    EXPECT_EQ(state->Backups->Count(), 500);
-    EXPECT_EQ(state->Destinations->Count(), 500);
-    RecordProperty("elapsed_ms", int(ms));
 }
 
 TEST_F(AddingTest, AFolderOnADriveWithoutALabelAcceptsOnlyUnlabeledDrives) {

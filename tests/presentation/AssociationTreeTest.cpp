@@ -31,9 +31,14 @@ TEST_F(TreeFixture, NodesFollowThePathsWithContainersOnTheWayAndSortedChildren) 
     EXPECT_TRUE(tree->images().contains(Paths::PathKey(a + "/Beta")));
     EXPECT_FALSE(tree->NodeExists("//server/share/docs"));
     EXPECT_EQ(tree->rowCount(), 1) << "a network path makes no root";
+}
 
-    // Lookups: one trailing separator is ignored by the index search only, and the caller's
-    // text stays as it was.
+// One trailing separator is ignored by the index search only, and the caller's text stays as it
+// was.
+TEST_F(TreeFixture, LookupsIgnoreOneTrailingSeparatorInTheIndexSearchOnly) {
+    const QString a = folder("A");
+    associate(folder("A/Beta"), true);
+    tree->UpdateTreeLocal();
     QString withSeparator = a + "/Beta/";
     EXPECT_EQ(tree->FindTreeIndexFromFullPath(withSeparator), node(a + "/Beta")->index);
     EXPECT_EQ(withSeparator, a + "/Beta/");
@@ -43,8 +48,12 @@ TEST_F(TreeFixture, NodesFollowThePathsWithContainersOnTheWayAndSortedChildren) 
     EXPECT_FALSE(tree->BackupExists(withSeparator));
     EXPECT_TRUE(tree->HasChildNodes(a + "/"));
     EXPECT_FALSE(tree->HasChildNodes(a + "/Beta"));
+}
 
-    // A later association on an existing node leaves its image to the adding command.
+TEST_F(TreeFixture, ALaterAssociationOnAnExistingNodeLeavesItsImageToTheAddingCommand) {
+    const QString a = folder("A");
+    associate(folder("A/Beta"), true);
+    tree->UpdateTreeLocal();
     const int nodes = tree->nodeCount();
     associate(a, true);
     tree->UpdateTreeLocal();

@@ -50,10 +50,4 @@ protected:
         association.DateLastModified = "saved";
         return state->Backups->Add(std::move(association), Paths::PathKey(source));
     }
-    QStringList texts() const {
-        QStringList t;
-        for (const auto& a : messages.asked)
-            t << a.text;
-        return t;
-    }
 };

@@ -170,15 +170,12 @@ TEST_F(PopupPresenterTest, KeepsOnTopUntilAnOwnWindowIsActiveOrTheTrayMenuOpens)
     EXPECT_EQ(view.topMost.size(), calls);
 }
 
-TEST(PopupTexts, MessageKindsAndTheirColours) {
+TEST(PopupTexts, ErrorsAndDelaysAreToldByTheirExactLeadingWord) {
     using PopupTexts::MessageKind;
     EXPECT_EQ(PopupTexts::kindOf("Error occurred in copy"), MessageKind::Error);
     EXPECT_EQ(PopupTexts::kindOf("Delay: file busy"), MessageKind::Delay);
     EXPECT_EQ(PopupTexts::kindOf("error in lower case"), MessageKind::Other);
     EXPECT_EQ(PopupTexts::kindOf("Err"), MessageKind::Other);
-    EXPECT_EQ(PopupTexts::colourOf(MessageKind::Error), 0xFFC0C0u);
-    EXPECT_EQ(PopupTexts::colourOf(MessageKind::Delay), 0xFFFFC0u);
-    EXPECT_EQ(PopupTexts::colourOf(MessageKind::Other), 0xC0C0FFu);
 }
 
 TEST(PopupTexts, SourceAndDestinationLines) {
@@ -209,6 +206,4 @@ TEST(PopupGeometry, WidthGrowsToTheTextsButNotPastTheWorkArea) {
     EXPECT_EQ(PopupGeometry::grownWidth(312, 200, 1280), 312);
     EXPECT_EQ(PopupGeometry::grownWidth(312, 500, 1280), 500);
     EXPECT_EQ(PopupGeometry::grownWidth(312, 5000, 1280), 1280);
-    EXPECT_EQ(PopupGeometry::pixels(PopupGeometry::WidthTwips, 96), 312);
-    EXPECT_EQ(PopupGeometry::pixels(PopupGeometry::WidthTwips, 192), 624);
 }

@@ -3,16 +3,10 @@
 
 #include "presentation/SchemeCommands.h"
 
-#include "core/Lifecycle.h"
-#include "engine/Engine.h"
 #include "persistence/AssociationStore.h"
 #include "platform/Paths.h"
-#include "state/AppState.h"
 #include "state/WatchRegistry.h"
 #include "support/LifecycleOverHome.h"
-#include "support/QtApp.h"
-#include "support/Recorder.h"
-#include "support/TempHome.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,7 +20,6 @@ using Answer = MessageBoxes::Answer;
 namespace {
 
 struct SchemeFixture : LifecycleOverHome<ManualClock> {
-    SchemeFixture() { ensureCoreApp(); }
     SchemeCommands schemes{state, lifecycle, engine};
     QString sch = home.appDataFolder() + "/sch";
 
@@ -53,12 +46,6 @@ struct SchemeFixture : LifecycleOverHome<ManualClock> {
         return state.DetectFolders->contains(folder) ? state.DetectFolders->Item(folder)->AutoBackup
                                                      : 0;
     }
-    QStringList askedTexts() const {
-        QStringList out;
-        for (const auto& a : messages.asked)
-            out << a.text;
-        return out;
-    }
     QStringList folderEntries(const QString& folder) const {
         return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                                       QDir::Name);
@@ -72,7 +59,7 @@ TEST_F(SchemeFixture, SaveWritesPendingChangesFirstAndReplacesUnderTheSameName) 
     ASSERT_TRUE(schemes.openFolder());
     const QString docs = add("docs");
     ASSERT_TRUE(schemes.save("  work "));
-    EXPECT_EQ(askedTexts(), QStringList{"Scheme saved successfully!"});
+    EXPECT_EQ(messages.texts(), QStringList{"Scheme saved successfully!"});
     EXPECT_EQ(messages.asked.back().icon, Icon::Information);
     EXPECT_TRUE(store("usrdatab").startsWith(docs.toUtf8() + "\r\n"));
     EXPECT_EQ(readWholeFile(sch + "/work.sch"), store("usrdatab"));
@@ -143,7 +130,7 @@ TEST_F(SchemeFixture, LoadReplacesTheSetItsStoreFilesAndWatchesAndUnpauses) {
     EXPECT_EQ(ui.pausedLooks, std::vector({true, false}));
 }
 
-TEST_F(SchemeFixture, ALoadWhilePausedStaysPausedAndNoSelectionAsksForOne) {
+TEST_F(SchemeFixture, ALoadWhilePausedStaysPaused) {
     ASSERT_TRUE(schemes.openFolder());
     add("docs");
     ASSERT_TRUE(schemes.save("work"));
@@ -152,10 +139,6 @@ TEST_F(SchemeFixture, ALoadWhilePausedStaysPausedAndNoSelectionAsksForOne) {
     ASSERT_TRUE(schemes.load("work.sch"));
     EXPECT_TRUE(state.Paused);
     EXPECT_EQ(ui.pausedLooks, std::vector({true}));
-
-    messages.asked.clear();
-    EXPECT_FALSE(schemes.load(""));
-    EXPECT_EQ(askedTexts(), QStringList{"Please select a scheme from the list above."});
 
     // A user who does not want the running scan stopped loads nothing now.
     lifecycle.Unpause();
@@ -225,22 +208,29 @@ TEST_F(SchemeFixture, ASchemeThatCannotLoadKeepsTheCurrentSetAndStoreFilesByteFo
     EXPECT_EQ(store("usrdatab"), latin1);
 }
 
-TEST_F(SchemeFixture, DeleteAsksAndRemovesBothFilesAndAFileInPlaceOfTheFolderIsRefused) {
+TEST_F(SchemeFixture, NoSelectionAsksForOne) {
+    ASSERT_TRUE(schemes.openFolder());
+    EXPECT_FALSE(schemes.load(""));
+    EXPECT_EQ(messages.texts(), QStringList{"Please select a scheme from the list above."});
+}
+
+TEST_F(SchemeFixture, DeleteAsksAndRemovesBothFiles) {
     ASSERT_TRUE(schemes.openFolder());
     add("docs");
     ASSERT_TRUE(schemes.save("work"));
     ASSERT_TRUE(schemes.save("home"));
     messages.asked.clear();
     EXPECT_FALSE(schemes.remove("work.sch")); // no answer given: Cancel
-    EXPECT_EQ(askedTexts(), QStringList{"Are you sure you want to delete this Quillmot scheme?"});
+    EXPECT_EQ(messages.texts(),
+              QStringList{"Are you sure you want to delete this Quillmot scheme?"});
     EXPECT_EQ(messages.asked[0].buttons, MessageBoxes::Buttons::OkCancel);
     messages.answers = {Answer::Ok};
     EXPECT_TRUE(schemes.remove("work.sch"));
     EXPECT_EQ(folderEntries(sch), QStringList({"home.sch", "home.sch.dst"}));
+}
 
-    QDir(sch).removeRecursively();
+TEST_F(SchemeFixture, AFileInPlaceOfTheSchemeFolderIsRefused) {
     home.writeFile(".config/Quillmot/sch", "a file");
-    messages.asked.clear();
     EXPECT_FALSE(schemes.openFolder());
     ASSERT_EQ(messages.asked.size(), 1u);
     EXPECT_EQ(messages.asked[0].icon, Icon::Exclamation);

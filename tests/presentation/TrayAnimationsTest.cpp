@@ -18,6 +18,13 @@ struct RecordingSink : IconSink {
     TrayPicture last() const { return shown.empty() ? P::Normal : shown.back(); }
 };
 
+std::vector<TrayPicture> alternating(TrayPicture frame, int count) {
+    std::vector<TrayPicture> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(i % 2 == 0 ? frame : P::Normal);
+    return out;
+}
+
 class TrayAnimationsTest : public ::testing::Test {
 protected:
     RecordingSink sink;
@@ -34,14 +41,21 @@ protected:
             ++ticks;
         return ticks;
     }
+    // A fresh start of `animation` runs whole: 26 pictures, its frame and the normal icon in turn.
+    void expectWholeRun(Animation animation, TrayPicture frame) {
+        sink.shown.clear();
+        animations.start(animation);
+        EXPECT_EQ(runToEnd(), 26);
+        EXPECT_EQ(sink.shown, alternating(frame, 26));
+    }
 };
 
-std::vector<TrayPicture> alternating(TrayPicture frame, int count) {
-    std::vector<TrayPicture> out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(i % 2 == 0 ? frame : P::Normal);
-    return out;
-}
+class TrayPreviewTest : public ::testing::Test {
+protected:
+    RecordingSink sink;
+    ManualTicker timer;
+    TrayPreview preview{sink, timer};
+};
 } // namespace
 
 TEST_F(TrayAnimationsTest, NodAndShakeShow26PicturesEndingOnTheNormalIcon) {
@@ -52,11 +66,7 @@ TEST_F(TrayAnimationsTest, NodAndShakeShow26PicturesEndingOnTheNormalIcon) {
     EXPECT_EQ(runToEnd(), 25);
     EXPECT_EQ(sink.shown, alternating(P::Nod, 26));
     EXPECT_FALSE(animations.isRunning());
-
-    sink.shown.clear();
-    animations.start(Animation::Shake);
-    EXPECT_EQ(runToEnd(), 26);
-    EXPECT_EQ(sink.shown, alternating(P::Shake, 26));
+    expectWholeRun(Animation::Shake, P::Shake);
 }
 
 TEST_F(TrayAnimationsTest, SwitchedOffAnimationRunsItsTicksWithoutTouchingTheIcon) {
@@ -92,10 +102,7 @@ TEST_F(TrayAnimationsTest, ShakeDuringNodBecomesAShrugAndLaterNodsRunWhole) {
     EXPECT_EQ(sink.last(), P::Normal);
 
     // The overlap is over: the next nod is a whole nod again and ends on the normal icon.
-    sink.shown.clear();
-    animations.start(Animation::Nod);
-    EXPECT_EQ(runToEnd(), 26);
-    EXPECT_EQ(sink.shown, alternating(P::Nod, 26));
+    expectWholeRun(Animation::Nod, P::Nod);
 }
 
 TEST_F(TrayAnimationsTest, OverlapWithoutShrugLeavesTheNormalIconAndNoStaleRequest) {
@@ -106,18 +113,10 @@ TEST_F(TrayAnimationsTest, OverlapWithoutShrugLeavesTheNormalIconAndNoStaleReque
     nod.fire(); // nod frame showing, then the overlap stops both
     EXPECT_FALSE(animations.isRunning());
     EXPECT_EQ(sink.last(), P::Normal);
-
-    sink.shown.clear();
-    animations.start(Animation::Shake);
-    EXPECT_EQ(runToEnd(), 26);
-    EXPECT_EQ(sink.shown, alternating(P::Shake, 26));
+    expectWholeRun(Animation::Shake, P::Shake);
 }
 
-TEST(TrayPreview, NewPreviewStopsTheRunningOneOnTheNormalIconAndRunsWhole) {
-    RecordingSink sink;
-    ManualTicker timer;
-    TrayPreview preview(sink, timer);
-
+TEST_F(TrayPreviewTest, NewPreviewStopsTheRunningOneOnTheNormalIconAndRunsWhole) {
     preview.play(Animation::Shrug);
     for (int i = 0; i < 3; ++i)
         timer.fire(); // nod, normal, shake
@@ -138,10 +137,7 @@ TEST(TrayPreview, NewPreviewStopsTheRunningOneOnTheNormalIconAndRunsWhole) {
     EXPECT_FALSE(preview.isRunning());
 }
 
-TEST(TrayPreview, StopEndsOnTheNormalIconAndIgnoresOptions) {
-    RecordingSink sink;
-    ManualTicker timer;
-    TrayPreview preview(sink, timer);
+TEST_F(TrayPreviewTest, StopEndsOnTheNormalIconAndIgnoresOptions) {
     preview.play(Animation::Shake);
     timer.fire();
     EXPECT_EQ(sink.last(), P::Shake);

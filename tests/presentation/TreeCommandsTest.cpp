@@ -65,8 +65,6 @@ TEST_F(TreeFixture, MenusOfferWhatEachKindOfNodeAllows) {
     EXPECT_EQ(MenuRules::popupMenu(root)["mnuPopupRename"].caption, "Rename Volume");
 
     EXPECT_TRUE(enabledItems(allMenus(commands->factsOf(nullptr))).isEmpty());
-    EXPECT_EQ(MenuRules::showHideCaption(true), "Show Window");
-    EXPECT_EQ(MenuRules::showHideCaption(false), "Hide Window");
 }
 
 TEST_F(TreeFixture, RemoveAsksTheQuestionThatFitsAndActsOnlyOnYes) {

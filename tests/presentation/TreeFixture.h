@@ -1,8 +1,10 @@
 #pragma once
-// A program state over a temporary home with a real file system and a real engine, and the
-// association tree built from its associations. Paths are real folders and files under the
-// temporary home, so the icon rule looks at the disk as the program does.
+// A program state over a temporary home with a real file system, a real engine and the life cycle
+// that commands pause through, and the association tree built from its associations. Paths are real
+// folders and files under the temporary home, so the icon rule looks at the disk as the program
+// does.
 
+#include "core/Lifecycle.h"
 #include "engine/Engine.h"
 #include "model/VolumeList.h"
 #include "platform/DateTimeText.h"
@@ -20,6 +22,7 @@
 class TreeFixture : public StateOverHome {
 protected:
     std::unique_ptr<Engine> engine;
+    std::unique_ptr<Lifecycle> lifecycle;
     std::unique_ptr<AssociationTree> tree;
     std::unique_ptr<TreeCommands> commands;
 
@@ -27,6 +30,7 @@ protected:
         ensureCoreApp();
         makeState();
         engine = std::make_unique<Engine>(*state);
+        lifecycle = std::make_unique<Lifecycle>(*state, *engine);
         tree = std::make_unique<AssociationTree>(*state, engine.get());
         commands = std::make_unique<TreeCommands>(*state, engine.get(), *tree);
         tree->PlaceIcons();
