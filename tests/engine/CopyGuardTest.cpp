@@ -12,13 +12,6 @@
 
 namespace {
 
-QStringList everything(const QString& folder) {
-    QStringList all = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                             QDir::NoDotAndDotDot);
-    all.sort();
-    return all;
-}
-
 unsigned modeOf(const QString& path) {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;

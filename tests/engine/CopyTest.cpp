@@ -21,16 +21,10 @@
 namespace {
 
 using CopyLayoutTest = CopyFixture;
+using CopyReportTest = OneFileFixture;
 using Animation = UserInterface::Animation;
 
-QStringList everything(const QString& folder) {
-    QStringList all = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                             QDir::NoDotAndDotDot);
-    all.sort();
-    return all;
-}
-
-TEST_F(CopyLayoutTest, FileAssociationMirrorsUnderItsFolderNameAndTheSwitchesDecideThePopup) {
+TEST_F(CopyLayoutTest, FileAssociationMirrorsUnderItsFolderName) {
     const QString file = write("src/Docs/a.txt", "hello");
     const QString root = folder("dst");
     addAssociation(file, false);
@@ -50,16 +44,18 @@ TEST_F(CopyLayoutTest, FileAssociationMirrorsUnderItsFolderNameAndTheSwitchesDec
     EXPECT_EQ(notified(), QStringList(2, "Copy saved"));
     EXPECT_EQ(ui.animations, std::vector{Animation::Nod});
     EXPECT_EQ(ui.popupShows, 1);
+}
 
-    state->Notifiers->Clear();
+TEST_F(CopyReportTest, TheAssociationsAndTheProgramsSwitchesDecideThePopup) {
+    addDestination(file, folder("dst"));
     state->Backups->Item(1)->NotifyOnSuccess = false;
     copy(file, file);
     EXPECT_EQ(state->Notifiers->Count(), 0);
     state->options.NotifySuccessDisabled = true;
     state->Backups->Item(1)->NotifyOnSuccess = true;
     copy(file, file);
-    EXPECT_EQ(ui.popupShows, 1);
-    EXPECT_EQ(ui.animations, std::vector(3, Animation::Nod));
+    EXPECT_EQ(ui.popupShows, 0);
+    EXPECT_EQ(ui.animations, std::vector(2, Animation::Nod));
 }
 
 TEST_F(CopyLayoutTest, EveryFileMirrorsBelowItsSourceByOneRuleWhateverIsMountedInside) {
@@ -141,16 +137,6 @@ TEST_F(CopyLayoutTest, OddNamesCopyWholeAndReplaceWithoutLeftovers) {
     const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
     EXPECT_EQ(QDir(Paths::parent(target)).entryList(all), QStringList{Paths::fileName(target)});
 }
-
-class CopyReportTest : public CopyFixture {
-protected:
-    QString file;
-    void SetUp() override {
-        CopyFixture::SetUp();
-        file = write("src/Docs/a.txt", "a");
-        addAssociation(file, false);
-    }
-};
 
 TEST_F(CopyReportTest, LogPastItsLimitKeepsTheTenNewest) {
     addDestination(file, folder("dst"));
@@ -246,8 +232,7 @@ TEST_F(CopyReportTest, TemporaryFilesOfAKilledCopyGoAtTheNextWriteButNoOneElses)
                                              ".quillmot-run.tmp", "a.txt"}));
 }
 
-TEST_F(CopyReportTest,
-       FilterPiecesBlockByPrefixOrSuffixIgnoringCaseAndABlockedFileOnlyGetsAnEntry) {
+TEST_F(CopyReportTest, FilterPiecesBlockByPrefixOrSuffixIgnoringCase) {
     const auto passes = [&](const QString& prefixes, const QString& suffixes, const QString& name) {
         state->options.UseFilters = true;
         state->options.FilterPrefixes = prefixes;
@@ -264,7 +249,9 @@ TEST_F(CopyReportTest,
     EXPECT_FALSE(passes(" a b ", "", "a b.txt")); // inner blanks belong to the piece
     state->options.UseFilters = false;
     EXPECT_TRUE(engine->PassesFilters("~$Report.docx"));
+}
 
+TEST_F(CopyReportTest, ABlockedFileOnlyGetsAnEntryInTheLog) {
     const QString lock = write("src/~lock.txt", "x");
     const QString dst = folder("dst");
     addAssociation(lock, false);

@@ -23,6 +23,14 @@
 #include <gtest/gtest.h>
 #include <optional>
 
+// Everything in `folder`, hidden entries too, so that a left-over temporary file shows.
+inline QStringList everything(const QString& folder) {
+    QStringList all = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                             QDir::NoDotAndDotDot);
+    all.sort();
+    return all;
+}
+
 class StateFixture : public StateOverHome {
 protected:
     EngineTiming timing;
@@ -80,6 +88,18 @@ protected:
     }
     QStringList logged() const { return messagesOf(*state->Recent); }
     QStringList notified() const { return messagesOf(*state->Notifiers); }
+};
+
+// One file association, its source holding "a".
+class OneFileFixture : public CopyFixture {
+protected:
+    QString file;
+
+    void SetUp() override {
+        CopyFixture::SetUp();
+        file = write("src/Docs/a.txt", "a");
+        addAssociation(file, false);
+    }
 };
 
 class ScanFixture : public StateFixture {

@@ -18,13 +18,6 @@ ino_t inodeOf(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
-QStringList everything(const QString& folder) {
-    QStringList all = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                             QDir::NoDotAndDotDot);
-    all.sort();
-    return all;
-}
-
 class VersionTest : public CopyFixture {
 protected:
     QString file, dir;
