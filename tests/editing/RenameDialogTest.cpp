@@ -1,16 +1,8 @@
 #include "editing/frmRename.h"
 
-#include "core/Lifecycle.h"
-#include "engine/Engine.h"
-#include "model/VolumeList.h"
-#include "platform/DateTimeText.h"
-#include "platform/Paths.h"
-#include "state/AppState.h"
+#include "presentation/TreeFixture.h"
 #include "support/GuiApp.h"
 #include "support/Mounts.h"
-#include "support/Recorder.h"
-#include "support/StateOverHome.h"
-#include "support/TempHome.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -25,17 +17,13 @@ namespace {
 
 using Answer = MessageBoxes::Answer;
 
-class RenameDialogFixture : public StateOverHome {
+class RenameDialogFixture : public TreeFixture {
 protected:
-    std::unique_ptr<Engine> engine;
-    std::unique_ptr<Lifecycle> lifecycle;
     std::unique_ptr<ItemRenamer> renamer;
 
     void SetUp() override {
         ensureGuiApp();
-        makeState();
-        engine = std::make_unique<Engine>(*state);
-        lifecycle = std::make_unique<Lifecycle>(*state, *engine);
+        TreeFixture::SetUp();
         renamer = std::make_unique<ItemRenamer>(*state, *engine);
     }
     std::unique_ptr<frmRename> open(const QString& path, bool isDrive = false) {
@@ -52,18 +40,12 @@ protected:
         QTest::keyClicks(newName(dialog), text);
         QTest::mouseClick(dialog.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     }
-    QStringList askedTexts() const {
-        QStringList texts;
-        for (const auto& asked : messages.asked)
-            texts << asked.text;
-        return texts;
-    }
 };
 
 } // namespace
 
 TEST_F(RenameDialogFixture, ChangingAFileExtensionIsAskedAndANoKeepsTheOldName) {
-    const QString report = home.writeFile("docs/report.txt", "r");
+    const QString report = file("docs/report.txt");
     auto dialog = open(report);
     EXPECT_EQ(dialog->windowTitle(), "Rename - Quillmot");
     EXPECT_EQ(newName(*dialog)->text(), "report.txt");
@@ -71,7 +53,7 @@ TEST_F(RenameDialogFixture, ChangingAFileExtensionIsAskedAndANoKeepsTheOldName) 
     typeAndConfirm(*dialog, "report.doc");
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(newName(*dialog)->text(), "report.txt");
-    EXPECT_TRUE(askedTexts().first().startsWith("Changing the file extension"));
+    EXPECT_TRUE(messages.texts().first().startsWith("Changing the file extension"));
     EXPECT_TRUE(QFileInfo::exists(report));
 
     messages.asked.clear();
@@ -94,14 +76,14 @@ TEST_F(RenameDialogFixture, EmptyDotsOnlyAndOverlongNamesAreRefused) {
     messages.answers = {Answer::Ok, Answer::Ok};
     typeAndConfirm(*dialog, "");
     typeAndConfirm(*dialog, "...");
-    EXPECT_EQ(askedTexts(), QStringList(2, "Please enter a new name for this file or folder."));
+    EXPECT_EQ(messages.texts(), QStringList(2, "Please enter a new name for this file or folder."));
     EXPECT_EQ(messages.asked[0].buttons, MessageBoxes::Buttons::OkCancel);
     EXPECT_TRUE(dialog->isVisible());
 
     messages.asked.clear();
     newName(*dialog)->setText(QString(100, QChar(0x65e5))); // 300 bytes of UTF-8
     QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-    EXPECT_TRUE(askedTexts().value(0).startsWith("The new name is too long"));
+    EXPECT_TRUE(messages.texts().value(0).startsWith("The new name is too long"));
     EXPECT_TRUE(QFileInfo::exists(folder));
 
     messages.answers = {Answer::Cancel};
@@ -111,7 +93,7 @@ TEST_F(RenameDialogFixture, EmptyDotsOnlyAndOverlongNamesAreRefused) {
 }
 
 TEST_F(RenameDialogFixture, ForbiddenCharactersNeitherTypedNorPastedGetIn) {
-    auto dialog = open(home.makeFolder("Data"));
+    auto dialog = open(folder("Data"));
     QLineEdit* box = newName(*dialog);
     box->clear();
     QTest::keyClicks(box, "a/b:c");
@@ -154,7 +136,7 @@ TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
     EXPECT_EQ(newName(*dialog)->text(), "data");
     EXPECT_EQ(newName(*dialog)->maxLength(), 32);
     typeAndConfirm(*dialog, "Archive");
-    EXPECT_FALSE(dialog->isVisible()) << qPrintable(askedTexts().join('\n'));
+    EXPECT_FALSE(dialog->isVisible()) << qPrintable(messages.texts().join('\n'));
     EXPECT_EQ(state->fso->VolumeName(disk->mountPoint()), "Archive");
     EXPECT_EQ(state->Backups->Item(1)->Volume, "ARCHIVE");
     EXPECT_EQ(state->Destinations->Item(1)->Volume, "ARCHIVE");
@@ -162,7 +144,7 @@ TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
     // A name the file system cannot take changes nothing and says why.
     auto tooLong = open(disk->mountPoint(), true);
     typeAndConfirm(*tooLong, "A name of twenty-one");
-    EXPECT_TRUE(askedTexts().last().contains("at most 16"));
+    EXPECT_TRUE(messages.texts().last().contains("at most 16"));
     EXPECT_EQ(state->fso->VolumeName(disk->mountPoint()), "Archive");
     EXPECT_EQ(state->Backups->Item(1)->Volume, "ARCHIVE");
 }
@@ -173,6 +155,6 @@ TEST_F(RenameDialogFixture, AMemoryFileSystemCannotBeRelabelled) {
         GTEST_SKIP() << ScratchMount::refusal();
     auto dialog = open(memory->mountPoint(), true);
     typeAndConfirm(*dialog, "Label");
-    EXPECT_TRUE(askedTexts().value(0).contains("cannot carry a volume name"));
+    EXPECT_TRUE(messages.texts().value(0).contains("cannot carry a volume name"));
     EXPECT_TRUE(dialog->isVisible());
 }
