@@ -3,25 +3,11 @@
 
 #include "mainwindow/BackupsTreeView.h"
 #include "mainwindow/ElidingPanel.h"
-#include "mainwindow/frmQuillmot.h"
-#include "presentation/TreeFixture.h"
-#include "support/GuiApp.h"
+#include "mainwindow/MainWindowFixture.h"
 
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
-
-namespace {
-
-class MainWindowFixture : public TreeFixture {
-protected:
-    void SetUp() override {
-        ensureGuiApp();
-        TreeFixture::SetUp();
-    }
-};
-
-} // namespace
 
 TEST(MainWindowMenus, CommandsOfOtherWindowsWaitUntilTheyAreConnected) {
     ensureGuiApp();
@@ -49,14 +35,12 @@ TEST_F(MainWindowFixture, KeysAndClicksOnTheTreeRunViewEditAndRemove) {
     const QString report = file("Docs/report.txt");
     associate(report, false);
     tree->UpdateTreeLocal();
-    frmQuillmot window;
-    window.attachTree(tree.get(), commands.get());
-    window.show();
-    BackupsTreeView* view = window.treeView();
-    QSignalSpy edits(&window, &frmQuillmot::viewEditRequested);
+    window->show();
+    BackupsTreeView* view = window->treeView();
+    QSignalSpy edits(window.get(), &frmQuillmot::viewEditRequested);
     tree->revealNodes({report});
     view->setCurrentIndex(tree->indexOf(node(report)));
-    EXPECT_TRUE(window.findChild<ElidingPanel*>("Volume")->fullText().startsWith(
+    EXPECT_TRUE(window->findChild<ElidingPanel*>("Volume")->fullText().startsWith(
         "Selected Drive Volume: "));
 
     QTest::keyClick(view, Qt::Key_Return);
@@ -70,7 +54,7 @@ TEST_F(MainWindowFixture, KeysAndClicksOnTheTreeRunViewEditAndRemove) {
     EXPECT_EQ(messages.asked.back().text, "Are you sure you wish to remove this association?");
     EXPECT_EQ(state->Backups->Count(), 0);
     EXPECT_EQ(tree->rowCount(), 0);
-    EXPECT_EQ(window.findChild<ElidingPanel*>("Volume")->fullText(),
+    EXPECT_EQ(window->findChild<ElidingPanel*>("Volume")->fullText(),
               "Selected Drive Volume: <n/a> ");
 }
 
