@@ -5,13 +5,9 @@
 #include "options/frmLoad.h"
 #include "options/frmSave.h"
 
-#include "core/Lifecycle.h"
-#include "engine/Engine.h"
 #include "presentation/SchemeCommands.h"
-#include "state/AppState.h"
 #include "support/GuiApp.h"
-#include "support/Recorder.h"
-#include "support/TempHome.h"
+#include "support/LifecycleOverHome.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -28,15 +24,7 @@ using Answer = MessageBoxes::Answer;
 
 namespace {
 
-struct SchemeDialogsTest : ::testing::Test {
-    bool guiReady = (ensureGuiApp(), true);
-    TempHome home;
-    RecordingUi ui;
-    ScriptedMessages messages;
-    ManualClock clock;
-    AppState state{ui, messages, clock};
-    Engine engine{state};
-    Lifecycle lifecycle{state, engine};
+struct SchemeDialogsTest : LifecycleOverHome<ManualClock, ensureGuiApp> {
     SchemeCommands schemes{state, lifecycle, engine};
 
     SchemeDialogsTest() {
@@ -57,20 +45,28 @@ struct SchemeDialogsTest : ::testing::Test {
         const QRect at = list->visualItemRect(list->item(row));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at.center());
     }
+    // Prepares and shows `dialog` without waiting for it; its list of schemes.
+    static QListWidget* shown(SchemeDialog& dialog) {
+        EXPECT_TRUE(dialog.prepare());
+        dialog.show();
+        return dialog.findChild<QListWidget*>();
+    }
 };
 
 } // namespace
 
-TEST_F(SchemeDialogsTest, SaveListsSchemesFillsTheNameOnAClickAndRefusesBadCharacters) {
+TEST_F(SchemeDialogsTest, SaveListsOnlySchemesAndAClickFillsTheName) {
     frmSave dialog(schemes);
-    ASSERT_TRUE(dialog.prepare());
-    dialog.show();
-    auto* list = dialog.findChild<QListWidget*>("flbSave");
-    auto* name = dialog.findChild<QLineEdit*>("txtSchemeName");
+    QListWidget* list = shown(dialog);
     EXPECT_EQ(texts(list), QStringList({"home.sch", "work.sch"}));
     clickItem(list, 1);
-    EXPECT_EQ(name->text(), "work");
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("txtSchemeName")->text(), "work");
+}
 
+TEST_F(SchemeDialogsTest, TheNameRefusesWhatAFileNameCannotHoldTypedOrPasted) {
+    frmSave dialog(schemes);
+    shown(dialog);
+    auto* name = dialog.findChild<QLineEdit*>("txtSchemeName");
     name->clear();
     QTest::keyClicks(name, "my:sch\\eme/<1>|?*\"");
     EXPECT_EQ(name->text(), "myscheme1");
@@ -85,17 +81,32 @@ TEST_F(SchemeDialogsTest, SaveListsSchemesFillsTheNameOnAClickAndRefusesBadChara
     EXPECT_EQ(messages.asked.back().text, "Scheme saved successfully!");
 }
 
-TEST_F(SchemeDialogsTest, LoadWaitsForASelectionAndDeleteRefreshesTheList) {
+TEST_F(SchemeDialogsTest, LoadWaitsForASelectionAndAsksBeforeItLoads) {
     frmLoad dialog(schemes);
-    ASSERT_TRUE(dialog.prepare());
-    dialog.show();
-    auto* list = dialog.findChild<QListWidget*>("flbLoad");
+    QListWidget* list = shown(dialog);
     auto* load = dialog.findChild<QPushButton*>("cmdOpen");
     EXPECT_FALSE(load->isEnabled());
-    clickItem(list, 0);
+    clickItem(list, 1);
     EXPECT_TRUE(load->isEnabled());
 
-    // The right-click menu: Load is its default item, Delete asks first.
+    // A double-click loads after the question; No keeps the dialog open.
+    messages.answers = {Answer::No};
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                       list->visualItemRect(list->item(1)).center());
+    EXPECT_TRUE(dialog.isVisible());
+    messages.answers = {Answer::Yes};
+    QTest::mouseClick(load, Qt::LeftButton);
+    EXPECT_EQ(messages.asked.back().text, "Are you sure you want to load the scheme: work.sch?");
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(state.Backups->Count(), 0); // the scheme was empty
+    EXPECT_EQ(ui.schemeName, "work.sch");
+}
+
+TEST_F(SchemeDialogsTest, DeleteFromTheRightClickMenuAsksAndRefreshesTheList) {
+    frmLoad dialog(schemes);
+    QListWidget* list = shown(dialog);
+    clickItem(list, 0);
     emit list->customContextMenuRequested(list->visualItemRect(list->item(0)).center());
     EXPECT_TRUE(dialog.popupMenu()->isVisible());
     EXPECT_EQ(dialog.popupMenu()->defaultAction(), dialog.openAction());
@@ -106,20 +117,7 @@ TEST_F(SchemeDialogsTest, LoadWaitsForASelectionAndDeleteRefreshesTheList) {
     EXPECT_EQ(messages.asked.back().text, "Are you sure you want to delete this Quillmot scheme?");
     EXPECT_EQ(texts(list), QStringList{"work.sch"});
     EXPECT_FALSE(QFile::exists(home.appDataFolder() + "/sch/home.sch.dst"));
-    EXPECT_FALSE(load->isEnabled());
-
-    // A double-click loads after the question; No keeps the dialog open.
-    messages.answers = {Answer::No};
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
-                       list->visualItemRect(list->item(0)).center());
-    EXPECT_TRUE(dialog.isVisible());
-    messages.answers = {Answer::Yes};
-    QTest::mouseClick(load, Qt::LeftButton);
-    EXPECT_EQ(messages.asked.back().text, "Are you sure you want to load the scheme: work.sch?");
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(state.Backups->Count(), 0); // the scheme was empty
-    EXPECT_EQ(ui.schemeName, "work.sch");
+    EXPECT_FALSE(dialog.findChild<QPushButton*>("cmdOpen")->isEnabled());
 }
 
 TEST_F(SchemeDialogsTest, BothDialogsShownModallyListTheStoredSchemes) {
