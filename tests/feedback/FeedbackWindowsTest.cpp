@@ -26,9 +26,6 @@ protected:
         ensureGuiApp();
         makeState();
     }
-    void logOne(const QString& message) {
-        state->Recent->Add("t", "/home/a.txt", "root", "/media/usb/Docs", "USB", message);
-    }
 };
 } // namespace
 
@@ -65,29 +62,11 @@ TEST_F(FeedbackWindowsTest, PopupSitsInTheWorkAreaCornerWithoutFocusAndGrowsOnly
     EXPECT_FALSE(feedback.popup().isLoaded());
 }
 
-TEST_F(FeedbackWindowsTest, LogWindowShowsTheNewestFirstAndFollowsEveryChange) {
+// What the text holds, and when it must be rendered again, is the log text's own test.
+TEST_F(FeedbackWindowsTest, LogWindowFollowsEveryChangeByItself) {
     frmRecentLog window(*state);
     EXPECT_EQ(window.log()->toPlainText(), "(No file operations to display)");
-    EXPECT_EQ(window.windowTitle(), "Quillmot's Recent Activity");
-
-    for (int i = 1; i <= 10; ++i)
-        logOne(QString("Result %1").arg(i));
-    window.refresh();
-    EXPECT_TRUE(window.log()->toPlainText().startsWith("t\nSource Volume: root\n"));
-    EXPECT_LT(window.log()->toPlainText().indexOf("Result 10"),
-              window.log()->toPlainText().indexOf("Result 9"));
-
-    // The bound cuts the log back to the count the window saw last: it must still render.
-    for (int i = 11; i <= 100; ++i)
-        logOne(QString("Result %1").arg(i));
-    while (state->Recent->Count() > 10)
-        state->Recent->Remove(1);
-    window.refresh();
-    EXPECT_TRUE(window.log()->toPlainText().contains("Result 100"));
-    EXPECT_FALSE(window.log()->toPlainText().contains("Result 10\n"));
-
-    // Without a call, the window's own refresh picks a change up.
-    logOne("Result 101");
+    state->Recent->Add("t", "/home/a.txt", "root", "/media/usb/Docs", "USB", "Result 1");
     EXPECT_TRUE(
-        QTest::qWaitFor([&] { return window.log()->toPlainText().contains("Result 101"); }, 3000));
+        QTest::qWaitFor([&] { return window.log()->toPlainText().contains("Result 1"); }, 3000));
 }

@@ -4,27 +4,18 @@
 #include "support/GuiApp.h"
 #include "support/TempHome.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
 // Once the folder dialog is up: notes the folder it shows and picks `answer` in it.
 void pickWhenShown(QString& shownFolder, const QString& answer) {
-    auto step = std::make_shared<std::function<void()>>();
-    *step = [&shownFolder, answer, step] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            QTimer::singleShot(10, *step);
-            return;
-        }
+    whenShown<QFileDialog>([&shownFolder, answer](QFileDialog* dialog) {
         shownFolder = dialog->directory().absolutePath();
         dialog->selectFile(answer);
         static_cast<QDialog*>(dialog)->accept(); // accepts as the dialog does
-    };
-    QTimer::singleShot(0, *step);
+    });
 }
 } // namespace
 
