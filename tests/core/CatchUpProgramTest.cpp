@@ -16,7 +16,7 @@
 
 namespace {
 
-// What the description promises: in the destinations within 15 s.
+// How soon a catch-up must have reached the destinations.
 constexpr int CatchUpLimitMs = 15000;
 
 // A source and its one destination.

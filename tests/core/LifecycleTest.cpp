@@ -3,14 +3,10 @@
 
 #include "core/Lifecycle.h"
 #include "engine/CatchUp.h"
-#include "engine/Engine.h"
 #include "model/VolumeList.h"
 #include "platform/Paths.h"
-#include "state/AppState.h"
 #include "support/GuiApp.h"
 #include "support/LifecycleOverHome.h"
-#include "support/Recorder.h"
-#include "support/TempHome.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -21,9 +17,7 @@ using Running = UserInterface::RunningState;
 
 namespace {
 
-struct LifecycleFixture : LifecycleOverHome<SystemClock> {
-    LifecycleFixture() { ensureGuiApp(); }
-};
+using LifecycleFixture = LifecycleOverHome<SystemClock, ensureGuiApp>;
 
 } // namespace
 

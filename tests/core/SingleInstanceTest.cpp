@@ -1,6 +1,7 @@
 // One Quillmot per user, whatever other users or a second start at the same moment do.
 
 #include "core/SingleInstance.h"
+#include "support/OtherUser.h"
 #include "support/ProgramRun.h"
 #include "support/QtApp.h"
 #include "support/TempHome.h"
@@ -14,7 +15,6 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -23,30 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A local user other than the one running the tests, made on first use.
-std::optional<uid_t> otherUser(std::string& reason) {
-    const char* name = "quillmot-other";
-    if (::getuid() != 0) {
-        reason = "making a second user needs root";
-        return std::nullopt;
-    }
-    if (!::getpwnam(name)) {
-        QProcess add;
-        add.start("useradd",
-                  {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", name});
-        if (!add.waitForFinished(30000) || add.exitCode() != 0) {
-            reason = "useradd refused: " + add.readAllStandardError().toStdString();
-            return std::nullopt;
-        }
-    }
-    const passwd* user = ::getpwnam(name);
-    if (!user) {
-        reason = "no second user";
-        return std::nullopt;
-    }
-    return user->pw_uid;
-}
 
 // A process of another user listening on a local socket at `path`, answering nothing.
 class ForeignListener {
@@ -107,13 +83,14 @@ struct SharedFolder {
 // Another user who binds the name Quillmot would use in a shared folder first must neither
 // receive its "show" request nor keep it from starting.
 TEST(SingleInstance, AnotherUsersSocketInTheSharedTempFolderDoesNotStopTheStart) {
-    std::string reason;
-    const auto user = otherUser(reason);
+    QString reason;
+    const auto user = OtherUser::create(&reason);
     if (!user)
-        GTEST_SKIP() << reason;
+        GTEST_SKIP() << reason.toStdString();
     TempHome home;
     SharedFolder shared;
-    ForeignListener squatter(*user, shared.path() + "/quillmot-" + QString::number(::getuid()));
+    ForeignListener squatter(user->uid(),
+                             shared.path() + "/quillmot-" + QString::number(::getuid()));
     ASSERT_TRUE(squatter.ready());
 
     ProgramRun run(home.path());
@@ -128,17 +105,17 @@ TEST(SingleInstance, AnotherUsersSocketInTheSharedTempFolderDoesNotStopTheStart)
 
 // A socket in the instance folder that another user's process serves is not a running Quillmot.
 TEST(SingleInstance, AnAnswerFromAnotherUsersProcessIsNotTrusted) {
-    std::string reason;
-    const auto user = otherUser(reason);
+    QString reason;
+    const auto user = OtherUser::create(&reason);
     if (!user)
-        GTEST_SKIP() << reason;
+        GTEST_SKIP() << reason.toStdString();
     ensureCoreApp();
     SharedFolder shared;
     // The folder is opened to the other user only while their process binds its socket.
     const QString runtime = shared.path() + "/run";
     ASSERT_TRUE(QDir().mkpath(runtime));
     ::chmod(QFile::encodeName(runtime).constData(), 0777);
-    ForeignListener impostor(*user, runtime + "/quillmot");
+    ForeignListener impostor(user->uid(), runtime + "/quillmot");
     ASSERT_TRUE(impostor.ready());
     ::chmod(QFile::encodeName(runtime).constData(), 0700);
     qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());

@@ -1,13 +1,8 @@
 // What the start-up load of the association store could not take over is said in the activity
 // log, once, and the file as it was stays beside the one the next save writes.
 
-#include "core/Lifecycle.h"
-#include "engine/Engine.h"
-#include "state/AppState.h"
 #include "support/GuiApp.h"
 #include "support/LifecycleOverHome.h"
-#include "support/Recorder.h"
-#include "support/TempHome.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -18,9 +13,7 @@ QStringList record(const QString& path, const QString& versions = "3") {
     return (path + "|USB|1/2/2026 10:00:00|Never|Never|1|1|1|" + versions + "|1|0|1|1").split('|');
 }
 
-struct StoreLoadLog : LifecycleOverHome<SystemClock> {
-    StoreLoadLog() { ensureGuiApp(); }
-
+struct StoreLoadLog : LifecycleOverHome<SystemClock, ensureGuiApp> {
     QStringList logLines() const {
         QStringList lines;
         for (const auto& entry : *state.Recent)
