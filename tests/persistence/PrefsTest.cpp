@@ -54,7 +54,7 @@ protected:
 
 } // namespace
 
-TEST_F(PrefsTest, WindowNodeAndPausePrefsRoundTripAndRefuseWhatTheyCannotRead) {
+TEST_F(PrefsTest, WindowPrefsRoundTripAndRefuseWhatTheyCannotRead) {
     ASSERT_TRUE(saveWindowPrefs({-120, 32767, 5300, 9330}, "", folder).ok());
     EXPECT_EQ(readWholeFile(folder + "/wprefs"),
               crlfLines({"-120", "32767", "5300", "9330", "<n/a>"}));
@@ -74,12 +74,16 @@ TEST_F(PrefsTest, WindowNodeAndPausePrefsRoundTripAndRefuseWhatTheyCannotRead) {
     EXPECT_FALSE(loadWindowPrefs(folder));
     home.writeAppData("wprefs", crlfLines({"1", "2", "1e300", "4", "<n/a>"}));
     EXPECT_FALSE(loadWindowPrefs(folder));
+}
 
+TEST_F(PrefsTest, NodePrefsRoundTrip) {
     EXPECT_TRUE(loadNodePrefs(folder).isEmpty());
     const QStringList keys = {"/", "/home", "/home/ann/Ünïcode", "/media/usb"};
     ASSERT_TRUE(saveNodePrefs(keys, folder).ok());
     EXPECT_EQ(loadNodePrefs(folder), keys);
+}
 
+TEST_F(PrefsTest, PausePrefsRoundTripAndAnUnreadableFileDecidesNeither) {
     EXPECT_EQ(loadPausePrefs(folder), PauseAtStart::Unpause);
     ASSERT_TRUE(savePausePrefs(true, folder).ok());
     EXPECT_EQ(readWholeFile(folder + "/pprefs"), "1\r\n");
@@ -148,25 +152,6 @@ TEST_F(PrefsTest, EveryReaderLoadsWhatItCanFromAnyBytes) {
             EXPECT_EQ(options.BusyTimeout, 30);
         }
     }
-}
-
-TEST_F(OptionsTest, WithoutAnOptsFileEveryOptionTakesItsDefaultButTheSplashSwitchStays) {
-    options.ShowSplash = true;
-    options.UseFilters = true;
-    options.FilterPrefixes = "~";
-    loadOptions(options, folder);
-    const QList<bool O::*> off = {&O::NotifySuccessDisabled,
-                                  &O::NotifyErrorDisabled,
-                                  &O::ShowScanning,
-                                  &O::FullSource,
-                                  &O::FullDest,
-                                  &O::UseFilters};
-    for (bool O::*box : CheckBoxes)
-        EXPECT_EQ(options.*box, !off.contains(box));
-    EXPECT_EQ(options.BusyTimeout, 30);
-    EXPECT_EQ(options.PrevSaveName, "PrevSave");
-    EXPECT_EQ(options.AdvanceSeconds, 3);
-    EXPECT_TRUE(options.FilterPrefixes.isEmpty() && options.FilterSuffixes.isEmpty());
 }
 
 TEST_F(OptionsTest, EveryCheckBoxReachesItsOwnLineAndReadsBack) {
@@ -248,9 +233,12 @@ TEST_F(OptionsTest, ReadingStopsAtTheFileEndOrABadNumberAndTheRestKeepsItsDefaul
     EXPECT_TRUE(overflow.ErrorNoSource);
     EXPECT_FALSE(overflow.UseFilters);
 
+    // Everything takes its default but the splash switch, which stays as it was.
     const auto expectDefaults = [&](const char* what) {
         Options read;
         read.ShowSplash = true;
+        read.UseFilters = true;
+        read.FilterPrefixes = "~";
         loadOptions(read, folder);
         Options defaults;
         defaults.setDefaults();
@@ -258,9 +246,12 @@ TEST_F(OptionsTest, ReadingStopsAtTheFileEndOrABadNumberAndTheRestKeepsItsDefaul
         EXPECT_EQ(read.BusyTimeout, 30) << what;
         EXPECT_EQ(read.AdvanceSeconds, 3) << what;
         EXPECT_EQ(read.PrevSaveName, "PrevSave") << what;
+        EXPECT_TRUE(read.FilterPrefixes.isEmpty() && read.FilterSuffixes.isEmpty()) << what;
         for (bool O::*box : CheckBoxes)
             EXPECT_EQ(read.*box, defaults.*box) << what;
     };
+    QFile::remove(folder + "/opts");
+    expectDefaults("missing");
     home.writeAppData("opts", "");
     expectDefaults("empty");
     home.writeAppData("opts", crlfLines({"99999e999", "0", "x"}));
