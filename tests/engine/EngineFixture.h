@@ -23,14 +23,6 @@
 #include <gtest/gtest.h>
 #include <optional>
 
-// Everything in `folder`, hidden entries too, so that a left-over temporary file shows.
-inline QStringList everything(const QString& folder) {
-    QStringList all = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                             QDir::NoDotAndDotDot);
-    all.sort();
-    return all;
-}
-
 class StateFixture : public StateOverHome {
 protected:
     EngineTiming timing;

@@ -22,12 +22,6 @@ QStringList names(const QStringList& paths) {
     return out;
 }
 
-// Everything in `folder`, so a left-over temporary file shows.
-QStringList entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                  QDir::NoDotAndDotDot);
-}
-
 QByteArray patterned(qsizetype size) {
     QByteArray data(size, '\0');
     for (qsizetype i = 0; i < size; ++i)
@@ -128,7 +122,7 @@ TEST(FileCopy, KeepsContentPermissionsAndTheNanosecondTimeOverAReadOnlyCopy) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(st.st_mtim.tv_sec, 1700000000);
     EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
-    EXPECT_EQ(entries(home.path() + "/dest"), QStringList{"big.bin"});
+    EXPECT_EQ(everything(home.path() + "/dest"), QStringList{"big.bin"});
 
     ASSERT_TRUE(fso.copyFile(home.writeFile("empty", ""), target).ok());
     EXPECT_TRUE(readWholeFile(target).isEmpty());
@@ -144,7 +138,7 @@ TEST(FileCopy, AFailedCopyLeavesTheOldTargetAndNoTemporaryFile) {
     const QString big = home.writeFile("big", patterned(9 * 1024 * 1024));
     EXPECT_FALSE(fso.copyFile(big, target, [] { throw std::runtime_error("window closed"); }).ok());
     EXPECT_EQ(readWholeFile(target), "old");
-    EXPECT_EQ(entries(home.path() + "/dest"), QStringList{"file"});
+    EXPECT_EQ(everything(home.path() + "/dest"), QStringList{"file"});
 }
 
 // A file replaced by a link to a private file, or by a device, is not copied through it.
@@ -161,7 +155,7 @@ TEST(CopyFile, TakesOnlyTheRegularFileAtThePathItself) {
         EXPECT_FALSE(staged.pending());
     }
     EXPECT_EQ(readWholeFile(target), "old");
-    EXPECT_EQ(entries(home.path() + "/dest"), QStringList{"file"});
+    EXPECT_EQ(everything(home.path() + "/dest"), QStringList{"file"});
 }
 
 TEST(FileSystemIdentity, ResolvedPathsFollowLinksAndDotsIntoFoldersStillToBeMade) {

@@ -28,10 +28,6 @@ QString autostart(const TempHome& home) {
     return home.path() + "/.config/autostart";
 }
 
-QStringList entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 QString entryFor(const QString& exec, const QString& extra = {}) {
     return "[Desktop Entry]\nType=Application\nName=Other\nExec=" + exec + "\n" + extra;
 }
@@ -45,7 +41,7 @@ TEST(StartupShortcut, TickedEntryIsValidAndStartsAnAwkwardProgramPathHidden) {
 
     ASSERT_TRUE(UpdateStartupShortcut(true, program, home.path() + "/icon.svg"));
     ASSERT_TRUE(UpdateStartupShortcut(true, program, home.path() + "/icon.svg"));
-    EXPECT_EQ(entries(autostart(home)), QStringList({"Quillmot.desktop"}));
+    EXPECT_EQ(everything(autostart(home)), QStringList({"Quillmot.desktop"}));
     const QString entry = autostart(home) + "/Quillmot.desktop";
     EXPECT_TRUE(CheckStartup(program));
     EXPECT_EQ(ReadShortcutTarget(entry), program);
@@ -121,9 +117,7 @@ TEST(StartupShortcut, EntriesUnderOtherNamesCountUnlessSwitchedOffAndClearingRem
     EXPECT_TRUE(UpdateStartupShortcut(false, program, {}));
     qputenv("PATH", oldPath);
     EXPECT_FALSE(CheckStartup(program));
-    QStringList left = entries(folder);
-    left.sort();
-    EXPECT_EQ(left,
+    EXPECT_EQ(everything(folder),
               QStringList({"hidden.desktop", "notes.txt", "off.desktop", "other-program.desktop"}));
 }
 
@@ -147,5 +141,5 @@ TEST(StartupShortcut, AFolderThatCannotHoldTheEntryRefusesTheChange) {
     EXPECT_FALSE(UpdateStartupShortcut(false, program, {}));
     EXPECT_FALSE(UpdateStartupShortcut(true, program, {}));
     EXPECT_TRUE(CheckStartup(program));
-    EXPECT_EQ(entries(folder), QStringList({"Quillmot.desktop"}));
+    EXPECT_EQ(everything(folder), QStringList({"Quillmot.desktop"}));
 }

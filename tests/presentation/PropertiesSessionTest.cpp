@@ -27,9 +27,6 @@ protected:
             out << d->Path + "|" + d->Volume;
         return out;
     }
-    QStringList leftovers(const QString& folder) {
-        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
 };
 
 // The real file system with the volume name of one folder's drive replaced, so that two
@@ -156,7 +153,7 @@ TEST_F(PropertiesTest, TheWriteProbeNeverTouchesAUsersFile) {
     ASSERT_EQ(s->addDestinationPath(dest), 1);
     EXPECT_TRUE(messages.asked.empty());
     EXPECT_EQ(readWholeFile(users), "the user's notes");
-    EXPECT_EQ(leftovers(dest), QStringList({"Quillmottestfile1234567890.txt"}));
+    EXPECT_EQ(everything(dest), QStringList({"Quillmottestfile1234567890.txt"}));
 }
 
 TEST_F(PropertiesTest, AReadOnlyDestinationIsAddedOnlyWhenTheUserInsists) {
@@ -173,7 +170,7 @@ TEST_F(PropertiesTest, AReadOnlyDestinationIsAddedOnlyWhenTheUserInsists) {
     EXPECT_EQ(messages.asked[0].buttons, MessageBoxes::Buttons::YesNo);
     messages.answers = {MessageBoxes::Answer::Yes};
     EXPECT_EQ(s->addDestinationPath(ro->mountPoint()), 1);
-    EXPECT_TRUE(leftovers(target).isEmpty());
+    EXPECT_TRUE(everything(target).isEmpty());
 }
 
 TEST_F(PropertiesTest, ANetworkPathOfThisComputerIsStoredByItsLocalFolder) {

@@ -46,10 +46,6 @@ struct SchemeFixture : LifecycleOverHome<ManualClock> {
         return state.DetectFolders->contains(folder) ? state.DetectFolders->Item(folder)->AutoBackup
                                                      : 0;
     }
-    QStringList folderEntries(const QString& folder) const {
-        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                      QDir::Name);
-    }
 };
 
 } // namespace
@@ -71,7 +67,7 @@ TEST_F(SchemeFixture, SaveWritesPendingChangesFirstAndReplacesUnderTheSameName) 
     ASSERT_TRUE(schemes.save("work.sch"));
     EXPECT_EQ(messages.asked.size(), 2u); // replaced without a question
     EXPECT_EQ(readWholeFile(sch + "/work.sch"), store("usrdatab"));
-    EXPECT_EQ(folderEntries(sch), QStringList({"work.sch", "work.sch.dst"}));
+    EXPECT_EQ(everything(sch), QStringList({"work.sch", "work.sch.dst"}));
     EXPECT_EQ(schemes.list(), QStringList{"work.sch"});
 }
 
@@ -91,8 +87,8 @@ TEST_F(SchemeFixture, NamesThatAreEmptyOrCouldLeaveTheFolderSaveNothing) {
                                               : "A scheme name cannot begin with a dot, hold a "
                                                 "control character or be this long.");
     }
-    EXPECT_TRUE(folderEntries(sch).isEmpty());
-    EXPECT_EQ(folderEntries(home.appDataFolder()), QStringList{"sch"});
+    EXPECT_TRUE(everything(sch).isEmpty());
+    EXPECT_EQ(everything(home.appDataFolder()), QStringList{"sch"});
     EXPECT_FALSE(QFile::exists(home.path() + "/.config/evil.sch"));
 }
 
@@ -226,7 +222,7 @@ TEST_F(SchemeFixture, DeleteAsksAndRemovesBothFiles) {
     EXPECT_EQ(messages.asked[0].buttons, MessageBoxes::Buttons::OkCancel);
     messages.answers = {Answer::Ok};
     EXPECT_TRUE(schemes.remove("work.sch"));
-    EXPECT_EQ(folderEntries(sch), QStringList({"home.sch", "home.sch.dst"}));
+    EXPECT_EQ(everything(sch), QStringList({"home.sch", "home.sch.dst"}));
 }
 
 TEST_F(SchemeFixture, AFileInPlaceOfTheSchemeFolderIsRefused) {

@@ -40,6 +40,13 @@ QByteArray readWholeFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+QStringList everything(const QString& folder) {
+    QStringList all = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                             QDir::NoDotAndDotDot);
+    all.sort();
+    return all;
+}
+
 QByteArray crlfLines(const QStringList& lines) {
     QByteArray out;
     for (const QString& line : lines)

@@ -27,5 +27,7 @@ private:
 };
 
 QByteArray readWholeFile(const QString& path);
+// Everything in `folder`, hidden entries too, sorted, so that a left-over temporary file shows.
+QStringList everything(const QString& folder);
 // File contents built line by line, as the program writes them: UTF-8, CR LF after every line.
 QByteArray crlfLines(const QStringList& lines);
