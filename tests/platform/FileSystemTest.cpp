@@ -70,13 +70,20 @@ TEST(FileSystem, AttributesTellHiddenAndReadOnly) {
     EXPECT_FALSE(fso.attributes(home.path() + "/missing").has_value());
 }
 
-TEST(FileSystemFolders, CreateIsOneLevelAndDeleteTakesReadOnlyContentsButNoOtherMount) {
+TEST(FileSystemFolders, CreateMakesOneLevelOnly) {
     TempHome home;
     FileSystem fso;
     const QString top = home.path() + "/top";
     EXPECT_FALSE(fso.CreateFolder(top + "/a/b"));
     ASSERT_TRUE(fso.CreateFolder(top));
     EXPECT_FALSE(fso.CreateFolder(top));
+    EXPECT_TRUE(fso.CreateFolder(top + "/a"));
+}
+
+TEST(FileSystemFolders, DeleteTakesReadOnlyContentsButNoOtherMount) {
+    TempHome home;
+    FileSystem fso;
+    const QString top = home.makeFolder("top");
     ASSERT_TRUE(fso.CreateFolder(top + "/locked"));
     fso.setMode(home.writeFile("top/locked/file", "x"), 0444);
     fso.setMode(top + "/locked", 0555);
