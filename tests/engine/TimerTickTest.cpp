@@ -23,7 +23,7 @@ protected:
     }
 };
 
-TEST_F(TimerTickTest, QuietAndSignalledTicksMoveTheDatesRecordTheWindowAndReArm) {
+TEST_F(TimerTickTest, AQuietTickDropsClosedWatchesLeavesDisabledOnesUnpolledAndReArms) {
     constexpr qint32 untouched = 77;
     state->DetectFolders->Add("/closed", 0, untouched, {}, "/closed");
     state->DetectFolders->Add("/disabled", -1, untouched, {}, "/disabled");
@@ -36,7 +36,10 @@ TEST_F(TimerTickTest, QuietAndSignalledTicksMoveTheDatesRecordTheWindowAndReArm)
     EXPECT_EQ(record("/disabled")->DetectionDate, detectionNow());
     EXPECT_FALSE(engine->ScanActivity);
     EXPECT_TRUE(engine->timerArmed());
+}
 
+TEST_F(TimerTickTest, ASignalledTickCopiesAndTheDetectionDateMovesOnceTheFolderIsQuiet) {
+    engine->TimerProc();
     change("a.txt");
     const QString next = DateTimeText::format(clock.now().addSecs(1));
     engine->TimerProc();
@@ -50,7 +53,9 @@ TEST_F(TimerTickTest, QuietAndSignalledTicksMoveTheDatesRecordTheWindowAndReArm)
     engine->TimerProc();
     EXPECT_EQ(record(docs)->DetectionDate, detectionNow());
     EXPECT_FALSE(engine->ScanActivity);
+}
 
+TEST_F(TimerTickTest, EveryTickRecordsTheWindowAndGoesOnWhenItIsGone) {
     ui.geometry = QRect(150, 300, 9330, 5300);
     engine->TimerProc();
     const auto& g = state->geometry;
