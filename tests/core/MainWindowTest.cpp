@@ -8,9 +8,14 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-TEST(MainWindow, CloseHidesUnlessExitingAndAlwaysRunsTheCloseQuery) {
-    ensureGuiApp();
+namespace {
+struct MainWindow : ::testing::Test {
+    bool guiReady = (ensureGuiApp(), true);
     frmQuillmot window;
+};
+} // namespace
+
+TEST_F(MainWindow, CloseHidesUnlessExitingAndAlwaysRunsTheCloseQuery) {
     bool exiting = false;
     window.exitingQuery = [&] { return exiting; };
     QSignalSpy closing(&window, &frmQuillmot::closing);
@@ -30,9 +35,7 @@ TEST(MainWindow, CloseHidesUnlessExitingAndAlwaysRunsTheCloseQuery) {
     EXPECT_EQ(closing.count(), 2);
 }
 
-TEST(MainWindow, AClickOnTheRunningPanelAsksToTogglePause) {
-    ensureGuiApp();
-    frmQuillmot window;
+TEST_F(MainWindow, AClickOnTheRunningPanelAsksToTogglePause) {
     window.show();
     auto* running = window.findChild<QLabel*>("Running");
     ASSERT_NE(running, nullptr);
@@ -41,9 +44,7 @@ TEST(MainWindow, AClickOnTheRunningPanelAsksToTogglePause) {
     EXPECT_EQ(toggle.count(), 1);
 }
 
-TEST(MainWindow, TwipsSurviveTheTripThroughPixels) {
-    ensureGuiApp();
-    frmQuillmot window;
+TEST_F(MainWindow, TwipsSurviveTheTripThroughPixels) {
     window.show();
     window.setGeometryTwips(QRect(1500, 3000, 9330, 5300));
     const auto twips = window.geometryTwips();
