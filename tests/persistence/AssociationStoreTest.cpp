@@ -163,8 +163,9 @@ TEST_F(AssociationStoreTest, ARecordThatCannotBeAddedIsSkippedAndTheReadingGoesO
     EXPECT_TRUE(load(folder).partlyRead);
     EXPECT_EQ(loadedPaths(), QStringList{"/a"});
     EXPECT_EQ(destinations->Count(), 1);
+}
 
-    // A refused watch keeps its own association and the reading goes on.
+TEST_F(AssociationStoreTest, ARefusedWatchKeepsItsAssociationAndTheReadingGoesOn) {
     writeStore("usrdatab", record("/a") + record("/b") + record("/c"));
     const StoreReadReport refused =
         loadAssociations(backups, destinations, folder, [](const QString& path, bool) {
@@ -173,9 +174,9 @@ TEST_F(AssociationStoreTest, ARecordThatCannotBeAddedIsSkippedAndTheReadingGoesO
         });
     EXPECT_EQ(loadedPaths(), (QStringList{"/a", "/b", "/c"}));
     EXPECT_FALSE(refused.partlyRead);
+}
 
-    // Missing or empty files load nothing, after emptying the collections.
-    QFile::remove(folder + "/usrdatab");
+TEST_F(AssociationStoreTest, MissingOrEmptyFilesLoadNothingAfterEmptyingTheCollections) {
     for (bool emptyFiles : {false, true}) {
         add("/old");
         destinations->Add("/old-dst", "/old", "");
