@@ -118,11 +118,14 @@ protected:
         docs = folder("docs");
     }
     QString detectionNow() const { return DateTimeText::format(clock.now()); }
-    // Sets a file's last-modified time `seconds` after the clock's now.
-    void setModified(const QString& path, qint64 seconds) {
+    static void setModifiedTo(const QString& path, const QDateTime& when) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
-                    file.setFileTime(clock.now().addSecs(seconds), QFile::FileModificationTime));
+                    file.setFileTime(when, QFile::FileModificationTime));
+    }
+    // Sets a file's last-modified time `seconds` after the clock's now.
+    void setModified(const QString& path, qint64 seconds) {
+        setModifiedTo(path, clock.now().addSecs(seconds));
     }
     QString writeAt(const QString& relative, qint64 seconds) {
         const QString path = write(relative, "data");

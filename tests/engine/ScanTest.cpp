@@ -172,11 +172,7 @@ TEST_F(ScanPassTest, TheDrainServesFilesNamedDuringThePassAndTheSameVersionOnce)
     // The second time, the same version is named again and not copied again. (The settle moves
     // the test's clock on, so the time is fixed here.)
     const QDateTime later = clock.now().addSecs(5);
-    duringCopy = [&] {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
-                    f.setFileTime(later, QFile::FileModificationTime));
-    };
+    duringCopy = [&] { setModifiedTo(file, later); };
     pass(handle);
     EXPECT_EQ(copiedNames(), (QStringList{"a.txt", "a.txt"}));
 }
@@ -253,11 +249,6 @@ protected:
         writeAt("docs/untouched.txt", 0); // before the watch: no event names it
         engine->CreateDetectFolder(docs, true);
         handle = record(docs)->AutoBackup;
-    }
-    void setModifiedTo(const QString& path, const QDateTime& when) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
-                    f.setFileTime(when, QFile::FileModificationTime));
     }
 };
 
