@@ -18,19 +18,9 @@ QString mirrorName(const QString& folder) {
     return Paths::isRoot(folder) ? RootMountName : Paths::fileName(folder);
 }
 
-// True when `path` is `folder` or lies somewhere below it, compared component by component so
-// that "/a/Docs2" is not taken to be inside "/a/Docs".
-bool isSameOrBelow(const QString& path, const QString& folder) {
-    if (Paths::isRoot(folder))
-        return Paths::startsWith(path, folder);
-    const QString f = Paths::withoutTrailingSeparator(folder);
-    const QString p = Paths::withoutTrailingSeparator(path);
-    return Paths::samePath(p, f) || Paths::startsWith(p, f + Paths::separator());
-}
-
 // The components of `folder` below `top`, in order; empty when `folder` is not below it.
 QStringList componentsBelow(const QString& folder, const QString& top) {
-    if (!isSameOrBelow(folder, top))
+    if (!Paths::isSameOrBelow(folder, top))
         return {};
     const QStringList all = Paths::split(Paths::withoutTrailingSeparator(folder));
     const QStringList above = Paths::split(Paths::withoutTrailingSeparator(top));
@@ -86,7 +76,7 @@ bool insideRecursiveSource(const FileSystem& fso, const clsBackup& association,
         return false;
     const QString source = association.SourcePath;
     const QString resolved = fso.resolvedPath(destDir);
-    if (isSameOrBelow(resolved, fso.resolvedPath(source)))
+    if (Paths::isSameOrBelow(resolved, fso.resolvedPath(source)))
         return true;
     // The same folder can be reached under another path that no resolving shows (a bind mount).
     for (QString folder = resolved; !folder.isEmpty(); folder = Paths::parent(folder))

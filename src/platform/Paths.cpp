@@ -131,6 +131,14 @@ int separatorCount(const QString& path) {
     return int(path.count(separator()));
 }
 
+bool isSameOrBelow(const QString& path, const QString& folder) {
+    if (isRoot(folder))
+        return startsWith(path, folder);
+    const QString f = withoutTrailingSeparator(folder);
+    const QString p = withoutTrailingSeparator(path);
+    return samePath(p, f) || startsWith(p, f + separator());
+}
+
 bool isDirectlyIn(const QString& child, const QString& folder) {
     // The folder with its separator: a root already has it, so "/a" is directly in "/".
     const QString head = withoutTrailingSeparator(folder);

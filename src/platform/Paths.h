@@ -43,6 +43,10 @@ QString withoutTrailingSeparator(const QString& path);
 // Number of separators in `path`.
 int separatorCount(const QString& path);
 
+// True when `path` is `folder` or lies anywhere below it, compared component by component, so
+// that "/a/Docs2" is not taken to be inside "/a/Docs". Trailing separators do not count.
+bool isSameOrBelow(const QString& path, const QString& folder);
+
 // True when `child` lies directly in `folder`: it begins with it and has exactly one separator
 // more than the folder with one trailing separator removed.
 bool isDirectlyIn(const QString& child, const QString& folder);

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <optional>
@@ -170,40 +169,11 @@ std::optional<LocalShare> readUsershare(const QString& file) {
     return share;
 }
 
-// The network form of a mount's source: "//server/share" stays, "server:/export" and
-// "user@server:/export" become "//server/export", a URL loses its scheme.
-QString networkFormOfSource(const QString& source) {
-    if (Paths::isNetworkName(source))
-        return Paths::withoutTrailingSeparator(source);
-    QString s = source;
-    const qsizetype scheme = s.indexOf(QStringLiteral("://"));
-    if (scheme >= 0)
-        s = s.mid(scheme + 3);
-    const qsizetype at = s.indexOf(QLatin1Char('@'));
-    const qsizetype colon = s.indexOf(QLatin1Char(':'));
-    const qsizetype slash = s.indexOf(QLatin1Char('/'));
-    if (at >= 0 && (colon < 0 || at < colon) && (slash < 0 || at < slash))
-        s = s.mid(at + 1);
-    const qsizetype cut = s.indexOf(QRegularExpression(QStringLiteral("[:/]")));
-    const QString host = cut < 0 ? s : s.left(cut);
-    QString rest = cut < 0 ? QString() : s.mid(cut + 1);
-    while (rest.startsWith(QLatin1Char('/')))
-        rest.remove(0, 1);
-    rest = Paths::withoutTrailingSeparator(rest);
-    return Paths::join(Paths::networkPrefix() + host, rest);
-}
-
 // The rest of `path` below `folder` (which holds it component-wise), with its leading separator.
 QString restBelow(const QString& path, const QString& folder) {
     if (Paths::isRoot(folder))
         return Paths::isRoot(path) ? QString() : path;
     return path.mid(folder.size());
-}
-
-bool holds(const QString& folder, const QString& path) {
-    if (Paths::isRoot(folder))
-        return path.startsWith(Paths::separator());
-    return Paths::samePath(folder, path) || Paths::startsWith(path, folder + Paths::separator());
 }
 
 bool isThisComputer(const QString& computer, const QString& computerName) {
@@ -243,22 +213,25 @@ QString GetUNCName(const QString& path, const QString& computerName, const Mount
         return path;
     const QString clean = cleanFolder(path);
     const std::optional<MountEntry> mount = mounts.mountOf(clean);
-    if (mount && isNetworkFsType(mount->fsType))
-        return networkFormOfSource(mount->source) + restBelow(clean, mount->mountPoint);
+    if (mount && isNetworkFsType(mount->fsType)) {
+        const QString form = networkFormOfSource(mount->source);
+        if (!form.isEmpty())
+            return form + restBelow(clean, mount->mountPoint);
+    }
 
     // The share of exactly this folder wins, then the deepest share that holds the path: a user
     // who shares a folder and also its parent expects the folder's own name.
     const LocalShare* best = nullptr;
     for (const LocalShare& share : shares) {
-        if (share.printable || !holds(share.path, clean))
+        if (share.printable || !Paths::isSameOrBelow(clean, share.path))
             continue;
         if (Paths::samePath(share.path, clean))
-            return Paths::networkPrefix() + computerName + Paths::separator() + share.name;
+            return Paths::join(Paths::networkPrefix() + computerName, share.name);
         if (!best || share.path.size() > best->path.size())
             best = &share;
     }
     if (best)
-        return Paths::networkPrefix() + computerName + Paths::separator() + best->name +
+        return Paths::join(Paths::networkPrefix() + computerName, best->name) +
                restBelow(clean, best->path);
     return path;
 }

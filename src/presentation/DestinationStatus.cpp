@@ -12,12 +12,6 @@ namespace DestinationStatus {
 
 namespace {
 
-bool inside(const QString& path, const QString& folder) {
-    if (Paths::isRoot(folder))
-        return path.startsWith(Paths::separator());
-    return Paths::samePath(path, folder) || Paths::startsWith(path, folder + Paths::separator());
-}
-
 bool sameVolume(const QString& a, const QString& b, bool network) {
     return network ? a == b : a.compare(b, Qt::CaseInsensitive) == 0;
 }
@@ -27,7 +21,7 @@ bool sameVolume(const QString& a, const QString& b, bool network) {
 bool mountedSomewhere(const FileSystem& fso, const QString& volume) {
     const MountTable mounts = MountTable::current();
     for (const MountEntry& e : mounts.entries())
-        if (e.source.startsWith(QLatin1Char('/')) &&
+        if (Paths::isAbsolute(e.source) &&
             fso.VolumeName(e.mountPoint).compare(volume, Qt::CaseInsensitive) == 0)
             return true;
     return false;
@@ -41,7 +35,7 @@ QString sizeText(qint64 bytes) {
 
 QString of(const FileSystem& fso, const QString& sourcePath, bool recursiveSource,
            const QString& destPath, const QString& destVolume) {
-    if (recursiveSource && inside(destPath, Paths::withoutTrailingSeparator(sourcePath)))
+    if (recursiveSource && Paths::isSameOrBelow(destPath, sourcePath))
         return QStringLiteral("Inside the source: its copies are skipped");
     const QString drive = fso.GetDriveName(destPath);
     const bool network = fso.IsNetworkPath(destPath);

@@ -76,15 +76,6 @@ std::optional<MountEntry> parseLine(const QByteArray& line) {
     return e;
 }
 
-// `mountPoint` holds `path` when it is the path itself or a whole-component prefix of it.
-bool holds(const QString& mountPoint, const QString& path) {
-    if (Paths::isRoot(mountPoint))
-        return path.startsWith(Paths::separator());
-    if (Paths::samePath(mountPoint, path))
-        return true;
-    return Paths::startsWith(path, mountPoint + Paths::separator());
-}
-
 QByteArray readProcFile(const char* path) {
     // /proc files report size 0, so read until the end rather than trusting a size.
     QByteArray all;
@@ -133,7 +124,7 @@ std::optional<MountEntry> MountTable::mountOf(const QString& absolutePath) const
     const MountEntry* best = nullptr;
     for (const MountEntry& e : m_entries) {
         // ">=" so that of two mounts on the same place the later one, which lies on top, wins.
-        if (holds(e.mountPoint, path) && (!best || e.mountPoint.size() >= best->mountPoint.size()))
+        if (Paths::isSameOrBelow(path, e.mountPoint) && (!best || e.mountPoint.size() >= best->mountPoint.size()))
             best = &e;
     }
     if (!best)
@@ -163,6 +154,30 @@ qint64 modifiedTimeStepNs(const QString& fsType) {
     if (wholeSeconds.contains(fsType))
         return Second;
     return 1;
+}
+
+QString networkFormOfSource(const QString& source) {
+    if (Paths::isNetworkName(source))
+        return Paths::withoutTrailingSeparator(source);
+    QString s = source;
+    const qsizetype scheme = s.indexOf(QStringLiteral("://"));
+    if (scheme >= 0)
+        s = s.mid(scheme + 3);
+    const qsizetype at = s.indexOf(QLatin1Char('@'));
+    const qsizetype colon = s.indexOf(QLatin1Char(':'));
+    const qsizetype slash = s.indexOf(Paths::separator());
+    if (at >= 0 && (colon < 0 || at < colon) && (slash < 0 || at < slash))
+        s = s.mid(at + 1);
+    // An IPv6 address is bracketed because it holds colons itself.
+    const qsizetype hostEnd = s.startsWith(QLatin1Char('[')) ? s.indexOf(QLatin1Char(']')) : 0;
+    qsizetype cut = -1;
+    for (qsizetype i = qMax<qsizetype>(hostEnd, 0); i < s.size() && cut < 0; ++i)
+        if (s[i] == QLatin1Char(':') || s[i] == Paths::separator())
+            cut = i;
+    if (cut <= 0)
+        return {};
+    return Paths::join(Paths::networkPrefix() + s.left(cut),
+                       Paths::withoutTrailingSeparator(s.mid(cut + 1)));
 }
 
 bool isNetworkFsType(const QString& fsType) {
