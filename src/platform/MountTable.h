@@ -43,3 +43,8 @@ qint64 modifiedTimeStepNs(const QString& fsType);
 // True for file-system types that live on another computer (cifs, smb3, nfs, nfs4, fuse.sshfs,
 // fuse.gvfsd-fuse, davfs, 9p).
 bool isNetworkFsType(const QString& fsType);
+
+// The network form of a mount's source: "//server/share" stays, "server:/export" and
+// "user@server:/export" become "//server/export", a URL loses its scheme. Empty for a source
+// that names no computer ("/dev/sdb1", "tmpfs").
+QString networkFormOfSource(const QString& source);

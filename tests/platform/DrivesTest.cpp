@@ -182,3 +182,12 @@ TEST(MountTableCurrent, RootHoldsEveryPathProcIsItsOwnMountAndSharesAreNetworkTy
     for (const char* type : {"ext4", "vfat", "tmpfs", "fuseblk", "btrfs"})
         EXPECT_FALSE(isNetworkFsType(type)) << type;
 }
+
+TEST(MountTable, NetworkFormOfASourceNamesItsComputerOrIsEmpty) {
+    EXPECT_EQ(networkFormOfSource("//srv/pub/"), "//srv/pub");
+    EXPECT_EQ(networkFormOfSource("nas:/"), "//nas");
+    EXPECT_EQ(networkFormOfSource("[fe80::1]:/export"), "//[fe80::1]/export");
+    EXPECT_EQ(networkFormOfSource("https://dav.example/files/"), "//dav.example/files");
+    for (const char* local : {"/dev/sdb1", "tmpfs", "proc"})
+        EXPECT_EQ(networkFormOfSource(local), "") << local;
+}

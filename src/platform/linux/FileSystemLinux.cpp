@@ -114,18 +114,6 @@ bool removeTree(int parentFd, const char* name, dev_t device) {
     return ok && ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0;
 }
 
-// "//server/share" for a share's mount source ("//server/share" or NFS's "server:/export"); empty
-// for a source that names no share.
-QString networkFormOf(const QString& source) {
-    if (Paths::isNetworkName(source))
-        return Paths::withoutTrailingSeparator(source);
-    const qsizetype colon = source.indexOf(QStringLiteral(":/"));
-    if (colon > 0)
-        return Paths::networkPrefix() + source.left(colon) +
-               Paths::withoutTrailingSeparator(source.mid(colon + 1));
-    return {};
-}
-
 // The first four pieces of "//server/share/rest...".
 QString sharePart(const QString& path) {
     return Paths::split(path).mid(0, 4).join(Paths::separator());
@@ -144,7 +132,7 @@ std::optional<ShareMount> shareMountOf(const QString& path) {
     qsizetype bestLength = 0;
     const MountTable table = MountTable::current();
     for (const MountEntry& e : table.entries()) {
-        const QString form = networkFormOf(e.source);
+        const QString form = networkFormOfSource(e.source);
         if (form.size() <= bestLength || !path.startsWith(form, Qt::CaseInsensitive))
             continue;
         if (path.size() == form.size() || path[form.size()] == Paths::separator()) {
