@@ -102,6 +102,34 @@ void keepUnread(const QString& path, const QByteArray& content, StoreReadReport&
         report.keepError = written.error;
 }
 
+// How reading one record went: how many lines it took, and whether it was taken whole.
+struct RecordStep {
+    qsizetype lines = 0;
+    bool whole = true;
+};
+
+// Reads a store file of records of `recordLines` lines each, handing each to `readRecord`. A
+// record that cannot be added is skipped and the reading goes on; an incomplete last record is
+// never added. A file not read whole is kept beside itself.
+template <class ReadRecord>
+StoreReadReport readRecords(const QString& path, qsizetype recordLines, ReadRecord readRecord) {
+    StoreReadReport report;
+    const auto content = TextFile::readBytes(path);
+    if (!content)
+        return report;
+    const QStringList lines = TextFile::decodeLines(*content);
+    bool whole = lines.size() % recordLines == 0;
+    qsizetype first = 0;
+    while (first + recordLines <= lines.size()) {
+        const RecordStep step = readRecord(lines, first, report);
+        whole = whole && step.whole;
+        first += step.lines;
+    }
+    if (!whole)
+        keepUnread(path, *content, report);
+    return report;
+}
+
 } // namespace
 
 TextFile::WriteResult saveAssociations(const colBackups& backups, const QString& folder) {
@@ -129,70 +157,42 @@ StoreReadReport loadAssociations(colBackups& backups, std::shared_ptr<colDestina
     // large store; removing all at once ends in the same state: no association, and therefore
     // no destination left unpruned, with the total told once.
     backups.Clear();
-    StoreReadReport report;
-    const QString path = Paths::join(folder, AssociationsFile);
-    const auto content = TextFile::readBytes(path);
-    if (!content)
-        return report;
-    const QStringList lines = TextFile::decodeLines(*content);
-    // A record that cannot be added is skipped and the reading goes on; an incomplete last
-    // record is never added.
-    bool whole = lines.size() % AssociationLines == 0;
-    qsizetype first = 0;
-    while (first + AssociationLines <= lines.size()) {
-        if (const qsizetype next = misplacedRecordStart(lines, first)) {
-            whole = false;
-            first += next;
-            continue;
-        }
+    const auto readRecord = [&](const QStringList& lines, qsizetype first,
+                                StoreReadReport& report) -> RecordStep {
+        if (const qsizetype next = misplacedRecordStart(lines, first))
+            return {next, false};
         switch (addAssociation(backups, destinations, lines, first, createWatch)) {
         case Added::Yes:
-            break;
+            return {AssociationLines, true};
         case Added::NotAbsolute:
             report.notAbsolute << lines[first];
-            [[fallthrough]];
+            break;
         case Added::Refused:
-            whole = false;
             break;
         }
-        first += AssociationLines;
-    }
-    if (!whole)
-        keepUnread(path, *content, report);
-    return report;
+        return {AssociationLines, false};
+    };
+    return readRecords(Paths::join(folder, AssociationsFile), AssociationLines, readRecord);
 }
 
 StoreReadReport loadDestinations(colDestinations& destinations, const QString& folder) {
     destinations.Clear();
-    StoreReadReport report;
-    const QString path = Paths::join(folder, DestinationsFile);
-    const auto content = TextFile::readBytes(path);
-    if (!content)
-        return report;
-    const QStringList lines = TextFile::decodeLines(*content);
-    bool whole = lines.size() % DestinationLines == 0;
-    qsizetype first = 0;
-    while (first + DestinationLines <= lines.size()) {
+    const auto readRecord = [&](const QStringList& lines, qsizetype first,
+                                StoreReadReport& report) -> RecordStep {
         const QString& destination = lines[first];
         const QString& source = lines[first + 1];
         // A volume name is never a full path; one there is the next record, moved up by a
         // missing line.
-        if (Paths::isAbsolute(lines[first + 2])) {
-            whole = false;
-            first += 2;
-            continue;
-        }
+        if (Paths::isAbsolute(lines[first + 2]))
+            return {2, false};
         if (Paths::isAbsolute(destination) && Paths::isAbsolute(source)) {
             destinations.Add(destination, source, lines[first + 2]);
-        } else {
-            // Relative to what? The program's own folder is no place for a backup.
-            if (!Paths::isAbsolute(destination))
-                report.notAbsolute << destination;
-            whole = false;
+            return {DestinationLines, true};
         }
-        first += DestinationLines;
-    }
-    if (!whole)
-        keepUnread(path, *content, report);
-    return report;
+        // Relative to what? The program's own folder is no place for a backup.
+        if (!Paths::isAbsolute(destination))
+            report.notAbsolute << destination;
+        return {DestinationLines, false};
+    };
+    return readRecords(Paths::join(folder, DestinationsFile), DestinationLines, readRecord);
 }
