@@ -11,8 +11,7 @@ void clsDetectFolder::ClassNotifyDelete() {
 void clsDetectFolder::ClassNotifyCreate(bool WatchSubtree, bool skipHiddenFolders) {
     // Re-opening an open record (enabling an association whose watch another one kept open)
     // must not leave the old watch behind.
-    if (AutoBackup > 0 && registry)
-        registry->close(AutoBackup);
+    ClassNotifyDelete();
     AutoBackup = registry ? registry->open(Folder, WatchSubtree, skipHiddenFolders) : -1;
 }
 
