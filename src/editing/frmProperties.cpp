@@ -4,6 +4,7 @@
 #include "editing/frmEditDestVolume.h"
 #include "editing/frmEditVolumes.h"
 #include "platform/gui/ShellActions.h"
+#include "presentation/ImageList.h"
 #include "presentation/TextRules.h"
 #include "state/AppState.h"
 #include "ui_frmProperties.h"
@@ -74,15 +75,15 @@ frmProperties::~frmProperties() {
 
 QIcon frmProperties::defaultIcon(const QString& key) {
     static QFileIconProvider provider;
-    if (key.startsWith(QStringLiteral("*FolderShared")))
+    if (key.startsWith(ImageKeys::FolderShared))
         return provider.icon(QFileIconProvider::Network);
-    if (key.endsWith(QStringLiteral("Yellow")))
+    if (ImageKeys::isYellow(key))
         return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
-    if (key.startsWith(QStringLiteral("*Drive")))
+    if (key.startsWith(ImageKeys::Drive))
         return provider.icon(QFileIconProvider::Drive);
-    if (key.startsWith(QStringLiteral("*File")))
+    if (key.startsWith(ImageKeys::File))
         return provider.icon(QFileIconProvider::File);
-    if (key.startsWith(QStringLiteral("*Folder")))
+    if (key.startsWith(ImageKeys::Folder))
         return provider.icon(QFileIconProvider::Folder);
     // A per-path key is the path itself.
     return provider.icon(QFileInfo(key));

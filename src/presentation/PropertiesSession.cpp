@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "presentation/DestinationStatus.h"
+#include "presentation/ImageList.h"
 #include "presentation/TextRules.h"
 #include "presentation/VolumeEditing.h"
 #include "state/AppState.h"
@@ -78,33 +79,33 @@ void PropertiesSession::showSourceState(const std::shared_ptr<clsBackup>& associ
     const QString kind = folder ? QStringLiteral("Folder") : QStringLiteral("File");
     statusWarning = false;
     if (!fso.FileExists(path) && !fso.FolderExists(path)) {
-        windowIconKey = folder ? QStringLiteral("*FolderYellow") : QStringLiteral("*FileYellow");
+        windowIconKey = folder ? ImageKeys::FolderYellow : ImageKeys::FileYellow;
         statusWarning = true;
         statusText = kind + QStringLiteral(" no longer exists");
         // Tree roots are mount points.
         if (m_hooks.setNodeImage)
-            m_hooks.setNodeImage(path, fso.DriveExists(path) ? QStringLiteral("*DriveYellow")
+            m_hooks.setNodeImage(path, fso.DriveExists(path) ? ImageKeys::DriveYellow
                                                              : windowIconKey);
         association->Enabled = false;
     } else {
         if (association->DateLastModified != DateTimeText::Never)
             windowIconKey = Paths::PathKey(path);
         else if (fso.DriveExists(path))
-            windowIconKey = QStringLiteral("*Drive");
+            windowIconKey = ImageKeys::Drive;
         else
-            windowIconKey = folder ? QStringLiteral("*Folder") : QStringLiteral("*File");
+            windowIconKey = folder ? ImageKeys::Folder : ImageKeys::File;
         statusText = kind + QStringLiteral(" exists");
     }
     const QString drive = fso.GetDriveName(path);
     if (!fso.DriveExists(drive) || !fso.DriveIsReady(drive)) {
         statusWarning = true;
         statusText = fso.DriveExists(drive) ? VolumeTexts::DriveIsNotReady : VolumeTexts::DriveGone;
-        windowIconKey = QStringLiteral("*DriveYellow");
+        windowIconKey = ImageKeys::DriveYellow;
     }
 }
 
 QString PropertiesSession::destinationIconKey(const QString& path) {
-    return Paths::isNetworkName(path) ? QStringLiteral("*FolderShared") : QStringLiteral("*Folder");
+    return Paths::isNetworkName(path) ? ImageKeys::FolderShared : ImageKeys::Folder;
 }
 
 QString PropertiesSession::moreVersions(const QString& text) {
@@ -225,8 +226,8 @@ void PropertiesSession::save(const PropertiesValues& values) {
                              (fso.FileExists(path) || fso.FolderExists(path));
     if (association->DateLastModified != DateTimeText::Never && sourceThere && m_hooks.setNodeImage)
         m_hooks.setNodeImage(path, Paths::PathKey(path) + (association->Enabled
-                                                               ? QStringLiteral("*Green")
-                                                               : QStringLiteral("*Magenta")));
+                                                               ? ImageKeys::Green
+                                                               : ImageKeys::Magenta));
     association->DateLastModified = nowText();
 
     const QString key = Paths::PathKey(path);
