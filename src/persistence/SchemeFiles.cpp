@@ -19,7 +19,6 @@ const QString RefusedNameCharacters = QStringLiteral("\"*/:<>?\\|");
 // The longest file name the file system takes, in bytes; the twin of a scheme's ".dst" file is
 // the longest name a scheme needs.
 constexpr qsizetype LongestFileName = 255;
-const QString TwinSuffix = QStringLiteral("TEMP");
 
 std::optional<QByteArray> readWhole(const QString& path) {
     if (!QFileInfo(path).isFile())
@@ -85,7 +84,7 @@ NameCheck check(const QString& fileName) {
         if (isRefusedNameCharacter(c) || c == Paths::separator() ||
             c.category() == QChar::Other_Control)
             return NameCheck::Unusable;
-    if ((fileName + DestinationsSuffix + TwinSuffix).toUtf8().size() > LongestFileName)
+    if ((fileName + DestinationsSuffix + TextFile::twinSuffix).toUtf8().size() > LongestFileName)
         return NameCheck::Unusable;
     return NameCheck::Usable;
 }

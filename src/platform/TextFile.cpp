@@ -71,7 +71,7 @@ WriteResult writeAtomically(const QString& path, const QByteArray& content) {
         result.error =
             QStringLiteral("Cannot create the folder %1").arg(Paths::displayName(folder));
     else
-        result.error = DurableFile::replace(path, path + QStringLiteral("TEMP"), content);
+        result.error = DurableFile::replace(path, path + twinSuffix, content);
     if (!result.ok())
         qCWarning(lcPlatform) << result.error;
     return result;
@@ -84,9 +84,9 @@ bool writeAllAtomically(const QList<std::pair<QString, QByteArray>>& files) {
     bool ok = true;
     for (const auto& [path, content] : files) {
         const QString folder = Paths::parent(path);
-        const QString twin = path + QStringLiteral("TEMP");
+        const QString twin = path + twinSuffix;
         ok = (folder.isEmpty() || QDir().mkpath(folder)) &&
-             DurableFile::replace(twin, twin + QStringLiteral("TEMP"), content).isEmpty();
+             DurableFile::replace(twin, twin + twinSuffix, content).isEmpty();
         if (!ok)
             break;
         twins << twin;

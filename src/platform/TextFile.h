@@ -29,6 +29,9 @@ std::optional<QByteArray> readBytes(const QString& path);
 // Reads a whole file as lines; nullopt when it is missing or unreadable.
 std::optional<QStringList> readLines(const QString& path);
 
+// What a file's twin adds to its name while a safe write is under way.
+inline const QString twinSuffix = QStringLiteral("TEMP");
+
 // Writes `content` to `path` safely: the twin `path` + "TEMP" is written and fsynced, renamed
 // over `path`, and the folder fsynced, so a crash at any moment leaves the old or the new file
 // whole. The folder is created when missing. On any failure `path` is untouched.
