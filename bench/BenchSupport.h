@@ -12,9 +12,17 @@
 #include "state/UserInterface.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <vector>
 
 using Steady = std::chrono::steady_clock;
 
@@ -28,6 +36,77 @@ inline double cpuSeconds() {
     ::getrusage(RUSAGE_SELF, &r);
     const auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return s(r.ru_utime) + s(r.ru_stime);
+}
+
+// A path given on the command line, made absolute.
+inline QString pathArgument(const char* argument) {
+    return QDir(QString::fromLocal8Bit(argument)).absolutePath();
+}
+
+// The number given as argument `index`, at least `least`; `byDefault` when it is not given.
+inline int numberArgument(int argc, char* argv[], int index, int byDefault, int least = 1) {
+    return argc > index ? std::max(least, std::atoi(argv[index])) : byDefault;
+}
+
+// The real file system, counting the look-ups of files and the copies made.
+class CountingFileSystem : public FileSystem {
+public:
+    mutable qint64 stamps = 0;     // one file at a time
+    mutable qint64 listed = 0;     // files looked up a folder at a time
+    mutable qint64 modifiedAt = 0; // last-modified times asked for on their own
+    qint64 copied = 0;
+    qint64 lookups() const { return stamps + listed + modifiedAt; }
+
+    std::optional<QDateTime> lastModified(const QString& path) const override {
+        ++modifiedAt;
+        return FileSystem::lastModified(path);
+    }
+    std::optional<FileStamp> stamp(const QString& path) const override {
+        ++stamps;
+        return FileSystem::stamp(path);
+    }
+    std::vector<std::optional<FileStamp>> stampsIn(const QString& folder,
+                                                   const QStringList& names) const override {
+        listed += names.size();
+        return FileSystem::stampsIn(folder, names);
+    }
+    CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,
+                         const std::function<bool()>& between) override {
+        ++copied;
+        return FileSystem::stageCopy(source, target, staged, between);
+    }
+};
+
+// Fills `tree`, and each of `mirrors` the same way, with `files` files of 100 bytes spread over
+// `folders` leaf folders, ten leaves under each of folders/10 middle folders, all dated two days
+// back. Done once: a marker beside the tree, not in it, says so, so that a walk of the tree meets
+// exactly the prepared files.
+inline bool prepareTree(const QString& tree, const QStringList& mirrors, int files, int folders) {
+    const QString marker = tree + QStringLiteral(".prepared-%1").arg(mirrors.size());
+    if (QFile::exists(marker))
+        return true;
+    const timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 2 * 24 * 3600, 123456789}};
+    const auto write = [&](const QString& path) {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray(100, 'x')) != 100)
+            return false;
+        f.close();
+        return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), old, 0) == 0;
+    };
+    const int middles = std::max(1, folders / 10);
+    for (int i = 0; i < files; ++i) {
+        const int leaf = i % folders;
+        const QString relative = QStringLiteral("m%1/leaf%2").arg(leaf % middles).arg(leaf);
+        const QString file = QStringLiteral("file%1.txt").arg(i);
+        QStringList places{QDir(tree).filePath(relative)};
+        for (const QString& mirror : mirrors)
+            places << QDir(mirror).filePath(relative);
+        for (const QString& place : places)
+            if ((i < folders && !QDir().mkpath(place)) || !write(QDir(place).filePath(file)))
+                return false;
+    }
+    QFile m(marker);
+    return m.open(QIODevice::WriteOnly);
 }
 
 // A user interface that shows nothing, counts the results and keeps the last one, and lets the

@@ -22,66 +22,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QThread>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
 namespace {
-
-// The real file system, counting the look-ups and the copies.
-class CountingFileSystem : public FileSystem {
-public:
-    mutable qint64 stamps = 0;
-    qint64 copied = 0;
-    std::optional<FileStamp> stamp(const QString& path) const override {
-        ++stamps;
-        return FileSystem::stamp(path);
-    }
-    CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,
-                         const std::function<bool()>& between) override {
-        ++copied;
-        return FileSystem::stageCopy(source, target, staged, between);
-    }
-};
-
-bool writeFile(const QString& path, const timespec* times) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray(100, 'x')) != 100)
-        return false;
-    f.close();
-    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
-}
-
-// The tree, and in each destination the mirrored copies the catch-up compares against.
-bool prepare(const QString& tree, const QStringList& dests, int files, int folders) {
-    const QString marker = tree + QStringLiteral(".prepared-%1").arg(dests.size());
-    if (QFile::exists(marker))
-        return true;
-    const timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 2 * 24 * 3600, 123456789}};
-    const int middles = std::max(1, folders / 10);
-    const QString name = QDir(tree).dirName();
-    for (int i = 0; i < files; ++i) {
-        const int leaf = i % folders;
-        const QString relative = QStringLiteral("m%1/leaf%2").arg(leaf % middles).arg(leaf);
-        const QString file = QStringLiteral("file%1.txt").arg(i);
-        QStringList places{tree + "/" + relative};
-        for (const QString& dest : dests)
-            places << dest + "/" + name + "/" + relative;
-        for (const QString& place : places)
-            if ((i < folders && !QDir().mkpath(place)) || !writeFile(place + "/" + file, old))
-                return false;
-    }
-    QFile m(marker);
-    return m.open(QIODevice::WriteOnly);
-}
 
 struct RunFigures {
     double wall = 0, paused = 0, betweenTicks = 0, cpu = 0;
@@ -142,15 +89,18 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: %s TREE DEST [FILES] [FOLDERS] [DESTINATIONS]\n", argv[0]);
         return 2;
     }
-    const QString tree = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    const QString destRoot = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
-    const int files = argc > 3 ? std::max(1, std::atoi(argv[3])) : 100000;
-    const int folders = argc > 4 ? std::max(1, std::atoi(argv[4])) : 1000;
-    const int destinations = argc > 5 ? std::max(1, std::atoi(argv[5])) : 1;
-    QStringList dests;
-    for (int d = 1; d <= destinations; ++d)
-        dests << destRoot + QStringLiteral("/dest%1").arg(d);
-    if (!prepare(tree, dests, files, folders)) {
+    const QString tree = pathArgument(argv[1]);
+    const QString destRoot = pathArgument(argv[2]);
+    const int files = numberArgument(argc, argv, 3, 100000);
+    const int folders = numberArgument(argc, argv, 4, 1000);
+    const int destinations = numberArgument(argc, argv, 5, 1);
+    // Each destination holds the tree's copies in a folder named after it.
+    QStringList dests, mirrors;
+    for (int d = 1; d <= destinations; ++d) {
+        dests << QDir(destRoot).filePath(QStringLiteral("dest%1").arg(d));
+        mirrors << QDir(dests.constLast()).filePath(QDir(tree).dirName());
+    }
+    if (!prepareTree(tree, mirrors, files, folders)) {
         std::fprintf(stderr, "cannot prepare %s\n", qPrintable(tree));
         return 1;
     }

@@ -19,67 +19,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
-
-// The real file system, counting the files the scan looks at and the copies it makes.
-class CountingFileSystem : public FileSystem {
-public:
-    mutable qint64 visited = 0;
-    qint64 copied = 0;
-    std::optional<QDateTime> lastModified(const QString& path) const override {
-        ++visited;
-        return FileSystem::lastModified(path);
-    }
-    std::optional<FileStamp> stamp(const QString& path) const override {
-        ++visited;
-        return FileSystem::stamp(path);
-    }
-    std::vector<std::optional<FileStamp>> stampsIn(const QString& folder,
-                                                   const QStringList& names) const override {
-        visited += names.size();
-        return FileSystem::stampsIn(folder, names);
-    }
-    CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,
-                         const std::function<bool()>& between) override {
-        ++copied;
-        return FileSystem::stageCopy(source, target, staged, between);
-    }
-};
-
-bool prepareTree(const QString& tree, int files, int folders) {
-    // Beside the tree, not in it, so that the pass visits exactly the prepared files.
-    const QString marker = tree + QStringLiteral(".prepared");
-    if (QFile::exists(marker))
-        return true;
-    const timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 2 * 24 * 3600, 0}};
-    const int middles = std::max(1, folders / 10);
-    for (int i = 0; i < files; ++i) {
-        const int leaf = i % folders;
-        const QString folder =
-            QStringLiteral("%1/m%2/leaf%3").arg(tree).arg(leaf % middles).arg(leaf);
-        if (i < folders && !QDir().mkpath(folder))
-            return false;
-        QFile f(QStringLiteral("%1/file%2.txt").arg(folder).arg(i));
-        if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray(100, 'x')) != 100)
-            return false;
-        f.close();
-        ::utimensat(AT_FDCWD, QFile::encodeName(f.fileName()).constData(), old, 0);
-    }
-    QFile m(marker);
-    return m.open(QIODevice::WriteOnly);
-}
 
 struct PassFigures {
     double wall = 0, paused = 0, cpu = 0;
@@ -105,7 +51,7 @@ PassFigures runPass(const QString& tree, const QString& dest, const EngineTiming
             .paused = seconds(clock.slept),
             .cpu = cpuSeconds() - cpu0,
             .requestedMs = clock.requestedMs,
-            .visited = fso.visited,
+            .visited = fso.lookups(),
             .copied = fso.copied};
 }
 
@@ -126,12 +72,12 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: %s TREE DEST [FILES] [FOLDERS] [PASSES]\n", argv[0]);
         return 2;
     }
-    const QString tree = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    const QString dest = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
-    const int files = argc > 3 ? std::atoi(argv[3]) : 10000;
-    const int folders = argc > 4 ? std::max(1, std::atoi(argv[4])) : 100;
-    const int passes = argc > 5 ? std::max(1, std::atoi(argv[5])) : 1;
-    if (!QDir().mkpath(dest) || !prepareTree(tree, files, folders)) {
+    const QString tree = pathArgument(argv[1]);
+    const QString dest = pathArgument(argv[2]);
+    const int files = numberArgument(argc, argv, 3, 10000, 0);
+    const int folders = numberArgument(argc, argv, 4, 100);
+    const int passes = numberArgument(argc, argv, 5, 1);
+    if (!QDir().mkpath(dest) || !prepareTree(tree, {}, files, folders)) {
         std::fprintf(stderr, "cannot prepare %s\n", qPrintable(tree));
         return 1;
     }

@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 int main(int argc, char* argv[]) {
@@ -30,10 +29,10 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: %s SOURCE DEST VERSIONS [SAVES]\n", argv[0]);
         return 2;
     }
-    const QString source = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    const QString dest = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
-    const int versions = std::atoi(argv[3]);
-    const int saves = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
+    const QString source = pathArgument(argv[1]);
+    const QString dest = pathArgument(argv[2]);
+    const int versions = numberArgument(argc, argv, 3, 0, 0);
+    const int saves = numberArgument(argc, argv, 4, 5);
     QDir(dest).removeRecursively();
     if (!QDir().mkpath(dest)) {
         std::fprintf(stderr, "cannot make %s\n", qPrintable(dest));

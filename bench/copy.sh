@@ -4,18 +4,13 @@
 # FILE`), which is the same promise Quillmot's copy gives. Runs alternate between the tools and
 # start with the page cache dropped (or, where that is refused, with the source read in).
 #   copy.sh WORK [RUNS]
-set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${BUILD:-$ROOT/build-bench}
-source "$ROOT/bench/lib.sh"
+source "$(dirname "$0")/lib.sh"
 
 work=$1
 runs=${2:-5}
 mkdir -p "$work"
 source_file=$work/source.bin target=$work/target.bin
-if [[ $(stat -c %s "$source_file" 2>/dev/null || echo 0) -ne $((1 << 30)) ]]; then
-    head -c $((1 << 30)) /dev/urandom >"$source_file"
-fi
+random_file "$source_file" $((1 << 30))
 
 if sync && echo 3 2>/dev/null >/proc/sys/vm/drop_caches; then
     cache_note="page cache dropped before each run"
@@ -38,11 +33,7 @@ declare -A times
 time_run() {
     rm -f -- "$target"
     start_cold
-    local t0 t1
-    t0=$(now_seconds)
-    "$1"
-    t1=$(now_seconds)
-    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
+    timed "$1"
 }
 
 echo "1 GiB random data, source and copy in $work; $cache_note; $runs runs each, order rotated."

@@ -3,10 +3,7 @@
 # with a sub-folder, and nothing changing. Once start-up has settled, the processor time it takes
 # over a minute is read from /proc/PID/stat (utime + stime) and, finer, /proc/PID/schedstat.
 #   idle.sh WORK [FOLDERS] [SECONDS]
-set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${BUILD:-$ROOT/build-bench}
-source "$ROOT/bench/lib.sh"
+source "$(dirname "$0")/lib.sh"
 
 work=$1
 folders=${2:-100}

@@ -3,10 +3,7 @@
 # inotifywait piped to cp, lsyncd with default.rsync and lsyncd with default.direct (cp), all
 # with no added delay, all running at once on their own copies of the same small files.
 #   latency.sh WORK [SAVES]
-set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${BUILD:-$ROOT/build-bench}
-source "$ROOT/bench/lib.sh"
+source "$(dirname "$0")/lib.sh"
 
 work=$1
 saves=${2:-20}

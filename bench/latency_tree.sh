@@ -3,10 +3,7 @@
 # FOLDERS folders, one file saved deep in the tree. Quillmot beside inotifywait piped to cp and
 # lsyncd with default.direct (delay 0), each on its own copy of the same tree, all running at once.
 #   latency_tree.sh WORK FILES FOLDERS [SAVES]
-set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${BUILD:-$ROOT/build-bench}
-source "$ROOT/bench/lib.sh"
+source "$(dirname "$0")/lib.sh"
 
 work=$1
 files=$2

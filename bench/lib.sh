@@ -1,7 +1,10 @@
 # shellcheck shell=bash
-# Pieces shared by the benchmark drivers; sourced by them, not run.
-# Expects ROOT (the repository) and BUILD (the release build folder) to be set.
+# Pieces shared by the benchmark drivers; sourced by them, not run. BUILD (the release build
+# folder) may be set by the caller; it defaults to build-bench in the repository.
 
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=${BUILD:-$ROOT/build-bench}
 BIN=$BUILD/bench
 QUILLMOT=$BUILD/quillmot
 STARTED_PIDS=()
@@ -15,6 +18,22 @@ show() {
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 now_seconds() { echo "${EPOCHREALTIME/,/.}"; }
+
+# timed COMMAND...: runs it and prints the seconds it took, to the millisecond.
+timed() {
+    local t0 t1
+    t0=$(now_seconds)
+    "$@"
+    t1=$(now_seconds)
+    awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
+}
+
+# random_file PATH BYTES: makes PATH hold BYTES random bytes, unless it has that size already.
+random_file() {
+    if [[ $(stat -c %s "$1" 2>/dev/null || echo 0) -ne $2 ]]; then
+        head -c "$2" /dev/urandom >"$1"
+    fi
+}
 
 # --- Quillmot's store files (usrdatab: 13 lines per association, usrdatad: 3 per destination)
 

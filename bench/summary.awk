@@ -32,34 +32,20 @@ in_catchup && /^  CPU/ { catchup_cpu = $6; in_catchup = 0 }
 
 function verdict(ok) { return ok ? "meets" : "MISSES" }
 
-function latency_line(kind, target,    q, others, tool) {
-    q = "quillmot-" kind
+# One save-to-copy figure against its target, then the tools compared against: `what` says what
+# was saved into, `suffix` ends each tool's name in the table ("-file", "-tree@20000").
+function latency_line(what, suffix, target, tool_names,    q, others, count, i, tool) {
+    q = "quillmot" suffix
     if (!(q in median))
         return
-    printf "save-to-copy, %-6s association: %7.1f ms [< %d ms] %s", kind, median[q], target,
+    printf "save-to-copy, %s: %7.1f ms [< %d ms] %s", what, median[q], target,
            verdict(median[q] < target)
     if (missed[q] > 0)
         printf ", %d saves missed", missed[q]
     printf "\n"
-    split("inotifywait+cp lsyncd-rsync lsyncd-direct", others, " ")
-    for (i = 1; i <= 3; i++) {
-        tool = others[i] "-" kind
-        if (tool in median && median[tool] > 0)
-            printf "    %-16s %7.1f ms   Quillmot takes %.1f times as long\n", others[i],
-                   median[tool], median[q] / median[tool]
-    }
-}
-
-function tree_line(files,    q, others, tool) {
-    q = "quillmot-tree@" files
-    printf "save-to-copy, tree of %s files: %7.1f ms [< 800 ms] %s", files, median[q],
-           verdict(median[q] < 800)
-    if (missed[q] > 0)
-        printf ", %d saves missed", missed[q]
-    printf "\n"
-    split("inotifywait+cp lsyncd-direct", others, " ")
-    for (i = 1; i <= 2; i++) {
-        tool = others[i] "-tree@" files
+    count = split(tool_names, others, " ")
+    for (i = 1; i <= count; i++) {
+        tool = others[i] suffix
         if (tool in median && median[tool] > 0)
             printf "    %-16s %7.1f ms   Quillmot takes %.1f times as long\n", others[i],
                    median[tool], median[q] / median[tool]
@@ -67,10 +53,10 @@ function tree_line(files,    q, others, tool) {
 }
 
 END {
-    latency_line("file", 250)
-    latency_line("folder", 800)
+    latency_line("file   association", "-file", 250, "inotifywait+cp lsyncd-rsync lsyncd-direct")
+    latency_line("folder association", "-folder", 800, "inotifywait+cp lsyncd-rsync lsyncd-direct")
     for (t in trees)
-        tree_line(t)
+        latency_line("tree of " t " files", "-tree@" t, 800, "inotifywait+cp lsyncd-direct")
     if (scan_cpu_per_file != "")
         printf "scan pass CPU per file visited: %s us [< 20 us] %s; wall %s s, of it fixed pauses %s s\n",
                scan_cpu_per_file, verdict(scan_cpu_per_file < 20), scan_wall, scan_pauses
