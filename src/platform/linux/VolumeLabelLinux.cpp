@@ -97,6 +97,21 @@ QString udevLinkName(const QString& folder, dev_t device) {
 
 } // namespace
 
+QDBusMessage udisksResolveDevice(const QString& device) {
+    QDBusMessage resolve = QDBusMessage::createMethodCall(
+        udisksService, QStringLiteral("/org/freedesktop/UDisks2/Manager"),
+        QStringLiteral("org.freedesktop.UDisks2.Manager"), QStringLiteral("ResolveDevice"));
+    resolve << QVariantMap{{QStringLiteral("path"), device}} << QVariantMap{};
+    return resolve;
+}
+
+QString udisksObjectIn(const QDBusMessage& answer) {
+    if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty())
+        return {};
+    const auto objects = qdbus_cast<QList<QDBusObjectPath>>(answer.arguments().constFirst());
+    return objects.isEmpty() ? QString() : objects.constFirst().path();
+}
+
 FileSystemIds probeFileSystemIds(const QString& device) {
     FileSystemIds ids;
     blkid_probe probe = blkid_new_probe_from_filename(Paths::toNative(device).constData());
@@ -126,8 +141,7 @@ bool systemBusPresent() {
 
 QString udisksProperty(QDBusConnection& bus, const QString& object, const QString& name) {
     QDBusMessage get = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.UDisks2"), object,
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        udisksService, object, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << QStringLiteral("org.freedesktop.UDisks2.Block") << name;
     const QDBusMessage reply = bus.call(get, QDBus::Block, UDisksTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -141,18 +155,10 @@ FileSystemIds udisksIds(const QString& device) {
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return {};
-    QDBusMessage resolve = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.UDisks2"),
-        QStringLiteral("/org/freedesktop/UDisks2/Manager"),
-        QStringLiteral("org.freedesktop.UDisks2.Manager"), QStringLiteral("ResolveDevice"));
-    resolve << QVariantMap{{QStringLiteral("path"), device}} << QVariantMap{};
-    const QDBusMessage reply = bus.call(resolve, QDBus::Block, UDisksTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+    const QString object =
+        udisksObjectIn(bus.call(udisksResolveDevice(device), QDBus::Block, UDisksTimeoutMs));
+    if (object.isEmpty())
         return {};
-    const auto objects = qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().first());
-    if (objects.isEmpty())
-        return {};
-    const QString object = objects.first().path();
     return {udisksProperty(bus, object, QStringLiteral("IdLabel")),
             udisksProperty(bus, object, QStringLiteral("IdUUID"))};
 }

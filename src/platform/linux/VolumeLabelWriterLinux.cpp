@@ -1,6 +1,7 @@
 #include "platform/VolumeLabels.h"
 
 #include "platform/MountTable.h"
+#include "platform/linux/VolumeLabelLinux.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -16,7 +17,6 @@
 namespace VolumeLabels {
 namespace {
 
-const QString UDisksService = QStringLiteral("org.freedesktop.UDisks2");
 // The user may take a while to answer the authorisation question that UDisks2 asks.
 constexpr int AuthorisationLimitMs = 120000;
 constexpr int ToolLimitMs = 30000;
@@ -42,18 +42,11 @@ Attempt writeWithUDisks(const MountEntry& mount, const QString& label) {
     const QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return {};
-    QDBusMessage resolve = QDBusMessage::createMethodCall(
-        UDisksService, QStringLiteral("/org/freedesktop/UDisks2/Manager"),
-        QStringLiteral("org.freedesktop.UDisks2.Manager"), QStringLiteral("ResolveDevice"));
-    resolve << QVariantMap{{QStringLiteral("path"), mount.source}} << QVariantMap{};
-    const QDBusMessage found = callAndWait(bus, resolve, 5000);
-    if (found.type() != QDBusMessage::ReplyMessage || found.arguments().isEmpty())
+    const QString object = udisksObjectIn(callAndWait(bus, udisksResolveDevice(mount.source), 5000));
+    if (object.isEmpty())
         return {}; // no UDisks2, or it does not know the device: the tools may still do it
-    const auto objects = qdbus_cast<QList<QDBusObjectPath>>(found.arguments().constFirst());
-    if (objects.isEmpty())
-        return {};
     QDBusMessage setLabel = QDBusMessage::createMethodCall(
-        UDisksService, objects.constFirst().path(),
+        udisksService, object,
         QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("SetLabel"));
     setLabel << label << QVariantMap{};
     const QDBusMessage answer = callAndWait(bus, setLabel, AuthorisationLimitMs);
