@@ -75,7 +75,7 @@ void Lifecycle::loadAssociationStore() {
 
 void Lifecycle::logNotice(const QString& source, const QString& destination,
                           const QString& message) {
-    const QString& na = NotApplicable;
+    const QString& na = notApplicable;
     const auto entry =
         m_state.Recent->Add(DateTimeText::format(m_state.clock.now()), Paths::displayName(source),
                             na, Paths::displayName(destination), na, message);

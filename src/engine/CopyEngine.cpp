@@ -98,7 +98,7 @@ void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QStr
     call.notify.error = association->NotifyOnError && !options.NotifyErrorDisabled;
 
     if (!PassesFilters(Paths::fileName(FilePath))) {
-        const QString& na = NotApplicable;
+        const QString& na = notApplicable;
         log(FilePath, na, na, na, ResultText::FilteredOut);
         // Filtered files alone must not let the log grow without end.
         boundRecentLog();

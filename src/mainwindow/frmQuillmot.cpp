@@ -238,7 +238,7 @@ void frmQuillmot::buildStatusBar() {
     m_volume = new ElidingPanel(this);
     m_volume->setObjectName(QStringLiteral("Volume"));
     m_volume->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_volume->setFullText(StatusTexts::volume(NotApplicable));
+    m_volume->setFullText(StatusTexts::volume(notApplicable));
     m_scheme = panel(QStringLiteral("Scheme"), StatusTexts::scheme(QString()));
     // A click on the "Running" panel pauses, a second one unpauses.
     m_running->installEventFilter(this);

@@ -8,7 +8,7 @@ class colDestinations;
 
 // Shown where a value does not apply: the volume and destination of a log entry that names no
 // copy, the scheme name when no scheme was loaded or saved.
-inline const QString NotApplicable = QStringLiteral("<n/a>");
+inline const QString notApplicable = QStringLiteral("<n/a>");
 
 // One association: a source file, folder or drive and its switches.
 class clsBackup {

@@ -2,19 +2,19 @@
 
 namespace VolumeList {
 namespace {
-const QChar Nul(u'\0');
-const QString UnlabeledMark = QString(2, Nul);
+const QChar nul(u'\0');
+const QString unlabeledMark = QString(2, nul);
 } // namespace
 
 QString encode(const QStringList& names, bool acceptUnlabeled) {
     QString text;
     for (const QString& name : names)
         if (!name.isEmpty())
-            text += name + Nul;
+            text += name + nul;
     if (acceptUnlabeled) {
-        text += Nul;
+        text += nul;
         if (text.size() == 1)
-            text += Nul;
+            text += nul;
     } else {
         text.chop(1);
     }
@@ -23,15 +23,15 @@ QString encode(const QStringList& names, bool acceptUnlabeled) {
 
 Decoded decode(const QString& volumeList) {
     Decoded decoded;
-    decoded.acceptUnlabeled = volumeList.contains(UnlabeledMark);
-    decoded.names = volumeList.split(Nul, Qt::SkipEmptyParts);
+    decoded.acceptUnlabeled = volumeList.contains(unlabeledMark);
+    decoded.names = volumeList.split(nul, Qt::SkipEmptyParts);
     return decoded;
 }
 
 bool accepts(const QString& volumeList, const QString& volumeName) {
     if (volumeName.isEmpty())
-        return volumeList.contains(UnlabeledMark);
-    for (const QString& piece : volumeList.split(Nul, Qt::SkipEmptyParts))
+        return volumeList.contains(unlabeledMark);
+    for (const QString& piece : volumeList.split(nul, Qt::SkipEmptyParts))
         if (piece.compare(volumeName, Qt::CaseInsensitive) == 0)
             return true;
     return false;

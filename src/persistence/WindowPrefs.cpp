@@ -29,7 +29,7 @@ TextFile::WriteResult saveWindowPrefs(const WindowPlacement& window,
                                       const QString& recentSchemeName, const QString& folder) {
     const QStringList lines{QString::number(window.Top), QString::number(window.Left),
                             QString::number(window.Height), QString::number(window.Width),
-                            recentSchemeName.isEmpty() ? NotApplicable : recentSchemeName};
+                            recentSchemeName.isEmpty() ? notApplicable : recentSchemeName};
     return TextFile::writeAtomically(Paths::join(folder, WindowPrefsFile),
                                      TextFile::encodeLines(lines));
 }

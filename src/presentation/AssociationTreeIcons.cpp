@@ -186,7 +186,7 @@ void AssociationTree::announceAllImages() {
 
 QString AssociationTree::volumePanelText(const TreeNode* n) const {
     if (!n)
-        return StatusTexts::volume(NotApplicable);
+        return StatusTexts::volume(notApplicable);
     const FileSystem& fso = *m_state.fso;
     const QString drive = n->isRoot() ? n->path : fso.GetDriveName(n->path);
     if (!fso.DriveExists(drive))

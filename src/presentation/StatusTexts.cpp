@@ -29,7 +29,7 @@ QString volume(const QString& shown) {
 }
 
 QString scheme(const QString& name) {
-    return QStringLiteral("Recent scheme: %1 ").arg(name.isEmpty() ? NotApplicable : name);
+    return QStringLiteral("Recent scheme: %1 ").arg(name.isEmpty() ? notApplicable : name);
 }
 
 } // namespace StatusTexts
