@@ -232,7 +232,7 @@ void Application::restoreWindowPrefs() {
     const QRect primaryArea = primary ? inTwips(primary->availableGeometry()) : area;
     m_window->setGeometryTwips(ScreenPlacement::ontoAScreen(
         QRect(placed.Left, placed.Top, placed.Width, placed.Height), screens, primaryArea));
-    m_ui->setSchemeName(stored->SchemeName == notApplicable ? QString() : stored->SchemeName);
+    m_ui->setSchemeName(stored->schemeName == notApplicable ? QString() : stored->schemeName);
 }
 
 void Application::showMainWindow() {

@@ -403,10 +403,10 @@ void frmQuillmot::setGeometryTwips(const QRect& twips) {
 
 void frmQuillmot::centreDefaultSize() {
     const QRect area = workAreaTwips();
-    const int left = std::max(0, (area.width() - DefaultWindowWidth) / 2);
-    const int top = std::max(0, (area.height() - DefaultWindowHeight) / 2);
+    const int left = std::max(0, (area.width() - defaultWindowWidth) / 2);
+    const int top = std::max(0, (area.height() - defaultWindowHeight) / 2);
     setGeometryTwips(
-        QRect(area.x() + left, area.y() + top, DefaultWindowWidth, DefaultWindowHeight));
+        QRect(area.x() + left, area.y() + top, defaultWindowWidth, defaultWindowHeight));
 }
 
 void frmQuillmot::showNormalAndActivate() {

@@ -134,20 +134,20 @@ StoreReadReport readRecords(const QString& path, qsizetype recordLines, ReadReco
 
 TextFile::WriteResult saveAssociations(const colBackups& backups, const QString& folder) {
     QStringList lines;
-    lines.reserve(qsizetype(backups.Count()) * AssociationLines);
+    lines.reserve(qsizetype(backups.Count()) * associationLines);
     for (const auto& backup : backups)
         appendAssociation(lines, *backup);
-    return TextFile::writeAtomically(Paths::join(folder, AssociationsFile),
+    return TextFile::writeAtomically(Paths::join(folder, associationsFile),
                                      TextFile::encodeLines(lines));
 }
 
 TextFile::WriteResult saveDestinations(const colDestinations& destinations, const QString& folder) {
     QStringList lines;
-    lines.reserve(qsizetype(destinations.Count()) * DestinationLines);
+    lines.reserve(qsizetype(destinations.Count()) * destinationLines);
     for (const auto& d : destinations)
         if (fitsOnLines({&d->Path, &d->Source, &d->Volume}))
             lines << d->Path << d->Source << d->Volume;
-    return TextFile::writeAtomically(Paths::join(folder, DestinationsFile),
+    return TextFile::writeAtomically(Paths::join(folder, destinationsFile),
                                      TextFile::encodeLines(lines));
 }
 
@@ -163,16 +163,16 @@ StoreReadReport loadAssociations(colBackups& backups, std::shared_ptr<colDestina
             return {next, false};
         switch (addAssociation(backups, destinations, lines, first, createWatch)) {
         case Added::Yes:
-            return {AssociationLines, true};
+            return {associationLines, true};
         case Added::NotAbsolute:
             report.notAbsolute << lines[first];
             break;
         case Added::Refused:
             break;
         }
-        return {AssociationLines, false};
+        return {associationLines, false};
     };
-    return readRecords(Paths::join(folder, AssociationsFile), AssociationLines, readRecord);
+    return readRecords(Paths::join(folder, associationsFile), associationLines, readRecord);
 }
 
 StoreReadReport loadDestinations(colDestinations& destinations, const QString& folder) {
@@ -187,12 +187,12 @@ StoreReadReport loadDestinations(colDestinations& destinations, const QString& f
             return {2, false};
         if (Paths::isAbsolute(destination) && Paths::isAbsolute(source)) {
             destinations.Add(destination, source, lines[first + 2]);
-            return {DestinationLines, true};
+            return {destinationLines, true};
         }
         // Relative to what? The program's own folder is no place for a backup.
         if (!Paths::isAbsolute(destination))
             report.notAbsolute << destination;
-        return {DestinationLines, false};
+        return {destinationLines, false};
     };
-    return readRecords(Paths::join(folder, DestinationsFile), DestinationLines, readRecord);
+    return readRecords(Paths::join(folder, destinationsFile), destinationLines, readRecord);
 }

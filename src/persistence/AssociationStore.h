@@ -12,10 +12,10 @@
 
 namespace AssociationStore {
 
-inline const QString AssociationsFile = QStringLiteral("usrdatab");
-inline const QString DestinationsFile = QStringLiteral("usrdatad");
-constexpr int AssociationLines = 13;
-constexpr int DestinationLines = 3;
+inline const QString associationsFile = QStringLiteral("usrdatab");
+inline const QString destinationsFile = QStringLiteral("usrdatad");
+constexpr int associationLines = 13;
+constexpr int destinationLines = 3;
 
 // Opens the folder watch of a loaded association; may throw to refuse it (the load goes on).
 using CreateWatch = std::function<void(const QString& sourcePath, bool recursive)>;

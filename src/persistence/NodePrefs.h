@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-inline const QString NodePrefsFile = QStringLiteral("nprefs");
+inline const QString nodePrefsFile = QStringLiteral("nprefs");
 
 // False when it failed.
 TextFile::WriteResult saveNodePrefs(const QStringList& visibleNodeKeys, const QString& folder);

@@ -12,10 +12,10 @@
 namespace {
 
 // A busy timeout that reads as 0 would give up on a busy file at once.
-constexpr double BusyTimeoutForZero = 1;
+constexpr double busyTimeoutForZero = 1;
 // The popup's advance time is divided by the queue length; it must stay positive.
-constexpr double ShortestAdvanceSeconds = 0.001;
-const QString ShortestAdvanceText = QStringLiteral("0.001");
+constexpr double shortestAdvanceSeconds = 0.001;
+const QString shortestAdvanceText = QStringLiteral("0.001");
 
 using OptionField = std::variant<double Options::*, bool Options::*, QString Options::*>;
 
@@ -26,7 +26,7 @@ double typedNumber(const QString& text) {
 
 QString busyTimeoutLine(const QString& typed) {
     const QString line = StoreLines::trimSpaces(typed);
-    return typedNumber(line) == 0 ? QString::number(BusyTimeoutForZero) : line;
+    return typedNumber(line) == 0 ? QString::number(busyTimeoutForZero) : line;
 }
 
 // Blank, or a name that would lead out of the destination ("..", "."): the default.
@@ -36,7 +36,7 @@ QString prevSaveLine(const QString& typed) {
 
 QString advanceLine(const QString& typed) {
     const QString line = StoreLines::trimSpaces(typed);
-    return typedNumber(line) <= ShortestAdvanceSeconds ? ShortestAdvanceText : line;
+    return typedNumber(line) <= shortestAdvanceSeconds ? shortestAdvanceText : line;
 }
 
 // One filter line from the box's text: each line break separates two entries with "|".
@@ -63,7 +63,7 @@ const std::array<OptionLine, 25>& optsLines() {
     static const std::array<OptionLine, 25> lines = {{
         {&Options::BusyTimeout, "30", &OptionsEntry::BusyTimeout, busyTimeoutLine},
         {&Options::ShowSplash, std::nullopt},
-        {&Options::PrevSaveName, DefaultPrevSaveName, &OptionsEntry::PrevSaveName, prevSaveLine},
+        {&Options::PrevSaveName, defaultPrevSaveName, &OptionsEntry::PrevSaveName, prevSaveLine},
         {&Options::NotifySuccessDisabled, "0"},
         {&Options::NotifyErrorDisabled, "0"},
         {&Options::TrayNod, "1"},
@@ -133,7 +133,7 @@ bool isUsablePrevSaveName(const QString& name) {
 }
 
 QString usablePrevSaveName(const QString& name) {
-    return isUsablePrevSaveName(name) ? name : DefaultPrevSaveName;
+    return isUsablePrevSaveName(name) ? name : defaultPrevSaveName;
 }
 
 namespace {
@@ -155,7 +155,7 @@ void readOptionsFile(Options& options, const QString& path) {
 } // namespace
 
 void loadOptions(Options& options, const QString& folder) {
-    readOptionsFile(options, Paths::join(folder, OptionsFile));
+    readOptionsFile(options, Paths::join(folder, optionsFile));
     options.PrevSaveName = usablePrevSaveName(options.PrevSaveName);
 }
 
@@ -168,6 +168,6 @@ TextFile::WriteResult saveOptions(Options& options, const OptionsEntry& typed,
         lines << typedLine(option, typed);
         readLine(options, option.member, lines.constLast());
     }
-    return TextFile::writeAtomically(Paths::join(folder, OptionsFile),
+    return TextFile::writeAtomically(Paths::join(folder, optionsFile),
                                      TextFile::encodeLines(lines));
 }

@@ -35,8 +35,8 @@ struct Options {
     void setDefaults();
 };
 
-inline const QString OptionsFile = QStringLiteral("opts");
-inline const QString DefaultPrevSaveName = QStringLiteral("PrevSave");
+inline const QString optionsFile = QStringLiteral("opts");
+inline const QString defaultPrevSaveName = QStringLiteral("PrevSave");
 
 // True when `name` can name the previous-version folders: one plain folder name. A name with a
 // separator, ".", ".." or an empty one would put the versions (or lose them) somewhere else.

@@ -7,12 +7,12 @@
 #include <QFileInfo>
 
 TextFile::WriteResult savePausePrefs(bool paused, const QString& folder) {
-    return TextFile::writeAtomically(Paths::join(folder, PausePrefsFile),
+    return TextFile::writeAtomically(Paths::join(folder, pausePrefsFile),
                                      TextFile::encodeLines({StoreLines::flag(paused)}));
 }
 
 PauseAtStart loadPausePrefs(const QString& folder) {
-    const QString path = Paths::join(folder, PausePrefsFile);
+    const QString path = Paths::join(folder, pausePrefsFile);
     if (!QFileInfo::exists(path))
         return PauseAtStart::Unpause;
     const auto lines = TextFile::readLines(path);

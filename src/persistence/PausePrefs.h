@@ -4,7 +4,7 @@
 #include "platform/TextFile.h"
 #include <QString>
 
-inline const QString PausePrefsFile = QStringLiteral("pprefs");
+inline const QString pausePrefsFile = QStringLiteral("pprefs");
 
 // What start-up does with the stored state. A file that exists but cannot be read asks for
 // neither, so the program stays unpaused without saying "Waiting".

@@ -15,10 +15,10 @@ namespace SchemeFiles {
 
 namespace {
 
-const QString RefusedNameCharacters = QStringLiteral("\"*/:<>?\\|");
+const QString refusedNameCharacters = QStringLiteral("\"*/:<>?\\|");
 // The longest file name the file system takes, in bytes; the twin of a scheme's ".dst" file is
 // the longest name a scheme needs.
-constexpr qsizetype LongestFileName = 255;
+constexpr qsizetype longestFileName = 255;
 
 std::optional<QByteArray> readWhole(const QString& path) {
     if (!QFileInfo(path).isFile())
@@ -31,7 +31,7 @@ std::optional<QByteArray> readWhole(const QString& path) {
 bool holdsAnAssociation(const QByteArray& content) {
     QTemporaryDir scratch;
     if (!scratch.isValid() ||
-        !TextFile::writeAtomically(Paths::join(scratch.path(), AssociationStore::AssociationsFile),
+        !TextFile::writeAtomically(Paths::join(scratch.path(), AssociationStore::associationsFile),
                                    content)
              .ok())
         return false;
@@ -44,7 +44,7 @@ bool holdsAnAssociation(const QByteArray& content) {
 } // namespace
 
 QString folderIn(const QString& appDataFolder) {
-    return Paths::join(appDataFolder, FolderName);
+    return Paths::join(appDataFolder, folderName);
 }
 
 bool prepareFolder(const QString& schemeFolder) {
@@ -65,7 +65,7 @@ QStringList list(const QString& schemeFolder) {
 }
 
 bool isRefusedNameCharacter(QChar c) {
-    return RefusedNameCharacters.contains(c);
+    return refusedNameCharacters.contains(c);
 }
 
 QString fileNameFor(const QString& typed) {
@@ -84,7 +84,7 @@ NameCheck check(const QString& fileName) {
         if (isRefusedNameCharacter(c) || c == Paths::separator() ||
             c.category() == QChar::Other_Control)
             return NameCheck::Unusable;
-    if ((fileName + DestinationsSuffix + TextFile::twinSuffix).toUtf8().size() > LongestFileName)
+    if ((fileName + destinationsSuffix + TextFile::twinSuffix).toUtf8().size() > longestFileName)
         return NameCheck::Unusable;
     return NameCheck::Usable;
 }
@@ -97,14 +97,14 @@ bool save(const QString& appDataFolder, const QString& schemeFolder, const QStri
     if (check(fileName) != NameCheck::Usable)
         return false;
     const auto associations =
-        readWhole(Paths::join(appDataFolder, AssociationStore::AssociationsFile));
+        readWhole(Paths::join(appDataFolder, AssociationStore::associationsFile));
     const auto destinations =
-        readWhole(Paths::join(appDataFolder, AssociationStore::DestinationsFile));
+        readWhole(Paths::join(appDataFolder, AssociationStore::destinationsFile));
     if (!associations || !destinations)
         return false;
     const QString scheme = Paths::join(schemeFolder, fileName);
     return TextFile::writeAllAtomically(
-        {{scheme, *associations}, {scheme + DestinationsSuffix, *destinations}});
+        {{scheme, *associations}, {scheme + destinationsSuffix, *destinations}});
 }
 
 LoadResult load(const QString& appDataFolder, const QString& schemeFolder,
@@ -113,7 +113,7 @@ LoadResult load(const QString& appDataFolder, const QString& schemeFolder,
         return LoadResult::Missing;
     const QString scheme = Paths::join(schemeFolder, fileName);
     const auto associations = readWhole(scheme);
-    const auto destinations = readWhole(scheme + DestinationsSuffix);
+    const auto destinations = readWhole(scheme + destinationsSuffix);
     if (!associations || !destinations)
         return LoadResult::Missing;
     // A scheme saved with no associations is empty; one with content of which nothing reads is
@@ -121,8 +121,8 @@ LoadResult load(const QString& appDataFolder, const QString& schemeFolder,
     if (!associations->isEmpty() && !holdsAnAssociation(*associations))
         return LoadResult::NotAScheme;
     const bool written = TextFile::writeAllAtomically(
-        {{Paths::join(appDataFolder, AssociationStore::AssociationsFile), *associations},
-         {Paths::join(appDataFolder, AssociationStore::DestinationsFile), *destinations}});
+        {{Paths::join(appDataFolder, AssociationStore::associationsFile), *associations},
+         {Paths::join(appDataFolder, AssociationStore::destinationsFile), *destinations}});
     return written ? LoadResult::Loaded : LoadResult::WriteFailed;
 }
 
@@ -131,7 +131,7 @@ bool remove(const QString& schemeFolder, const QString& fileName) {
         return false;
     bool ok = true;
     for (const QString& path : {Paths::join(schemeFolder, fileName),
-                                Paths::join(schemeFolder, fileName + DestinationsSuffix)})
+                                Paths::join(schemeFolder, fileName + destinationsSuffix)})
         if (QFileInfo(path).isFile())
             ok = QFile::remove(path) && ok;
     return ok;

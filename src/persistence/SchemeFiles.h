@@ -9,9 +9,9 @@
 
 namespace SchemeFiles {
 
-inline const QString FolderName = QStringLiteral("sch");
+inline const QString folderName = QStringLiteral("sch");
 inline const QString Extension = QStringLiteral(".sch");
-inline const QString DestinationsSuffix = QStringLiteral(".dst");
+inline const QString destinationsSuffix = QStringLiteral(".dst");
 
 QString folderIn(const QString& appDataFolder);
 

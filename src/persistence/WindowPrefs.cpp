@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int WindowPrefsLines = 5;
+constexpr int windowPrefsLines = 5;
 
 // A twips line as a whole number; nullopt when it is too large to be a window position.
 std::optional<int> twipsOf(const QString& line) {
@@ -30,13 +30,13 @@ TextFile::WriteResult saveWindowPrefs(const WindowPlacement& window,
     const QStringList lines{QString::number(window.Top), QString::number(window.Left),
                             QString::number(window.Height), QString::number(window.Width),
                             recentSchemeName.isEmpty() ? notApplicable : recentSchemeName};
-    return TextFile::writeAtomically(Paths::join(folder, WindowPrefsFile),
+    return TextFile::writeAtomically(Paths::join(folder, windowPrefsFile),
                                      TextFile::encodeLines(lines));
 }
 
 std::optional<StoredWindowPrefs> loadWindowPrefs(const QString& folder) {
-    const auto lines = TextFile::readLines(Paths::join(folder, WindowPrefsFile));
-    if (!lines || lines->size() < WindowPrefsLines)
+    const auto lines = TextFile::readLines(Paths::join(folder, windowPrefsFile));
+    if (!lines || lines->size() < windowPrefsLines)
         return std::nullopt;
     const auto top = twipsOf(lines->at(0)), left = twipsOf(lines->at(1));
     const auto height = twipsOf(lines->at(2)), width = twipsOf(lines->at(3));
@@ -54,8 +54,8 @@ WindowPlacement placeWindow(const WindowPlacement& stored, int workAreaWidth, in
     placed.Height = workAreaHeight < currentHeight ? workAreaHeight : stored.Height;
     // Nothing stored yet (the engine records the window only while it is shown).
     if (placed.Top == 0 && placed.Left == 0 && placed.Width == 0 && placed.Height == 0) {
-        placed.Width = DefaultWindowWidth;
-        placed.Height = DefaultWindowHeight;
+        placed.Width = defaultWindowWidth;
+        placed.Height = defaultWindowHeight;
         placed.Left = workAreaWidth / 2 - placed.Width / 2;
         placed.Top = workAreaHeight / 2 - placed.Height / 2;
     }

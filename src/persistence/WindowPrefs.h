@@ -8,10 +8,10 @@
 #include <QString>
 #include <optional>
 
-inline const QString WindowPrefsFile = QStringLiteral("wprefs");
+inline const QString windowPrefsFile = QStringLiteral("wprefs");
 // The window's size in twips when no size was stored.
-inline constexpr int DefaultWindowWidth = 9330;
-inline constexpr int DefaultWindowHeight = 5300;
+inline constexpr int defaultWindowWidth = 9330;
+inline constexpr int defaultWindowHeight = 5300;
 
 // A window's place and size in twips.
 struct WindowPlacement {
@@ -23,7 +23,7 @@ struct WindowPlacement {
 
 struct StoredWindowPrefs {
     WindowPlacement window;
-    QString SchemeName; // shown only, never made the current scheme
+    QString schemeName; // shown only, never made the current scheme
 };
 
 // Writes the four values (twips as 32-bit whole numbers, as the engine's tick records them) and the

@@ -35,7 +35,7 @@ OptionsEntry boxTextsOf(const Options& options) {
             texts.PrevSaveName += c;
     texts.PrevSaveName = texts.PrevSaveName.trimmed().left(PrevSaveLongest);
     if (texts.PrevSaveName.isEmpty())
-        texts.PrevSaveName = DefaultPrevSaveName;
+        texts.PrevSaveName = defaultPrevSaveName;
     const double advance = std::isfinite(options.AdvanceSeconds) ? options.AdvanceSeconds : 0;
     texts.AdvanceSeconds = QString::number(std::clamp(qRound64(std::clamp(advance, -1e9, 1e9)),
                                                       qint64(AdvanceLeast), qint64(AdvanceMost)));

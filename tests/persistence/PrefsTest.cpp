@@ -63,7 +63,7 @@ TEST_F(PrefsTest, WindowPrefsRoundTripAndRefuseWhatTheyCannotRead) {
     ASSERT_TRUE(stored);
     const WindowPlacement& w = stored->window;
     EXPECT_EQ(QList({w.Top, w.Left, w.Height, w.Width}), QList({1, 2, 3, 4}));
-    EXPECT_EQ(stored->SchemeName, "Work");
+    EXPECT_EQ(stored->schemeName, "Work");
     // A window on a 4K screen is wider than 16-bit twips can hold.
     ASSERT_TRUE(saveWindowPrefs({-2000, 40000, 32400, 57600}, "", folder).ok());
     const WindowPlacement wide = loadWindowPrefs(folder)->window;
