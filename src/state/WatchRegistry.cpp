@@ -11,7 +11,7 @@ namespace {
 
 // How often a watch whose folder went away looks for its return: well within the five seconds a
 // user may expect, at the cost of one failed look-up a second while the folder is away.
-constexpr auto ReturnLookInterval = std::chrono::seconds(1);
+constexpr auto returnLookInterval = std::chrono::seconds(1);
 
 } // namespace
 
@@ -120,7 +120,7 @@ void WatchRegistry::recheckFolders() {
 // is simply absent.
 void WatchRegistry::lookForReturn(Entry& entry, bool now) {
     const Clock::time_point at = Clock::now();
-    if (!now && at - entry.lastLook < ReturnLookInterval)
+    if (!now && at - entry.lastLook < returnLookInterval)
         return;
     entry.lastLook = at;
     if (reopen(entry) && onReturned)
