@@ -15,21 +15,21 @@
 #include "state/UserInterface.h"
 
 namespace {
-const QString StopScanningQuestion = QStringLiteral(
+const QString stopScanningQuestion = QStringLiteral(
     "Quillmot is in the process of scanning for updated files. Stop this scanning now?");
 
 // What the loaders could not take over, said once in the activity log.
-const QString SkippedSource = QStringLiteral("Error: Source is not a full path, skipped");
-const QString SkippedDestination = QStringLiteral("Error: Destination is not a full path, skipped");
-const QString PartlyReadKept =
+const QString skippedSource = QStringLiteral("Error: Source is not a full path, skipped");
+const QString skippedDestination = QStringLiteral("Error: Destination is not a full path, skipped");
+const QString partlyReadKept =
     QStringLiteral("Error: Store file only partly read; the file as it was is kept as %1");
-const QString PartlyReadNotKept =
+const QString partlyReadNotKept =
     QStringLiteral("Error: Store file only partly read, and could not be kept: %1");
 } // namespace
 
 Lifecycle::Lifecycle(AppState& state, Engine& engine, QObject* parent)
     : QObject(parent), m_state(state), m_engine(engine) {
-    m_tmrExit.setInterval(ExitPollMs);
+    m_tmrExit.setInterval(exitPollMs);
     connect(&m_tmrExit, &QTimer::timeout, this, &Lifecycle::pollExit);
 }
 
@@ -60,16 +60,16 @@ void Lifecycle::loadAssociationStore() {
     const StoreReadReport destinations = loadDestinations(*m_state.Destinations, folder);
 
     for (const QString& source : associations.notAbsolute)
-        logNotice(source, {}, SkippedSource);
+        logNotice(source, {}, skippedSource);
     for (const QString& destination : destinations.notAbsolute)
-        logNotice({}, destination, SkippedDestination);
+        logNotice({}, destination, skippedDestination);
     for (const StoreReadReport* report : {&associations, &destinations}) {
         if (!report->partlyRead)
             continue;
         if (report->keptAs.isEmpty())
-            logNotice({}, {}, PartlyReadNotKept.arg(report->keepError));
+            logNotice({}, {}, partlyReadNotKept.arg(report->keepError));
         else
-            logNotice(report->keptAs, {}, PartlyReadKept.arg(Paths::fileName(report->keptAs)));
+            logNotice(report->keptAs, {}, partlyReadKept.arg(Paths::fileName(report->keptAs)));
     }
 }
 
@@ -111,7 +111,7 @@ void Lifecycle::Pause() {
     if (m_state.ExitRequested)
         return;
     if (m_state.Scanning) {
-        const auto answer = m_state.messages.ask(StopScanningQuestion, MessageBoxes::Icon::Question,
+        const auto answer = m_state.messages.ask(stopScanningQuestion, MessageBoxes::Icon::Question,
                                                  MessageBoxes::Buttons::YesNo);
         if (answer != MessageBoxes::Answer::Yes)
             return;

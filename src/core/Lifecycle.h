@@ -13,7 +13,7 @@ class Engine;
 class Lifecycle : public QObject {
     Q_OBJECT
 public:
-    static constexpr int ExitPollMs = 100;
+    static constexpr int exitPollMs = 100;
 
     Lifecycle(AppState& state, Engine& engine, QObject* parent = nullptr);
 

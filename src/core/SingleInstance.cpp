@@ -9,7 +9,7 @@
 #include <QLocalSocket>
 
 namespace {
-const QByteArray ShowCommand = "show\n";
+const QByteArray showCommand = "show\n";
 const QString SocketName = QStringLiteral("quillmot");
 
 // Where the socket and the lock live: a folder no other user can put a socket into.
@@ -65,7 +65,7 @@ bool SingleInstance::askRunningInstanceToShow(int timeoutMs) {
                           << "is held by another user; starting anyway";
         return false;
     }
-    socket.write(ShowCommand);
+    socket.write(showCommand);
     socket.waitForBytesWritten(timeoutMs);
     socket.waitForDisconnected(timeoutMs);
     return true;
