@@ -58,8 +58,8 @@ void announceWatching(int folders) {
 
 namespace {
 // Six flashes of 200 ms at start, one when the tray brings the window up.
-constexpr int StartupFlashMs = 6 * 200;
-constexpr int TrayFlashMs = 200;
+constexpr int startupFlashMs = 6 * 200;
+constexpr int trayFlashMs = 200;
 } // namespace
 
 Application::Application() = default;
@@ -105,7 +105,7 @@ void Application::start(const StartOptions& options) {
     } else {
         m_window->show();
         // The start-up flash draws the eye to the window that just came up.
-        QApplication::alert(m_window.get(), StartupFlashMs);
+        QApplication::alert(m_window.get(), startupFlashMs);
     }
 
     m_lifecycle->restorePauseState();
@@ -188,7 +188,7 @@ void Application::installTray() {
     TrayIcon& tray = m_feedback->tray();
     connect(&tray, &TrayIcon::showWindowRequested, this, [this] {
         showMainWindow();
-        QApplication::alert(m_window.get(), TrayFlashMs);
+        QApplication::alert(m_window.get(), trayFlashMs);
     });
     connect(&tray, &TrayIcon::hideWindowRequested, m_window.get(), &QWidget::hide);
     connect(&tray, &TrayIcon::exitRequested, m_lifecycle.get(), &Lifecycle::requestExit);
