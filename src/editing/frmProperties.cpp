@@ -17,10 +17,10 @@
 #include <QStyle>
 
 namespace {
-const QString VolumeTip = QStringLiteral("Volume name of drive on which this folder resides.");
+const QString volumeTip = QStringLiteral("Volume name of drive on which this folder resides.");
 // The warning colour of the status line: a yellow that stays readable on a light background.
-const QColor WarningColour(0xB0, 0x80, 0x00);
-constexpr int FolderColumn = 0, VolumeColumn = 1, StatusColumn = 2;
+const QColor warningColour(0xB0, 0x80, 0x00);
+constexpr int folderColumn = 0, volumeColumn = 1, statusColumn = 2;
 } // namespace
 
 frmProperties::frmProperties(AppState& state, FilePickers& pickers, PropertiesSession::Hooks hooks,
@@ -121,7 +121,7 @@ void frmProperties::fill() {
     m_ui->txtStatus->setText(m_session.statusText);
     if (m_session.statusWarning) {
         QPalette p = m_ui->txtStatus->palette();
-        p.setColor(QPalette::Text, WarningColour);
+        p.setColor(QPalette::Text, warningColour);
         m_ui->txtStatus->setPalette(p);
     }
     m_ui->txtSource->setText(a.SourcePath);
@@ -139,8 +139,8 @@ void frmProperties::fill() {
     m_ui->txtVersions->setText(QString::number(a.Versions).trimmed());
 
     QTreeWidget& list = *m_ui->listDestinations;
-    list.header()->resizeSection(FolderColumn, 250);
-    list.header()->resizeSection(VolumeColumn, 110);
+    list.header()->resizeSection(folderColumn, 250);
+    list.header()->resizeSection(volumeColumn, 110);
     list.header()->setStretchLastSection(true);
     showDestinations(0);
 }
@@ -152,9 +152,9 @@ void frmProperties::showDestinations(int selectPosition) {
     for (int p = 1; p <= dests.Count(); ++p) {
         const auto d = dests.Item(p);
         auto* row = new QTreeWidgetItem(&list, QStringList{d->Path, d->Volume});
-        row->setIcon(FolderColumn, m_icons(PropertiesSession::destinationIconKey(d->Path)));
-        row->setToolTip(FolderColumn, d->Path);
-        row->setToolTip(VolumeColumn, VolumeTip);
+        row->setIcon(folderColumn, m_icons(PropertiesSession::destinationIconKey(d->Path)));
+        row->setToolTip(folderColumn, d->Path);
+        row->setToolTip(volumeColumn, volumeTip);
         if (p == selectPosition)
             list.setCurrentItem(row);
     }
@@ -165,7 +165,7 @@ void frmProperties::refreshStatusColumn() {
     QTreeWidget& list = *m_ui->listDestinations;
     for (int i = 0; i < list.topLevelItemCount(); ++i)
         list.topLevelItem(i)->setText(
-            StatusColumn, m_session.destinationStatus(i + 1, m_ui->chkRecursive->isChecked()));
+            statusColumn, m_session.destinationStatus(i + 1, m_ui->chkRecursive->isChecked()));
 }
 
 int frmProperties::selectedPosition() const {
