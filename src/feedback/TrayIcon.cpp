@@ -13,7 +13,7 @@
 
 namespace {
 // How often the program looks for a tray host that was not there (or went away).
-constexpr int HostWatchMs = 2000;
+constexpr int hostWatchMs = 2000;
 } // namespace
 
 TrayIcon::TrayIcon(AppState& state, QWidget* mainWindow, QObject* parent)
@@ -101,7 +101,7 @@ void TrayIcon::install() {
 // Qt adds the icon when it is shown; a tray host that starts later (or restarts) gets it when
 // the icon is shown again.
 void TrayIcon::watchForTrayHost() {
-    m_hostWatch.setInterval(HostWatchMs);
+    m_hostWatch.setInterval(hostWatchMs);
     connect(&m_hostWatch, &QTimer::timeout, this, [this] {
         guarded("looking for the tray", [&] {
             const bool available = QSystemTrayIcon::isSystemTrayAvailable();

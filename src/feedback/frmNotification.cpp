@@ -17,11 +17,11 @@
 #include <QWindow>
 
 namespace {
-constexpr int LogoMarginTwips = 120; // between the logo and the right edge
-constexpr int IconPixels = 16;
-constexpr int LogoPixels = 40;
-const QColor ShadeColour(0x24, 0x30, 0x3c);
-const QColor BorderColour(0x55, 0x60, 0x6a);
+constexpr int logoMarginTwips = 120; // between the logo and the right edge
+constexpr int iconPixels = 16;
+constexpr int logoPixels = 40;
+const QColor shadeColour(0x24, 0x30, 0x3c);
+const QColor borderColour(0x55, 0x60, 0x6a);
 
 QColor rgb(quint32 value) {
     return QColor::fromRgb(QRgb(value));
@@ -71,7 +71,7 @@ frmNotification::frmNotification(bool autoAdvance, std::function<QScreen*()> scr
     shpShade->setObjectName(QStringLiteral("shpShade"));
     shpShade->setAutoFillBackground(true);
     QPalette shade = shpShade->palette();
-    shade.setColor(QPalette::Window, ShadeColour);
+    shade.setColor(QPalette::Window, shadeColour);
     shpShade->setPalette(shade);
     lblStatus = new QLabel(PopupTexts::Scanning, shpShade);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
@@ -83,7 +83,7 @@ frmNotification::frmNotification(bool autoAdvance, std::function<QScreen*()> scr
     imgCloseArea->setAutoRaise(true);
     imgCloseArea->setFocusPolicy(Qt::NoFocus);
     imgCloseArea->setIcon(TrayArtwork::closeImage(autoAdvance));
-    imgCloseArea->setIconSize(QSize(IconPixels, IconPixels));
+    imgCloseArea->setIconSize(QSize(iconPixels, iconPixels));
     imgCloseArea->setCursor(Qt::PointingHandCursor);
     connect(imgCloseArea, &QToolButton::clicked, this, &frmNotification::closeAreaClicked);
     auto* strip = new QHBoxLayout(shpShade);
@@ -113,10 +113,10 @@ frmNotification::frmNotification(bool autoAdvance, std::function<QScreen*()> scr
     imgQuillmot = new QLabel(m_body);
     imgQuillmot->setObjectName(QStringLiteral("imgQuillmot"));
     imgQuillmot->setPixmap(TrayArtwork::icon(TrayPicture::Normal)
-                               .pixmap(QSize(LogoPixels, LogoPixels), devicePixelRatio()));
+                               .pixmap(QSize(logoPixels, logoPixels), devicePixelRatio()));
 
     auto* grid = new QGridLayout(m_body);
-    const int logoMargin = PopupGeometry::pixels(LogoMarginTwips, dpi());
+    const int logoMargin = PopupGeometry::pixels(logoMarginTwips, dpi());
     grid->setContentsMargins(8, 4, logoMargin, 6);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(1);
@@ -128,7 +128,7 @@ frmNotification::frmNotification(bool autoAdvance, std::function<QScreen*()> scr
     grid->addWidget(lblDestination, 3, 1);
     grid->addWidget(imgQuillmot, 0, 2, 4, 1, Qt::AlignVCenter);
     grid->setColumnStretch(1, 1);
-    grid->setColumnMinimumWidth(2, LogoPixels + logoMargin / 2);
+    grid->setColumnMinimumWidth(2, logoPixels + logoMargin / 2);
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(1, 1, 1, 1); // the border
@@ -161,9 +161,9 @@ void frmNotification::showNotification(const PopupContent& content) {
     static QFileIconProvider icons;
     const QIcon sourceIcon = content.sourceExists ? icons.icon(QFileInfo(content.sourcePath))
                                                   : icons.icon(QFileIconProvider::File);
-    imgSource->setPixmap(sourceIcon.pixmap(QSize(IconPixels, IconPixels), devicePixelRatio()));
+    imgSource->setPixmap(sourceIcon.pixmap(QSize(iconPixels, iconPixels), devicePixelRatio()));
     imgDestination->setPixmap(icons.icon(QFileIconProvider::Folder)
-                                  .pixmap(QSize(IconPixels, IconPixels), devicePixelRatio()));
+                                  .pixmap(QSize(iconPixels, iconPixels), devicePixelRatio()));
     imgSource->show();
     imgDestination->show();
     m_body->show();
@@ -228,7 +228,7 @@ void frmNotification::setTopMost(bool topMost) {
 void frmNotification::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Base));
-    painter.setPen(BorderColour);
+    painter.setPen(borderColour);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 

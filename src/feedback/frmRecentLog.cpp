@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int Columns = 90;
+constexpr int columns = 90;
 constexpr int Lines = 32;
 } // namespace
 
@@ -51,10 +51,10 @@ frmRecentLog::frmRecentLog(AppState& state, QWidget* parent)
     layout->addWidget(sbStatus);
 
     const QFontMetrics metrics(rtfLog->font());
-    resize(metrics.horizontalAdvance(QLatin1Char('M')) * Columns, metrics.lineSpacing() * Lines);
+    resize(metrics.horizontalAdvance(QLatin1Char('M')) * columns, metrics.lineSpacing() * Lines);
 
     render();
-    tmrRefresh.setInterval(RefreshMs);
+    tmrRefresh.setInterval(refreshMs);
     connect(&tmrRefresh, &QTimer::timeout, this,
             [this] { guarded("the log refresh", [&] { refresh(); }); });
     tmrRefresh.start();
@@ -66,7 +66,7 @@ void frmRecentLog::refresh() {
 }
 
 void frmRecentLog::logChanged() {
-    if (m_sinceRender.isValid() && m_sinceRender.elapsed() < RefreshMs)
+    if (m_sinceRender.isValid() && m_sinceRender.elapsed() < refreshMs)
         return; // the refresh timer catches it
     QTimer::singleShot(0, this, [this] { guarded("the log refresh", [&] { refresh(); }); });
 }
@@ -78,5 +78,5 @@ void frmRecentLog::render() {
         rtfLog->setHtml(RecentLogText::html(log));
     m_rendered.rendered(log);
     m_sinceRender.start();
-    tmrRefresh.start(RefreshMs);
+    tmrRefresh.start(refreshMs);
 }

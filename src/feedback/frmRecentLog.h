@@ -16,7 +16,7 @@ class QTextBrowser;
 class frmRecentLog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int RefreshMs = 500;
+    static constexpr int refreshMs = 500;
 
     explicit frmRecentLog(AppState& state, QWidget* parent = nullptr);
 
