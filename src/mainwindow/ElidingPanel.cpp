@@ -4,7 +4,7 @@
 
 namespace {
 // The narrowest the panel gets: enough for a few characters either side of the ellipsis.
-constexpr int ShortestShownCharacters = 12;
+constexpr int shortestShownCharacters = 12;
 } // namespace
 
 ElidingPanel::ElidingPanel(QWidget* parent) : QLabel(parent) {
@@ -25,7 +25,7 @@ QSize ElidingPanel::sizeHint() const {
 
 QSize ElidingPanel::minimumSizeHint() const {
     const int frame = 2 * (frameWidth() + margin());
-    const int shortest = fontMetrics().averageCharWidth() * ShortestShownCharacters;
+    const int shortest = fontMetrics().averageCharWidth() * shortestShownCharacters;
     return {std::min(shortest, sizeHint().width()) + frame, QLabel::minimumSizeHint().height()};
 }
 

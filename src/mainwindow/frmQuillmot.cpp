@@ -24,10 +24,10 @@
 #include <QToolBar>
 
 namespace {
-constexpr double TwipsPerInch = 1440.0;
-const QString PauseCaption = QStringLiteral("Pause Program");
-const QString UnpauseCaption = QStringLiteral("Unpause Program");
-const QString ManualCaption = QStringLiteral("Users` Manual");
+constexpr double twipsPerInch = 1440.0;
+const QString pauseCaption = QStringLiteral("Pause Program");
+const QString unpauseCaption = QStringLiteral("Unpause Program");
+const QString manualCaption = QStringLiteral("Users` Manual");
 } // namespace
 
 // The artwork is compiled into a static library, whose resources register only when asked to.
@@ -139,7 +139,7 @@ void frmQuillmot::buildMenus() {
                     m_tree->setAllExpanded(false);
             });
     actions->addSeparator();
-    connect(addItem(actions, QStringLiteral("mnuPaused"), PauseCaption), &QAction::triggered, this,
+    connect(addItem(actions, QStringLiteral("mnuPaused"), pauseCaption), &QAction::triggered, this,
             &frmQuillmot::pauseToggleRequested);
     connect(actions, &QMenu::aboutToShow, this, &frmQuillmot::refreshAvailability);
 
@@ -150,7 +150,7 @@ void frmQuillmot::buildMenus() {
     addItem(help, QStringLiteral("mnuUpdates"), QStringLiteral("Check for Updates"));
     hook(QStringLiteral("mnuUpdates"), &frmQuillmot::checkForUpdatesRequested);
     help->addSeparator();
-    QAction* manual = addItem(help, QStringLiteral("mnuHelp"), ManualCaption);
+    QAction* manual = addItem(help, QStringLiteral("mnuHelp"), manualCaption);
     manual->setIcon(IconStore::artwork(QStringLiteral("help")));
     connect(manual, &QAction::triggered, this, [] { ShellCommands::openHelp(HelpFiles::Manual); });
     connect(addItem(help, QStringLiteral("mnuConversion"), QStringLiteral("Conversion Readme")),
@@ -357,7 +357,7 @@ bool frmQuillmot::eventFilter(QObject* watched, QEvent* event) {
 
 void frmQuillmot::setPausedLook(bool paused) {
     QAction* pause = m_actions.value(QStringLiteral("mnuPaused"));
-    pause->setText(paused ? UnpauseCaption : PauseCaption);
+    pause->setText(paused ? unpauseCaption : pauseCaption);
     pause->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
     m_running->setToolTip(pause->text());
 }
@@ -369,7 +369,7 @@ void frmQuillmot::setPauseCommandEnabled(bool enabled) {
 double frmQuillmot::twipsPerPixel() const {
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     const double dpi = s ? s->logicalDotsPerInch() : 96.0;
-    return TwipsPerInch / (dpi > 0 ? dpi : 96.0);
+    return twipsPerInch / (dpi > 0 ? dpi : 96.0);
 }
 
 QRect frmQuillmot::workAreaTwips() const {
