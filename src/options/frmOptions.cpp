@@ -14,10 +14,10 @@
 
 namespace {
 
-const QString StartupFailedText =
+const QString startupFailedText =
     QStringLiteral("Quillmot could not change its start-up entry in %1. The other options were "
                    "saved.");
-const QString SaveFailedText = QStringLiteral(
+const QString saveFailedText = QStringLiteral(
     "Quillmot could not write its options file in %1. The options apply until Quillmot stops.");
 
 // Each check box and the Boolean option it shows.
@@ -134,10 +134,10 @@ void frmOptions::accept() {
     const bool saved = SaveOptions();
     QDialog::accept();
     if (!startupDone)
-        m_state.messages.ask(StartupFailedText.arg(StartupShortcut::startupFolder()),
+        m_state.messages.ask(startupFailedText.arg(StartupShortcut::startupFolder()),
                              MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
     if (!saved)
-        m_state.messages.ask(SaveFailedText.arg(AppData::folder()), MessageBoxes::Icon::Exclamation,
+        m_state.messages.ask(saveFailedText.arg(AppData::folder()), MessageBoxes::Icon::Exclamation,
                              MessageBoxes::Buttons::Ok);
 }
 
