@@ -10,7 +10,7 @@ namespace AppData {
 
 namespace {
 // The longest computer name the stored files and the comparisons expect.
-constexpr qsizetype MaxComputerNameLength = 255;
+constexpr qsizetype maxComputerNameLength = 255;
 } // namespace
 
 QString folder() {
@@ -27,7 +27,7 @@ QString computerName() {
     const qsizetype nul = name.indexOf(QChar(u'\0'));
     if (nul >= 0)
         name.truncate(nul);
-    return name.left(MaxComputerNameLength);
+    return name.left(maxComputerNameLength);
 }
 
 } // namespace AppData

@@ -7,15 +7,15 @@ namespace Paths {
 namespace {
 
 // The surrogates that stand for single bytes 0x80..0xFF that are not valid UTF-8.
-constexpr char16_t EscapeBase = 0xDC00;
-constexpr char16_t EscapeFirst = 0xDC80;
-constexpr char16_t EscapeLast = 0xDCFF;
+constexpr char16_t escapeBase = 0xDC00;
+constexpr char16_t escapeFirst = 0xDC80;
+constexpr char16_t escapeLast = 0xDCFF;
 
 // A byte escape is a low surrogate in the escape range that is not the second half of a pair:
 // a valid character beyond U+FFFF may end in the same unit.
 bool isEscapedByte(const QString& text, qsizetype at) {
     const char16_t unit = text[at].unicode();
-    return unit >= EscapeFirst && unit <= EscapeLast &&
+    return unit >= escapeFirst && unit <= escapeLast &&
            (at == 0 || !text[at - 1].isHighSurrogate());
 }
 
@@ -63,7 +63,7 @@ QString decodeEscaping(QByteArrayView bytes) {
         char32_t codePoint = 0;
         const qsizetype length = validSequenceAt(bytes, at, codePoint);
         if (length == 0) {
-            out += QChar(char16_t(EscapeBase + lead));
+            out += QChar(char16_t(escapeBase + lead));
             ++at;
             continue;
         }
@@ -93,7 +93,7 @@ QByteArray toUtf8Bytes(const QString& text) {
             continue;
         out += QStringView(text).sliced(runStart, i - runStart).toUtf8();
         if (i < text.size())
-            out += char(text[i].unicode() - EscapeBase);
+            out += char(text[i].unicode() - escapeBase);
         runStart = i + 1;
     }
     return out;
@@ -107,7 +107,7 @@ QString displayName(const QString& path) {
             out += path[i];
             continue;
         }
-        const unsigned byte = unsigned(path[i].unicode() - EscapeBase);
+        const unsigned byte = unsigned(path[i].unicode() - escapeBase);
         out += QStringLiteral("\\x") + QString::number(byte, 16).toUpper();
     }
     return out;

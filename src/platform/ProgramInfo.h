@@ -18,11 +18,11 @@ struct Version {
     friend auto operator<=>(const Version&, const Version&) = default;
 };
 
-inline constexpr Version OwnVersion{QUILLMOT_VERSION_MAJOR, QUILLMOT_VERSION_MINOR,
+inline constexpr Version ownVersion{QUILLMOT_VERSION_MAJOR, QUILLMOT_VERSION_MINOR,
                                     QUILLMOT_VERSION_PATCH};
 
 // "1.2.3".
-QString versionText(const Version& version = OwnVersion);
+QString versionText(const Version& version = ownVersion);
 
 inline const QString HomePage = QStringLiteral(QUILLMOT_HOME_PAGE);
 // The published version text. The environment variable QUILLMOT_UPDATE_URL points it elsewhere

@@ -11,15 +11,15 @@
 
 namespace {
 
-const char* const SharesRootVariable = "QUILLMOT_SHARES_ROOT";
-const QString SambaConfig = QStringLiteral("/etc/samba/smb.conf");
-const QString DefaultUsershareDir = QStringLiteral("/var/lib/samba/usershares");
+const char* const sharesRootVariable = "QUILLMOT_SHARES_ROOT";
+const QString sambaConfig = QStringLiteral("/etc/samba/smb.conf");
+const QString defaultUsershareDir = QStringLiteral("/var/lib/samba/usershares");
 // Includes nest rarely; the limit only stops a file that includes itself through others.
-constexpr int MaxIncludeDepth = 10;
+constexpr int maxIncludeDepth = 10;
 
 // A configured location, moved under the fixture root when tests set one.
 QString configLocation(const QString& path) {
-    const QString root = qEnvironmentVariable(SharesRootVariable);
+    const QString root = qEnvironmentVariable(sharesRootVariable);
     if (root.isEmpty() || !path.startsWith(Paths::separator()))
         return path;
     return Paths::withoutTrailingSeparator(root) + path;
@@ -39,11 +39,11 @@ bool isYes(const QString& value) {
 class SambaConfigReader {
 public:
     QList<LocalShare> shares;
-    QString usershareDir = DefaultUsershareDir;
+    QString usershareDir = defaultUsershareDir;
 
     void readFile(const QString& location, int depth) {
         const QString file = QFileInfo(location).absoluteFilePath();
-        if (depth > MaxIncludeDepth || m_reading.contains(file))
+        if (depth > maxIncludeDepth || m_reading.contains(file))
             return;
         QFile f(file);
         if (!f.open(QIODevice::ReadOnly))
@@ -185,7 +185,7 @@ bool isThisComputer(const QString& computer, const QString& computerName) {
 
 QList<LocalShare> readLocalShares() {
     SambaConfigReader reader;
-    reader.readFile(configLocation(SambaConfig), 0);
+    reader.readFile(configLocation(sambaConfig), 0);
     reader.finish();
     QList<LocalShare> shares = reader.shares;
     const QDir usershares(configLocation(reader.usershareDir));
@@ -272,7 +272,7 @@ QString CprgNetShareGetInfoNT::typeText(quint32 type) {
         return QStringLiteral("Communication device");
     case 3:
         return QStringLiteral("Interprocess communication (IPC)");
-    case SpecialShare:
+    case specialShare:
         return QStringLiteral("Special share");
     default:
         return QStringLiteral("Error: Unknown");
@@ -293,7 +293,7 @@ QString CprgNetShareGetInfoNT::errorText(qint32 status) {
         return QStringLiteral("NetShareGetInfo: ERROR_INVALID_LEVEL");
     case 234:
         return QStringLiteral("NetShareGetInfo: ERROR_MORE_DATA");
-    case StatusNotFound:
+    case statusNotFound:
         return QStringLiteral("NetShareGetInfo: NERR_NetNameNotFound");
     default:
         return QStringLiteral("NetShareGetInfo: Unknown ") + QString::number(status);
@@ -318,7 +318,7 @@ qint32 CprgNetShareGetInfoNT::GetInfo(const QString& path, const QString& comput
         const QString afterPrefix = Paths::withoutNetworkPrefix(p);
         const qsizetype end = afterPrefix.indexOf(Paths::separator());
         if (end < 0)
-            return fail(StatusInvalidName, QStringLiteral("Need share name not server name."));
+            return fail(statusInvalidName, QStringLiteral("Need share name not server name."));
         computer = afterPrefix.left(end);
         remainder = afterPrefix.mid(end + 1);
     }
@@ -326,13 +326,13 @@ qint32 CprgNetShareGetInfoNT::GetInfo(const QString& path, const QString& comput
         remainder.remove(0, 1);
     const QString shareName = remainder.section(Paths::separator(), 0, 0);
     if (shareName.isEmpty())
-        return fail(StatusInvalidName, QStringLiteral("Need share name not server name."));
+        return fail(statusInvalidName, QStringLiteral("Need share name not server name."));
     if (shareName.contains(QLatin1Char(':')))
-        return fail(StatusInvalidName, QStringLiteral("Drive letter specified for share name."));
+        return fail(statusInvalidName, QStringLiteral("Drive letter specified for share name."));
     if (!isThisComputer(computer, computerName)) {
         // Another computer's shares cannot be listed from here.
         strServer = Paths::networkPrefix() + computer;
-        return fail(StatusNotFound, errorText(StatusNotFound));
+        return fail(statusNotFound, errorText(statusNotFound));
     }
     for (const LocalShare& share : shares) {
         if (share.name.compare(shareName, Qt::CaseInsensitive) != 0)
@@ -345,5 +345,5 @@ qint32 CprgNetShareGetInfoNT::GetInfo(const QString& path, const QString& comput
         strPath = share.path;
         return 0;
     }
-    return fail(StatusNotFound, errorText(StatusNotFound));
+    return fail(statusNotFound, errorText(statusNotFound));
 }

@@ -42,9 +42,9 @@ QString GetShareLocalPath(const QString& networkPath, const QString& computerNam
 // One share's properties as last read.
 class CprgNetShareGetInfoNT {
 public:
-    static constexpr qint32 StatusNotFound = 2310; // NERR_NetNameNotFound
-    static constexpr qint32 StatusInvalidName = 123;
-    static constexpr quint32 SpecialShare = 0x80000000u;
+    static constexpr qint32 statusNotFound = 2310; // NERR_NetNameNotFound
+    static constexpr qint32 statusInvalidName = 123;
+    static constexpr quint32 specialShare = 0x80000000u;
 
     qint32 NET_API_STATUS = 0;
     QString strLastError;

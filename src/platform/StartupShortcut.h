@@ -10,11 +10,11 @@
 
 namespace StartupShortcut {
 
-inline const QString EntryName = QStringLiteral("Quillmot.desktop");
+inline const QString entryName = QStringLiteral("Quillmot.desktop");
 inline const QString Description = QStringLiteral("Data Preservation Software");
-inline const QString HiddenStartArgument = QStringLiteral("nowin");
+inline const QString hiddenStartArgument = QStringLiteral("nowin");
 // Minimised and not activated; the hidden start itself comes from the argument.
-constexpr int ShowMinimisedNoActivate = 7;
+constexpr int showMinimisedNoActivate = 7;
 
 // The per-user start-up folder ($XDG_CONFIG_HOME/autostart).
 QString startupFolder();

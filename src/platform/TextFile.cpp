@@ -12,13 +12,13 @@
 namespace TextFile {
 
 namespace {
-const QByteArray Utf8Bom("\xEF\xBB\xBF");
+const QByteArray utf8Bom("\xEF\xBB\xBF");
 
 } // namespace
 
 QStringList decodeLines(const QByteArray& content) {
     QStringList lines;
-    qsizetype start = content.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
+    qsizetype start = content.startsWith(utf8Bom) ? utf8Bom.size() : 0;
     while (start < content.size()) {
         qsizetype end = content.indexOf('\n', start);
         const qsizetype next = end < 0 ? content.size() : end + 1;
@@ -39,7 +39,7 @@ QByteArray encodeLines(const QStringList& lines) {
     // Readers drop one leading byte-order mark; a first value that itself begins with one keeps
     // it only if the file carries a mark of its own in front.
     if (!lines.isEmpty() && lines.first().startsWith(QChar(0xFEFF)))
-        out += Utf8Bom;
+        out += utf8Bom;
     for (const QString& line : lines) {
         out += Paths::toUtf8Bytes(line);
         out += "\r\n";

@@ -120,7 +120,7 @@ void UpdateCommand::run() {
 
 void UpdateCommand::answer(const QByteArray& text) {
     emit runningChanged(false);
-    const auto verdict = UpdateCheck::judge(text, ProgramInfo::OwnVersion);
+    const auto verdict = UpdateCheck::judge(text, ProgramInfo::ownVersion);
     if (UpdateCheck::tell(verdict, m_messages) && m_openAddress)
         m_openAddress(QUrl(ProgramInfo::HomePage));
     emit done(verdict);

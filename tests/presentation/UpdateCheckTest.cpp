@@ -99,7 +99,7 @@ TEST(UpdateCommandTest, ANewerVersionOffersTheHomePageAndOpensItOnYes) {
     ASSERT_EQ(same.messages.asked.size(), 1u);
     EXPECT_EQ(same.messages.asked[0].text, "You are using the most current version of Quillmot.");
 
-    ProgramInfo::Version next = ProgramInfo::OwnVersion;
+    ProgramInfo::Version next = ProgramInfo::ownVersion;
     ++next.revision;
     server.body = UpdateCheck::VersionPrefix + ProgramInfo::versionText(next).toUtf8();
     CommandRun newer;

@@ -10,20 +10,20 @@
 namespace {
 const QString Service = QStringLiteral("org.freedesktop.Notifications");
 const QString Path = QStringLiteral("/org/freedesktop/Notifications");
-const QString Interface = QStringLiteral("org.freedesktop.Notifications");
-constexpr uint DismissedByUser = 2;
+const QString interface = QStringLiteral("org.freedesktop.Notifications");
+constexpr uint dismissedByUser = 2;
 } // namespace
 
 DbusDesktopNotifier::DbusDesktopNotifier(QDBusConnection bus, QObject* parent)
     : DesktopNotifier(parent), m_bus(std::move(bus)) {
-    m_bus.connect(Service, Path, Interface, QStringLiteral("NotificationClosed"), this,
+    m_bus.connect(Service, Path, interface, QStringLiteral("NotificationClosed"), this,
                   SLOT(notificationClosed(uint, uint)));
 }
 
 void DbusDesktopNotifier::show(const QString& summary, const QString& body, Urgency urgency,
                                int timeoutMs) {
     QDBusMessage call =
-        QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Notify"));
+        QDBusMessage::createMethodCall(Service, Path, interface, QStringLiteral("Notify"));
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(urgency)));
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("quillmot"));
@@ -53,7 +53,7 @@ void DbusDesktopNotifier::close() {
     }
     if (m_id == 0)
         return;
-    QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Interface,
+    QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, interface,
                                                        QStringLiteral("CloseNotification"));
     call << m_id;
     m_bus.asyncCall(call);
@@ -64,6 +64,6 @@ void DbusDesktopNotifier::notificationClosed(uint id, uint reason) {
     if (id == 0 || id != m_id)
         return;
     m_id = 0;
-    if (reason == DismissedByUser)
+    if (reason == dismissedByUser)
         emit dismissed();
 }

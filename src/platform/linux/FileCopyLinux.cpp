@@ -22,10 +22,10 @@ namespace {
 
 // Big enough that a kernel-side copy runs at full speed, small enough that the event loop gets a
 // turn several times a second on a slow USB disk.
-constexpr size_t ChunkBytes = 8 * 1024 * 1024;
-constexpr size_t BufferBytes = 1024 * 1024;
-constexpr int TempNameAttempts = 16;
-const QString TempSuffix = QStringLiteral(".tmp");
+constexpr size_t chunkBytes = 8 * 1024 * 1024;
+constexpr size_t bufferBytes = 1024 * 1024;
+constexpr int tempNameAttempts = 16;
+const QString tempSuffix = QStringLiteral(".tmp");
 
 CopyResult failure(int err) {
     return {classifyCopyErrno(err), err};
@@ -73,7 +73,7 @@ public:
     ssize_t next() {
         if (m_kernelCopy) {
             const ssize_t n = restartingUnlessTerminated(
-                [this] { return ::copy_file_range(m_in, nullptr, m_out, nullptr, ChunkBytes, 0); });
+                [this] { return ::copy_file_range(m_in, nullptr, m_out, nullptr, chunkBytes, 0); });
             // Some file systems claim an empty file on the first call; read to be sure.
             const bool emptyClaim = n == 0 && m_copied == 0 && m_size > 0;
             if (n > 0 || (n == 0 && !emptyClaim)) {
@@ -90,10 +90,10 @@ public:
 private:
     ssize_t readWrite() {
         if (m_buffer.empty())
-            m_buffer.resize(BufferBytes);
+            m_buffer.resize(bufferBytes);
         size_t total = 0;
-        while (total < ChunkBytes) {
-            const size_t want = std::min(m_buffer.size(), ChunkBytes - total);
+        while (total < chunkBytes) {
+            const size_t want = std::min(m_buffer.size(), chunkBytes - total);
             const ssize_t n =
                 restartingUnlessTerminated([&] { return ::read(m_in, m_buffer.data(), want); });
             if (n < 0)
@@ -139,7 +139,7 @@ bool sameInode(const struct stat& a, const struct stat& b) {
 // A temporary file of ours is named ".quillmot-", base-36 digits, ".tmp".
 bool isOwnTempName(const QByteArray& name) {
     static const QByteArray prefix = OwnTempPrefix.toUtf8();
-    static const QByteArray suffix = TempSuffix.toUtf8();
+    static const QByteArray suffix = tempSuffix.toUtf8();
     if (!name.startsWith(prefix) || !name.endsWith(suffix) ||
         name.size() <= prefix.size() + suffix.size())
         return false;
@@ -152,10 +152,10 @@ bool isOwnTempName(const QByteArray& name) {
 // stale files may open the new file before the lock is taken; it then holds the lock and removes
 // the file, so a name is only kept once the lock is ours and the name still leads to the file.
 int createTemp(const QString& folder, QByteArray& tempPath) {
-    for (int attempt = 0; attempt < TempNameAttempts; ++attempt) {
+    for (int attempt = 0; attempt < tempNameAttempts; ++attempt) {
         const QString name = OwnTempPrefix +
                              QString::number(QRandomGenerator::global()->generate64(), 36) +
-                             TempSuffix;
+                             tempSuffix;
         const QByteArray path = native(Paths::join(folder, name));
         UniqueFd fd(restartingUnlessTerminated([&] {
             return ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

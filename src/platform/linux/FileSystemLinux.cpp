@@ -24,7 +24,7 @@
 namespace {
 
 // A hard-mounted share whose server is gone can block statvfs for minutes.
-constexpr auto NetworkProbeLimit = std::chrono::seconds(2);
+constexpr auto networkProbeLimit = std::chrono::seconds(2);
 
 QByteArray native(const QString& path) {
     return Paths::toNative(path);
@@ -40,9 +40,9 @@ std::optional<struct stat> statOf(const QString& path) {
 std::optional<FileStamp> stampOf(const struct stat& st) {
     if (!S_ISREG(st.st_mode))
         return std::nullopt;
-    constexpr qint64 NsPerSecond = 1000 * 1000 * 1000;
+    constexpr qint64 nsPerSecond = 1000 * 1000 * 1000;
     return FileStamp{qint64(st.st_size),
-                     qint64(st.st_mtim.tv_sec) * NsPerSecond + st.st_mtim.tv_nsec};
+                     qint64(st.st_mtim.tv_sec) * nsPerSecond + st.st_mtim.tv_nsec};
 }
 
 enum class EntryKind { File, Folder, Other };
@@ -402,7 +402,7 @@ bool FileSystem::DriveIsReady(const QString& drive) const {
     const bool remote = mount && (isNetworkFsType(mount->fsType) ||
                                   mount->fsType.startsWith(QStringLiteral("fuse")));
     if (remote)
-        return statvfsWithin(native(drive), NetworkProbeLimit);
+        return statvfsWithin(native(drive), networkProbeLimit);
     struct statvfs sv {};
     return ::statvfs(native(drive).constData(), &sv) == 0;
 }

@@ -14,7 +14,7 @@
 
 namespace {
 
-const char* const MountInfoPath = "/proc/self/mountinfo";
+const char* const mountInfoPath = "/proc/self/mountinfo";
 
 // The kernel writes space, tab, newline and backslash in mountinfo fields as "\" and three octal
 // digits; anything else after a backslash is kept as it stands.
@@ -110,12 +110,12 @@ MountTable MountTable::parse(const QByteArray& mountinfoText) {
 // per destination, and each fresh read parses every mount of the system.
 MountTable MountTable::current() {
     static std::mutex mutex;
-    static const int changes = ::open(MountInfoPath, O_RDONLY | O_CLOEXEC);
+    static const int changes = ::open(mountInfoPath, O_RDONLY | O_CLOEXEC);
     static std::optional<MountTable> cached;
     const std::lock_guard lock(mutex);
     pollfd watch{changes, POLLPRI, 0};
     if (!cached || changes < 0 || ::poll(&watch, 1, 0) != 0)
-        cached = parse(readProcFile(MountInfoPath));
+        cached = parse(readProcFile(mountInfoPath));
     return *cached;
 }
 
@@ -148,11 +148,11 @@ qint64 modifiedTimeStepNs(const QString& fsType) {
     static const QSet<QString> evenSeconds = {"vfat",  "msdos",   "fat",
                                               "exfat", "fuseblk", "fuse.exfat"};
     static const QSet<QString> wholeSeconds = {"hfs", "hfsplus", "iso9660", "udf", "smbfs"};
-    constexpr qint64 Second = 1000 * 1000 * 1000;
+    constexpr qint64 second = 1000 * 1000 * 1000;
     if (evenSeconds.contains(fsType))
-        return 2 * Second;
+        return 2 * second;
     if (wholeSeconds.contains(fsType))
-        return Second;
+        return second;
     return 1;
 }
 

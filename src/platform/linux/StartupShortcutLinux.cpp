@@ -18,10 +18,10 @@ namespace StartupShortcut {
 namespace {
 
 // An autostart entry is a small text file; anything larger is not read past this.
-constexpr qint64 LongestEntry = 1024 * 1024;
+constexpr qint64 longestEntry = 1024 * 1024;
 
-const QString ReservedInCommand = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-const QString EscapedInQuotes = QStringLiteral("\"`$\\");
+const QString reservedInCommand = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+const QString escapedInQuotes = QStringLiteral("\"`$\\");
 
 struct Entry {
     QString exec;
@@ -79,12 +79,12 @@ QString quoteArgument(QString argument) {
     argument.replace(u'%', QStringLiteral("%%"));
     bool reserved = argument.isEmpty();
     for (const QChar c : argument)
-        reserved = reserved || ReservedInCommand.contains(c);
+        reserved = reserved || reservedInCommand.contains(c);
     if (!reserved)
         return argument;
     QString quoted = QStringLiteral("\"");
     for (const QChar c : argument) {
-        if (EscapedInQuotes.contains(c))
+        if (escapedInQuotes.contains(c))
             quoted += u'\\';
         quoted += c;
     }
@@ -104,7 +104,7 @@ std::optional<Entry> readEntry(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray content = file.read(LongestEntry);
+    const QByteArray content = file.read(longestEntry);
     Entry entry;
     bool inMainGroup = false, execSeen = false;
     for (const QString& rawLine : TextFile::decodeLines(content)) {
@@ -160,11 +160,11 @@ bool startsProgram(const QString& entryPath, const QString& realProgram) {
 // The entries of the start-up folder, Quillmot.desktop first: it is tried even when the folder
 // cannot be listed.
 QStringList entryPaths(const QString& folder) {
-    QStringList paths{Paths::join(folder, EntryName)};
+    QStringList paths{Paths::join(folder, entryName)};
     const QStringList names = QDir(folder).entryList(
         {QStringLiteral("*.desktop")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QString& name : names)
-        if (name != EntryName)
+        if (name != entryName)
             paths << Paths::join(folder, name);
     return paths;
 }
@@ -193,7 +193,7 @@ std::optional<QStringList> splitExecValue(const QString& value) {
             if (c == u'"') {
                 inQuotes = false;
             } else if (c == u'\\' && i + 1 < value.size() &&
-                       EscapedInQuotes.contains(value[i + 1])) {
+                       escapedInQuotes.contains(value[i + 1])) {
                 word += value[++i];
             } else {
                 word += c;
@@ -259,9 +259,9 @@ bool UpdateStartupShortcut(bool wanted, const QString& programPath, const QStrin
     if (wanted) {
         const QFileInfo program(programPath);
         return QDir().mkpath(folder) &&
-               CreateShortcut(Paths::join(folder, EntryName), program.absoluteFilePath(),
-                              program.absolutePath(), HiddenStartArgument, iconPath, 0,
-                              ShowMinimisedNoActivate);
+               CreateShortcut(Paths::join(folder, entryName), program.absoluteFilePath(),
+                              program.absolutePath(), hiddenStartArgument, iconPath, 0,
+                              showMinimisedNoActivate);
     }
     // Every entry that would start the program goes, or the box would come back ticked.
     const QString program = QFileInfo(programPath).canonicalFilePath();

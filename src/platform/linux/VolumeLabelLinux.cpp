@@ -33,7 +33,7 @@ struct fsuuid2 {
 namespace {
 
 // A D-Bus call must not stall the engine for long when the service hangs.
-constexpr int UDisksTimeoutMs = 2000;
+constexpr int uDisksTimeoutMs = 2000;
 
 UniqueFd openFolder(const QString& path) {
     return UniqueFd(
@@ -143,7 +143,7 @@ QString udisksProperty(QDBusConnection& bus, const QString& object, const QStrin
     QDBusMessage get = QDBusMessage::createMethodCall(
         udisksService, object, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << QStringLiteral("org.freedesktop.UDisks2.Block") << name;
-    const QDBusMessage reply = bus.call(get, QDBus::Block, UDisksTimeoutMs);
+    const QDBusMessage reply = bus.call(get, QDBus::Block, uDisksTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     return reply.arguments().first().value<QDBusVariant>().variant().toString();
@@ -156,7 +156,7 @@ FileSystemIds udisksIds(const QString& device) {
     if (!bus.isConnected())
         return {};
     const QString object =
-        udisksObjectIn(bus.call(udisksResolveDevice(device), QDBus::Block, UDisksTimeoutMs));
+        udisksObjectIn(bus.call(udisksResolveDevice(device), QDBus::Block, uDisksTimeoutMs));
     if (object.isEmpty())
         return {};
     return {udisksProperty(bus, object, QStringLiteral("IdLabel")),

@@ -18,8 +18,8 @@ namespace VolumeLabels {
 namespace {
 
 // The user may take a while to answer the authorisation question that UDisks2 asks.
-constexpr int AuthorisationLimitMs = 120000;
-constexpr int ToolLimitMs = 30000;
+constexpr int authorisationLimitMs = 120000;
+constexpr int toolLimitMs = 30000;
 
 enum class Outcome { Done, Failed, Unavailable };
 
@@ -49,7 +49,7 @@ Attempt writeWithUDisks(const MountEntry& mount, const QString& label) {
         udisksService, object,
         QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("SetLabel"));
     setLabel << label << QVariantMap{};
-    const QDBusMessage answer = callAndWait(bus, setLabel, AuthorisationLimitMs);
+    const QDBusMessage answer = callAndWait(bus, setLabel, authorisationLimitMs);
     if (answer.type() == QDBusMessage::ReplyMessage)
         return {Outcome::Done, {}};
     if (answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") ||
@@ -101,7 +101,7 @@ QString writeWithTool(const MountEntry& mount, const QString& label) {
     QProcess process;
     process.start(tool, command);
     QEventLoop loop;
-    QTimer::singleShot(ToolLimitMs, &loop, &QEventLoop::quit);
+    QTimer::singleShot(toolLimitMs, &loop, &QEventLoop::quit);
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
     if (process.state() != QProcess::NotRunning)
