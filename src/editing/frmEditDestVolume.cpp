@@ -25,7 +25,7 @@ frmEditDestVolume::~frmEditDestVolume() = default;
 
 void frmEditDestVolume::retrieve() {
     if (const auto name = retrieveVolume(m_fso, m_working.Item(m_index)->Path, m_messages,
-                                         VolumeTexts::DriveIsNotReady))
+                                         VolumeTexts::driveIsNotReady))
         m_ui->txtVolume->setText(*name);
 }
 

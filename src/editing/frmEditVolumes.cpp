@@ -56,7 +56,7 @@ void frmEditVolumes::remove() {
 
 void frmEditVolumes::retrieve() {
     if (const auto name =
-            retrieveVolume(m_fso, m_sourcePath, m_messages, VolumeTexts::DriveNotReady))
+            retrieveVolume(m_fso, m_sourcePath, m_messages, VolumeTexts::driveNotReady))
         m_ui->txtVolume->setText(*name);
 }
 

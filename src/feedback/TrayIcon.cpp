@@ -20,7 +20,7 @@ TrayIcon::TrayIcon(AppState& state, QWidget* mainWindow, QObject* parent)
     : QObject(parent), m_state(state), m_mainWindow(mainWindow),
       m_animations(*this, state.options, tmrNod, tmrShake, tmrShrug) {
     m_tray.setIcon(TrayArtwork::icon(TrayPicture::Normal));
-    m_tray.setToolTip(TrayTexts::ToolTip);
+    m_tray.setToolTip(TrayTexts::toolTip);
     buildMenu();
     connect(&m_tray, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -48,10 +48,10 @@ void TrayIcon::buildMenu() {
     };
     add("mnuAbout", TrayTexts::About, &TrayIcon::aboutRequested);
     m_menu->addSeparator();
-    mnuShowHide = add("mnuShowHide", TrayTexts::ShowWindow, nullptr);
+    mnuShowHide = add("mnuShowHide", TrayTexts::showWindow, nullptr);
     connect(mnuShowHide, &QAction::triggered, this, [this] {
         guarded("Show/Hide Window", [&] {
-            if (mnuShowHide->text() == TrayTexts::HideWindow)
+            if (mnuShowHide->text() == TrayTexts::hideWindow)
                 emit hideWindowRequested();
             else
                 emit showWindowRequested();
@@ -59,7 +59,7 @@ void TrayIcon::buildMenu() {
     });
     add("mnuExit", TrayTexts::Exit, &TrayIcon::exitRequested);
     m_menu->addSeparator();
-    mnuOptions = add("mnuOptions", TrayTexts::OptionsItem, &TrayIcon::optionsRequested);
+    mnuOptions = add("mnuOptions", TrayTexts::optionsItem, &TrayIcon::optionsRequested);
     mnuOptions->setEnabled(false);
     add("mnuBlank", QString(), nullptr);
     m_menu->setDefaultAction(mnuShowHide);

@@ -92,9 +92,9 @@ frmNotification::frmNotification(bool autoAdvance, std::function<QScreen*()> scr
     strip->addWidget(imgCloseArea);
 
     m_body = new QWidget(this);
-    Label1 = new QLabel(PopupTexts::SourceCaption, m_body);
+    Label1 = new QLabel(PopupTexts::sourceCaption, m_body);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label2 = new QLabel(PopupTexts::DestinationCaption, m_body);
+    Label2 = new QLabel(PopupTexts::destinationCaption, m_body);
     Label2->setObjectName(QStringLiteral("Label2"));
     for (QLabel* caption : {Label1, Label2}) {
         QFont small = caption->font();
@@ -136,8 +136,8 @@ frmNotification::frmNotification(bool autoAdvance, std::function<QScreen*()> scr
     root->addWidget(shpShade);
     root->addWidget(m_body, 1);
 
-    resize(PopupGeometry::pixels(PopupGeometry::WidthTwips, dpi()),
-           PopupGeometry::pixels(PopupGeometry::HeightTwips, dpi()));
+    resize(PopupGeometry::pixels(PopupGeometry::widthTwips, dpi()),
+           PopupGeometry::pixels(PopupGeometry::heightTwips, dpi()));
 }
 
 QScreen* frmNotification::targetScreen() const {
@@ -170,14 +170,14 @@ void frmNotification::showNotification(const PopupContent& content) {
 
     relayout();
     const int height =
-        std::max(PopupGeometry::pixels(PopupGeometry::HeightTwips, dpi()), sizeHint().height());
+        std::max(PopupGeometry::pixels(PopupGeometry::heightTwips, dpi()), sizeHint().height());
     placeAtCorner(height);
     showNoActivate();
 }
 
 void frmNotification::showScanningStrip() {
     QPalette status = lblStatus->palette();
-    status.setColor(QPalette::WindowText, rgb(PopupTexts::ScanningColour));
+    status.setColor(QPalette::WindowText, rgb(PopupTexts::scanningColour));
     lblStatus->setPalette(status);
     lblStatus->setText(PopupTexts::Scanning);
     lblSource->setFullText(QStringLiteral("-"));
@@ -187,7 +187,7 @@ void frmNotification::showScanningStrip() {
     m_body->hide();
     relayout();
     placeAtCorner(shpShade->sizeHint().height() + 2 +
-                  PopupGeometry::pixels(PopupGeometry::StripMarginTwips, dpi()));
+                  PopupGeometry::pixels(PopupGeometry::stripMarginTwips, dpi()));
 }
 
 // The new texts' widths count at once, not when the layout request is delivered later.

@@ -64,8 +64,8 @@ void frmOptions::connectRules() {
     ui->txtBusyTimeout->setValidator(new TextRuleValidator(OptionsForm::isNumberText, this));
     ui->txtAdvance->setValidator(new TextRuleValidator(OptionsForm::isNumberText, this));
     ui->txtPrevSave->setValidator(new TextRuleValidator(OptionsForm::isPrevSaveText, this));
-    ui->txtPrevSave->setMaxLength(OptionsForm::PrevSaveLongest);
-    ui->txtAdvance->setMaxLength(OptionsForm::AdvanceLongest);
+    ui->txtPrevSave->setMaxLength(OptionsForm::prevSaveLongest);
+    ui->txtAdvance->setMaxLength(OptionsForm::advanceLongest);
 
     connect(ui->chkAdvance, &QCheckBox::toggled, ui->txtAdvance, &QWidget::setEnabled);
     connect(ui->chkUseFilters, &QCheckBox::toggled, ui->txtPrefixes, &QWidget::setEnabled);

@@ -15,19 +15,19 @@
 
 namespace {
 
-const QString FilesTitle = QStringLiteral("Select a file for automatic backup");
-const QString FolderPrompt = QStringLiteral("Please select a folder for backup.");
-const QString RemoteText =
+const QString filesTitle = QStringLiteral("Select a file for automatic backup");
+const QString folderPrompt = QStringLiteral("Please select a folder for backup.");
+const QString remoteText =
     QStringLiteral("Quillmot is unable to automatically back up files on remote machines.");
-const QString FolderExistsText = QStringLiteral("This folder is already backed up.");
-const QString WholeDriveQuestion = QStringLiteral(
+const QString folderExistsText = QStringLiteral("This folder is already backed up.");
+const QString wholeDriveQuestion = QStringLiteral(
     "It is not recommended to back up entire drives. Backing up individual folders prevents "
     "copying of temporary files from tying up Quillmot's processes.\n\nAdd drive anyway?");
-const QString DocumentsQuestion = QStringLiteral(
+const QString documentsQuestion = QStringLiteral(
     "It is not recommended to back up entire My Documents folders. Backing up individual "
     "folders within this folder prevents unecessary scanning times.\n\nAdd folder anyway?");
 // The list that accepts only a drive without a label.
-const QString UnlabeledOnly = QString(2, QChar(u'\0'));
+const QString unlabeledOnly = QString(2, QChar(u'\0'));
 
 QString fileExistsText(const QString& path) {
     return QStringLiteral("File: '") + path + QStringLiteral("' is already backed up.");
@@ -56,13 +56,13 @@ AddAssociations::AddAssociations(AppState& state, FilePickers& pickers, Hooks ho
     : m_state(state), m_pickers(pickers), m_hooks(std::move(hooks)) {}
 
 void AddAssociations::AddFiles() {
-    const QStringList paths = m_pickers.openFiles(FilesTitle);
+    const QStringList paths = m_pickers.openFiles(filesTitle);
     if (!paths.isEmpty())
         addFiles(paths);
 }
 
 void AddAssociations::AddFolder() {
-    const QString path = m_pickers.folder(FolderPrompt);
+    const QString path = m_pickers.folder(folderPrompt);
     if (!path.isEmpty())
         addFolder(path);
 }
@@ -83,36 +83,36 @@ std::optional<QString> AddAssociations::commonChecks(const QString& path, bool f
         Paths::isNetworkName(network) &&
         GetComputerFromPath(network).compare(m_state.LocalComputerName, Qt::CaseInsensitive) != 0;
     if (remote || Paths::isNetworkName(path)) {
-        refuse(quiet, RemoteText, information);
+        refuse(quiet, remoteText, information);
         return std::nullopt;
     }
     if (folder && !quiet) {
         const auto yes = MessageBoxes::Answer::Yes;
         if (fso.DriveExists(path) &&
-            m_state.messages.ask(WholeDriveQuestion, Icon::Information,
+            m_state.messages.ask(wholeDriveQuestion, Icon::Information,
                                  MessageBoxes::Buttons::YesNoCancel) != yes)
             return std::nullopt;
         if (!m_hooks.documentsFolder.isEmpty() &&
             Paths::samePath(path, cleanPath(m_hooks.documentsFolder)) &&
-            m_state.messages.ask(DocumentsQuestion, Icon::Information,
+            m_state.messages.ask(documentsQuestion, Icon::Information,
                                  MessageBoxes::Buttons::YesNoCancel) != yes)
             return std::nullopt;
     }
     if (m_state.Backups->contains(path)) {
-        refuse(quiet, folder ? FolderExistsText : fileExistsText(path), information);
+        refuse(quiet, folder ? folderExistsText : fileExistsText(path), information);
         return std::nullopt;
     }
     const QString drive = fso.GetDriveName(path);
     if (!fso.DriveExists(drive)) {
-        refuse(quiet, VolumeTexts::DriveGone, exclamation);
+        refuse(quiet, VolumeTexts::driveGone, exclamation);
         return std::nullopt;
     }
     if (!fso.DriveIsReady(drive)) {
-        refuse(quiet, VolumeTexts::DriveNotReady, exclamation);
+        refuse(quiet, VolumeTexts::driveNotReady, exclamation);
         return std::nullopt;
     }
     const QString volume = fso.VolumeName(drive);
-    return volume.isEmpty() ? UnlabeledOnly : volume;
+    return volume.isEmpty() ? unlabeledOnly : volume;
 }
 
 void AddAssociations::createAssociation(const QString& path, bool folder, const QString& volume) {
@@ -192,7 +192,7 @@ void AddAssociations::applyToOthers(const QStringList& paths, qsizetype chosen,
         clsBackup association = *model;
         association.SourcePath = path;
         association.DateCreated = DateTimeText::format(m_state.clock.now());
-        association.Volume = ownVolume.isEmpty() ? UnlabeledOnly : ownVolume;
+        association.Volume = ownVolume.isEmpty() ? unlabeledOnly : ownVolume;
         association.DateLastActivity = DateTimeText::Never;
         association.setDestinations(m_state.Destinations);
         backups.Add(std::move(association), Paths::PathKey(path));

@@ -7,8 +7,8 @@
 namespace {
 // Results that advance by themselves leave the time to the service; without automatic advance
 // a result stays until the user closes it, as the popup does.
-constexpr int ServiceTimeout = -1;
-constexpr int UntilClosed = 0;
+constexpr int serviceTimeout = -1;
+constexpr int untilClosed = 0;
 
 DesktopNotifier::Urgency urgencyOf(PopupTexts::MessageKind kind) {
     return kind == PopupTexts::MessageKind::Error ? DesktopNotifier::Urgency::Critical
@@ -28,8 +28,8 @@ void DesktopNotificationView::load(bool autoAdvance) {
 }
 
 QString DesktopNotificationView::body(const PopupContent& content) {
-    return PopupTexts::SourceCaption + QStringLiteral(": ") + content.source + QLatin1Char('\n') +
-           PopupTexts::DestinationCaption + QStringLiteral(": ") + content.destination;
+    return PopupTexts::sourceCaption + QStringLiteral(": ") + content.source + QLatin1Char('\n') +
+           PopupTexts::destinationCaption + QStringLiteral(": ") + content.destination;
 }
 
 void DesktopNotificationView::showNotification(const PopupContent& content) {
@@ -39,5 +39,5 @@ void DesktopNotificationView::showNotification(const PopupContent& content) {
         .replace(QLatin1Char('<'), QStringLiteral("&lt;"))
         .replace(QLatin1Char('>'), QStringLiteral("&gt;"));
     m_notifier.show(content.status, text, urgencyOf(content.kind),
-                    m_autoAdvance ? ServiceTimeout : UntilClosed);
+                    m_autoAdvance ? serviceTimeout : untilClosed);
 }

@@ -8,7 +8,7 @@ QString enableCaption(const SelectionFacts& f) {
 }
 
 QString renameCaption(const SelectionFacts& f) {
-    return f.root ? RenameVolume : Rename;
+    return f.root ? renameVolume : Rename;
 }
 
 // Disable/Enable applies to an association whose source is there.

@@ -28,7 +28,7 @@ namespace MenuRules {
 inline const QString Disable = QStringLiteral("Disable");
 inline const QString Enable = QStringLiteral("Enable");
 inline const QString Rename = QStringLiteral("Rename");
-inline const QString RenameVolume = QStringLiteral("Rename Volume");
+inline const QString renameVolume = QStringLiteral("Rename Volume");
 
 // "&Window": the show/hide item's caption.
 QString showHideCaption(bool minimized);

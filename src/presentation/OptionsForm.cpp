@@ -33,12 +33,12 @@ OptionsEntry boxTextsOf(const Options& options) {
     for (const QChar c : options.PrevSaveName)
         if (!SchemeFiles::isRefusedNameCharacter(c) && !isControl(c))
             texts.PrevSaveName += c;
-    texts.PrevSaveName = texts.PrevSaveName.trimmed().left(PrevSaveLongest);
+    texts.PrevSaveName = texts.PrevSaveName.trimmed().left(prevSaveLongest);
     if (texts.PrevSaveName.isEmpty())
         texts.PrevSaveName = defaultPrevSaveName;
     const double advance = std::isfinite(options.AdvanceSeconds) ? options.AdvanceSeconds : 0;
     texts.AdvanceSeconds = QString::number(std::clamp(qRound64(std::clamp(advance, -1e9, 1e9)),
-                                                      qint64(AdvanceLeast), qint64(AdvanceMost)));
+                                                      qint64(advanceLeast), qint64(advanceMost)));
     texts.FilterPrefixes = filterBoxText(options.FilterPrefixes);
     texts.FilterSuffixes = filterBoxText(options.FilterSuffixes);
     return texts;
@@ -60,9 +60,9 @@ bool isPrevSaveText(QStringView text) {
 
 QString steppedAdvance(const QString& text, int step) {
     const double value = StoreLines::leadingNumber(text).value_or(0);
-    if (step > 0 && value >= AdvanceMost)
+    if (step > 0 && value >= advanceMost)
         return text;
-    if (step < 0 && value <= AdvanceLeast)
+    if (step < 0 && value <= advanceLeast)
         return text;
     return numberText(value + step);
 }

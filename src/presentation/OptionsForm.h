@@ -9,10 +9,10 @@
 
 namespace OptionsForm {
 
-constexpr int PrevSaveLongest = 254;
-constexpr int AdvanceLongest = 2;
-constexpr int AdvanceMost = 99;
-constexpr int AdvanceLeast = 1;
+constexpr int prevSaveLongest = 254;
+constexpr int advanceLongest = 2;
+constexpr int advanceMost = 99;
+constexpr int advanceLeast = 1;
 
 // What the boxes show for the stored options: the texts (the filters one entry per line) and
 // the check boxes. Values an edited options file holds that a box cannot (a negative time, a

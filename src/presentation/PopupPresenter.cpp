@@ -32,7 +32,7 @@ void PopupPresenter::load() {
     m_awaitingFirstTick = true;
     m_notificationShown = false;
     m_perItemDelay = 0;
-    tmrNextNotify.start(FirstTickMs);
+    tmrNextNotify.start(firstTickMs);
     // A result waiting is shown at once: the user saved a moment ago and looks for it now.
     if (m_state.Notifiers->Count() > 0)
         advanceTick();
@@ -65,7 +65,7 @@ void PopupPresenter::advanceTick() {
     if (m_notificationShown || firstTick) {
         m_view.showScanningStrip();
         if (m_notificationShown)
-            tmrNextNotify.start(ScanningTickMs);
+            tmrNextNotify.start(scanningTickMs);
         else if (m_state.options.ShowScanning)
             m_view.showNoActivate();
         m_notificationShown = false;
@@ -84,7 +84,7 @@ void PopupPresenter::showFirstInQueue() {
         if (m_perItemDelay == 0)
             m_perItemDelay = m_state.options.AdvanceSeconds / m_state.Notifiers->Count();
         const int ms = int(std::floor(m_perItemDelay * 1000));
-        tmrNextNotify.start(std::max(ms, ShortestAdvanceMs));
+        tmrNextNotify.start(std::max(ms, shortestAdvanceMs));
     }
     m_state.Notifiers->Remove(1);
 }
@@ -108,7 +108,7 @@ void PopupPresenter::closeAreaClicked() {
     if (!m_state.options.AutoAdvance) {
         if (!m_notificationShown)
             m_view.hide();
-        tmrNextNotify.start(NextAtOnceMs);
+        tmrNextNotify.start(nextAtOnceMs);
     } else if (m_scanActivity()) {
         PopupClosed = true;
         m_view.hide();
@@ -124,7 +124,7 @@ void PopupPresenter::onTopTick() {
     }
     if (PopupOnTop) {
         m_view.setTopMost(true);
-        tmrOnTop.start(OnTopMs);
+        tmrOnTop.start(onTopMs);
     } else {
         m_view.setTopMost(false);
         tmrOnTop.stop();

@@ -40,11 +40,11 @@ public:
 
 class PopupPresenter {
 public:
-    static constexpr int FirstTickMs = 250;
-    static constexpr int ScanningTickMs = 100;
-    static constexpr int ShortestAdvanceMs = 100;
-    static constexpr int NextAtOnceMs = 100; // after a click on the close area
-    static constexpr int OnTopMs = 100;
+    static constexpr int firstTickMs = 250;
+    static constexpr int scanningTickMs = 100;
+    static constexpr int shortestAdvanceMs = 100;
+    static constexpr int nextAtOnceMs = 100; // after a click on the close area
+    static constexpr int onTopMs = 100;
 
     // `scanActivity` answers whether a scan pass ran since the engine's last quiet tick.
     PopupPresenter(AppState& state, PopupView& view, Ticker& tmrNextNotify, Ticker& tmrOnTop,

@@ -19,13 +19,13 @@ MessageKind kindOf(const QString& message) {
 quint32 colourOf(MessageKind kind) {
     switch (kind) {
     case MessageKind::Error:
-        return ErrorColour;
+        return errorColour;
     case MessageKind::Delay:
-        return DelayColour;
+        return delayColour;
     case MessageKind::Other:
         break;
     }
-    return OtherColour;
+    return otherColour;
 }
 
 QString statusText(const QString& message) {

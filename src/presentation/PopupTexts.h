@@ -6,14 +6,14 @@
 
 namespace PopupTexts {
 inline const QString Scanning = QStringLiteral("Scanning for updated files...");
-inline const QString SourceCaption = QStringLiteral("Source File");
-inline const QString DestinationCaption = QStringLiteral("Destination Folder");
+inline const QString sourceCaption = QStringLiteral("Source File");
+inline const QString destinationCaption = QStringLiteral("Destination Folder");
 
 // Message colours as 0xRRGGBB, light shades that read on the popup's dark status strip.
-constexpr quint32 ErrorColour = 0xFFC0C0;    // light red
-constexpr quint32 DelayColour = 0xFFFFC0;    // light yellow
-constexpr quint32 OtherColour = 0xC0C0FF;    // light blue
-constexpr quint32 ScanningColour = 0xFFFFFF; // white
+constexpr quint32 errorColour = 0xFFC0C0;    // light red
+constexpr quint32 delayColour = 0xFFFFC0;    // light yellow
+constexpr quint32 otherColour = 0xC0C0FF;    // light blue
+constexpr quint32 scanningColour = 0xFFFFFF; // white
 
 enum class MessageKind { Error, Delay, Other };
 // By the message's first five characters: "Error", "Delay", or anything else.
@@ -33,10 +33,10 @@ QString destinationText(const QString& destinationPath, bool fullDest);
 
 namespace PopupGeometry {
 // The popup's initial inner size, in twips.
-constexpr int WidthTwips = 4680;
-constexpr int HeightTwips = 1605;
+constexpr int widthTwips = 4680;
+constexpr int heightTwips = 1605;
 // The scanning strip is the status strip and this much more.
-constexpr int StripMarginTwips = 90;
+constexpr int stripMarginTwips = 90;
 
 // Twips to pixels at a screen's logical resolution (1440 twips an inch).
 int pixels(int twips, double dpi);

@@ -19,12 +19,12 @@
 
 namespace {
 
-const QString DestinationPrompt = QStringLiteral("Please select a destination folder.");
-const QString ProbeQuestion = QStringLiteral(
+const QString destinationPrompt = QStringLiteral("Please select a destination folder.");
+const QString probeQuestion = QStringLiteral(
     "Quillmot has determined an inability to save to the selected folder from this machine. If it "
     "is a network folder, it needs to be shared with full access in order for successful "
     "automatic backups to be made to it.\n\nAdd it anyway?");
-const QString RemoveQuestion = QStringLiteral("Are you sure you wish to remove this destination?");
+const QString removeQuestion = QStringLiteral("Are you sure you wish to remove this destination?");
 
 QString noSuchFolderText(const QString& path) {
     return QStringLiteral("The folder '") + path + QStringLiteral("' does not exist.");
@@ -99,7 +99,7 @@ void PropertiesSession::showSourceState(const std::shared_ptr<clsBackup>& associ
     const QString drive = fso.GetDriveName(path);
     if (!fso.DriveExists(drive) || !fso.DriveIsReady(drive)) {
         statusWarning = true;
-        statusText = fso.DriveExists(drive) ? VolumeTexts::DriveIsNotReady : VolumeTexts::DriveGone;
+        statusText = fso.DriveExists(drive) ? VolumeTexts::driveIsNotReady : VolumeTexts::driveGone;
         windowIconKey = ImageKeys::DriveYellow;
     }
 }
@@ -110,16 +110,16 @@ QString PropertiesSession::destinationIconKey(const QString& path) {
 
 QString PropertiesSession::moreVersions(const QString& text) {
     const int value = versionsValue(text);
-    return value < MaxVersions ? QString::number(value + 1) : text;
+    return value < maxVersions ? QString::number(value + 1) : text;
 }
 
 QString PropertiesSession::lessVersions(const QString& text) {
     const int value = versionsValue(text);
-    return value > MinVersions ? QString::number(value - 1) : text;
+    return value > minVersions ? QString::number(value - 1) : text;
 }
 
 std::optional<int> PropertiesSession::addDestination() {
-    return addDestinationPath(m_pickers.folder(DestinationPrompt));
+    return addDestinationPath(m_pickers.folder(destinationPrompt));
 }
 
 bool PropertiesSession::canWriteTo(const QString& folder) {
@@ -149,7 +149,7 @@ std::optional<int> PropertiesSession::addDestinationPath(const QString& chosen) 
     QString drive = fso.GetDriveName(path);
     if (fso.DriveExists(drive)) {
         if (!fso.DriveIsReady(drive)) {
-            messages.ask(VolumeTexts::DriveNotReady, Icon::Exclamation, Buttons::Ok);
+            messages.ask(VolumeTexts::driveNotReady, Icon::Exclamation, Buttons::Ok);
             return std::nullopt;
         }
         if (!Paths::isNetworkName(path) && !fso.FolderExists(path)) {
@@ -165,7 +165,7 @@ std::optional<int> PropertiesSession::addDestinationPath(const QString& chosen) 
         }
     }
     if (!canWriteTo(path) &&
-        messages.ask(ProbeQuestion, Icon::Question, Buttons::YesNo) != MessageBoxes::Answer::Yes)
+        messages.ask(probeQuestion, Icon::Question, Buttons::YesNo) != MessageBoxes::Answer::Yes)
         return std::nullopt;
 
     const QString local = m_hooks.shareLocalPath ? m_hooks.shareLocalPath(path) : QString();
@@ -173,11 +173,11 @@ std::optional<int> PropertiesSession::addDestinationPath(const QString& chosen) 
         path = local;
     drive = fso.GetDriveName(path);
     if (!fso.DriveExists(drive)) {
-        messages.ask(VolumeTexts::DriveGone, Icon::Exclamation, Buttons::Ok);
+        messages.ask(VolumeTexts::driveGone, Icon::Exclamation, Buttons::Ok);
         return std::nullopt;
     }
     if (!fso.DriveIsReady(drive)) {
-        messages.ask(VolumeTexts::DriveNotReady, Icon::Information, Buttons::Ok);
+        messages.ask(VolumeTexts::driveNotReady, Icon::Information, Buttons::Ok);
         return std::nullopt;
     }
     gcolWorkingDests->Add(path, m_state.SelectedSourcePath, fso.VolumeName(drive));
@@ -187,7 +187,7 @@ std::optional<int> PropertiesSession::addDestinationPath(const QString& chosen) 
 bool PropertiesSession::removeDestination(int position) {
     if (position < 1 || position > gcolWorkingDests->Count())
         return false;
-    if (m_state.messages.ask(RemoveQuestion, MessageBoxes::Icon::Question,
+    if (m_state.messages.ask(removeQuestion, MessageBoxes::Icon::Question,
                              MessageBoxes::Buttons::YesNoCancel) != MessageBoxes::Answer::Yes)
         return false;
     gcolWorkingDests->Remove(position);
@@ -212,7 +212,7 @@ void PropertiesSession::save(const PropertiesValues& values) {
     association->Volume = gstrVolumes;
     association->KeepBackup = values.keepBackup;
     association->Versions =
-        qint16(std::clamp(versionsValue(values.versionsText), MinVersions, MaxVersions));
+        qint16(std::clamp(versionsValue(values.versionsText), minVersions, maxVersions));
     association->Recursive = association->Folder && values.recursive;
     association->Enabled = values.enabled;
     association->CopyHidden = association->Folder && values.hidden;

@@ -40,8 +40,8 @@ public:
         std::function<QString(const QString& networkPath)> shareLocalPath;
     };
 
-    static constexpr int MinVersions = 1;
-    static constexpr int MaxVersions = 99;
+    static constexpr int minVersions = 1;
+    static constexpr int maxVersions = 99;
     static const QString ProbePrefix;
 
     PropertiesSession(AppState& state, FilePickers& pickers, Hooks hooks);

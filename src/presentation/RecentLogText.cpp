@@ -4,7 +4,7 @@
 #include "platform/Paths.h"
 
 namespace {
-const QString Break = QStringLiteral("<br>");
+const QString break = QStringLiteral("<br>");
 
 QString label(const QString& text) {
     return QStringLiteral("<b><span class=\"label\">") + text + QStringLiteral("</span></b>");
@@ -15,14 +15,14 @@ QString plain(const QString& value) {
 }
 
 void appendEntry(QString& out, const clsRecent& entry) {
-    out += plain(entry.DateAndTime) + Break;
-    out += label(QStringLiteral("Source Volume: ")) + plain(entry.SourceVolume) + Break;
-    out += label(QStringLiteral("Source Path: ")) + plain(entry.SourcePath) + Break;
-    out += label(QStringLiteral("Destination Volume: ")) + plain(entry.DestVolume) + Break;
+    out += plain(entry.DateAndTime) + break;
+    out += label(QStringLiteral("Source Volume: ")) + plain(entry.SourceVolume) + break;
+    out += label(QStringLiteral("Source Path: ")) + plain(entry.SourcePath) + break;
+    out += label(QStringLiteral("Destination Volume: ")) + plain(entry.DestVolume) + break;
     out += label(QStringLiteral("Destination Path: ")) +
-           plain(entry.DestPath + Paths::separator()) + Break;
-    out += QStringLiteral("<b>- ") + plain(entry.Message) + QStringLiteral("</b>") + Break + Break +
-           Break;
+           plain(entry.DestPath + Paths::separator()) + break;
+    out += QStringLiteral("<b>- ") + plain(entry.Message) + QStringLiteral("</b>") + break + break +
+           break;
 }
 } // namespace
 

@@ -12,21 +12,21 @@
 
 namespace {
 
-const QString EnterName = QStringLiteral("Please enter a new name for this file or folder.");
-const QString ExtensionQuestion = QStringLiteral(
+const QString enterName = QStringLiteral("Please enter a new name for this file or folder.");
+const QString extensionQuestion = QStringLiteral(
     "Changing the file extension could cause the file to become unusable. Proceed anyway?");
-const QString ItemGone = QStringLiteral("File or folder no longer exists!");
+const QString itemGone = QStringLiteral("File or folder no longer exists!");
 const QString NameTaken =
     QStringLiteral("A file or folder named \"%1\" is there already. Please choose another name.");
-const QString RenameFailed = QStringLiteral(
+const QString renameFailed = QStringLiteral(
     "Error in renaming: '%1' Please close Quillmot and rename the file in your file manager.");
-const QString NameTooLong =
+const QString nameTooLong =
     QStringLiteral("The new name is too long: a name takes at most %1 bytes (accented letters "
                    "and other scripts take two or more each).");
-const QString EnterVolumeName = QStringLiteral("Please enter a new volumename for this drive.");
-const QString LabelFailed = QStringLiteral("The volume name could not be changed: %1");
+const QString enterVolumeName = QStringLiteral("Please enter a new volumename for this drive.");
+const QString labelFailed = QStringLiteral("The volume name could not be changed: %1");
 // Characters that names on the desktops Quillmot users share files with refuse.
-const QString RefusedInNames = QStringLiteral("\"*/:<>?\\|");
+const QString refusedInNames = QStringLiteral("\"*/:<>?\\|");
 
 } // namespace
 
@@ -48,7 +48,7 @@ QString RenameFlow::oldLabel() const {
 bool RenameFlow::refusesCharacter(QChar c, bool isDrive) {
     if (c.unicode() == 0)
         return true;
-    return !isDrive && RefusedInNames.contains(c);
+    return !isDrive && refusedInNames.contains(c);
 }
 
 QString RenameFlow::withoutRefusedCharacters(const QString& text) const {
@@ -66,11 +66,11 @@ RenameFlow::Result RenameFlow::ok(const QString& typed) {
     // A name of dots only is as empty as no name: the file would vanish from view or be "..".
     if (name.isEmpty()) {
         if (m_isDrive) {
-            m_messages.ask(EnterVolumeName, MessageBoxes::Icon::Exclamation,
+            m_messages.ask(enterVolumeName, MessageBoxes::Icon::Exclamation,
                            MessageBoxes::Buttons::Ok);
             return {Next::StayOpen, typed};
         }
-        const auto answer = m_messages.ask(EnterName, MessageBoxes::Icon::Exclamation,
+        const auto answer = m_messages.ask(enterName, MessageBoxes::Icon::Exclamation,
                                            MessageBoxes::Buttons::OkCancel);
         return {answer == MessageBoxes::Answer::Cancel ? Next::Close : Next::StayOpen,
                 typed.trimmed()};
@@ -82,7 +82,7 @@ bool RenameFlow::confirmsExtensionChange(const QString& name) {
     for (const QChar c : name) {
         if (c != QLatin1Char('.') || name.endsWith(m_oldExtension))
             continue;
-        if (m_messages.ask(ExtensionQuestion, MessageBoxes::Icon::Question,
+        if (m_messages.ask(extensionQuestion, MessageBoxes::Icon::Question,
                            MessageBoxes::Buttons::YesNoCancel) != MessageBoxes::Answer::Yes)
             return false;
     }
@@ -90,8 +90,8 @@ bool RenameFlow::confirmsExtensionChange(const QString& name) {
 }
 
 RenameFlow::Result RenameFlow::renameItem(const QString& name, const QString& typed) {
-    if (name.toUtf8().size() > NameBytesLimit) {
-        m_messages.ask(NameTooLong.arg(NameBytesLimit), MessageBoxes::Icon::Exclamation,
+    if (name.toUtf8().size() > nameBytesLimit) {
+        m_messages.ask(nameTooLong.arg(nameBytesLimit), MessageBoxes::Icon::Exclamation,
                        MessageBoxes::Buttons::Ok);
         return {Next::StayOpen, typed};
     }
@@ -103,14 +103,14 @@ RenameFlow::Result RenameFlow::renameItem(const QString& name, const QString& ty
     case RenameOutcome::Kind::Unchanged:
         return {Next::Close, name};
     case RenameOutcome::Kind::Gone:
-        m_messages.ask(ItemGone, MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
+        m_messages.ask(itemGone, MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
         return {Next::Close, name};
     case RenameOutcome::Kind::NameTaken:
         m_messages.ask(NameTaken.arg(name), MessageBoxes::Icon::Exclamation,
                        MessageBoxes::Buttons::Ok);
         return {Next::StayOpen, name};
     case RenameOutcome::Kind::Failed:
-        m_messages.ask(RenameFailed.arg(outcome.reason), MessageBoxes::Icon::Exclamation,
+        m_messages.ask(renameFailed.arg(outcome.reason), MessageBoxes::Icon::Exclamation,
                        MessageBoxes::Buttons::Ok);
         return {Next::Close, name};
     }
@@ -124,9 +124,9 @@ RenameFlow::Result RenameFlow::renameVolume(const QString& name) {
         return Result{Next::StayOpen, name};
     };
     if (!fso.DriveExists(m_oldPath))
-        return refuse(VolumeTexts::DriveGone);
+        return refuse(VolumeTexts::driveGone);
     if (!fso.DriveIsReady(m_oldPath))
-        return refuse(VolumeTexts::DriveIsNotReady);
+        return refuse(VolumeTexts::driveIsNotReady);
     const auto mount = MountTable::current().find(m_oldPath);
     if (const QString why = VolumeLabels::refusal(mount ? mount->fsType : QString(), name);
         !why.isEmpty())
@@ -134,7 +134,7 @@ RenameFlow::Result RenameFlow::renameVolume(const QString& name) {
     // The label is written first: when the drive refuses it, no list may name it already.
     const QString currentName = fso.VolumeName(m_oldPath);
     if (const QString failed = VolumeLabels::write(m_oldPath, name); !failed.isEmpty())
-        return refuse(LabelFailed.arg(failed));
+        return refuse(labelFailed.arg(failed));
     Renaming::followVolumeRename(*m_state.Backups, *m_state.Destinations, m_oldPath, currentName,
                                  m_oldName, name);
     const QString folder = AppData::folder();

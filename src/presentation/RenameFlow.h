@@ -11,10 +11,10 @@ class MessageBoxes;
 
 class RenameFlow {
 public:
-    static constexpr int DriveNameLimit = 32;
-    static constexpr int ItemNameLimit = 202;
+    static constexpr int driveNameLimit = 32;
+    static constexpr int itemNameLimit = 202;
     // A name on Linux takes at most this many bytes.
-    static constexpr int NameBytesLimit = 255;
+    static constexpr int nameBytesLimit = 255;
 
     // `isDrive`: the node is a root of the tree, and the rename is of its volume name.
     RenameFlow(AppState& state, ItemRenamer& renamer, const QString& oldPath, bool isDrive);
@@ -22,7 +22,7 @@ public:
     bool isDrive() const { return m_isDrive; }
     QString oldLabel() const;
     QString oldName() const { return m_oldName; }
-    int maxLength() const { return m_isDrive ? DriveNameLimit : ItemNameLimit; }
+    int maxLength() const { return m_isDrive ? driveNameLimit : itemNameLimit; }
 
     // The characters that a file or folder name refuses as typed or pasted; a volume name takes
     // every character here and is checked against its file system on OK.

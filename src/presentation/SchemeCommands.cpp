@@ -10,22 +10,22 @@
 #include "state/UserInterface.h"
 
 namespace {
-const QString EnterNameText = QStringLiteral("Please enter a name for this scheme.");
-const QString UnusableNameText = QStringLiteral(
+const QString enterNameText = QStringLiteral("Please enter a name for this scheme.");
+const QString unusableNameText = QStringLiteral(
     "A scheme name cannot begin with a dot, hold a control character or be this long.");
-const QString SavedText = QStringLiteral("Scheme saved successfully!");
-const QString SaveErrorText =
+const QString savedText = QStringLiteral("Scheme saved successfully!");
+const QString saveErrorText =
     QStringLiteral("Quillmot has encountered an error in saving this scheme.");
-const QString SelectSchemeText = QStringLiteral("Please select a scheme from the list above.");
-const QString LoadQuestion = QStringLiteral("Are you sure you want to load the scheme: %1?");
-const QString RetrieveErrorText = QStringLiteral("Error in retrieving scheme.");
-const QString ReloadErrorText =
+const QString selectSchemeText = QStringLiteral("Please select a scheme from the list above.");
+const QString loadQuestion = QStringLiteral("Are you sure you want to load the scheme: %1?");
+const QString retrieveErrorText = QStringLiteral("Error in retrieving scheme.");
+const QString reloadErrorText =
     QStringLiteral("Quillmot has encountered an error in loading this scheme.");
-const QString DeleteQuestion =
+const QString deleteQuestion =
     QStringLiteral("Are you sure you want to delete this Quillmot scheme?");
-const QString FolderUnusableText =
+const QString folderUnusableText =
     QStringLiteral("Quillmot cannot use its scheme folder %1: it is not a folder it can read.");
-const QString DeleteErrorText = QStringLiteral("Quillmot could not delete the scheme %1.");
+const QString deleteErrorText = QStringLiteral("Quillmot could not delete the scheme %1.");
 } // namespace
 
 SchemeCommands::SchemeCommands(AppState& state, Lifecycle& lifecycle, Engine& engine,
@@ -39,7 +39,7 @@ QString SchemeCommands::folder() const {
 bool SchemeCommands::openFolder() {
     if (SchemeFiles::prepareFolder(folder()))
         return true;
-    m_state.messages.ask(FolderUnusableText.arg(folder()), MessageBoxes::Icon::Exclamation,
+    m_state.messages.ask(folderUnusableText.arg(folder()), MessageBoxes::Icon::Exclamation,
                          MessageBoxes::Buttons::Ok);
     return false;
 }
@@ -52,11 +52,11 @@ bool SchemeCommands::save(const QString& typedName) {
     const QString name = SchemeFiles::fileNameFor(typedName);
     switch (SchemeFiles::check(name)) {
     case SchemeFiles::NameCheck::Empty:
-        m_state.messages.ask(EnterNameText, MessageBoxes::Icon::Exclamation,
+        m_state.messages.ask(enterNameText, MessageBoxes::Icon::Exclamation,
                              MessageBoxes::Buttons::Ok);
         return false;
     case SchemeFiles::NameCheck::Unusable:
-        m_state.messages.ask(UnusableNameText, MessageBoxes::Icon::Exclamation,
+        m_state.messages.ask(unusableNameText, MessageBoxes::Icon::Exclamation,
                              MessageBoxes::Buttons::Ok);
         return false;
     case SchemeFiles::NameCheck::Usable:
@@ -68,11 +68,11 @@ bool SchemeCommands::save(const QString& typedName) {
                        saveDestinations(*m_state.Destinations, appData).ok() &&
                        SchemeFiles::save(appData, folder(), name);
     if (!saved) {
-        m_state.messages.ask(SaveErrorText, MessageBoxes::Icon::Exclamation,
+        m_state.messages.ask(saveErrorText, MessageBoxes::Icon::Exclamation,
                              MessageBoxes::Buttons::Ok);
         return false;
     }
-    m_state.messages.inform(SavedText);
+    m_state.messages.inform(savedText);
     m_state.RecentSchemeName = name;
     m_state.ui.setSchemeName(name);
     return true;
@@ -80,10 +80,10 @@ bool SchemeCommands::save(const QString& typedName) {
 
 bool SchemeCommands::load(const QString& fileName) {
     if (fileName.isEmpty()) {
-        m_state.messages.inform(SelectSchemeText);
+        m_state.messages.inform(selectSchemeText);
         return false;
     }
-    if (m_state.messages.ask(LoadQuestion.arg(fileName), MessageBoxes::Icon::Question,
+    if (m_state.messages.ask(loadQuestion.arg(fileName), MessageBoxes::Icon::Question,
                              MessageBoxes::Buttons::YesNoCancel) != MessageBoxes::Answer::Yes)
         return false;
     // Nothing is replaced under a running scan; a user who lets it go on loads later.
@@ -100,7 +100,7 @@ bool SchemeCommands::load(const QString& fileName) {
         reload();
     } else {
         // The store files and the associations in memory stay exactly as they were.
-        m_state.messages.ask(RetrieveErrorText, MessageBoxes::Icon::Exclamation,
+        m_state.messages.ask(retrieveErrorText, MessageBoxes::Icon::Exclamation,
                              MessageBoxes::Buttons::Ok);
     }
     if (!wasPaused)
@@ -115,7 +115,7 @@ void SchemeCommands::reload() {
         m_lifecycle.loadAssociationStore();
         m_state.Backups->refreshTotal();
     } catch (...) {
-        m_state.messages.ask(ReloadErrorText, MessageBoxes::Icon::Exclamation,
+        m_state.messages.ask(reloadErrorText, MessageBoxes::Icon::Exclamation,
                              MessageBoxes::Buttons::Ok);
     }
     // The tree follows whatever the collections now hold, so the two stay consistent.
@@ -124,12 +124,12 @@ void SchemeCommands::reload() {
 
 bool SchemeCommands::remove(const QString& fileName) {
     if (fileName.isEmpty() ||
-        m_state.messages.ask(DeleteQuestion, MessageBoxes::Icon::Question,
+        m_state.messages.ask(deleteQuestion, MessageBoxes::Icon::Question,
                              MessageBoxes::Buttons::OkCancel) != MessageBoxes::Answer::Ok)
         return false;
     if (SchemeFiles::remove(folder(), fileName))
         return true;
-    m_state.messages.ask(DeleteErrorText.arg(fileName), MessageBoxes::Icon::Exclamation,
+    m_state.messages.ask(deleteErrorText.arg(fileName), MessageBoxes::Icon::Exclamation,
                          MessageBoxes::Buttons::Ok);
     return false;
 }

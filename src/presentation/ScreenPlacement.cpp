@@ -6,10 +6,10 @@ namespace ScreenPlacement {
 
 QRect ontoAScreen(const QRect& window, const QList<QRect>& screens, const QRect& primary) {
     const QRect topEdge(window.left(), window.top(), window.width(),
-                        std::min(window.height(), GrabTwips));
+                        std::min(window.height(), grabTwips));
     for (const QRect& screen : screens) {
         const QRect shown = screen.intersected(topEdge);
-        if (shown.width() >= std::min(GrabTwips, window.width()) && shown.height() > 0)
+        if (shown.width() >= std::min(grabTwips, window.width()) && shown.height() > 0)
             return window;
     }
     const int width = std::min(window.width(), primary.width());

@@ -8,7 +8,7 @@
 namespace ScreenPlacement {
 
 // How much of the window's top edge must lie on a screen for the user to grab it.
-constexpr int GrabTwips = 600;
+constexpr int grabTwips = 600;
 
 // `window` when the strip along its top edge (where the title bar is) shows on one of
 // `screens`; otherwise the same size, at most the primary's, centred on `primary`. All in the

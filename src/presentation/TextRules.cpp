@@ -14,13 +14,13 @@ bool hasControlCharacter(const QString& text) {
 bool isVolumeName(const QString& text) {
     // A drive without a label is named by its UUID, which is longer than any typed name.
     const qsizetype limit = text.startsWith(QLatin1String("UUID="), Qt::CaseInsensitive)
-                                ? MaxVolumeFieldLength
-                                : MaxVolumeNameLength;
+                                ? maxVolumeFieldLength
+                                : maxVolumeNameLength;
     return text.size() <= limit && !hasControlCharacter(text);
 }
 
 bool isVersionsText(const QString& text) {
-    if (text.size() > MaxVersionsDigits)
+    if (text.size() > maxVersionsDigits)
         return false;
     for (const QChar c : text)
         if (c < u'0' || c > u'9')

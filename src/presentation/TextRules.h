@@ -7,11 +7,11 @@
 namespace TextRules {
 
 // The longest volume name the volume editors accept.
-constexpr int MaxVolumeNameLength = 32;
+constexpr int maxVolumeNameLength = 32;
 // "UUID=" and a UUID: how a drive without a label is named.
-constexpr int MaxVolumeFieldLength = 41;
+constexpr int maxVolumeFieldLength = 41;
 // The keep-versions box holds at most two digits.
-constexpr int MaxVersionsDigits = 2;
+constexpr int maxVersionsDigits = 2;
 
 // A volume name: at most 32 characters (a "UUID=" name 41), none of them NUL, a line break or
 // another control character (the store keeps one value per line and separates names with NUL).

@@ -5,7 +5,7 @@
 
 namespace {
 // A stopped animation timer is restarted with this interval, so its first tick comes at once.
-constexpr int StartMs = 1;
+constexpr int startMs = 1;
 } // namespace
 
 TrayAnimations::TrayAnimations(IconSink& sink, const Options& options, Ticker& nod, Ticker& shake,
@@ -19,13 +19,13 @@ TrayAnimations::TrayAnimations(IconSink& sink, const Options& options, Ticker& n
 void TrayAnimations::start(UserInterface::Animation animation) {
     switch (animation) {
     case UserInterface::Animation::Nod:
-        tmrNod.start(StartMs);
+        tmrNod.start(startMs);
         break;
     case UserInterface::Animation::Shake:
-        tmrShake.start(StartMs);
+        tmrShake.start(startMs);
         break;
     case UserInterface::Animation::Shrug:
-        tmrShrug.start(StartMs);
+        tmrShrug.start(startMs);
         break;
     }
 }
@@ -52,12 +52,12 @@ void TrayAnimations::flipTick(const Flip& flip, bool enabled) {
     if (m_nodRequested && m_shakeRequested) {
         // A shake ran into a nod (or the other way round): success and failure together.
         turnIntoShrug();
-    } else if (gintAnimCount >= LastFrame) {
+    } else if (gintAnimCount >= lastFrame) {
         flip.timer.stop();
         gintAnimCount = 0;
         endFlips();
     } else {
-        flip.timer.start(FrameMs);
+        flip.timer.start(frameMs);
         ++gintAnimCount;
     }
 }
@@ -72,7 +72,7 @@ void TrayAnimations::turnIntoShrug() {
     m_nodToggle = false;
     m_shakeToggle = false;
     if (m_options.TrayShrug) {
-        tmrShrug.start(StartMs);
+        tmrShrug.start(startMs);
     } else {
         endFlips();
         m_sink.showPicture(TrayPicture::Normal);
@@ -87,20 +87,20 @@ void TrayAnimations::endFlips() {
 }
 
 void TrayAnimations::shrugTick() {
-    static constexpr TrayPicture Cycle[] = {TrayPicture::Nod, TrayPicture::Normal,
+    static constexpr TrayPicture cycle[] = {TrayPicture::Nod, TrayPicture::Normal,
                                             TrayPicture::Shake, TrayPicture::Normal};
     if (m_options.TrayShrug) {
-        m_sink.showPicture(Cycle[m_shrugStep]);
+        m_sink.showPicture(cycle[m_shrugStep]);
         m_shrugStep = (m_shrugStep + 1) % 4;
     }
-    if (gintAnimCount >= LastFrame) {
+    if (gintAnimCount >= lastFrame) {
         tmrShrug.stop();
         endFlips();
         m_shrugStep = 0;
         gintAnimCount = 0;
         m_sink.showPicture(TrayPicture::Normal);
     } else {
-        tmrShrug.start(FrameMs);
+        tmrShrug.start(frameMs);
         ++gintAnimCount;
     }
 }
@@ -117,7 +117,7 @@ void TrayPreview::play(UserInterface::Animation animation) {
         m_sink.showPicture(TrayPicture::Normal);
     m_animation = animation;
     m_frame = 0;
-    m_timer.start(StartMs);
+    m_timer.start(startMs);
 }
 
 void TrayPreview::stop() {
@@ -139,12 +139,12 @@ void TrayPreview::tick() {
     if (m_animation == Animation::Shrug && m_frame % 4 == 2)
         frame = TrayPicture::Shake;
     m_sink.showPicture(onFrame ? frame : TrayPicture::Normal);
-    if (m_frame >= TrayAnimations::LastFrame) {
+    if (m_frame >= TrayAnimations::lastFrame) {
         m_timer.stop();
         m_frame = 0;
         m_sink.showPicture(TrayPicture::Normal);
         return;
     }
-    m_timer.start(TrayAnimations::FrameMs);
+    m_timer.start(TrayAnimations::frameMs);
     ++m_frame;
 }

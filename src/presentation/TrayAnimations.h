@@ -19,8 +19,8 @@ public:
 
 class TrayAnimations {
 public:
-    static constexpr int FrameMs = 125;
-    static constexpr int LastFrame = 25; // counted from 0: 26 pictures, about 3.2 s
+    static constexpr int frameMs = 125;
+    static constexpr int lastFrame = 25; // counted from 0: 26 pictures, about 3.2 s
 
     // `options` is read at every tick, so a changed animation switch applies at once. The
     // timers' ticks are handled here.

@@ -4,15 +4,15 @@
 #include <QString>
 
 namespace TrayTexts {
-inline const QString ToolTip = QStringLiteral("Quillmot - Autobackup Software");
+inline const QString toolTip = QStringLiteral("Quillmot - Autobackup Software");
 inline const QString About = QStringLiteral("About Quillmot");
-inline const QString ShowWindow = QStringLiteral("Show Window");
-inline const QString HideWindow = QStringLiteral("Hide Window");
+inline const QString showWindow = QStringLiteral("Show Window");
+inline const QString hideWindow = QStringLiteral("Hide Window");
 inline const QString Exit = QStringLiteral("Stop and Exit");
-inline const QString OptionsItem = QStringLiteral("Options");
+inline const QString optionsItem = QStringLiteral("Options");
 
 // "Hide Window" while the main window is on the screen, else "Show Window".
 inline QString showHideCaption(bool windowVisible, bool windowMinimized) {
-    return windowVisible && !windowMinimized ? HideWindow : ShowWindow;
+    return windowVisible && !windowMinimized ? hideWindow : showWindow;
 }
 } // namespace TrayTexts

@@ -27,11 +27,11 @@ SelectionFacts TreeCommands::factsOf(const TreeNode* node) const {
 
 bool TreeCommands::Remove(const TreeNode* node) {
     if (!node) {
-        m_state.messages.inform(TreeTexts::NothingSelected);
+        m_state.messages.inform(TreeTexts::nothingSelected);
         return false;
     }
     const QString question =
-        m_tree.IsAssociationNode(*node) ? TreeTexts::RemoveAssociation : TreeTexts::RemoveContained;
+        m_tree.IsAssociationNode(*node) ? TreeTexts::removeAssociation : TreeTexts::removeContained;
     const auto answer = m_state.messages.ask(question, MessageBoxes::Icon::Exclamation,
                                              MessageBoxes::Buttons::YesNoCancel);
     if (answer != MessageBoxes::Answer::Yes)

@@ -12,10 +12,10 @@ class Engine;
 struct TreeNode;
 
 namespace TreeTexts {
-inline const QString NothingSelected = QStringLiteral("There is no association selected.");
-inline const QString RemoveAssociation =
+inline const QString nothingSelected = QStringLiteral("There is no association selected.");
+inline const QString removeAssociation =
     QStringLiteral("Are you sure you wish to remove this association?");
-inline const QString RemoveContained = QStringLiteral(
+inline const QString removeContained = QStringLiteral(
     "Are you sure you wish to remove all associations contained below this folder or drive?");
 } // namespace TreeTexts
 

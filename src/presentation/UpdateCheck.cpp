@@ -9,12 +9,12 @@
 namespace UpdateCheck {
 namespace {
 
-const QString RetrievalFailed =
+const QString retrievalFailed =
     QStringLiteral("Error in retrieving update information on Quillmot.\r\n"
                    "Computer needs to be connected to the Internet to check for updates.");
-const QString NewerAvailable =
+const QString newerAvailable =
     QStringLiteral("Updated version of Quillmot available. Go to Quillmot home page now?");
-const QString UpToDate = QStringLiteral("You are using the most current version of Quillmot.");
+const QString upToDate = QStringLiteral("You are using the most current version of Quillmot.");
 
 // The number a part begins with; a part that begins with no digit counts as 0.
 int leadingNumber(const QByteArray& part) {
@@ -30,9 +30,9 @@ int leadingNumber(const QByteArray& part) {
 } // namespace
 
 Verdict judge(const QByteArray& text, const ProgramInfo::Version& own) {
-    if (!text.startsWith(VersionPrefix))
+    if (!text.startsWith(versionPrefix))
         return Verdict::Unreadable;
-    const QList<QByteArray> parts = text.mid(VersionPrefix.size()).split('.');
+    const QList<QByteArray> parts = text.mid(versionPrefix.size()).split('.');
     // A single number is no version text; telling the user so beats saying nothing at all.
     if (parts.size() < 2)
         return Verdict::Unreadable;
@@ -45,13 +45,13 @@ Verdict judge(const QByteArray& text, const ProgramInfo::Version& own) {
 bool tell(Verdict verdict, MessageBoxes& messages) {
     switch (verdict) {
     case Verdict::Unreadable:
-        messages.ask(RetrievalFailed, MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
+        messages.ask(retrievalFailed, MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
         return false;
     case Verdict::Newer:
-        return messages.ask(NewerAvailable, MessageBoxes::Icon::Information,
+        return messages.ask(newerAvailable, MessageBoxes::Icon::Information,
                             MessageBoxes::Buttons::YesNoCancel) == MessageBoxes::Answer::Yes;
     case Verdict::Current:
-        messages.inform(UpToDate);
+        messages.inform(upToDate);
         return false;
     }
     return false;
@@ -82,7 +82,7 @@ bool UpdateChecker::start(const QUrl& address, int timeLimitMs) {
     m_reply = m_network.get(request);
     connect(m_reply, &QNetworkReply::readyRead, this, [this] {
         m_text += m_reply->readAll();
-        if (m_text.size() > MaxTextBytes)
+        if (m_text.size() > maxTextBytes)
             finish(false);
     });
     connect(m_reply, &QNetworkReply::finished, this,
@@ -102,7 +102,7 @@ void UpdateChecker::finish(bool ok) {
         m_text += reply->readAll();
     reply->abort();
     reply->deleteLater();
-    const QByteArray text = ok && m_text.size() <= MaxTextBytes ? m_text : QByteArray();
+    const QByteArray text = ok && m_text.size() <= maxTextBytes ? m_text : QByteArray();
     m_text.clear();
     emit fetched(text);
 }

@@ -18,7 +18,7 @@ class QNetworkReply;
 
 namespace UpdateCheck {
 
-inline const QByteArray VersionPrefix = QByteArrayLiteral("Quillmot Current Version: ");
+inline const QByteArray versionPrefix = QByteArrayLiteral("Quillmot Current Version: ");
 
 enum class Verdict { Unreadable, Current, Newer };
 
@@ -36,7 +36,7 @@ class UpdateChecker : public QObject {
 public:
     static constexpr int TimeLimitMs = 10000;
     // A version text is one short line; anything much longer is not one.
-    static constexpr qsizetype MaxTextBytes = 4096;
+    static constexpr qsizetype maxTextBytes = 4096;
 
     explicit UpdateChecker(QObject* parent = nullptr);
     ~UpdateChecker() override;

@@ -39,7 +39,7 @@ bool SourceVolumes::remove(const QList<int>& rows, MessageBoxes& messages) {
         if (row >= 0 && row < entries.size() && !entries[row].isEmpty())
             --namesLeft;
     if (namesLeft == 0 && !noVolume) {
-        messages.ask(VolumeTexts::NeedOne, MessageBoxes::Icon::Information,
+        messages.ask(VolumeTexts::needOne, MessageBoxes::Icon::Information,
                      MessageBoxes::Buttons::Ok);
         return false;
     }
@@ -53,7 +53,7 @@ bool SourceVolumes::remove(const QList<int>& rows, MessageBoxes& messages) {
 
 bool SourceVolumes::setNoVolume(bool ticked, MessageBoxes& messages) {
     if (!ticked && names() == 0) {
-        messages.ask(VolumeTexts::NeedOne, MessageBoxes::Icon::Information,
+        messages.ask(VolumeTexts::needOne, MessageBoxes::Icon::Information,
                      MessageBoxes::Buttons::Ok);
         noVolume = true;
         return true;
@@ -81,7 +81,7 @@ std::optional<QString> retrieveVolume(const FileSystem& fso, const QString& path
                                       MessageBoxes& messages, const QString& notReadyText) {
     const QString drive = fso.GetDriveName(path);
     if (!fso.DriveExists(drive)) {
-        messages.ask(VolumeTexts::DriveGone, MessageBoxes::Icon::Exclamation,
+        messages.ask(VolumeTexts::driveGone, MessageBoxes::Icon::Exclamation,
                      MessageBoxes::Buttons::Ok);
         return std::nullopt;
     }

@@ -43,12 +43,12 @@ std::optional<QString> retrieveVolume(const FileSystem& fso, const QString& path
 bool duplicatesDestination(const colDestinations& dests, int position, const QString& volume);
 
 namespace VolumeTexts {
-inline const QString NeedOne =
+inline const QString needOne =
     QStringLiteral("At least one volume name must be assigned to the source path.");
 inline const QString Duplicate =
     QStringLiteral("A destination with this path and volume name is already assigned to this "
                    "association. Edit the volume name and try again.");
-inline const QString DriveNotReady = QStringLiteral("Drive not ready!");
-inline const QString DriveIsNotReady = QStringLiteral("Drive is not ready!");
-inline const QString DriveGone = QStringLiteral("Drive no longer exists!");
+inline const QString driveNotReady = QStringLiteral("Drive not ready!");
+inline const QString driveIsNotReady = QStringLiteral("Drive is not ready!");
+inline const QString driveGone = QStringLiteral("Drive no longer exists!");
 } // namespace VolumeTexts

@@ -83,7 +83,7 @@ TEST_F(DesktopNotificationsTest, WithoutAutoAdvanceTheUsersCloseShowsTheNext) {
 
     service.dismiss(notifier->shownId());
     ASSERT_TRUE(QTest::qWaitFor([&] { return next.isActive(); }, 5000));
-    EXPECT_EQ(next.interval(), PopupPresenter::NextAtOnceMs);
+    EXPECT_EQ(next.interval(), PopupPresenter::nextAtOnceMs);
     ASSERT_TRUE(advanceTo(2));
     EXPECT_EQ(service.shown[1].summary, "Success: second");
 

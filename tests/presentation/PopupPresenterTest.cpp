@@ -97,7 +97,7 @@ TEST_F(PopupPresenterTest, AdvanceNeverFasterThanTheFloor) {
     state->options.AdvanceSeconds = 0.001;
     queue("Backup successful.");
     popup->showNoActivate();
-    EXPECT_EQ(next.interval(), PopupPresenter::ShortestAdvanceMs);
+    EXPECT_EQ(next.interval(), PopupPresenter::shortestAdvanceMs);
 }
 
 TEST_F(PopupPresenterTest, WithoutAutoAdvanceEachResultWaitsForTheCloseArea) {
@@ -110,7 +110,7 @@ TEST_F(PopupPresenterTest, WithoutAutoAdvanceEachResultWaitsForTheCloseArea) {
     EXPECT_EQ(view.shown.size(), 1u);
 
     popup->closeAreaClicked();
-    EXPECT_EQ(next.interval(), PopupPresenter::NextAtOnceMs);
+    EXPECT_EQ(next.interval(), PopupPresenter::nextAtOnceMs);
     next.fire();
     ASSERT_EQ(view.shown.size(), 2u);
     EXPECT_FALSE(view.shown[1].sourceExists); // the generic file picture
@@ -127,7 +127,7 @@ TEST_F(PopupPresenterTest, ScanShowsTheStripAndAClosedPopupStaysAwayUntilItUnloa
     popup->showNoActivate();
     next.fire(); // queue empty, scan going on
     EXPECT_EQ(view.strips, 1);
-    EXPECT_EQ(next.interval(), PopupPresenter::ScanningTickMs);
+    EXPECT_EQ(next.interval(), PopupPresenter::scanningTickMs);
     EXPECT_TRUE(popup->isLoaded());
 
     popup->closeAreaClicked();
@@ -150,7 +150,7 @@ TEST_F(PopupPresenterTest, ScanningStripStaysHiddenWhenSwitchedOff) {
 
 TEST_F(PopupPresenterTest, KeepsOnTopUntilAnOwnWindowIsActiveOrTheTrayMenuOpens) {
     popup->showNoActivate();
-    EXPECT_EQ(onTop.interval(), PopupPresenter::OnTopMs);
+    EXPECT_EQ(onTop.interval(), PopupPresenter::onTopMs);
     onTop.fire();
     EXPECT_EQ(view.topMost.back(), true);
 

@@ -62,7 +62,7 @@ TEST_F(TrayAnimationsTest, NodAndShakeShow26PicturesEndingOnTheNormalIcon) {
     animations.start(Animation::Nod);
     EXPECT_EQ(nod.interval(), 1); // the first picture comes at once
     nod.fire();
-    EXPECT_EQ(nod.interval(), TrayAnimations::FrameMs);
+    EXPECT_EQ(nod.interval(), TrayAnimations::frameMs);
     EXPECT_EQ(runToEnd(), 25);
     EXPECT_EQ(sink.shown, alternating(P::Nod, 26));
     EXPECT_FALSE(animations.isRunning());

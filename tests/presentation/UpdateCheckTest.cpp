@@ -14,7 +14,7 @@ using UpdateCheck::Verdict;
 constexpr ProgramInfo::Version Own{1, 0, 5};
 
 Verdict judgeText(const char* version) {
-    return UpdateCheck::judge(UpdateCheck::VersionPrefix + version, Own);
+    return UpdateCheck::judge(UpdateCheck::versionPrefix + version, Own);
 }
 
 // A one-request-at-a-time HTTP server on the loopback address: answers every request with
@@ -74,7 +74,7 @@ TEST(UpdateVerdict, VersionsCompareByMajorThenMinorThenRevision) {
     EXPECT_EQ(judgeText("2.0.0"), Verdict::Newer);
     EXPECT_EQ(judgeText("1.1"), Verdict::Newer);
     // An older published version is never an update, however its revision compares.
-    EXPECT_EQ(UpdateCheck::judge(UpdateCheck::VersionPrefix + "1.0.5", {2, 0, 0}),
+    EXPECT_EQ(UpdateCheck::judge(UpdateCheck::versionPrefix + "1.0.5", {2, 0, 0}),
               Verdict::Current);
     EXPECT_EQ(judgeText("0.9.9\r\n"), Verdict::Current);
 }
@@ -101,7 +101,7 @@ TEST(UpdateCommandTest, ANewerVersionOffersTheHomePageAndOpensItOnYes) {
 
     ProgramInfo::Version next = ProgramInfo::ownVersion;
     ++next.revision;
-    server.body = UpdateCheck::VersionPrefix + ProgramInfo::versionText(next).toUtf8();
+    server.body = UpdateCheck::versionPrefix + ProgramInfo::versionText(next).toUtf8();
     CommandRun newer;
     newer.messages.answers = {MessageBoxes::Answer::Yes};
     runAgainst(server, newer);
@@ -131,7 +131,7 @@ TEST(UpdateCommandTest, NoAnswerAHugeAnswerOrNoServerEndInTheRetrievalError) {
     expectRetrievalError(silent);
 
     server.silent = false;
-    server.body = UpdateCheck::VersionPrefix + QByteArray(10 * 1024 * 1024, '9');
+    server.body = UpdateCheck::versionPrefix + QByteArray(10 * 1024 * 1024, '9');
     CommandRun huge;
     runAgainst(server, huge);
     expectRetrievalError(huge);
