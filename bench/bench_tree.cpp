@@ -79,7 +79,7 @@ bool prepare(const QString& work, int associations, int folders) {
             return false;
         clsBackup association =
             newAssociation(path, false, VolumeList::encode({volume}, volume.isEmpty()),
-                           DateTimeText::Never, state.Destinations);
+                           DateTimeText::never, state.Destinations);
         association.Versions = 0;
         state.Backups->Add(std::move(association), Paths::PathKey(path));
     }

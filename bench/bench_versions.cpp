@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
     const QString volume = fso.VolumeName(fso.GetDriveName(source));
     clsBackup association =
         newAssociation(source, false, VolumeList::encode({volume}, volume.isEmpty()),
-                       DateTimeText::Never, state.Destinations);
+                       DateTimeText::never, state.Destinations);
     association.NotifyOnSuccess = false;
     association.KeepBackup = true;
     association.Versions = qint16(versions);

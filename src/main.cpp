@@ -19,7 +19,7 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication qapp(argc, argv);
-    QApplication::setApplicationName(ProgramInfo::Name);
+    QApplication::setApplicationName(ProgramInfo::name);
     QApplication::setQuitOnLastWindowClosed(false);
 
     // Two starts at the same moment take turns from here until the first listens, so the second

@@ -10,7 +10,7 @@
 
 namespace {
 const QByteArray showCommand = "show\n";
-const QString SocketName = QStringLiteral("quillmot");
+const QString defaultSocketName = QStringLiteral("quillmot");
 
 // Where the socket and the lock live: a folder no other user can put a socket into.
 QString instanceFolder() {
@@ -23,7 +23,7 @@ QString instanceFolder() {
 
 QString socketName() {
     const QByteArray override = qgetenv("QUILLMOT_INSTANCE_NAME");
-    return override.isEmpty() ? SocketName : QString::fromUtf8(override);
+    return override.isEmpty() ? defaultSocketName : QString::fromUtf8(override);
 }
 } // namespace
 

@@ -32,7 +32,7 @@ void frmEditDestVolume::retrieve() {
 void frmEditDestVolume::accept() {
     const QString volume = m_ui->txtVolume->text();
     if (duplicatesDestination(m_working, m_index, volume)) {
-        m_messages.ask(VolumeTexts::Duplicate, MessageBoxes::Icon::Information,
+        m_messages.ask(VolumeTexts::duplicate, MessageBoxes::Icon::Information,
                        MessageBoxes::Buttons::Ok);
         return;
     }

@@ -75,15 +75,15 @@ frmProperties::~frmProperties() {
 
 QIcon frmProperties::defaultIcon(const QString& key) {
     static QFileIconProvider provider;
-    if (key.startsWith(ImageKeys::FolderShared))
+    if (key.startsWith(ImageKeys::folderShared))
         return provider.icon(QFileIconProvider::Network);
     if (ImageKeys::isYellow(key))
         return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
-    if (key.startsWith(ImageKeys::Drive))
+    if (key.startsWith(ImageKeys::drive))
         return provider.icon(QFileIconProvider::Drive);
-    if (key.startsWith(ImageKeys::File))
+    if (key.startsWith(ImageKeys::file))
         return provider.icon(QFileIconProvider::File);
-    if (key.startsWith(ImageKeys::Folder))
+    if (key.startsWith(ImageKeys::folder))
         return provider.icon(QFileIconProvider::Folder);
     // A per-path key is the path itself.
     return provider.icon(QFileInfo(key));

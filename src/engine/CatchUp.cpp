@@ -4,6 +4,7 @@
 #include "engine/CopyEngine.h"
 #include "engine/DriveChecks.h"
 #include "engine/Engine.h"
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
@@ -16,11 +17,9 @@
 
 namespace {
 
-constexpr qint64 NsPerMs = 1000 * 1000;
-
 // A file whose stamp still moves after this many settle periods is being written without pause
 // (a log, a download): it is left to the watch, which sees its writer close it.
-constexpr int MaxSettleRounds = 6;
+constexpr int maxSettleRounds = 6;
 
 QStringList namesOf(const QStringList& paths) {
     QStringList names;
@@ -309,15 +308,15 @@ QStringList CatchUp::staleTargets(const Walk& walk, const Frame& frame, const QS
 // file once its stamp stood still that long. Empty when the file went away, kept changing, or a
 // stop came.
 std::optional<FileStamp> CatchUp::settled(const QString& file, FileStamp stamp) {
-    const qint64 settleNs = qint64(m_engine.timing().topFolderSettleMs) * NsPerMs;
-    for (int round = 0; round < MaxSettleRounds; ++round) {
-        const qint64 age = m_state.clock.now().toMSecsSinceEpoch() * NsPerMs - stamp.modifiedNs;
+    const qint64 settleNs = qint64(m_engine.timing().topFolderSettleMs) * nsPerMs;
+    for (int round = 0; round < maxSettleRounds; ++round) {
+        const qint64 age = m_state.clock.now().toMSecsSinceEpoch() * nsPerMs - stamp.modifiedNs;
         if (age >= settleNs)
             return stamp;
         // A time ahead of the clock says nothing about the writer; the stamp standing still for a
         // whole settle period does.
         const qint64 waitNs = settleNs - std::max<qint64>(age, 0);
-        if (!pauseMs(int((waitNs + NsPerMs - 1) / NsPerMs)))
+        if (!pauseMs(int((waitNs + nsPerMs - 1) / nsPerMs)))
             return std::nullopt;
         const std::optional<FileStamp> fresh = m_state.fso->stamp(file);
         if (!fresh || *fresh == stamp)

@@ -7,15 +7,15 @@
 namespace {
 
 // The name a mount point mirrors under when it has no last component.
-const QString RootMountName = QStringLiteral("root");
+const QString rootMountName = QStringLiteral("root");
 
 // Owner access that a folder Quillmot makes always keeps, and the bits it may take from others.
-constexpr unsigned OwnerAccess = 0700;
-constexpr unsigned PermissionBits = 0777;
+constexpr unsigned ownerAccess = 0700;
+constexpr unsigned permissionBits = 0777;
 
 // A folder's own name in a mirrored path; a mount point's is its last component too.
 QString mirrorName(const QString& folder) {
-    return Paths::isRoot(folder) ? RootMountName : Paths::fileName(folder);
+    return Paths::isRoot(folder) ? rootMountName : Paths::fileName(folder);
 }
 
 // The components of `folder` below `top`, in order; empty when `folder` is not below it.
@@ -88,10 +88,10 @@ bool insideRecursiveSource(const FileSystem& fso, const clsBackup& association,
 unsigned folderMode(const FileSystem& fso, const Mirror& mirror, int levelsAbove) {
     const qsizetype count = mirror.sourceFolders.size();
     if (count == 0)
-        return OwnerAccess;
+        return ownerAccess;
     const qsizetype index = levelsAbove < count ? count - 1 - levelsAbove : 0;
     const auto attributes = fso.attributes(mirror.sourceFolders[index]);
-    return ((attributes ? attributes->mode : 0) & PermissionBits) | OwnerAccess;
+    return ((attributes ? attributes->mode : 0) & permissionBits) | ownerAccess;
 }
 
 } // namespace CopyDestination

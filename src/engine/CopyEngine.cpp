@@ -18,16 +18,16 @@
 namespace {
 
 // The activity log is cut back once it grows past this many entries...
-constexpr int RecentLogLimit = 99;
+constexpr int recentLogLimit = 99;
 // ...to this many, the newest ones.
-constexpr int RecentLogKept = 10;
+constexpr int recentLogKept = 10;
 
-const QChar FilterSeparator = QLatin1Char('|');
+const QChar filterSeparator = QLatin1Char('|');
 
 // True when one of the "|"-separated pieces of `list` matches `name` by `test`. Blank pieces,
 // and pieces longer than the name, match nothing.
 template <class Test> bool anyPieceMatches(const QString& list, const QString& name, Test test) {
-    const QStringList pieces = list.split(FilterSeparator);
+    const QStringList pieces = list.split(filterSeparator);
     return std::any_of(pieces.begin(), pieces.end(), [&](const QString& raw) {
         const QString piece = StoreLines::trimSpaces(raw);
         return !piece.isEmpty() && piece.size() <= name.size() && test(name, piece);
@@ -86,9 +86,9 @@ void CopyEngine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,
     }
 }
 
-void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QString& FilePath,
+void CopyEngine::copyToAll(const QString& sourceRoot, int assocIndex, const QString& filePath,
                            const CopyScope& scope) {
-    const auto association = m_state.Backups->Item(AssocIndex);
+    const auto association = m_state.Backups->Item(assocIndex);
     association->DateLastActivity = nowText();
 
     CallState call;
@@ -97,9 +97,9 @@ void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QStr
         association->NotifyOnSuccess && !options.NotifySuccessDisabled && scope.successNotices;
     call.notify.error = association->NotifyOnError && !options.NotifyErrorDisabled;
 
-    if (!PassesFilters(Paths::fileName(FilePath))) {
+    if (!PassesFilters(Paths::fileName(filePath))) {
         const QString& na = notApplicable;
-        log(FilePath, na, na, na, ResultText::FilteredOut);
+        log(filePath, na, na, na, ResultText::filteredOut);
         // Filtered files alone must not let the log grow without end.
         boundRecentLog();
         return;
@@ -107,7 +107,7 @@ void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QStr
 
     // A snapshot: user commands run while a busy file is retried, and must not shift the
     // destinations under this loop.
-    const auto destinations = m_state.Destinations->of(SourceRoot);
+    const auto destinations = m_state.Destinations->of(sourceRoot);
     for (const auto& destination : destinations) {
         if (!inScope(scope, destination->Path))
             continue;
@@ -115,33 +115,33 @@ void CopyEngine::copyToAll(const QString& SourceRoot, int AssocIndex, const QStr
         // restart.
         if (m_state.ExitRequested)
             break;
-        serveDestination(call, *association, *destination, SourceRoot, FilePath);
+        serveDestination(call, *association, *destination, sourceRoot, filePath);
     }
     finishCall(call);
 }
 
 void CopyEngine::serveDestination(CallState& call, const clsBackup& association,
-                                  const clsDestination& destination, const QString& SourceRoot,
-                                  const QString& FilePath) {
+                                  const clsDestination& destination, const QString& sourceRoot,
+                                  const QString& filePath) {
     FileSystem& fso = *m_state.fso;
     DestinationState dest;
     dest.DestDir = destination.Path;
     const auto fail = [&](CheckFailure failure) {
         if (isDriveAway(failure) && onDriveAway)
-            onDriveAway(SourceRoot);
-        report(call, dest, FilePath, chooseCheckResult(failure, call.notify, m_state.options));
+            onDriveAway(sourceRoot);
+        report(call, dest, filePath, chooseCheckResult(failure, call.notify, m_state.options));
     };
 
-    if (!fso.FileExists(FilePath))
+    if (!fso.FileExists(filePath))
         return fail(CheckFailure::SourceFileMissing);
     const CopyDestination::Mirror mirror = CopyDestination::mirrorOf(
-        destination.Path, SourceRoot, association.Folder, Paths::parent(FilePath));
+        destination.Path, sourceRoot, association.Folder, Paths::parent(filePath));
     dest.DestDir = mirror.destDir;
     dest.localDir = fso.localPathOf(dest.DestDir);
-    if (CopyDestination::wouldLoop(fso, association, dest.localDir, FilePath))
+    if (CopyDestination::wouldLoop(fso, association, dest.localDir, filePath))
         return fail(CheckFailure::Loop);
     if (const CheckFailure f =
-            DriveChecks::checkSource(fso, FilePath, association.Volume, dest.SourceVolumeName);
+            DriveChecks::checkSource(fso, filePath, association.Volume, dest.SourceVolumeName);
         f != CheckFailure::None)
         return fail(f);
     const auto modes = [&](int levelsAbove) {
@@ -157,27 +157,27 @@ void CopyEngine::serveDestination(CallState& call, const clsBackup& association,
     // The new copy is made whole first: a copy that fails leaves the old copy and every version
     // as they were.
     StagedCopy staged;
-    copyWithBusyRetries(call, dest, FilePath, staged);
+    copyWithBusyRetries(call, dest, filePath, staged);
     if (dest.outcome.copyErrorText.isEmpty()) {
         stepDone();
-        if (!storeAndReplace(association, dest, FilePath, staged))
+        if (!storeAndReplace(association, dest, filePath, staged))
             return fail(CheckFailure::VersionsNotRotated);
     }
-    report(call, dest, FilePath, chooseCopyResult(dest.outcome, call.notify, m_state.options));
+    report(call, dest, filePath, chooseCopyResult(dest.outcome, call.notify, m_state.options));
 }
 
 bool CopyEngine::storeAndReplace(const clsBackup& association, DestinationState& dest,
-                                 const QString& FilePath, StagedCopy& staged) {
+                                 const QString& filePath, StagedCopy& staged) {
     FileSystem& fso = *m_state.fso;
     if (association.KeepBackup) {
         // Never wider than the folder it lies in, nor than the source folder of the file.
         const auto destMode = fso.attributes(dest.localDir);
-        const auto sourceMode = fso.attributes(Paths::parent(FilePath));
+        const auto sourceMode = fso.attributes(Paths::parent(filePath));
         const unsigned mode =
             ((destMode ? destMode->mode : 0) & (sourceMode ? sourceMode->mode : 0) & 0777) | 0700;
         PreviousVersions versions(fso, usablePrevSaveName(m_state.options.PrevSaveName),
                                   association.Versions, mode, [this] { stepDone(); });
-        switch (versions.store(dest.localDir, Paths::fileName(FilePath))) {
+        switch (versions.store(dest.localDir, Paths::fileName(filePath))) {
         case PreviousVersions::Outcome::RotationFailed:
             return false;
         case PreviousVersions::Outcome::StoreFailed:
@@ -193,15 +193,15 @@ bool CopyEngine::storeAndReplace(const clsBackup& association, DestinationState&
     const CopyResult placed = fso.commitCopy(staged);
     if (!placed.ok())
         dest.outcome.copyErrorText =
-            placed.error == CopyError::DiskFull ? ResultText::DiskFull : ResultText::CopyError;
+            placed.error == CopyError::DiskFull ? ResultText::diskFull : ResultText::copyError;
     else
         stepDone();
     return true;
 }
 
 void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
-                                     const QString& FilePath, StagedCopy& staged) {
-    const QString target = Paths::join(dest.localDir, Paths::fileName(FilePath));
+                                     const QString& filePath, StagedCopy& staged) {
+    const QString target = Paths::join(dest.localDir, Paths::fileName(filePath));
     // Between chunks the user interface stays alive; an exit asked for meanwhile stops the copy,
     // rather than waiting minutes for a large file to reach a slow disk.
     const auto between = [this] {
@@ -209,26 +209,26 @@ void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
         return !m_state.ExitRequested;
     };
     for (;;) {
-        const CopyResult copied = m_state.fso->stageCopy(FilePath, target, staged, between);
+        const CopyResult copied = m_state.fso->stageCopy(filePath, target, staged, between);
         if (copied.error == CopyError::None)
             break;
         if (copied.error == CopyError::DiskFull) {
-            dest.outcome.copyErrorText = ResultText::DiskFull;
+            dest.outcome.copyErrorText = ResultText::diskFull;
             break;
         }
         // Only a file really in use is worth waiting for; a denied permission stays denied.
         if (copied.error != CopyError::Busy) {
-            dest.outcome.copyErrorText = ResultText::CopyError;
+            dest.outcome.copyErrorText = ResultText::copyError;
             break;
         }
         if (!BusyActive) {
             BusyActive = true;
-            announceBusy(call, dest, FilePath);
+            announceBusy(call, dest, filePath);
             tmrSourceBusy.start(busyTimeoutMs(m_state.options.BusyTimeout));
         } else if (BusyTimedOut || m_state.ExitRequested) {
             // An exit does not wait out the rest of the busy time-out: the file is reported as
             // timed out and copied at its next change after the restart.
-            dest.outcome.copyErrorText = ResultText::BusyTimedOut;
+            dest.outcome.copyErrorText = ResultText::busyTimedOut;
             break;
         }
         // The program holding the file needs time, and the user interface must stay alive
@@ -253,16 +253,16 @@ void CopyEngine::stepDone() {
 }
 
 void CopyEngine::announceBusy(const CallState& call, const DestinationState& dest,
-                              const QString& FilePath) {
+                              const QString& filePath) {
     if (!m_state.options.NotifySourceBusy)
         return;
     if (call.notify.success || call.notify.error) {
-        m_state.Notifiers->Add(FilePath, dest.DestDir, ResultText::BusyDelay);
+        m_state.Notifiers->Add(filePath, dest.DestDir, ResultText::busyDelay);
         m_state.ui.notificationsChanged();
         // The wait may be long: the notice has to be seen now, not after it.
         m_state.ui.showPopupNoActivate();
     }
-    log(FilePath, dest.SourceVolumeName, dest.DestDir, dest.DestVolumeName, ResultText::BusyDelay);
+    log(filePath, dest.SourceVolumeName, dest.DestDir, dest.DestVolumeName, ResultText::busyDelay);
 }
 
 void CopyEngine::endBusyWait() {
@@ -284,32 +284,32 @@ void CopyEngine::finishCall(const CallState& call) {
         m_state.ui.showPopupNoActivate();
 }
 
-void CopyEngine::report(CallState& call, const DestinationState& dest, const QString& FilePath,
+void CopyEngine::report(CallState& call, const DestinationState& dest, const QString& filePath,
                         const ResultChoice& result) {
     if (result.notifyText) {
-        m_state.Notifiers->Add(FilePath, dest.DestDir, *result.notifyText);
+        m_state.Notifiers->Add(filePath, dest.DestDir, *result.notifyText);
         m_state.ui.notificationsChanged();
     }
-    log(FilePath, dest.SourceVolumeName, dest.DestDir, dest.DestVolumeName, result.logText);
+    log(filePath, dest.SourceVolumeName, dest.DestDir, dest.DestVolumeName, result.logText);
     call.AnySuccess = call.AnySuccess || result.success;
     call.AnyError = call.AnyError || result.error;
 }
 
-void CopyEngine::log(const QString& SourcePath, const QString& SourceVolume,
-                     const QString& DestPath, const QString& DestVolume, const QString& Message) {
+void CopyEngine::log(const QString& sourcePath, const QString& sourceVolume,
+                     const QString& destPath, const QString& destVolume, const QString& message) {
     // The log is read by people: a name that is not UTF-8 shows its odd bytes as "\xNN".
-    const auto entry = m_state.Recent->Add(nowText(), Paths::displayName(SourcePath), SourceVolume,
-                                           Paths::displayName(DestPath), DestVolume, Message);
+    const auto entry = m_state.Recent->Add(nowText(), Paths::displayName(sourcePath), sourceVolume,
+                                           Paths::displayName(destPath), destVolume, message);
     m_state.ui.resultLogged(*entry);
     m_state.ui.logChanged();
 }
 
 void CopyEngine::boundRecentLog() {
     colRecent& recent = *m_state.Recent;
-    if (recent.Count() <= RecentLogLimit)
+    if (recent.Count() <= recentLogLimit)
         return;
     // The oldest go: what just happened is what the user opens the log to see.
-    while (recent.Count() > RecentLogKept)
+    while (recent.Count() > recentLogKept)
         recent.Remove(1);
     m_state.ui.logChanged();
 }

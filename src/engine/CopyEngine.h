@@ -69,27 +69,27 @@ private:
         CopyOutcome outcome;
     };
 
-    void copyToAll(const QString& SourceRoot, int AssocIndex, const QString& FilePath,
+    void copyToAll(const QString& sourceRoot, int assocIndex, const QString& filePath,
                    const CopyScope& scope);
     void serveDestination(CallState& call, const clsBackup& association,
-                          const clsDestination& destination, const QString& SourceRoot,
-                          const QString& FilePath);
+                          const clsDestination& destination, const QString& sourceRoot,
+                          const QString& filePath);
     // Stores the old copy as the newest previous version and puts the staged copy in place.
     // False when the versions could not be rotated: nothing was replaced.
     bool storeAndReplace(const clsBackup& association, DestinationState& dest,
-                         const QString& FilePath, StagedCopy& staged);
-    void copyWithBusyRetries(CallState& call, DestinationState& dest, const QString& FilePath,
+                         const QString& filePath, StagedCopy& staged);
+    void copyWithBusyRetries(CallState& call, DestinationState& dest, const QString& filePath,
                              StagedCopy& staged);
     void removeStaleTemporaries(const QString& folder);
     void stepDone();
-    void announceBusy(const CallState& call, const DestinationState& dest, const QString& FilePath);
+    void announceBusy(const CallState& call, const DestinationState& dest, const QString& filePath);
     void endBusyWait();
     void finishCall(const CallState& call);
 
-    void report(CallState& call, const DestinationState& dest, const QString& FilePath,
+    void report(CallState& call, const DestinationState& dest, const QString& filePath,
                 const ResultChoice& result);
-    void log(const QString& SourcePath, const QString& SourceVolume, const QString& DestPath,
-             const QString& DestVolume, const QString& Message);
+    void log(const QString& sourcePath, const QString& sourceVolume, const QString& destPath,
+             const QString& destVolume, const QString& message);
     void boundRecentLog();
     QString nowText() const;
 

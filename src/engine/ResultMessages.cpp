@@ -12,34 +12,34 @@ CheckText checkText(CheckFailure failure) {
     using namespace ResultText;
     switch (failure) {
     case CheckFailure::SourceFileMissing:
-        return {SourceFileMissing, SourceFileMissing, &Options::ErrorNoSource};
+        return {sourceFileMissing, sourceFileMissing, &Options::ErrorNoSource};
     case CheckFailure::Loop:
-        return {Loop, Loop, &Options::ErrorLoop};
+        return {loop, loop, &Options::ErrorLoop};
     case CheckFailure::SourceDriveMissing:
-        return {SourceDriveMissing, SourceDriveMissing, &Options::ErrorNoSource};
+        return {sourceDriveMissing, sourceDriveMissing, &Options::ErrorNoSource};
     case CheckFailure::SourceDriveNotReady:
-        return {SourceDriveNotReady, SourceDriveNotReady, &Options::ErrorNoSource};
+        return {sourceDriveNotReady, sourceDriveNotReady, &Options::ErrorNoSource};
     case CheckFailure::SourceVolumeMismatch:
-        return {SourceVolumeMismatch, SourceVolumeMismatch, &Options::ErrorSourceVol};
+        return {sourceVolumeMismatch, sourceVolumeMismatch, &Options::ErrorSourceVol};
     case CheckFailure::RemoteDestMissing:
-        return {RemoteDestMissing, RemoteDestMissing, &Options::ErrorNoDest};
+        return {remoteDestMissing, remoteDestMissing, &Options::ErrorNoDest};
     case CheckFailure::RemoteDestNotReady:
-        return {RemoteDestNotReady, LogRemoteDestNotReady, &Options::ErrorNoDest};
+        return {remoteDestNotReady, logRemoteDestNotReady, &Options::ErrorNoDest};
     case CheckFailure::DestShareMissing:
-        return {DestShareMissing, DestShareMissing, &Options::ErrorNoDest};
+        return {destShareMissing, destShareMissing, &Options::ErrorNoDest};
     case CheckFailure::DestDriveMissing:
-        return {DestDriveMissing, DestDriveMissing, &Options::ErrorNoDest};
+        return {destDriveMissing, destDriveMissing, &Options::ErrorNoDest};
     case CheckFailure::DestDriveNotReady:
-        return {DestDriveNotReady, DestDriveNotReady, &Options::ErrorNoDest};
+        return {destDriveNotReady, destDriveNotReady, &Options::ErrorNoDest};
     case CheckFailure::DestVolumeMismatch:
-        return {DestVolumeMismatch, DestVolumeMismatch, &Options::ErrorDestVol};
+        return {destVolumeMismatch, destVolumeMismatch, &Options::ErrorDestVol};
     case CheckFailure::VersionsNotRotated:
-        return {StoreFailed, StoreFailed, &Options::ErrorPrevSave};
+        return {storeFailed, storeFailed, &Options::ErrorPrevSave};
     case CheckFailure::CantCreateFolders:
     case CheckFailure::None:
         break;
     }
-    return {CantCreateFolders, CantCreateFolders, &Options::ErrorCreateFolder};
+    return {cantCreateFolders, cantCreateFolders, &Options::ErrorCreateFolder};
 }
 
 ResultChoice copyDone(const CopyOutcome& outcome, const NotifySwitches& notify,
@@ -49,21 +49,21 @@ ResultChoice copyDone(const CopyOutcome& outcome, const NotifySwitches& notify,
     r.success = true;
     if (outcome.keepBackup && outcome.storeFailed) {
         r.error = true;
-        r.logText = LogCopySavedStoreFailed;
+        r.logText = logCopySavedStoreFailed;
         if (notify.success && notify.error)
-            r.notifyText = options.ErrorPrevSave ? CopySavedStoreFailed : CopySaved;
+            r.notifyText = options.ErrorPrevSave ? copySavedStoreFailed : copySaved;
         else if (notify.error && options.ErrorPrevSave)
-            r.notifyText = StoreFailed;
+            r.notifyText = storeFailed;
         else if (notify.success)
-            r.notifyText = CopySaved;
+            r.notifyText = copySaved;
     } else if (outcome.keepBackup && outcome.previousStored) {
-        r.logText = LogCopySavedPreviousStored;
+        r.logText = logCopySavedPreviousStored;
         if (notify.success)
-            r.notifyText = CopySavedPreviousStored;
+            r.notifyText = copySavedPreviousStored;
     } else {
-        r.logText = LogCopySaved;
+        r.logText = logCopySaved;
         if (notify.success)
-            r.notifyText = CopySaved;
+            r.notifyText = copySaved;
     }
     return r;
 }
@@ -75,23 +75,23 @@ ResultChoice copyFailed(const CopyOutcome& outcome, const NotifySwitches& notify
     ResultChoice r;
     r.error = true;
     if (outcome.keepBackup && outcome.storeFailed) {
-        r.logText = c + AndStoreFailed;
+        r.logText = c + andStoreFailed;
         if (notify.error && options.ErrorCopyFailed && options.ErrorPrevSave)
-            r.notifyText = c + AndStoreFailed;
+            r.notifyText = c + andStoreFailed;
         else if (notify.error && options.ErrorPrevSave)
-            r.notifyText = StoreFailed;
+            r.notifyText = storeFailed;
         else if (notify.error && options.ErrorCopyFailed)
             r.notifyText = c;
     } else if (outcome.keepBackup && outcome.previousStored) {
         // The earlier copy is safe among the versions, which is itself a success worth telling.
         r.success = true;
-        r.logText = c + AndPreviousStored;
+        r.logText = c + andPreviousStored;
         if (notify.error && notify.success)
-            r.notifyText = options.ErrorCopyFailed ? c + AndPreviousStored : PreviousStored;
+            r.notifyText = options.ErrorCopyFailed ? c + andPreviousStored : previousStored;
         else if (notify.error && options.ErrorCopyFailed)
             r.notifyText = c;
         else if (notify.success)
-            r.notifyText = PreviousStored;
+            r.notifyText = previousStored;
     } else {
         r.logText = c;
         if (notify.error && options.ErrorCopyFailed)

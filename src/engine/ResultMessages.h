@@ -11,51 +11,51 @@
 namespace ResultText {
 
 // Copy outcomes.
-inline const QString CopySaved = QStringLiteral("Copy saved");
-inline const QString LogCopySaved = QStringLiteral("Success: Copy saved");
-inline const QString CopySavedPreviousStored =
+inline const QString copySaved = QStringLiteral("Copy saved");
+inline const QString logCopySaved = QStringLiteral("Success: Copy saved");
+inline const QString copySavedPreviousStored =
     QStringLiteral("Copy saved && Previous version stored");
-inline const QString LogCopySavedPreviousStored =
+inline const QString logCopySavedPreviousStored =
     QStringLiteral("Success: Copy saved & Previous version stored");
-inline const QString PreviousStored = QStringLiteral("Previous version stored");
-inline const QString AndPreviousStored = QStringLiteral("... Previous version stored");
-inline const QString StoreFailed = QStringLiteral("Error: Previous version store unsuccessful");
-inline const QString AndStoreFailed =
+inline const QString previousStored = QStringLiteral("Previous version stored");
+inline const QString andPreviousStored = QStringLiteral("... Previous version stored");
+inline const QString storeFailed = QStringLiteral("Error: Previous version store unsuccessful");
+inline const QString andStoreFailed =
     QStringLiteral("... Error: Previous version store unsuccessful");
-inline const QString CopySavedStoreFailed =
+inline const QString copySavedStoreFailed =
     QStringLiteral("Copy saved... Error: Previous version store unsuccessful");
-inline const QString LogCopySavedStoreFailed =
+inline const QString logCopySavedStoreFailed =
     QStringLiteral("Success: Copy saved... Error: Previous version store unsuccesful");
 
 // Why a copy failed (the copy error text).
-inline const QString BusyTimedOut = QStringLiteral("Error: File was busy and timed out");
-inline const QString DiskFull = QStringLiteral("Error: Disk is full");
-inline const QString CopyError = QStringLiteral("Error occurred in copy");
+inline const QString busyTimedOut = QStringLiteral("Error: File was busy and timed out");
+inline const QString diskFull = QStringLiteral("Error: Disk is full");
+inline const QString copyError = QStringLiteral("Error occurred in copy");
 
 // Said once when a busy source file starts being retried.
-inline const QString BusyDelay = QStringLiteral("Delay: Permission required...");
+inline const QString busyDelay = QStringLiteral("Delay: Permission required...");
 
 // A file whose name the filters block.
-inline const QString FilteredOut = QStringLiteral("(File skipped due to filter option settings.)");
+inline const QString filteredOut = QStringLiteral("(File skipped due to filter option settings.)");
 
 // Check failures.
-inline const QString SourceFileMissing = QStringLiteral("Error: Source file no longer exists");
-inline const QString Loop = QStringLiteral("Error: Would save into recursive source folder");
-inline const QString SourceDriveMissing = QStringLiteral("Error: Source drive no longer exists");
-inline const QString SourceDriveNotReady = QStringLiteral("Error: Source drive not ready");
-inline const QString SourceVolumeMismatch = QStringLiteral("Error: Source volume name mismatch");
-inline const QString RemoteDestMissing =
+inline const QString sourceFileMissing = QStringLiteral("Error: Source file no longer exists");
+inline const QString loop = QStringLiteral("Error: Would save into recursive source folder");
+inline const QString sourceDriveMissing = QStringLiteral("Error: Source drive no longer exists");
+inline const QString sourceDriveNotReady = QStringLiteral("Error: Source drive not ready");
+inline const QString sourceVolumeMismatch = QStringLiteral("Error: Source volume name mismatch");
+inline const QString remoteDestMissing =
     QStringLiteral("Error: Remote destination drive does not exist");
-inline const QString RemoteDestNotReady =
+inline const QString remoteDestNotReady =
     QStringLiteral("Error: Remote destination drive is not ready");
-inline const QString LogRemoteDestNotReady =
+inline const QString logRemoteDestNotReady =
     QStringLiteral("Error: Remove destination drive is not ready");
-inline const QString DestShareMissing =
+inline const QString destShareMissing =
     QStringLiteral("Error: Destination network share does not exist");
-inline const QString DestDriveMissing = QStringLiteral("Error: Destination drive no longer exists");
-inline const QString DestDriveNotReady = QStringLiteral("Error: Destination drive not ready");
-inline const QString DestVolumeMismatch = QStringLiteral("Error: Destination volume name mismatch");
-inline const QString CantCreateFolders = QStringLiteral("Error: Can't create destination folders");
+inline const QString destDriveMissing = QStringLiteral("Error: Destination drive no longer exists");
+inline const QString destDriveNotReady = QStringLiteral("Error: Destination drive not ready");
+inline const QString destVolumeMismatch = QStringLiteral("Error: Destination volume name mismatch");
+inline const QString cantCreateFolders = QStringLiteral("Error: Can't create destination folders");
 
 } // namespace ResultText
 

@@ -20,9 +20,7 @@ namespace {
 // Each drain that finds the watch signalled again nests a pass. A file written without pause
 // would nest them until the stack runs out; at this depth a pass no longer drains, and the pass
 // that nested it goes on draining in its loop instead of deeper. A stop is still seen there.
-constexpr int MaxNestedPasses = 32;
-
-constexpr qint64 NsPerMs = 1000 * 1000;
+constexpr int maxNestedPasses = 32;
 
 class DepthGuard {
 public:
@@ -111,7 +109,7 @@ Engine::Flow Engine::drainFileAssociation(const QString& watchedFolder,
         if (stopRequested())
             return Flow::Stop;
         // At this depth the passes around this one go on draining in their loops.
-        if (m_passDepth >= MaxNestedPasses)
+        if (m_passDepth >= maxNestedPasses)
             break;
         if (!m_state.watches->wait(handle, m_timing.drainWaitMs))
             break;
@@ -176,7 +174,7 @@ Engine::Flow Engine::drainFolderAssociation(const clsBackup& association, int in
 // True when the file was handed to the copy.
 bool Engine::handleIfChanged(const ChangeTest& test, bool named, const QString& filePath,
                              const FileStamp& stamp, const QString& sourceRoot, int assocIndex) {
-    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(stamp.modifiedNs / NsPerMs);
+    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(stamp.modifiedNs / nsPerMs);
     const bool onTime = test.qualifies(modified);
     if (!onTime && !named)
         return false;

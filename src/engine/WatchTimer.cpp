@@ -15,7 +15,7 @@
 namespace {
 
 // The Result of a poll that saw no change (a wait that timed out).
-constexpr qint32 WaitTimedOut = 0x102;
+constexpr qint32 waitTimedOut = 0x102;
 
 } // namespace
 
@@ -70,7 +70,7 @@ void Engine::pollWatches() {
         const auto record = folders->Item(j);
         if (record->AutoBackup == -1 || record->AutoBackup == 0)
             continue;
-        record->Result = m_state.watches->wait(record->AutoBackup, 0) ? 0 : WaitTimedOut;
+        record->Result = m_state.watches->wait(record->AutoBackup, 0) ? 0 : waitTimedOut;
         if (record->Result != 0)
             continue;
         m_state.watches->rearm(record->AutoBackup);

@@ -16,7 +16,7 @@
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(TrayTexts::About);
+    setWindowTitle(TrayTexts::about);
     setWindowIcon(TrayArtwork::icon(TrayPicture::Normal));
     setAttribute(Qt::WA_DeleteOnClose);
 

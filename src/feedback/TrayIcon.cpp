@@ -46,7 +46,7 @@ void TrayIcon::buildMenu() {
             });
         return action;
     };
-    add("mnuAbout", TrayTexts::About, &TrayIcon::aboutRequested);
+    add("mnuAbout", TrayTexts::about, &TrayIcon::aboutRequested);
     m_menu->addSeparator();
     mnuShowHide = add("mnuShowHide", TrayTexts::showWindow, nullptr);
     connect(mnuShowHide, &QAction::triggered, this, [this] {
@@ -57,7 +57,7 @@ void TrayIcon::buildMenu() {
                 emit showWindowRequested();
         });
     });
-    add("mnuExit", TrayTexts::Exit, &TrayIcon::exitRequested);
+    add("mnuExit", TrayTexts::exit, &TrayIcon::exitRequested);
     m_menu->addSeparator();
     mnuOptions = add("mnuOptions", TrayTexts::optionsItem, &TrayIcon::optionsRequested);
     mnuOptions->setEnabled(false);

@@ -63,7 +63,7 @@ frmNotification::frmNotification(bool autoAdvance, std::function<QScreen*()> scr
                            Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint),
       m_screen(std::move(screen)) {
     setObjectName(QStringLiteral("frmNotification"));
-    setWindowTitle(ProgramInfo::Name);
+    setWindowTitle(ProgramInfo::name);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
 
@@ -73,7 +73,7 @@ frmNotification::frmNotification(bool autoAdvance, std::function<QScreen*()> scr
     QPalette shade = shpShade->palette();
     shade.setColor(QPalette::Window, shadeColour);
     shpShade->setPalette(shade);
-    lblStatus = new QLabel(PopupTexts::Scanning, shpShade);
+    lblStatus = new QLabel(PopupTexts::scanning, shpShade);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     QFont bold = lblStatus->font();
     bold.setBold(true);
@@ -179,7 +179,7 @@ void frmNotification::showScanningStrip() {
     QPalette status = lblStatus->palette();
     status.setColor(QPalette::WindowText, rgb(PopupTexts::scanningColour));
     lblStatus->setPalette(status);
-    lblStatus->setText(PopupTexts::Scanning);
+    lblStatus->setText(PopupTexts::scanning);
     lblSource->setFullText(QStringLiteral("-"));
     lblDestination->setFullText(QStringLiteral("-"));
     imgSource->hide();

@@ -13,7 +13,7 @@
 
 namespace {
 constexpr int columns = 90;
-constexpr int Lines = 32;
+constexpr int lines = 32;
 } // namespace
 
 frmRecentLog::frmRecentLog(AppState& state, QWidget* parent)
@@ -30,7 +30,7 @@ frmRecentLog::frmRecentLog(AppState& state, QWidget* parent)
     // The second label mark: the style's link colour reads on light and dark themes alike.
     rtfLog->document()->setDefaultStyleSheet(
         QStringLiteral(".label { color: %1; }").arg(palette().color(QPalette::Link).name()));
-    rtfLog->setPlainText(RecentLogText::Empty);
+    rtfLog->setPlainText(RecentLogText::empty);
 
     cmdClose = new QPushButton(QStringLiteral("Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
@@ -51,7 +51,7 @@ frmRecentLog::frmRecentLog(AppState& state, QWidget* parent)
     layout->addWidget(sbStatus);
 
     const QFontMetrics metrics(rtfLog->font());
-    resize(metrics.horizontalAdvance(QLatin1Char('M')) * columns, metrics.lineSpacing() * Lines);
+    resize(metrics.horizontalAdvance(QLatin1Char('M')) * columns, metrics.lineSpacing() * lines);
 
     render();
     tmrRefresh.setInterval(refreshMs);

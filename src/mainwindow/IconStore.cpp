@@ -102,11 +102,11 @@ QIcon IconStore::make(const ImageList::Entry& entry) {
         return QIcon(new OverlayIconEngine(icon(entry.base), entry.overlay));
     if (!entry.path.isEmpty())
         return pictureOf(entry.path, entry.kind);
-    if (entry.key == ImageKeys::File)
+    if (entry.key == ImageKeys::file)
         return themed(QStringLiteral("text-x-generic"), QAbstractFileIconProvider::File);
-    if (entry.key == ImageKeys::Folder)
+    if (entry.key == ImageKeys::folder)
         return themed(QStringLiteral("folder"), QAbstractFileIconProvider::Folder);
-    if (entry.key == ImageKeys::Drive)
+    if (entry.key == ImageKeys::drive)
         return themed(QStringLiteral("drive-harddisk"), QAbstractFileIconProvider::Drive);
     if (entry.kind == Kind::File && entry.key.startsWith(u'*'))
         return artwork(entry.key.mid(1).toLower());

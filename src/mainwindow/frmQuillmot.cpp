@@ -38,7 +38,7 @@ static void registerArtwork() {
 frmQuillmot::frmQuillmot(QWidget* parent)
     : QMainWindow(parent), m_treeView(new BackupsTreeView(this)) {
     registerArtwork();
-    setWindowTitle(ProgramInfo::Name);
+    setWindowTitle(ProgramInfo::name);
     setObjectName(QStringLiteral("frmQuillmot"));
     IconStore::chooseIconTheme();
     buildMenus();
@@ -81,7 +81,7 @@ void frmQuillmot::buildMenus() {
     connect(addItem(window, QStringLiteral("mnuExit"), QStringLiteral("Stop and Exit")),
             &QAction::triggered, this, &frmQuillmot::exitRequested);
     window->addSeparator();
-    addItem(window, QStringLiteral("mnuAbout"), TrayTexts::About);
+    addItem(window, QStringLiteral("mnuAbout"), TrayTexts::about);
     hook(QStringLiteral("mnuAbout"), &frmQuillmot::aboutRequested);
     hook(QStringLiteral("mnuOptions"), &frmQuillmot::optionsRequested);
     hook(QStringLiteral("mnuLog"), &frmQuillmot::recentActivityRequested);
@@ -99,7 +99,7 @@ void frmQuillmot::buildMenus() {
     backUp->addSeparator();
     connect(addItem(backUp, QStringLiteral("mnuEdit"), QStringLiteral("View / Edit")),
             &QAction::triggered, this, &frmQuillmot::viewEdit);
-    connect(addItem(backUp, QStringLiteral("mnuEnabled"), MenuRules::Disable), &QAction::triggered,
+    connect(addItem(backUp, QStringLiteral("mnuEnabled"), MenuRules::disable), &QAction::triggered,
             this, &frmQuillmot::toggleEnabled);
     connect(addItem(backUp, QStringLiteral("mnuRemove"), QStringLiteral("Remove")),
             &QAction::triggered, this, &frmQuillmot::removeSelected);
@@ -123,7 +123,7 @@ void frmQuillmot::buildMenus() {
                 if (const TreeNode* n = selectedNode())
                     ShellActions::ShowFileProperties(n->path);
             });
-    connect(addItem(actions, QStringLiteral("mnuRename"), MenuRules::Rename), &QAction::triggered,
+    connect(addItem(actions, QStringLiteral("mnuRename"), MenuRules::rename), &QAction::triggered,
             this, &frmQuillmot::renameSelected);
     m_hooks.insert(QStringLiteral("mnuRename"),
                    QMetaMethod::fromSignal(&frmQuillmot::renameRequested));
@@ -152,9 +152,9 @@ void frmQuillmot::buildMenus() {
     help->addSeparator();
     QAction* manual = addItem(help, QStringLiteral("mnuHelp"), manualCaption);
     manual->setIcon(IconStore::artwork(QStringLiteral("help")));
-    connect(manual, &QAction::triggered, this, [] { ShellCommands::openHelp(HelpFiles::Manual); });
+    connect(manual, &QAction::triggered, this, [] { ShellCommands::openHelp(HelpFiles::manual); });
     connect(addItem(help, QStringLiteral("mnuConversion"), QStringLiteral("Conversion Readme")),
-            &QAction::triggered, this, [] { ShellCommands::openHelp(HelpFiles::Readme); });
+            &QAction::triggered, this, [] { ShellCommands::openHelp(HelpFiles::readme); });
 }
 
 void frmQuillmot::buildToolbar() {

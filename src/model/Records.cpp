@@ -23,8 +23,8 @@ clsBackup newAssociation(const QString& sourcePath, bool folder, const QString& 
     association.NotifyOnSuccess = true;
     association.NotifyOnError = true;
     association.Versions = 1;
-    association.DateLastModified = DateTimeText::Never;
-    association.DateLastActivity = DateTimeText::Never;
+    association.DateLastModified = DateTimeText::never;
+    association.DateLastActivity = DateTimeText::never;
     association.setDestinations(std::move(destinations));
     return association;
 }

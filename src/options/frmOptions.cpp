@@ -25,7 +25,7 @@ struct CheckBoxOption {
     QCheckBox* Ui::frmOptions::*box;
     bool Options::*option;
 };
-const CheckBoxOption CheckBoxes[] = {
+const CheckBoxOption checkBoxOptions[] = {
     {&Ui::frmOptions::chkSplash, &Options::ShowSplash},
     {&Ui::frmOptions::chkNotifySuccessDisabled, &Options::NotifySuccessDisabled},
     {&Ui::frmOptions::chkNotifyErrorDisabled, &Options::NotifyErrorDisabled},
@@ -100,7 +100,7 @@ void frmOptions::loadControls() {
     ui->txtAdvance->setText(shown.AdvanceSeconds);
     ui->txtPrefixes->setPlainText(shown.FilterPrefixes);
     ui->txtSuffixes->setPlainText(shown.FilterSuffixes);
-    for (const CheckBoxOption& pair : CheckBoxes)
+    for (const CheckBoxOption& pair : checkBoxOptions)
         (ui.get()->*pair.box)->setChecked(shown.checkBoxes.*pair.option);
     ui->txtAdvance->setEnabled(ui->chkAdvance->isChecked());
     ui->txtPrefixes->setEnabled(ui->chkUseFilters->isChecked());
@@ -119,7 +119,7 @@ bool frmOptions::SaveOptions() {
     typed.AdvanceSeconds = ui->txtAdvance->text();
     typed.FilterPrefixes = ui->txtPrefixes->toPlainText();
     typed.FilterSuffixes = ui->txtSuffixes->toPlainText();
-    for (const CheckBoxOption& pair : CheckBoxes)
+    for (const CheckBoxOption& pair : checkBoxOptions)
         typed.checkBoxes.*pair.option = (ui.get()->*pair.box)->isChecked();
     return saveOptions(m_state.options, typed, AppData::folder()).ok();
 }

@@ -59,7 +59,7 @@ QStringList list(const QString& schemeFolder) {
     folder.setSorting(QDir::Name | QDir::IgnoreCase);
     QStringList names;
     for (const QString& name : folder.entryList(QDir::Files))
-        if (name.endsWith(Extension))
+        if (name.endsWith(extension))
             names << name;
     return names;
 }
@@ -70,9 +70,9 @@ bool isRefusedNameCharacter(QChar c) {
 
 QString fileNameFor(const QString& typed) {
     const QString name = typed.trimmed();
-    if (name.isEmpty() || name.endsWith(Extension))
+    if (name.isEmpty() || name.endsWith(extension))
         return name;
-    return name + Extension;
+    return name + extension;
 }
 
 NameCheck check(const QString& fileName) {
@@ -90,7 +90,7 @@ NameCheck check(const QString& fileName) {
 }
 
 QString typedNameOf(const QString& fileName) {
-    return fileName.endsWith(Extension) ? fileName.chopped(Extension.size()) : fileName;
+    return fileName.endsWith(extension) ? fileName.chopped(extension.size()) : fileName;
 }
 
 bool save(const QString& appDataFolder, const QString& schemeFolder, const QString& fileName) {

@@ -10,7 +10,7 @@
 namespace SchemeFiles {
 
 inline const QString folderName = QStringLiteral("sch");
-inline const QString Extension = QStringLiteral(".sch");
+inline const QString extension = QStringLiteral(".sch");
 inline const QString destinationsSuffix = QStringLiteral(".dst");
 
 QString folderIn(const QString& appDataFolder);

@@ -15,7 +15,7 @@ constexpr qsizetype maxComputerNameLength = 255;
 
 QString folder() {
     return Paths::join(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
-                       ProgramInfo::Name);
+                       ProgramInfo::name);
 }
 
 QString filePath(const QString& name) {

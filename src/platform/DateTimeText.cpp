@@ -132,7 +132,7 @@ std::optional<QDateTime> parseWith(const QList<Candidate>& forms, const QString&
 
 QString format(const QDateTime& when, const QLocale& locale) {
     if (!when.isValid())
-        return Never;
+        return never;
     const QDateTime local = when.toLocalTime();
     const QTime time(local.time().hour(), local.time().minute(), local.time().second());
     const QList<Candidate>& forms = candidates(locale);
@@ -149,7 +149,7 @@ QString format(const QDateTime& when, const QLocale& locale) {
 }
 
 std::optional<QDateTime> parse(const QString& text, const QLocale& locale) {
-    if (text.isEmpty() || text == Never)
+    if (text.isEmpty() || text == never)
         return std::nullopt;
     return parseWith(candidates(locale), text);
 }

@@ -10,7 +10,7 @@
 
 namespace DateTimeText {
 
-inline const QString Never = QStringLiteral("Never");
+inline const QString never = QStringLiteral("Never");
 
 // Text of `when` in `locale` (the system locale by default), to the second.
 QString format(const QDateTime& when, const QLocale& locale = QLocale::system());

@@ -32,6 +32,10 @@ CopyError classifyCopyErrno(int err);
 
 // A regular file's size and last-modified time at the file system's full resolution: two saves
 // within one second are two stamps.
+// The steps between the units file times come in.
+inline constexpr qint64 nsPerMs = 1000 * 1000;
+inline constexpr qint64 nsPerSecond = 1000 * nsPerMs;
+
 struct FileStamp {
     qint64 size = 0;
     qint64 modifiedNs = 0; // nanoseconds since the epoch

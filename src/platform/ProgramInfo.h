@@ -7,7 +7,7 @@
 namespace ProgramInfo {
 
 // The program's name: the title of its windows and message boxes, the folder of its data.
-inline const QString Name = QStringLiteral("Quillmot");
+inline const QString name = QStringLiteral("Quillmot");
 
 struct Version {
     int major = 0;
@@ -24,7 +24,7 @@ inline constexpr Version ownVersion{QUILLMOT_VERSION_MAJOR, QUILLMOT_VERSION_MIN
 // "1.2.3".
 QString versionText(const Version& version = ownVersion);
 
-inline const QString HomePage = QStringLiteral(QUILLMOT_HOME_PAGE);
+inline const QString homePage = QStringLiteral(QUILLMOT_HOME_PAGE);
 // The published version text. The environment variable QUILLMOT_UPDATE_URL points it elsewhere
 // (a local test server).
 QString updateAddress();

@@ -11,7 +11,7 @@
 namespace StartupShortcut {
 
 inline const QString entryName = QStringLiteral("Quillmot.desktop");
-inline const QString Description = QStringLiteral("Data Preservation Software");
+inline const QString description = QStringLiteral("Data Preservation Software");
 inline const QString hiddenStartArgument = QStringLiteral("nowin");
 // Minimised and not activated; the hidden start itself comes from the argument.
 constexpr int showMinimisedNoActivate = 7;

@@ -193,7 +193,7 @@ void AddAssociations::applyToOthers(const QStringList& paths, qsizetype chosen,
         association.SourcePath = path;
         association.DateCreated = DateTimeText::format(m_state.clock.now());
         association.Volume = ownVolume.isEmpty() ? unlabeledOnly : ownVolume;
-        association.DateLastActivity = DateTimeText::Never;
+        association.DateLastActivity = DateTimeText::never;
         association.setDestinations(m_state.Destinations);
         backups.Add(std::move(association), Paths::PathKey(path));
         for (const auto& d : dests)

@@ -78,9 +78,9 @@ QString AssociationTree::imageFor(const TreeNode& n, IconFacts& facts, bool mayD
     if (const auto association = associationOf(n))
         return associationImage(n, *association, facts, mayDisable);
     if (!n.isRoot())
-        return ImageKeys::Folder;
+        return ImageKeys::folder;
     if (!m_state.fso->DriveExists(n.path))
-        return ImageKeys::Drive;
+        return ImageKeys::drive;
     m_images.EnsurePathIcon(n.path, ImageList::PathKind::Drive);
     return Paths::PathKey(n.path);
 }
@@ -110,12 +110,12 @@ QString AssociationTree::associationImage(const TreeNode& n, clsBackup& associat
         if (mayDisable)
             association.Enabled = false;
         if (n.isRoot())
-            return ImageKeys::DriveYellow;
-        return association.Folder ? ImageKeys::FolderYellow : ImageKeys::FileYellow;
+            return ImageKeys::driveYellow;
+        return association.Folder ? ImageKeys::folderYellow : ImageKeys::fileYellow;
     }
     m_images.EnsurePathIcon(n.path, kind);
     m_images.EnsureStatusIcons(n.path);
-    return Paths::PathKey(n.path) + (association.Enabled ? ImageKeys::Green : ImageKeys::Magenta);
+    return Paths::PathKey(n.path) + (association.Enabled ? ImageKeys::green : ImageKeys::magenta);
 }
 
 bool AssociationTree::applyIconRule(const QString& path) {
@@ -132,7 +132,7 @@ void AssociationTree::giveContainerImage(TreeNode& n) {
         m_images.EnsurePathIcon(n.path, ImageList::PathKind::Drive);
         setNodeImage(n, Paths::PathKey(n.path));
     } else {
-        setNodeImage(n, ImageKeys::Folder);
+        setNodeImage(n, ImageKeys::folder);
     }
 }
 
@@ -150,8 +150,8 @@ void AssociationTree::RemoveUnusedImages(int intNonIcons) {
     used.reserve(nodeCount() * 3);
     forEachNode([&](const TreeNode& n) {
         used.insert(n.key);
-        used.insert(n.key + ImageKeys::Green);
-        used.insert(n.key + ImageKeys::Magenta);
+        used.insert(n.key + ImageKeys::green);
+        used.insert(n.key + ImageKeys::magenta);
     });
     m_images.removeUnused(intNonIcons, [&](const QString& key) { return used.contains(key); });
 }
@@ -163,7 +163,7 @@ void AssociationTree::RefreshNodeIcons() {
             m_images.EnsurePathIcon(n.path, ImageList::PathKind::Drive);
             n.imageKey = Paths::PathKey(n.path);
         } else {
-            n.imageKey = ImageKeys::Folder;
+            n.imageKey = ImageKeys::folder;
         }
     });
     IconFacts facts(*this);

@@ -12,7 +12,7 @@
 namespace HelpFiles {
 
 QString homePage() {
-    return ProgramInfo::HomePage;
+    return ProgramInfo::homePage;
 }
 
 QStringList candidates(const QString& name, const QString& programFolder) {

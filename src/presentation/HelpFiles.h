@@ -7,8 +7,8 @@
 
 namespace HelpFiles {
 
-inline const QString Manual = QStringLiteral("Manual.html");
-inline const QString Readme = QStringLiteral("Readme.html");
+inline const QString manual = QStringLiteral("Manual.html");
+inline const QString readme = QStringLiteral("Readme.html");
 
 // The maker's home page (set when the build is configured).
 QString homePage();

@@ -3,7 +3,7 @@
 #include "platform/Paths.h"
 
 bool ImageKeys::isYellow(const QString& key) {
-    return key == FileYellow || key == FolderYellow || key == DriveYellow;
+    return key == fileYellow || key == folderYellow || key == driveYellow;
 }
 
 void ImageList::PlaceIcons() {
@@ -12,15 +12,15 @@ void ImageList::PlaceIcons() {
     using namespace ImageKeys;
     // The four overlays are artwork; the rest are the theme's pictures of an ordinary file, a
     // folder and a drive, plain and overlaid.
-    for (const QString& overlay : {Hand, Green, Magenta, Yellow})
+    for (const QString& overlay : {hand, green, magenta, yellow})
         add(Entry{overlay, {}, PathKind::File, {}, {}});
-    add(Entry{File, {}, PathKind::File, {}, {}});
-    add(Entry{FileYellow, {}, PathKind::File, File, Yellow});
-    add(Entry{Folder, {}, PathKind::Folder, {}, {}});
-    add(Entry{FolderYellow, {}, PathKind::Folder, Folder, Yellow});
-    add(Entry{FolderShared, {}, PathKind::Folder, Folder, Hand});
-    add(Entry{Drive, {}, PathKind::Drive, {}, {}});
-    add(Entry{DriveYellow, {}, PathKind::Drive, Drive, Yellow});
+    add(Entry{file, {}, PathKind::File, {}, {}});
+    add(Entry{fileYellow, {}, PathKind::File, file, yellow});
+    add(Entry{folder, {}, PathKind::Folder, {}, {}});
+    add(Entry{folderYellow, {}, PathKind::Folder, folder, yellow});
+    add(Entry{folderShared, {}, PathKind::Folder, folder, hand});
+    add(Entry{drive, {}, PathKind::Drive, {}, {}});
+    add(Entry{driveYellow, {}, PathKind::Drive, drive, yellow});
     m_genericCount = count();
 }
 
@@ -32,7 +32,7 @@ void ImageList::EnsurePathIcon(const QString& path, PathKind kind) {
 
 void ImageList::EnsureStatusIcons(const QString& path) {
     const QString base = Paths::PathKey(path);
-    for (const QString& overlay : {ImageKeys::Green, ImageKeys::Magenta})
+    for (const QString& overlay : {ImageKeys::green, ImageKeys::magenta})
         if (!contains(base + overlay))
             add(Entry{base + overlay, {}, PathKind::File, base, overlay});
 }

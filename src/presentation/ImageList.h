@@ -12,17 +12,17 @@
 #include <vector>
 
 namespace ImageKeys {
-inline const QString Hand = QStringLiteral("*Hand");
-inline const QString Green = QStringLiteral("*Green");
-inline const QString Magenta = QStringLiteral("*Magenta");
-inline const QString Yellow = QStringLiteral("*Yellow");
-inline const QString File = QStringLiteral("*File");
-inline const QString FileYellow = QStringLiteral("*FileYellow");
-inline const QString Folder = QStringLiteral("*Folder");
-inline const QString FolderYellow = QStringLiteral("*FolderYellow");
-inline const QString FolderShared = QStringLiteral("*FolderShared");
-inline const QString Drive = QStringLiteral("*Drive");
-inline const QString DriveYellow = QStringLiteral("*DriveYellow");
+inline const QString hand = QStringLiteral("*Hand");
+inline const QString green = QStringLiteral("*Green");
+inline const QString magenta = QStringLiteral("*Magenta");
+inline const QString yellow = QStringLiteral("*Yellow");
+inline const QString file = QStringLiteral("*File");
+inline const QString fileYellow = QStringLiteral("*FileYellow");
+inline const QString folder = QStringLiteral("*Folder");
+inline const QString folderYellow = QStringLiteral("*FolderYellow");
+inline const QString folderShared = QStringLiteral("*FolderShared");
+inline const QString drive = QStringLiteral("*Drive");
+inline const QString driveYellow = QStringLiteral("*DriveYellow");
 
 // True for the three pictures that mean "source missing".
 bool isYellow(const QString& key);

@@ -4,14 +4,14 @@ namespace MenuRules {
 namespace {
 
 QString enableCaption(const SelectionFacts& f) {
-    return f.association && !f.enabled ? Enable : Disable;
+    return f.association && !f.enabled ? enable : disable;
 }
 
 QString renameCaption(const SelectionFacts& f) {
-    return f.root ? renameVolume : Rename;
+    return f.root ? renameVolume : rename;
 }
 
-// Disable/Enable applies to an association whose source is there.
+// disable/enable applies to an association whose source is there.
 bool canToggle(const SelectionFacts& f) {
     return f.selected && f.association && !f.sourceMissing;
 }
@@ -23,7 +23,7 @@ QString showHideCaption(bool minimized) {
 }
 
 MenuState backUpMenu(const SelectionFacts& f) {
-    // The Disable/Enable caption follows the selection here too, so the menu bar never offers
+    // The disable/enable caption follows the selection here too, so the menu bar never offers
     // "Disable" for an association that is already disabled.
     return {{QStringLiteral("mnuEdit"), {f.selected, {}}},
             {QStringLiteral("mnuEnabled"), {canToggle(f), enableCaption(f)}},

@@ -25,9 +25,9 @@ using MenuState = QHash<QString, ItemState>;
 
 namespace MenuRules {
 
-inline const QString Disable = QStringLiteral("Disable");
-inline const QString Enable = QStringLiteral("Enable");
-inline const QString Rename = QStringLiteral("Rename");
+inline const QString disable = QStringLiteral("Disable");
+inline const QString enable = QStringLiteral("Enable");
+inline const QString rename = QStringLiteral("Rename");
 inline const QString renameVolume = QStringLiteral("Rename Volume");
 
 // "&Window": the show/hide item's caption.

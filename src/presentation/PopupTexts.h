@@ -5,7 +5,7 @@
 #include <QString>
 
 namespace PopupTexts {
-inline const QString Scanning = QStringLiteral("Scanning for updated files...");
+inline const QString scanning = QStringLiteral("Scanning for updated files...");
 inline const QString sourceCaption = QStringLiteral("Source File");
 inline const QString destinationCaption = QStringLiteral("Destination Folder");
 

@@ -36,7 +36,7 @@ int versionsValue(const QString& text) {
 
 } // namespace
 
-const QString PropertiesSession::ProbePrefix = OwnTempPrefix + QStringLiteral("probe-");
+const QString PropertiesSession::probePrefix = OwnTempPrefix + QStringLiteral("probe-");
 
 PropertiesSession::PropertiesSession(AppState& state, FilePickers& pickers, Hooks hooks)
     : m_state(state), m_pickers(pickers), m_hooks(std::move(hooks)) {}
@@ -79,33 +79,33 @@ void PropertiesSession::showSourceState(const std::shared_ptr<clsBackup>& associ
     const QString kind = folder ? QStringLiteral("Folder") : QStringLiteral("File");
     statusWarning = false;
     if (!fso.FileExists(path) && !fso.FolderExists(path)) {
-        windowIconKey = folder ? ImageKeys::FolderYellow : ImageKeys::FileYellow;
+        windowIconKey = folder ? ImageKeys::folderYellow : ImageKeys::fileYellow;
         statusWarning = true;
         statusText = kind + QStringLiteral(" no longer exists");
         // Tree roots are mount points.
         if (m_hooks.setNodeImage)
-            m_hooks.setNodeImage(path, fso.DriveExists(path) ? ImageKeys::DriveYellow
-                                                             : windowIconKey);
+            m_hooks.setNodeImage(path,
+                                 fso.DriveExists(path) ? ImageKeys::driveYellow : windowIconKey);
         association->Enabled = false;
     } else {
-        if (association->DateLastModified != DateTimeText::Never)
+        if (association->DateLastModified != DateTimeText::never)
             windowIconKey = Paths::PathKey(path);
         else if (fso.DriveExists(path))
-            windowIconKey = ImageKeys::Drive;
+            windowIconKey = ImageKeys::drive;
         else
-            windowIconKey = folder ? ImageKeys::Folder : ImageKeys::File;
+            windowIconKey = folder ? ImageKeys::folder : ImageKeys::file;
         statusText = kind + QStringLiteral(" exists");
     }
     const QString drive = fso.GetDriveName(path);
     if (!fso.DriveExists(drive) || !fso.DriveIsReady(drive)) {
         statusWarning = true;
         statusText = fso.DriveExists(drive) ? VolumeTexts::driveIsNotReady : VolumeTexts::driveGone;
-        windowIconKey = ImageKeys::DriveYellow;
+        windowIconKey = ImageKeys::driveYellow;
     }
 }
 
 QString PropertiesSession::destinationIconKey(const QString& path) {
-    return Paths::isNetworkName(path) ? ImageKeys::FolderShared : ImageKeys::Folder;
+    return Paths::isNetworkName(path) ? ImageKeys::folderShared : ImageKeys::folder;
 }
 
 QString PropertiesSession::moreVersions(const QString& text) {
@@ -125,7 +125,7 @@ std::optional<int> PropertiesSession::addDestination() {
 bool PropertiesSession::canWriteTo(const QString& folder) {
     // A name of our own, made with exclusive creation: the probe can never open, and so never
     // delete, a file that someone else put there.
-    QTemporaryFile probe(Paths::join(folder, ProbePrefix + QStringLiteral("XXXXXX")));
+    QTemporaryFile probe(Paths::join(folder, probePrefix + QStringLiteral("XXXXXX")));
     probe.setAutoRemove(true);
     return probe.open();
 }
@@ -159,7 +159,7 @@ std::optional<int> PropertiesSession::addDestinationPath(const QString& chosen) 
         const QString volume = fso.VolumeName(drive);
         for (const auto& d : *gcolWorkingDests) {
             if (Paths::samePath(d->Path, path) && d->Volume == volume) {
-                messages.ask(VolumeTexts::Duplicate, Icon::Information, Buttons::Ok);
+                messages.ask(VolumeTexts::duplicate, Icon::Information, Buttons::Ok);
                 return std::nullopt;
             }
         }
@@ -224,10 +224,10 @@ void PropertiesSession::save(const PropertiesValues& values) {
     const QString drive = fso.GetDriveName(path);
     const bool sourceThere = fso.DriveExists(drive) && fso.DriveIsReady(drive) &&
                              (fso.FileExists(path) || fso.FolderExists(path));
-    if (association->DateLastModified != DateTimeText::Never && sourceThere && m_hooks.setNodeImage)
-        m_hooks.setNodeImage(path, Paths::PathKey(path) + (association->Enabled
-                                                               ? ImageKeys::Green
-                                                               : ImageKeys::Magenta));
+    if (association->DateLastModified != DateTimeText::never && sourceThere && m_hooks.setNodeImage)
+        m_hooks.setNodeImage(path,
+                             Paths::PathKey(path) +
+                                 (association->Enabled ? ImageKeys::green : ImageKeys::magenta));
     association->DateLastModified = nowText();
 
     const QString key = Paths::PathKey(path);
@@ -250,7 +250,7 @@ void PropertiesSession::cancel() {
     m_canceled = true;
     const std::shared_ptr<clsBackup> association = current();
     // Only a just-created association goes; an existing one keeps what it had.
-    if (association && association->DateLastModified == DateTimeText::Never)
+    if (association && association->DateLastModified == DateTimeText::never)
         m_state.Backups->Remove(m_state.SelectedSourcePath);
     m_state.PropertiesCanceled = true;
 }

@@ -42,7 +42,7 @@ public:
 
     static constexpr int minVersions = 1;
     static constexpr int maxVersions = 99;
-    static const QString ProbePrefix;
+    static const QString probePrefix;
 
     PropertiesSession(AppState& state, FilePickers& pickers, Hooks hooks);
 

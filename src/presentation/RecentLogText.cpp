@@ -4,7 +4,7 @@
 #include "platform/Paths.h"
 
 namespace {
-const QString break = QStringLiteral("<br>");
+const QString lineBreak = QStringLiteral("<br>");
 
 QString label(const QString& text) {
     return QStringLiteral("<b><span class=\"label\">") + text + QStringLiteral("</span></b>");
@@ -15,14 +15,14 @@ QString plain(const QString& value) {
 }
 
 void appendEntry(QString& out, const clsRecent& entry) {
-    out += plain(entry.DateAndTime) + break;
-    out += label(QStringLiteral("Source Volume: ")) + plain(entry.SourceVolume) + break;
-    out += label(QStringLiteral("Source Path: ")) + plain(entry.SourcePath) + break;
-    out += label(QStringLiteral("Destination Volume: ")) + plain(entry.DestVolume) + break;
+    out += plain(entry.DateAndTime) + lineBreak;
+    out += label(QStringLiteral("Source Volume: ")) + plain(entry.SourceVolume) + lineBreak;
+    out += label(QStringLiteral("Source Path: ")) + plain(entry.SourcePath) + lineBreak;
+    out += label(QStringLiteral("Destination Volume: ")) + plain(entry.DestVolume) + lineBreak;
     out += label(QStringLiteral("Destination Path: ")) +
-           plain(entry.DestPath + Paths::separator()) + break;
-    out += QStringLiteral("<b>- ") + plain(entry.Message) + QStringLiteral("</b>") + break + break +
-           break;
+           plain(entry.DestPath + Paths::separator()) + lineBreak;
+    out += QStringLiteral("<b>- ") + plain(entry.Message) + QStringLiteral("</b>") + lineBreak +
+           lineBreak + lineBreak;
 }
 } // namespace
 
@@ -30,7 +30,7 @@ namespace RecentLogText {
 
 QString html(const colRecent& log) {
     if (log.Count() == 0)
-        return plain(Empty);
+        return plain(empty);
     QString out;
     out.reserve(log.Count() * 400);
     out += QStringLiteral("<p style=\"white-space: pre-wrap\">");

@@ -16,7 +16,7 @@ const QString enterName = QStringLiteral("Please enter a new name for this file 
 const QString extensionQuestion = QStringLiteral(
     "Changing the file extension could cause the file to become unusable. Proceed anyway?");
 const QString itemGone = QStringLiteral("File or folder no longer exists!");
-const QString NameTaken =
+const QString nameTaken =
     QStringLiteral("A file or folder named \"%1\" is there already. Please choose another name.");
 const QString renameFailed = QStringLiteral(
     "Error in renaming: '%1' Please close Quillmot and rename the file in your file manager.");
@@ -106,7 +106,7 @@ RenameFlow::Result RenameFlow::renameItem(const QString& name, const QString& ty
         m_messages.ask(itemGone, MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
         return {Next::Close, name};
     case RenameOutcome::Kind::NameTaken:
-        m_messages.ask(NameTaken.arg(name), MessageBoxes::Icon::Exclamation,
+        m_messages.ask(nameTaken.arg(name), MessageBoxes::Icon::Exclamation,
                        MessageBoxes::Buttons::Ok);
         return {Next::StayOpen, name};
     case RenameOutcome::Kind::Failed:

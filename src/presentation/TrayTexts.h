@@ -5,10 +5,10 @@
 
 namespace TrayTexts {
 inline const QString toolTip = QStringLiteral("Quillmot - Autobackup Software");
-inline const QString About = QStringLiteral("About Quillmot");
+inline const QString about = QStringLiteral("About Quillmot");
 inline const QString showWindow = QStringLiteral("Show Window");
 inline const QString hideWindow = QStringLiteral("Hide Window");
-inline const QString Exit = QStringLiteral("Stop and Exit");
+inline const QString exit = QStringLiteral("Stop and Exit");
 inline const QString optionsItem = QStringLiteral("Options");
 
 // "Hide Window" while the main window is on the screen, else "Show Window".

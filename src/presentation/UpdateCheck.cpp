@@ -122,6 +122,6 @@ void UpdateCommand::answer(const QByteArray& text) {
     emit runningChanged(false);
     const auto verdict = UpdateCheck::judge(text, ProgramInfo::ownVersion);
     if (UpdateCheck::tell(verdict, m_messages) && m_openAddress)
-        m_openAddress(QUrl(ProgramInfo::HomePage));
+        m_openAddress(QUrl(ProgramInfo::homePage));
     emit done(verdict);
 }

@@ -34,7 +34,7 @@ bool tell(Verdict verdict, MessageBoxes& messages);
 class UpdateChecker : public QObject {
     Q_OBJECT
 public:
-    static constexpr int TimeLimitMs = 10000;
+    static constexpr int defaultTimeLimitMs = 10000;
     // A version text is one short line; anything much longer is not one.
     static constexpr qsizetype maxTextBytes = 4096;
 
@@ -42,7 +42,7 @@ public:
     ~UpdateChecker() override;
 
     // Starts a fetch; false when one is running already.
-    bool start(const QUrl& address, int timeLimitMs = TimeLimitMs);
+    bool start(const QUrl& address, int timeLimitMs = defaultTimeLimitMs);
     bool running() const { return !m_reply.isNull(); }
 
 signals:
@@ -82,5 +82,5 @@ private:
     MessageBoxes& m_messages;
     OpenAddress m_openAddress;
     UpdateChecker m_checker;
-    int m_timeLimitMs = UpdateChecker::TimeLimitMs;
+    int m_timeLimitMs = UpdateChecker::defaultTimeLimitMs;
 };

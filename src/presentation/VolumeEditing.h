@@ -45,7 +45,7 @@ bool duplicatesDestination(const colDestinations& dests, int position, const QSt
 namespace VolumeTexts {
 inline const QString needOne =
     QStringLiteral("At least one volume name must be assigned to the source path.");
-inline const QString Duplicate =
+inline const QString duplicate =
     QStringLiteral("A destination with this path and volume name is already assigned to this "
                    "association. Edit the volume name and try again.");
 inline const QString driveNotReady = QStringLiteral("Drive not ready!");

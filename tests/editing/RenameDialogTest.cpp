@@ -125,7 +125,7 @@ TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
     if (!disk)
         GTEST_SKIP() << ScratchMount::refusal();
     state->Backups->Add(newAssociation(disk->mountPoint(), true,
-                                       VolumeList::encode({"DATA"}, false), DateTimeText::Never,
+                                       VolumeList::encode({"DATA"}, false), DateTimeText::never,
                                        state->Destinations),
                         Paths::PathKey(disk->mountPoint()));
     state->Destinations->Add(disk->mountPoint() + "/copies", disk->mountPoint(), "DATA");

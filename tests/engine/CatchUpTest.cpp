@@ -162,7 +162,7 @@ TEST_F(CatchUpTest, AnUpToDateDestinationKeepsItsCopyAndPreviousVersionsUntouche
     catchUpAll();
 
     EXPECT_EQ(takeResults(),
-              QStringList({"report.txt -> " + backup + "/docs: " + ResultText::LogCopySaved}));
+              QStringList({"report.txt -> " + backup + "/docs: " + ResultText::logCopySaved}));
     EXPECT_EQ(readWholeFile(backup + "/docs/report.txt"), "version 2");
     EXPECT_EQ(changedNs(first + "/docs/report.txt"), copyChanged);
     EXPECT_EQ(changedNs(firstPrevious), previousChanged);
@@ -206,10 +206,10 @@ TEST_F(CatchUpTest, SuccessesAreOnlyLoggedWhileErrorsAreNotifiedAsUsual) {
     catchUpAll();
 
     const QString to = " -> " + backup + "/docs: ";
-    EXPECT_EQ(takeResults(), QStringList({"blocked.txt" + to + ResultText::CopyError,
-                                          "fine.txt" + to + ResultText::LogCopySaved}));
+    EXPECT_EQ(takeResults(), QStringList({"blocked.txt" + to + ResultText::copyError,
+                                          "fine.txt" + to + ResultText::logCopySaved}));
     ASSERT_EQ(state->Notifiers->Count(), 1);
-    EXPECT_EQ(state->Notifiers->Item(1)->Message, ResultText::CopyError);
+    EXPECT_EQ(state->Notifiers->Item(1)->Message, ResultText::copyError);
     EXPECT_GE(ui.popupShows, 1);
 }
 
@@ -239,8 +239,8 @@ TEST_F(CatchUpTest, TimesWithinTheDestinationsStepCountAsTheSame) {
 
     // Each goes to its stale destination only.
     EXPECT_EQ(takeResults(),
-              QStringList({"nano.txt -> " + backup + "/docs: " + ResultText::LogCopySaved,
-                           "two.txt -> " + fat + "/docs: " + ResultText::LogCopySaved}));
+              QStringList({"nano.txt -> " + backup + "/docs: " + ResultText::logCopySaved,
+                           "two.txt -> " + fat + "/docs: " + ResultText::logCopySaved}));
 }
 
 TEST_F(CatchUpTest, AFatDiskIsNotCopiedAgain) {
@@ -291,7 +291,7 @@ TEST_F(CatchUpTest, ADestinationDiskThatReturnsIsCaughtUpAndItsAbsenceIsNoError)
     engine->copier().CopyToDestinations(docs, 1, c);
     const QStringList refused = takeResults();
     ASSERT_EQ(refused.size(), 1);
-    ASSERT_TRUE(refused[0].endsWith(ResultText::DestVolumeMismatch)) << refused[0].toStdString();
+    ASSERT_TRUE(refused[0].endsWith(ResultText::destVolumeMismatch)) << refused[0].toStdString();
     ASSERT_TRUE(disk->remount());
     ASSERT_TRUE(mountChangeSeen());
     runCatchUp();

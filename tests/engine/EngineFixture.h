@@ -50,7 +50,7 @@ protected:
         const QString name = volumeOf(source);
         clsBackup association =
             newAssociation(source, isFolder, VolumeList::encode({name}, name.isEmpty()),
-                           DateTimeText::Never, state->Destinations);
+                           DateTimeText::never, state->Destinations);
         association.Recursive = recursive;
         association.Versions = 0;
         return state->Backups->Add(std::move(association), Paths::PathKey(source));

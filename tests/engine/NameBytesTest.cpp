@@ -50,7 +50,7 @@ TEST_F(NameBytesTest, AFileNamedInAnotherEncodingIsCopiedUnderItsExactNameAndLog
     EXPECT_EQ(contentOf(bytesOf(dst) + "/Ablage/\xFF\xFE.txt"), "first");
     EXPECT_TRUE(existsAsBytes(bytesOf(dst) + "/Ablage/caf\xE9.txt"));
     EXPECT_FALSE(existsAsBytes(bytesOf(dst) + "/Ablage/caf\xC3\xA9.txt"));
-    ASSERT_EQ(logged(), QStringList(2, ResultText::LogCopySaved));
+    ASSERT_EQ(logged(), QStringList(2, ResultText::logCopySaved));
     QStringList names;
     for (const auto& entry : *state->Recent)
         names << Paths::fileName(entry->SourcePath);

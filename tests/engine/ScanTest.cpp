@@ -19,7 +19,7 @@ TEST(ChangeTestRule, OneSecondBeforeCountsWithinTheHourAndTheNextHourIsTheLast) 
     EXPECT_FALSE(test.qualifies(QDateTime(day, QTime(10, 59, 59))));
     EXPECT_TRUE(test.qualifies(QDateTime(day, QTime(12, 59, 59, 999))));
     EXPECT_FALSE(test.qualifies(QDateTime(day, QTime(13, 0, 0))));
-    EXPECT_FALSE(ChangeTest(DateTimeText::Never).qualifies(QDateTime(day, QTime(11, 0, 0))));
+    EXPECT_FALSE(ChangeTest(DateTimeText::never).qualifies(QDateTime(day, QTime(11, 0, 0))));
 }
 
 class ScanFolderTest : public ScanFixture {

@@ -50,7 +50,7 @@ TEST(DateTimeText, KeepsTheLocalesClockStyleAndDropsMilliseconds) {
 
 TEST(DateTimeText, ForeignTextIsNoDateAndNoDateIsNever) {
     const QLocale de("de_DE");
-    for (const QString& foreign : {DateTimeText::Never, QString(), QString("next Tuesday")})
+    for (const QString& foreign : {DateTimeText::never, QString(), QString("next Tuesday")})
         EXPECT_FALSE(DateTimeText::parse(foreign, de).has_value()) << qPrintable(foreign);
-    EXPECT_EQ(DateTimeText::format(QDateTime(), de), DateTimeText::Never);
+    EXPECT_EQ(DateTimeText::format(QDateTime(), de), DateTimeText::never);
 }

@@ -140,7 +140,7 @@ TEST(VolumeRename, ListsAndDestinationsThatCarriedTheOldNameCarryTheNewOne) {
     colDestinations destinations;
     colBackups backups(std::shared_ptr<colDestinations>(&destinations, [](auto*) {}));
     const auto add = [&](const QString& source, const QString& volumes) {
-        backups.Add(newAssociation(source, true, volumes, DateTimeText::Never, {}), source);
+        backups.Add(newAssociation(source, true, volumes, DateTimeText::never, {}), source);
     };
     add("/media/a", VolumeList::encode({"data", "Other"}, true));
     add("/media/b", VolumeList::encode({"OTHER"}, false));

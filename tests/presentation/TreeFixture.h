@@ -49,7 +49,7 @@ protected:
         const QString volume = fso.VolumeName(fso.GetDriveName(source));
         clsBackup association =
             newAssociation(source, isFolder, VolumeList::encode({volume}, volume.isEmpty()),
-                           DateTimeText::Never, state->Destinations);
+                           DateTimeText::never, state->Destinations);
         association.Recursive = true;
         association.Enabled = enabled;
         association.Versions = 0;

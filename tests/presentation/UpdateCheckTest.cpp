@@ -106,7 +106,7 @@ TEST(UpdateCommandTest, ANewerVersionOffersTheHomePageAndOpensItOnYes) {
     newer.messages.answers = {MessageBoxes::Answer::Yes};
     runAgainst(server, newer);
     EXPECT_EQ(newer.verdict, Verdict::Newer);
-    EXPECT_EQ(newer.opened, QList<QUrl>{QUrl(ProgramInfo::HomePage)});
+    EXPECT_EQ(newer.opened, QList<QUrl>{QUrl(ProgramInfo::homePage)});
     EXPECT_EQ(newer.running, (std::vector<bool>{true, false}));
 
     CommandRun declined;

@@ -27,10 +27,10 @@ TEST(ScreenPlacement, AWindowOnAMonitorThatIsGoneComesBackOntoThePrimaryScreen) 
 TEST(HelpFiles, TheDocumentBesideTheProgramWinsOverTheInstalledOne) {
     TempHome home;
     const QString program = home.makeFolder("prefix/bin");
-    EXPECT_TRUE(HelpFiles::find(HelpFiles::Manual, program).isEmpty());
+    EXPECT_TRUE(HelpFiles::find(HelpFiles::manual, program).isEmpty());
     const QString installed = home.writeFile("prefix/share/doc/quillmot/Manual.html", "<html>");
-    EXPECT_EQ(HelpFiles::find(HelpFiles::Manual, program), installed);
+    EXPECT_EQ(HelpFiles::find(HelpFiles::manual, program), installed);
     const QString beside = home.writeFile("prefix/bin/Manual.html", "<html>");
-    EXPECT_EQ(HelpFiles::find(HelpFiles::Manual, program), beside);
-    EXPECT_TRUE(HelpFiles::find(HelpFiles::Readme, program).isEmpty());
+    EXPECT_EQ(HelpFiles::find(HelpFiles::manual, program), beside);
+    EXPECT_TRUE(HelpFiles::find(HelpFiles::readme, program).isEmpty());
 }

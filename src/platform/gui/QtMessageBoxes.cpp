@@ -6,7 +6,7 @@
 
 MessageBoxes::Answer QtMessageBoxes::ask(const QString& text, Icon icon, Buttons buttons) {
     QMessageBox box(m_parent);
-    box.setWindowTitle(ProgramInfo::Name);
+    box.setWindowTitle(ProgramInfo::name);
     box.setText(text);
     switch (icon) {
     case Icon::Information:

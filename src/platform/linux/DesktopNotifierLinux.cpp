@@ -8,26 +8,26 @@
 #include <QVariantMap>
 
 namespace {
-const QString Service = QStringLiteral("org.freedesktop.Notifications");
-const QString Path = QStringLiteral("/org/freedesktop/Notifications");
-const QString interface = QStringLiteral("org.freedesktop.Notifications");
+const QString notificationsService = QStringLiteral("org.freedesktop.Notifications");
+const QString notificationsPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString notificationsInterface = QStringLiteral("org.freedesktop.Notifications");
 constexpr uint dismissedByUser = 2;
 } // namespace
 
 DbusDesktopNotifier::DbusDesktopNotifier(QDBusConnection bus, QObject* parent)
     : DesktopNotifier(parent), m_bus(std::move(bus)) {
-    m_bus.connect(Service, Path, interface, QStringLiteral("NotificationClosed"), this,
-                  SLOT(notificationClosed(uint, uint)));
+    m_bus.connect(notificationsService, notificationsPath, notificationsInterface,
+                  QStringLiteral("NotificationClosed"), this, SLOT(notificationClosed(uint, uint)));
 }
 
 void DbusDesktopNotifier::show(const QString& summary, const QString& body, Urgency urgency,
                                int timeoutMs) {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(Service, Path, interface, QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        notificationsService, notificationsPath, notificationsInterface, QStringLiteral("Notify"));
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(urgency)));
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("quillmot"));
-    call << ProgramInfo::Name << m_id << QStringLiteral("quillmot") << summary << body
+    call << ProgramInfo::name << m_id << QStringLiteral("quillmot") << summary << body
          << QStringList() << hints << timeoutMs;
     m_pending = true;
     m_closeWhenKnown = false;
@@ -53,8 +53,9 @@ void DbusDesktopNotifier::close() {
     }
     if (m_id == 0)
         return;
-    QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, interface,
-                                                       QStringLiteral("CloseNotification"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(notificationsService, notificationsPath,
+                                       notificationsInterface, QStringLiteral("CloseNotification"));
     call << m_id;
     m_bus.asyncCall(call);
     m_id = 0;

@@ -40,7 +40,6 @@ std::optional<struct stat> statOf(const QString& path) {
 std::optional<FileStamp> stampOf(const struct stat& st) {
     if (!S_ISREG(st.st_mode))
         return std::nullopt;
-    constexpr qint64 nsPerSecond = 1000 * 1000 * 1000;
     return FileStamp{qint64(st.st_size),
                      qint64(st.st_mtim.tv_sec) * nsPerSecond + st.st_mtim.tv_nsec};
 }

@@ -1,5 +1,6 @@
 #include "platform/MountTable.h"
 
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
 #include <QFile>
@@ -124,7 +125,8 @@ std::optional<MountEntry> MountTable::mountOf(const QString& absolutePath) const
     const MountEntry* best = nullptr;
     for (const MountEntry& e : m_entries) {
         // ">=" so that of two mounts on the same place the later one, which lies on top, wins.
-        if (Paths::isSameOrBelow(path, e.mountPoint) && (!best || e.mountPoint.size() >= best->mountPoint.size()))
+        if (Paths::isSameOrBelow(path, e.mountPoint) &&
+            (!best || e.mountPoint.size() >= best->mountPoint.size()))
             best = &e;
     }
     if (!best)
@@ -148,11 +150,10 @@ qint64 modifiedTimeStepNs(const QString& fsType) {
     static const QSet<QString> evenSeconds = {"vfat",  "msdos",   "fat",
                                               "exfat", "fuseblk", "fuse.exfat"};
     static const QSet<QString> wholeSeconds = {"hfs", "hfsplus", "iso9660", "udf", "smbfs"};
-    constexpr qint64 second = 1000 * 1000 * 1000;
     if (evenSeconds.contains(fsType))
-        return 2 * second;
+        return 2 * nsPerSecond;
     if (wholeSeconds.contains(fsType))
-        return second;
+        return nsPerSecond;
     return 1;
 }
 

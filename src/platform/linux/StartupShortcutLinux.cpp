@@ -228,8 +228,8 @@ bool CreateShortcut(const QString& linkPath, const QString& target, const QStrin
     if (!arguments.isEmpty())
         command << arguments.split(u' ', Qt::SkipEmptyParts);
     QStringList lines{QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"),
-                      QStringLiteral("Name=") + ProgramInfo::Name,
-                      QStringLiteral("Comment=") + Description,
+                      QStringLiteral("Name=") + ProgramInfo::name,
+                      QStringLiteral("Comment=") + description,
                       QStringLiteral("Exec=") + escapeValue(execValue(command))};
     if (!workingDirectory.isEmpty())
         lines << QStringLiteral("Path=") + escapeValue(workingDirectory);

@@ -141,7 +141,8 @@ bool systemBusPresent() {
 
 QString udisksProperty(QDBusConnection& bus, const QString& object, const QString& name) {
     QDBusMessage get = QDBusMessage::createMethodCall(
-        udisksService, object, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        udisksService, object, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
     get << QStringLiteral("org.freedesktop.UDisks2.Block") << name;
     const QDBusMessage reply = bus.call(get, QDBus::Block, uDisksTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())

@@ -42,12 +42,13 @@ Attempt writeWithUDisks(const MountEntry& mount, const QString& label) {
     const QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return {};
-    const QString object = udisksObjectIn(callAndWait(bus, udisksResolveDevice(mount.source), 5000));
+    const QString object =
+        udisksObjectIn(callAndWait(bus, udisksResolveDevice(mount.source), 5000));
     if (object.isEmpty())
         return {}; // no UDisks2, or it does not know the device: the tools may still do it
     QDBusMessage setLabel = QDBusMessage::createMethodCall(
-        udisksService, object,
-        QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("SetLabel"));
+        udisksService, object, QStringLiteral("org.freedesktop.UDisks2.Filesystem"),
+        QStringLiteral("SetLabel"));
     setLabel << label << QVariantMap{};
     const QDBusMessage answer = callAndWait(bus, setLabel, authorisationLimitMs);
     if (answer.type() == QDBusMessage::ReplyMessage)
