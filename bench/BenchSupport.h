@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -36,6 +37,14 @@ inline double cpuSeconds() {
     ::getrusage(RUSAGE_SELF, &r);
     const auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return s(r.ru_utime) + s(r.ru_stime);
+}
+
+// False, after the usage line, when fewer than `needed` arguments were given.
+inline bool enoughArguments(int argc, char* argv[], int needed, const char* usage) {
+    if (argc > needed)
+        return true;
+    std::fprintf(stderr, "usage: %s %s\n", argv[0], usage);
+    return false;
 }
 
 // A path given on the command line, made absolute.

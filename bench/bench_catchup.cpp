@@ -85,10 +85,8 @@ void print(const char* title, const RunFigures& f, int files, int destinations) 
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s TREE DEST [FILES] [FOLDERS] [DESTINATIONS]\n", argv[0]);
+    if (!enoughArguments(argc, argv, 2, "TREE DEST [FILES] [FOLDERS] [DESTINATIONS]"))
         return 2;
-    }
     const QString tree = pathArgument(argv[1]);
     const QString destRoot = pathArgument(argv[2]);
     const int files = numberArgument(argc, argv, 3, 100000);

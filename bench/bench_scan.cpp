@@ -68,10 +68,8 @@ void print(const char* title, const PassFigures& f) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s TREE DEST [FILES] [FOLDERS] [PASSES]\n", argv[0]);
+    if (!enoughArguments(argc, argv, 2, "TREE DEST [FILES] [FOLDERS] [PASSES]"))
         return 2;
-    }
     const QString tree = pathArgument(argv[1]);
     const QString dest = pathArgument(argv[2]);
     const int files = numberArgument(argc, argv, 3, 10000, 0);

@@ -25,10 +25,8 @@
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: %s SOURCE DEST VERSIONS [SAVES]\n", argv[0]);
+    if (!enoughArguments(argc, argv, 3, "SOURCE DEST VERSIONS [SAVES]"))
         return 2;
-    }
     const QString source = pathArgument(argv[1]);
     const QString dest = pathArgument(argv[2]);
     const int versions = numberArgument(argc, argv, 3, 0, 0);
