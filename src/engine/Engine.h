@@ -131,7 +131,8 @@ private:
         bool copyHidden;
     };
     void walkFolder(const QString& topFolder, int assocIndex, const QString& folderPath,
-                    const ChangeTest& test, bool recursive);
+                    const ChangeTest& test, bool recursive, const ChangeBatch& changes);
+    void settleAfter(const ChangeBatch& changes);
     void scanFolderTree(const Walk& walk, const QString& folderPath);
     bool entersSubFolder(const Walk& walk, const QString& subFolder) const;
     void visitFile(const QString& topFolder, int assocIndex, const QString& filePath,
@@ -152,7 +153,9 @@ private:
     std::unique_ptr<MountWatch> m_mounts;
     std::unique_ptr<CatchUp> m_catchUp;
     QTimer m_timer;
-    int m_passDepth = 0;     // nesting of ScanPass through its drains
+    int m_passDepth = 0; // nesting of ScanPass through its drains
+    // How many events the watches had read when the last wait for writers began.
+    std::optional<quint64> m_settledEvents;
     qint64 m_nowSecond = -1; // the tick's "now" text, made once per second
     QString m_nowText;
     qint64 m_newestWall = 0; // the value of the NewDetectionDate text this engine wrote last

@@ -36,18 +36,17 @@ void Engine::ScanFolder(const QString& TopFolder, int AssocIndex, const QString&
                         const QString& DetectionDate, bool Recursive) {
     const ChangeTest test(DetectionDate);
     if (test.valid())
-        walkFolder(TopFolder, AssocIndex, FolderPath, test, Recursive);
+        walkFolder(TopFolder, AssocIndex, FolderPath, test, Recursive, ChangeBatch::everything());
 }
 
 void Engine::walkFolder(const QString& topFolder, int assocIndex, const QString& folderPath,
-                        const ChangeTest& test, bool recursive) {
+                        const ChangeTest& test, bool recursive, const ChangeBatch& changes) {
     const std::optional<quint64> device = m_state.fso->deviceOf(topFolder);
     if (!device)
         return;
-    // Gives the program that signalled the watch time to finish writing; the listing comes
-    // after the pause so that what it wrote meanwhile is seen.
+    // The listing comes after the pause so that what the writer wrote meanwhile is seen.
     if (Paths::samePath(folderPath, topFolder))
-        m_state.clock.sleepMs(m_timing.topFolderSettleMs);
+        settleAfter(changes);
     const Walk walk{
         topFolder, assocIndex, test, recursive, false, *device, copyHiddenFor(topFolder)};
     scanFolderTree(walk, folderPath);
@@ -60,7 +59,7 @@ void Engine::serveFolderAssociation(const clsBackup& association, int index, con
         // What the lost events named is unknown: the times tell, as they did before watches
         // named files.
         if (test.valid())
-            walkFolder(root, index, root, test, association.Recursive);
+            walkFolder(root, index, root, test, association.Recursive, batch);
         return;
     }
     const bool copyHidden = association.CopyHidden;
@@ -87,8 +86,7 @@ void Engine::serveFolderAssociation(const clsBackup& association, int index, con
     const std::optional<quint64> device = m_state.fso->deviceOf(root);
     if (!device)
         return;
-    // Gives the program that signalled the watch time to finish writing.
-    m_state.clock.sleepMs(m_timing.topFolderSettleMs);
+    settleAfter(batch);
     for (const QString& file : files) {
         yieldBetweenFiles();
         if (stopRequested())
@@ -102,6 +100,16 @@ void Engine::serveFolderAssociation(const clsBackup& association, int index, con
         if (entersSubFolder(walk, folder))
             scanFolderTree(walk, folder);
     }
+}
+
+// Gives the programs that signalled the watches time to finish writing. One pause serves every
+// change read before it began, so that many folders changed at once (a program saving into
+// each, a copy of a whole tree) cost one pause, not one each with the window frozen.
+void Engine::settleAfter(const ChangeBatch& changes) {
+    if (changes.lastEvent && m_settledEvents && *changes.lastEvent <= *m_settledEvents)
+        return;
+    m_settledEvents = ChangeBatch::eventsRead();
+    m_state.clock.sleepMs(m_timing.topFolderSettleMs);
 }
 
 // A failure ends the walk of this folder only; the folder that asked for it goes on.

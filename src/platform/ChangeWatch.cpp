@@ -1,10 +1,41 @@
 #include "platform/ChangeWatch.h"
 
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+std::atomic<quint64> g_eventsRead = 0;
+
+// The later of two batches' last events; unknown as soon as one side with changes has none.
+std::optional<quint64> lastOfBoth(const ChangeBatch& earlier, const ChangeBatch& later) {
+    if (later.empty())
+        return earlier.lastEvent;
+    if (earlier.empty())
+        return later.lastEvent;
+    if (!earlier.lastEvent || !later.lastEvent)
+        return std::nullopt;
+    return std::max(*earlier.lastEvent, *later.lastEvent);
+}
+
+} // namespace
+
+void ChangeBatch::countEvent() {
+    lastEvent = ++g_eventsRead;
+}
+
+quint64 ChangeBatch::eventsRead() {
+    return g_eventsRead;
+}
+
 void ChangeBatch::append(const ChangeBatch& later) {
+    const std::optional<quint64> last = lastOfBoth(*this, later);
     if (overflow || later.overflow) {
         *this = everything();
+        lastEvent = last;
         return;
     }
+    lastEvent = last;
     if (files.isEmpty()) {
         files = later.files;
     } else {

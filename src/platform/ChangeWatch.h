@@ -10,18 +10,27 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // What a watch saw between two takes.
 struct ChangeBatch {
     QStringList files;      // files named by events, each once, in arrival order
     QStringList newFolders; // sub-folders created or moved in: their files are unknown to events
     bool overflow = false;  // events were lost (or some folders are not watched): walk everything
+    // The number of the last event read into this batch, counted over all watches in the order
+    // they are read: a wait for the writer that began after it has already given it its time.
+    // Unknown for batches that no watch filled.
+    std::optional<quint64> lastEvent;
 
     bool empty() const { return files.isEmpty() && newFolders.isEmpty() && !overflow; }
     // Adds `later`, keeping the order of arrival and each path once.
     void append(const ChangeBatch& later);
     // A batch that asks for the whole tree to be walked.
     static ChangeBatch everything();
+    // Notes that an event of this batch was read just now.
+    void countEvent();
+    // How many events all watches have read so far.
+    static quint64 eventsRead();
 };
 
 class ChangeWatch {

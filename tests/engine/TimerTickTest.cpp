@@ -94,6 +94,35 @@ TEST_F(TimerTickTest, AStopConfirmedDuringAPassEndsItTheSameTickReArmsAndPausedC
     EXPECT_EQ(copies.size(), 1u) << "the change while paused is not scanned";
 }
 
+// A program saving into many watched folders at once: one pause lets every writer finish, not
+// one pause per folder with the window frozen meanwhile.
+TEST_F(TimerTickTest, FoldersChangedTogetherShareOnePauseForTheirWriters) {
+    QList<qint32> handles{handle};
+    for (int i = 1; i < 5; ++i) {
+        const QString other = folder(QString("other%1").arg(i));
+        addAssociation(other, true);
+        engine->CreateDetectFolder(other, false);
+        handles << record(other)->AutoBackup;
+    }
+    writeAt("docs/a.txt", 0);
+    for (int i = 1; i < 5; ++i)
+        writeAt(QString("other%1/b.txt").arg(i), 0);
+    for (const qint32 each : handles)
+        ASSERT_TRUE(awaitSignal(each));
+    const qint64 sleptBefore = clock.sleptMs;
+    engine->TimerProc();
+    EXPECT_EQ(copiedNames(), QStringList({"a.txt", "b.txt", "b.txt", "b.txt", "b.txt"}));
+    EXPECT_LT(clock.sleptMs - sleptBefore, 2 * timing.topFolderSettleMs);
+
+    // A change read after that pause began gets a pause of its own.
+    copies.clear();
+    change("c.txt");
+    const qint64 sleptBeforeLater = clock.sleptMs;
+    engine->TimerProc();
+    EXPECT_EQ(copiedNames(), QStringList{"c.txt"});
+    EXPECT_GE(clock.sleptMs - sleptBeforeLater, timing.topFolderSettleMs);
+}
+
 // A catch-up over many files whose slice would outlast the user's patience.
 class LongCatchUpTickTest : public TimerTickTest {
 protected:

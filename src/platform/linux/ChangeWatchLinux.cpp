@@ -259,6 +259,7 @@ private:
     }
 
     void queueFile(const QByteArray& path) {
+        m_pending.countEvent();
         if (m_pending.overflow)
             return;
         const QString file = Paths::fromNative(path);
@@ -270,6 +271,7 @@ private:
     }
 
     void queueFolder(const QByteArray& path) {
+        m_pending.countEvent();
         if (m_pending.overflow)
             return;
         m_pending.newFolders << Paths::fromNative(path);
@@ -287,6 +289,7 @@ private:
         m_pending = {};
         m_pendingFiles.clear();
         m_pending.overflow = true;
+        m_pending.countEvent();
     }
 
     // The top folder was deleted, renamed or unmounted: the watch is over, and what it had
