@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Quillmot in release mode in build-bench and runs its benchmarks, printing every figure
 # under the command that produced it, then a summary against the targets.
-#   bench/run.sh [latency] [tree20k] [tree100k] [scan] [catchup] [copy] [idle] [versions] [tree]
+#   bench/run.sh [latency] [tree20k] [tree100k] [scan] [catchup] [copy] [idle] [versions] [tree] [burst]
 #   (all when none is named)
 # QUILLMOT_BENCH_DIR sets the scratch folder (default build-bench/bench-work); it must be on the
 # disk under test, so not on a tmpfs. Needs about 2.5 GiB there. Run as root to drop the page
@@ -12,7 +12,7 @@ BUILD=$ROOT/build-bench
 WORK=${QUILLMOT_BENCH_DIR:-$BUILD/bench-work}
 cd "$ROOT"
 selected=("$@")
-((${#selected[@]})) || selected=(latency tree20k tree100k scan catchup copy idle versions tree)
+((${#selected[@]})) || selected=(latency tree20k tree100k scan catchup copy idle versions tree burst)
 
 install_missing_tools() {
     local missing=() tool
@@ -84,8 +84,12 @@ for bench in "${selected[@]}"; do
         section "6. Main window with 10,000 associations in 500 folders"
         cmd=("$BUILD/bench/bench_tree" "$WORK/maintree" 10000 500 5)
         ;;
+    burst)
+        section "7. One file saved in each of 100 watched folders at once, beside one folder alone"
+        cmd=("$BUILD/bench/bench_burst" "$WORK/burst" 100 3)
+        ;;
     *)
-        echo "unknown benchmark: $bench (latency, tree20k, tree100k, scan, catchup, copy, idle, versions, tree)" >&2
+        echo "unknown benchmark: $bench (latency, tree20k, tree100k, scan, catchup, copy, idle, versions, tree, burst)" >&2
         exit 2
         ;;
     esac

@@ -23,6 +23,8 @@ in_catchup && /^  CPU/ { catchup_cpu = $6; in_catchup = 0 }
 /^  utime\+stime/ { idle_percent = $10 }
 /^median .* per save, 5 versions kept/ { versions_save = $2 }
 /^save with 5 versions \/ \(cp \+ sync\):/ { versions_ratio = $NF }
+/^burst \/ single:/ { burst_ratio = $NF }
+/^[0-9]+ folders saved at once:/ { burst_folders = $1 }
 /^\$ .*quillmot nowin   #/ { idle_folders = $5 }
 
 # bench_tree's lines with a target: "  what   value unit  [<= target unit]"
@@ -73,6 +75,9 @@ END {
     if (idle_percent != "")
         printf "idle with %s watched folders: %s %% of one core [< 0.5 %%] %s\n", idle_folders,
                idle_percent, verdict(idle_percent < 0.5)
+    if (burst_ratio != "")
+        printf "%s folders saved at once / one folder alone: %s times as long (one pause serves them all)\n",
+               burst_folders, burst_ratio
     for (i = 1; i <= tree_count; i++) {
         line = tree_lines[i]
         match(line, /\[<= [0-9]+/)
