@@ -179,11 +179,11 @@ inline void addTreeAssociation(AppState& state, const QString& tree) {
     const QString volume = fso.VolumeName(fso.GetDriveName(tree));
     const QString now = DateTimeText::format(state.clock.now());
     clsBackup association = newAssociation(
-        tree, true, VolumeList::encode({volume}, volume.isEmpty()), now, state.Destinations);
+        tree, true, VolumeList::encode({volume}, volume.isEmpty()), now, state.destinations);
     association.Recursive = true;
     association.NotifyOnSuccess = false;
     association.DateLastModified = now;
     association.DateLastActivity = now;
     association.Versions = 0;
-    state.Backups->Add(std::move(association), tree);
+    state.backups->Add(std::move(association), tree);
 }

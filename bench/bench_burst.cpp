@@ -44,7 +44,7 @@ Serving serveSaves(const QString& work, int folders, int saved, int round) {
         if (!QDir().mkpath(source) || !QDir().mkpath(dest))
             return {};
         addTreeAssociation(state, source);
-        state.Destinations->Add(dest, source, fso.VolumeName(fso.GetDriveName(dest)));
+        state.destinations->Add(dest, source, fso.VolumeName(fso.GetDriveName(dest)));
         engine.CreateDetectFolder(source, true);
         sources << source;
     }
@@ -57,7 +57,7 @@ Serving serveSaves(const QString& work, int folders, int saved, int round) {
     }
     // Every watch has seen its save before the clock starts, as when a program saves them all.
     for (int i = 0; i < saved; ++i) {
-        const auto record = state.DetectFolders->Item(Paths::PathKey(sources[i]));
+        const auto record = state.detectFolders->Item(Paths::PathKey(sources[i]));
         if (!record || !state.watches->wait(record->AutoBackup, 5000))
             return {};
     }

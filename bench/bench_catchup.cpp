@@ -45,7 +45,7 @@ RunFigures runCatchUp(const QString& tree, const QStringList& dests, const Engin
     AppState state(ui, messages, clock, std::move(owned));
     addTreeAssociation(state, tree);
     for (const QString& dest : dests)
-        state.Destinations->Add(dest, tree, fso.VolumeName(fso.GetDriveName(dest)));
+        state.destinations->Add(dest, tree, fso.VolumeName(fso.GetDriveName(dest)));
     Engine engine(state, timing);
 
     RunFigures f;

@@ -40,7 +40,7 @@ PassFigures runPass(const QString& tree, const QString& dest, const EngineTiming
     CountingFileSystem& fso = *owned;
     AppState state(ui, messages, clock, std::move(owned));
     addTreeAssociation(state, tree);
-    state.Destinations->Add(dest, tree, fso.VolumeName(fso.GetDriveName(dest)));
+    state.destinations->Add(dest, tree, fso.VolumeName(fso.GetDriveName(dest)));
     Engine engine(state, timing);
 
     const double cpu0 = cpuSeconds();

@@ -79,13 +79,13 @@ bool prepare(const QString& work, int associations, int folders) {
             return false;
         clsBackup association =
             newAssociation(path, false, VolumeList::encode({volume}, volume.isEmpty()),
-                           DateTimeText::never, state.Destinations);
+                           DateTimeText::never, state.destinations);
         association.Versions = 0;
-        state.Backups->Add(std::move(association), Paths::PathKey(path));
+        state.backups->Add(std::move(association), Paths::PathKey(path));
     }
     return QDir().mkpath(configFolder(work)) &&
-           saveAssociations(*state.Backups, configFolder(work)).ok() &&
-           saveDestinations(*state.Destinations, configFolder(work)).ok();
+           saveAssociations(*state.backups, configFolder(work)).ok() &&
+           saveDestinations(*state.destinations, configFolder(work)).ok();
 }
 
 // One start of the program, in a process of its own: prints milliseconds and resident MiB.
@@ -115,8 +115,8 @@ struct Loaded {
 
     explicit Loaded(const QString& config)
         : state(std::make_unique<AppState>(ui, messages, clock)) {
-        loadAssociations(*state->Backups, state->Destinations, config, [](const QString&, bool) {});
-        loadDestinations(*state->Destinations, config);
+        loadAssociations(*state->backups, state->destinations, config, [](const QString&, bool) {});
+        loadDestinations(*state->destinations, config);
         tree = std::make_unique<AssociationTree>(*state, nullptr);
         tree->PlaceIcons();
     }
@@ -164,11 +164,11 @@ int main(int argc, char* argv[]) {
         buildMs.push_back(msSince(buildStart));
 
         const auto writeStart = Steady::now();
-        saveAssociations(*loaded.state->Backups, configFolder(work));
-        saveDestinations(*loaded.state->Destinations, configFolder(work));
+        saveAssociations(*loaded.state->backups, configFolder(work));
+        saveDestinations(*loaded.state->destinations, configFolder(work));
         writeMs.push_back(msSince(writeStart));
 
-        const auto& victim = loaded.state->Backups->Item(associations / 2 + 1);
+        const auto& victim = loaded.state->backups->Item(associations / 2 + 1);
         const TreeNode* node = loaded.tree->nodeAtPath(victim->SourcePath);
         const auto removeStart = Steady::now();
         loaded.tree->RemoveLocal(node);

@@ -46,12 +46,12 @@ int main(int argc, char* argv[]) {
     const QString volume = fso.VolumeName(fso.GetDriveName(source));
     clsBackup association =
         newAssociation(source, false, VolumeList::encode({volume}, volume.isEmpty()),
-                       DateTimeText::never, state.Destinations);
+                       DateTimeText::never, state.destinations);
     association.NotifyOnSuccess = false;
     association.KeepBackup = true;
     association.Versions = qint16(versions);
-    state.Backups->Add(std::move(association), source);
-    state.Destinations->Add(dest, source, fso.VolumeName(fso.GetDriveName(dest)));
+    state.backups->Add(std::move(association), source);
+    state.destinations->Add(dest, source, fso.VolumeName(fso.GetDriveName(dest)));
     const EngineTiming timing;
     CopyEngine engine(state, timing);
 

@@ -133,7 +133,7 @@ void Application::loadMainWindow() {
     m_lifecycle->loadStores();
     m_tree->UpdateTreeLocal();
     w.selectFirstNodeIfNone();
-    m_state->Backups->refreshTotal();
+    m_state->backups->refreshTotal();
     restoreWindowPrefs();
     m_tree->revealNodes(m_lifecycle->nodePrefs);
     m_renameCommands = std::make_unique<RenameCommands>(

@@ -51,7 +51,7 @@ void EditingCommands::addFolder() {
 }
 
 void EditingCommands::viewEdit(const QString& sourcePath) {
-    if (!m_state.Backups->contains(sourcePath))
+    if (!m_state.backups->contains(sourcePath))
         return;
     m_state.SelectedSourcePath = sourcePath;
     showProperties();

@@ -53,11 +53,11 @@ void Lifecycle::loadStores() {
 void Lifecycle::loadAssociationStore() {
     const QString folder = AppData::folder();
     const StoreReadReport associations =
-        loadAssociations(*m_state.Backups, m_state.Destinations, folder,
+        loadAssociations(*m_state.backups, m_state.destinations, folder,
                          [this](const QString& sourcePath, bool recursive) {
                              m_engine.CreateDetectFolder(sourcePath, recursive);
                          });
-    const StoreReadReport destinations = loadDestinations(*m_state.Destinations, folder);
+    const StoreReadReport destinations = loadDestinations(*m_state.destinations, folder);
 
     for (const QString& source : associations.notAbsolute)
         logNotice(source, {}, skippedSource);
@@ -77,7 +77,7 @@ void Lifecycle::logNotice(const QString& source, const QString& destination,
                           const QString& message) {
     const QString& na = notApplicable;
     const auto entry =
-        m_state.Recent->Add(DateTimeText::format(m_state.clock.now()), Paths::displayName(source),
+        m_state.recent->Add(DateTimeText::format(m_state.clock.now()), Paths::displayName(source),
                             na, Paths::displayName(destination), na, message);
     m_state.ui.resultLogged(*entry);
     m_state.ui.logChanged();
@@ -168,8 +168,8 @@ void Lifecycle::saveOnClose(bool windowPrefsAllowed) {
     saveNodePrefs(nodePrefs, folder);
     if (windowPrefsAllowed)
         saveWindowPrefs(m_state.geometry, m_state.RecentSchemeName, folder);
-    saveAssociations(*m_state.Backups, folder);
-    saveDestinations(*m_state.Destinations, folder);
+    saveAssociations(*m_state.backups, folder);
+    saveDestinations(*m_state.destinations, folder);
 }
 
 void Lifecycle::tearDown() {

@@ -52,7 +52,7 @@ void CatchUp::restartIfAsked() {
     m_restartAll = false;
     m_walk.reset();
     m_queue.clear();
-    for (const auto& association : *m_state.Backups)
+    for (const auto& association : *m_state.backups)
         if (association->Enabled)
             m_queue.push_back(association->SourcePath);
 }
@@ -110,11 +110,11 @@ void CatchUp::requestOnNewMounts() {
         const std::optional<MountEntry> holder = now.find(fso.GetDriveName(path));
         return holder && appeared.contains(holder->id);
     };
-    for (const auto& association : *m_state.Backups) {
+    for (const auto& association : *m_state.backups) {
         if (!association->Enabled)
             continue;
         const QString& source = association->SourcePath;
-        const auto destinations = m_state.Destinations->of(source);
+        const auto destinations = m_state.destinations->of(source);
         if (onNewMount(source) ||
             std::any_of(destinations.begin(), destinations.end(),
                         [&](const auto& destination) { return onNewMount(destination->Path); }))
@@ -163,9 +163,9 @@ void CatchUp::runSlice() {
 bool CatchUp::begin(const QString& sourcePath) {
     FileSystem& fso = *m_state.fso;
     const QString key = Paths::PathKey(sourcePath);
-    if (!m_state.Backups->contains(key))
+    if (!m_state.backups->contains(key))
         return false;
-    const auto association = m_state.Backups->Item(key);
+    const auto association = m_state.backups->Item(key);
     if (!association->Enabled)
         return false;
     QString volumeName;
@@ -178,7 +178,7 @@ bool CatchUp::begin(const QString& sourcePath) {
     walk.folder = association->Folder;
     walk.recursive = association->Folder && association->Recursive;
     walk.copyHidden = association->CopyHidden;
-    for (const auto& destination : m_state.Destinations->of(walk.source)) {
+    for (const auto& destination : m_state.destinations->of(walk.source)) {
         // Every file of such a destination would be refused as a loop.
         if (CopyDestination::insideRecursiveSource(fso, *association, destination->Path))
             continue;
@@ -209,7 +209,7 @@ void CatchUp::enter(Walk& walk, const QString& folder, const QStringList& names)
     // The walk's own name rules, before any look-up on the disk.
     for (const QString& name : names)
         if (!walk.folder ||
-            (!name.startsWith(OwnTempPrefix) && (walk.copyHidden || !isHiddenName(name))))
+            (!name.startsWith(ownTempPrefix) && (walk.copyHidden || !isHiddenName(name))))
             frame.names << name;
     frame.sources = fso.stampsIn(folder, frame.names);
     if (walk.recursive)
@@ -355,7 +355,7 @@ CatchUp::Flow CatchUp::sliceCheck(bool copied) {
 // The association's position as it is now: the user may have added or removed associations
 // while the catch-up yielded. 0 when it is gone or disabled.
 int CatchUp::currentIndexOf(const QString& sourcePath) const {
-    const colBackups& backups = *m_state.Backups;
+    const colBackups& backups = *m_state.backups;
     const QString key = Paths::PathKey(sourcePath);
     if (!backups.contains(key) || !backups.Item(key)->Enabled)
         return 0;

@@ -88,7 +88,7 @@ void CopyEngine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,
 
 void CopyEngine::copyToAll(const QString& sourceRoot, int assocIndex, const QString& filePath,
                            const CopyScope& scope) {
-    const auto association = m_state.Backups->Item(assocIndex);
+    const auto association = m_state.backups->Item(assocIndex);
     association->DateLastActivity = nowText();
 
     CallState call;
@@ -107,7 +107,7 @@ void CopyEngine::copyToAll(const QString& sourceRoot, int assocIndex, const QStr
 
     // A snapshot: user commands run while a busy file is retried, and must not shift the
     // destinations under this loop.
-    const auto destinations = m_state.Destinations->of(sourceRoot);
+    const auto destinations = m_state.destinations->of(sourceRoot);
     for (const auto& destination : destinations) {
         if (!inScope(scope, destination->Path))
             continue;
@@ -257,7 +257,7 @@ void CopyEngine::announceBusy(const CallState& call, const DestinationState& des
     if (!m_state.options.NotifySourceBusy)
         return;
     if (call.notify.success || call.notify.error) {
-        m_state.Notifiers->Add(filePath, dest.DestDir, ResultText::busyDelay);
+        m_state.notifiers->Add(filePath, dest.DestDir, ResultText::busyDelay);
         m_state.ui.notificationsChanged();
         // The wait may be long: the notice has to be seen now, not after it.
         m_state.ui.showPopupNoActivate();
@@ -280,14 +280,14 @@ void CopyEngine::finishCall(const CallState& call) {
         m_state.ui.startAnimation(UserInterface::Animation::Nod);
     else if (call.AnyError)
         m_state.ui.startAnimation(UserInterface::Animation::Shake);
-    if (m_state.Notifiers->Count() > 0)
+    if (m_state.notifiers->Count() > 0)
         m_state.ui.showPopupNoActivate();
 }
 
 void CopyEngine::report(CallState& call, const DestinationState& dest, const QString& filePath,
                         const ResultChoice& result) {
     if (result.notifyText) {
-        m_state.Notifiers->Add(filePath, dest.DestDir, *result.notifyText);
+        m_state.notifiers->Add(filePath, dest.DestDir, *result.notifyText);
         m_state.ui.notificationsChanged();
     }
     log(filePath, dest.SourceVolumeName, dest.DestDir, dest.DestVolumeName, result.logText);
@@ -298,14 +298,14 @@ void CopyEngine::report(CallState& call, const DestinationState& dest, const QSt
 void CopyEngine::log(const QString& sourcePath, const QString& sourceVolume,
                      const QString& destPath, const QString& destVolume, const QString& message) {
     // The log is read by people: a name that is not UTF-8 shows its odd bytes as "\xNN".
-    const auto entry = m_state.Recent->Add(nowText(), Paths::displayName(sourcePath), sourceVolume,
+    const auto entry = m_state.recent->Add(nowText(), Paths::displayName(sourcePath), sourceVolume,
                                            Paths::displayName(destPath), destVolume, message);
     m_state.ui.resultLogged(*entry);
     m_state.ui.logChanged();
 }
 
 void CopyEngine::boundRecentLog() {
-    colRecent& recent = *m_state.Recent;
+    colRecent& recent = *m_state.recent;
     if (recent.Count() <= recentLogLimit)
         return;
     // The oldest go: what just happened is what the user opens the log to see.

@@ -35,7 +35,7 @@ Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
 // What changed in a folder while it was away was seen by no watch: the associations that live
 // in it catch up.
 void Engine::catchUpAt(const QString& folder) {
-    for (const auto& association : *m_state.Backups)
+    for (const auto& association : *m_state.backups)
         if (Paths::samePath(association->SourcePath, folder) ||
             Paths::isDirectlyIn(association->SourcePath, folder))
             m_catchUp->request(association->SourcePath);
@@ -65,7 +65,7 @@ QString Engine::watchLimitText(const QString& folder, qint64 limit) {
 // Said once: the folders watched before stay watched, and the user can raise the limit.
 void Engine::reportWatchLimit(const QString& folder) {
     const QString text = watchLimitText(folder, ChangeWatch::systemWatchLimit());
-    const auto entry = m_state.Recent->Add(DateTimeText::format(m_state.clock.now()), folder,
+    const auto entry = m_state.recent->Add(DateTimeText::format(m_state.clock.now()), folder,
                                            QString(), QString(), QString(), text);
     m_state.ui.resultLogged(*entry);
     m_state.ui.logChanged();
@@ -86,7 +86,7 @@ void Engine::CreateDetectFolder(const QString& Path, bool WatchSubtree) {
     const QString folder = watchedFolderOf(Path);
     if (folder.isEmpty())
         return;
-    colDetectFolders& folders = *m_state.DetectFolders;
+    colDetectFolders& folders = *m_state.detectFolders;
     const QString key = Paths::PathKey(folder);
     if (folders.contains(key)) {
         folders.Item(key)->ClassNotifyDelete();
@@ -100,12 +100,12 @@ void Engine::CreateDetectFolder(const QString& Path, bool WatchSubtree) {
 }
 
 void Engine::RemoveDetectFolder(const QString& Path) {
-    colDetectFolders& folders = *m_state.DetectFolders;
+    colDetectFolders& folders = *m_state.detectFolders;
     std::shared_ptr<clsDetectFolder> found;
     for (const auto& record : folders) {
         if (Paths::samePath(record->Folder, Path)) {
             const QString key = Paths::PathKey(Path);
-            if (m_state.Backups->contains(key) && m_state.Backups->Item(key)->Folder) {
+            if (m_state.backups->contains(key) && m_state.backups->Item(key)->Folder) {
                 found = record;
                 break;
             }
@@ -122,9 +122,9 @@ void Engine::RemoveDetectFolder(const QString& Path) {
 
 void Engine::disableFolderWatch(const QString& sourcePath) {
     const QString key = Paths::PathKey(sourcePath);
-    if (!m_state.DetectFolders->contains(key))
+    if (!m_state.detectFolders->contains(key))
         return;
-    const auto record = m_state.DetectFolders->Item(key);
+    const auto record = m_state.detectFolders->Item(key);
     // File associations keep their watch while the folder association that shares it is off.
     if (watchNeededByOthers(record->Folder, sourcePath))
         return;
@@ -135,16 +135,16 @@ void Engine::disableFolderWatch(const QString& sourcePath) {
 void Engine::enableFolderWatch(const QString& sourcePath, bool recursive) {
     const QString key = Paths::PathKey(sourcePath);
     // The record is gone when the last file association sharing it was removed meanwhile.
-    if (!m_state.DetectFolders->contains(key)) {
+    if (!m_state.detectFolders->contains(key)) {
         CreateDetectFolder(sourcePath, recursive);
         return;
     }
-    m_state.DetectFolders->Item(key)->ClassNotifyCreate(recursive,
+    m_state.detectFolders->Item(key)->ClassNotifyCreate(recursive,
                                                         hiddenFoldersSkippedAt(sourcePath));
 }
 
 void Engine::closeAllWatches() {
-    for (const auto& record : *m_state.DetectFolders)
+    for (const auto& record : *m_state.detectFolders)
         if (record->AutoBackup > 0)
             record->ClassNotifyDelete();
 }
@@ -160,23 +160,23 @@ QString Engine::watchedFolderOf(const QString& path) const {
 bool Engine::recursiveFolderAssociationAt(const QString& folder) const {
     // By key, as associations are stored: opening thousands of watches stays linear.
     const QString key = Paths::PathKey(folder);
-    if (!m_state.Backups->contains(key))
+    if (!m_state.backups->contains(key))
         return false;
-    const auto association = m_state.Backups->Item(key);
+    const auto association = m_state.backups->Item(key);
     return association->Folder && association->Enabled && association->Recursive;
 }
 
 // Hidden sub-folders are watched only for a folder association that backs up hidden files.
 bool Engine::hiddenFoldersSkippedAt(const QString& folder) const {
     const QString key = Paths::PathKey(folder);
-    if (!m_state.Backups->contains(key))
+    if (!m_state.backups->contains(key))
         return true;
-    const auto association = m_state.Backups->Item(key);
+    const auto association = m_state.backups->Item(key);
     return !(association->Folder && association->CopyHidden);
 }
 
 bool Engine::watchNeededByOthers(const QString& folder, const QString& leavingPath) const {
-    for (const auto& association : *m_state.Backups) {
+    for (const auto& association : *m_state.backups) {
         const QString& source = association->SourcePath;
         if (Paths::samePath(source, leavingPath))
             continue;

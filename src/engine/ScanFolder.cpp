@@ -168,7 +168,7 @@ void Engine::visitFile(const QString& topFolder, int assocIndex, const QString& 
                        const ChangeTest& test, bool named) {
     const QString name = Paths::fileName(filePath);
     // The name tests come first: they spare a skipped file its look-up on the disk.
-    if (name.startsWith(OwnTempPrefix) || (isHiddenName(name) && !copyHiddenFor(topFolder)))
+    if (name.startsWith(ownTempPrefix) || (isHiddenName(name) && !copyHiddenFor(topFolder)))
         return;
     const std::optional<FileStamp> stamp = m_state.fso->stamp(filePath);
     if (!stamp)
@@ -178,5 +178,5 @@ void Engine::visitFile(const QString& topFolder, int assocIndex, const QString& 
 
 bool Engine::copyHiddenFor(const QString& topFolder) const {
     const QString key = Paths::PathKey(topFolder);
-    return m_state.Backups->contains(key) && m_state.Backups->Item(key)->CopyHidden;
+    return m_state.backups->contains(key) && m_state.backups->Item(key)->CopyHidden;
 }

@@ -80,7 +80,7 @@ Engine::Flow Engine::scanFileAssociations(const QString& watchedFolder,
     for (const QString& file : batch.files)
         named.insert(Paths::PathKey(file));
     // Held, not borrowed: the user may replace the whole set while the pass yields.
-    const std::shared_ptr<colBackups> backups = m_state.Backups;
+    const std::shared_ptr<colBackups> backups = m_state.backups;
     const int count = backups->Count();
     for (int i = 1; i <= count && i <= backups->Count(); ++i) {
         const auto association = backups->Item(i);
@@ -127,7 +127,7 @@ Engine::Flow Engine::scanFolderAssociations(const QString& watchedFolder,
                                             const QString& detectionDate, const ChangeTest& test,
                                             const ChangeBatch& batch, qint32 handle) {
     // Held, not borrowed: the user may replace the whole set while the pass yields.
-    const std::shared_ptr<colBackups> backups = m_state.Backups;
+    const std::shared_ptr<colBackups> backups = m_state.backups;
     const int count = backups->Count();
     for (int i = 1; i <= count && i <= backups->Count(); ++i) {
         const auto association = backups->Item(i);
@@ -188,9 +188,9 @@ bool Engine::handleIfChanged(const ChangeTest& test, bool named, const QString& 
     const QString key = Paths::PathKey(sourceRoot) + QChar(0) + Paths::PathKey(filePath) +
                         QChar(0) + QString::number(stamp.size) + QChar(0) +
                         QString::number(stamp.modifiedNs);
-    if (m_state.DetectedFiles->contains(key))
+    if (m_state.detectedFiles->contains(key))
         return false;
-    m_state.DetectedFiles->Add(filePath, modifiedText, key);
+    m_state.detectedFiles->Add(filePath, modifiedText, key);
     const int index = currentIndexOf(sourceRoot, assocIndex);
     if (index == 0)
         return false;
@@ -227,7 +227,7 @@ const QString& Engine::textOfSecond(const QDateTime& modified, qint64 wall) {
 // The association's position as it is now: the user may have removed associations while the
 // pass yielded, and the copy must not be made under another association's settings.
 int Engine::currentIndexOf(const QString& sourcePath, int assocIndex) const {
-    const colBackups& backups = *m_state.Backups;
+    const colBackups& backups = *m_state.backups;
     if (assocIndex >= 1 && assocIndex <= backups.Count() &&
         Paths::samePath(backups.Item(assocIndex)->SourcePath, sourcePath))
         return assocIndex;

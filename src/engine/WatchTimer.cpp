@@ -55,7 +55,7 @@ void Engine::moveDetectionDatesToNow() {
     if (!ScanRanLastTick) {
         ScanActivity = false;
         const QString& now = nowText();
-        for (const auto& record : *m_state.DetectFolders)
+        for (const auto& record : *m_state.detectFolders)
             record->DetectionDate = now;
     }
     ScanRanLastTick = false;
@@ -64,7 +64,7 @@ void Engine::moveDetectionDatesToNow() {
 void Engine::pollWatches() {
     // Held, not borrowed, and re-counted: a dialog that ran during a pass may have shortened
     // the list or replaced it.
-    const std::shared_ptr<colDetectFolders> folders = m_state.DetectFolders;
+    const std::shared_ptr<colDetectFolders> folders = m_state.detectFolders;
     const int count = folders->Count();
     for (int j = 1; j <= count && j <= folders->Count(); ++j) {
         const auto record = folders->Item(j);
@@ -82,14 +82,14 @@ void Engine::pollWatches() {
         ScanActivity = true;
         ScanPass(record->Folder, record->DetectionDate, record->AutoBackup);
         ScanRanLastTick = true;
-        m_state.DetectedFiles->Clear();
+        m_state.detectedFiles->Clear();
         if (!NewDetectionDate.isEmpty())
             record->DetectionDate = NewDetectionDate;
     }
 }
 
 void Engine::dropClosedWatches() {
-    colDetectFolders& folders = *m_state.DetectFolders;
+    colDetectFolders& folders = *m_state.detectFolders;
     for (int j = folders.Count(); j >= 1; --j)
         if (folders.Item(j)->AutoBackup == 0)
             folders.Remove(j);

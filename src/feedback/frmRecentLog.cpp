@@ -61,7 +61,7 @@ frmRecentLog::frmRecentLog(AppState& state, QWidget* parent)
 }
 
 void frmRecentLog::refresh() {
-    if (m_rendered.needsRender(*m_state.Recent))
+    if (m_rendered.needsRender(*m_state.recent))
         render();
 }
 
@@ -72,7 +72,7 @@ void frmRecentLog::logChanged() {
 }
 
 void frmRecentLog::render() {
-    const colRecent& log = *m_state.Recent;
+    const colRecent& log = *m_state.recent;
     // An empty log keeps what the box shows.
     if (log.Count() > 0)
         rtfLog->setHtml(RecentLogText::html(log));

@@ -167,4 +167,4 @@ inline bool isHiddenName(const char* nativeName) {
 }
 
 // Prefix of Quillmot's own temporary files in destination folders; never scanned, never copied.
-inline const QString OwnTempPrefix = QStringLiteral(".quillmot-");
+inline const QString ownTempPrefix = QStringLiteral(".quillmot-");

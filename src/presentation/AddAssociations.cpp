@@ -98,7 +98,7 @@ std::optional<QString> AddAssociations::commonChecks(const QString& path, bool f
                                  MessageBoxes::Buttons::YesNoCancel) != yes)
             return std::nullopt;
     }
-    if (m_state.Backups->contains(path)) {
+    if (m_state.backups->contains(path)) {
         refuse(quiet, folder ? folderExistsText : fileExistsText(path), information);
         return std::nullopt;
     }
@@ -116,9 +116,9 @@ std::optional<QString> AddAssociations::commonChecks(const QString& path, bool f
 }
 
 void AddAssociations::createAssociation(const QString& path, bool folder, const QString& volume) {
-    m_state.Backups->Add(newAssociation(path, folder, volume,
+    m_state.backups->Add(newAssociation(path, folder, volume,
                                         DateTimeText::format(m_state.clock.now()),
-                                        m_state.Destinations),
+                                        m_state.destinations),
                          Paths::PathKey(path));
 }
 
@@ -166,9 +166,9 @@ void AddAssociations::addFiles(const QStringList& chosen) {
 // made again; earlier files whose dialog was cancelled stay out.
 void AddAssociations::applyToOthers(const QStringList& paths, qsizetype chosen,
                                     std::vector<bool>& skipped) {
-    colBackups& backups = *m_state.Backups;
+    colBackups& backups = *m_state.backups;
     const auto model = backups.Item(paths[chosen]);
-    const std::vector<colDestinations::Ptr> dests = m_state.Destinations->of(paths[chosen]);
+    const std::vector<colDestinations::Ptr> dests = m_state.destinations->of(paths[chosen]);
     for (qsizetype j = 0; j < chosen; ++j) {
         if (skipped[std::size_t(j)])
             continue;
@@ -194,10 +194,10 @@ void AddAssociations::applyToOthers(const QStringList& paths, qsizetype chosen,
         association.DateCreated = DateTimeText::format(m_state.clock.now());
         association.Volume = ownVolume.isEmpty() ? unlabeledOnly : ownVolume;
         association.DateLastActivity = DateTimeText::never;
-        association.setDestinations(m_state.Destinations);
+        association.setDestinations(m_state.destinations);
         backups.Add(std::move(association), Paths::PathKey(path));
         for (const auto& d : dests)
-            m_state.Destinations->Add(d->Path, path, d->Volume);
+            m_state.destinations->Add(d->Path, path, d->Volume);
         if (m_hooks.openWatch)
             m_hooks.openWatch(path, model->Recursive);
     }
@@ -227,6 +227,6 @@ void AddAssociations::addFolder(const QString& chosen) {
 void AddAssociations::saveStores() {
     const QString folder = AppData::folder();
     QDir().mkpath(folder);
-    saveAssociations(*m_state.Backups, folder);
-    saveDestinations(*m_state.Destinations, folder);
+    saveAssociations(*m_state.backups, folder);
+    saveDestinations(*m_state.destinations, folder);
 }

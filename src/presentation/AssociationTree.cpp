@@ -49,7 +49,7 @@ void AssociationTree::UpdateTreeLocal() {
     if (firstBuild)
         beginResetModel();
     IconFacts facts(*this);
-    for (const auto& association : *m_state.Backups) {
+    for (const auto& association : *m_state.backups) {
         TreeNode* parentNode = nullptr;
         // Network paths have no place in the tree.
         const QString& source = association->SourcePath;
@@ -123,11 +123,11 @@ bool AssociationTree::NodeExists(const QString& path) const {
 
 bool AssociationTree::BackupExists(const QString& path) const {
     const QString key = Paths::PathKey(path);
-    return m_state.Backups->contains(key) && m_state.Backups->Item(key)->SourcePath == path;
+    return m_state.backups->contains(key) && m_state.backups->Item(key)->SourcePath == path;
 }
 
 void AssociationTree::RemoveBackup(const QString& path) {
-    colBackups& backups = *m_state.Backups;
+    colBackups& backups = *m_state.backups;
     if (backups.contains(Paths::PathKey(path))) {
         backups.Remove(Paths::PathKey(path));
         return;
@@ -151,7 +151,7 @@ void AssociationTree::RemoveLocal(const TreeNode* target) {
         const QChar sep = Paths::separator();
         const QString below = path.endsWith(sep) ? path : path + sep;
         QStringList doomed;
-        for (const auto& a : *m_state.Backups)
+        for (const auto& a : *m_state.backups)
             if (Paths::startsWith(a->SourcePath, below) && !IsNetworkPath(a->SourcePath))
                 doomed.append(a->SourcePath);
         for (const QString& source : doomed) {
@@ -177,8 +177,8 @@ void AssociationTree::RemoveLocal(const TreeNode* target) {
 
 void AssociationTree::writeStores() {
     const QString folder = AppData::folder();
-    saveAssociations(*m_state.Backups, folder);
-    saveDestinations(*m_state.Destinations, folder);
+    saveAssociations(*m_state.backups, folder);
+    saveDestinations(*m_state.destinations, folder);
 }
 
 void AssociationTree::DestroyBranchToNode(int index) {
@@ -255,7 +255,7 @@ bool AssociationTree::IsAssociationNode(const TreeNode& n) const {
 }
 
 std::shared_ptr<clsBackup> AssociationTree::associationOf(const TreeNode& n) const {
-    const colBackups& backups = *m_state.Backups;
+    const colBackups& backups = *m_state.backups;
     if (backups.contains(n.key))
         return backups.Item(n.key);
     // A source stored with a trailing separator still ends at this node.

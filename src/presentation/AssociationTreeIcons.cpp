@@ -167,7 +167,7 @@ void AssociationTree::RefreshNodeIcons() {
         }
     });
     IconFacts facts(*this);
-    for (const auto& association : *m_state.Backups)
+    for (const auto& association : *m_state.backups)
         if (TreeNode* n = nodeAtPath(Paths::withoutTrailingSeparator(association->SourcePath)))
             n->imageKey = associationImage(*n, *association, facts, false);
     announceAllImages();

@@ -34,7 +34,7 @@ void PopupPresenter::load() {
     m_perItemDelay = 0;
     tmrNextNotify.start(firstTickMs);
     // A result waiting is shown at once: the user saved a moment ago and looks for it now.
-    if (m_state.Notifiers->Count() > 0)
+    if (m_state.notifiers->Count() > 0)
         advanceTick();
 }
 
@@ -50,7 +50,7 @@ void PopupPresenter::unload() {
 void PopupPresenter::advanceTick() {
     const bool firstTick = m_awaitingFirstTick;
     m_awaitingFirstTick = false;
-    if (m_state.Notifiers->Count() > 0) {
+    if (m_state.notifiers->Count() > 0) {
         showFirstInQueue();
         return;
     }
@@ -74,7 +74,7 @@ void PopupPresenter::advanceTick() {
 
 void PopupPresenter::showFirstInQueue() {
     m_notificationShown = true;
-    const auto item = m_state.Notifiers->Item(1);
+    const auto item = m_state.notifiers->Item(1);
     m_view.showNotification(contentOf(item->Source, item->Destination, item->Message));
     if (!m_state.options.AutoAdvance) {
         tmrNextNotify.stop(); // the user clicks for the next one
@@ -82,11 +82,11 @@ void PopupPresenter::showFirstInQueue() {
         // A burst of N results takes about AdvanceSeconds in all: the share of one is fixed
         // when the popup shows its first result and kept until it unloads.
         if (m_perItemDelay == 0)
-            m_perItemDelay = m_state.options.AdvanceSeconds / m_state.Notifiers->Count();
+            m_perItemDelay = m_state.options.AdvanceSeconds / m_state.notifiers->Count();
         const int ms = int(std::floor(m_perItemDelay * 1000));
         tmrNextNotify.start(std::max(ms, shortestAdvanceMs));
     }
-    m_state.Notifiers->Remove(1);
+    m_state.notifiers->Remove(1);
 }
 
 PopupContent PopupPresenter::contentOf(const QString& source, const QString& destination,

@@ -36,16 +36,16 @@ int versionsValue(const QString& text) {
 
 } // namespace
 
-const QString PropertiesSession::probePrefix = OwnTempPrefix + QStringLiteral("probe-");
+const QString PropertiesSession::probePrefix = ownTempPrefix + QStringLiteral("probe-");
 
 PropertiesSession::PropertiesSession(AppState& state, FilePickers& pickers, Hooks hooks)
     : m_state(state), m_pickers(pickers), m_hooks(std::move(hooks)) {}
 
 std::shared_ptr<clsBackup> PropertiesSession::current() const {
     const QString& path = m_state.SelectedSourcePath;
-    if (!m_state.Backups->contains(path))
+    if (!m_state.backups->contains(path))
         return nullptr;
-    return m_state.Backups->Item(path);
+    return m_state.backups->Item(path);
 }
 
 bool PropertiesSession::load() {
@@ -67,7 +67,7 @@ bool PropertiesSession::load() {
     showSourceState(association);
     m_loaded = *association;
     gstrVolumes = association->Volume;
-    for (const auto& d : m_state.Destinations->of(m_state.SelectedSourcePath))
+    for (const auto& d : m_state.destinations->of(m_state.SelectedSourcePath))
         gcolWorkingDests->Add(d->Path, d->Source, d->Volume);
     return true;
 }
@@ -231,14 +231,14 @@ void PropertiesSession::save(const PropertiesValues& values) {
     association->DateLastModified = nowText();
 
     const QString key = Paths::PathKey(path);
-    m_state.Destinations->removeIf(
+    m_state.destinations->removeIf(
         [&](const clsDestination& d) { return Paths::PathKey(d.Source) == key; });
     for (const auto& d : *gcolWorkingDests)
-        m_state.Destinations->Add(d->Path, m_state.SelectedSourcePath, d->Volume);
+        m_state.destinations->Add(d->Path, m_state.SelectedSourcePath, d->Volume);
 
     const QString folder = AppData::folder();
-    saveAssociations(*m_state.Backups, folder);
-    saveDestinations(*m_state.Destinations, folder);
+    saveAssociations(*m_state.backups, folder);
+    saveDestinations(*m_state.destinations, folder);
 }
 
 void PropertiesSession::saveToAll(const PropertiesValues& values) {
@@ -251,7 +251,7 @@ void PropertiesSession::cancel() {
     const std::shared_ptr<clsBackup> association = current();
     // Only a just-created association goes; an existing one keeps what it had.
     if (association && association->DateLastModified == DateTimeText::never)
-        m_state.Backups->Remove(m_state.SelectedSourcePath);
+        m_state.backups->Remove(m_state.SelectedSourcePath);
     m_state.PropertiesCanceled = true;
 }
 

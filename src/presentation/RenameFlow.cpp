@@ -135,10 +135,10 @@ RenameFlow::Result RenameFlow::renameVolume(const QString& name) {
     const QString currentName = fso.VolumeName(m_oldPath);
     if (const QString failed = VolumeLabels::write(m_oldPath, name); !failed.isEmpty())
         return refuse(labelFailed.arg(failed));
-    Renaming::followVolumeRename(*m_state.Backups, *m_state.Destinations, m_oldPath, currentName,
+    Renaming::followVolumeRename(*m_state.backups, *m_state.destinations, m_oldPath, currentName,
                                  m_oldName, name);
     const QString folder = AppData::folder();
-    saveAssociations(*m_state.Backups, folder);
-    saveDestinations(*m_state.Destinations, folder);
+    saveAssociations(*m_state.backups, folder);
+    saveDestinations(*m_state.destinations, folder);
     return {Next::Close, name};
 }

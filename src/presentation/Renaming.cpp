@@ -98,18 +98,18 @@ RenameOutcome ItemRenamer::RenameFileOrFolder(const QString& oldPath, const QStr
     if (treeFollows)
         treeFollows(oldPath, outcome.newPath);
     const QString folder = AppData::folder();
-    saveAssociations(*m_state.Backups, folder);
-    saveDestinations(*m_state.Destinations, folder);
+    saveAssociations(*m_state.backups, folder);
+    saveDestinations(*m_state.destinations, folder);
     return outcome;
 }
 
 void ItemRenamer::stopAllWatches() {
-    for (const auto& association : *m_state.Backups)
+    for (const auto& association : *m_state.backups)
         m_engine.RemoveDetectFolder(association->SourcePath);
 }
 
 void ItemRenamer::startAllWatches() {
-    for (const auto& association : *m_state.Backups) {
+    for (const auto& association : *m_state.backups) {
         m_engine.CreateDetectFolder(association->SourcePath, association->Recursive);
         if (association->Folder && !association->Enabled)
             m_engine.disableFolderWatch(association->SourcePath);
@@ -117,14 +117,14 @@ void ItemRenamer::startAllWatches() {
 }
 
 void ItemRenamer::moveDestinations(const QString& oldPath, const QString& newPath) {
-    for (const auto& destination : *m_state.Destinations) {
+    for (const auto& destination : *m_state.destinations) {
         destination->Path = Renaming::moved(destination->Path, oldPath, newPath);
         destination->Source = Renaming::moved(destination->Source, oldPath, newPath);
     }
 }
 
 void ItemRenamer::moveAssociations(const QString& oldPath, const QString& newPath) {
-    colBackups& backups = *m_state.Backups;
+    colBackups& backups = *m_state.backups;
     QList<std::shared_ptr<clsBackup>> movedOnes;
     for (const auto& association : backups)
         if (Renaming::moved(association->SourcePath, oldPath, newPath) != association->SourcePath)

@@ -64,8 +64,8 @@ bool SchemeCommands::save(const QString& typedName) {
     }
     // The scheme is what the tree shows: changes not yet written to the store go in first.
     const QString appData = AppData::folder();
-    const bool saved = saveAssociations(*m_state.Backups, appData).ok() &&
-                       saveDestinations(*m_state.Destinations, appData).ok() &&
+    const bool saved = saveAssociations(*m_state.backups, appData).ok() &&
+                       saveDestinations(*m_state.destinations, appData).ok() &&
                        SchemeFiles::save(appData, folder(), name);
     if (!saved) {
         m_state.messages.ask(saveErrorText, MessageBoxes::Icon::Exclamation,
@@ -113,7 +113,7 @@ void SchemeCommands::reload() {
         // Watches of associations the scheme does not hold go; the loaded ones are reopened.
         m_engine.closeAllWatches();
         m_lifecycle.loadAssociationStore();
-        m_state.Backups->refreshTotal();
+        m_state.backups->refreshTotal();
     } catch (...) {
         m_state.messages.ask(reloadErrorText, MessageBoxes::Icon::Exclamation,
                              MessageBoxes::Buttons::Ok);

@@ -14,11 +14,11 @@ AppState::AppState(UserInterface& ui_, MessageBoxes& messages_, Clock& clock_,
 AppState::~AppState() = default;
 
 void AppState::releaseRoots() {
-    Destinations = std::make_shared<colDestinations>();
-    Backups = std::make_shared<colBackups>(Destinations);
-    Backups->setTotalListener([this](int count) { ui.setAssociationCount(count); });
-    DetectFolders = std::make_shared<colDetectFolders>(watches.get());
-    DetectedFiles = std::make_shared<colDetectedFiles>();
-    Notifiers = std::make_shared<colNotifiers>();
-    Recent = std::make_shared<colRecent>();
+    destinations = std::make_shared<colDestinations>();
+    backups = std::make_shared<colBackups>(destinations);
+    backups->setTotalListener([this](int count) { ui.setAssociationCount(count); });
+    detectFolders = std::make_shared<colDetectFolders>(watches.get());
+    detectedFiles = std::make_shared<colDetectedFiles>();
+    notifiers = std::make_shared<colNotifiers>();
+    recent = std::make_shared<colRecent>();
 }

@@ -31,12 +31,12 @@ public:
     std::unique_ptr<FileSystem> fso;
     std::unique_ptr<WatchRegistry> watches; // the open inotify watches behind AutoBackup ids
 
-    std::shared_ptr<colDestinations> Destinations;
-    std::shared_ptr<colBackups> Backups;
-    std::shared_ptr<colDetectFolders> DetectFolders;
-    std::shared_ptr<colDetectedFiles> DetectedFiles;
-    std::shared_ptr<colNotifiers> Notifiers;
-    std::shared_ptr<colRecent> Recent;
+    std::shared_ptr<colDestinations> destinations;
+    std::shared_ptr<colBackups> backups;
+    std::shared_ptr<colDetectFolders> detectFolders;
+    std::shared_ptr<colDetectedFiles> detectedFiles;
+    std::shared_ptr<colNotifiers> notifiers;
+    std::shared_ptr<colRecent> recent;
 
     Options options;
 

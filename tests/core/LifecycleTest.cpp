@@ -71,13 +71,13 @@ TEST_F(LifecycleFixture, UnpauseCatchesUpWhatWasSavedDuringThePause) {
     const QString backup = home.path() + "/backup";
     const QString name = state.fso->VolumeName(state.fso->GetDriveName(docs));
     clsBackup association = newAssociation(docs, true, VolumeList::encode({name}, name.isEmpty()),
-                                           "Never", state.Destinations);
+                                           "Never", state.destinations);
     association.Recursive = true;
     association.NotifyOnError = false;
     association.NotifyOnSuccess = false;
     association.Versions = 0;
-    state.Backups->Add(std::move(association), Paths::PathKey(docs));
-    state.Destinations->Add(backup, docs, name);
+    state.backups->Add(std::move(association), Paths::PathKey(docs));
+    state.destinations->Add(backup, docs, name);
     lifecycle.Pause();
     home.writeFile("docs/during-pause.txt", "saved while paused");
     engine.catchUp().tick();
@@ -133,7 +133,7 @@ TEST_F(LifecycleFixture, OnceTheExitBeganPauseAndUnpauseDoNothing) {
 }
 
 TEST_F(LifecycleFixture, CloseQueryWritesStoresAndLeavesWindowPrefsUntilActivated) {
-    state.Destinations->Add("/media/b", "/home/ann/a.txt", "BACKUP");
+    state.destinations->Add("/media/b", "/home/ann/a.txt", "BACKUP");
     lifecycle.saveOnClose(false);
     EXPECT_EQ(readWholeFile(home.appDataFolder() + "/usrdatad"),
               "/media/b\r\n/home/ann/a.txt\r\nBACKUP\r\n");

@@ -16,7 +16,7 @@ QStringList record(const QString& path, const QString& versions = "3") {
 struct StoreLoadLog : LifecycleOverHome<SystemClock, ensureGuiApp> {
     QStringList logLines() const {
         QStringList lines;
-        for (const auto& entry : *state.Recent)
+        for (const auto& entry : *state.recent)
             lines << entry->Message + " | " + entry->SourcePath + " | " + entry->DestPath;
         return lines;
     }
@@ -32,7 +32,7 @@ TEST_F(StoreLoadLog, SkippedRecordsAndTheKeptFileAreEachLoggedOnce) {
     home.writeAppData("usrdatad", crlfLines({"", a, "", home.path() + "/dst", b, ""}));
     lifecycle.loadStores();
 
-    EXPECT_EQ(state.Backups->Count(), 2);
+    EXPECT_EQ(state.backups->Count(), 2);
     const QStringList lines = logLines();
     ASSERT_EQ(lines.size(), 4) << lines.join('\n').toStdString();
     EXPECT_EQ(lines.filter("Source is not a full path").size(), 1);

@@ -45,10 +45,10 @@ protected:
     }
     std::unique_ptr<frmProperties> open(const QString& source, bool fresh) {
         clsBackup association = newAssociation(source, true, VolumeList::encode({"V"}, false), "c",
-                                               state->Destinations);
+                                               state->destinations);
         if (!fresh)
             association.DateLastModified = "saved";
-        state->Backups->Add(std::move(association), Paths::PathKey(source));
+        state->backups->Add(std::move(association), Paths::PathKey(source));
         state->SelectedSourcePath = source;
         state->NewAssociationPending = fresh;
         PropertiesSession::Hooks hooks;
@@ -81,7 +81,7 @@ TEST_F(DialogTest, TheVersionsBoxTakesDigitsOnlyTypedOrPasted) {
     QTest::mouseClick(more, Qt::LeftButton);
     EXPECT_EQ(versions->text(), "99");
     QTest::mouseClick(child<QPushButton>(d.get(), "cmdOK"), Qt::LeftButton);
-    EXPECT_EQ(state->Backups->Item(home.path() + "/S")->Versions, 99);
+    EXPECT_EQ(state->backups->Item(home.path() + "/S")->Versions, 99);
     EXPECT_TRUE(d->isHidden());
     EXPECT_EQ(unpauses, 1);
 }
@@ -92,7 +92,7 @@ TEST_F(DialogTest, TheCloseBoxOnANewAssociationCancelsItInFull) {
     EXPECT_TRUE(child<QPushButton>(d.get(), "cmdSaveAll")->isEnabled());
     EXPECT_TRUE(child<QPushButton>(d.get(), "cmdSaveAll")->isDefault());
     d->close();
-    EXPECT_FALSE(state->Backups->contains(source));
+    EXPECT_FALSE(state->backups->contains(source));
     EXPECT_TRUE(state->PropertiesCanceled);
     EXPECT_EQ(unpauses, 1);
 }
@@ -103,14 +103,14 @@ TEST_F(DialogTest, EscapeCancelsAndLeavesASavedAssociationAlone) {
     EXPECT_FALSE(child<QPushButton>(d.get(), "cmdSaveAll")->isEnabled());
     QTest::mouseClick(child<QCheckBox>(d.get(), "chkEnabled"), Qt::LeftButton);
     QTest::keyClick(d.get(), Qt::Key_Escape);
-    ASSERT_TRUE(state->Backups->contains(source));
-    EXPECT_TRUE(state->Backups->Item(source)->Enabled);
+    ASSERT_TRUE(state->backups->contains(source));
+    EXPECT_TRUE(state->backups->Item(source)->Enabled);
     EXPECT_TRUE(state->PropertiesCanceled);
 }
 
 TEST_F(DialogTest, DestinationRowsShowFolderVolumeAndStatusAndTheMenuFollowsTheSelection) {
     const QString source = home.makeFolder("S"), dest = home.makeFolder("D");
-    state->Destinations->Add(dest, source, "VOLX");
+    state->destinations->Add(dest, source, "VOLX");
     auto d = open(source, false);
     QTreeWidget& list = *child<QTreeWidget>(d.get(), "listDestinations");
     ASSERT_EQ(list.topLevelItemCount(), 1);
@@ -128,7 +128,7 @@ TEST_F(DialogTest, DestinationRowsShowFolderVolumeAndStatusAndTheMenuFollowsTheS
     });
     QTest::mouseClick(child<QPushButton>(d.get(), "cmdDestVolume"), Qt::LeftButton);
     EXPECT_EQ(list.topLevelItem(0)->text(1), "lower case") << "stored as typed";
-    EXPECT_EQ(state->Destinations->of(source)[0]->Volume, "VOLX") << "nothing saved yet";
+    EXPECT_EQ(state->destinations->of(source)[0]->Volume, "VOLX") << "nothing saved yet";
 }
 
 TEST_F(DialogTest, TheSourceVolumeEditorTakesKeysAsTheButtons) {

@@ -124,11 +124,11 @@ TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
     auto disk = ScratchMount::ext4("data", 16);
     if (!disk)
         GTEST_SKIP() << ScratchMount::refusal();
-    state->Backups->Add(newAssociation(disk->mountPoint(), true,
+    state->backups->Add(newAssociation(disk->mountPoint(), true,
                                        VolumeList::encode({"DATA"}, false), DateTimeText::never,
-                                       state->Destinations),
+                                       state->destinations),
                         Paths::PathKey(disk->mountPoint()));
-    state->Destinations->Add(disk->mountPoint() + "/copies", disk->mountPoint(), "DATA");
+    state->destinations->Add(disk->mountPoint() + "/copies", disk->mountPoint(), "DATA");
 
     auto dialog = open(disk->mountPoint(), true);
     EXPECT_EQ(dialog->findChild<QLabel*>("lblOldName")->text(),
@@ -138,15 +138,15 @@ TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
     typeAndConfirm(*dialog, "Archive");
     EXPECT_FALSE(dialog->isVisible()) << qPrintable(messages.texts().join('\n'));
     EXPECT_EQ(state->fso->VolumeName(disk->mountPoint()), "Archive");
-    EXPECT_EQ(state->Backups->Item(1)->Volume, "ARCHIVE");
-    EXPECT_EQ(state->Destinations->Item(1)->Volume, "ARCHIVE");
+    EXPECT_EQ(state->backups->Item(1)->Volume, "ARCHIVE");
+    EXPECT_EQ(state->destinations->Item(1)->Volume, "ARCHIVE");
 
     // A name the file system cannot take changes nothing and says why.
     auto tooLong = open(disk->mountPoint(), true);
     typeAndConfirm(*tooLong, "A name of twenty-one");
     EXPECT_TRUE(messages.texts().last().contains("at most 16"));
     EXPECT_EQ(state->fso->VolumeName(disk->mountPoint()), "Archive");
-    EXPECT_EQ(state->Backups->Item(1)->Volume, "ARCHIVE");
+    EXPECT_EQ(state->backups->Item(1)->Volume, "ARCHIVE");
 }
 
 TEST_F(RenameDialogFixture, AMemoryFileSystemCannotBeRelabelled) {

@@ -63,7 +63,7 @@ protected:
                                       bool isFolder = true) {
         const auto association = addAssociation(source, isFolder, isFolder);
         for (const QString& dest : destinations)
-            state->Destinations->Add(dest, source, volumeOf(home.path()));
+            state->destinations->Add(dest, source, volumeOf(home.path()));
         return association;
     }
     // An old file: long settled, and older than any copy.
@@ -158,7 +158,7 @@ TEST_F(CatchUpTest, AnUpToDateDestinationKeepsItsCopyAndPreviousVersionsUntouche
     takeCopied();
 
     // A second destination joins; only it has something to catch up.
-    state->Destinations->Add(backup, docs, volumeOf(home.path()));
+    state->destinations->Add(backup, docs, volumeOf(home.path()));
     catchUpAll();
 
     EXPECT_EQ(takeResults(),
@@ -174,7 +174,7 @@ TEST_F(CatchUpTest, AnUpToDateDestinationKeepsItsCopyAndPreviousVersionsUntouche
 TEST_F(CatchUpTest, SkipsWhatAWalkSkipsAndNeverDeletes) {
     writeOld("docs/kept.txt", "k");
     writeOld("docs/.hidden", "h");
-    writeOld("docs/" + OwnTempPrefix + "half.tmp", "t");
+    writeOld("docs/" + ownTempPrefix + "half.tmp", "t");
     writeOld("docs/draft.bak", "filtered");
     const QString elsewhere = folder("elsewhere");
     writeOld("elsewhere/outside.txt", "o");
@@ -208,8 +208,8 @@ TEST_F(CatchUpTest, SuccessesAreOnlyLoggedWhileErrorsAreNotifiedAsUsual) {
     const QString to = " -> " + backup + "/docs: ";
     EXPECT_EQ(takeResults(), QStringList({"blocked.txt" + to + ResultText::copyError,
                                           "fine.txt" + to + ResultText::logCopySaved}));
-    ASSERT_EQ(state->Notifiers->Count(), 1);
-    EXPECT_EQ(state->Notifiers->Item(1)->Message, ResultText::copyError);
+    ASSERT_EQ(state->notifiers->Count(), 1);
+    EXPECT_EQ(state->notifiers->Item(1)->Message, ResultText::copyError);
     EXPECT_GE(ui.popupShows, 1);
 }
 
@@ -250,7 +250,7 @@ TEST_F(CatchUpTest, AFatDiskIsNotCopiedAgain) {
     const QString odd = write("docs/odd.txt", "odd second");
     setModifiedNs(odd, (QDateTime::currentSecsSinceEpoch() - 3601) * NsPerSecond + 987654321);
     addAssociation(docs, true, true);
-    state->Destinations->Add(disk->mountPoint() + "/backup", docs, volumeOf(disk->mountPoint()));
+    state->destinations->Add(disk->mountPoint() + "/backup", docs, volumeOf(disk->mountPoint()));
     catchUpAll();
     ASSERT_EQ(takeCopied(), QStringList({"odd.txt"}));
     ASSERT_NE(modifiedNs(disk->mountPoint() + "/backup/docs/odd.txt"), modifiedNs(odd));
@@ -266,7 +266,7 @@ TEST_F(CatchUpTest, ADestinationDiskThatReturnsIsCaughtUpAndItsAbsenceIsNoError)
     const QString dest = disk->mountPoint() + "/backup";
     writeOld("docs/a.txt", "a");
     addAssociation(docs, true, true);
-    state->Destinations->Add(dest, docs, "QMBACK");
+    state->destinations->Add(dest, docs, "QMBACK");
     catchUpAll();
     ASSERT_EQ(takeCopied(), QStringList({"a.txt"}));
 

@@ -54,7 +54,7 @@ protected:
     QString copyTo(const QString& destPath, const QString& volume) {
         addDestination(file, destPath, volume);
         copy(file, file);
-        state->Destinations->Remove(1);
+        state->destinations->Remove(1);
         return logged().last();
     }
 };
@@ -62,11 +62,11 @@ protected:
 const QChar Nul(0);
 
 TEST_F(CheckDrivesTest, SourceMustExistOnAReadyDriveWithAnAcceptedName) {
-    state->Backups->Item(1)->Volume = QString("x") + Nul + "SRC";
+    state->backups->Item(1)->Volume = QString("x") + Nul + "SRC";
     EXPECT_EQ(copyTo(dst, "Dst"), "Success: Copy saved");
     drives->volumes[src] = "";
     EXPECT_EQ(copyTo(dst, "Dst"), "Error: Source volume name mismatch");
-    state->Backups->Item(1)->Volume = QString("x") + Nul + Nul;
+    state->backups->Item(1)->Volume = QString("x") + Nul + Nul;
     EXPECT_EQ(copyTo(dst, "Dst"), "Success: Copy saved");
     drives->notReady << src;
     EXPECT_EQ(copyTo(dst, "Dst"), "Error: Source drive not ready");
@@ -74,7 +74,7 @@ TEST_F(CheckDrivesTest, SourceMustExistOnAReadyDriveWithAnAcceptedName) {
     EXPECT_EQ(copyTo(dst, "Dst"), "Error: Source drive no longer exists");
     QFile::remove(file);
     EXPECT_EQ(copyTo(dst, "Dst"), "Error: Source file no longer exists");
-    EXPECT_EQ(state->Recent->Item(state->Recent->Count())->DestPath, dst);
+    EXPECT_EQ(state->recent->Item(state->recent->Count())->DestPath, dst);
 }
 
 TEST_F(CheckDrivesTest, LocalDestinationIsCheckedBeforeAnyFolderIsMade) {
@@ -126,7 +126,7 @@ TEST_F(CheckMountsTest, ALabelledDestinationMatchesOnlyWhileMounted) {
     copy(file, file);
     EXPECT_EQ(logged(),
               QStringList({"Success: Copy saved", "Error: Destination volume name mismatch"}));
-    EXPECT_EQ(state->Recent->Item(1)->DestVolume, "QmDisk");
+    EXPECT_EQ(state->recent->Item(1)->DestVolume, "QmDisk");
     EXPECT_TRUE(QFileInfo::exists(disk->mountPoint() + "/backup/Docs/a.txt"));
 
     // Unmounted, the path falls to the file system below, whose name is another.
@@ -148,7 +148,7 @@ TEST_F(CheckMountsTest, ASymbolicLinkLeadsTheVolumeCheckToTheDiskItPointsTo) {
 
     EXPECT_EQ(logged(),
               QStringList({"Error: Destination volume name mismatch", "Success: Copy saved"}));
-    EXPECT_EQ(state->Recent->Item(1)->DestVolume, "QmBackup");
+    EXPECT_EQ(state->recent->Item(1)->DestVolume, "QmBackup");
     EXPECT_FALSE(QFileInfo::exists(disk->mountPoint() + "/d1"));
     EXPECT_TRUE(QFileInfo::exists(disk->mountPoint() + "/d2/Docs/a.txt"));
 }
@@ -161,7 +161,7 @@ TEST_F(CheckMountsTest, AShareWrittenWithTwoSlashesIsWrittenAtItsMountPoint) {
     addDestination(file, "//QMSERVER/backups/ann", "");
     copy(file, file);
     EXPECT_EQ(logged(), QStringList{"Success: Copy saved"});
-    EXPECT_EQ(state->Recent->Item(1)->DestPath, "//QMSERVER/backups/ann/Docs");
+    EXPECT_EQ(state->recent->Item(1)->DestPath, "//QMSERVER/backups/ann/Docs");
     EXPECT_EQ(readWholeFile(share->mountPoint() + "/ann/Docs/a.txt"), "a");
 
     ASSERT_TRUE(share->unmount());

@@ -36,7 +36,7 @@ TEST_F(CopyGuardTest, TheLoopTestSeesThroughSpellingsLinksAndBindMounts) {
     const auto bind = ScratchMount::readOnlyBind(source);
     if (!bind)
         GTEST_SKIP() << ScratchMount::refusal();
-    state->Destinations->Clear();
+    state->destinations->Clear();
     addDestination(source, bind->mountPoint() + "/bk", volume);
     copy(source, file);
     EXPECT_EQ(logged().mid(4), QStringList{LoopText});

@@ -39,7 +39,7 @@ TEST_F(CopyLayoutTest, FileAssociationMirrorsUnderItsFolderName) {
     EXPECT_EQ(entry.DateAndTime, DateTimeText::format(clock.now()));
     EXPECT_EQ(QStringList({entry.SourcePath, entry.SourceVolume, entry.DestPath, entry.DestVolume}),
               QStringList({file, volumeOf(file), root + "/Back/Docs", volumeOf(root)}));
-    EXPECT_EQ(state->Recent->Item(1)->DestPath, root + "/Docs");
+    EXPECT_EQ(state->recent->Item(1)->DestPath, root + "/Docs");
     EXPECT_EQ(logged(), QStringList(2, "Success: Copy saved"));
     EXPECT_EQ(notified(), QStringList(2, "Copy saved"));
     EXPECT_EQ(ui.animations, std::vector{Animation::Nod});
@@ -48,11 +48,11 @@ TEST_F(CopyLayoutTest, FileAssociationMirrorsUnderItsFolderName) {
 
 TEST_F(CopyReportTest, TheAssociationsAndTheProgramsSwitchesDecideThePopup) {
     addDestination(file, folder("dst"));
-    state->Backups->Item(1)->NotifyOnSuccess = false;
+    state->backups->Item(1)->NotifyOnSuccess = false;
     copy(file, file);
-    EXPECT_EQ(state->Notifiers->Count(), 0);
+    EXPECT_EQ(state->notifiers->Count(), 0);
     state->options.NotifySuccessDisabled = true;
-    state->Backups->Item(1)->NotifyOnSuccess = true;
+    state->backups->Item(1)->NotifyOnSuccess = true;
     copy(file, file);
     EXPECT_EQ(ui.popupShows, 0);
     EXPECT_EQ(ui.animations, std::vector(2, Animation::Nod));
@@ -111,7 +111,7 @@ TEST_F(CopyLayoutTest, FolderAssociationKeepsSubFoldersBelowItsNameButNotInsideI
     EXPECT_EQ(readWholeFile(dst + "/Docs/a.txt"), "a");
     EXPECT_EQ(readWholeFile(dst + "/Docs/sub/deeper/b.txt"), "b");
 
-    state->Backups->Item(1)->Recursive = false;
+    state->backups->Item(1)->Recursive = false;
     copy(source, file);
     EXPECT_TRUE(QFileInfo::exists(source + "/backup/Docs/a.txt"));
 }
@@ -141,12 +141,12 @@ TEST_F(CopyLayoutTest, OddNamesCopyWholeAndReplaceWithoutLeftovers) {
 TEST_F(CopyReportTest, LogPastItsLimitKeepsTheTenNewest) {
     addDestination(file, folder("dst"));
     for (int i = 1; i <= 98; ++i)
-        state->Recent->Add("t", "s", "v", "d", "v", QString::number(i));
+        state->recent->Add("t", "s", "v", "d", "v", QString::number(i));
     copy(file, file);
-    EXPECT_EQ(state->Recent->Count(), 99);
+    EXPECT_EQ(state->recent->Count(), 99);
 
     copy(file, file);
-    ASSERT_EQ(state->Recent->Count(), 10);
+    ASSERT_EQ(state->recent->Count(), 10);
     EXPECT_EQ(logged().first(), "91");
     EXPECT_EQ(logged().mid(8), QStringList(2, "Success: Copy saved"));
 }
@@ -265,11 +265,11 @@ TEST_F(CopyReportTest, ABlockedFileOnlyGetsAnEntryInTheLog) {
     EXPECT_EQ(entry.Message, "(File skipped due to filter option settings.)");
     EXPECT_EQ(QStringList({entry.SourcePath, entry.SourceVolume, entry.DestPath, entry.DestVolume}),
               QStringList({lock, "<n/a>", "<n/a>", "<n/a>"}));
-    EXPECT_EQ(state->Recent->Count(), 1);
-    EXPECT_EQ(state->Notifiers->Count(), 0);
+    EXPECT_EQ(state->recent->Count(), 1);
+    EXPECT_EQ(state->notifiers->Count(), 0);
     EXPECT_TRUE(ui.animations.empty());
     EXPECT_TRUE(QDir(dst).isEmpty());
-    EXPECT_EQ(state->Backups->Item(2)->DateLastActivity, DateTimeText::format(clock.now()));
+    EXPECT_EQ(state->backups->Item(2)->DateLastActivity, DateTimeText::format(clock.now()));
 }
 
 // Linux never refuses to read a file another program holds open, so the copy is told to refuse.
@@ -317,8 +317,8 @@ TEST_F(CopyBusyTest, ReleasedSourceIsCopiedAfterOneNoticeAndALateTickShortensNoW
     EXPECT_EQ(readWholeFile(target), "new");
     expectWaitOver();
 
-    state->Backups->Item(1)->NotifyOnSuccess = false;
-    state->Backups->Item(1)->NotifyOnError = false;
+    state->backups->Item(1)->NotifyOnSuccess = false;
+    state->backups->Item(1)->NotifyOnError = false;
     busy->refusals = 1;
     copy(file, file);
     EXPECT_EQ(logged().mid(2),

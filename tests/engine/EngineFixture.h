@@ -50,10 +50,10 @@ protected:
         const QString name = volumeOf(source);
         clsBackup association =
             newAssociation(source, isFolder, VolumeList::encode({name}, name.isEmpty()),
-                           DateTimeText::never, state->Destinations);
+                           DateTimeText::never, state->destinations);
         association.Recursive = recursive;
         association.Versions = 0;
-        return state->Backups->Add(std::move(association), Paths::PathKey(source));
+        return state->backups->Add(std::move(association), Paths::PathKey(source));
     }
 };
 
@@ -67,10 +67,10 @@ protected:
     }
     void addDestination(const QString& source, const QString& path,
                         std::optional<QString> volume = {}) {
-        state->Destinations->Add(path, source, volume.value_or(volumeOf(path)));
+        state->destinations->Add(path, source, volume.value_or(volumeOf(path)));
     }
     void copy(const QString& sourceRoot, const QString& file) {
-        engine->CopyToDestinations(sourceRoot, state->Backups->positionOf(sourceRoot), file);
+        engine->CopyToDestinations(sourceRoot, state->backups->positionOf(sourceRoot), file);
     }
     template <class Entries> static QStringList messagesOf(const Entries& entries) {
         QStringList texts;
@@ -78,8 +78,8 @@ protected:
             texts << entry->Message;
         return texts;
     }
-    QStringList logged() const { return messagesOf(*state->Recent); }
-    QStringList notified() const { return messagesOf(*state->Notifiers); }
+    QStringList logged() const { return messagesOf(*state->recent); }
+    QStringList notified() const { return messagesOf(*state->notifiers); }
 };
 
 // One file association, its source holding "a".
@@ -140,7 +140,7 @@ protected:
         return names;
     }
     std::shared_ptr<clsDetectFolder> record(const QString& folder) const {
-        return state->DetectFolders->Item(Paths::PathKey(folder));
+        return state->detectFolders->Item(Paths::PathKey(folder));
     }
     qint32 watchDocs() {
         engine->CreateDetectFolder(docs, false);

@@ -52,7 +52,7 @@ TEST_F(NameBytesTest, AFileNamedInAnotherEncodingIsCopiedUnderItsExactNameAndLog
     EXPECT_FALSE(existsAsBytes(bytesOf(dst) + "/Ablage/caf\xC3\xA9.txt"));
     ASSERT_EQ(logged(), QStringList(2, ResultText::logCopySaved));
     QStringList names;
-    for (const auto& entry : *state->Recent)
+    for (const auto& entry : *state->recent)
         names << Paths::fileName(entry->SourcePath);
     names.sort();
     EXPECT_EQ(names, QStringList({"\\xFF\\xFE.txt", "caf\\xE9.txt"}));

@@ -33,7 +33,7 @@ protected:
     void pass(qint32 handle = 0) { engine->ScanPass(docs, detection, handle); }
     void scan(bool recursive) {
         copies.clear();
-        state->DetectedFiles->Clear();
+        state->detectedFiles->Clear();
         engine->ScanFolder(docs, 1, docs, detectionNow(), recursive);
     }
 };
@@ -45,7 +45,7 @@ TEST_F(ScanFolderTest, ChangedFilesQualifyHiddenOnesNeedCopyHiddenAndOwnTemporar
     writeAt("docs/twoBefore.txt", -2);
     writeAt("docs/twoHoursAfter.txt", 2 * 60 * 60);
     writeAt("docs/.hidden", 0);
-    writeAt("docs/" + OwnTempPrefix + "partial", 0);
+    writeAt("docs/" + ownTempPrefix + "partial", 0);
     scan(false);
     EXPECT_EQ(copiedNames(), (QStringList{"at.txt", "oneBefore.txt"}));
     EXPECT_EQ(engine->NewDetectionDate, DateTimeText::format(clock.now().addSecs(1)));
@@ -132,8 +132,8 @@ TEST_F(ScanPassTest, ServesEnabledFileAssociationsDirectlyInTheFolderThenTheFold
     EXPECT_FALSE(state->Scanning);
 
     copies.clear();
-    state->DetectedFiles->Clear();
-    for (const auto& association : *state->Backups)
+    state->detectedFiles->Clear();
+    for (const auto& association : *state->backups)
         association->Enabled = false;
     pass();
     EXPECT_TRUE(copies.empty()) << "disabled associations are never scanned";
@@ -166,7 +166,7 @@ TEST_F(ScanPassTest, TheDrainServesFilesNamedDuringThePassAndTheSameVersionOnce)
     EXPECT_EQ(clock.sleptMs, 2 * timing.topFolderSettleMs) << "the drain served again";
 
     copies.clear();
-    state->DetectedFiles->Clear();
+    state->detectedFiles->Clear();
     setModified(file, 0);
     awaitAndRearm(handle);
     // The second time, the same version is named again and not copied again. (The settle moves
@@ -230,8 +230,8 @@ TEST_F(ScanPassTest, ACopyUsesTheAssociationsPositionAfterOthersWereRemovedMeanw
     addAssociation(docs, true);
     writeAt("docs/a.txt", 0);
     ui.onProcessEvents = [&] {
-        if (state->Backups->Count() == 2)
-            state->Backups->Remove(1);
+        if (state->backups->Count() == 2)
+            state->backups->Remove(1);
     };
     pass();
     ASSERT_EQ(copies.size(), 1u);
@@ -311,8 +311,8 @@ TEST_F(ChangedFilesTest, HiddenFoldersAreNeitherWatchedNorWalkedUnlessHiddenFile
     EXPECT_EQ(copiedNames(), QStringList{"untouched.txt"});
 
     copies.clear();
-    state->DetectedFiles->Clear();
-    state->Backups->Item(1)->CopyHidden = true;
+    state->detectedFiles->Clear();
+    state->backups->Item(1)->CopyHidden = true;
     engine->CreateDetectFolder(docs, true);
     handle = record(docs)->AutoBackup;
     writeAt("docs/.cache/deep/new", 0);
@@ -326,7 +326,7 @@ TEST_F(ChangedFilesTest, AWalkStaysOnTheSourcesFileSystem) {
     if (!mount)
         GTEST_SKIP() << ScratchMount::refusal();
     const QString scratch = Paths::parent(mount->mountPoint());
-    state->Backups->Clear();
+    state->backups->Clear();
     addAssociation(scratch, true, true);
     QFile inMount(mount->mountPoint() + "/other-disk.txt");
     ASSERT_TRUE(inMount.open(QIODevice::WriteOnly));

@@ -25,11 +25,11 @@ protected:
 
 TEST_F(TimerTickTest, AQuietTickDropsClosedWatchesLeavesDisabledOnesUnpolledAndReArms) {
     constexpr qint32 untouched = 77;
-    state->DetectFolders->Add("/closed", 0, untouched, {}, "/closed");
-    state->DetectFolders->Add("/disabled", -1, untouched, {}, "/disabled");
-    state->DetectFolders->Add("/closed2", 0, untouched, {}, "/closed2");
+    state->detectFolders->Add("/closed", 0, untouched, {}, "/closed");
+    state->detectFolders->Add("/disabled", -1, untouched, {}, "/disabled");
+    state->detectFolders->Add("/closed2", 0, untouched, {}, "/closed2");
     engine->TimerProc();
-    ASSERT_EQ(state->DetectFolders->Count(), 2) << "closed watches are dropped";
+    ASSERT_EQ(state->detectFolders->Count(), 2) << "closed watches are dropped";
     EXPECT_NE(record(docs)->Result, untouched);
     EXPECT_NE(record(docs)->Result, 0);
     EXPECT_EQ(record("/disabled")->Result, untouched) << "never polled";
@@ -46,7 +46,7 @@ TEST_F(TimerTickTest, ASignalledTickCopiesAndTheDetectionDateMovesOnceTheFolderI
     EXPECT_EQ(copiedNames(), QStringList{"a.txt"});
     EXPECT_EQ(record(docs)->DetectionDate, next);
     EXPECT_TRUE(engine->ScanActivity);
-    EXPECT_EQ(state->DetectedFiles->Count(), 0);
+    EXPECT_EQ(state->detectedFiles->Count(), 0);
     clock.current = clock.current.addSecs(30);
     engine->TimerProc();
     EXPECT_EQ(record(docs)->DetectionDate, next);
@@ -140,7 +140,7 @@ TEST_F(LongCatchUpTickTest, ASaveDuringACatchUpIsServedByTheNextTick) {
     ASSERT_TRUE(awaitSignal(handle));
     engine->TimerProc(); // the watch's own pass over the new files
     copies.clear();
-    state->Destinations->Add(home.path() + "/backup", docs, volumeOf(home.path()));
+    state->destinations->Add(home.path() + "/backup", docs, volumeOf(home.path()));
     engine->catchUp().requestAll();
 
     const int yieldsBefore = ui.processEventsCalls;

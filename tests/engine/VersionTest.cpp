@@ -33,7 +33,7 @@ protected:
     }
     // Serves the association's destinations from `root` on instead.
     void moveDestinationTo(const QString& root) {
-        state->Destinations->Remove(1);
+        state->destinations->Remove(1);
         addDestination(file, root);
         dir = root + "/Docs";
     }
@@ -136,7 +136,7 @@ TEST_F(VersionTest, AFirstVersionFolderThatCannotBeMadeStillSavesTheCopy) {
 TEST_F(VersionTest, ReadOnlyVersionsAreReplacedUnderAnyKeptCount) {
     state->options.PrevSaveName = "Old";
     for (const qint16 versions : {qint16(0), qint16(1)}) {
-        state->Backups->Item(1)->Versions = versions;
+        state->backups->Item(1)->Versions = versions;
         for (const QByteArray v : {"a", "b", "c"}) {
             QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
             write("src/Docs/n.txt", v);

@@ -45,7 +45,7 @@ int inotifyDescriptors() {
 
 TEST_F(WatchChangeTest, AWriteIsNamedOnceInArrivalOrderUntilTakenButOwnTemporaryFilesNever) {
     auto watch = open(true);
-    const QString temp = home.writeFile("top/" + OwnTempPrefix + "copy", "partial");
+    const QString temp = home.writeFile("top/" + ownTempPrefix + "copy", "partial");
     QFile::setPermissions(temp, QFileDevice::ReadOwner);
     EXPECT_FALSE(watch->wait(QuietMs));
     ASSERT_TRUE(QFile::rename(temp, top + "/real.txt"));
@@ -243,7 +243,7 @@ protected:
     }
     void remove(const QString& path) {
         engine->RemoveDetectFolder(path);
-        state->Backups->Remove(Paths::PathKey(path));
+        state->backups->Remove(Paths::PathKey(path));
     }
     qint32 handle() const { return record(docs)->AutoBackup; }
 };
@@ -255,7 +255,7 @@ TEST_F(WatchFolderTest, AssociationsInOneFolderShareOneRecordThatTheLastOneRenew
     add(home.writeFile("docs/b.txt", "b"), false);
     engine->CreateDetectFolder(docs + "/missing.txt", false);
 
-    ASSERT_EQ(state->DetectFolders->Count(), 1);
+    ASSERT_EQ(state->detectFolders->Count(), 1);
     EXPECT_EQ(record(docs)->Folder, docs);
     EXPECT_GT(handle(), first);
     EXPECT_TRUE(record(docs)->DetectionDate.isEmpty());
@@ -291,7 +291,7 @@ TEST_F(WatchFolderTest, DisablingAFolderAssociationClosesItsWatchUnlessAFileAsso
     EXPECT_EQ(handle(), -1) << "only open watches are closed";
 
     association->Enabled = true;
-    state->DetectFolders->Clear();
+    state->detectFolders->Clear();
     engine->enableFolderWatch(docs, false);
     EXPECT_GT(handle(), 0) << "a dropped record is made again";
 

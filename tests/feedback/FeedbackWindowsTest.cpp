@@ -33,8 +33,8 @@ TEST_F(FeedbackWindowsTest, PopupSitsInTheWorkAreaCornerWithoutFocusAndGrowsOnly
     Feedback feedback(
         *state, nullptr, [] { return false; }, Feedback::PopupKind::Window);
     const QString longName = QString(400, 'x') + ".txt";
-    state->Notifiers->Add(home.path() + "/short.txt", "/media/usb/Backups/Docs", "Success");
-    state->Notifiers->Add("/gone/" + longName, "/media/usb/Backups/Docs", "Error: copy failed");
+    state->notifiers->Add(home.path() + "/short.txt", "/media/usb/Backups/Docs", "Success");
+    state->notifiers->Add("/gone/" + longName, "/media/usb/Backups/Docs", "Error: copy failed");
     feedback.showPopupNoActivate();
 
     frmNotification* popup = nullptr;
@@ -66,7 +66,7 @@ TEST_F(FeedbackWindowsTest, PopupSitsInTheWorkAreaCornerWithoutFocusAndGrowsOnly
 TEST_F(FeedbackWindowsTest, LogWindowFollowsEveryChangeByItself) {
     frmRecentLog window(*state);
     EXPECT_EQ(window.log()->toPlainText(), "(No file operations to display)");
-    state->Recent->Add("t", "/home/a.txt", "root", "/media/usb/Docs", "USB", "Result 1");
+    state->recent->Add("t", "/home/a.txt", "root", "/media/usb/Docs", "USB", "Result 1");
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return window.log()->toPlainText().contains("Result 1"); }, 3000));
 }

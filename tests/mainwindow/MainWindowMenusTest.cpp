@@ -52,7 +52,7 @@ TEST_F(MainWindowFixture, KeysAndClicksOnTheTreeRunViewEditAndRemove) {
     messages.answers = {MessageBoxes::Answer::Yes};
     QTest::keyClick(view, Qt::Key_Delete);
     EXPECT_EQ(messages.asked.back().text, "Are you sure you wish to remove this association?");
-    EXPECT_EQ(state->Backups->Count(), 0);
+    EXPECT_EQ(state->backups->Count(), 0);
     EXPECT_EQ(tree->rowCount(), 0);
     EXPECT_EQ(window->findChild<ElidingPanel*>("Volume")->fullText(),
               "Selected Drive Volume: <n/a> ");

@@ -29,7 +29,7 @@ struct SchemeDialogsTest : LifecycleOverHome<ManualClock, ensureGuiApp> {
 
     SchemeDialogsTest() {
         const QString docs = home.makeFolder("docs");
-        state.Backups->Add(newAssociation(docs, true, "", "c", state.Destinations), docs);
+        state.backups->Add(newAssociation(docs, true, "", "c", state.destinations), docs);
         for (const char* name :
              {"work.sch", "work.sch.dst", "home.sch", "home.sch.dst", "notes.txt", ".hidden.sch"})
             home.writeAppData(QString("sch/") + name, "");
@@ -99,7 +99,7 @@ TEST_F(SchemeDialogsTest, LoadWaitsForASelectionAndAsksBeforeItLoads) {
     EXPECT_EQ(messages.asked.back().text, "Are you sure you want to load the scheme: work.sch?");
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(state.Backups->Count(), 0); // the scheme was empty
+    EXPECT_EQ(state.backups->Count(), 0); // the scheme was empty
     EXPECT_EQ(ui.schemeName, "work.sch");
 }
 

@@ -39,11 +39,11 @@ protected:
         return AddAssociations(*state, pickers, h);
     }
     std::shared_ptr<clsBackup> association(const QString& path) {
-        return state->Backups->contains(path) ? state->Backups->Item(path) : nullptr;
+        return state->backups->contains(path) ? state->backups->Item(path) : nullptr;
     }
     QStringList destinationsOf(const QString& path) {
         QStringList out;
-        for (const auto& d : state->Destinations->of(path))
+        for (const auto& d : state->destinations->of(path))
             out << d->Path + "|" + d->Volume;
         return out;
     }
@@ -116,7 +116,7 @@ TEST_F(AddingTest, FolderCandidatesThatAreRefusedOrDeclinedCreateNothing) {
     adding().addFolder("/");
     EXPECT_TRUE(messages.asked.back().text.endsWith("\n\nAdd drive anyway?"));
 
-    EXPECT_EQ(state->Backups->Count(), 1);
+    EXPECT_EQ(state->backups->Count(), 1);
     EXPECT_EQ(dialogsShown, 0);
     EXPECT_TRUE(shownInTree.isEmpty());
 }

@@ -132,7 +132,7 @@ TEST_F(TreeFixture, RemovingAnAssociationKeepsTheNodesOthersNeed) {
 
     // A still has B below it: the node stays, as a container.
     tree->RemoveLocal(node(a));
-    EXPECT_FALSE(state->Backups->contains(a));
+    EXPECT_FALSE(state->backups->contains(a));
     EXPECT_EQ(imageOf(a), "*Folder");
     EXPECT_FALSE(storedLines().contains(a));
     EXPECT_TRUE(storedLines().contains(b));
@@ -146,7 +146,7 @@ TEST_F(TreeFixture, RemovingAnAssociationKeepsTheNodesOthersNeed) {
     tree->RemoveLocal(node(b));
     EXPECT_EQ(tree->nodeCount(), 0);
     EXPECT_EQ(tree->images().count(), tree->gintNonIconsLocal);
-    EXPECT_EQ(state->Backups->Count(), 0);
+    EXPECT_EQ(state->backups->Count(), 0);
 }
 
 TEST_F(TreeFixture, RemovingAContainerTakesEverythingBelowItAndNothingBeside) {
@@ -157,8 +157,8 @@ TEST_F(TreeFixture, RemovingAContainerTakesEverythingBelowItAndNothingBeside) {
     tree->UpdateTreeLocal();
 
     tree->RemoveLocal(node(Paths::parent(one)));
-    EXPECT_EQ(state->Backups->Count(), 1);
-    EXPECT_TRUE(state->Backups->contains(beside));
+    EXPECT_EQ(state->backups->Count(), 1);
+    EXPECT_TRUE(state->backups->contains(beside));
     EXPECT_EQ(node(Paths::parent(one)), nullptr);
     EXPECT_NE(node(beside), nullptr);
     EXPECT_FALSE(tree->images().contains(Paths::PathKey(one)));
@@ -212,6 +212,6 @@ TEST_F(TreeFixture, PathsNoFileManagerWouldShowStillShowAndCanBeRemoved) {
         tree->RemoveLocal(node(path));
         EXPECT_EQ(node(path), nullptr);
     }
-    EXPECT_EQ(state->Backups->Count(), 0);
+    EXPECT_EQ(state->backups->Count(), 0);
     EXPECT_EQ(tree->rowCount(), 0);
 }

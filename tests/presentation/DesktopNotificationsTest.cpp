@@ -37,7 +37,7 @@ protected:
         popup = std::make_unique<PopupPresenter>(*state, *view, next, onTop, [] { return false; });
     }
     void queue(const QString& message, const QString& source = "/home/ann/Docs/report.txt") {
-        state->Notifiers->Add(source, "/media/usb/Backups/Docs", message);
+        state->notifiers->Add(source, "/media/usb/Backups/Docs", message);
     }
     // Fires the advance timer (unless the popup's load showed the first result) and waits until
     // the service has shown `count` notifications.

@@ -46,8 +46,8 @@ protected:
         const QString name = volumeOf(source);
         clsBackup association =
             newAssociation(source, folder, VolumeList::encode({name}, name.isEmpty()), "created",
-                           state->Destinations);
+                           state->destinations);
         association.DateLastModified = "saved";
-        return state->Backups->Add(std::move(association), Paths::PathKey(source));
+        return state->backups->Add(std::move(association), Paths::PathKey(source));
     }
 };

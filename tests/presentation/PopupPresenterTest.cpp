@@ -43,7 +43,7 @@ protected:
                                                  [this] { return scanning; });
     }
     void queue(const QString& message, const QString& source = "/home/ann/Docs/report.txt") {
-        state->Notifiers->Add(source, "/media/usb/Backups/Docs", message);
+        state->notifiers->Add(source, "/media/usb/Backups/Docs", message);
     }
 };
 } // namespace
@@ -69,7 +69,7 @@ TEST_F(PopupPresenterTest, BurstIsShownInOrderOverTheAdvanceTimeThenTheIdlePopup
     EXPECT_EQ(view.shown[2].kind, PopupTexts::MessageKind::Delay);
     EXPECT_EQ(view.shown[0].source, "report.txt");
     EXPECT_EQ(view.shown[0].destination, "Backups/Docs");
-    EXPECT_EQ(state->Notifiers->Count(), 0);
+    EXPECT_EQ(state->notifiers->Count(), 0);
 
     // A result that arrives later in the same popup's life keeps the burst's share.
     queue("Backup successful.");

@@ -43,8 +43,8 @@ TEST_F(PropertiesTest, LoadingShowsTheAssociationAndPausesUntilClosed) {
     const QString source = home.makeFolder("Work/Docs"), dest = home.makeFolder("B");
     const auto a = addSaved(source, true);
     a->Versions = 4;
-    state->Destinations->Add(dest, source, "VOL");
-    state->Destinations->Add("/elsewhere", "/other", "X");
+    state->destinations->Add(dest, source, "VOL");
+    state->destinations->Add("/elsewhere", "/other", "X");
     auto s = open(source);
     EXPECT_EQ(s->caption, "Docs<< Quillmot");
     EXPECT_EQ(s->statusText, "Folder exists");
@@ -56,7 +56,7 @@ TEST_F(PropertiesTest, LoadingShowsTheAssociationAndPausesUntilClosed) {
     s->close();
     EXPECT_EQ(unpauses, 1);
     EXPECT_EQ(watchesOpened.size(), 0u) << "closing without Save opens no watch";
-    EXPECT_EQ(state->Backups->Count(), 1) << "a saved association survives a cancel";
+    EXPECT_EQ(state->backups->Count(), 1) << "a saved association survives a cancel";
 
     // Paused before: it stays paused.
     state->Paused = true;
@@ -75,22 +75,22 @@ TEST_F(PropertiesTest, AVanishedSourceIsDisabledAtOnceEvenWhenTheUserCancels) {
     EXPECT_EQ(nodeImages, (std::vector<std::pair<QString, QString>>{{source, "*FileYellow"}}));
     s->cancel();
     s->close();
-    ASSERT_TRUE(state->Backups->contains(source));
-    EXPECT_FALSE(state->Backups->Item(source)->Enabled);
+    ASSERT_TRUE(state->backups->contains(source));
+    EXPECT_FALSE(state->backups->Item(source)->Enabled);
 }
 
 TEST_F(PropertiesTest, SaveWritesTheWorkingCopiesAndReopensTheWatch) {
     const QString source = home.makeFolder("Src"), d1 = home.makeFolder("D1"),
                   d2 = home.makeFolder("D2");
     addSaved(source, true);
-    state->Destinations->Add(d1, source, "OLD");
+    state->destinations->Add(d1, source, "OLD");
     auto s = open(source);
     ASSERT_TRUE(s->removeDestination(1) == false) << "No keeps the destination";
     messages.answers = {MessageBoxes::Answer::Yes};
     ASSERT_TRUE(s->removeDestination(1));
     ASSERT_EQ(s->addDestinationPath(d2), 1);
     s->gstrVolumes = "A";
-    EXPECT_EQ(state->Destinations->of(source).size(), 1u) << "nothing changes before Save";
+    EXPECT_EQ(state->destinations->of(source).size(), 1u) << "nothing changes before Save";
     PropertiesValues v;
     v.recursive = true;
     v.enabled = false;
@@ -98,14 +98,14 @@ TEST_F(PropertiesTest, SaveWritesTheWorkingCopiesAndReopensTheWatch) {
     v.versionsText = "0";
     s->save(v);
     s->close();
-    const auto a = state->Backups->Item(source);
+    const auto a = state->backups->Item(source);
     EXPECT_EQ(a->Versions, 1) << "0 typed is stored as 1";
     EXPECT_TRUE(a->Recursive && a->KeepBackup);
     EXPECT_FALSE(a->Enabled);
     EXPECT_EQ(a->Volume, "A");
     EXPECT_EQ(a->DateLastModified, DateTimeText::format(clock.current));
-    ASSERT_EQ(state->Destinations->of(source).size(), 1u);
-    EXPECT_EQ(state->Destinations->of(source)[0]->Path, d2);
+    ASSERT_EQ(state->destinations->of(source).size(), 1u);
+    EXPECT_EQ(state->destinations->of(source)[0]->Path, d2);
     EXPECT_EQ(watchesOpened, (std::vector<std::pair<QString, bool>>{{source, true}}));
     EXPECT_EQ(nodeImages.back(),
               std::make_pair(source, Paths::PathKey(source) + QString("*Magenta")));

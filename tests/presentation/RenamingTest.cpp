@@ -39,7 +39,7 @@ protected:
                                          bool enabled = true) {
         const QString source = path(relative);
         clsBackup association =
-            newAssociation(source, isFolder, "DATA", "2026-01-02", state->Destinations);
+            newAssociation(source, isFolder, "DATA", "2026-01-02", state->destinations);
         association.Recursive = isFolder;
         association.NotifyOnSuccess = false;
         association.Enabled = enabled;
@@ -47,25 +47,25 @@ protected:
         association.KeepBackup = versions > 0;
         association.Versions = versions;
         association.CopyHidden = true;
-        auto added = state->Backups->Add(std::move(association), Paths::PathKey(source));
+        auto added = state->backups->Add(std::move(association), Paths::PathKey(source));
         engine->CreateDetectFolder(source, isFolder);
         return added;
     }
     QStringList sources() const {
         QStringList all;
-        for (const auto& association : *state->Backups)
+        for (const auto& association : *state->backups)
             all << association->SourcePath.mid(home.path().size() + 1);
         all.sort();
         return all;
     }
     // Every association's folder is watched by an open watch.
     bool allWatched() const {
-        for (const auto& association : *state->Backups) {
+        for (const auto& association : *state->backups) {
             const QString folder = association->Folder ? association->SourcePath
                                                        : Paths::parent(association->SourcePath);
             const QString key = Paths::PathKey(folder);
-            if (!state->DetectFolders->contains(key) ||
-                state->DetectFolders->Item(key)->AutoBackup <= 0)
+            if (!state->detectFolders->contains(key) ||
+                state->detectFolders->Item(key)->AutoBackup <= 0)
                 return false;
         }
         return true;
@@ -82,22 +82,22 @@ TEST_F(RenameFixture, AFolderTakesItsAssociationsAndDestinationsAlongAndNothingB
     associate("Data", true, 3);
     associate("Data/sub/a.txt", false, 0);
     associate("Database", true, 0);
-    state->Destinations->Add(path("Data/Backup"), path("Database"), "DATA");
-    state->Destinations->Add(path("Databackup"), path("Data"), "DATA");
-    state->Destinations->Add(path("Databackup"), path("Data/sub/a.txt"), "DATA");
+    state->destinations->Add(path("Data/Backup"), path("Database"), "DATA");
+    state->destinations->Add(path("Databackup"), path("Data"), "DATA");
+    state->destinations->Add(path("Databackup"), path("Data/sub/a.txt"), "DATA");
 
     const RenameOutcome outcome = renamer->RenameFileOrFolder(path("Data"), "Work");
 
     ASSERT_EQ(outcome.kind, RenameOutcome::Kind::Renamed);
     EXPECT_TRUE(QFileInfo::exists(path("Work/sub/a.txt")));
     EXPECT_EQ(sources(), (QStringList{"Database", "Work", "Work/sub/a.txt"}));
-    const auto work = state->Backups->Item(path("Work"));
+    const auto work = state->backups->Item(path("Work"));
     EXPECT_EQ(work->Versions, 3);
     EXPECT_EQ(work->DateCreated, "2026-01-02");
     EXPECT_EQ(work->DateLastActivity, "2026-03-04");
     EXPECT_TRUE(work->CopyHidden && work->Recursive && work->NotifyOnError);
     QStringList destinations;
-    for (const auto& destination : *state->Destinations)
+    for (const auto& destination : *state->destinations)
         destinations << destination->Path.mid(home.path().size() + 1) + " of " +
                             destination->Source.mid(home.path().size() + 1);
     EXPECT_EQ(destinations, (QStringList{"Work/Backup of Database", "Databackup of Work",

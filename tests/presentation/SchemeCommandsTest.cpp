@@ -26,16 +26,16 @@ struct SchemeFixture : LifecycleOverHome<ManualClock> {
     // A folder association on a real folder, in memory only.
     QString add(const QString& name) {
         const QString path = home.makeFolder(name);
-        clsBackup association = newAssociation(path, true, "", "c", state.Destinations);
+        clsBackup association = newAssociation(path, true, "", "c", state.destinations);
         association.Recursive = true;
-        state.Backups->Add(std::move(association), path);
-        state.Destinations->Add(home.path() + "/dest-" + name, path, "");
+        state.backups->Add(std::move(association), path);
+        state.destinations->Add(home.path() + "/dest-" + name, path, "");
         engine.CreateDetectFolder(path, true);
         return path;
     }
     QStringList paths() const {
         QStringList out;
-        for (const auto& b : *state.Backups)
+        for (const auto& b : *state.backups)
             out << b->SourcePath;
         return out;
     }
@@ -43,7 +43,7 @@ struct SchemeFixture : LifecycleOverHome<ManualClock> {
         return readWholeFile(home.appDataFolder() + "/" + name);
     }
     qint32 watchOf(const QString& folder) const {
-        return state.DetectFolders->contains(folder) ? state.DetectFolders->Item(folder)->AutoBackup
+        return state.detectFolders->contains(folder) ? state.detectFolders->Item(folder)->AutoBackup
                                                      : 0;
     }
 };
@@ -97,7 +97,7 @@ TEST_F(SchemeFixture, LoadReplacesTheSetItsStoreFilesAndWatchesAndUnpauses) {
     const QString docs = add("docs");
     ASSERT_TRUE(schemes.save("work"));
     const QByteArray savedSet = store("usrdatab");
-    state.Backups->Clear();
+    state.backups->Clear();
     const QString music = add("music");
     messages.asked.clear();
     QSignalSpy reloaded(&schemes, &SchemeCommands::associationsReloaded);
@@ -113,7 +113,7 @@ TEST_F(SchemeFixture, LoadReplacesTheSetItsStoreFilesAndWatchesAndUnpauses) {
     EXPECT_EQ(messages.asked.size(), 3u);
 
     EXPECT_EQ(paths(), QStringList{docs});
-    EXPECT_EQ(state.Destinations->Count(), 1);
+    EXPECT_EQ(state.destinations->Count(), 1);
     EXPECT_EQ(store("usrdatab"), savedSet);
     EXPECT_EQ(store("usrdatad"), readWholeFile(sch + "/work.sch.dst"));
     EXPECT_GT(watchOf(docs), 0);
@@ -148,8 +148,8 @@ TEST_F(SchemeFixture, ALoadWhilePausedStaysPaused) {
 TEST_F(SchemeFixture, ASchemeThatCannotLoadKeepsTheCurrentSetAndStoreFilesByteForByte) {
     ASSERT_TRUE(schemes.openFolder());
     const QString docs = add("docs");
-    ASSERT_TRUE(saveAssociations(*state.Backups, home.appDataFolder()).ok());
-    ASSERT_TRUE(saveDestinations(*state.Destinations, home.appDataFolder()).ok());
+    ASSERT_TRUE(saveAssociations(*state.backups, home.appDataFolder()).ok());
+    ASSERT_TRUE(saveDestinations(*state.destinations, home.appDataFolder()).ok());
     add("unsaved"); // a change since the last store write stays too
     const QStringList current = paths();
     const QByteArray associations = store("usrdatab"), destinations = store("usrdatad");

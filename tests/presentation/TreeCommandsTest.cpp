@@ -79,7 +79,7 @@ TEST_F(TreeFixture, RemoveAsksTheQuestionThatFitsAndActsOnlyOnYes) {
     messages.answers = {Answer::No, Answer::Cancel};
     EXPECT_FALSE(commands->Remove(node(a)));
     EXPECT_FALSE(commands->Remove(node(Paths::parent(a))));
-    EXPECT_EQ(state->Backups->Count(), 2);
+    EXPECT_EQ(state->backups->Count(), 2);
     EXPECT_EQ(messages.asked[1].text, "Are you sure you wish to remove this association?");
     EXPECT_EQ(messages.asked[2].text, "Are you sure you wish to remove all associations "
                                       "contained below this folder or drive?");
@@ -88,14 +88,14 @@ TEST_F(TreeFixture, RemoveAsksTheQuestionThatFitsAndActsOnlyOnYes) {
 
     messages.answers = {Answer::Yes};
     EXPECT_TRUE(commands->Remove(node(Paths::parent(a))));
-    EXPECT_EQ(state->Backups->Count(), 0);
+    EXPECT_EQ(state->backups->Count(), 0);
 }
 
 TEST_F(TreeFixture, DisableClosesTheWatchAndReachesTheStoreOnTheNextWrite) {
     const QString docs = folder("Docs");
     auto association = associate(docs, true);
     tree->UpdateTreeLocal();
-    auto watch = [&] { return state->DetectFolders->Item(Paths::PathKey(docs))->AutoBackup; };
+    auto watch = [&] { return state->detectFolders->Item(Paths::PathKey(docs))->AutoBackup; };
     ASSERT_GT(watch(), 0);
 
     commands->toggleEnabled(node(docs));
@@ -103,7 +103,7 @@ TEST_F(TreeFixture, DisableClosesTheWatchAndReachesTheStoreOnTheNextWrite) {
     EXPECT_EQ(imageOf(docs), Paths::PathKey(docs) + "*Magenta");
     EXPECT_LE(watch(), 0);
     EXPECT_FALSE(QFile::exists(AppData::filePath("usrdatab"))) << "not written by the command";
-    ASSERT_TRUE(saveAssociations(*state->Backups, AppData::folder()).ok());
+    ASSERT_TRUE(saveAssociations(*state->backups, AppData::folder()).ok());
     EXPECT_EQ(QString::fromUtf8(readWholeFile(AppData::filePath("usrdatab"))).split("\r\n")[6],
               "0");
 

@@ -49,11 +49,11 @@ protected:
         const QString volume = fso.VolumeName(fso.GetDriveName(source));
         clsBackup association =
             newAssociation(source, isFolder, VolumeList::encode({volume}, volume.isEmpty()),
-                           DateTimeText::never, state->Destinations);
+                           DateTimeText::never, state->destinations);
         association.Recursive = true;
         association.Enabled = enabled;
         association.Versions = 0;
-        auto added = state->Backups->Add(std::move(association), Paths::PathKey(source));
+        auto added = state->backups->Add(std::move(association), Paths::PathKey(source));
         engine->CreateDetectFolder(source, true);
         return added;
     }

@@ -27,15 +27,15 @@ namespace {
 // Every watch asks for the same events, since one folder's watch descriptor may serve several
 // watches (inotify replaces the mask on a second add). Writes and arrivals name files; the folder
 // events keep the sub-folder list true; the self events tell when the top folder goes away.
-constexpr uint32_t EventMask = IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_MOVED_TO | IN_CREATE |
+constexpr uint32_t eventMask = IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_MOVED_TO | IN_CREATE |
                                IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF;
 // A sub-folder reached by a walk or an event may have been swapped for a symbolic link.
-constexpr uint32_t SubFolderFlags = IN_ONLYDIR | IN_DONT_FOLLOW;
+constexpr uint32_t subFolderFlags = IN_ONLYDIR | IN_DONT_FOLLOW;
 // Room for many events per read; one event with the longest name needs under 300 bytes.
-constexpr size_t EventBufferBytes = 64 * 1024;
+constexpr size_t eventBufferBytes = 64 * 1024;
 // An unpacked archive names a hundred thousand files at once; past this many pending paths the
 // watch forgets them and asks for a walk, which costs the same and holds no memory.
-constexpr int DefaultMaxPendingPaths = 20000;
+constexpr int defaultMaxPendingPaths = 20000;
 
 QByteArray childPath(const QByteArray& folder, const char* name) {
     QByteArray child = folder;
@@ -52,7 +52,7 @@ bool isBelowOrSame(const QByteArray& path, const QByteArray& folder) {
 }
 
 bool isOwnTempName(const char* name) {
-    static const QByteArray prefix = OwnTempPrefix.toUtf8();
+    static const QByteArray prefix = ownTempPrefix.toUtf8();
     return std::strncmp(name, prefix.constData(), size_t(prefix.size())) == 0;
 }
 
@@ -86,7 +86,7 @@ public:
 
     // The watch descriptor, or -1 with errno set.
     int add(InotifyWatch* watch, const QByteArray& folder, uint32_t flags) {
-        const int wd = ::inotify_add_watch(m_fd, folder.constData(), EventMask | flags);
+        const int wd = ::inotify_add_watch(m_fd, folder.constData(), eventMask | flags);
         if (wd >= 0) {
             auto& subscribers = m_routes[wd];
             if (std::find(subscribers.begin(), subscribers.end(), watch) == subscribers.end())
@@ -132,14 +132,14 @@ private:
     int m_initErrno;
     std::unordered_map<int, std::vector<InotifyWatch*>> m_routes; // watch descriptor -> watches
     std::unordered_set<InotifyWatch*> m_watches;
-    alignas(inotify_event) char m_buffer[EventBufferBytes];
+    alignas(inotify_event) char m_buffer[eventBufferBytes];
 };
 
 class InotifyWatch final : public ChangeWatch {
 public:
     InotifyWatch(const QString& folder, const Scope& scope)
         : m_hub(Hub::shared()), m_scope(scope),
-          m_maxPending(scope.maxPendingPaths > 0 ? scope.maxPendingPaths : DefaultMaxPendingPaths) {
+          m_maxPending(scope.maxPendingPaths > 0 ? scope.maxPendingPaths : defaultMaxPendingPaths) {
         if (m_hub->fd() < 0) {
             // Too many inotify instances is the same kind of limit as too many watches.
             m_limitReached = m_hub->initErrno() == EMFILE;
@@ -253,7 +253,7 @@ private:
             return;
         // Files may already be in it (a folder moved in, or filled before its watch was added):
         // only a walk can name them. A folder that cannot be watched is walked all the same.
-        if (addFolder(child, SubFolderFlags) >= 0)
+        if (addFolder(child, subFolderFlags) >= 0)
             addSubFoldersBelow(child);
         queueFolder(child);
     }
@@ -367,7 +367,7 @@ private:
                 if (!entersFolder(::dirfd(dir), entry))
                     continue;
                 const QByteArray child = childPath(folder, entry->d_name);
-                if (addFolder(child, SubFolderFlags) >= 0)
+                if (addFolder(child, subFolderFlags) >= 0)
                     pending.push_back(child);
                 else if (m_limitReached)
                     break;

@@ -138,7 +138,7 @@ bool sameInode(const struct stat& a, const struct stat& b) {
 
 // A temporary file of ours is named ".quillmot-", base-36 digits, ".tmp".
 bool isOwnTempName(const QByteArray& name) {
-    static const QByteArray prefix = OwnTempPrefix.toUtf8();
+    static const QByteArray prefix = ownTempPrefix.toUtf8();
     static const QByteArray suffix = tempSuffix.toUtf8();
     if (!name.startsWith(prefix) || !name.endsWith(suffix) ||
         name.size() <= prefix.size() + suffix.size())
@@ -153,7 +153,7 @@ bool isOwnTempName(const QByteArray& name) {
 // the file, so a name is only kept once the lock is ours and the name still leads to the file.
 int createTemp(const QString& folder, QByteArray& tempPath) {
     for (int attempt = 0; attempt < tempNameAttempts; ++attempt) {
-        const QString name = OwnTempPrefix +
+        const QString name = ownTempPrefix +
                              QString::number(QRandomGenerator::global()->generate64(), 36) +
                              tempSuffix;
         const QByteArray path = native(Paths::join(folder, name));
