@@ -55,12 +55,12 @@ double residentMiB() {
 }
 
 QString configFolder(const QString& work) {
-    return work + QStringLiteral("/config/Quillmot");
+    return Paths::join(work, QStringLiteral("config/Quillmot"));
 }
 
 // The files and the store, made once.
 bool prepare(const QString& work, int associations, int folders) {
-    if (QFile::exists(configFolder(work) + QStringLiteral("/usrdatab")))
+    if (QFile::exists(Paths::join(configFolder(work), QStringLiteral("usrdatab"))))
         return true;
     QuietUi ui{false};
     FixedAnswers messages{MessageBoxes::Answer::Yes};
@@ -68,10 +68,10 @@ bool prepare(const QString& work, int associations, int folders) {
     AppState state(ui, messages, clock);
     const QString volume = state.fso->VolumeName(state.fso->GetDriveName(work));
     for (int i = 0; i < associations; ++i) {
-        const QString dir =
-            work + QStringLiteral("/home/folder%1").arg(i % folders, 4, 10, QLatin1Char('0'));
+        const QString dir = Paths::join(
+            work, QStringLiteral("home/folder%1").arg(i % folders, 4, 10, QLatin1Char('0')));
         const QString path =
-            dir + QStringLiteral("/document%1.txt").arg(i, 5, 10, QLatin1Char('0'));
+            Paths::join(dir, QStringLiteral("document%1.txt").arg(i, 5, 10, QLatin1Char('0')));
         if (i < folders && !QDir().mkpath(dir))
             return false;
         QFile file(path);
@@ -125,19 +125,17 @@ struct Loaded {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s WORK [ASSOCIATIONS] [FOLDERS] [RUNS]\n", argv[0]);
+    if (!enoughArguments(argc, argv, 1, "WORK [ASSOCIATIONS] [FOLDERS] [RUNS]"))
         return 2;
-    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    const QString work = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(work + QStringLiteral("/config")));
-    qputenv("HOME", QFile::encodeName(work + QStringLiteral("/home")));
+    const QString work = pathArgument(argv[1]);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(Paths::join(work, QStringLiteral("config"))));
+    qputenv("HOME", QFile::encodeName(Paths::join(work, QStringLiteral("home"))));
     if (argc > 2 && QByteArray(argv[2]) == "--start-once")
         return startOnce();
-    const int associations = argc > 2 ? std::atoi(argv[2]) : 10000;
-    const int folders = argc > 3 ? std::atoi(argv[3]) : 500;
-    const int runs = argc > 4 ? std::atoi(argv[4]) : 5;
+    const int associations = numberArgument(argc, argv, 2, 10000, 0);
+    const int folders = numberArgument(argc, argv, 3, 500, 0);
+    const int runs = numberArgument(argc, argv, 4, 5, 0);
     QCoreApplication core(argc, argv);
     if (associations < 1 || folders < 1 || runs < 1 || !prepare(work, associations, folders)) {
         std::fprintf(stderr, "cannot prepare %s\n", qPrintable(work));
@@ -174,7 +172,7 @@ int main(int argc, char* argv[]) {
         loaded.tree->RemoveLocal(node);
         removeMs.push_back(msSince(removeStart));
         // The store goes back to every association for the next run.
-        if (!QFile::remove(configFolder(work) + QStringLiteral("/usrdatab")) ||
+        if (!QFile::remove(Paths::join(configFolder(work), QStringLiteral("usrdatab"))) ||
             !prepare(work, associations, folders))
             return 1;
 
