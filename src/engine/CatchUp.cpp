@@ -4,6 +4,7 @@
 #include "engine/CopyEngine.h"
 #include "engine/DriveChecks.h"
 #include "engine/Engine.h"
+#include "engine/Log.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
@@ -144,6 +145,7 @@ void CatchUp::runSlice() {
             flow = walkOn();
         } catch (...) {
             // A broken step ends this association's catch-up; the others still get theirs.
+            qCWarning(lcEngine) << "Catch-up step cut short:" << currentExceptionText();
             m_walk.reset();
         }
         if (flow == Flow::Stop)

@@ -6,6 +6,7 @@
 #include "persistence/SchemeFiles.h"
 #include "platform/AppData.h"
 #include "platform/MessageBox.h"
+#include "presentation/Log.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
 
@@ -115,6 +116,7 @@ void SchemeCommands::reload() {
         m_lifecycle.loadAssociationStore();
         m_state.backups->refreshTotal();
     } catch (...) {
+        qCWarning(lcPresentation) << "Reloading the associations failed:" << currentExceptionText();
         m_state.messages.ask(reloadErrorText, MessageBoxes::Icon::Exclamation,
                              MessageBoxes::Buttons::Ok);
     }

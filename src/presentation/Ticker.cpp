@@ -1,7 +1,6 @@
 #include "presentation/Ticker.h"
 
-#include <QtGlobal>
-#include <exception>
+#include "presentation/Log.h"
 
 QtTicker::QtTicker() {
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -9,10 +8,8 @@ QtTicker::QtTicker() {
         // A tick runs from the event loop: nothing may escape it.
         try {
             tick();
-        } catch (const std::exception& e) {
-            qWarning("Quillmot: a feedback timer step failed: %s", e.what());
         } catch (...) {
-            qWarning("Quillmot: a feedback timer step failed");
+            qCWarning(lcPresentation) << "A feedback timer step failed:" << currentExceptionText();
         }
     });
 }

@@ -5,6 +5,7 @@
 
 #include "engine/ScanChange.h"
 #include "support/Mounts.h"
+#include "support/Warnings.h"
 
 #include <QTest>
 #include <sys/stat.h>
@@ -92,8 +93,10 @@ TEST_F(ScanFolderTest, AFailureEndsOnlyTheFolderWhereItHappened) {
         if (copies.size() == 1)
             throw std::runtime_error("copy failed unexpectedly");
     };
+    const WarningsCaught warnings;
     EXPECT_NO_THROW(scan(true));
     EXPECT_EQ(copies.size(), 2u);
+    EXPECT_TRUE(warnings.saw("quillmot.engine", "copy failed unexpectedly"));
 }
 
 TEST_F(ScanFolderTest, AStopWhileYieldingEndsTheWalk) {

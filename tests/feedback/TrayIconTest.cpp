@@ -8,6 +8,7 @@
 #include "support/Recorder.h"
 #include "support/StateOverHome.h"
 #include "support/TempHome.h"
+#include "support/Warnings.h"
 
 #include <QAction>
 #include <QImage>
@@ -79,9 +80,11 @@ TEST_F(TrayIconTest, AFailingHandlerDoesNotEscapeTheTrayEvent) {
         ++calls;
         throw std::runtime_error("window gone");
     });
+    const WarningsCaught warnings;
     EXPECT_NO_THROW(emit tray->systemTrayIcon().activated(QSystemTrayIcon::Trigger));
     EXPECT_NO_THROW(item("mnuShowHide")->trigger());
     EXPECT_EQ(calls, 2);
+    EXPECT_TRUE(warnings.saw("quillmot.gui", "window gone")) << "the failure left no trace";
 }
 
 TEST_F(TrayIconTest, AnimationDuringADialogEndsOnTheDialogPicture) {
