@@ -187,3 +187,21 @@ inline void addTreeAssociation(AppState& state, const QString& tree) {
     association.Versions = 0;
     state.backups->Add(std::move(association), tree);
 }
+
+// The program's state without its windows, over the counting file system and clock, holding one
+// recursive folder association of `tree` with a destination in each of `dests`.
+struct TreeBench {
+    QuietUi ui;
+    FixedAnswers messages;
+    PauseCountingClock clock;
+    AppState state;
+    CountingFileSystem& fso;
+
+    TreeBench(const QString& tree, const QStringList& dests)
+        : state(ui, messages, clock, std::make_unique<CountingFileSystem>()),
+          fso(static_cast<CountingFileSystem&>(*state.fso)) {
+        addTreeAssociation(state, tree);
+        for (const QString& dest : dests)
+            state.destinations->Add(dest, tree, fso.VolumeName(fso.GetDriveName(dest)));
+    }
+};

@@ -37,16 +37,8 @@ struct RunFigures {
 };
 
 RunFigures runCatchUp(const QString& tree, const QStringList& dests, const EngineTiming& timing) {
-    QuietUi ui;
-    FixedAnswers messages;
-    PauseCountingClock clock;
-    auto owned = std::make_unique<CountingFileSystem>();
-    CountingFileSystem& fso = *owned;
-    AppState state(ui, messages, clock, std::move(owned));
-    addTreeAssociation(state, tree);
-    for (const QString& dest : dests)
-        state.destinations->Add(dest, tree, fso.VolumeName(fso.GetDriveName(dest)));
-    Engine engine(state, timing);
+    TreeBench bench(tree, dests);
+    Engine engine(bench.state, timing);
 
     RunFigures f;
     Steady::duration betweenTicks{};
@@ -65,10 +57,10 @@ RunFigures runCatchUp(const QString& tree, const QStringList& dests, const Engin
     }
     f.wall = seconds(Steady::now() - wall0);
     f.cpu = cpuSeconds() - cpu0;
-    f.paused = seconds(clock.slept);
+    f.paused = seconds(bench.clock.slept);
     f.betweenTicks = seconds(betweenTicks);
-    f.stamps = fso.stamps;
-    f.copied = fso.copied;
+    f.stamps = bench.fso.stamps;
+    f.copied = bench.fso.copied;
     return f;
 }
 

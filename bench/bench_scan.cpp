@@ -33,26 +33,19 @@ struct PassFigures {
 };
 
 PassFigures runPass(const QString& tree, const QString& dest, const EngineTiming& timing) {
-    QuietUi ui;
-    FixedAnswers messages;
-    PauseCountingClock clock;
-    auto owned = std::make_unique<CountingFileSystem>();
-    CountingFileSystem& fso = *owned;
-    AppState state(ui, messages, clock, std::move(owned));
-    addTreeAssociation(state, tree);
-    state.destinations->Add(dest, tree, fso.VolumeName(fso.GetDriveName(dest)));
-    Engine engine(state, timing);
+    TreeBench bench(tree, {dest});
+    Engine engine(bench.state, timing);
 
     const double cpu0 = cpuSeconds();
     const auto wall0 = Steady::now();
-    engine.ScanPass(tree, DateTimeText::format(clock.now()), 0);
+    engine.ScanPass(tree, DateTimeText::format(bench.clock.now()), 0);
     const double wall = seconds(Steady::now() - wall0);
     return {.wall = wall,
-            .paused = seconds(clock.slept),
+            .paused = seconds(bench.clock.slept),
             .cpu = cpuSeconds() - cpu0,
-            .requestedMs = clock.requestedMs,
-            .visited = fso.lookups(),
-            .copied = fso.copied};
+            .requestedMs = bench.clock.requestedMs,
+            .visited = bench.fso.lookups(),
+            .copied = bench.fso.copied};
 }
 
 void print(const char* title, const PassFigures& f) {
