@@ -1,0 +1,28 @@
+// Compiled into every program of a sanitized build, so that the program, the test programs and
+// any copy of the program they start as a child need no ASAN_OPTIONS or LSAN_OPTIONS set by hand.
+// The runtimes look these functions up when they start; options given in the environment are
+// still read after them and win.
+//
+// Only faults inside libraries this program cannot mend belong here, each as narrow as it can be
+// and with the reason. A report from Quillmot's own code is a fault to fix, never one to hide.
+
+extern "C" __attribute__((visibility("default"), used)) const char* __asan_default_options() {
+    // Otherwise every process that touched fontconfig ends by listing the leaks it was spared,
+    // burying a real report among the output of the tests and of the programs they start.
+    return "print_suppressions=0";
+}
+
+extern "C" __attribute__((visibility("default"), used)) const char* __asan_default_suppressions() {
+    // Qt 6.4's date-time parser reads past a string it is rewriting for some locales' formats.
+    return "interceptor_via_fun:QDateTimeParser::parseSection\n";
+}
+
+extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions() {
+    // fontconfig keeps its configuration for the life of the process and never frees it.
+    return "leak:libfontconfig.so\n";
+}
+
+extern "C" __attribute__((visibility("default"), used)) const char* __ubsan_default_options() {
+    // Stop at the first fault, with the stack that led to it, so a test fails where it happened.
+    return "print_stacktrace=1:halt_on_error=1";
+}
