@@ -26,6 +26,9 @@ ProgramRun::ProgramRun(const QString& home) {
     env.insert("QUILLMOT_INSTANCE_NAME",
                "quillmot-test-" + QUuid::createUuid().toString(QUuid::Id128));
     process.setProcessEnvironment(env);
+    // What the program says on standard error (warnings, a sanitizer's report) lands in the
+    // test's own output, where a failing test shows it.
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 
 ProgramRun::~ProgramRun() {
