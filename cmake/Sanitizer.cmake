@@ -4,6 +4,8 @@
 # is defined, so a program added later cannot be missed.
 add_library(quillmot_sanitizer_defaults OBJECT
     ${CMAKE_CURRENT_LIST_DIR}/sanitizer/RuntimeDefaults.cpp)
+# Plain C++ with nothing for Qt's code generators to do.
+set_target_properties(quillmot_sanitizer_defaults PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
 
 function(quillmot_collect_executables dir out)
     set(found "")
