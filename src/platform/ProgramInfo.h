@@ -24,6 +24,9 @@ inline constexpr Version ownVersion{QUILLMOT_VERSION_MAJOR, QUILLMOT_VERSION_MIN
 // "1.2.3".
 QString versionText(const Version& version = ownVersion);
 
+// The name of the desktop entry and of the icon in the desktop's icon theme.
+inline const QString appId = QStringLiteral(QUILLMOT_APP_ID);
+
 inline const QString homePage = QStringLiteral(QUILLMOT_HOME_PAGE);
 // The published version text. The environment variable QUILLMOT_UPDATE_URL points it elsewhere
 // (a local test server).

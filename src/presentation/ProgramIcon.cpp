@@ -1,12 +1,14 @@
 #include "presentation/ProgramIcon.h"
 
+#include "platform/ProgramInfo.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 namespace ProgramIcon {
 
 QString themeName() {
-    return QStringLiteral(QUILLMOT_APP_ID);
+    return ProgramInfo::appId;
 }
 
 QString find(const QString& programFolder) {

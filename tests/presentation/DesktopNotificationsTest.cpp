@@ -70,6 +70,9 @@ TEST_F(DesktopNotificationsTest, EachResultReplacesThePreviousWithItsTextsAndUrg
     EXPECT_EQ(shown[1].urgency, 2);
     EXPECT_EQ(shown[2].urgency, 1);
     EXPECT_EQ(shown[0].timeout, -1); // advancing by itself: the service's own time
+    // The names the program is installed under, so that the desktop shows whose they are.
+    EXPECT_EQ(shown[0].icon, "org.quillmot.Quillmot");
+    EXPECT_EQ(shown[0].desktopEntry, "org.quillmot.Quillmot");
 }
 
 TEST_F(DesktopNotificationsTest, WithoutAutoAdvanceTheUsersCloseShowsTheNext) {

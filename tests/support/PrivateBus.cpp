@@ -33,10 +33,11 @@ bool FakeNotificationService::registerOn(QDBusConnection bus) {
            bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
 }
 
-uint FakeNotificationService::Notify(const QString&, uint replacesId, const QString&,
+uint FakeNotificationService::Notify(const QString&, uint replacesId, const QString& appIcon,
                                      const QString& summary, const QString& body,
                                      const QStringList&, const QVariantMap& hints, int timeout) {
-    shown.push_back({replacesId, summary, body, hints.value("urgency", -1).toInt(), timeout});
+    shown.push_back({replacesId, summary, body, hints.value("urgency", -1).toInt(), timeout,
+                     appIcon, hints.value("desktop-entry").toString()});
     return replacesId != 0 ? replacesId : m_nextId++;
 }
 

@@ -35,6 +35,8 @@ public:
         QString body;
         int urgency;
         int timeout;
+        QString icon;
+        QString desktopEntry;
     };
     std::vector<Shown> shown;
     std::vector<uint> closed;

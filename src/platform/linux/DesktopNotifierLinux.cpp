@@ -26,9 +26,10 @@ void DbusDesktopNotifier::show(const QString& summary, const QString& body, Urge
         notificationsService, notificationsPath, notificationsInterface, QStringLiteral("Notify"));
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(urgency)));
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("quillmot"));
-    call << ProgramInfo::name << m_id << QStringLiteral("quillmot") << summary << body
-         << QStringList() << hints << timeoutMs;
+    // The installed desktop entry and theme icon, so that the desktop shows whose it is.
+    hints.insert(QStringLiteral("desktop-entry"), ProgramInfo::appId);
+    call << ProgramInfo::name << m_id << ProgramInfo::appId << summary << body << QStringList()
+         << hints << timeoutMs;
     m_pending = true;
     m_closeWhenKnown = false;
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
