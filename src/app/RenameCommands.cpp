@@ -47,7 +47,8 @@ void RenameCommands::checkForUpdates() {
 
 void RenameCommands::treeFollows(const QString& oldPath, const QString& newPath) {
     // The renamed branch is built again from the moved associations; its nodes were open
-    // before, so they are open after.
+    // before, so they are open after, and the renamed node, which the user had selected to
+    // rename it, stays the selected one.
     const bool wasExpanded = m_tree.nodeAtPath(oldPath) && m_tree.nodeAtPath(oldPath)->expanded;
     if (const TreeNode* old = m_tree.nodeAtPath(oldPath))
         m_tree.DestroyBranchToNode(old->index);
@@ -55,6 +56,8 @@ void RenameCommands::treeFollows(const QString& oldPath, const QString& newPath)
     m_tree.RefreshNodeIcons();
     m_tree.RemoveUnusedImages(m_tree.gintNonIconsLocal);
     m_tree.revealNodes({newPath});
-    if (TreeNode* renamed = m_tree.nodeAtPath(newPath); renamed && wasExpanded)
+    TreeNode* renamed = m_tree.nodeAtPath(newPath);
+    if (renamed && wasExpanded)
         m_tree.setExpanded(*renamed, true);
+    m_window.selectNode(renamed);
 }

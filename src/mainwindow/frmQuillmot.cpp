@@ -270,6 +270,12 @@ void frmQuillmot::selectFirstNodeIfNone() {
     refreshVolumePanel();
 }
 
+void frmQuillmot::selectNode(const TreeNode* node) {
+    if (m_tree && node)
+        m_treeView->setCurrentIndex(m_tree->indexOf(node));
+    refreshVolumePanel();
+}
+
 void frmQuillmot::refreshVolumePanel() {
     if (m_tree)
         m_volume->setFullText(m_tree->volumePanelText(selectedNode()));

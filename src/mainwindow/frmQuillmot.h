@@ -44,6 +44,8 @@ public:
     const TreeNode* selectedNode() const;
     // Selects the first node when nothing is selected, then fills the "Volume" panel.
     void selectFirstNodeIfNone();
+    // Makes `node` the selected one and fills the "Volume" panel for it.
+    void selectNode(const TreeNode* node);
     void refreshVolumePanel();
     // Applies the availability rules of every menu (each menu also does so as it opens).
     void refreshAvailability();

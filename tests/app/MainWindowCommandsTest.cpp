@@ -74,6 +74,7 @@ TEST_F(MainWindowCommandsTest, TheTreeFollowsARenamedFolderWithItsAssociations) 
     associate(missing("Database"), true);
     tree->UpdateTreeLocal();
     ASSERT_TRUE(node(data + "/sub/a.txt"));
+    window->selectNode(node(data));
 
     whenShown<frmRename>([](frmRename* dialog) {
         dialog->findChild<QLineEdit*>("txtNewName")->setText("Work");
@@ -87,6 +88,7 @@ TEST_F(MainWindowCommandsTest, TheTreeFollowsARenamedFolderWithItsAssociations) 
     ASSERT_TRUE(node(work + "/sub/a.txt"));
     EXPECT_TRUE(tree->BackupExists(work) && tree->BackupExists(work + "/sub/a.txt"));
     EXPECT_TRUE(node(home.path() + "/Database"));
+    EXPECT_EQ(window->selectedNode(), node(work)) << "the selection stays on the renamed folder";
     EXPECT_FALSE(state->Paused); // scanning resumed after the dialog
 }
 
