@@ -69,7 +69,8 @@ QString ProgramRun::socketPath() const {
 
 bool ProgramRun::terminate(int timeoutMs) {
     ::kill(pid_t(process.processId()), SIGTERM);
-    return process.waitForFinished(timeoutMs);
+    return process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 
 int ProgramRun::runSecondInstance(int timeoutMs) {
