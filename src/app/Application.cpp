@@ -132,7 +132,7 @@ void Application::loadMainWindow() {
     w.attachTree(m_tree.get(), m_treeCommands.get());
     m_lifecycle->loadStores();
     m_tree->UpdateTreeLocal();
-    w.selectFirstNodeIfNone();
+    w.selectFirstAssociationIfNone();
     m_state->backups->refreshTotal();
     restoreWindowPrefs();
     m_tree->revealNodes(m_lifecycle->nodePrefs);
@@ -170,7 +170,7 @@ void Application::rebuildTree() {
     m_tree->UpdateTreeLocal();
     m_tree->RemoveUnusedImages(m_tree->gintNonIconsLocal);
     m_tree->setAllExpanded(true);
-    m_window->selectFirstNodeIfNone();
+    m_window->selectFirstAssociationIfNone();
     m_window->refreshAvailability();
 }
 

@@ -264,9 +264,17 @@ const TreeNode* frmQuillmot::selectedNode() const {
     return m_tree ? m_tree->nodeAt(m_treeView->currentIndex()) : nullptr;
 }
 
-void frmQuillmot::selectFirstNodeIfNone() {
-    if (m_tree && !m_treeView->currentIndex().isValid() && m_tree->rowCount() > 0)
-        m_treeView->setCurrentIndex(m_tree->index(0, 0));
+void frmQuillmot::selectFirstAssociationIfNone() {
+    if (m_tree && !m_treeView->currentIndex().isValid()) {
+        // Not a root: Remove on a root would offer to take every association below it.
+        const TreeNode* first = m_tree->firstAssociationNode();
+        if (!first && m_tree->rowCount() > 0)
+            first = m_tree->nodeAt(m_tree->index(0, 0));
+        if (first) {
+            m_tree->revealNodes({first->path});
+            m_treeView->setCurrentIndex(m_tree->indexOf(first));
+        }
+    }
     refreshVolumePanel();
 }
 

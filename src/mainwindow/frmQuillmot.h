@@ -42,8 +42,9 @@ public:
 
     // The selected node, null when none is.
     const TreeNode* selectedNode() const;
-    // Selects the first node when nothing is selected, then fills the "Volume" panel.
-    void selectFirstNodeIfNone();
+    // Selects the topmost association (shown) when nothing is selected, then fills the "Volume"
+    // panel.
+    void selectFirstAssociationIfNone();
     // Makes `node` the selected one and fills the "Volume" panel for it.
     void selectNode(const TreeNode* node);
     void refreshVolumePanel();

@@ -12,5 +12,9 @@ public:
 
     virtual ~MessageBoxes() = default;
     virtual Answer ask(const QString& text, Icon icon, Buttons buttons) = 0;
+    // A question whose Yes cannot be undone: Enter, or a key pressed without reading, answers No.
+    virtual Answer askDefaultNo(const QString& text, Icon icon, Buttons buttons) {
+        return ask(text, icon, buttons);
+    }
     void inform(const QString& text) { ask(text, Icon::Information, Buttons::Ok); }
 };

@@ -145,16 +145,8 @@ void AssociationTree::RemoveLocal(const TreeNode* target) {
     const QString path = target->path;
     const auto association = associationOf(*target);
     if (!association) {
-        // Everything below the container goes. One pass collects what the described repeated
-        // scans would remove one by one, in the same order. Network paths have no node and
-        // stay: the user cannot see them below this container.
-        const QChar sep = Paths::separator();
-        const QString below = path.endsWith(sep) ? path : path + sep;
-        QStringList doomed;
-        for (const auto& a : *m_state.backups)
-            if (Paths::startsWith(a->SourcePath, below) && !IsNetworkPath(a->SourcePath))
-                doomed.append(a->SourcePath);
-        for (const QString& source : doomed) {
+        // Everything below the container goes, in the order repeated scans would take it.
+        for (const QString& source : associationsBelow(*target)) {
             DestroyBranchToNode(FindTreeIndexFromFullPath(source));
             if (m_engine)
                 m_engine->RemoveDetectFolder(source);
@@ -173,6 +165,26 @@ void AssociationTree::RemoveLocal(const TreeNode* target) {
     }
     RemoveUnusedImages(gintNonIconsLocal);
     writeStores();
+}
+
+QStringList AssociationTree::associationsBelow(const TreeNode& container) const {
+    // Network paths have no node: the user cannot see them below a container, so they stay.
+    const QChar sep = Paths::separator();
+    const QString below = container.path.endsWith(sep) ? container.path : container.path + sep;
+    QStringList sources;
+    for (const auto& a : *m_state.backups)
+        if (Paths::startsWith(a->SourcePath, below) && !IsNetworkPath(a->SourcePath))
+            sources.append(a->SourcePath);
+    return sources;
+}
+
+const TreeNode* AssociationTree::firstAssociationNode() const {
+    const TreeNode* first = nullptr;
+    forEachNode([&](TreeNode& n) {
+        if (!first && IsAssociationNode(n))
+            first = &n;
+    });
+    return first;
 }
 
 void AssociationTree::writeStores() {

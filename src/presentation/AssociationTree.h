@@ -63,6 +63,9 @@ public:
     // Removes the associations `node` stands for with their nodes, purges unused images and
     // rewrites both store files.
     void RemoveLocal(const TreeNode* node);
+    // The source paths of the associations a container's Remove takes, in the order it takes
+    // them.
+    QStringList associationsBelow(const TreeNode& container) const;
     // Removes the node and every ancestor that would be left without children and is not an
     // association itself.
     void DestroyBranchToNode(int index);
@@ -86,6 +89,8 @@ public:
     QModelIndex indexOf(const TreeNode* node) const;
     int nodeCount() const { return int(m_byKey.size()); }
     bool IsAssociationNode(const TreeNode& node) const;
+    // The topmost association node as the tree shows it, or null when there is none.
+    const TreeNode* firstAssociationNode() const;
     // The association a node stands for, or null for a container.
     std::shared_ptr<clsBackup> associationOf(const TreeNode& node) const;
     // The association rows of the icon rule on the node of `path` (an existing node that has

@@ -30,14 +30,22 @@ bool TreeCommands::Remove(const TreeNode* node) {
         m_state.messages.inform(TreeTexts::nothingSelected);
         return false;
     }
-    const QString question =
-        m_tree.IsAssociationNode(*node) ? TreeTexts::removeAssociation : TreeTexts::removeContained;
-    const auto answer = m_state.messages.ask(question, MessageBoxes::Icon::Exclamation,
-                                             MessageBoxes::Buttons::YesNoCancel);
+    const auto answer = m_state.messages.askDefaultNo(
+        removeQuestion(*node), MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::YesNoCancel);
     if (answer != MessageBoxes::Answer::Yes)
         return false;
     m_tree.RemoveLocal(node);
     return true;
+}
+
+QString TreeCommands::removeQuestion(const TreeNode& node) const {
+    if (const auto association = m_tree.associationOf(node))
+        return TreeTexts::removeAssociation.arg(Paths::displayName(association->SourcePath));
+    const QStringList below = m_tree.associationsBelow(node);
+    const QString container = Paths::displayName(node.path);
+    if (below.size() == 1)
+        return TreeTexts::removeOnlyContained.arg(Paths::displayName(below.first()), container);
+    return TreeTexts::removeContained.arg(QString::number(below.size()), container);
 }
 
 void TreeCommands::toggleEnabled(const TreeNode* node) {

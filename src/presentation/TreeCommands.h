@@ -13,10 +13,11 @@ struct TreeNode;
 
 namespace TreeTexts {
 inline const QString nothingSelected = QStringLiteral("There is no association selected.");
-inline const QString removeAssociation =
-    QStringLiteral("Are you sure you wish to remove this association?");
-inline const QString removeContained = QStringLiteral(
-    "Are you sure you wish to remove all associations contained below this folder or drive?");
+// Remove names what goes and how much of it: a container at the top of the tree holds them all.
+inline const QString removeAssociation = QStringLiteral("Remove the association for %1?");
+inline const QString removeOnlyContained =
+    QStringLiteral("Remove the association for %1, the only one below %2?");
+inline const QString removeContained = QStringLiteral("Remove all %1 associations below %2?");
 } // namespace TreeTexts
 
 class TreeCommands {
@@ -25,7 +26,8 @@ public:
 
     SelectionFacts factsOf(const TreeNode* node) const;
 
-    // Asks first (an association, or everything below a container); true when removed.
+    // Asks first, naming the association or how many lie below the container, with No as the
+    // answer Enter gives; true when removed.
     bool Remove(const TreeNode* node);
     // Closes or reopens the association's watch and shows the magenta or green picture. The
     // store files are written with the next store write.
@@ -34,6 +36,8 @@ public:
     QString selectedSourcePath(const TreeNode* node) const;
 
 private:
+    QString removeQuestion(const TreeNode& node) const;
+
     AppState& m_state;
     Engine* m_engine;
     AssociationTree& m_tree;

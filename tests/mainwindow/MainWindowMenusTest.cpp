@@ -38,8 +38,10 @@ TEST_F(MainWindowFixture, KeysAndClicksOnTheTreeRunViewEditAndRemove) {
     window->show();
     BackupsTreeView* view = window->treeView();
     QSignalSpy edits(window.get(), &frmQuillmot::viewEditRequested);
-    tree->revealNodes({report});
-    view->setCurrentIndex(tree->indexOf(node(report)));
+    // The start selects the first association, shown, not the root above everything.
+    window->selectFirstAssociationIfNone();
+    ASSERT_EQ(window->selectedNode(), node(report));
+    EXPECT_TRUE(view->visualRect(view->currentIndex()).isValid());
     EXPECT_TRUE(window->findChild<ElidingPanel*>("Volume")->fullText().startsWith(
         "Selected Drive Volume: "));
 
@@ -51,7 +53,7 @@ TEST_F(MainWindowFixture, KeysAndClicksOnTheTreeRunViewEditAndRemove) {
 
     messages.answers = {MessageBoxes::Answer::Yes};
     QTest::keyClick(view, Qt::Key_Delete);
-    EXPECT_EQ(messages.asked.back().text, "Are you sure you wish to remove this association?");
+    EXPECT_EQ(messages.asked.back().text, "Remove the association for " + report + "?");
     EXPECT_EQ(state->backups->Count(), 0);
     EXPECT_EQ(tree->rowCount(), 0);
     EXPECT_EQ(window->findChild<ElidingPanel*>("Volume")->fullText(),

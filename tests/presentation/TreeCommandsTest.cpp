@@ -67,10 +67,10 @@ TEST_F(TreeFixture, MenusOfferWhatEachKindOfNodeAllows) {
     EXPECT_TRUE(enabledItems(allMenus(commands->factsOf(nullptr))).isEmpty());
 }
 
-TEST_F(TreeFixture, RemoveAsksTheQuestionThatFitsAndActsOnlyOnYes) {
-    const QString a = file("A/one.txt");
+TEST_F(TreeFixture, RemoveNamesWhatAndHowManyGoAndActsOnlyOnYes) {
+    const QString a = file("A/one.txt"), b = file("A/two.txt"), container = Paths::parent(a);
     associate(a, false);
-    associate(file("A/two.txt"), false);
+    associate(b, false);
     tree->UpdateTreeLocal();
 
     EXPECT_FALSE(commands->Remove(nullptr));
@@ -78,16 +78,24 @@ TEST_F(TreeFixture, RemoveAsksTheQuestionThatFitsAndActsOnlyOnYes) {
 
     messages.answers = {Answer::No, Answer::Cancel};
     EXPECT_FALSE(commands->Remove(node(a)));
-    EXPECT_FALSE(commands->Remove(node(Paths::parent(a))));
+    EXPECT_FALSE(commands->Remove(node(container)));
     EXPECT_EQ(state->backups->Count(), 2);
-    EXPECT_EQ(messages.asked[1].text, "Are you sure you wish to remove this association?");
-    EXPECT_EQ(messages.asked[2].text, "Are you sure you wish to remove all associations "
-                                      "contained below this folder or drive?");
-    EXPECT_EQ(messages.asked[2].icon, MessageBoxes::Icon::Exclamation);
-    EXPECT_EQ(messages.asked[2].buttons, MessageBoxes::Buttons::YesNoCancel);
+    EXPECT_EQ(messages.texts().mid(1),
+              QStringList({"Remove the association for " + a + "?",
+                           "Remove all 2 associations below " + container + "?"}));
+    for (const auto& asked : messages.asked) {
+        if (asked.buttons == MessageBoxes::Buttons::Ok)
+            continue;
+        EXPECT_TRUE(asked.defaultNo) << qPrintable(asked.text) << ": Enter must not remove";
+        EXPECT_EQ(asked.icon, MessageBoxes::Icon::Exclamation);
+        EXPECT_EQ(asked.buttons, MessageBoxes::Buttons::YesNoCancel);
+    }
 
-    messages.answers = {Answer::Yes};
-    EXPECT_TRUE(commands->Remove(node(Paths::parent(a))));
+    messages.answers = {Answer::Yes, Answer::Yes};
+    EXPECT_TRUE(commands->Remove(node(a)));
+    EXPECT_TRUE(commands->Remove(node(container)));
+    EXPECT_EQ(messages.asked.back().text,
+              "Remove the association for " + b + ", the only one below " + container + "?");
     EXPECT_EQ(state->backups->Count(), 0);
 }
 

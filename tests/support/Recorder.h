@@ -69,10 +69,16 @@ public:
         QString text;
         Icon icon;
         Buttons buttons;
+        bool defaultNo = false;
     };
     std::vector<Asked> asked;
     std::deque<Answer> answers; // consumed in order; Ok, Cancel or No when empty
 
+    Answer askDefaultNo(const QString& text, Icon icon, Buttons buttons) override {
+        const Answer answer = ask(text, icon, buttons);
+        asked.back().defaultNo = true;
+        return answer;
+    }
     Answer ask(const QString& text, Icon icon, Buttons buttons) override {
         asked.push_back({text, icon, buttons});
         if (answers.empty())

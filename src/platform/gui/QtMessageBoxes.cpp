@@ -5,6 +5,15 @@
 #include <QMessageBox>
 
 MessageBoxes::Answer QtMessageBoxes::ask(const QString& text, Icon icon, Buttons buttons) {
+    return show(text, icon, buttons, false);
+}
+
+MessageBoxes::Answer QtMessageBoxes::askDefaultNo(const QString& text, Icon icon, Buttons buttons) {
+    return show(text, icon, buttons, true);
+}
+
+MessageBoxes::Answer QtMessageBoxes::show(const QString& text, Icon icon, Buttons buttons,
+                                          bool defaultNo) {
     QMessageBox box(m_parent);
     box.setWindowTitle(ProgramInfo::name);
     box.setText(text);
@@ -33,6 +42,8 @@ MessageBoxes::Answer QtMessageBoxes::ask(const QString& text, Icon icon, Buttons
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    if (defaultNo && (box.standardButtons() & QMessageBox::No))
+        box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Answer::Yes;

@@ -10,7 +10,9 @@ public:
     explicit QtMessageBoxes(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
     Answer ask(const QString& text, Icon icon, Buttons buttons) override;
+    Answer askDefaultNo(const QString& text, Icon icon, Buttons buttons) override;
 
 private:
+    Answer show(const QString& text, Icon icon, Buttons buttons, bool defaultNo);
     QWidget* m_parent;
 };
