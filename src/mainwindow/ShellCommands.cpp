@@ -9,14 +9,13 @@
 
 namespace ShellCommands {
 
-void openHelp(const QString& name) {
-    const QString path = HelpFiles::find(name, QCoreApplication::applicationDirPath());
-    if (!path.isEmpty())
-        ShellActions::open(path);
+void openHelp(const QString& name, MessageBoxes& messages) {
+    HelpFiles::show(name, QCoreApplication::applicationDirPath(), &ShellActions::open, messages);
 }
 
-void openHomePage() {
-    QDesktopServices::openUrl(QUrl(HelpFiles::homePage()));
+void openHomePage(MessageBoxes& messages) {
+    HelpFiles::showHomePage(
+        [](const QString& address) { return QDesktopServices::openUrl(QUrl(address)); }, messages);
 }
 
 } // namespace ShellCommands

@@ -146,15 +146,17 @@ void frmQuillmot::buildMenus() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuInfo"));
     connect(addItem(help, QStringLiteral("mnuWeb"), QStringLiteral("Home Page")),
-            &QAction::triggered, this, [] { ShellCommands::openHomePage(); });
+            &QAction::triggered, this, [this] { ShellCommands::openHomePage(*m_messages); });
     addItem(help, QStringLiteral("mnuUpdates"), QStringLiteral("Check for Updates"));
     hook(QStringLiteral("mnuUpdates"), &frmQuillmot::checkForUpdatesRequested);
     help->addSeparator();
     QAction* manual = addItem(help, QStringLiteral("mnuHelp"), manualCaption);
     manual->setIcon(IconStore::artwork(QStringLiteral("help")));
-    connect(manual, &QAction::triggered, this, [] { ShellCommands::openHelp(HelpFiles::manual); });
+    connect(manual, &QAction::triggered, this,
+            [this] { ShellCommands::openHelp(HelpFiles::manual, *m_messages); });
     connect(addItem(help, QStringLiteral("mnuConversion"), QStringLiteral("Conversion Readme")),
-            &QAction::triggered, this, [] { ShellCommands::openHelp(HelpFiles::readme); });
+            &QAction::triggered, this,
+            [this] { ShellCommands::openHelp(HelpFiles::readme, *m_messages); });
 }
 
 void frmQuillmot::buildToolbar() {

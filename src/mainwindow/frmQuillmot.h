@@ -6,6 +6,8 @@
 // Commands whose dialogs live elsewhere are signals. Connecting to one enables its menu items
 // and buttons (they stay disabled while nothing is connected); see `Hooks` below.
 
+#include "platform/gui/QtMessageBoxes.h"
+
 #include <QHash>
 #include <QLabel>
 #include <QMainWindow>
@@ -64,6 +66,9 @@ public:
     void setSchemeText(const QString& text) { m_scheme->setText(text); }
     void setPausedLook(bool paused);
     void setPauseCommandEnabled(bool enabled);
+
+    // Where the window's own commands ask and tell (message boxes over the window by default).
+    void setMessages(MessageBoxes& messages) { m_messages = &messages; }
 
     // Brings the window up in its normal state (tray click, a second start).
     void showNormalAndActivate();
@@ -124,6 +129,8 @@ private:
     std::unique_ptr<IconStore> m_icons;
     AssociationTree* m_tree = nullptr;
     TreeCommands* m_commands = nullptr;
+    QtMessageBoxes m_ownMessages{this};
+    MessageBoxes* m_messages = &m_ownMessages;
     bool m_activatedOnce = false;
     bool m_built = false; // every item exists: hooks may be connected
 

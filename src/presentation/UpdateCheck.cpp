@@ -15,6 +15,8 @@ const QString retrievalFailed =
 const QString newerAvailable =
     QStringLiteral("Updated version of Quillmot available. Go to Quillmot home page now?");
 const QString upToDate = QStringLiteral("You are using the most current version of Quillmot.");
+// Said under both answers, so that "current" and "newer" can be checked against what is offered.
+const QString versions = QStringLiteral("\n\nRunning version: %1\nOffered version: %2");
 
 // The number a part begins with; a part that begins with no digit counts as 0.
 int leadingNumber(const QByteArray& part) {
@@ -29,29 +31,38 @@ int leadingNumber(const QByteArray& part) {
 
 } // namespace
 
-Verdict judge(const QByteArray& text, const ProgramInfo::Version& own) {
+std::optional<ProgramInfo::Version> offeredVersion(const QByteArray& text) {
     if (!text.startsWith(versionPrefix))
-        return Verdict::Unreadable;
+        return std::nullopt;
     const QList<QByteArray> parts = text.mid(versionPrefix.size()).split('.');
     // A single number is no version text; telling the user so beats saying nothing at all.
     if (parts.size() < 2)
-        return Verdict::Unreadable;
+        return std::nullopt;
     // A published text with two numbers has revision 0.
-    const ProgramInfo::Version published{leadingNumber(parts[0]), leadingNumber(parts[1]),
-                                         parts.size() > 2 ? leadingNumber(parts[2]) : 0};
-    return published > own ? Verdict::Newer : Verdict::Current;
+    return ProgramInfo::Version{leadingNumber(parts[0]), leadingNumber(parts[1]),
+                                parts.size() > 2 ? leadingNumber(parts[2]) : 0};
 }
 
-bool tell(Verdict verdict, MessageBoxes& messages) {
+Verdict judge(const QByteArray& text, const ProgramInfo::Version& own) {
+    const auto published = offeredVersion(text);
+    if (!published)
+        return Verdict::Unreadable;
+    return *published > own ? Verdict::Newer : Verdict::Current;
+}
+
+bool tell(Verdict verdict, const ProgramInfo::Version& offered, const ProgramInfo::Version& own,
+          MessageBoxes& messages) {
+    const QString both =
+        versions.arg(ProgramInfo::versionText(own), ProgramInfo::versionText(offered));
     switch (verdict) {
     case Verdict::Unreadable:
         messages.ask(retrievalFailed, MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
         return false;
     case Verdict::Newer:
-        return messages.ask(newerAvailable, MessageBoxes::Icon::Information,
+        return messages.ask(newerAvailable + both, MessageBoxes::Icon::Information,
                             MessageBoxes::Buttons::YesNoCancel) == MessageBoxes::Answer::Yes;
     case Verdict::Current:
-        messages.inform(upToDate);
+        messages.inform(upToDate + both);
         return false;
     }
     return false;
@@ -121,7 +132,9 @@ void UpdateCommand::run() {
 void UpdateCommand::answer(const QByteArray& text) {
     emit runningChanged(false);
     const auto verdict = UpdateCheck::judge(text, ProgramInfo::ownVersion);
-    if (UpdateCheck::tell(verdict, m_messages) && m_openAddress)
+    const ProgramInfo::Version offered =
+        UpdateCheck::offeredVersion(text).value_or(ProgramInfo::Version{});
+    if (UpdateCheck::tell(verdict, offered, ProgramInfo::ownVersion, m_messages) && m_openAddress)
         m_openAddress(QUrl(ProgramInfo::homePage));
     emit done(verdict);
 }

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <functional>
+#include <optional>
 
 class MessageBoxes;
 class QNetworkReply;
@@ -22,11 +23,16 @@ inline const QByteArray versionPrefix = QByteArrayLiteral("Quillmot Current Vers
 
 enum class Verdict { Unreadable, Current, Newer };
 
+// The version a published text offers; nullopt when the text is no version text.
+std::optional<ProgramInfo::Version> offeredVersion(const QByteArray& text);
+
 // Judges a published version text against the program's own version.
 Verdict judge(const QByteArray& text, const ProgramInfo::Version& own);
 
-// Tells the user what a verdict means. True when the user asked to open the home page.
-bool tell(Verdict verdict, MessageBoxes& messages);
+// Tells the user what a verdict means, with the running and the offered version. True when the
+// user asked to open the home page.
+bool tell(Verdict verdict, const ProgramInfo::Version& offered, const ProgramInfo::Version& own,
+          MessageBoxes& messages);
 
 } // namespace UpdateCheck
 

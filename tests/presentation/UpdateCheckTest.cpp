@@ -13,10 +13,6 @@ namespace {
 using UpdateCheck::Verdict;
 constexpr ProgramInfo::Version Own{1, 0, 5};
 
-Verdict judgeText(const char* version) {
-    return UpdateCheck::judge(UpdateCheck::versionPrefix + version, Own);
-}
-
 // A one-request-at-a-time HTTP server on the loopback address: answers every request with
 // `body`, or never answers when `silent`.
 class VersionServer : public QTcpServer {
@@ -68,24 +64,25 @@ void runAgainst(const VersionServer& server, CommandRun& run, int timeLimitMs = 
 
 } // namespace
 
-TEST(UpdateVerdict, VersionsCompareByMajorThenMinorThenRevision) {
-    EXPECT_EQ(judgeText("1.0.5"), Verdict::Current);
-    EXPECT_EQ(judgeText("1.0.6"), Verdict::Newer);
-    EXPECT_EQ(judgeText("2.0.0"), Verdict::Newer);
-    EXPECT_EQ(judgeText("1.1"), Verdict::Newer);
+TEST(UpdateVerdict, VersionsCompareByMajorThenMinorThenRevisionAndOtherTextsAreUnreadable) {
+    const std::pair<QByteArray, Verdict> cases[] = {
+        {"1.0.5", Verdict::Current},
+        {"1.0.6", Verdict::Newer},
+        {"2.0.0", Verdict::Newer},
+        {"1.1", Verdict::Newer},
+        {"0.9.9\r\n", Verdict::Current},
+        {"7", Verdict::Unreadable},
+        // Garbage after the prefix reads as zeros by the leading-number rule: never "newer".
+        {"x.y.z", Verdict::Current},
+        {"99999999999999999999.0", Verdict::Newer}};
+    for (const auto& [version, verdict] : cases)
+        EXPECT_EQ(UpdateCheck::judge(UpdateCheck::versionPrefix + version, Own), verdict)
+            << version.constData();
     // An older published version is never an update, however its revision compares.
     EXPECT_EQ(UpdateCheck::judge(UpdateCheck::versionPrefix + "1.0.5", {2, 0, 0}),
               Verdict::Current);
-    EXPECT_EQ(judgeText("0.9.9\r\n"), Verdict::Current);
-}
-
-TEST(UpdateVerdict, TextsThatAreNoVersionTextAreUnreadable) {
     EXPECT_EQ(UpdateCheck::judge("", Own), Verdict::Unreadable);
     EXPECT_EQ(UpdateCheck::judge("<html><body>Not found</body></html>", Own), Verdict::Unreadable);
-    EXPECT_EQ(judgeText("7"), Verdict::Unreadable);
-    // Garbage after the prefix reads as zeros by the leading-number rule: never "newer".
-    EXPECT_EQ(judgeText("x.y.z"), Verdict::Current);
-    EXPECT_EQ(judgeText("99999999999999999999.0"), Verdict::Newer);
 }
 
 TEST(UpdateCommandTest, ANewerVersionOffersTheHomePageAndOpensItOnYes) {
@@ -97,7 +94,10 @@ TEST(UpdateCommandTest, ANewerVersionOffersTheHomePageAndOpensItOnYes) {
     runAgainst(server, same);
     EXPECT_EQ(same.verdict, Verdict::Current);
     ASSERT_EQ(same.messages.asked.size(), 1u);
-    EXPECT_EQ(same.messages.asked[0].text, "You are using the most current version of Quillmot.");
+    const QString own = ProgramInfo::versionText();
+    EXPECT_EQ(same.messages.asked[0].text, "You are using the most current version of Quillmot.\n\n"
+                                           "Running version: " +
+                                               own + "\nOffered version: " + own);
 
     ProgramInfo::Version next = ProgramInfo::ownVersion;
     ++next.revision;
@@ -106,6 +106,8 @@ TEST(UpdateCommandTest, ANewerVersionOffersTheHomePageAndOpensItOnYes) {
     newer.messages.answers = {MessageBoxes::Answer::Yes};
     runAgainst(server, newer);
     EXPECT_EQ(newer.verdict, Verdict::Newer);
+    EXPECT_TRUE(newer.messages.asked[0].text.endsWith(
+        "\n\nRunning version: " + own + "\nOffered version: " + ProgramInfo::versionText(next)));
     EXPECT_EQ(newer.opened, QList<QUrl>{QUrl(ProgramInfo::homePage)});
     EXPECT_EQ(newer.running, (std::vector<bool>{true, false}));
 

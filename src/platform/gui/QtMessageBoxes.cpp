@@ -17,6 +17,8 @@ MessageBoxes::Answer QtMessageBoxes::show(const QString& text, Icon icon, Button
     QMessageBox box(m_parent);
     box.setWindowTitle(ProgramInfo::name);
     box.setText(text);
+    // Paths in a message can be copied into a file manager or a browser.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     switch (icon) {
     case Icon::Information:
         box.setIcon(QMessageBox::Information);

@@ -8,8 +8,8 @@
 
 namespace ShellActions {
 
-void open(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+bool open(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void ShowFileProperties(const QString& path) {

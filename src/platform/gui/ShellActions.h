@@ -1,12 +1,12 @@
 #pragma once
-// The desktop's "open" and "properties" of a file or folder. Failures are ignored: the user sees
-// that nothing opened and nothing else depends on it.
+// The desktop's "open" and "properties" of a file or folder.
 
 #include <QString>
 
 namespace ShellActions {
-// Opens a file or folder with the desktop's program for it.
-void open(const QString& path);
+// Opens a file or folder with the desktop's program for it; false when the desktop has no
+// program to hand it to.
+bool open(const QString& path);
 // The file manager's properties window of `path`; without a file manager that offers one, the
 // containing folder is opened instead.
 void ShowFileProperties(const QString& path);
