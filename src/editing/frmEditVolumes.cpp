@@ -19,6 +19,7 @@ frmEditVolumes::frmEditVolumes(const QString& gstrVolumes, const QString& source
     m_ui->chkNoVol->setChecked(m_volumes.noVolume);
     showEntries();
     m_ui->lbxVolumes->installEventFilter(this);
+    m_ui->txtVolume->installEventFilter(this);
     connect(m_ui->cmdAdd, &QPushButton::clicked, this, &frmEditVolumes::add);
     connect(m_ui->cmdRemove, &QPushButton::clicked, this, &frmEditVolumes::remove);
     connect(m_ui->cmdRetrieve, &QPushButton::clicked, this, &frmEditVolumes::retrieve);
@@ -66,9 +67,17 @@ void frmEditVolumes::accept() {
 }
 
 bool frmEditVolumes::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_ui->lbxVolumes && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (watched == m_ui->lbxVolumes && key == Qt::Key_Delete) {
         remove();
+        return true;
+    }
+    // Enter in the name box adds the name: taken by the default button, it would close the
+    // dialog and lose what was just typed.
+    if (watched == m_ui->txtVolume && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        add();
         return true;
     }
     return QDialog::eventFilter(watched, event);

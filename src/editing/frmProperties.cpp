@@ -118,6 +118,8 @@ void frmProperties::fill() {
     setWindowIcon(m_icons(m_session.windowIconKey));
     m_ui->cmdSaveAll->setEnabled(m_session.saveAllEnabled);
     (m_session.saveAllEnabled ? m_ui->cmdSaveAll : m_ui->cmdOK)->setDefault(true);
+    // The keyboard starts on the first switch, not on a button above it that Enter would press.
+    m_ui->chkEnabled->setFocus();
     m_ui->txtStatus->setText(m_session.statusText);
     if (m_session.statusWarning) {
         QPalette p = m_ui->txtStatus->palette();

@@ -78,8 +78,9 @@ void frmQuillmot::buildMenus() {
     window->addSeparator();
     connect(addItem(window, QStringLiteral("mnuShowHide"), MenuRules::showHideCaption(false)),
             &QAction::triggered, this, &frmQuillmot::showOrHide);
-    connect(addItem(window, QStringLiteral("mnuExit"), QStringLiteral("Stop and Exit")),
-            &QAction::triggered, this, &frmQuillmot::exitRequested);
+    QAction* exit = addItem(window, QStringLiteral("mnuExit"), QStringLiteral("Stop and Exit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exit, &QAction::triggered, this, &frmQuillmot::exitRequested);
     window->addSeparator();
     addItem(window, QStringLiteral("mnuAbout"), TrayTexts::about);
     hook(QStringLiteral("mnuAbout"), &frmQuillmot::aboutRequested);
@@ -101,8 +102,9 @@ void frmQuillmot::buildMenus() {
             &QAction::triggered, this, &frmQuillmot::viewEdit);
     connect(addItem(backUp, QStringLiteral("mnuEnabled"), MenuRules::disable), &QAction::triggered,
             this, &frmQuillmot::toggleEnabled);
-    connect(addItem(backUp, QStringLiteral("mnuRemove"), QStringLiteral("Remove")),
-            &QAction::triggered, this, &frmQuillmot::removeSelected);
+    QAction* remove = addItem(backUp, QStringLiteral("mnuRemove"), QStringLiteral("Remove"));
+    remove->setShortcut(Qt::Key_Delete);
+    connect(remove, &QAction::triggered, this, &frmQuillmot::removeSelected);
     hook(QStringLiteral("mnuLoad"), &frmQuillmot::loadSchemeRequested);
     hook(QStringLiteral("mnuSave"), &frmQuillmot::saveSchemeRequested);
     hook(QStringLiteral("mnuAddFiles"), &frmQuillmot::addFilesRequested);
@@ -123,8 +125,9 @@ void frmQuillmot::buildMenus() {
                 if (const TreeNode* n = selectedNode())
                     ShellActions::ShowFileProperties(n->path);
             });
-    connect(addItem(actions, QStringLiteral("mnuRename"), MenuRules::rename), &QAction::triggered,
-            this, &frmQuillmot::renameSelected);
+    QAction* rename = addItem(actions, QStringLiteral("mnuRename"), MenuRules::rename);
+    rename->setShortcut(Qt::Key_F2);
+    connect(rename, &QAction::triggered, this, &frmQuillmot::renameSelected);
     m_hooks.insert(QStringLiteral("mnuRename"),
                    QMetaMethod::fromSignal(&frmQuillmot::renameRequested));
     actions->addSeparator();
@@ -152,6 +155,7 @@ void frmQuillmot::buildMenus() {
     help->addSeparator();
     QAction* manual = addItem(help, QStringLiteral("mnuHelp"), manualCaption);
     manual->setIcon(IconStore::artwork(QStringLiteral("help")));
+    manual->setShortcut(Qt::Key_F1);
     connect(manual, &QAction::triggered, this,
             [this] { ShellCommands::openHelp(HelpFiles::manual, *m_messages); });
     connect(addItem(help, QStringLiteral("mnuConversion"), QStringLiteral("Conversion Readme")),
@@ -257,8 +261,11 @@ void frmQuillmot::attachTree(AssociationTree* tree, TreeCommands* commands) {
     m_icons = std::make_unique<IconStore>(tree->images());
     tree->images().removed = [this](const QStringList& keys) { m_icons->forget(keys); };
     m_treeView->setTree(tree, m_icons.get());
-    connect(m_treeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &frmQuillmot::refreshVolumePanel);
+    // The shortcuts of the items act on the selection, so the items follow it at once.
+    connect(m_treeView->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        refreshVolumePanel();
+        refreshAvailability();
+    });
     refreshAvailability();
 }
 

@@ -32,6 +32,7 @@ protected:
     QString selectedScheme() const;
     // The selection changed or the list was refilled.
     virtual void selectionChanged() {}
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     SchemeCommands& m_commands;
     QMenu* m_popup = nullptr;

@@ -24,6 +24,11 @@ frmSave::frmSave(SchemeCommands& commands, QWidget* parent)
     connect(ui->flbSave, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         ui->txtSchemeName->setText(SchemeFiles::typedNameOf(item->text()));
     });
+    // Chosen with the keyboard, a scheme gives its name as a click does.
+    connect(ui->flbSave, &QListWidget::itemSelectionChanged, this, [this] {
+        if (const QString chosen = selectedScheme(); !chosen.isEmpty())
+            ui->txtSchemeName->setText(SchemeFiles::typedNameOf(chosen));
+    });
     connect(ui->cmdSave, &QPushButton::clicked, this, [this] {
         if (m_commands.save(ui->txtSchemeName->text()))
             accept();

@@ -161,7 +161,7 @@ void AddAssociations::addFiles(const QStringList& chosen) {
         m_hooks.showInTree(paths.value(0));
 }
 
-// "Sa&ve to All" in the dialog of file `chosen`: every other file of the selection that was not
+// "Save to All" in the dialog of file `chosen`: every other file of the selection that was not
 // given up gets that association's settings and destinations. Earlier files that were saved are
 // made again; earlier files whose dialog was cancelled stay out.
 void AddAssociations::applyToOthers(const QStringList& paths, qsizetype chosen,

@@ -1,6 +1,6 @@
 #pragma once
 // The "Add File(s)" and "Add Folder" commands without their widgets: the checks a candidate source
-// passes, the defaults of a new association, the properties dialog shown for each, "Sa&ve to All"
+// passes, the defaults of a new association, the properties dialog shown for each, "Save to All"
 // over a selection of files, and the store rewrite at the end.
 
 #include <QString>
@@ -38,7 +38,7 @@ public:
     void addFolder(const QString& path);
 
     // The checks of one candidate, with their messages; the new association's volume list when
-    // it passes. `quiet` gives up without a message (files taken over by "Sa&ve to All").
+    // it passes. `quiet` gives up without a message (files taken over by "Save to All").
     std::optional<QString> commonChecks(const QString& path, bool folder, bool quiet = false);
 
 private:

@@ -86,25 +86,23 @@ TEST_F(DialogTest, TheVersionsBoxTakesDigitsOnlyTypedOrPasted) {
     EXPECT_EQ(unpauses, 1);
 }
 
-TEST_F(DialogTest, TheCloseBoxOnANewAssociationCancelsItInFull) {
-    const QString source = home.makeFolder("New");
-    auto d = open(source, true);
+TEST_F(DialogTest, TheCloseBoxCancelsANewAssociationInFullAndEscapeLeavesASavedOneAlone) {
+    const QString fresh = home.makeFolder("New");
+    auto d = open(fresh, true);
     EXPECT_TRUE(child<QPushButton>(d.get(), "cmdSaveAll")->isEnabled());
     EXPECT_TRUE(child<QPushButton>(d.get(), "cmdSaveAll")->isDefault());
     d->close();
-    EXPECT_FALSE(state->backups->contains(source));
+    EXPECT_FALSE(state->backups->contains(fresh));
     EXPECT_TRUE(state->PropertiesCanceled);
     EXPECT_EQ(unpauses, 1);
-}
 
-TEST_F(DialogTest, EscapeCancelsAndLeavesASavedAssociationAlone) {
-    const QString source = home.makeFolder("Old");
-    auto d = open(source, false);
+    const QString saved = home.makeFolder("Old");
+    d = open(saved, false);
     EXPECT_FALSE(child<QPushButton>(d.get(), "cmdSaveAll")->isEnabled());
     QTest::mouseClick(child<QCheckBox>(d.get(), "chkEnabled"), Qt::LeftButton);
     QTest::keyClick(d.get(), Qt::Key_Escape);
-    ASSERT_TRUE(state->backups->contains(source));
-    EXPECT_TRUE(state->backups->Item(source)->Enabled);
+    ASSERT_TRUE(state->backups->contains(saved));
+    EXPECT_TRUE(state->backups->Item(saved)->Enabled);
     EXPECT_TRUE(state->PropertiesCanceled);
 }
 
@@ -138,8 +136,9 @@ TEST_F(DialogTest, TheSourceVolumeEditorTakesKeysAsTheButtons) {
     editor.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
     QTest::keyClicks(child<QLineEdit>(&editor, "txtVolume"), "new");
-    QTest::mouseClick(child<QPushButton>(&editor, "cmdAdd"), Qt::LeftButton);
-    EXPECT_EQ(child<QListWidget>(&editor, "lbxVolumes")->count(), 4);
+    QTest::keyClick(child<QLineEdit>(&editor, "txtVolume"), Qt::Key_Return);
+    EXPECT_TRUE(editor.isVisible()) << "Enter in the name box adds the name, not closes";
+    ASSERT_EQ(child<QListWidget>(&editor, "lbxVolumes")->count(), 4);
     EXPECT_EQ(child<QListWidget>(&editor, "lbxVolumes")->item(3)->text(), "NEW");
     child<QListWidget>(&editor, "lbxVolumes")->item(0)->setSelected(true);
     child<QListWidget>(&editor, "lbxVolumes")->item(2)->setSelected(true);

@@ -7,6 +7,7 @@
 
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QTest>
 
 TEST(MainWindowMenus, CommandsOfOtherWindowsWaitUntilTheyAreConnected) {
@@ -58,6 +59,33 @@ TEST_F(MainWindowFixture, KeysAndClicksOnTheTreeRunViewEditAndRemove) {
     EXPECT_EQ(tree->rowCount(), 0);
     EXPECT_EQ(window->findChild<ElidingPanel*>("Volume")->fullText(),
               "Selected Drive Volume: <n/a> ");
+}
+
+TEST_F(MainWindowFixture, ShortcutsReachTheCommandsAndTheManualSaysWhenItCannotOpen) {
+    const QString report = file("Docs/report.txt");
+    associate(report, false);
+    tree->UpdateTreeLocal();
+    window->setMessages(messages);
+    window->selectFirstAssociationIfNone();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QSignalSpy renames(window.get(), &frmQuillmot::renameRequested);
+    QSignalSpy exits(window.get(), &frmQuillmot::exitRequested);
+    QTest::keyClick(window.get(), Qt::Key_F2);
+    ASSERT_EQ(renames.count(), 1);
+    EXPECT_EQ(renames[0][0].toString(), report);
+    QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(exits.count(), 1);
+
+    // This platform opens no documents: the user hears of it, with where the manual is.
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_TRUE(messages.asked[0].text.contains("Manual.html"));
+
+    messages.answers = {MessageBoxes::Answer::Yes};
+    QTest::keyClick(window->findChild<QToolBar*>(), Qt::Key_Delete);
+    EXPECT_EQ(state->backups->Count(), 0) << "Delete removes wherever the focus is";
 }
 
 TEST(StatusPanel, ALongVolumeNameGivesWayInTheMiddleAndIsWholeInTheToolTip) {

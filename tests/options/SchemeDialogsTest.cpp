@@ -61,6 +61,11 @@ TEST_F(SchemeDialogsTest, SaveListsOnlySchemesAndAClickFillsTheName) {
     EXPECT_EQ(texts(list), QStringList({"home.sch", "work.sch"}));
     clickItem(list, 1);
     EXPECT_EQ(dialog.findChild<QLineEdit*>("txtSchemeName")->text(), "work");
+    // The keyboard chooses a scheme too, also where there is nowhere to move.
+    list->clearSelection();
+    list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("txtSchemeName")->text(), "home");
 }
 
 TEST_F(SchemeDialogsTest, TheNameRefusesWhatAFileNameCannotHoldTypedOrPasted) {
@@ -101,6 +106,24 @@ TEST_F(SchemeDialogsTest, LoadWaitsForASelectionAndAsksBeforeItLoads) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(state.backups->Count(), 0); // the scheme was empty
     EXPECT_EQ(ui.schemeName, "work.sch");
+}
+
+TEST_F(SchemeDialogsTest, LoadWorksFromTheKeyboard) {
+    frmLoad dialog(schemes);
+    QListWidget* list = shown(dialog);
+    auto* load = dialog.findChild<QPushButton*>("cmdOpen");
+    // The list has the focus and points at a scheme without choosing it.
+    list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_TRUE(load->isEnabled()) << "a move that stays on the first scheme chooses it";
+
+    list->clearSelection();
+    list->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+    messages.answers = {Answer::No};
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_FALSE(messages.asked.empty()) << "Enter loads the scheme it points at";
+    EXPECT_EQ(messages.asked.back().text, "Are you sure you want to load the scheme: work.sch?");
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(SchemeDialogsTest, DeleteFromTheRightClickMenuAsksAndRefreshesTheList) {

@@ -151,7 +151,7 @@ TEST_F(AddingTest, CancellingANewAssociationsDialogTakesItAwayAgain) {
     EXPECT_TRUE(state->PropertiesCanceled);
 }
 
-// A saved, then "Sa&ve to All" in B: A takes B's settings, C is made like B, the refused file
+// A saved, then "Save to All" in B: A takes B's settings, C is made like B, the refused file
 // stays refused and the file whose dialog was cancelled stays out.
 TEST_F(AddingTest, SaveToAllGivesTheOtherFilesOfTheSelectionTheSameSettings) {
     const QString taken = home.writeFile("taken.txt", "t");
