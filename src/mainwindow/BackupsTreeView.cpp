@@ -2,11 +2,18 @@
 
 #include "mainwindow/IconStore.h"
 #include "presentation/AssociationTree.h"
+#include "presentation/TreeCommands.h"
 
 #include <QKeyEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 namespace {
+
+constexpr int emptyTextMargin = 24;
+// The width the empty tree's text wraps at, in average characters: a comfortable line.
+constexpr int emptyTextColumns = 56;
+constexpr int emptyTextFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
 
 // Paints each node with the picture of its image key.
 class ImageKeyDelegate : public QStyledItemDelegate {
@@ -53,6 +60,27 @@ void BackupsTreeView::setTree(AssociationTree* tree, IconStore* icons) {
             [tree](const QModelIndex& index) { tree->noteExpanded(index, true); });
     connect(this, &QTreeView::collapsed, tree,
             [tree](const QModelIndex& index) { tree->noteExpanded(index, false); });
+}
+
+QRect BackupsTreeView::emptyTextRect(int width) const {
+    const QRect room(emptyTextMargin, emptyTextMargin, width - 2 * emptyTextMargin, 1 << 16);
+    return fontMetrics().boundingRect(room, emptyTextFlags, TreeTexts::emptyTree);
+}
+
+QSize BackupsTreeView::sizeHint() const {
+    const int width = fontMetrics().averageCharWidth() * emptyTextColumns + 2 * emptyTextMargin;
+    const QRect text = emptyTextRect(width);
+    return QTreeView::sizeHint().expandedTo(
+        QSize(width + 2 * frameWidth(), text.bottom() + emptyTextMargin + 2 * frameWidth()));
+}
+
+void BackupsTreeView::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    if (!m_tree || m_tree->rowCount() > 0)
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(emptyTextRect(viewport()->width()), emptyTextFlags, TreeTexts::emptyTree);
 }
 
 void BackupsTreeView::keyPressEvent(QKeyEvent* event) {

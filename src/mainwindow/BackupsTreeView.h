@@ -14,6 +14,9 @@ public:
 
     void setTree(AssociationTree* tree, IconStore* icons);
 
+    // Room for the text an empty tree shows, so a first start opens where it can be read.
+    QSize sizeHint() const override;
+
 signals:
     // Double-click or Enter on a node.
     void viewEditRequested();
@@ -23,10 +26,14 @@ signals:
     void popupRequested(const QPoint& globalPos);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    // Where the empty tree's text goes in a viewport of `width`.
+    QRect emptyTextRect(int width) const;
+
     AssociationTree* m_tree = nullptr;
 };

@@ -426,10 +426,14 @@ void frmQuillmot::setGeometryTwips(const QRect& twips) {
 
 void frmQuillmot::centreDefaultSize() {
     const QRect area = workAreaTwips();
-    const int left = std::max(0, (area.width() - defaultWindowWidth) / 2);
-    const int top = std::max(0, (area.height() - defaultWindowHeight) / 2);
-    setGeometryTwips(
-        QRect(area.x() + left, area.y() + top, defaultWindowWidth, defaultWindowHeight));
+    // No smaller than what shows the toolbar, the status bar and the empty tree's text whole
+    // (larger fonts, a narrower style), and never larger than the work area.
+    const QSize wanted = sizeHint() * twipsPerPixel();
+    const int width = std::min(std::max(defaultWindowWidth, wanted.width()), area.width());
+    const int height = std::min(std::max(defaultWindowHeight, wanted.height()), area.height());
+    const int left = std::max(0, (area.width() - width) / 2);
+    const int top = std::max(0, (area.height() - height) / 2);
+    setGeometryTwips(QRect(area.x() + left, area.y() + top, width, height));
 }
 
 void frmQuillmot::showNormalAndActivate() {

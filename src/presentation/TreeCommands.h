@@ -18,6 +18,11 @@ inline const QString removeAssociation = QStringLiteral("Remove the association 
 inline const QString removeOnlyContained =
     QStringLiteral("Remove the association for %1, the only one below %2?");
 inline const QString removeContained = QStringLiteral("Remove all %1 associations below %2?");
+// Shown in the empty tree: a first start says where to begin.
+inline const QString emptyTree =
+    QStringLiteral("Nothing is backed up yet.\n\nChoose Add File(s) or Add Folder in the Back-up "
+                   "menu or on the toolbar: Quillmot then copies each of those files to the "
+                   "destinations you give it, the moment the file is saved.");
 } // namespace TreeTexts
 
 class TreeCommands {

@@ -88,6 +88,20 @@ TEST_F(MainWindowFixture, ShortcutsReachTheCommandsAndTheManualSaysWhenItCannotO
     EXPECT_EQ(state->backups->Count(), 0) << "Delete removes wherever the focus is";
 }
 
+TEST_F(MainWindowFixture, AnEmptyTreeSaysHowToBeginInAWindowBigEnoughToReadIt) {
+    window->centreDefaultSize();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QImage shown = window->treeView()->viewport()->grab().toImage();
+    const QRgb background = shown.pixel(shown.width() - 1, shown.height() - 1);
+    int lowestInk = -1;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            lowestInk = shown.pixel(x, y) != background ? y : lowestInk;
+    EXPECT_GT(lowestInk, 0) << "the empty tree shows a text";
+    EXPECT_LT(lowestInk, shown.height() - 8) << "the text ends well inside the tree";
+}
+
 TEST(StatusPanel, ALongVolumeNameGivesWayInTheMiddleAndIsWholeInTheToolTip) {
     ensureGuiApp();
     QStatusBar bar;
