@@ -27,9 +27,15 @@ std::optional<int> twipsOf(const QString& line) {
 
 TextFile::WriteResult saveWindowPrefs(const WindowPlacement& window,
                                       const QString& recentSchemeName, const QString& folder) {
+    // The status bar showed the stored name all through a run that loaded and saved no scheme;
+    // writing "<n/a>" would lose it at the next start.
+    QString scheme = recentSchemeName;
+    if (scheme.isEmpty())
+        if (const auto stored = loadWindowPrefs(folder))
+            scheme = stored->schemeName;
     const QStringList lines{QString::number(window.Top), QString::number(window.Left),
                             QString::number(window.Height), QString::number(window.Width),
-                            recentSchemeName.isEmpty() ? notApplicable : recentSchemeName};
+                            scheme.isEmpty() ? notApplicable : scheme};
     return TextFile::writeAtomically(Paths::join(folder, windowPrefsFile),
                                      TextFile::encodeLines(lines));
 }

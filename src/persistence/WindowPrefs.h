@@ -27,7 +27,8 @@ struct StoredWindowPrefs {
 };
 
 // Writes the four values (twips as 32-bit whole numbers, as the engine's tick records them) and the
-// scheme name ("<n/a>" when empty). False when it failed.
+// scheme name: `recentSchemeName`, or when that is empty the name the file already holds ("<n/a>"
+// when there is none). False when it failed.
 TextFile::WriteResult saveWindowPrefs(const WindowPlacement& window,
                                       const QString& recentSchemeName, const QString& folder);
 

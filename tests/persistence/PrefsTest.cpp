@@ -64,11 +64,14 @@ TEST_F(PrefsTest, WindowPrefsRoundTripAndRefuseWhatTheyCannotRead) {
     const WindowPlacement& w = stored->window;
     EXPECT_EQ(QList({w.Top, w.Left, w.Height, w.Width}), QList({1, 2, 3, 4}));
     EXPECT_EQ(stored->schemeName, "Work");
-    // A window on a 4K screen is wider than 16-bit twips can hold.
+    // A window on a 4K screen is wider than 16-bit twips can hold; a run that neither loaded nor
+    // saved a scheme keeps the name the status bar showed since the start.
     ASSERT_TRUE(saveWindowPrefs({-2000, 40000, 32400, 57600}, "", folder).ok());
-    const WindowPlacement wide = loadWindowPrefs(folder)->window;
-    EXPECT_EQ(QList({wide.Top, wide.Left, wide.Height, wide.Width}),
-              QList({-2000, 40000, 32400, 57600}));
+    const auto later = loadWindowPrefs(folder);
+    EXPECT_EQ(
+        QList({later->window.Top, later->window.Left, later->window.Height, later->window.Width}),
+        QList({-2000, 40000, 32400, 57600}));
+    EXPECT_EQ(later->schemeName, "Work");
 
     home.writeAppData("wprefs", crlfLines({"1", "2", "3", "4"}));
     EXPECT_FALSE(loadWindowPrefs(folder));
