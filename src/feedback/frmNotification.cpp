@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QWindow>
+#include <cmath>
 
 namespace {
 constexpr int logoMarginTwips = 120; // between the logo and the right edge
@@ -25,6 +26,17 @@ const QColor borderColour(0x55, 0x60, 0x6a);
 
 QColor rgb(quint32 value) {
     return QColor::fromRgb(QRgb(value));
+}
+
+// The text colour a third of the way towards the background: still well above the contrast
+// that small text needs, on light and dark palettes.
+QColor mutedText(const QPalette& palette) {
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor back = palette.color(QPalette::Window);
+    constexpr double towardsBack = 1.0 / 3;
+    auto mix = [](double a, double b) { return int(std::lround(a + (b - a) * towardsBack)); };
+    return QColor(mix(text.red(), back.red()), mix(text.green(), back.green()),
+                  mix(text.blue(), back.blue()));
 }
 } // namespace
 
@@ -100,7 +112,11 @@ frmNotification::frmNotification(bool autoAdvance, std::function<QScreen*()> scr
         QFont small = caption->font();
         small.setPointSizeF(small.pointSizeF() * 0.85);
         caption->setFont(small);
-        caption->setEnabled(false); // the muted caption colour of the style
+        // Muted beside the values, yet readable: the style's disabled grey is too pale for
+        // words the user reads.
+        QPalette muted = caption->palette();
+        muted.setColor(QPalette::WindowText, mutedText(muted));
+        caption->setPalette(muted);
     }
     imgSource = new QLabel(m_body);
     imgSource->setObjectName(QStringLiteral("imgSource"));

@@ -10,10 +10,21 @@
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 constexpr int columns = 90;
 constexpr int lines = 32;
+const QColor errorOnLight(0xb0, 0x10, 0x10), errorOnDark(0xff, 0x8a, 0x80);
+const QColor delayOnLight(0x8a, 0x5a, 0x00), delayOnDark(0xff, 0xd0, 0x70);
+const QColor labelOnLight(0x1a, 0x4a, 0x9a), labelOnDark(0x8a, 0xb4, 0xf8);
+// How far apart the brightness of text and its background must be to read well.
+constexpr double leastBrightnessStep = 0.4;
+
+// Brightness as the eye weighs the three primaries, from 0 (black) to 1 (white).
+double brightness(const QColor& c) {
+    return 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF();
+}
 } // namespace
 
 frmRecentLog::frmRecentLog(AppState& state, QWidget* parent)
@@ -27,9 +38,19 @@ frmRecentLog::frmRecentLog(AppState& state, QWidget* parent)
     rtfLog->setObjectName(QStringLiteral("rtfLog"));
     rtfLog->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     rtfLog->setOpenLinks(false);
-    // The second label mark: the style's link colour reads on light and dark themes alike.
+    // The second label mark is the style's link colour; failures and delays take a red and an
+    // amber. Each is chosen for the box's own background, a style sheet's included.
+    rtfLog->ensurePolished();
+    const QPalette box = rtfLog->palette();
+    const double base = brightness(box.color(QPalette::Base));
+    const bool darkBox = base < 0.5;
+    QColor label = box.color(QPalette::Link);
+    if (std::abs(brightness(label) - base) < leastBrightnessStep)
+        label = darkBox ? labelOnDark : labelOnLight;
     rtfLog->document()->setDefaultStyleSheet(
-        QStringLiteral(".label { color: %1; }").arg(palette().color(QPalette::Link).name()));
+        QStringLiteral(".label { color: %1; } .error { color: %2; } .delay { color: %3; }")
+            .arg(label.name(), (darkBox ? errorOnDark : errorOnLight).name(),
+                 (darkBox ? delayOnDark : delayOnLight).name()));
     rtfLog->setPlainText(RecentLogText::empty);
 
     cmdClose = new QPushButton(QStringLiteral("Close"), this);

@@ -1,6 +1,7 @@
 #include "mainwindow/IconStore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QIconEngine>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -67,6 +68,21 @@ IconStore::IconStore(const ImageList& images) : m_images(images) {}
 
 QIcon IconStore::artwork(const QString& name) {
     return QIcon(artworkPath(name));
+}
+
+QPixmap IconStore::wordmark(const QColor& lettering, QSize size, qreal devicePixelRatio) {
+    // The artwork's own lettering colour, dark, as drawn for a light window.
+    static const QByteArray drawnLettering = QByteArrayLiteral("#2e3a46");
+    QFile file(artworkPath(QStringLiteral("title")));
+    QByteArray svg = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    svg.replace(drawnLettering, lettering.name().toLatin1());
+    QSvgRenderer renderer(svg);
+    QPixmap picture(size * devicePixelRatio);
+    picture.setDevicePixelRatio(devicePixelRatio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return picture;
 }
 
 void IconStore::chooseIconTheme() {

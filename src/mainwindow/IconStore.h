@@ -21,6 +21,9 @@ public:
 
     // Our artwork by name ("green", "options", ...).
     static QIcon artwork(const QString& name);
+    // The toolbar's wordmark, its lettering in `lettering` so that it reads on the window's own
+    // background, light or dark; `size` in device-independent pixels.
+    static QPixmap wordmark(const QColor& lettering, QSize size, qreal devicePixelRatio);
     // When the desktop names no icon theme, use one that is installed.
     static void chooseIconTheme();
 

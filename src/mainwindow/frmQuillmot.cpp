@@ -28,6 +28,7 @@ constexpr double twipsPerInch = 1440.0;
 const QString pauseCaption = QStringLiteral("Pause Program");
 const QString unpauseCaption = QStringLiteral("Unpause Program");
 const QString manualCaption = QStringLiteral("Users` Manual");
+constexpr QSize titleSize(120, 32);
 } // namespace
 
 // The artwork is compiled into a static library, whose resources register only when asked to.
@@ -201,11 +202,16 @@ void frmQuillmot::buildToolbar() {
     auto* spacer = new QWidget(bar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(spacer);
-    auto* title = new QLabel(bar);
-    title->setObjectName(QStringLiteral("imgTitle"));
-    title->setPixmap(IconStore::artwork(QStringLiteral("title")).pixmap(QSize(120, 32)));
-    title->setToolTip(QStringLiteral("Quillmot v") + ProgramInfo::versionText());
-    bar->addWidget(title);
+    m_title = new QLabel(bar);
+    m_title->setObjectName(QStringLiteral("imgTitle"));
+    showWordmark();
+    m_title->setToolTip(QStringLiteral("Quillmot v") + ProgramInfo::versionText());
+    bar->addWidget(m_title);
+}
+
+void frmQuillmot::showWordmark() {
+    m_title->setPixmap(
+        IconStore::wordmark(palette().color(QPalette::WindowText), titleSize, devicePixelRatioF()));
 }
 
 void frmQuillmot::buildPopup() {
@@ -456,6 +462,9 @@ void frmQuillmot::changeEvent(QEvent* event) {
     // Window preferences are written only once the user has seen the window in this run.
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         m_activatedOnce = true;
+    // A desktop switched to a dark theme (or back) gets a wordmark that reads on it.
+    if (event->type() == QEvent::PaletteChange && m_title)
+        showWordmark();
     QMainWindow::changeEvent(event);
 }
 

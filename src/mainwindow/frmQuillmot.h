@@ -106,6 +106,7 @@ private:
     void buildToolbar();
     void buildPopup();
     void buildStatusBar();
+    void showWordmark();
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption);
     void hook(const QString& name, void (frmQuillmot::*signal)());
     void applyState(const QHash<QString, ItemState>& state);
@@ -121,6 +122,7 @@ private:
     QLabel* m_running;
     ElidingPanel* m_volume;
     QLabel* m_scheme;
+    QLabel* m_title = nullptr;
     QMenu* m_popup = nullptr;
     QHash<QString, QAction*> m_actions;
     // Item -> the hook signal it needs connected before it is enabled.

@@ -19,6 +19,9 @@ bool textBefore(const QString& a, const QString& b) {
 
 using Children = std::vector<std::unique_ptr<TreeNode>>;
 
+// Between a root's mount point and its disk's name: "/mnt/backup — BACKUP_B".
+const QString volumeSeparator = QStringLiteral(" \u2014 ");
+
 Children::const_iterator placeOf(const Children& siblings, const QString& text) {
     return std::lower_bound(siblings.begin(), siblings.end(), text,
                             [](const std::unique_ptr<TreeNode>& n, const QString& t) {
@@ -99,6 +102,8 @@ TreeNode* AssociationTree::addNode(TreeNode* parentNode, const QString& text, co
     n->parent = parentNode;
     n->index = m_nextIndex++;
     n->imageKey = imageFor(*n, facts, true);
+    if (!parentNode)
+        n->volume = rootVolume(*n, facts);
     Children& siblings = parentNode ? parentNode->children : m_roots;
     const auto at = placeOf(siblings, text);
     const int row = int(at - siblings.begin());
@@ -376,7 +381,8 @@ QVariant AssociationTree::data(const QModelIndex& index, int role) const {
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return shownText(n->text);
+        return n->volume.isEmpty() ? shownText(n->text)
+                                   : shownText(n->text) + volumeSeparator + shownText(n->volume);
     case Qt::ToolTipRole:
         return shownText(n->path);
     case ImageKeyRole:

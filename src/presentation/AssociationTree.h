@@ -28,6 +28,7 @@ struct TreeNode {
     QString path; // the node path: the mount point joined with the texts below it
     QString key;  // PathKey(path)
     QString imageKey;
+    QString volume; // a root's: the name of the disk mounted there, shown beside its path
     bool expanded = false;
     int index = 0; // the node's number for FindTreeIndexFromFullPath, never reused
     TreeNode* parent = nullptr;
@@ -161,6 +162,8 @@ private:
     QString associationImage(const TreeNode& node, clsBackup& association, IconFacts& facts,
                              bool mayDisable);
     void giveContainerImage(TreeNode& node);
+    // The name of the disk mounted at a root; empty when none is mounted there.
+    QString rootVolume(const TreeNode& root, IconFacts& facts) const;
     void announceAllImages();
     void writeStores();
     // Every node, parents before children, in tree order.

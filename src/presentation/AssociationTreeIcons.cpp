@@ -158,19 +158,27 @@ void AssociationTree::RemoveUnusedImages(int intNonIcons) {
 
 void AssociationTree::RefreshNodeIcons() {
     m_images.removeAllPathImages();
+    IconFacts facts(*this);
     forEachNode([&](TreeNode& n) {
         if (n.isRoot()) {
             m_images.EnsurePathIcon(n.path, ImageList::PathKind::Drive);
             n.imageKey = Paths::PathKey(n.path);
+            n.volume = rootVolume(n, facts);
         } else {
             n.imageKey = ImageKeys::folder;
         }
     });
-    IconFacts facts(*this);
     for (const auto& association : *m_state.backups)
         if (TreeNode* n = nodeAtPath(Paths::withoutTrailingSeparator(association->SourcePath)))
             n->imageKey = associationImage(*n, *association, facts, false);
     announceAllImages();
+}
+
+QString AssociationTree::rootVolume(const TreeNode& root, IconFacts& facts) const {
+    // A root whose disk has gone is a folder on the disk below it, whose name is not the root's.
+    if (!m_state.fso->DriveExists(root.path) || !facts.driveUsable(root.path))
+        return {};
+    return facts.volumeName(root.path);
 }
 
 // One change notice per row of siblings instead of one per node.
@@ -178,7 +186,7 @@ void AssociationTree::announceAllImages() {
     auto announce = [this](const std::vector<std::unique_ptr<TreeNode>>& rows) {
         if (!rows.empty())
             emit dataChanged(indexOf(rows.front().get()), indexOf(rows.back().get()),
-                             {ImageKeyRole});
+                             {ImageKeyRole, Qt::DisplayRole});
     };
     announce(m_roots);
     forEachNode([&](const TreeNode& n) { announce(n.children); });

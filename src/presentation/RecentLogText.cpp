@@ -2,6 +2,7 @@
 
 #include "model/Collections.h"
 #include "platform/Paths.h"
+#include "presentation/PopupTexts.h"
 
 namespace {
 const QString lineBreak = QStringLiteral("<br>");
@@ -14,6 +15,24 @@ QString plain(const QString& value) {
     return value.toHtmlEscaped();
 }
 
+QString openKind(PopupTexts::MessageKind kind) {
+    switch (kind) {
+    case PopupTexts::MessageKind::Error:
+        return QStringLiteral("<span class=\"error\">");
+    case PopupTexts::MessageKind::Delay:
+        return QStringLiteral("<span class=\"delay\">");
+    case PopupTexts::MessageKind::Other:
+        break;
+    }
+    return {};
+}
+
+QString closeKind(const QString& message) {
+    return PopupTexts::kindOf(message) == PopupTexts::MessageKind::Other
+               ? QString()
+               : QStringLiteral("</span>");
+}
+
 void appendEntry(QString& out, const clsRecent& entry) {
     out += plain(entry.DateAndTime) + lineBreak;
     out += label(QStringLiteral("Source Volume: ")) + plain(entry.SourceVolume) + lineBreak;
@@ -21,8 +40,10 @@ void appendEntry(QString& out, const clsRecent& entry) {
     out += label(QStringLiteral("Destination Volume: ")) + plain(entry.DestVolume) + lineBreak;
     out += label(QStringLiteral("Destination Path: ")) +
            plain(entry.DestPath + Paths::separator()) + lineBreak;
-    out += QStringLiteral("<b>- ") + plain(entry.Message) + QStringLiteral("</b>") + lineBreak +
-           lineBreak + lineBreak;
+    // Failures and delays carry a class the window colours, so they stand out among successes.
+    out += QStringLiteral("<b>") + openKind(PopupTexts::kindOf(entry.Message)) +
+           QStringLiteral("- ") + plain(entry.Message) + closeKind(entry.Message) +
+           QStringLiteral("</b>") + lineBreak + lineBreak + lineBreak;
 }
 } // namespace
 

@@ -12,8 +12,9 @@ inline const QString empty = QStringLiteral("(No file operations to display)");
 // Rich text, newest entry first, each entry six lines and two empty ones: the time, the source
 // volume and path, the destination volume and path (ending with a separator), and "- " with the
 // message. Labels carry both label marks (bold and the label class, which the window colours);
-// the message line is bold only. Values are escaped, so a path that looks like markup shows as
-// it is. An empty log shows empty.
+// the message line is bold, and an error's or a delay's also carries the class "error" or
+// "delay". Values are escaped, so a path that looks like markup shows as it is. An empty log
+// shows empty.
 QString html(const colRecent& log);
 } // namespace RecentLogText
 

@@ -6,11 +6,13 @@
 #include "feedback/frmRecentLog.h"
 #include "presentation/PopupPresenter.h"
 #include "state/AppState.h"
+#include "support/Contrast.h"
 #include "support/GuiApp.h"
 #include "support/Recorder.h"
 #include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -60,6 +62,24 @@ TEST_F(FeedbackWindowsTest, PopupSitsInTheWorkAreaCornerWithoutFocusAndGrowsOnly
     // A click on the close area with nothing going on ends the popup.
     QTest::mouseClick(popup->findChild<QToolButton*>("imgCloseArea"), Qt::LeftButton);
     EXPECT_FALSE(feedback.popup().isLoaded());
+}
+
+TEST_F(FeedbackWindowsTest, PopupCaptionsReadOnLightAndDarkPalettes) {
+    const QPalette before = QApplication::palette();
+    for (const QPalette& palette : {before, darkPalette()}) {
+        QApplication::setPalette(palette);
+        frmNotification popup(true, {});
+        for (const char* name : {"Label1", "Label2"}) {
+            const QLabel* caption = popup.findChild<QLabel*>(name);
+            const auto group = caption->isEnabled() ? QPalette::Active : QPalette::Disabled;
+            const QPalette& shown = caption->palette();
+            EXPECT_GE(contrastRatio(shown.color(group, QPalette::WindowText),
+                                    shown.color(group, QPalette::Window)),
+                      4.5)
+                << name << " on " << qPrintable(palette.color(QPalette::Window).name());
+        }
+    }
+    QApplication::setPalette(before);
 }
 
 // What the text holds, and when it must be rendered again, is the log text's own test.

@@ -4,11 +4,12 @@
 #include "mainwindow/BackupsTreeView.h"
 #include "mainwindow/ElidingPanel.h"
 #include "mainwindow/MainWindowFixture.h"
+#include "support/Contrast.h"
 
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QTest>
+#include <QToolBar>
 
 TEST(MainWindowMenus, CommandsOfOtherWindowsWaitUntilTheyAreConnected) {
     ensureGuiApp();
@@ -100,6 +101,26 @@ TEST_F(MainWindowFixture, AnEmptyTreeSaysHowToBeginInAWindowBigEnoughToReadIt) {
             lowestInk = shown.pixel(x, y) != background ? y : lowestInk;
     EXPECT_GT(lowestInk, 0) << "the empty tree shows a text";
     EXPECT_LT(lowestInk, shown.height() - 8) << "the text ends well inside the tree";
+}
+
+TEST(MainWindowLook, TheWordmarkReadsOnADarkPalette) {
+    ensureGuiApp();
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(darkPalette());
+    frmQuillmot window;
+    const QImage title = window.findChild<QLabel*>("imgTitle")->pixmap().toImage();
+    QApplication::setPalette(before);
+    // The lettering stands right of the quill; its solid pixels are the letters' colour.
+    QColor lettering;
+    for (int y = 0; y < title.height() && !lettering.isValid(); ++y)
+        for (int x = title.width() * 34 / 120; x < title.width(); ++x)
+            if (title.pixelColor(x, y).alpha() == 255) {
+                lettering = title.pixelColor(x, y);
+                break;
+            }
+    ASSERT_TRUE(lettering.isValid());
+    EXPECT_GE(contrastRatio(lettering, darkPalette().color(QPalette::Window)), 3.0)
+        << qPrintable(lettering.name());
 }
 
 TEST(StatusPanel, ALongVolumeNameGivesWayInTheMiddleAndIsWholeInTheToolTip) {

@@ -91,7 +91,7 @@ TEST_F(TreeFixture, TheIconRuleShowsStateAndDisablesAssociationsWhoseSourceIsMis
     EXPECT_TRUE(letter->Enabled);
 }
 
-TEST_F(TreeFixture, ASourceOnAMountThatHasGoneShowsYellow) {
+TEST_F(TreeFixture, AMountShowsItsLabelAndASourceOnAMountThatHasGoneShowsYellow) {
     auto usb = ScratchMount::ext4("QMTREE", 8);
     if (!usb)
         GTEST_SKIP() << ScratchMount::refusal();
@@ -103,11 +103,14 @@ TEST_F(TreeFixture, ASourceOnAMountThatHasGoneShowsYellow) {
     ASSERT_TRUE(tree->node(tree->FindTreeIndexFromFullPath(mountPoint))->isRoot());
     EXPECT_EQ(imageOf(mountPoint), Paths::PathKey(mountPoint) + "*Green");
     EXPECT_EQ(imageOf(mountPoint + "/Thesis"), Paths::PathKey(mountPoint + "/Thesis") + "*Green");
+    const auto shown = [&] { return tree->indexOf(node(mountPoint)).data().toString(); };
+    EXPECT_EQ(shown(), mountPoint + " \u2014 QMTREE") << "which disk is which, at a glance";
 
     engine->closeAllWatches();
     ASSERT_TRUE(usb->unmount());
     tree->RefreshNodeIcons();
     EXPECT_EQ(imageOf(mountPoint), "*DriveYellow");
+    EXPECT_EQ(shown(), mountPoint) << "no disk, no label";
     EXPECT_TRUE(wholeDrive->Enabled);
 
     // At the next start the empty mount point lies on the file system below it, which does

@@ -19,11 +19,6 @@ QString visible(const QString& html) {
 }
 } // namespace
 
-TEST(RecentLogText, EmptyLogSaysSo) {
-    colRecent log;
-    EXPECT_EQ(visible(RecentLogText::html(log)), "(No file operations to display)");
-}
-
 TEST(RecentLogText, NewestFirstInSixLinesWithLabelsEmphasised) {
     colRecent log;
     log.Add("1.1.26 10:00:00", "/home/a.txt", "root", "/media/usb/Docs", "USB", "Backup one");
@@ -44,6 +39,8 @@ TEST(RecentLogText, NewestFirstInSixLinesWithLabelsEmphasised) {
                              "- Backup one\n\n\n");
     EXPECT_TRUE(html.contains("<b><span class=\"label\">Source Path: </span></b>"));
     EXPECT_TRUE(html.contains("<b>- Backup one</b>"));
+    // A failure stands out from the successes around it; its text stays as it is.
+    EXPECT_TRUE(html.contains("<b><span class=\"error\">- Error: no destination</span></b>"));
 }
 
 TEST(RecentLogRefresh, RendersAgainWhenTheBoundLeavesTheCountUnchanged) {
