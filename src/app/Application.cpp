@@ -28,6 +28,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <cstdio>
 
 namespace {
@@ -102,6 +103,9 @@ void Application::start(const StartOptions& options) {
     loadMainWindow();
     if (options.hidden) {
         m_window->setWindowState(m_window->windowState() | Qt::WindowMinimized);
+        // Without a tray the window is the way in: it waits minimised in the task list.
+        if (m_desktop && !QSystemTrayIcon::isSystemTrayAvailable())
+            m_window->showMinimized();
     } else {
         m_window->show();
         // The start-up flash draws the eye to the window that just came up.

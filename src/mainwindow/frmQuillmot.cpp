@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QSystemTrayIcon>
 #include <QToolBar>
 
 namespace {
@@ -454,8 +455,18 @@ void frmQuillmot::showOrHide() {
         showNormalAndActivate();
         return;
     }
-    setWindowState(windowState() | Qt::WindowMinimized);
-    hide();
+    putAway();
+}
+
+void frmQuillmot::putAway() {
+    const bool trayHost =
+        trayHostQuery ? trayHostQuery() : QSystemTrayIcon::isSystemTrayAvailable();
+    if (trayHost) {
+        setWindowState(windowState() | Qt::WindowMinimized);
+        hide();
+    } else {
+        showMinimized();
+    }
 }
 
 void frmQuillmot::changeEvent(QEvent* event) {
@@ -474,8 +485,7 @@ void frmQuillmot::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    // Closing is hiding: the program keeps watching from the tray.
+    // Closing puts the window away: the program keeps watching.
     event->ignore();
-    setWindowState(windowState() | Qt::WindowMinimized);
-    hide();
+    putAway();
 }

@@ -72,8 +72,11 @@ public:
 
     // Brings the window up in its normal state (tray click, a second start).
     void showNormalAndActivate();
-    // Show / Hide: a minimised window comes up; otherwise it is minimised and hidden.
+    // Show / Hide: a minimised window comes up; otherwise it is put away.
     void showOrHide();
+    // Minimises the window and, where a tray icon can bring it back, hides it. Without a tray
+    // host a hidden window would leave the program running with nothing on screen.
+    void putAway();
     bool activatedOnce() const { return m_activatedOnce; }
 
 signals:
@@ -139,4 +142,7 @@ private:
 public:
     // Answers whether a close is the program's exit (then the window really closes).
     std::function<bool()> exitingQuery;
+    // Answers whether a tray host shows the program's icon (by default, whether the desktop has
+    // a tray).
+    std::function<bool()> trayHostQuery;
 };

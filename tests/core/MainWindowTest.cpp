@@ -1,5 +1,5 @@
-// The main window's own behaviour: closing hides it (the program goes on) unless the program is
-// exiting, and a click on the "Running" panel asks for a pause toggle.
+// The main window's own behaviour: closing puts it away (the program goes on) unless the program
+// is exiting, and a click on the "Running" panel asks for a pause toggle.
 
 #include "mainwindow/frmQuillmot.h"
 #include "support/GuiApp.h"
@@ -15,9 +15,10 @@ struct MainWindow : ::testing::Test {
 };
 } // namespace
 
-TEST_F(MainWindow, CloseHidesUnlessExitingAndAlwaysRunsTheCloseQuery) {
-    bool exiting = false;
+TEST_F(MainWindow, CloseHidesIntoTheTrayMinimisesWithoutOneAndAlwaysRunsTheCloseQuery) {
+    bool exiting = false, trayHost = true;
     window.exitingQuery = [&] { return exiting; };
+    window.trayHostQuery = [&] { return trayHost; };
     QSignalSpy closing(&window, &frmQuillmot::closing);
 
     window.show();
@@ -30,9 +31,17 @@ TEST_F(MainWindow, CloseHidesUnlessExitingAndAlwaysRunsTheCloseQuery) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isMinimized());
 
+    // No tray host would show the way back: closing and Hide leave the window minimised.
+    trayHost = false;
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible() && window.isMinimized());
+    window.showNormalAndActivate();
+    window.showOrHide();
+    EXPECT_TRUE(window.isVisible() && window.isMinimized());
+
     exiting = true;
     EXPECT_TRUE(window.close());
-    EXPECT_EQ(closing.count(), 2);
+    EXPECT_EQ(closing.count(), 3);
 }
 
 TEST_F(MainWindow, AClickOnTheRunningPanelAsksToTogglePause) {
