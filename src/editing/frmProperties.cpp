@@ -15,12 +15,14 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QStyle>
+#include <algorithm>
 
 namespace {
 const QString volumeTip = QStringLiteral("Volume name of drive on which this folder resides.");
 // The warning colour of the status line: a yellow that stays readable on a light background.
 const QColor warningColour(0xB0, 0x80, 0x00);
 constexpr int folderColumn = 0, volumeColumn = 1, statusColumn = 2;
+constexpr int columnPadding = 16;
 } // namespace
 
 frmProperties::frmProperties(AppState& state, FilePickers& pickers, PropertiesSession::Hooks hooks,
@@ -141,8 +143,6 @@ void frmProperties::fill() {
     m_ui->txtVersions->setText(QString::number(a.Versions).trimmed());
 
     QTreeWidget& list = *m_ui->listDestinations;
-    list.header()->resizeSection(folderColumn, 250);
-    list.header()->resizeSection(volumeColumn, 110);
     list.header()->setStretchLastSection(true);
     showDestinations(0);
 }
@@ -160,14 +160,22 @@ void frmProperties::showDestinations(int selectPosition) {
         if (p == selectPosition)
             list.setCurrentItem(row);
     }
+    // Short folders leave the room to the status, which names what is wrong.
+    for (const auto& [column, widest] :
+         {std::pair(folderColumn, 250), std::pair(volumeColumn, 110)}) {
+        list.resizeColumnToContents(column);
+        list.setColumnWidth(column, std::min(list.columnWidth(column) + columnPadding, widest));
+    }
     refreshStatusColumn();
 }
 
 void frmProperties::refreshStatusColumn() {
     QTreeWidget& list = *m_ui->listDestinations;
-    for (int i = 0; i < list.topLevelItemCount(); ++i)
-        list.topLevelItem(i)->setText(
-            statusColumn, m_session.destinationStatus(i + 1, m_ui->chkRecursive->isChecked()));
+    for (int i = 0; i < list.topLevelItemCount(); ++i) {
+        const QString status = m_session.destinationStatus(i + 1, m_ui->chkRecursive->isChecked());
+        list.topLevelItem(i)->setText(statusColumn, status);
+        list.topLevelItem(i)->setToolTip(statusColumn, status);
+    }
 }
 
 int frmProperties::selectedPosition() const {

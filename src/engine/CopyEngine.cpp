@@ -125,6 +125,8 @@ void CopyEngine::serveDestination(CallState& call, const clsBackup& association,
                                   const QString& filePath) {
     FileSystem& fso = *m_state.fso;
     DestinationState dest;
+    dest.destFolder = destination.Path;
+    dest.destVolume = destination.Volume;
     dest.DestDir = destination.Path;
     const auto fail = [&](CheckFailure failure) {
         if (isDriveAway(failure) && onDriveAway)
@@ -257,12 +259,12 @@ void CopyEngine::announceBusy(const CallState& call, const DestinationState& des
     if (!m_state.options.NotifySourceBusy)
         return;
     if (call.notify.success || call.notify.error) {
-        m_state.notifiers->Add(filePath, dest.DestDir, ResultText::busyDelay);
-        m_state.ui.notificationsChanged();
+        queue(dest, filePath, ResultText::busyDelay);
         // The wait may be long: the notice has to be seen now, not after it.
         m_state.ui.showPopupNoActivate();
     }
-    log(filePath, dest.SourceVolumeName, dest.DestDir, dest.DestVolumeName, ResultText::busyDelay);
+    log(filePath, dest.SourceVolumeName, dest.DestDir,
+        destinationVolumeText(dest.destVolume, dest.DestVolumeName), ResultText::busyDelay);
 }
 
 void CopyEngine::endBusyWait() {
@@ -286,13 +288,20 @@ void CopyEngine::finishCall(const CallState& call) {
 
 void CopyEngine::report(CallState& call, const DestinationState& dest, const QString& filePath,
                         const ResultChoice& result) {
-    if (result.notifyText) {
-        m_state.notifiers->Add(filePath, dest.DestDir, *result.notifyText);
-        m_state.ui.notificationsChanged();
-    }
-    log(filePath, dest.SourceVolumeName, dest.DestDir, dest.DestVolumeName, result.logText);
+    if (result.notifyText)
+        queue(dest, filePath, *result.notifyText);
+    log(filePath, dest.SourceVolumeName, dest.DestDir,
+        destinationVolumeText(dest.destVolume, dest.DestVolumeName), result.logText);
     call.AnySuccess = call.AnySuccess || result.success;
     call.AnyError = call.AnyError || result.error;
+}
+
+void CopyEngine::queue(const DestinationState& dest, const QString& filePath,
+                       const QString& message) {
+    const auto notifier = m_state.notifiers->Add(filePath, dest.DestDir, message);
+    notifier->DestFolder = dest.destFolder;
+    notifier->DestVolume = dest.destVolume;
+    m_state.ui.notificationsChanged();
 }
 
 void CopyEngine::log(const QString& sourcePath, const QString& sourceVolume,

@@ -62,6 +62,8 @@ private:
     };
     // Starts afresh for every destination.
     struct DestinationState {
+        QString destFolder; // the destination as the user gave it
+        QString destVolume; // the volume its disk must carry
         QString DestDir;
         QString localDir; // DestDir as the local file system reaches it
         QString SourceVolumeName;
@@ -88,6 +90,8 @@ private:
 
     void report(CallState& call, const DestinationState& dest, const QString& filePath,
                 const ResultChoice& result);
+    // Puts a notice about `dest` into the notification queue.
+    void queue(const DestinationState& dest, const QString& filePath, const QString& message);
     void log(const QString& sourcePath, const QString& sourceVolume, const QString& destPath,
              const QString& destVolume, const QString& message);
     void boundRecentLog();

@@ -118,3 +118,12 @@ ResultChoice chooseCopyResult(const CopyOutcome& outcome, const NotifySwitches& 
     return outcome.copyErrorText.isEmpty() ? copyDone(outcome, notify, options)
                                            : copyFailed(outcome, notify, options);
 }
+
+QString destinationVolumeText(const QString& expected, const QString& found) {
+    if (found.isEmpty())
+        return expected;
+    if (found.compare(expected, Qt::CaseInsensitive) == 0)
+        return found;
+    return (expected.isEmpty() ? QStringLiteral("no name") : expected) +
+           QStringLiteral(" (the drive holds ") + found + QLatin1Char(')');
+}

@@ -102,6 +102,11 @@ struct CopyOutcome {
     QString copyErrorText;       // empty when the copy was done
 };
 
+// The destination volume a result names: the volume the destination's disk must carry, and the
+// one found in its place when that is another ("BACKUP_B (the drive holds BACKUP_A)"), so that
+// the results of two destinations are told apart.
+QString destinationVolumeText(const QString& expected, const QString& found);
+
 ResultChoice chooseCheckResult(CheckFailure failure, const NotifySwitches& notify,
                                const Options& options);
 ResultChoice chooseCopyResult(const CopyOutcome& outcome, const NotifySwitches& notify,

@@ -58,8 +58,12 @@ public:
 class clsNotifier {
 public:
     QString Message;
-    QString Destination;
+    QString Destination; // the folder the file goes to
     QString Source;
+    // The destination as the user gave it, and the volume its disk must carry: two destinations
+    // of one file end in the same folders, and these tell them apart.
+    QString DestFolder;
+    QString DestVolume;
 };
 
 // One recent-activity entry.

@@ -16,13 +16,22 @@ bool sameVolume(const QString& a, const QString& b, bool network) {
     return network ? a == b : a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-// Whether any mounted disk carries `volume`: an unplugged disk's folder falls back to the disk
-// beneath it, which then shows another name although the disk is simply not there.
+// Whether any mounted disk carries `volume`.
 bool mountedSomewhere(const FileSystem& fso, const QString& volume) {
     const MountTable mounts = MountTable::current();
     for (const MountEntry& e : mounts.entries())
         if (Paths::isAbsolute(e.source) &&
             fso.VolumeName(e.mountPoint).compare(volume, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// Whether `drive` is a disk that the folder of an unplugged disk falls back to: the system's
+// root, the disk of the home folder or of the source. Another name found there means the disk
+// is simply not connected; any other disk in that place is another disk plugged in instead.
+bool isFallbackDisk(const FileSystem& fso, const QString& drive, const QString& sourcePath) {
+    for (const QString& path : {QDir::rootPath(), QDir::homePath(), sourcePath})
+        if (Paths::samePath(fso.GetDriveName(path), drive))
             return true;
     return false;
 }
@@ -43,7 +52,8 @@ QString of(const FileSystem& fso, const QString& sourcePath, bool recursiveSourc
         return QStringLiteral("Drive not connected");
     const QString held = fso.VolumeName(drive);
     if (!sameVolume(held, destVolume, network)) {
-        if (!network && !destVolume.isEmpty() && !mountedSomewhere(fso, destVolume))
+        if (!network && !destVolume.isEmpty() && !mountedSomewhere(fso, destVolume) &&
+            isFallbackDisk(fso, drive, sourcePath))
             return QStringLiteral("Drive not connected");
         return QStringLiteral("Volume name differs: the drive holds ") +
                (held.isEmpty() ? QStringLiteral("no name") : held);

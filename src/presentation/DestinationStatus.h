@@ -8,8 +8,9 @@ class FileSystem;
 
 namespace DestinationStatus {
 
-// "Ready, 12.3 GB free", "Drive not connected", "Volume name differs: the drive holds <name>",
-// "Same disk as the source", or "Inside the source: its copies are skipped".
+// "Ready, 12.3 GB free", "Drive not connected", "Volume name differs: the drive holds <name>"
+// (also when another disk is plugged in where the destination's was), "Same disk as the
+// source", or "Inside the source: its copies are skipped".
 QString of(const FileSystem& fso, const QString& sourcePath, bool recursiveSource,
            const QString& destPath, const QString& destVolume);
 

@@ -75,7 +75,7 @@ void PopupPresenter::advanceTick() {
 void PopupPresenter::showFirstInQueue() {
     m_notificationShown = true;
     const auto item = m_state.notifiers->Item(1);
-    m_view.showNotification(contentOf(item->Source, item->Destination, item->Message));
+    m_view.showNotification(contentOf(*item));
     if (!m_state.options.AutoAdvance) {
         tmrNextNotify.stop(); // the user clicks for the next one
     } else {
@@ -89,16 +89,16 @@ void PopupPresenter::showFirstInQueue() {
     m_state.notifiers->Remove(1);
 }
 
-PopupContent PopupPresenter::contentOf(const QString& source, const QString& destination,
-                                       const QString& message) const {
+PopupContent PopupPresenter::contentOf(const clsNotifier& item) const {
     const Options& options = m_state.options;
     PopupContent content;
-    content.status = PopupTexts::statusText(message);
-    content.kind = PopupTexts::kindOf(message);
-    content.source = PopupTexts::sourceText(source, options.FullSource);
-    content.sourcePath = source;
-    content.sourceExists = m_state.fso->FileExists(source);
-    content.destination = PopupTexts::destinationText(destination, options.FullDest);
+    content.status = PopupTexts::statusText(item.Message);
+    content.kind = PopupTexts::kindOf(item.Message);
+    content.source = PopupTexts::sourceText(item.Source, options.FullSource);
+    content.sourcePath = item.Source;
+    content.sourceExists = m_state.fso->FileExists(item.Source);
+    content.destination = PopupTexts::destinationLine(item.Destination, item.DestFolder,
+                                                      item.DestVolume, options.FullDest);
     return content;
 }
 

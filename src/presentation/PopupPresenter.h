@@ -11,6 +11,7 @@
 
 class AppState;
 class Ticker;
+class clsNotifier;
 
 // One result as the popup shows it.
 struct PopupContent {
@@ -69,8 +70,7 @@ private:
     void load();
     void unload();
     void showFirstInQueue();
-    PopupContent contentOf(const QString& source, const QString& destination,
-                           const QString& message) const;
+    PopupContent contentOf(const clsNotifier& item) const;
 
     AppState& m_state;
     PopupView& m_view;

@@ -48,6 +48,19 @@ QString destinationText(const QString& destinationPath, bool fullDest) {
     return parts.at(parts.size() - 2) + Paths::separator() + parts.constLast();
 }
 
+QString destinationLine(const QString& destDir, const QString& destFolder,
+                        const QString& destVolume, bool fullDest) {
+    QStringList disk;
+    if (!destVolume.isEmpty())
+        disk << destVolume;
+    if (!fullDest && !destFolder.isEmpty())
+        disk << destFolder;
+    const QString shown = destinationText(destDir, fullDest);
+    return disk.isEmpty()
+               ? shown
+               : shown + QStringLiteral(" (") + disk.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
 } // namespace PopupTexts
 
 namespace PopupGeometry {

@@ -29,6 +29,12 @@ QString sourceText(const QString& sourcePath, bool fullSource);
 // The destination line: the full path, or its last folder preceded by the one above it and "/"
 // ("/media/usb/Backups/Docs" reads "Backups/Docs"); a path of one part reads as that part.
 QString destinationText(const QString& destinationPath, bool fullDest);
+// The destination line of a result: the destination text followed by the volume the
+// destination's disk must carry and the destination folder as the user gave it (that one only
+// when the text does not already hold it), since the results of two destinations of one file end
+// in the same folders: "Documents/Recipes (BACKUP_B, /mnt/qb)".
+QString destinationLine(const QString& destDir, const QString& destFolder,
+                        const QString& destVolume, bool fullDest);
 } // namespace PopupTexts
 
 namespace PopupGeometry {

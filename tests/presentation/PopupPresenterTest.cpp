@@ -2,6 +2,9 @@
 // that records what it was asked to show.
 
 #include "presentation/PopupPresenter.h"
+#include "engine/CopyEngine.h"
+#include "model/VolumeList.h"
+#include "platform/Paths.h"
 #include "state/AppState.h"
 #include "support/ManualTicker.h"
 #include "support/QtApp.h"
@@ -121,6 +124,16 @@ TEST_F(PopupPresenterTest, WithoutAutoAdvanceEachResultWaitsForTheCloseArea) {
 }
 
 TEST_F(PopupPresenterTest, ScanShowsTheStripAndAClosedPopupStaysAwayUntilItUnloads) {
+    scanning = true;
+    popup->showNoActivate();
+    next.fire();
+    EXPECT_EQ(view.shows, 0) << "no strip while the option is off";
+    EXPECT_GE(view.hides, 1);
+    popup->closeAreaClicked();
+    scanning = false;
+    next.fire();
+    view = RecordingView();
+
     state->options.ShowScanning = true;
     scanning = true;
     queue("Backup successful.");
@@ -138,14 +151,6 @@ TEST_F(PopupPresenterTest, ScanShowsTheStripAndAClosedPopupStaysAwayUntilItUnloa
     next.fire();
     EXPECT_FALSE(popup->isLoaded());
     EXPECT_FALSE(popup->popupClosed());
-}
-
-TEST_F(PopupPresenterTest, ScanningStripStaysHiddenWhenSwitchedOff) {
-    scanning = true;
-    popup->showNoActivate();
-    next.fire();
-    EXPECT_EQ(view.shows, 0);
-    EXPECT_GE(view.hides, 1);
 }
 
 TEST_F(PopupPresenterTest, KeepsOnTopUntilAnOwnWindowIsActiveOrTheTrayMenuOpens) {
@@ -170,22 +175,14 @@ TEST_F(PopupPresenterTest, KeepsOnTopUntilAnOwnWindowIsActiveOrTheTrayMenuOpens)
     EXPECT_EQ(view.topMost.size(), calls);
 }
 
-TEST(PopupTexts, ErrorsAndDelaysAreToldByTheirExactLeadingWord) {
-    using PopupTexts::MessageKind;
-    EXPECT_EQ(PopupTexts::kindOf("Error occurred in copy"), MessageKind::Error);
-    EXPECT_EQ(PopupTexts::kindOf("Delay: file busy"), MessageKind::Delay);
-    EXPECT_EQ(PopupTexts::kindOf("error in lower case"), MessageKind::Other);
-    EXPECT_EQ(PopupTexts::kindOf("Err"), MessageKind::Other);
-}
-
-TEST(PopupTexts, SourceAndDestinationLines) {
-    EXPECT_EQ(PopupTexts::sourceText("/home/ann/a.txt", false), "a.txt");
+TEST(PopupTexts, KindsGoByTheExactLeadingWordAndLinesShortenPaths) {
+    EXPECT_EQ(PopupTexts::kindOf("error in lower case"), PopupTexts::MessageKind::Other);
+    EXPECT_EQ(PopupTexts::kindOf("Err"), PopupTexts::MessageKind::Other);
     EXPECT_EQ(PopupTexts::sourceText("/home/ann/a.txt", true), "/home/ann/a.txt");
-    EXPECT_EQ(PopupTexts::destinationText("/media/usb/Backups/Docs", false), "Backups/Docs");
-    EXPECT_EQ(PopupTexts::destinationText("/media/usb/Backups/Docs", true),
-              "/media/usb/Backups/Docs");
     EXPECT_EQ(PopupTexts::destinationText("/Docs", false), "/Docs");
     EXPECT_EQ(PopupTexts::destinationText("Docs", false), "Docs");
+    EXPECT_EQ(PopupTexts::destinationLine("/mnt/qb/Docs", "/mnt/qb", "B", true), "/mnt/qb/Docs (B)")
+        << "a full path already holds the destination folder";
 }
 
 TEST(PopupGeometry, BottomRightOfTheRealWorkArea) {
@@ -206,4 +203,33 @@ TEST(PopupGeometry, WidthGrowsToTheTextsButNotPastTheWorkArea) {
     EXPECT_EQ(PopupGeometry::grownWidth(312, 200, 1280), 312);
     EXPECT_EQ(PopupGeometry::grownWidth(312, 500, 1280), 500);
     EXPECT_EQ(PopupGeometry::grownWidth(312, 5000, 1280), 1280);
+}
+
+// Two backup disks refuse a save alike: each result names its own destination and disk.
+TEST_F(PopupPresenterTest, ResultsOfTwoDestinationsNameTheirFolderAndDisk) {
+    const QString documents = home.makeFolder("src/Documents");
+    const QString file = home.writeFile("src/Documents/Recipes/pie.txt", "pie");
+    const QString qa = home.makeFolder("qa"), qb = home.makeFolder("qb");
+    const QString found = state->fso->VolumeName(state->fso->GetDriveName(documents));
+    clsBackup association = newAssociation(
+        documents, true, VolumeList::encode({found}, found.isEmpty()), "c", state->destinations);
+    association.Recursive = true;
+    state->backups->Add(std::move(association), Paths::PathKey(documents));
+    state->destinations->Add(qa, documents, "BACKUP_A");
+    state->destinations->Add(qb, documents, "BACKUP_B");
+    EngineTiming timing;
+    CopyEngine(*state, timing).CopyToDestinations(documents, 1, file);
+
+    ASSERT_EQ(state->recent->Count(), 2);
+    for (const auto& [position, volume] : {std::pair(1, "BACKUP_A"), std::pair(2, "BACKUP_B")}) {
+        const QString logged = state->recent->Item(position)->DestVolume;
+        EXPECT_TRUE(logged.startsWith(volume)) << qPrintable(logged);
+        EXPECT_TRUE(found.isEmpty() || logged.endsWith("(the drive holds " + found + ")"));
+    }
+    popup->showNoActivate();
+    next.fire();
+    ASSERT_EQ(view.shown.size(), 2u);
+    EXPECT_EQ(view.shown[0].status, "Error: Destination volume name mismatch");
+    EXPECT_EQ(view.shown[0].destination, "Documents/Recipes (BACKUP_A, " + qa + ")");
+    EXPECT_EQ(view.shown[1].destination, "Documents/Recipes (BACKUP_B, " + qb + ")");
 }
