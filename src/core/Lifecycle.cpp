@@ -25,6 +25,10 @@ const QString partlyReadKept =
     QStringLiteral("Error: Store file only partly read; the file as it was is kept as %1");
 const QString partlyReadNotKept =
     QStringLiteral("Error: Store file only partly read, and could not be kept: %1");
+// A pause that a start brings back is easily missed: nothing happens, which looks like success.
+const QString pausedAtStart =
+    QStringLiteral("Quillmot is paused, as it was when it last ended: nothing is backed up until "
+                   "\"Unpause Program\" in the Actions menu resumes it.");
 } // namespace
 
 Lifecycle::Lifecycle(AppState& state, Engine& engine, QObject* parent)
@@ -87,6 +91,7 @@ void Lifecycle::restorePauseState() {
     switch (loadPausePrefs(AppData::folder())) {
     case PauseAtStart::Pause:
         Pause();
+        logNotice({}, {}, pausedAtStart);
         break;
     case PauseAtStart::Unpause:
         Unpause();

@@ -25,6 +25,9 @@ const QString probeQuestion = QStringLiteral(
     "is a network folder, it needs to be shared with full access in order for successful "
     "automatic backups to be made to it.\n\nAdd it anyway?");
 const QString removeQuestion = QStringLiteral("Are you sure you wish to remove this destination?");
+const QString noDestinationQuestion =
+    QStringLiteral("This association has no destination. Nothing will be backed up until a "
+                   "destination is added.\n\nSave it anyway?");
 
 QString noSuchFolderText(const QString& path) {
     return QStringLiteral("The folder '") + path + QStringLiteral("' does not exist.");
@@ -202,6 +205,12 @@ QString PropertiesSession::destinationStatus(int position, bool recursive) const
 
 QString PropertiesSession::nowText() const {
     return DateTimeText::format(m_state.clock.now());
+}
+
+bool PropertiesSession::confirmSave() {
+    return gcolWorkingDests->Count() > 0 ||
+           m_state.messages.askDefaultNo(noDestinationQuestion, MessageBoxes::Icon::Question,
+                                         MessageBoxes::Buttons::YesNo) == MessageBoxes::Answer::Yes;
 }
 
 void PropertiesSession::save(const PropertiesValues& values) {

@@ -75,6 +75,9 @@ public:
     QString destinationStatus(int position, bool recursive) const;
 
     // --- ending the dialog
+    // Before Save: an association without a destination backs nothing up, which looks exactly
+    // like one that works; the user is asked. True when the dialog may save.
+    bool confirmSave();
     void save(const PropertiesValues& values);
     void saveToAll(const PropertiesValues& values);
     void cancel();

@@ -56,9 +56,9 @@ TEST_F(MainWindowCommandsTest, AnAddedFolderAndItsDriveAreDrawnWithTheirPictures
     const QString data = folder("Data");
     pickers.folders = {data, folder("Backup")};
     whenShown<frmProperties>([](frmProperties* dialog) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdAdd"), Qt::LeftButton);
         QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     });
-    // The dialog asks for the first destination itself when the association has none.
     editing->addFolder();
 
     ASSERT_TRUE(tree->BackupExists(data));

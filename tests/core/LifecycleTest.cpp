@@ -33,11 +33,15 @@ TEST_F(LifecycleFixture, StoredPauseStateDecidesTheStart) {
     lifecycle.restorePauseState(); // no pprefs
     EXPECT_FALSE(state.Paused);
     EXPECT_EQ(ui.lastRunningState(), Running::Waiting);
+    EXPECT_TRUE(ui.logged.empty());
     home.writeAppData("pprefs", "1\r\n");
     lifecycle.restorePauseState();
     EXPECT_TRUE(state.Paused);
     EXPECT_EQ(ui.lastRunningState(), Running::Paused);
     EXPECT_EQ(ui.pausedLooks, std::vector({false, true}));
+    // Said once in the activity log, where a start without the window is seen too.
+    ASSERT_EQ(ui.logged.size(), 1u);
+    EXPECT_TRUE(ui.logged[0].Message.startsWith("Quillmot is paused"));
 
     // A pprefs that exists but cannot be read changes nothing at all.
     QFile::remove(home.appDataFolder() + "/pprefs");

@@ -80,6 +80,15 @@ TEST_F(DialogTest, TheVersionsBoxTakesDigitsOnlyTypedOrPasted) {
     QTest::mouseClick(more, Qt::LeftButton);
     QTest::mouseClick(more, Qt::LeftButton);
     EXPECT_EQ(versions->text(), "99");
+
+    // Without a destination nothing would be backed up: Save asks, and No keeps the dialog.
+    QTest::mouseClick(child<QPushButton>(d.get(), "cmdOK"), Qt::LeftButton);
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_TRUE(
+        messages.asked[0].text.contains("Nothing will be backed up until a destination is added"));
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_NE(state->backups->Item(home.path() + "/S")->Versions, 99);
+    messages.answers = {MessageBoxes::Answer::Yes};
     QTest::mouseClick(child<QPushButton>(d.get(), "cmdOK"), Qt::LeftButton);
     EXPECT_EQ(state->backups->Item(home.path() + "/S")->Versions, 99);
     EXPECT_TRUE(d->isHidden());
