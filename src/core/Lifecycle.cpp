@@ -91,7 +91,7 @@ void Lifecycle::restorePauseState() {
     switch (loadPausePrefs(AppData::folder())) {
     case PauseAtStart::Pause:
         Pause();
-        logNotice({}, {}, pausedAtStart);
+        logNotice(notApplicable, notApplicable, pausedAtStart);
         break;
     case PauseAtStart::Unpause:
         Unpause();
