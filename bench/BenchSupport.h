@@ -79,10 +79,17 @@ public:
         listed += names.size();
         return FileSystem::stampsIn(folder, names);
     }
-    CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,
+    std::vector<std::optional<FileStamp>> copyStampsIn(const QString& destination,
+                                                       const QString& folder,
+                                                       const QStringList& names) const override {
+        listed += names.size();
+        return FileSystem::copyStampsIn(destination, folder, names);
+    }
+    CopyResult stageCopy(const QString& source, const DestinationFolder& folder,
+                         const QString& name, StagedCopy& staged,
                          const std::function<bool()>& between) override {
         ++copied;
-        return FileSystem::stageCopy(source, target, staged, between);
+        return FileSystem::stageCopy(source, folder, name, staged, between);
     }
 };
 

@@ -6,6 +6,7 @@
 #include "engine/Engine.h"
 #include "engine/Log.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnTemporaryNames.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
@@ -31,7 +32,7 @@ QStringList namesOf(const QStringList& paths) {
 }
 
 bool upToDate(const FileStamp& source, const std::optional<FileStamp>& copy, qint64 stepNs) {
-    return copy && copy->size == source.size &&
+    return copy && copy->link == source.link && copy->size == source.size &&
            std::llabs(copy->modifiedNs - source.modifiedNs) < stepNs;
 }
 
@@ -211,7 +212,7 @@ void CatchUp::enter(Walk& walk, const QString& folder, const QStringList& names)
     // The walk's own name rules, before any look-up on the disk.
     for (const QString& name : names)
         if (!walk.folder ||
-            (!name.startsWith(ownTempPrefix) && (walk.copyHidden || !isHiddenName(name))))
+            (!OwnTemporaryNames::matches(name) && (walk.copyHidden || !isHiddenName(name))))
             frame.names << name;
     frame.sources = fso.stampsIn(folder, frame.names);
     if (walk.recursive)
@@ -220,7 +221,7 @@ void CatchUp::enter(Walk& walk, const QString& folder, const QStringList& names)
         const QString mirror =
             CopyDestination::mirroredFolderOf(fso, target.path, walk.source, walk.folder, folder);
         frame.mirrors << mirror;
-        frame.copies.push_back(fso.stampsIn(mirror, frame.names));
+        frame.copies.push_back(fso.copyStampsIn(target.path, mirror, frame.names));
     }
     walk.frames.push_back(std::move(frame));
 }
@@ -298,7 +299,7 @@ QStringList CatchUp::staleTargets(const Walk& walk, const Frame& frame, const QS
     for (qsizetype i = 0; i < walk.targets.size(); ++i) {
         const Target& target = walk.targets[i];
         const std::optional<FileStamp> copy =
-            m_state.fso->stamp(Paths::join(frame.mirrors[i], name));
+            m_state.fso->copyStampsIn(target.path, frame.mirrors[i], {name}).front();
         if (!upToDate(source, copy, target.stepNs))
             stale << target.path;
     }

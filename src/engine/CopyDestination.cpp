@@ -18,15 +18,19 @@ QString mirrorName(const QString& folder) {
     return Paths::isRoot(folder) ? rootMountName : Paths::fileName(folder);
 }
 
-// The components of `folder` below `top`, in order; empty when `folder` is not below it.
-QStringList componentsBelow(const QString& folder, const QString& top) {
-    if (!Paths::isSameOrBelow(folder, top))
-        return {};
-    const QStringList all = Paths::split(Paths::withoutTrailingSeparator(folder));
-    const QStringList above = Paths::split(Paths::withoutTrailingSeparator(top));
-    QStringList below = all.mid(Paths::isRoot(top) ? 1 : above.size());
-    below.removeAll(QString());
-    return below;
+// What group and others may do in every folder above `folder` (the owner's bits all set): a
+// folder they cannot enter hides all below it, one they cannot list hides the names.
+unsigned grantedAbove(const FileSystem& fso, const QString& folder) {
+    unsigned granted = permissionBits;
+    for (QString above = Paths::parent(folder); !above.isEmpty(); above = Paths::parent(above))
+        if (const auto attributes = fso.attributes(above))
+            granted &= attributes->mode | ownerAccess;
+    return granted;
+}
+
+// The folder an association's mirror starts from: the source folder, or a file's folder.
+QString topFolderOf(const QString& sourceRoot, bool folderAssociation, const QString& fileFolder) {
+    return folderAssociation ? Paths::withoutTrailingSeparator(sourceRoot) : fileFolder;
 }
 
 } // namespace
@@ -35,18 +39,18 @@ namespace CopyDestination {
 
 Mirror mirrorOf(const QString& destPath, const QString& sourceRoot, bool folderAssociation,
                 const QString& fileFolder) {
-    const QString top =
-        folderAssociation ? Paths::withoutTrailingSeparator(sourceRoot) : fileFolder;
+    const QString top = topFolderOf(sourceRoot, folderAssociation, fileFolder);
     Mirror m;
-    QStringList pieces{mirrorName(top)};
+    m.destPath = destPath;
+    m.names << mirrorName(top);
     m.sourceFolders << top;
     QString below = top;
-    for (const QString& piece : componentsBelow(fileFolder, top)) {
-        pieces << piece;
+    for (const QString& piece : Paths::componentsBelow(fileFolder, top)) {
+        m.names << piece;
         below = Paths::join(below, piece);
         m.sourceFolders << below;
     }
-    QString relative = Paths::separator() + pieces.join(Paths::separator());
+    QString relative = Paths::separator() + m.names.join(Paths::separator());
     if (destPath.endsWith(Paths::separator()))
         relative.remove(0, 1);
     m.destDir = destPath + relative;
@@ -66,7 +70,7 @@ QString mirroredFolderOf(const FileSystem&, const QString& destPath, const QStri
 
 bool wouldLoop(const FileSystem& fso, const clsBackup& association, const QString& destDir,
                const QString& filePath) {
-    return fso.sameFile(Paths::join(destDir, Paths::fileName(filePath)), filePath) ||
+    return fso.sameEntry(Paths::join(destDir, Paths::fileName(filePath)), filePath) ||
            insideRecursiveSource(fso, association, destDir);
 }
 
@@ -85,13 +89,35 @@ bool insideRecursiveSource(const FileSystem& fso, const clsBackup& association,
     return false;
 }
 
-unsigned folderMode(const FileSystem& fso, const Mirror& mirror, int levelsAbove) {
+FolderAccess folderAccess(const FileSystem& fso, const Mirror& mirror, int levelsAbove) {
     const qsizetype count = mirror.sourceFolders.size();
     if (count == 0)
-        return ownerAccess;
+        return {};
     const qsizetype index = levelsAbove < count ? count - 1 - levelsAbove : 0;
-    const auto attributes = fso.attributes(mirror.sourceFolders[index]);
-    return ((attributes ? attributes->mode : 0) & permissionBits) | ownerAccess;
+    const QString& source = mirror.sourceFolders[index];
+    const auto attributes = fso.attributes(source);
+    if (!attributes)
+        return {};
+    unsigned mode = (attributes->mode & permissionBits) | ownerAccess;
+    if (index == 0)
+        mode &= grantedAbove(fso, source);
+    return {mode, attributes->group};
+}
+
+bool followSourceFolder(FileSystem& fso, const QString& destPath, const QString& sourceRoot,
+                        bool folderAssociation, const QString& sourceFolder) {
+    const QString top = topFolderOf(sourceRoot, folderAssociation, Paths::parent(sourceRoot));
+    const QString folder = Paths::isSameOrBelow(sourceFolder, top) ? sourceFolder : top;
+    const Mirror mirror = mirrorOf(destPath, sourceRoot, folderAssociation, folder);
+    DestinationFolder at = DestinationFolder::openChosen(fso.localPathOf(destPath));
+    for (const QString& name : mirror.names) {
+        DestinationFolder next;
+        if (!at.isOpen() || at.enter(name, next) != DestinationFolder::Refusal::None)
+            return false;
+        at = std::move(next);
+    }
+    at.bringTo(folderAccess(fso, mirror, 0));
+    return true;
 }
 
 } // namespace CopyDestination

@@ -2,6 +2,8 @@
 // Where a changed file goes inside one destination: the destination folder mirrors the source's
 // layout, and a destination inside a recursively backed-up source would feed itself forever.
 
+#include "platform/DestinationFolder.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,9 +13,11 @@ class clsBackup;
 namespace CopyDestination {
 
 struct Mirror {
-    QString destDir; // the folder that receives the file
-    // The source folder behind each mirrored level of destDir, outermost first: a folder made
-    // there takes that folder's permission bits.
+    QString destPath; // the destination folder the user chose
+    QString destDir;  // the folder below it that receives the file
+    // The names of the mirrored levels from destPath down to destDir, and the source folder
+    // behind each, outermost first: a folder made there takes that folder's access.
+    QStringList names;
     QStringList sourceFolders;
 };
 
@@ -36,13 +40,24 @@ QString mirroredFolderOf(const FileSystem& fso, const QString& destPath, const Q
 bool insideRecursiveSource(const FileSystem& fso, const clsBackup& association,
                            const QString& destDir);
 // True when copying `filePath` into `destDir` would feed the source: the copy would replace the
-// source file itself, or `destDir` lies inside a recursive source.
+// source file itself (the entry, not what a link points to), or `destDir` lies inside a
+// recursive source.
 bool wouldLoop(const FileSystem& fso, const clsBackup& association, const QString& destDir,
                const QString& filePath);
 
-// The permission bits for a folder made `levelsAbove` levels above the destination folder (0:
-// the destination folder itself), from the mirrored source folder; levels of the destination
-// path itself take the outermost one's. Owner access is always added: Quillmot writes there.
-unsigned folderMode(const FileSystem& fso, const Mirror& mirror, int levelsAbove);
+// The access of a folder made or kept `levelsAbove` levels above the destination folder (0: the
+// destination folder itself): the permission bits and group of the source folder it mirrors;
+// levels of the destination path itself take the outermost one's. Owner access is always added:
+// Quillmot writes there. The outermost mirrored folder gives group and others no more than every
+// folder above the source grants them, so a folder inside a private home is private in the
+// backup as well.
+FolderAccess folderAccess(const FileSystem& fso, const Mirror& mirror, int levelsAbove);
+
+// Brings the mirror of the source folder `sourceFolder` in the destination `destPath` to that
+// folder's access as it is now (its permission bits or group changed); a folder above the
+// association's top folder changes what the top mirror may give. Nothing is made, and a link or
+// another user's folder on the way is left alone. True when a mirror was there to follow.
+bool followSourceFolder(FileSystem& fso, const QString& destPath, const QString& sourceRoot,
+                        bool folderAssociation, const QString& sourceFolder);
 
 } // namespace CopyDestination

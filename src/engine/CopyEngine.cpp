@@ -134,7 +134,8 @@ void CopyEngine::serveDestination(CallState& call, const clsBackup& association,
         report(call, dest, filePath, chooseCheckResult(failure, call.notify, m_state.options));
     };
 
-    if (!fso.FileExists(filePath))
+    // A link is there as long as the link is, whatever it points to: it is backed up as itself.
+    if (!fso.stamp(filePath))
         return fail(CheckFailure::SourceFileMissing);
     const CopyDestination::Mirror mirror = CopyDestination::mirrorOf(
         destination.Path, sourceRoot, association.Folder, Paths::parent(filePath));
@@ -146,42 +147,43 @@ void CopyEngine::serveDestination(CallState& call, const clsBackup& association,
             DriveChecks::checkSource(fso, filePath, association.Volume, dest.SourceVolumeName);
         f != CheckFailure::None)
         return fail(f);
-    const auto modes = [&](int levelsAbove) {
-        return CopyDestination::folderMode(fso, mirror, levelsAbove);
-    };
-    if (const CheckFailure f = DriveChecks::checkDestination(
-            fso, dest.DestDir, dest.localDir, destination.Volume, dest.DestVolumeName, modes);
+    if (const CheckFailure f = DriveChecks::checkDestination(fso, mirror, destination.Volume,
+                                                             dest.DestVolumeName, dest.folder);
         f != CheckFailure::None)
         return fail(f);
 
-    removeStaleTemporaries(dest.localDir);
+    removeStaleTemporaries(dest);
     dest.outcome.keepBackup = association.KeepBackup;
     // The new copy is made whole first: a copy that fails leaves the old copy and every version
     // as they were.
     StagedCopy staged;
     copyWithBusyRetries(call, dest, filePath, staged);
+    if (dest.sourceChanged)
+        return;
     if (dest.outcome.copyErrorText.isEmpty()) {
         stepDone();
-        if (!storeAndReplace(association, dest, filePath, staged))
-            return fail(CheckFailure::VersionsNotRotated);
+        if (const CheckFailure f = storeAndReplace(association, dest, filePath, staged);
+            f != CheckFailure::None)
+            return fail(f);
     }
     report(call, dest, filePath, chooseCopyResult(dest.outcome, call.notify, m_state.options));
 }
 
-bool CopyEngine::storeAndReplace(const clsBackup& association, DestinationState& dest,
-                                 const QString& filePath, StagedCopy& staged) {
+CheckFailure CopyEngine::storeAndReplace(const clsBackup& association, DestinationState& dest,
+                                         const QString& filePath, StagedCopy& staged) {
     FileSystem& fso = *m_state.fso;
     if (association.KeepBackup) {
-        // Never wider than the folder it lies in, nor than the source folder of the file.
-        const auto destMode = fso.attributes(dest.localDir);
-        const auto sourceMode = fso.attributes(Paths::parent(filePath));
-        const unsigned mode =
-            ((destMode ? destMode->mode : 0) & (sourceMode ? sourceMode->mode : 0) & 0777) | 0700;
-        PreviousVersions versions(fso, usablePrevSaveName(m_state.options.PrevSaveName),
-                                  association.Versions, mode, [this] { stepDone(); });
-        switch (versions.store(dest.localDir, Paths::fileName(filePath))) {
+        // The versions give what the folder they lie in gives, which follows the source folder.
+        PreviousVersions versions(
+            usablePrevSaveName(m_state.options.PrevSaveName), association.Versions,
+            dest.folder.access().value_or(FolderAccess{}), [this] { stepDone(); });
+        switch (versions.store(dest.folder, Paths::fileName(filePath))) {
         case PreviousVersions::Outcome::RotationFailed:
-            return false;
+            return CheckFailure::VersionsNotRotated;
+        case PreviousVersions::Outcome::LinkInTheWay:
+            return CheckFailure::LinkInDestination;
+        case PreviousVersions::Outcome::OtherUsersFolder:
+            return CheckFailure::OtherUsersFolder;
         case PreviousVersions::Outcome::StoreFailed:
             dest.outcome.storeFailed = true;
             break;
@@ -198,12 +200,11 @@ bool CopyEngine::storeAndReplace(const clsBackup& association, DestinationState&
             placed.error == CopyError::DiskFull ? ResultText::diskFull : ResultText::copyError;
     else
         stepDone();
-    return true;
+    return CheckFailure::None;
 }
 
 void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
                                      const QString& filePath, StagedCopy& staged) {
-    const QString target = Paths::join(dest.localDir, Paths::fileName(filePath));
     // Between chunks the user interface stays alive; an exit asked for meanwhile stops the copy,
     // rather than waiting minutes for a large file to reach a slow disk.
     const auto between = [this] {
@@ -211,9 +212,14 @@ void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
         return !m_state.ExitRequested;
     };
     for (;;) {
-        const CopyResult copied = m_state.fso->stageCopy(filePath, target, staged, between);
+        const CopyResult copied = m_state.fso->stageCopy(
+            filePath, dest.folder, Paths::fileName(filePath), staged, between);
         if (copied.error == CopyError::None)
             break;
+        if (copied.error == CopyError::SourceChanged) {
+            dest.sourceChanged = true;
+            break;
+        }
         if (copied.error == CopyError::DiskFull) {
             dest.outcome.copyErrorText = ResultText::diskFull;
             break;
@@ -241,11 +247,11 @@ void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
     endBusyWait();
 }
 
-void CopyEngine::removeStaleTemporaries(const QString& folder) {
-    const QString key = Paths::PathKey(folder);
+void CopyEngine::removeStaleTemporaries(const DestinationState& dest) {
+    const QString key = Paths::PathKey(dest.localDir);
     if (m_sweptFolders.contains(key))
         return;
-    m_state.fso->removeStaleTemporaries(folder);
+    dest.folder.removeStaleTemporaries();
     m_sweptFolders.insert(key);
 }
 

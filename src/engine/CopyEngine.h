@@ -6,6 +6,7 @@
 
 #include "engine/Engine.h"
 #include "engine/ResultMessages.h"
+#include "platform/DestinationFolder.h"
 
 #include <QObject>
 #include <QSet>
@@ -69,6 +70,10 @@ private:
         QString SourceVolumeName;
         QString DestVolumeName;
         CopyOutcome outcome;
+        DestinationFolder folder; // DestDir, open once the checks made it
+        // The source was written to while it was read: no result yet, it is copied again once
+        // its writer is done.
+        bool sourceChanged = false;
     };
 
     void copyToAll(const QString& sourceRoot, int assocIndex, const QString& filePath,
@@ -77,12 +82,12 @@ private:
                           const clsDestination& destination, const QString& sourceRoot,
                           const QString& filePath);
     // Stores the old copy as the newest previous version and puts the staged copy in place.
-    // False when the versions could not be rotated: nothing was replaced.
-    bool storeAndReplace(const clsBackup& association, DestinationState& dest,
-                         const QString& filePath, StagedCopy& staged);
+    // A failure when the versions could not be rotated: nothing was replaced.
+    CheckFailure storeAndReplace(const clsBackup& association, DestinationState& dest,
+                                 const QString& filePath, StagedCopy& staged);
     void copyWithBusyRetries(CallState& call, DestinationState& dest, const QString& filePath,
                              StagedCopy& staged);
-    void removeStaleTemporaries(const QString& folder);
+    void removeStaleTemporaries(const DestinationState& dest);
     void stepDone();
     void announceBusy(const CallState& call, const DestinationState& dest, const QString& filePath);
     void endBusyWait();

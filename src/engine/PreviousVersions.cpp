@@ -1,66 +1,86 @@
 #include "engine/PreviousVersions.h"
 
-#include "platform/FileSystem.h"
-#include "platform/Paths.h"
-
 #include <algorithm>
+#include <vector>
 
-PreviousVersions::PreviousVersions(FileSystem& fso, const QString& baseName, int versions,
-                                   unsigned folderMode, std::function<void()> afterStep)
+PreviousVersions::PreviousVersions(const QString& baseName, int versions,
+                                   const FolderAccess& folderAccess,
+                                   std::function<void()> afterStep)
     // Keeping 0 versions keeps one all the same: P-1 alone receives the previous version.
-    : m_fso(fso), m_baseName(baseName), m_kept(std::max(versions, 1)), m_folderMode(folderMode),
+    : m_baseName(baseName), m_kept(std::max(versions, 1)), m_folderAccess(folderAccess),
       m_afterStep(std::move(afterStep)) {}
 
-QString PreviousVersions::versionFolder(const QString& destDir, int k) const {
-    return Paths::join(destDir, m_baseName + QLatin1Char('-') + QString::number(k));
+QString PreviousVersions::versionFolderName(int k) const {
+    return m_baseName + QLatin1Char('-') + QString::number(k);
 }
 
-PreviousVersions::Outcome PreviousVersions::store(const QString& destDir, const QString& fileName) {
-    const QString oldCopy = Paths::join(destDir, fileName);
-    if (!m_fso.FileExists(oldCopy))
+PreviousVersions::Outcome PreviousVersions::store(const DestinationFolder& destDir,
+                                                  const QString& fileName) {
+    if (!destDir.stamp(fileName))
         return Outcome::NoPrevious;
-    const QString newest = versionFolder(destDir, 1);
-    if (!ensureFolder(newest))
-        return Outcome::StoreFailed;
+    // The folders of the versions that move, P-1 up to the first free place (or the oldest
+    // kept), all entered before anything moves.
+    std::vector<DestinationFolder> folders(1);
+    if (const Outcome opened = openVersionFolder(destDir, 1, folders[0]); opened != Outcome::Stored)
+        return opened == Outcome::RotationFailed ? Outcome::StoreFailed : opened;
     // A save killed after keeping the old copy left it under both names: it is kept already, and
     // storing it again would push out a version for a duplicate.
-    if (m_fso.sameFile(oldCopy, Paths::join(newest, fileName)))
+    if (destDir.sameEntry(fileName, folders[0], fileName))
         return Outcome::Stored;
-    if (!moveVersionsUp(destDir, fileName) || !keepOldCopy(oldCopy, Paths::join(newest, fileName)))
-        return Outcome::RotationFailed;
-    return Outcome::Stored;
-}
-
-bool PreviousVersions::ensureFolder(const QString& folder) {
-    return m_fso.FolderExists(folder) || m_fso.createFolderWithMode(folder, m_folderMode);
-}
-
-bool PreviousVersions::moveVersionsUp(const QString& destDir, const QString& fileName) {
     // Only the versions below the first free place move, from there down: each rename fills the
     // place the one before it left. Without a free place the oldest kept version is the one
     // replaced, the only one that goes. A save killed part-way leaves one gap, which the next
     // save fills without losing a version.
-    int firstFree = 1;
-    while (firstFree < m_kept &&
-           m_fso.FileExists(Paths::join(versionFolder(destDir, firstFree), fileName)))
-        ++firstFree;
-    for (int v = firstFree - 1; v >= 1; --v) {
-        const QString from = Paths::join(versionFolder(destDir, v), fileName);
-        const QString toFolder = versionFolder(destDir, v + 1);
-        if (!ensureFolder(toFolder) || !m_fso.renameFile(from, Paths::join(toFolder, fileName)))
+    while (int(folders.size()) < m_kept && folders.back().stamp(fileName)) {
+        DestinationFolder next;
+        if (const Outcome opened = openVersionFolder(destDir, int(folders.size()) + 1, next);
+            opened != Outcome::Stored)
+            return opened;
+        folders.push_back(std::move(next));
+    }
+    if (!moveVersionsUp(folders, fileName) || !keepOldCopy(destDir, folders[0], fileName))
+        return Outcome::RotationFailed;
+    return Outcome::Stored;
+}
+
+PreviousVersions::Outcome PreviousVersions::openVersionFolder(const DestinationFolder& destDir,
+                                                              int k, DestinationFolder& folder) {
+    bool made = false;
+    switch (destDir.enterOrMake(versionFolderName(k), m_folderAccess, folder, &made)) {
+    case DestinationFolder::Refusal::None:
+        break;
+    case DestinationFolder::Refusal::Link:
+        return Outcome::LinkInTheWay;
+    case DestinationFolder::Refusal::OtherOwner:
+        return Outcome::OtherUsersFolder;
+    case DestinationFolder::Refusal::NotFolder:
+    case DestinationFolder::Refusal::Failed:
+        return Outcome::RotationFailed;
+    }
+    // The versions are no more readable than the copy beside them, whenever they were made.
+    if (!made)
+        folder.bringTo(m_folderAccess);
+    return Outcome::Stored;
+}
+
+bool PreviousVersions::moveVersionsUp(const std::vector<DestinationFolder>& folders,
+                                      const QString& fileName) {
+    for (size_t v = folders.size() - 1; v >= 1; --v) {
+        if (!folders[v - 1].rename(fileName, folders[v], fileName))
             return false;
         stepDone();
     }
     return true;
 }
 
-bool PreviousVersions::keepOldCopy(const QString& oldCopy, const QString& newest) {
-    switch (m_fso.linkFile(oldCopy, newest)) {
+bool PreviousVersions::keepOldCopy(const DestinationFolder& destDir,
+                                   const DestinationFolder& newest, const QString& fileName) {
+    switch (destDir.link(fileName, newest, fileName)) {
     case LinkResult::Linked:
         stepDone();
         return true;
     case LinkResult::Unsupported:
-        if (!m_fso.renameFile(oldCopy, newest))
+        if (!destDir.rename(fileName, newest, fileName))
             return false;
         stepDone();
         return true;

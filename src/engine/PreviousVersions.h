@@ -9,42 +9,50 @@
 // whatever the number of versions, and a crash at any moment loses at most the oldest version,
 // which was due to go anyway. Where the file system has no hard links (FAT) the old copy itself
 // moves, and D/N is missing until the new copy takes its place.
+//
+// Every version folder is entered from D, never through a symbolic link, and only when it is
+// this user's: a link or another user's folder where a version folder belongs stops the
+// rotation before anything has moved, so no version is moved out of the backup or into it.
+
+#include "platform/DestinationFolder.h"
 
 #include <QString>
 #include <functional>
-
-class FileSystem;
+#include <vector>
 
 class PreviousVersions {
 public:
     enum class Outcome {
-        NoPrevious,     // no earlier copy to keep
-        Stored,         // the earlier copy is now the newest previous version
-        StoreFailed,    // the first version folder could not be made; nothing was moved
-        RotationFailed, // a version could not move; those not yet moved are still in place
+        NoPrevious,       // no earlier copy to keep
+        Stored,           // the earlier copy is now the newest previous version
+        StoreFailed,      // the first version folder could not be made; nothing was moved
+        RotationFailed,   // a version could not move; those not yet moved are still in place
+        LinkInTheWay,     // a link stands where a version folder belongs; nothing was moved
+        OtherUsersFolder, // a version folder belongs to another user; nothing was moved
     };
 
-    // `folderMode`: the permission bits of a version folder made here. `afterStep` runs after
-    // each rename or link (tests stop the process there); it may be empty.
-    PreviousVersions(FileSystem& fso, const QString& baseName, int versions, unsigned folderMode,
+    // `folderAccess`: what a version folder gives (that of the destination folder). `afterStep`
+    // runs after each rename or link (tests stop the process there); it may be empty.
+    PreviousVersions(const QString& baseName, int versions, const FolderAccess& folderAccess,
                      std::function<void()> afterStep = {});
 
     // Makes room for a new copy of `fileName` in `destDir`: the versions move up and the old copy
     // becomes the newest of them. The caller then puts the new copy in place.
-    Outcome store(const QString& destDir, const QString& fileName);
+    Outcome store(const DestinationFolder& destDir, const QString& fileName);
 
-    // D/P-k for the version number k.
-    QString versionFolder(const QString& destDir, int k) const;
+    // P-k for the version number k.
+    QString versionFolderName(int k) const;
 
 private:
-    bool ensureFolder(const QString& folder);
-    bool moveVersionsUp(const QString& destDir, const QString& fileName);
-    bool keepOldCopy(const QString& oldCopy, const QString& newest);
+    // Enters (making it when missing) the folder of version k into `folder`.
+    Outcome openVersionFolder(const DestinationFolder& destDir, int k, DestinationFolder& folder);
+    bool moveVersionsUp(const std::vector<DestinationFolder>& folders, const QString& fileName);
+    bool keepOldCopy(const DestinationFolder& destDir, const DestinationFolder& newest,
+                     const QString& fileName);
     void stepDone();
 
-    FileSystem& m_fso;
     QString m_baseName;
     int m_kept;
-    unsigned m_folderMode;
+    FolderAccess m_folderAccess;
     std::function<void()> m_afterStep;
 };

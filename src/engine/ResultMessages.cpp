@@ -33,6 +33,10 @@ CheckText checkText(CheckFailure failure) {
         return {destDriveNotReady, destDriveNotReady, &Options::ErrorNoDest};
     case CheckFailure::DestVolumeMismatch:
         return {destVolumeMismatch, destVolumeMismatch, &Options::ErrorDestVol};
+    case CheckFailure::LinkInDestination:
+        return {linkInDestination, linkInDestination, &Options::ErrorCreateFolder};
+    case CheckFailure::OtherUsersFolder:
+        return {otherUsersFolder, otherUsersFolder, &Options::ErrorCreateFolder};
     case CheckFailure::VersionsNotRotated:
         return {storeFailed, storeFailed, &Options::ErrorPrevSave};
     case CheckFailure::CantCreateFolders:

@@ -56,6 +56,11 @@ inline const QString destDriveMissing = QStringLiteral("Error: Destination drive
 inline const QString destDriveNotReady = QStringLiteral("Error: Destination drive not ready");
 inline const QString destVolumeMismatch = QStringLiteral("Error: Destination volume name mismatch");
 inline const QString cantCreateFolders = QStringLiteral("Error: Can't create destination folders");
+// Below the destination folder, only what is this user's own is entered.
+inline const QString linkInDestination =
+    QStringLiteral("Error: Destination holds a link where a folder belongs; not followed");
+inline const QString otherUsersFolder =
+    QStringLiteral("Error: Destination folder belongs to another user; not used");
 
 } // namespace ResultText
 
@@ -74,6 +79,8 @@ enum class CheckFailure {
     DestDriveNotReady,
     DestVolumeMismatch,
     CantCreateFolders,
+    LinkInDestination, // a link stands where a mirrored or version folder belongs
+    OtherUsersFolder,  // a mirrored or version folder belongs to another user
     // Not a check, but ends the destination the same way: the previous versions could not be
     // rotated, so the new copy was not put in place.
     VersionsNotRotated,

@@ -10,6 +10,7 @@
 #include "engine/ScanChange.h"
 #include "platform/ChangeWatch.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnTemporaryNames.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
@@ -168,7 +169,7 @@ void Engine::visitFile(const QString& topFolder, int assocIndex, const QString& 
                        const ChangeTest& test, bool named) {
     const QString name = Paths::fileName(filePath);
     // The name tests come first: they spare a skipped file its look-up on the disk.
-    if (name.startsWith(ownTempPrefix) || (isHiddenName(name) && !copyHiddenFor(topFolder)))
+    if (OwnTemporaryNames::matches(name) || (isHiddenName(name) && !copyHiddenFor(topFolder)))
         return;
     const std::optional<FileStamp> stamp = m_state.fso->stamp(filePath);
     if (!stamp)

@@ -14,12 +14,15 @@ struct FileAttributes {
     bool hidden = false;   // name starts with "."
     bool readOnly = false; // no write permission for the owner
     unsigned mode = 0;     // permission bits (07777)
+    unsigned group = 0;    // the group the bits for the group apply to
 };
 
 // How a copy ended. A file really in use (Busy) is worth retrying; a denied permission is not,
 // and neither is a full disk. Cancelled: the `between` step asked to stop, or a termination
-// signal interrupted a blocked call.
-enum class CopyError { None, Busy, Denied, DiskFull, Cancelled, Other };
+// signal interrupted a blocked call. SourceChanged: the source was written to, or replaced,
+// while it was read, so the data read may be a moment in the middle of a write; nothing was
+// kept, and the file is worth copying again once its writer is done.
+enum class CopyError { None, Busy, Denied, DiskFull, Cancelled, SourceChanged, Other };
 
 struct CopyResult {
     CopyError error = CopyError::None;
@@ -30,17 +33,21 @@ struct CopyResult {
 // Classifies an errno from a copy as the program's copy errors.
 CopyError classifyCopyErrno(int err);
 
-// A regular file's size and last-modified time at the file system's full resolution: two saves
-// within one second are two stamps.
 // The steps between the units file times come in.
 inline constexpr qint64 nsPerMs = 1000 * 1000;
 inline constexpr qint64 nsPerSecond = 1000 * nsPerMs;
 
+// A regular file's size and last-modified time at the file system's full resolution: two saves
+// within one second are two stamps. A symbolic link has a stamp of its own (the length of its
+// target text and the time it was made), marked as a link: it is backed up as a link.
 struct FileStamp {
     qint64 size = 0;
     qint64 modifiedNs = 0; // nanoseconds since the epoch
+    bool link = false;
     bool operator==(const FileStamp&) const = default;
 };
+
+class DestinationFolder;
 
 // A copy whose data is complete (written, with its permission bits and times, and flushed) in a
 // hidden temporary file beside its target, but not yet in place. Dropped without a commit, the
@@ -58,8 +65,9 @@ public:
 
 private:
     friend class FileSystem;
-    QByteArray m_temp;   // the temporary file's native path
-    QByteArray m_target; // the native path it replaces on commit
+    int m_folder = -1;   // the folder of target and temporary file, held open here
+    QByteArray m_temp;   // the temporary file's name in that folder
+    QByteArray m_target; // the name it replaces on commit
     int m_lock = -1;     // held open and locked, so no sweep for stale files takes it meanwhile
 };
 
@@ -73,18 +81,24 @@ public:
     virtual bool FileExists(const QString& path) const;
     virtual bool FolderExists(const QString& path) const;
     // Full paths of the regular files / sub-folders directly in `folder`, in listing order.
-    // Sub-folders never include symbolic links, so a recursive walk cannot loop or escape.
+    // Symbolic links count as files, whatever they point to: they are backed up as links. So
+    // sub-folders never include one, and a recursive walk cannot loop or escape.
     virtual QStringList files(const QString& folder) const;
     virtual QStringList subFolders(const QString& folder) const;
     virtual std::optional<QDateTime> lastModified(const QString& path) const;
     virtual std::optional<FileAttributes> attributes(const QString& path) const;
-    // Empty unless `path` is a regular file (or a link to one); never opens it, so a FIFO or a
-    // device cannot block the caller.
+    // Empty unless `path` is a regular file or a symbolic link (stamped as itself, never
+    // followed); never opens it, so a FIFO or a device cannot block the caller.
     virtual std::optional<FileStamp> stamp(const QString& path) const;
     // The stamps of the entries `names` of `folder`, in their order: the same as stamp() of each,
     // but the folder is looked up once (a catch-up looks at every file of a source tree).
     virtual std::vector<std::optional<FileStamp>> stampsIn(const QString& folder,
                                                            const QStringList& names) const;
+    // The stamps of the copies `names` in `folder`, a folder at or below the destination folder
+    // `destination`, reached from there without following a link that another user may have put
+    // on the way (every entry empty then).
+    virtual std::vector<std::optional<FileStamp>>
+    copyStampsIn(const QString& destination, const QString& folder, const QStringList& names) const;
     // The step, in nanoseconds, in which the file system holding `path` keeps last-modified
     // times: 1 where it keeps them exactly, 2 s on FAT and exFAT. A copy's time may differ from
     // its source's by less than this.
@@ -103,6 +117,9 @@ public:
     // Deletes a folder with all its contents, read-only ones included.
     virtual bool DeleteFolder(const QString& path);
     virtual bool deleteFile(const QString& path);
+    // True when a new file can be made in `folder` (one of Quillmot's own temporary files is
+    // made there with exclusive creation, and removed).
+    virtual bool canCreateFileIn(const QString& folder) const;
 
     // Renames a file or folder in place, never replacing what already has the new name. The
     // reason for a failure is in `error` (EEXIST when the new name is taken, EXDEV across
@@ -110,29 +127,26 @@ public:
     virtual bool renameNoReplace(const QString& from, const QString& to, int* error = nullptr);
 
     // --- copy: `source` onto the file `target` (replaced when present), keeping the source's
-    // permission bits and last-modified time. The data goes to a hidden temporary file beside
-    // `target` that is renamed over it only when complete; on failure the old target stays
-    // and no temporary file is left. `between` runs after each chunk (the engine lets the event
+    // permission bits, group where it can, and last-modified time. The data goes to a hidden
+    // temporary file beside `target` that is renamed over it only when complete; on failure the
+    // old target stays and no temporary file is left. A symbolic link is copied as a link: its
+    // target text, never followed. `between` runs after each chunk (the engine lets the event
     // loop run there); it may be empty.
     virtual CopyResult copyFile(const QString& source, const QString& target,
                                 const std::function<void()>& between = {});
-    // The first half of copyFile: the data goes into `staged`, the target is not touched. The
-    // source is opened without following a symbolic link and without blocking, and must be a
-    // regular file. `between` runs after each chunk; returning false stops the copy (Cancelled).
-    virtual CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,
+    // The first half of copyFile, into the file `name` of `folder`: the data goes into `staged`,
+    // the target is not touched. The source is opened without following a symbolic link and
+    // without blocking, and must be a regular file or a link; holes of a sparse file stay holes.
+    // A source that changed while it was read fails with SourceChanged. `between` runs after
+    // each chunk; returning false stops the copy (Cancelled).
+    virtual CopyResult stageCopy(const QString& source, const DestinationFolder& folder,
+                                 const QString& name, StagedCopy& staged,
                                  const std::function<bool()>& between = {});
     // The second half: renames the temporary file over the target.
     virtual CopyResult commitCopy(StagedCopy& staged);
-    // Removes Quillmot's own temporary files in `folder` that no copy holds any more (left by a
-    // copy that was killed); the number removed.
-    virtual int removeStaleTemporaries(const QString& folder);
-
-    // --- files moved and kept within one file system
-    // Renames the file `from` to `to`, replacing `to`.
-    virtual bool renameFile(const QString& from, const QString& to);
-    // Gives the file `existing` the second name `newPath` (replacing it); Unsupported where the
-    // file system has no hard links.
-    virtual LinkResult linkFile(const QString& existing, const QString& newPath);
+    // Makes the data written to the open file `fd` durable (fsync): 0, or -1 with errno set.
+    // Tests make it fail, as a failing disk does.
+    virtual int flushFile(int fd) const;
 
     // --- identity
     // The path with every symbolic link, ".", ".." and doubled separator resolved as the kernel
@@ -140,6 +154,8 @@ public:
     virtual QString resolvedPath(const QString& path) const;
     // True when both paths exist and are the same file or folder (device and inode).
     virtual bool sameFile(const QString& a, const QString& b) const;
+    // The same for the entries themselves: a symbolic link is not the file it points to.
+    virtual bool sameEntry(const QString& a, const QString& b) const;
 
     // --- drives (mount points)
     // The mount point holding `path` ("/" at least for an absolute path), found from its resolved
@@ -165,6 +181,3 @@ inline bool isHiddenName(const QString& name) {
 inline bool isHiddenName(const char* nativeName) {
     return nativeName[0] == '.';
 }
-
-// Prefix of Quillmot's own temporary files in destination folders; never scanned, never copied.
-inline const QString ownTempPrefix = QStringLiteral(".quillmot-");

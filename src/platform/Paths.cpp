@@ -139,6 +139,16 @@ bool isSameOrBelow(const QString& path, const QString& folder) {
     return samePath(p, f) || startsWith(p, f + separator());
 }
 
+QStringList componentsBelow(const QString& path, const QString& folder) {
+    if (!isSameOrBelow(path, folder))
+        return {};
+    const QStringList all = split(withoutTrailingSeparator(path));
+    const QStringList above = split(withoutTrailingSeparator(folder));
+    QStringList below = all.mid(isRoot(folder) ? 1 : above.size());
+    below.removeAll(QString());
+    return below;
+}
+
 bool isDirectlyIn(const QString& child, const QString& folder) {
     // The folder with its separator: a root already has it, so "/a" is directly in "/".
     const QString head = withoutTrailingSeparator(folder);

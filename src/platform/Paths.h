@@ -47,6 +47,10 @@ int separatorCount(const QString& path);
 // that "/a/Docs2" is not taken to be inside "/a/Docs". Trailing separators do not count.
 bool isSameOrBelow(const QString& path, const QString& folder);
 
+// The components of `path` below `folder`, outermost first; empty when `path` is `folder` or
+// does not lie below it.
+QStringList componentsBelow(const QString& path, const QString& folder);
+
 // True when `child` lies directly in `folder`: it begins with it and has exactly one separator
 // more than the folder with one trailing separator removed.
 bool isDirectlyIn(const QString& child, const QString& folder);

@@ -13,7 +13,6 @@
 #include "state/AppState.h"
 
 #include <QDir>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <cmath>
 
@@ -38,8 +37,6 @@ int versionsValue(const QString& text) {
 }
 
 } // namespace
-
-const QString PropertiesSession::probePrefix = ownTempPrefix + QStringLiteral("probe-");
 
 PropertiesSession::PropertiesSession(AppState& state, FilePickers& pickers, Hooks hooks)
     : m_state(state), m_pickers(pickers), m_hooks(std::move(hooks)) {}
@@ -125,12 +122,8 @@ std::optional<int> PropertiesSession::addDestination() {
     return addDestinationPath(m_pickers.folder(destinationPrompt));
 }
 
-bool PropertiesSession::canWriteTo(const QString& folder) {
-    // A name of our own, made with exclusive creation: the probe can never open, and so never
-    // delete, a file that someone else put there.
-    QTemporaryFile probe(Paths::join(folder, probePrefix + QStringLiteral("XXXXXX")));
-    probe.setAutoRemove(true);
-    return probe.open();
+bool PropertiesSession::canWriteTo(const QString& folder) const {
+    return m_state.fso->canCreateFileIn(folder);
 }
 
 std::optional<int> PropertiesSession::addDestinationPath(const QString& chosen) {

@@ -42,7 +42,6 @@ public:
 
     static constexpr int minVersions = 1;
     static constexpr int maxVersions = 99;
-    static const QString probePrefix;
 
     PropertiesSession(AppState& state, FilePickers& pickers, Hooks hooks);
 
@@ -86,7 +85,7 @@ public:
     bool closed() const { return m_closed; }
 
     // Creates and removes a uniquely named hidden file in `folder`; false when it cannot.
-    static bool canWriteTo(const QString& folder);
+    bool canWriteTo(const QString& folder) const;
 
 private:
     std::shared_ptr<clsBackup> current() const;

@@ -6,6 +6,7 @@
 
 #include "EngineFixture.h"
 
+#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <fcntl.h>
@@ -118,9 +119,13 @@ TEST_F(CatchUpTest, RestartCopiesChangedNewAndSameSizeChangedFilesAndNothingElse
     const QString grown = writeOld("docs/grown.txt", "short");
     const QString same = writeOld("docs/sub/same.txt", "aaaa");
     writeOld("docs/sub/untouched.txt", "as it was");
+    // Links are copied as links, and are then up to date like files.
+    ASSERT_EQ(::symlink("grown.txt", QFile::encodeName(docs + "/to-grown").constData()), 0);
+    ASSERT_EQ(::symlink("nowhere", QFile::encodeName(docs + "/sub/gone").constData()), 0);
     backUp(docs, {backup});
     catchUpAll();
-    EXPECT_EQ(takeCopied(), QStringList({"grown.txt", "same.txt", "untouched.txt"}));
+    EXPECT_EQ(takeCopied(),
+              QStringList({"gone", "grown.txt", "same.txt", "to-grown", "untouched.txt"}));
     const qint64 untouchedCopyChanged = changedNs(backup + "/docs/sub/untouched.txt");
 
     // While the program was stopped:
@@ -174,7 +179,7 @@ TEST_F(CatchUpTest, AnUpToDateDestinationKeepsItsCopyAndPreviousVersionsUntouche
 TEST_F(CatchUpTest, SkipsWhatAWalkSkipsAndNeverDeletes) {
     writeOld("docs/kept.txt", "k");
     writeOld("docs/.hidden", "h");
-    writeOld("docs/" + ownTempPrefix + "half.tmp", "t");
+    writeOld("docs/" + OwnTemporaryNames::fresh(), "t");
     writeOld("docs/draft.bak", "filtered");
     const QString elsewhere = folder("elsewhere");
     writeOld("elsewhere/outside.txt", "o");
@@ -188,12 +193,47 @@ TEST_F(CatchUpTest, SkipsWhatAWalkSkipsAndNeverDeletes) {
 
     catchUpAll();
 
-    EXPECT_EQ(takeCopied(), QStringList({"kept.txt"}));
+    EXPECT_EQ(takeCopied(), QStringList({"kept.txt", "linked"}));
     EXPECT_EQ(QDir(backup + "/docs")
                   .entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
-              QStringList({"kept.txt", "old-only.txt"}));
+              QStringList({"kept.txt", "linked", "old-only.txt"}));
+    EXPECT_TRUE(QFileInfo(backup + "/docs/linked").isSymLink()) << "copied as a link, not entered";
     EXPECT_EQ(readWholeFile(onlyInBackup), "stays");
     EXPECT_FALSE(QFileInfo::exists(backup + "/notes"));
+}
+
+// Deep folders of long names: paths longer than the system takes whole, at the source and in the
+// backup, are found, copied and then up to date.
+TEST_F(CatchUpTest, PathsLongerThanTheSystemTakesWholeAreCaughtUp) {
+    const QByteArray name(200, 'd');
+    // The temporary home cannot remove such paths itself.
+    const auto cleanUp = qScopeGuard([&] {
+        state->fso->DeleteFolder(docs);
+        state->fso->DeleteFolder(backup);
+    });
+    int fd = ::open(QFile::encodeName(docs).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QString deep = docs;
+    for (int level = 0; level < 24 && fd >= 0; ++level) {
+        ::mkdirat(fd, name.constData(), 0755);
+        const int next = ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+        deep += "/" + QString::fromLatin1(name);
+    }
+    ASSERT_GE(fd, 0);
+    const int file = ::openat(fd, "deep.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(::write(file, "deep", 4), 4);
+    ::close(file);
+    ::close(fd);
+    ASSERT_GT(deep.size(), 4096);
+    backUp(docs, {backup});
+
+    catchUpAll();
+    EXPECT_EQ(takeCopied(), QStringList{"deep.txt"});
+    const QString copy = backup + deep.mid(home.path().size()) + "/deep.txt";
+    EXPECT_EQ(state->fso->stamp(copy), state->fso->stamp(deep + "/deep.txt"));
+    catchUpAll();
+    EXPECT_TRUE(takeCopied().isEmpty());
 }
 
 TEST_F(CatchUpTest, SuccessesAreOnlyLoggedWhileErrorsAreNotifiedAsUsual) {

@@ -4,17 +4,26 @@
 
 #include "EngineFixture.h"
 
+#include "engine/CopyDestination.h"
 #include "support/Mounts.h"
 #include "support/OtherUser.h"
 
 #include <QCoreApplication>
+#include <QDirIterator>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 unsigned modeOf(const QString& path) {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
 }
 
 using CopyGuardTest = CopyFixture;
@@ -86,24 +95,250 @@ TEST_F(CopyGuardTest, AFileTheUserMayNotReadFailsAtOnceInsteadOfBeingWaitedFor) 
 
 TEST_F(CopyGuardTest, FoldersItMakesAreNoWiderThanTheSourceFoldersWhateverTheUmask) {
     const QString source = folder("src/Private");
+    const QString shared = source + "/shared";
     const QString file = write("src/Private/shared/a.txt", "a");
-    ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), 0700), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(source + "/shared").constData(), 0750), 0);
+    ASSERT_EQ(::chmod(native(home.path()), 0755), 0);
+    ASSERT_EQ(::chmod(native(source), 0711), 0);
+    ASSERT_EQ(::chmod(native(shared), 0755), 0);
     const auto association = addAssociation(source, true, true);
     association->KeepBackup = true;
-    association->Versions = 2;
+    association->Versions = 3;
     const QString dst = home.path() + "/dst/new";
     addDestination(source, dst, volumeOf(home.path()));
+    const QString mirror = dst + "/Private/shared";
     const mode_t umaskBefore = ::umask(0);
     copy(source, file);
     copy(source, file);
     ::umask(umaskBefore);
-
     EXPECT_EQ(logged().last(), "Success: Copy saved & Previous version stored");
-    EXPECT_EQ(modeOf(home.path() + "/dst"), 0700u);
+    EXPECT_EQ(modeOf(home.path() + "/dst"), 0711u);
+    EXPECT_EQ(modeOf(dst + "/Private"), 0711u);
+    EXPECT_EQ(modeOf(mirror), 0755u);
+    EXPECT_EQ(modeOf(mirror + "/PrevSave-1"), 0755u);
+
+    // The user makes the folder private: the next copy finds its mirror and the versions
+    // private, and a version folder made now is private from the start.
+    ASSERT_EQ(::chmod(native(shared), 0700), 0);
+    copy(source, file);
+    EXPECT_EQ(logged().last(), "Success: Copy saved & Previous version stored");
+    for (const QString& made : {mirror, mirror + "/PrevSave-1", mirror + "/PrevSave-2"})
+        EXPECT_EQ(modeOf(made), 0700u) << made.toStdString();
+    // Its attributes changing is enough for the mirror to follow, without a copy; a folder
+    // above the association's own makes the top mirror follow what it grants.
+    ASSERT_EQ(::chmod(native(shared), 0750), 0);
+    EXPECT_TRUE(CopyDestination::followSourceFolder(*state->fso, dst, source, true, shared));
+    EXPECT_EQ(modeOf(mirror), 0750u);
+    ASSERT_EQ(::chmod(native(home.path()), 0700), 0);
+    EXPECT_TRUE(CopyDestination::followSourceFolder(*state->fso, dst, source, true, home.path()));
     EXPECT_EQ(modeOf(dst + "/Private"), 0700u);
-    EXPECT_EQ(modeOf(dst + "/Private/shared"), 0750u);
-    EXPECT_EQ(modeOf(dst + "/Private/shared/PrevSave-1"), 0750u);
+    EXPECT_FALSE(CopyDestination::followSourceFolder(*state->fso, dst, source, true,
+                                                     source + "/never-copied"));
 }
+
+// A version folder that is a link, even one the user made, is never followed: the rotation
+// would move a version out of the backup, or a file from elsewhere into it.
+TEST_F(CopyGuardTest, ALinkWhereAVersionFolderBelongsStopsTheSaveBeforeAnythingMoves) {
+    const QString file = write("src/Docs/n.txt", "v1");
+    const auto association = addAssociation(file, false);
+    association->KeepBackup = true;
+    association->Versions = 3;
+    addDestination(file, folder("dst"));
+    const QString outside = write("outside/n.txt", "elsewhere");
+    copy(file, file);
+    write("src/Docs/n.txt", "v2");
+    copy(file, file);
+    ASSERT_TRUE(QFile::link(home.path() + "/outside", home.path() + "/dst/Docs/PrevSave-2"));
+    write("src/Docs/n.txt", "v3");
+    copy(file, file);
+
+    EXPECT_EQ(logged().last(), ResultText::linkInDestination);
+    EXPECT_EQ(readWholeFile(home.path() + "/dst/Docs/n.txt"), "v2");
+    EXPECT_EQ(readWholeFile(home.path() + "/dst/Docs/PrevSave-1/n.txt"), "v1");
+    EXPECT_EQ(readWholeFile(outside), "elsewhere");
+    EXPECT_EQ(everything(home.path() + "/outside"), QStringList{"n.txt"});
+}
+
+// Two accounts on one machine: the user whose files Quillmot backs up, and another user who may
+// write into the shared destination too and tries to make the user's own Quillmot write, move or
+// show the user's files somewhere of theirs.
+struct SharedKind {
+    const char* name;
+    mode_t mode;
+    bool commonGroup; // the folder's group holds both users
+};
+
+void PrintTo(const SharedKind& kind, std::ostream* out) {
+    *out << kind.name;
+}
+
+class SharedDestinationTest : public CopyFixture, public testing::WithParamInterface<SharedKind> {
+protected:
+    std::unique_ptr<OtherUser> user, other;
+    QString shared, notes, inner, secrets, secret;
+    struct stat secretBefore {};
+
+    void SetUp() override {
+        CopyFixture::SetUp();
+        QString reason;
+        user = OtherUser::create(&reason);
+        other = user ? OtherUser::create(&reason) : nullptr;
+        if (!other)
+            GTEST_SKIP() << reason.toStdString();
+        // A folder only the user's group may read, in folders anyone may pass; a folder anyone
+        // could read, inside one nobody else may enter; the user's private files.
+        notes = write("open/Docs/notes.txt", "mine");
+        inner = write("inner/docs/b.txt", "inner");
+        secret = write("private/notes.txt", "secret");
+        secrets = home.path() + "/private";
+        shared = folder("shared");
+        user->own(home.path());
+        for (const auto& [path, mode] :
+             std::initializer_list<std::pair<QString, mode_t>>{{home.path(), 0755},
+                                                               {home.path() + "/open", 0755},
+                                                               {Paths::parent(notes), 0750},
+                                                               {notes, 0640},
+                                                               {home.path() + "/inner", 0700},
+                                                               {Paths::parent(inner), 0755},
+                                                               {inner, 0644},
+                                                               {secrets, 0700},
+                                                               {secret, 0600}})
+            ASSERT_EQ(::chmod(native(path), mode), 0);
+        ASSERT_EQ(::chown(native(shared), 0, GetParam().commonGroup ? other->gid() : 0), 0);
+        ASSERT_EQ(::chmod(native(shared), GetParam().mode), 0);
+        if (GetParam().commonGroup)
+            user->joinGroup(other->gid());
+        ASSERT_EQ(::stat(native(secret), &secretBefore), 0);
+        for (const QString& file : {notes, inner}) {
+            const auto association = addAssociation(file, false);
+            association->KeepBackup = true;
+            association->Versions = 2;
+            addDestination(file, shared);
+        }
+    }
+    // The user saves `file` and its copy is made, as the user.
+    QString save(const QString& file, const QByteArray& content = "saved") {
+        OtherUser::Acting as(*user);
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        f.close();
+        copy(file, file);
+        return logged().last();
+    }
+    template <class Step> void asOther(Step step) {
+        OtherUser::Acting as(*other);
+        step();
+    }
+    // The user's private files are as they were: the same file, size and time, and nothing
+    // new beside them.
+    void expectSecretsUntouched() {
+        struct stat now {};
+        ASSERT_EQ(::stat(native(secret), &now), 0);
+        EXPECT_EQ(now.st_ino, secretBefore.st_ino);
+        EXPECT_EQ(now.st_size, secretBefore.st_size);
+        EXPECT_EQ(now.st_mtim.tv_sec, secretBefore.st_mtim.tv_sec);
+        EXPECT_EQ(now.st_mtim.tv_nsec, secretBefore.st_mtim.tv_nsec);
+        EXPECT_EQ(everything(secrets), QStringList{"notes.txt"});
+    }
+    // Nothing of the user's in the destination opens for the other user: no copy, and no
+    // folder to list the names in.
+    void expectNothingReadableByOther() {
+        QStringList readable;
+        QDirIterator it(shared,
+                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            struct stat st {};
+            if (::lstat(native(path), &st) != 0 || st.st_uid != user->uid())
+                continue;
+            asOther([&] {
+                const int fd = ::open(native(path), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+                if (fd >= 0) {
+                    readable << path;
+                    ::close(fd);
+                }
+            });
+        }
+        EXPECT_TRUE(readable.isEmpty()) << readable.join(", ").toStdString();
+    }
+};
+
+TEST_P(SharedDestinationTest, ALinkOrAnotherUsersFolderInPlaceOfAMirrorIsNeverEntered) {
+    const QString mirror = shared + "/Docs";
+    asOther([&] { ASSERT_EQ(::symlink(native(secrets), native(mirror)), 0); });
+    EXPECT_EQ(save(notes), ResultText::linkInDestination);
+    expectSecretsUntouched();
+
+    // Their own folder, with a link where the first version folder goes.
+    asOther([&] {
+        ASSERT_EQ(::unlink(native(mirror)), 0);
+        ASSERT_EQ(::mkdir(native(mirror), 0777), 0);
+        ASSERT_EQ(::chmod(native(mirror), 0777), 0);
+        QFile planted(mirror + "/notes.txt");
+        ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+        ASSERT_EQ(::symlink(native(secrets), native(mirror + "/PrevSave-1")), 0);
+    });
+    EXPECT_EQ(save(notes), ResultText::otherUsersFolder);
+    expectSecretsUntouched();
+    EXPECT_EQ(everything(mirror), QStringList({"PrevSave-1", "notes.txt"}));
+}
+
+TEST_P(SharedDestinationTest,
+       CopiesAreNoMoreReadableThanTheirSourceAndAFolderSwappedLaterIsRefused) {
+    EXPECT_EQ(save(notes), ResultText::logCopySaved);
+    EXPECT_EQ(save(inner), ResultText::logCopySaved);
+    EXPECT_EQ(save(notes, "again"), ResultText::logCopySavedPreviousStored);
+    expectNothingReadableByOther();
+
+    const QString mirror = shared + "/Docs";
+    int moved = 0;
+    asOther([&] { moved = ::rename(native(mirror), native(shared + "/moved")) == 0 ? 0 : errno; });
+    if (GetParam().mode & S_ISVTX) {
+        EXPECT_EQ(moved, EPERM) << "the sticky bit keeps the user's folder the user's";
+        return;
+    }
+    ASSERT_EQ(moved, 0);
+    asOther([&] { ASSERT_EQ(::symlink(native(secrets), native(mirror)), 0); });
+    EXPECT_EQ(save(notes, "third"), ResultText::linkInDestination);
+    expectSecretsUntouched();
+}
+
+TEST_P(SharedDestinationTest, ARaceAgainstTheFolderBeingMadeNeverReachesTheUsersFiles) {
+    const QByteArray mirror = native(shared + "/Docs");
+    const QByteArray target = native(secrets);
+    const QByteArray aside = native(shared + "/aside");
+    // As fast as it can: the user's new folder moved aside for a link, a link in its place
+    // before it is made, and the link taken away again.
+    const OtherUser::Process racer(*other, [&] {
+        for (;;) {
+            ::rename(mirror.constData(), aside.constData());
+            ::symlink(target.constData(), mirror.constData());
+            ::unlink(mirror.constData());
+        }
+    });
+    const QStringList fine = {ResultText::logCopySaved, ResultText::logCopySavedPreviousStored,
+                              ResultText::linkInDestination, ResultText::otherUsersFolder,
+                              ResultText::cantCreateFolders};
+    constexpr int rounds = 200;
+    for (int round = 0; round < rounds; ++round) {
+        // Whatever stands there goes before each round, so every save makes the folder anew;
+        // never through a link the other user may just have put there.
+        for (const QString& left : {shared + "/Docs", shared + "/aside"})
+            if (!state->fso->deleteFile(left))
+                state->fso->DeleteFolder(left);
+        const QString result = save(notes, QByteArray::number(round));
+        ASSERT_TRUE(fine.contains(result)) << result.toStdString();
+    }
+    expectSecretsUntouched();
+    expectNothingReadableByOther();
+}
+
+INSTANTIATE_TEST_SUITE_P(Shares, SharedDestinationTest,
+                         testing::Values(SharedKind{"AnyoneWithTheStickyBit", 01777, false},
+                                         SharedKind{"ACommonGroup", 02770, true},
+                                         SharedKind{"Anyone", 0777, false}),
+                         [](const testing::TestParamInfo<SharedKind>& kind) {
+                             return std::string(kind.param.name);
+                         });
 
 } // namespace

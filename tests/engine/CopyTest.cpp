@@ -214,10 +214,10 @@ TEST_F(CopyReportTest, TemporaryFilesOfAKilledCopyGoAtTheNextWriteButNoOneElses)
         EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(QByteArray(size, 's')) == size);
         return f.fileName();
     };
-    place(".quillmot-3k9x.tmp", 800 * 1024); // a killed copy's: fills the disk
-    const QString running = place(".quillmot-run.tmp", 10);
-    const QString foreign = place(".quillmot-other.tmp", 10);
-    place(".quillmot-notes.txt", 10);
+    place(OwnTemporaryNames::fresh(), 800 * 1024); // a killed copy's: fills the disk
+    const QString running = place(OwnTemporaryNames::fresh(), 10);
+    const QString foreign = place(OwnTemporaryNames::fresh(), 10);
+    place(".quillmot-notes.tmp", 10);
     // A copy still running in another program holds its file locked; another user's is theirs.
     const int held = ::open(QFile::encodeName(running).constData(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
@@ -228,8 +228,10 @@ TEST_F(CopyReportTest, TemporaryFilesOfAKilledCopyGoAtTheNextWriteButNoOneElses)
     copy(file, file);
     ::close(held);
     EXPECT_EQ(logged(), QStringList{"Success: Copy saved"});
-    EXPECT_EQ(everything(docs), QStringList({".quillmot-notes.txt", ".quillmot-other.tmp",
-                                             ".quillmot-run.tmp", "a.txt"}));
+    QStringList kept{".quillmot-notes.tmp", Paths::fileName(running), Paths::fileName(foreign),
+                     "a.txt"};
+    kept.sort();
+    EXPECT_EQ(everything(docs), kept);
 }
 
 TEST_F(CopyReportTest, FilterPiecesBlockByPrefixOrSuffixIgnoringCase) {
@@ -277,14 +279,15 @@ class BusyFiles : public FileSystem {
 public:
     int refusals = 0;
     std::function<void()> onRefusal;
-    CopyResult stageCopy(const QString& source, const QString& target, StagedCopy& staged,
+    CopyResult stageCopy(const QString& source, const DestinationFolder& folder,
+                         const QString& name, StagedCopy& staged,
                          const std::function<bool()>& between) override {
         if (refusals > 0 && refusals-- > 0) {
             if (onRefusal)
                 onRefusal();
             return {CopyError::Busy, EBUSY};
         }
-        return FileSystem::stageCopy(source, target, staged, between);
+        return FileSystem::stageCopy(source, folder, name, staged, between);
     }
 };
 

@@ -9,6 +9,7 @@
 #include "engine/ResultMessages.h"
 #include "model/VolumeList.h"
 #include "platform/DateTimeText.h"
+#include "platform/OwnTemporaryNames.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/WatchRegistry.h"
@@ -20,8 +21,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/stat.h>
 
 class StateFixture : public StateOverHome {
 protected:
@@ -118,10 +121,14 @@ protected:
         docs = folder("docs");
     }
     QString detectionNow() const { return DateTimeText::format(clock.now()); }
+    // The entry's own time: a link's, not its target's.
     static void setModifiedTo(const QString& path, const QDateTime& when) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
-                    file.setFileTime(when, QFile::FileModificationTime));
+        const qint64 ms = when.toMSecsSinceEpoch();
+        const timespec time{time_t(ms / 1000), long(ms % 1000 * 1000 * 1000)};
+        const timespec times[2] = {time, time};
+        ASSERT_EQ(
+            ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW),
+            0);
     }
     // Sets a file's last-modified time `seconds` after the clock's now.
     void setModified(const QString& path, qint64 seconds) {

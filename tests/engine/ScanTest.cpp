@@ -46,26 +46,31 @@ TEST_F(ScanFolderTest, ChangedFilesQualifyHiddenOnesNeedCopyHiddenAndOwnTemporar
     writeAt("docs/twoBefore.txt", -2);
     writeAt("docs/twoHoursAfter.txt", 2 * 60 * 60);
     writeAt("docs/.hidden", 0);
-    writeAt("docs/" + ownTempPrefix + "partial", 0);
+    writeAt("docs/" + OwnTemporaryNames::fresh(), 0);
+    writeAt("docs/.quillmot-zz9.tmp", 0); // the user's own, named like ours
     scan(false);
     EXPECT_EQ(copiedNames(), (QStringList{"at.txt", "oneBefore.txt"}));
     EXPECT_EQ(engine->NewDetectionDate, DateTimeText::format(clock.now().addSecs(1)));
 
     association->CopyHidden = true;
     scan(false);
-    EXPECT_EQ(copiedNames(), (QStringList{".hidden", "at.txt", "oneBefore.txt"}));
+    EXPECT_EQ(copiedNames(),
+              (QStringList{".hidden", ".quillmot-zz9.tmp", "at.txt", "oneBefore.txt"}));
 }
 
-TEST_F(ScanFolderTest, SubFoldersAreWalkedOnlyWhenRecursiveAndLinksToFoldersNever) {
+TEST_F(ScanFolderTest, SubFoldersAreWalkedOnlyWhenRecursiveAndLinksAreFilesNeverEntered) {
     addAssociation(docs, true, true);
     writeAt("docs/top.txt", 0);
     writeAt("docs/sub/deeper/deep.txt", 0);
     writeAt("outside/linked.txt", 0);
     ASSERT_TRUE(QFile::link(home.path() + "/outside", docs + "/link"));
+    ASSERT_TRUE(QFile::link(home.path() + "/gone", docs + "/dangling"));
+    setModified(docs + "/link", 0);
+    setModified(docs + "/dangling", -2);
     scan(false);
-    EXPECT_EQ(copiedNames(), QStringList{"top.txt"});
+    EXPECT_EQ(copiedNames(), (QStringList{"link", "top.txt"}));
     scan(true);
-    EXPECT_EQ(copiedNames(), (QStringList{"deep.txt", "top.txt"}));
+    EXPECT_EQ(copiedNames(), (QStringList{"deep.txt", "link", "top.txt"}));
 }
 
 TEST_F(ScanFolderTest, ItPausesBeforeTheTopFolderAndAfterEveryFifteenFilesCountedAcrossScans) {

@@ -6,6 +6,7 @@
 #include "support/Mounts.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,8 +19,29 @@ ino_t inodeOf(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
+// The target text of a link; empty for anything else.
+QByteArray linkText(const QString& path) {
+    char text[256] = {};
+    const ssize_t n = ::readlink(QFile::encodeName(path).constData(), text, sizeof text);
+    return n > 0 ? QByteArray(text, n) : QByteArray();
+}
+
+// The real file system, except that the flush of a copy fails when told to, as a failing
+// disk's does.
+class FailingFlush : public FileSystem {
+public:
+    int failWith = 0;
+    int flushFile(int fd) const override {
+        if (failWith == 0)
+            return FileSystem::flushFile(fd);
+        errno = failWith;
+        return -1;
+    }
+};
+
 class VersionTest : public CopyFixture {
 protected:
+    FailingFlush* disk = own(new FailingFlush);
     QString file, dir;
 
     void SetUp() override {
@@ -75,17 +97,40 @@ TEST_F(VersionTest, FiveSavesRotateThroughThreeVersionsByMovingNotCopying) {
 
 TEST_F(VersionTest, FailedCopiesLeaveTheCopyAndItsVersionsAsTheyWere) {
     const auto tiny = ScratchMount::tmpfs(256);
-    if (!tiny)
-        GTEST_SKIP() << ScratchMount::refusal();
-    moveDestinationTo(tiny->mountPoint());
+    if (tiny)
+        moveDestinationTo(tiny->mountPoint());
     for (const QByteArray v : {"v1", "v2", "v3", "v4"})
         copyVersion(v);
+    const auto expectAsTheyWere = [&] {
+        EXPECT_EQ(copies(), QList<QByteArray>({"v4", "v3", "v2", "v1"}));
+        EXPECT_EQ(everything(dir),
+                  QStringList({"PrevSave-1", "PrevSave-2", "PrevSave-3", "n.txt"}));
+    };
 
-    for (int i = 0; i < 3; ++i)
+    // The flush fails, as a failing disk's does, or a full one's that tells only then.
+    for (const int error : {EIO, ENOSPC}) {
+        disk->failWith = error;
+        copyVersion("lost");
+    }
+    disk->failWith = 0;
+    EXPECT_EQ(logged().mid(4), QStringList({"Error occurred in copy", "Error: Disk is full"}));
+    expectAsTheyWere();
+    // Written to while it was read: thrown away without a result yet, to be copied once its
+    // writer is done.
+    bool written = false;
+    ui.onProcessEvents = [&] {
+        if (!std::exchange(written, true))
+            write("src/Docs/n.txt", "v5 and more");
+    };
+    copyVersion("v5, half");
+    ui.onProcessEvents = nullptr;
+    EXPECT_EQ(logged().size(), 6);
+    expectAsTheyWere();
+    if (tiny) {
         copyVersion(QByteArray(512 * 1024, 'x'));
-    EXPECT_EQ(copies(), QList<QByteArray>({"v4", "v3", "v2", "v1"}));
-    EXPECT_EQ(logged().mid(4), QStringList(3, "Error: Disk is full"));
-    EXPECT_EQ(everything(dir), QStringList({"PrevSave-1", "PrevSave-2", "PrevSave-3", "n.txt"}));
+        EXPECT_EQ(logged().last(), "Error: Disk is full");
+        expectAsTheyWere();
+    }
 
     copyVersion("v5");
     EXPECT_EQ(copies(), QList<QByteArray>({"v5", "v4", "v3", "v2"}));
@@ -146,6 +191,20 @@ TEST_F(VersionTest, ReadOnlyVersionsAreReplacedUnderAnyKeptCount) {
         EXPECT_EQ(copies("Old"), QList<QByteArray>({"c", "b", "", ""}));
     }
     EXPECT_FALSE(QFileInfo(dir + "/Old-1/n.txt").permissions() & QFile::WriteOwner);
+}
+
+// A link is backed up as its target text, with versions like a file's, and never read through.
+TEST_F(VersionTest, ALinkIsKeptAsALinkWithItsVersions) {
+    for (const char* target : {"first", "../elsewhere/second"}) {
+        QFile::remove(file);
+        ASSERT_EQ(::symlink(target, QFile::encodeName(file).constData()), 0);
+        copy(file, file);
+    }
+    EXPECT_EQ(logged(), QStringList({"Success: Copy saved",
+                                     "Success: Copy saved & Previous version stored"}));
+    EXPECT_EQ(linkText(dir + "/n.txt"), "../elsewhere/second");
+    EXPECT_EQ(linkText(version(1)), "first");
+    EXPECT_EQ(state->fso->stamp(dir + "/n.txt"), state->fso->stamp(file));
 }
 
 TEST_F(VersionTest, OnADiskWithoutHardLinksTheOldCopyItselfMoves) {

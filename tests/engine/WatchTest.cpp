@@ -45,7 +45,7 @@ int inotifyDescriptors() {
 
 TEST_F(WatchChangeTest, AWriteIsNamedOnceInArrivalOrderUntilTakenButOwnTemporaryFilesNever) {
     auto watch = open(true);
-    const QString temp = home.writeFile("top/" + ownTempPrefix + "copy", "partial");
+    const QString temp = home.writeFile("top/" + OwnTemporaryNames::fresh(), "partial");
     QFile::setPermissions(temp, QFileDevice::ReadOwner);
     EXPECT_FALSE(watch->wait(QuietMs));
     ASSERT_TRUE(QFile::rename(temp, top + "/real.txt"));

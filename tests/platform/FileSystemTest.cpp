@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/DestinationFolder.h"
 
 #include "support/Mounts.h"
 #include "support/TempHome.h"
@@ -8,9 +9,11 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +25,10 @@ QStringList names(const QStringList& paths) {
     return out;
 }
 
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
 QByteArray patterned(qsizetype size) {
     QByteArray data(size, '\0');
     for (qsizetype i = 0; i < size; ++i)
@@ -31,8 +38,9 @@ QByteArray patterned(qsizetype size) {
 
 } // namespace
 
-// A recursive scan must neither loop nor leave the source through a link to a folder.
-TEST(FileSystem, ListingsSkipLinksToFolders) {
+// A recursive scan must neither loop nor leave the source through a link to a folder: every
+// link is a file to back up as a link.
+TEST(FileSystem, ListingsTakeLinksForFilesNeverForFolders) {
     TempHome home;
     const QString root = home.makeFolder("src");
     home.writeFile("src/a.txt", "a");
@@ -46,7 +54,14 @@ TEST(FileSystem, ListingsSkipLinksToFolders) {
 
     FileSystem fso;
     EXPECT_EQ(names(fso.subFolders(root)), QStringList({"sub"}));
-    EXPECT_EQ(names(fso.files(root)), QStringList({".hidden", "a.txt", "to-file"}));
+    EXPECT_EQ(names(fso.files(root)),
+              QStringList({".hidden", "a.txt", "dangling", "to-file", "to-outside", "to-self"}));
+    const std::optional<FileStamp> link = fso.stamp(root + "/dangling");
+    ASSERT_TRUE(link.has_value());
+    EXPECT_TRUE(link->link);
+    EXPECT_EQ(link->size, native(root + "/gone").size());
+    EXPECT_EQ(fso.stampsIn(root, {"dangling"}).front(), link);
+    EXPECT_FALSE(fso.stamp(root + "/a.txt")->link);
     EXPECT_EQ(fso.files(root).first().left(root.size() + 1), root + "/");
     EXPECT_TRUE(fso.FolderExists(root + "/to-outside"));
     EXPECT_FALSE(fso.FileExists(root + "/pipe"));
@@ -135,34 +150,119 @@ TEST(FileCopy, KeepsContentPermissionsAndTheNanosecondTimeOverAReadOnlyCopy) {
     EXPECT_TRUE(readWholeFile(target).isEmpty());
 }
 
+// The real copy, except that its flush fails when told to, as a failing disk's does.
+class FailingFlush : public FileSystem {
+public:
+    int failWith = 0;
+    int flushFile(int fd) const override {
+        if (failWith == 0)
+            return FileSystem::flushFile(fd);
+        errno = failWith;
+        return -1;
+    }
+};
+
 TEST(FileCopy, AFailedCopyLeavesTheOldTargetAndNoTemporaryFile) {
     TempHome home;
     const QString target = home.writeFile("dest/file", "old");
-    FileSystem fso;
-    const CopyResult missing = fso.copyFile(home.path() + "/no-such-file", target);
-    EXPECT_EQ(missing.error, CopyError::Other);
-    EXPECT_EQ(missing.errnoValue, ENOENT);
-    const QString big = home.writeFile("big", patterned(9 * 1024 * 1024));
-    EXPECT_FALSE(fso.copyFile(big, target, [] { throw std::runtime_error("window closed"); }).ok());
-    EXPECT_EQ(readWholeFile(target), "old");
-    EXPECT_EQ(everything(home.path() + "/dest"), QStringList{"file"});
+    const QString source = home.writeFile("source", patterned(9 * 1024 * 1024));
+    const QString other = home.writeFile("other", "another file");
+    const auto append = [&] {
+        QFile f(source);
+        ASSERT_TRUE(f.open(QIODevice::Append) && f.write("more") == 4);
+    };
+    const auto touch = [&] {
+        const timespec times[2] = {{0, UTIME_OMIT}, {1600000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, native(source), times, 0), 0);
+    };
+    const auto replace = [&] {
+        ASSERT_TRUE(QFile::copy(source, other + ".new") &&
+                    ::rename(native(other + ".new"), native(source)) == 0);
+    };
+    const struct {
+        const char* what;
+        QString source;
+        std::function<void()> between;
+        int flushError;
+        CopyError error;
+    } cases[] = {
+        {"missing source", home.path() + "/no-such-file", {}, 0, CopyError::Other},
+        {"cut short", source, [] { throw std::runtime_error("window closed"); }, 0,
+         CopyError::Other},
+        {"flush fails", source, {}, EIO, CopyError::Other},
+        {"full at the flush", source, {}, ENOSPC, CopyError::DiskFull},
+        // Changed while it was read: what was read may be a moment in the middle of a write.
+        {"written to", source, append, 0, CopyError::SourceChanged},
+        {"time set", source, touch, 0, CopyError::SourceChanged},
+        {"saved over", source, replace, 0, CopyError::SourceChanged},
+    };
+    FailingFlush fso;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fso.failWith = c.flushError;
+        bool once = false;
+        const CopyResult result = fso.copyFile(c.source, target, [&] {
+            if (c.between && !once) {
+                once = true;
+                c.between();
+            }
+        });
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_EQ(readWholeFile(target), "old");
+        EXPECT_EQ(everything(home.path() + "/dest"), QStringList{"file"});
+    }
 }
 
-// A file replaced by a link to a private file, or by a device, is not copied through it.
-TEST(CopyFile, TakesOnlyTheRegularFileAtThePathItself) {
+// A link is copied as its target text, never read through; a device or a folder is not copied.
+TEST(FileCopy, ALinkIsCopiedAsALinkAndNoOtherKindButAFile) {
     TempHome home;
     const QString target = home.writeFile("dest/file", "old");
     const QString link = home.path() + "/link";
-    ASSERT_TRUE(QFile::link(home.writeFile("private", "secret"), link));
+    ASSERT_EQ(::symlink("private/../secret", native(link)), 0);
+    const timespec times[2] = {{1600000000, 5}, {1600000000, 5}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, native(link), times, AT_SYMLINK_NOFOLLOW), 0);
     FileSystem fso;
-    for (const QString& source : {link, QString("/dev/zero"), home.path()}) {
-        StagedCopy staged;
-        const CopyResult result = fso.stageCopy(source, target, staged);
-        EXPECT_EQ(result.error, CopyError::Other) << source.toStdString();
-        EXPECT_FALSE(staged.pending());
+    for (const QString& source : {QString("/dev/zero"), home.path()}) {
+        EXPECT_EQ(fso.copyFile(source, target).error, CopyError::Other) << source.toStdString();
+        EXPECT_EQ(readWholeFile(target), "old");
     }
-    EXPECT_EQ(readWholeFile(target), "old");
+    ASSERT_TRUE(fso.copyFile(link, target).ok());
+    char text[64] = {};
+    EXPECT_EQ(::readlink(native(target), text, sizeof text - 1), 17);
+    EXPECT_STREQ(text, "private/../secret");
+    EXPECT_EQ(fso.stamp(target), fso.stamp(link));
     EXPECT_EQ(everything(home.path() + "/dest"), QStringList{"file"});
+}
+
+// A disk image of 1 GiB holding 1 MiB of data fits a disk of 64 MiB: its holes stay holes.
+TEST(FileCopy, HolesStayHoles) {
+    const auto small = ScratchMount::tmpfs(64 * 1024);
+    if (!small)
+        GTEST_SKIP() << ScratchMount::refusal();
+    TempHome home;
+    const QString source = home.path() + "/sparse.img";
+    const QByteArray data = patterned(1024 * 1024);
+    constexpr off_t gib = off_t(1) << 30;
+    {
+        QFile f(source);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(gib));
+        ASSERT_TRUE(f.seek(gib / 3) && f.write(data) == data.size());
+        ASSERT_TRUE(f.seek(gib - 4096) && f.write(data.left(4096)) == 4096);
+    }
+    FileSystem fso;
+    const QString target = small->mountPoint() + "/sparse.img";
+    const CopyResult result = fso.copyFile(source, target);
+    ASSERT_TRUE(result.ok()) << result.errnoValue;
+
+    struct stat st {};
+    ASSERT_EQ(::stat(native(target), &st), 0);
+    EXPECT_EQ(st.st_size, gib);
+    EXPECT_LE(st.st_blocks * 512, 2 * data.size());
+    QFile copy(target);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(copy.seek(gib / 3) && copy.read(data.size()) == data);
+    EXPECT_TRUE(copy.seek(gib - 4096) && copy.read(4096) == data.left(4096));
+    EXPECT_TRUE(copy.seek(4096) && copy.read(4096) == QByteArray(4096, '\0'));
 }
 
 TEST(FileSystemIdentity, ResolvedPathsFollowLinksAndDotsIntoFoldersStillToBeMade) {

@@ -4,10 +4,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <csignal>
 #include <ftw.h>
 #include <grp.h>
 #include <pwd.h>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -80,10 +82,38 @@ void OtherUser::own(const QString& path) const {
     ::nftw(QFile::encodeName(path).constData(), chownEntry, 16, FTW_PHYS);
 }
 
+std::vector<gid_t> OtherUser::groups() const {
+    std::vector<gid_t> all{m_gid};
+    all.insert(all.end(), m_groups.begin(), m_groups.end());
+    return all;
+}
+
 OtherUser::Acting::Acting(const OtherUser& user) {
-    if (::setgroups(1, &user.m_gid) != 0 || ::setegid(user.m_gid) != 0 ||
+    const std::vector<gid_t> groups = user.groups();
+    if (::setgroups(groups.size(), groups.data()) != 0 || ::setegid(user.m_gid) != 0 ||
         ::seteuid(user.m_uid) != 0)
         throw std::runtime_error("cannot act as the second user");
+}
+
+OtherUser::Process::Process(const OtherUser& user, const std::function<void()>& body) {
+    const std::vector<gid_t> groups = user.groups();
+    m_pid = ::fork();
+    if (m_pid != 0)
+        return;
+    // Only system calls from here on: the parent's other threads do not exist in the child.
+    if (::setgroups(groups.size(), groups.data()) != 0 || ::setgid(user.m_gid) != 0 ||
+        ::setuid(user.m_uid) != 0)
+        ::_exit(1);
+    body();
+    ::_exit(0);
+}
+
+OtherUser::Process::~Process() {
+    if (m_pid <= 0)
+        return;
+    ::kill(m_pid, SIGKILL);
+    int status = 0;
+    ::waitpid(m_pid, &status, 0);
 }
 
 OtherUser::Acting::~Acting() {

@@ -4,6 +4,7 @@
 
 #include "platform/ChangeWatch.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnTemporaryNames.h"
 #include "platform/Paths.h"
 
 #include <QFile>
@@ -49,11 +50,6 @@ bool isBelowOrSame(const QByteArray& path, const QByteArray& folder) {
     if (!path.startsWith(folder))
         return false;
     return path.size() == folder.size() || folder.endsWith('/') || path[folder.size()] == '/';
-}
-
-bool isOwnTempName(const char* name) {
-    static const QByteArray prefix = ownTempPrefix.toUtf8();
-    return std::strncmp(name, prefix.constData(), size_t(prefix.size())) == 0;
 }
 
 class InotifyWatch;
@@ -230,7 +226,7 @@ public:
             goneAway();
             return;
         }
-        if (name == nullptr || isOwnTempName(name))
+        if (name == nullptr || OwnTemporaryNames::matches(QByteArrayView(name)))
             return;
         const QByteArray child = childPath(it->second, name);
         if (mask & IN_ISDIR)

@@ -2,17 +2,15 @@
 #include "platform/Log.h"
 
 #include "platform/Interruption.h"
+#include "platform/OwnTemporaryNames.h"
 #include "platform/Paths.h"
-#include "platform/linux/FolderSync.h"
+#include "platform/linux/PathAt.h"
 #include "platform/linux/UniqueFd.h"
-
-#include <QFile>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,14 +23,11 @@ namespace {
 constexpr size_t chunkBytes = 8 * 1024 * 1024;
 constexpr size_t bufferBytes = 1024 * 1024;
 constexpr int tempNameAttempts = 16;
-const QString tempSuffix = QStringLiteral(".tmp");
+// The unit of st_blocks.
+constexpr off_t blockBytes = 512;
 
 CopyResult failure(int err) {
     return {classifyCopyErrno(err), err};
-}
-
-QByteArray native(const QString& path) {
-    return Paths::toNative(path);
 }
 
 // Runs a system call again after a signal, unless a termination signal asked everything to end:
@@ -65,15 +60,24 @@ bool writeAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+bool sameInode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Copies from the current offsets of both files, the kernel doing the work where it can.
 class ChunkCopier {
 public:
     ChunkCopier(int in, int out, off_t expectedSize) : m_in(in), m_out(out), m_size(expectedSize) {}
 
-    // Copies up to one chunk from the current offsets: bytes copied, 0 at the end, -1 (errno).
-    ssize_t next() {
+    // Copies up to `limit` bytes: the bytes copied, 0 at the end of the file, -1 (errno).
+    ssize_t next(size_t limit) {
         if (m_kernelCopy) {
             const ssize_t n = restartingUnlessTerminated(
-                [this] { return ::copy_file_range(m_in, nullptr, m_out, nullptr, chunkBytes, 0); });
+                [&] { return ::copy_file_range(m_in, nullptr, m_out, nullptr, limit, 0); });
             // Some file systems claim an empty file on the first call; read to be sure.
             const bool emptyClaim = n == 0 && m_copied == 0 && m_size > 0;
             if (n > 0 || (n == 0 && !emptyClaim)) {
@@ -84,16 +88,16 @@ public:
                 return -1;
             m_kernelCopy = false; // the offsets moved with the bytes done, so read on from there
         }
-        return readWrite();
+        return readWrite(limit);
     }
 
 private:
-    ssize_t readWrite() {
+    ssize_t readWrite(size_t limit) {
         if (m_buffer.empty())
             m_buffer.resize(bufferBytes);
         size_t total = 0;
-        while (total < chunkBytes) {
-            const size_t want = std::min(m_buffer.size(), chunkBytes - total);
+        while (total < limit) {
+            const size_t want = std::min(m_buffer.size(), limit - total);
             const ssize_t n =
                 restartingUnlessTerminated([&] { return ::read(m_in, m_buffer.data(), want); });
             if (n < 0)
@@ -115,16 +119,6 @@ private:
     std::vector<char> m_buffer;
 };
 
-// Some file systems (FAT) keep only a read-only flag; a refused chmod must not lose the copy,
-// but a read-only source should still give a read-only copy where that can be said.
-void copyPermissions(int out, mode_t sourceMode) {
-    if (::fchmod(out, sourceMode & 07777) == 0 || (sourceMode & S_IWUSR))
-        return;
-    struct stat st {};
-    if (::fstat(out, &st) == 0)
-        ::fchmod(out, st.st_mode & 07777 & ~mode_t(0222));
-}
-
 // Hands a chunk to the disk at once, while the next one is read, so that the fsync at the end
 // waits for the last chunks only instead of the whole file; that fsync still makes the copy
 // durable. It only starts the writing, so a failure here is seen there.
@@ -132,33 +126,106 @@ void startWriteback(int fd, off_t offset, off_t length) {
     ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
 }
 
-bool sameInode(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+class DataCopy {
+public:
+    DataCopy(int in, int out, const struct stat& source, const std::function<bool()>& between)
+        : m_in(in), m_out(out), m_source(source), m_between(between),
+          m_copier(in, out, source.st_size) {}
+
+    // The data of the source into the copy: the whole file front to back, or, for a file with
+    // holes, each run of data at its own offset with the holes left unwritten, so that a large
+    // sparse file (a disk image) takes no more room in the backup than at its source. 0, or -1
+    // with errno set.
+    int run() {
+        if (m_source.st_blocks * blockBytes >= m_source.st_size)
+            return copyRun(0, std::nullopt);
+        off_t position = 0;
+        for (;;) {
+            const off_t data = ::lseek(m_in, position, SEEK_DATA);
+            if (data < 0 && errno == ENXIO)
+                break; // no data after `position`: the rest is a hole
+            // A file system that cannot tell where its holes are is copied whole.
+            if (data < 0 && position == 0 && errno == EINVAL)
+                return copyRun(0, std::nullopt);
+            if (data < 0)
+                return -1;
+            const off_t hole = ::lseek(m_in, data, SEEK_HOLE);
+            if (hole < 0 || ::lseek(m_in, data, SEEK_SET) < 0 || ::lseek(m_out, data, SEEK_SET) < 0)
+                return -1;
+            if (copyRun(data, hole) != 0)
+                return -1;
+            position = hole;
+        }
+        // A hole at the end holds no data to write: the size alone makes it.
+        return ::ftruncate(m_out, m_source.st_size);
+    }
+
+private:
+    // Copies from `start` to `end` (to the end of the file when unset), chunk by chunk.
+    int copyRun(off_t start, std::optional<off_t> end) {
+        off_t at = start;
+        for (;;) {
+            const size_t want =
+                end ? size_t(std::min<off_t>(off_t(chunkBytes), *end - at)) : chunkBytes;
+            if (want == 0)
+                return 0;
+            const ssize_t n = m_copier.next(want);
+            if (n <= 0)
+                return int(n);
+            startWriteback(m_out, at, n);
+            at += n;
+            if (m_between && !m_between()) {
+                errno = ECANCELED;
+                return -1;
+            }
+        }
+    }
+
+    int m_in, m_out;
+    const struct stat& m_source;
+    const std::function<bool()>& m_between;
+    ChunkCopier m_copier;
+};
+
+// True when the file open as `in` changed while it was read (its size, last-modified time or
+// change time moved), or is no longer the file at its name (another was saved over it): then
+// what was read may be a moment in the middle of a write.
+bool changedWhileRead(int in, const struct stat& before, const PathAt& source) {
+    struct stat now {
+    }, named{};
+    if (::fstat(in, &now) != 0 || now.st_size != before.st_size ||
+        !sameTime(now.st_mtim, before.st_mtim) || !sameTime(now.st_ctim, before.st_ctim))
+        return true;
+    return ::fstatat(source.dir(), source.name(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+           !sameInode(now, named);
 }
 
-// A temporary file of ours is named ".quillmot-", base-36 digits, ".tmp".
-bool isOwnTempName(const QByteArray& name) {
-    static const QByteArray prefix = ownTempPrefix.toUtf8();
-    static const QByteArray suffix = tempSuffix.toUtf8();
-    if (!name.startsWith(prefix) || !name.endsWith(suffix) ||
-        name.size() <= prefix.size() + suffix.size())
-        return false;
-    const QByteArray digits = name.mid(prefix.size(), name.size() - prefix.size() - suffix.size());
-    return std::all_of(digits.begin(), digits.end(),
-                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+// The copy is as readable as its source and no more: the source's permission bits, for the
+// source's group. Where the copy cannot take that group (the user is not in it), its own group
+// gets nothing. Some file systems (FAT) keep only a read-only flag; a refused chmod must not lose
+// the copy, but a read-only source should still give a read-only copy where that can be said.
+void copyAccess(int out, const struct stat& source) {
+    mode_t mode = source.st_mode & 07777;
+    struct stat st {};
+    if (::fstat(out, &st) == 0 && st.st_gid != source.st_gid &&
+        (::fchown(out, uid_t(-1), source.st_gid) != 0 || ::fstat(out, &st) != 0 ||
+         st.st_gid != source.st_gid))
+        mode &= ~mode_t(S_IRWXG | S_ISGID);
+    if (::fchmod(out, mode) == 0 || (mode & S_IWUSR))
+        return;
+    if (::fstat(out, &st) == 0)
+        ::fchmod(out, st.st_mode & 07777 & ~mode_t(0222));
 }
 
 // Creates a fresh temporary file in `folder` and locks it for as long as it is open. A sweep for
 // stale files may open the new file before the lock is taken; it then holds the lock and removes
 // the file, so a name is only kept once the lock is ours and the name still leads to the file.
-int createTemp(const QString& folder, QByteArray& tempPath) {
+int createTemp(int folder, QByteArray& tempName) {
     for (int attempt = 0; attempt < tempNameAttempts; ++attempt) {
-        const QString name = ownTempPrefix +
-                             QString::number(QRandomGenerator::global()->generate64(), 36) +
-                             tempSuffix;
-        const QByteArray path = native(Paths::join(folder, name));
+        const QByteArray name = Paths::toNative(OwnTemporaryNames::fresh());
         UniqueFd fd(restartingUnlessTerminated([&] {
-            return ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            return ::openat(folder, name.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         }));
         if (fd.get() < 0 && errno == EEXIST)
             continue;
@@ -167,21 +234,22 @@ int createTemp(const QString& folder, QByteArray& tempPath) {
         struct stat mine {
         }, named{};
         if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.get(), &mine) != 0 ||
-            ::lstat(path.constData(), &named) != 0 || !sameInode(mine, named))
+            ::fstatat(folder, name.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !sameInode(mine, named))
             continue;
-        tempPath = path;
+        tempName = name;
         return fd.release();
     }
     errno = EEXIST;
     return -1;
 }
 
-// Opens the source as it is: a symbolic link put in its place is not followed, and a named pipe
-// or device does not block the open; only a regular file is copied.
-int openSource(const QString& source, struct stat& st) {
+// Opens the source as it is: a symbolic link in its place is not followed (ELOOP), and a named
+// pipe or device does not block the open; only a regular file is read.
+int openSource(const PathAt& source, struct stat& st) {
     UniqueFd in(restartingUnlessTerminated([&] {
-        return ::open(native(source).constData(),
-                      O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+        return ::openat(source.dir(), source.name(),
+                        O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     }));
     if (in.get() < 0 || ::fstat(in.get(), &st) != 0)
         return -1;
@@ -195,41 +263,78 @@ int openSource(const QString& source, struct stat& st) {
     return in.release();
 }
 
-CopyResult stageOrFail(const QString& source, const QString& target, QByteArray& tempPath,
-                       int& lock, const std::function<bool()>& between) {
-    struct stat st {};
-    UniqueFd in(openSource(source, st));
-    if (in.get() < 0)
-        return failure(errno);
+// The target text of the link at `source`, read without following it.
+std::optional<QByteArray> linkText(const PathAt& source, off_t expectedLength) {
+    QByteArray text(qsizetype(std::max<off_t>(expectedLength, 1)) + 1, '\0');
+    for (;;) {
+        const ssize_t n =
+            ::readlinkat(source.dir(), source.name(), text.data(), size_t(text.size()));
+        if (n < 0)
+            return std::nullopt;
+        if (n < text.size()) {
+            text.truncate(n);
+            return text;
+        }
+        text.resize(text.size() * 2); // a link that grew: another was put in its place
+    }
+}
 
-    QString folder = Paths::parent(target);
-    if (folder.isEmpty())
-        folder = QStringLiteral(".");
-    UniqueFd out(createTemp(folder, tempPath));
+// A symbolic link is backed up as a link: its target text, never what it points to, with the
+// link's own time. No lock is held (a link cannot be locked): its temporary name lives only
+// until the commit that follows.
+CopyResult stageLink(const PathAt& source, int folder, QByteArray& tempName) {
+    struct stat before {
+    }, after{};
+    if (::fstatat(source.dir(), source.name(), &before, AT_SYMLINK_NOFOLLOW) != 0)
+        return failure(errno);
+    if (!S_ISLNK(before.st_mode))
+        return failure(ELOOP); // too many links on the way to it
+    const std::optional<QByteArray> text = linkText(source, before.st_size);
+    if (!text)
+        return failure(errno);
+    if (::fstatat(source.dir(), source.name(), &after, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !sameInode(before, after) || !sameTime(before.st_ctim, after.st_ctim))
+        return {CopyError::SourceChanged, 0};
+    for (int attempt = 0; attempt < tempNameAttempts; ++attempt) {
+        const QByteArray name = Paths::toNative(OwnTemporaryNames::fresh());
+        if (::symlinkat(text->constData(), folder, name.constData()) != 0) {
+            if (errno == EEXIST)
+                continue;
+            return failure(errno);
+        }
+        tempName = name;
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        ::utimensat(folder, name.constData(), times, AT_SYMLINK_NOFOLLOW);
+        return {};
+    }
+    return failure(EEXIST);
+}
+
+CopyResult stageOrFail(const QString& source, int folder, QByteArray& tempName, int& lock,
+                       const std::function<bool()>& between, const std::function<int(int)>& flush) {
+    const PathAt at(Paths::toNative(source));
+    if (!at.ok())
+        return failure(errno);
+    struct stat st {};
+    UniqueFd in(openSource(at, st));
+    if (in.get() < 0)
+        return errno == ELOOP ? stageLink(at, folder, tempName) : failure(errno);
+
+    UniqueFd out(createTemp(folder, tempName));
     if (out.get() < 0)
         return failure(errno);
-
     // The whole file is read once, front to back: a larger read-ahead serves that best.
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    ChunkCopier copier(in.get(), out.get(), st.st_size);
-    off_t written = 0;
-    for (;;) {
-        const ssize_t n = copier.next();
-        if (n < 0)
-            return failure(errno);
-        if (n == 0)
-            break;
-        startWriteback(out.get(), written, n);
-        written += n;
-        if (between && !between())
-            return failure(ECANCELED);
-    }
-    copyPermissions(out.get(), st.st_mode);
+    if (DataCopy(in.get(), out.get(), st, between).run() != 0)
+        return failure(errno);
+    if (changedWhileRead(in.get(), st, at))
+        return {CopyError::SourceChanged, 0};
+    copyAccess(out.get(), st);
     // After the last write, or the write would stamp its own time. Best effort like the bits.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.get(), times);
     // A full disk may only show here, when delayed allocation finally needs the blocks.
-    if (restartingUnlessTerminated([&] { return ::fsync(out.get()); }) != 0)
+    if (restartingUnlessTerminated([&] { return flush(out.get()); }) != 0)
         return failure(errno);
     // The lock lives on in a second descriptor of the same open file; closing the first still
     // reports an error that a network file system gives only at close.
@@ -266,10 +371,11 @@ CopyError classifyCopyErrno(int err) {
     }
 }
 
-CopyResult stageCopyData(const QString& source, const QString& target, QByteArray& tempPath,
-                         int& lock, const std::function<bool()>& between) {
+CopyResult stageCopyData(const QString& source, int folder, QByteArray& tempName, int& lock,
+                         const std::function<bool()>& between,
+                         const std::function<int(int)>& flush) {
     try {
-        return stageOrFail(source, target, tempPath, lock, between);
+        return stageOrFail(source, folder, tempName, lock, between, flush);
     } catch (...) {
         // The caller discards the temporary file; it sees a failed copy.
         qCWarning(lcPlatform) << "Copy of" << Paths::displayName(source)
@@ -278,46 +384,10 @@ CopyResult stageCopyData(const QString& source, const QString& target, QByteArra
     }
 }
 
-CopyResult commitStagedCopy(const QByteArray& tempPath, const QByteArray& target) {
-    if (::rename(tempPath.constData(), target.constData()) != 0)
+CopyResult commitStagedCopy(int folder, const QByteArray& tempName, const QByteArray& target) {
+    if (::renameat(folder, tempName.constData(), folder, target.constData()) != 0)
         return failure(errno);
-    syncFolderOf(Paths::fromNative(target));
+    // Best effort: the new copy is in place; a failed sync only weakens it after a crash.
+    ::fsync(folder);
     return {};
-}
-
-int removeStaleTemps(const QString& folder) {
-    const int dirFd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0)
-        return 0;
-    DIR* dir = ::fdopendir(dirFd);
-    if (!dir) {
-        ::close(dirFd);
-        return 0;
-    }
-    std::vector<QByteArray> candidates;
-    while (const dirent* entry = ::readdir(dir))
-        if (isOwnTempName(entry->d_name))
-            candidates.emplace_back(entry->d_name);
-    int removed = 0;
-    for (const QByteArray& name : candidates) {
-        const int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
-        // Read-write where allowed: a network file system emulates the lock with a byte-range
-        // lock, which wants a writable descriptor.
-        int fd = ::openat(dirFd, name.constData(), O_RDWR | flags);
-        if (fd < 0)
-            fd = ::openat(dirFd, name.constData(), O_RDONLY | flags);
-        UniqueFd file(fd);
-        struct stat held {
-        }, named{};
-        // Only a file of this user's that no running copy holds: another user's copies, and a
-        // copy still writing, keep theirs.
-        if (file.get() < 0 || ::fstat(file.get(), &held) != 0 || !S_ISREG(held.st_mode) ||
-            held.st_uid != ::geteuid() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
-            continue;
-        if (::fstatat(dirFd, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            sameInode(held, named) && ::unlinkat(dirFd, name.constData(), 0) == 0)
-            ++removed;
-    }
-    ::closedir(dir);
-    return removed;
 }

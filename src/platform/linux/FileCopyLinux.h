@@ -1,6 +1,7 @@
 #pragma once
 // The copy behind FileSystem::stageCopy and commitCopy: data into a hidden, locked temporary file
-// beside the target, permission bits and times from the source, then a rename over the target.
+// in the target's folder, permission bits and times from the source, then a rename over the
+// target. A symbolic link is staged as a link with the same target text.
 
 #include "platform/FileSystem.h"
 
@@ -8,11 +9,11 @@
 #include <QString>
 #include <functional>
 
-// Fills a fresh temporary file; `tempPath` and `lock` receive it and the descriptor that holds
-// its lock (both also set when the copy then failed, for the caller to discard).
-CopyResult stageCopyData(const QString& source, const QString& target, QByteArray& tempPath,
-                         int& lock, const std::function<bool()>& between);
-// Renames the finished temporary file over `target` and flushes the folder.
-CopyResult commitStagedCopy(const QByteArray& tempPath, const QByteArray& target);
-// See FileSystem::removeStaleTemporaries.
-int removeStaleTemps(const QString& folder);
+// Fills a fresh temporary file in the open folder `folder`; `tempName` and `lock` receive its
+// name and the descriptor that holds its lock (both also set when the copy then failed, for the
+// caller to discard). `flush` makes the written data durable, as fsync does.
+CopyResult stageCopyData(const QString& source, int folder, QByteArray& tempName, int& lock,
+                         const std::function<bool()>& between,
+                         const std::function<int(int)>& flush);
+// Renames the finished temporary file over `target` in `folder` and flushes the folder.
+CopyResult commitStagedCopy(int folder, const QByteArray& tempName, const QByteArray& target);

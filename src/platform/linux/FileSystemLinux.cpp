@@ -1,9 +1,13 @@
 #include "platform/FileSystem.h"
 #include "platform/Log.h"
 
+#include "platform/DestinationFolder.h"
 #include "platform/MountTable.h"
+#include "platform/OwnTemporaryNames.h"
 #include "platform/Paths.h"
 #include "platform/linux/FileCopyLinux.h"
+#include "platform/linux/PathAt.h"
+#include "platform/linux/StatStamp.h"
 #include "platform/linux/UniqueFd.h"
 #include "platform/linux/VolumeLabelLinux.h"
 
@@ -30,45 +34,48 @@ QByteArray native(const QString& path) {
     return Paths::toNative(path);
 }
 
-std::optional<struct stat> statOf(const QString& path) {
+// `flags` 0 follows a link at the path's end; AT_SYMLINK_NOFOLLOW describes the link itself.
+std::optional<struct stat> statOf(const QString& path, int flags = 0) {
+    const PathAt at(native(path));
     struct stat st {};
-    if (::stat(native(path).constData(), &st) != 0)
+    if (!at.ok() || ::fstatat(at.dir(), at.name(), &st, flags) != 0)
         return std::nullopt;
     return st;
 }
 
-std::optional<FileStamp> stampOf(const struct stat& st) {
-    if (!S_ISREG(st.st_mode))
-        return std::nullopt;
-    return FileStamp{qint64(st.st_size),
-                     qint64(st.st_mtim.tv_sec) * nsPerSecond + st.st_mtim.tv_nsec};
+// Opens a folder to read its entries, however long its path.
+UniqueFd openFolder(const QString& folder) {
+    const PathAt at(native(folder));
+    return UniqueFd(at.ok() ? ::openat(at.dir(), at.name(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                            : -1);
 }
 
 enum class EntryKind { File, Folder, Other };
 
-// What a listing sees: a symbolic link counts as the file it points to, never as a folder.
+// What a listing sees: a symbolic link, whatever it points to, is a file to back up as a link,
+// never a folder to enter.
 EntryKind kindOf(int dirFd, const char* name, unsigned char type) {
-    if (type == DT_REG)
+    if (type == DT_REG || type == DT_LNK)
         return EntryKind::File;
     if (type == DT_DIR)
         return EntryKind::Folder;
-    if (type != DT_LNK && type != DT_UNKNOWN)
+    if (type != DT_UNKNOWN)
         return EntryKind::Other;
     struct stat st {};
     if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return EntryKind::Other;
     if (S_ISDIR(st.st_mode))
         return EntryKind::Folder;
-    if (S_ISLNK(st.st_mode) && ::fstatat(dirFd, name, &st, 0) == 0 && S_ISREG(st.st_mode))
-        return EntryKind::File;
-    return S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
+    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
 QStringList list(const QString& folder, EntryKind wanted) {
     QStringList out;
-    DIR* dir = ::opendir(native(folder).constData());
+    UniqueFd fd = openFolder(folder);
+    DIR* dir = fd.get() >= 0 ? ::fdopendir(fd.get()) : nullptr;
     if (!dir)
         return out;
+    fd.release(); // the listing owns it now
     while (const dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         if (qstrcmp(name, ".") == 0 || qstrcmp(name, "..") == 0)
@@ -205,21 +212,43 @@ std::optional<QDateTime> FileSystem::lastModified(const QString& path) const {
 }
 
 std::optional<FileStamp> FileSystem::stamp(const QString& path) const {
-    const auto st = statOf(path);
-    return st ? stampOf(*st) : std::nullopt;
+    const auto st = statOf(path, AT_SYMLINK_NOFOLLOW);
+    return st ? stampOfEntry(*st) : std::nullopt;
 }
 
 std::vector<std::optional<FileStamp>> FileSystem::stampsIn(const QString& folder,
                                                            const QStringList& names) const {
     std::vector<std::optional<FileStamp>> stamps(size_t(names.size()));
-    const UniqueFd dir(::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd dir = openFolder(folder);
     if (dir.get() < 0)
         return stamps;
     for (qsizetype i = 0; i < names.size(); ++i) {
         struct stat st {};
-        if (::fstatat(dir.get(), native(names[i]).constData(), &st, 0) == 0)
-            stamps[size_t(i)] = stampOf(st);
+        if (::fstatat(dir.get(), native(names[i]).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+            stamps[size_t(i)] = stampOfEntry(st);
     }
+    return stamps;
+}
+
+std::vector<std::optional<FileStamp>> FileSystem::copyStampsIn(const QString& destination,
+                                                               const QString& folder,
+                                                               const QStringList& names) const {
+    std::vector<std::optional<FileStamp>> stamps(size_t(names.size()));
+    const QString root = localPathOf(destination);
+    const QString local = localPathOf(folder);
+    if (!Paths::isSameOrBelow(local, root))
+        return stamps;
+    DestinationFolder at = DestinationFolder::openChosen(root);
+    for (const QString& piece : Paths::componentsBelow(local, root)) {
+        DestinationFolder next;
+        if (!at.isOpen() || at.enter(piece, next) != DestinationFolder::Refusal::None)
+            return stamps;
+        at = std::move(next);
+    }
+    if (!at.isOpen())
+        return stamps;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        stamps[size_t(i)] = at.stamp(names[i]);
     return stamps;
 }
 
@@ -243,6 +272,7 @@ std::optional<FileAttributes> FileSystem::attributes(const QString& path) const 
     a.hidden = isHiddenName(Paths::fileName(path));
     a.readOnly = (st->st_mode & S_IWUSR) == 0;
     a.mode = st->st_mode & 07777;
+    a.group = st->st_gid;
     return a;
 }
 
@@ -285,10 +315,31 @@ bool FileSystem::deleteFile(const QString& path) {
     return ::unlink(name.constData()) == 0;
 }
 
+bool FileSystem::canCreateFileIn(const QString& folder) const {
+    // A name of our own, made with exclusive creation: the probe can never open, and so never
+    // delete, a file that someone else put there.
+    const UniqueFd dir = openFolder(folder);
+    const QByteArray name = native(OwnTemporaryNames::fresh());
+    const UniqueFd probe(
+        dir.get() < 0 ? -1
+                      : ::openat(dir.get(), name.constData(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (probe.get() < 0)
+        return false;
+    ::unlinkat(dir.get(), name.constData(), 0);
+    return true;
+}
+
 CopyResult FileSystem::copyFile(const QString& source, const QString& target,
                                 const std::function<void()>& between) {
+    QString folderPath = Paths::parent(target);
+    if (folderPath.isEmpty())
+        folderPath = QStringLiteral(".");
+    const DestinationFolder folder = DestinationFolder::openChosen(folderPath);
+    if (!folder.isOpen())
+        return {classifyCopyErrno(errno), errno};
     StagedCopy staged;
-    const CopyResult data = stageCopy(source, target, staged, [&] {
+    const CopyResult data = stageCopy(source, folder, Paths::fileName(target), staged, [&] {
         if (between)
             between();
         return true;
@@ -296,11 +347,16 @@ CopyResult FileSystem::copyFile(const QString& source, const QString& target,
     return data.ok() ? commitCopy(staged) : data;
 }
 
-CopyResult FileSystem::stageCopy(const QString& source, const QString& target, StagedCopy& staged,
+CopyResult FileSystem::stageCopy(const QString& source, const DestinationFolder& folder,
+                                 const QString& name, StagedCopy& staged,
                                  const std::function<bool()>& between) {
     staged.discard();
-    const CopyResult result = stageCopyData(source, target, staged.m_temp, staged.m_lock, between);
-    staged.m_target = native(target);
+    staged.m_folder = ::fcntl(folder.descriptor(), F_DUPFD_CLOEXEC, 0);
+    if (staged.m_folder < 0)
+        return {classifyCopyErrno(errno), errno};
+    staged.m_target = native(name);
+    const CopyResult result = stageCopyData(source, staged.m_folder, staged.m_temp, staged.m_lock,
+                                            between, [this](int fd) { return flushFile(fd); });
     if (!result.ok())
         staged.discard();
     return result;
@@ -309,15 +365,15 @@ CopyResult FileSystem::stageCopy(const QString& source, const QString& target, S
 CopyResult FileSystem::commitCopy(StagedCopy& staged) {
     if (!staged.pending())
         return {CopyError::Other, ENOENT};
-    const CopyResult result = commitStagedCopy(staged.m_temp, staged.m_target);
+    const CopyResult result = commitStagedCopy(staged.m_folder, staged.m_temp, staged.m_target);
     if (result.ok())
         staged.m_temp.clear(); // in place: nothing left to remove
     staged.discard();
     return result;
 }
 
-int FileSystem::removeStaleTemporaries(const QString& folder) {
-    return removeStaleTemps(folder);
+int FileSystem::flushFile(int fd) const {
+    return ::fsync(fd);
 }
 
 StagedCopy::~StagedCopy() {
@@ -325,30 +381,14 @@ StagedCopy::~StagedCopy() {
 }
 
 void StagedCopy::discard() {
-    if (!m_temp.isEmpty())
-        ::unlink(m_temp.constData());
+    if (!m_temp.isEmpty() && m_folder >= 0)
+        ::unlinkat(m_folder, m_temp.constData(), 0);
     m_temp.clear();
-    if (m_lock >= 0)
-        ::close(m_lock);
-    m_lock = -1;
-}
-
-bool FileSystem::renameFile(const QString& from, const QString& to) {
-    return ::rename(native(from).constData(), native(to).constData()) == 0;
-}
-
-LinkResult FileSystem::linkFile(const QString& existing, const QString& newPath) {
-    const QByteArray target = native(newPath);
-    struct stat st {};
-    if (::lstat(target.constData(), &st) == 0 &&
-        (S_ISDIR(st.st_mode) || ::unlink(target.constData()) != 0))
-        return LinkResult::Failed;
-    if (::link(native(existing).constData(), target.constData()) == 0)
-        return LinkResult::Linked;
-    // FAT has no hard links (EPERM); a file of another user's may not be linked either
-    // (protected hard links, EPERM); too many links already (EMLINK).
-    return errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK ? LinkResult::Unsupported
-                                                                    : LinkResult::Failed;
+    for (int* fd : {&m_lock, &m_folder}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
 }
 
 QString FileSystem::resolvedPath(const QString& path) const {
@@ -380,6 +420,12 @@ QString FileSystem::resolvedPath(const QString& path) const {
 bool FileSystem::sameFile(const QString& a, const QString& b) const {
     const auto first = statOf(a);
     const auto second = first ? statOf(b) : std::nullopt;
+    return second && first->st_dev == second->st_dev && first->st_ino == second->st_ino;
+}
+
+bool FileSystem::sameEntry(const QString& a, const QString& b) const {
+    const auto first = statOf(a, AT_SYMLINK_NOFOLLOW);
+    const auto second = first ? statOf(b, AT_SYMLINK_NOFOLLOW) : std::nullopt;
     return second && first->st_dev == second->st_dev && first->st_ino == second->st_ino;
 }
 

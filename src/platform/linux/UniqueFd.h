@@ -13,6 +13,12 @@ public:
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     int get() const { return m_fd; }
+    // Closes the descriptor held so far and holds `fd` instead.
+    void reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
     // Hands the descriptor over; it is no longer closed here.
     int release() {
         const int fd = m_fd;
