@@ -151,22 +151,6 @@ TEST_F(CopyReportTest, LogPastItsLimitKeepsTheTenNewest) {
     EXPECT_EQ(logged().mid(8), QStringList(2, "Success: Copy saved"));
 }
 
-TEST_F(CopyReportTest, FullDiskKeepsTheOldCopyWhole) {
-    const auto tiny = ScratchMount::tmpfs(64);
-    if (!tiny)
-        GTEST_SKIP() << ScratchMount::refusal();
-    addDestination(file, tiny->mountPoint());
-    copy(file, file);
-    write("src/Docs/a.txt", QByteArray(512 * 1024, 'x'));
-    copy(file, file);
-
-    EXPECT_EQ(logged(), QStringList({"Success: Copy saved", "Error: Disk is full"}));
-    EXPECT_EQ(notified().last(), "Error: Disk is full");
-    EXPECT_EQ(QDir(tiny->mountPoint() + "/Docs").entryList(QDir::Files | QDir::Hidden),
-              QStringList{"a.txt"});
-    EXPECT_EQ(readWholeFile(tiny->mountPoint() + "/Docs/a.txt"), "a");
-}
-
 TEST_F(CopyReportTest, ReadOnlyDestinationFailsWithoutStoppingTheOthers) {
     const QString ro = folder("ro/Docs");
     const auto bind = ScratchMount::readOnlyBind(Paths::parent(ro));

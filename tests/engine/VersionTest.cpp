@@ -129,6 +129,7 @@ TEST_F(VersionTest, FailedCopiesLeaveTheCopyAndItsVersionsAsTheyWere) {
     if (tiny) {
         copyVersion(QByteArray(512 * 1024, 'x'));
         EXPECT_EQ(logged().last(), "Error: Disk is full");
+        EXPECT_EQ(notified().last(), "Error: Disk is full");
         expectAsTheyWere();
     }
 

@@ -85,16 +85,6 @@ TEST(FileSystem, AttributesTellHiddenAndReadOnly) {
     EXPECT_FALSE(fso.attributes(home.path() + "/missing").has_value());
 }
 
-TEST(FileSystemFolders, CreateMakesOneLevelOnly) {
-    TempHome home;
-    FileSystem fso;
-    const QString top = home.path() + "/top";
-    EXPECT_FALSE(fso.CreateFolder(top + "/a/b"));
-    ASSERT_TRUE(fso.CreateFolder(top));
-    EXPECT_FALSE(fso.CreateFolder(top));
-    EXPECT_TRUE(fso.CreateFolder(top + "/a"));
-}
-
 TEST(FileSystemFolders, DeleteTakesReadOnlyContentsButNoOtherMount) {
     TempHome home;
     FileSystem fso;
