@@ -27,9 +27,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -44,6 +46,24 @@ public:
 
 private:
     Feedback* m_feedback;
+};
+
+// Tells the engine each time the main window moves or changes its size, so that the place kept
+// for the next start is the last one the user saw.
+class PlaceWatcher : public QObject {
+public:
+    PlaceWatcher(QObject* window, std::function<void()> moved)
+        : QObject(window), m_moved(std::move(moved)) {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            m_moved();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_moved;
 };
 
 // Printed once the watches are open, so that a script or a test that starts the program knows
@@ -129,6 +149,7 @@ void Application::loadMainWindow() {
             m_feedback->showAbout();
     });
     connect(m_lifecycle.get(), &Lifecycle::readyToUnload, this, &Application::unloadForExit);
+    new PlaceWatcher(&w, [this] { m_engine->recordGeometry(); });
     if (m_desktop)
         installTray();
 
@@ -186,7 +207,7 @@ void Application::writeOnClose() {
 void Application::installTray() {
     QApplication::setWindowIcon(TrayArtwork::icon(TrayPicture::Normal));
     m_feedback = std::make_unique<Feedback>(
-        *m_state, m_window.get(), [this] { return m_engine->ScanActivity; },
+        *m_state, m_window.get(), [this] { return m_engine->busy(); },
         Feedback::popupKindForPlatform());
     m_ui->setFeedback(m_feedback.get());
     TrayIcon& tray = m_feedback->tray();
@@ -249,9 +270,16 @@ void Application::requestExit() {
 }
 
 void Application::unloadForExit() {
+    m_engine->recordGeometry();
     m_window->close(); // the close query writes the preferences and both store files
     if (m_feedback)
         m_feedback->tray().remove();
     m_lifecycle->tearDown();
+    // A copy stuck in a system call on a disk that does not answer would hold the process back
+    // for as long as the disk does; everything is written, so the process ends without it.
+    if (m_engine->leftStuckWorkers()) {
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
     QApplication::quit();
 }

@@ -103,8 +103,8 @@ void Lifecycle::restorePauseState() {
     m_pausedByUser = m_state.Paused;
 }
 
-// The catch-up runs from the first tick on, so the window is up before it starts; it also
-// covers what was saved while the watches were being opened.
+// The catch-up runs on the workers while the window comes up; it also covers what was saved
+// while the watches were being opened.
 void Lifecycle::startWatching() {
     m_engine.StartWatchTimer();
     m_engine.catchUp().requestAll();
@@ -125,6 +125,7 @@ void Lifecycle::Pause() {
     m_state.Paused = true;
     m_state.ui.setRunningState(UserInterface::RunningState::Paused);
     m_state.ui.setPausedLook(true);
+    m_engine.pauseChanged(m_state.StopScanRequested);
 }
 
 void Lifecycle::Unpause() {
@@ -133,7 +134,9 @@ void Lifecycle::Unpause() {
     m_state.Paused = false;
     m_state.ui.setRunningState(UserInterface::RunningState::Waiting);
     m_state.ui.setPausedLook(false);
-    // The watches dropped what changed during the pause.
+    m_engine.pauseChanged();
+    // What changed while a catch-up was stopped, or while the program did not run, is looked
+    // for again.
     m_engine.catchUp().requestAll();
 }
 
@@ -156,12 +159,13 @@ void Lifecycle::requestExit() {
     m_state.Scanning = false;
     m_state.StopScanRequested = true;
     m_state.ExitRequested = true;
+    m_engine.beginExit();
     m_tmrExit.start();
 }
 
 void Lifecycle::pollExit() {
-    // The engine confirms at the tail of its next tick that it did not re-arm; only then is it
-    // safe to close the watches it may still be polling.
+    // The engine confirms that no copy runs any more (or that the ones left are stuck for good);
+    // only then are the store files written and the watches closed.
     if (!m_state.TimerStopped)
         return;
     m_tmrExit.stop();

@@ -40,7 +40,7 @@ public:
     void togglePause();
 
     // The exit command ("Stop and Exit", SIGTERM, SIGINT): stores the user's pause state, asks the
-    // engine to stop and polls every 100 ms until its timer confirms it did not re-arm; then
+    // engine to stop and polls every 100 ms until it confirms that no copy runs any more; then
     // emits readyToUnload(). Repeated calls while exiting do nothing.
     void requestExit();
 

@@ -1,26 +1,20 @@
 #pragma once
 // Catch-up: brings the destinations up to date with changes no watch saw, made while the program
 // was stopped or paused, while a destination disk was unplugged, or while a watched folder was
-// away. Every source file of an enabled association is compared with its mirrored copy in each
-// destination and handed to the copy engine for the destinations whose copy is missing or
-// differs in size or last-modified time; a destination that is up to date is not touched.
-//
-// It runs inside the engine's tick, one slice at a time, so that the watches are served between
-// slices; within a slice it yields and pauses like a walk and stops at once on a pause or an exit.
+// away. Each enabled association's catch-up goes to the workers of its destinations' disks,
+// which compare every source file with its mirrored copy and copy it where the copy is missing
+// or differs in size or last-modified time; a destination that is up to date is not touched.
 
-#include "platform/FileSystem.h"
 #include "platform/MountTable.h"
 
-#include <QDateTime>
-#include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
-#include <deque>
-#include <optional>
-#include <vector>
 
 class AppState;
 class Engine;
+class clsBackup;
+struct WorkerNews;
 
 class CatchUp {
 public:
@@ -35,7 +29,11 @@ public:
     // The association whose source is `sourcePath` (its watched folder came back, or a drive
     // holding its source or a destination was mounted).
     void request(const QString& sourcePath);
-    bool pending() const;
+    // Catch-ups handed to the workers and not over yet.
+    bool pending() const { return !m_outstanding.isEmpty(); }
+    // Forgets the catch-ups under way (a pause that stops them, the exit); the workers drop
+    // theirs separately.
+    void clear() { m_outstanding.clear(); }
 
     // A file system was mounted or unmounted: the associations with a source or destination on a
     // mount that appeared catch up, and so do those whose copies found a drive away since the
@@ -46,61 +44,16 @@ public:
     // ready, or another volume in its place).
     void driveWasAway(const QString& sourcePath);
 
-    // The tick's step: unless paused or stopping, works on what is pending for one slice.
-    void tick();
+    void onNews(const WorkerNews& news);
 
 private:
-    enum class Flow { Continue, SliceOver, Stop };
-
-    // A destination the walk compares against.
-    struct Target {
-        QString path;     // the destination folder, as the association stores it
-        qint64 stepNs{1}; // the step of last-modified times its file system keeps
-    };
-    // One folder of the walk: the files it compares, their stamps, and their copies' stamps in
-    // each target, each looked up through its folder once when the walk enters it. A file found
-    // stale is looked at again before it is copied.
-    struct Frame {
-        QString folder;
-        QStringList names;
-        std::vector<std::optional<FileStamp>> sources;
-        std::vector<std::vector<std::optional<FileStamp>>> copies; // by target, then by file
-        qsizetype nextFile = 0;
-        QStringList subFolders;
-        qsizetype nextSubFolder = 0;
-        QStringList mirrors; // by target
-    };
-    struct Walk {
-        QString source;
-        bool folder = false;
-        bool recursive = false;
-        bool copyHidden = false;
-        QList<Target> targets;
-        std::vector<Frame> frames;
-    };
-
-    void restartIfAsked();
+    void submit(const clsBackup& association);
     void requestOnNewMounts();
-    void runSlice();
-    bool begin(const QString& sourcePath);
-    Flow walkOn();
-    void enter(Walk& walk, const QString& folder, const QStringList& names);
-    Flow visit(const Walk& walk, const Frame& frame, qsizetype file);
-    QStringList staleTargets(const Walk& walk, const Frame& frame, const QString& name,
-                             const FileStamp& source) const;
-    std::optional<FileStamp> settled(const QString& file, FileStamp stamp);
-    bool pauseMs(int ms);
-    Flow sliceCheck(bool copied);
-    int currentIndexOf(const QString& sourcePath) const;
-    bool stopRequested() const;
 
     AppState& m_state;
     Engine& m_engine;
     MountTable m_mounts;          // as the last change left it
     QStringList m_awaitingDrives; // sources whose copies found a drive away
-    std::deque<QString> m_queue;  // sources waiting for their catch-up
-    std::optional<Walk> m_walk;   // the one under way
-    QDateTime m_sliceEnd;
-    int m_sinceClockCheck = 0;
-    bool m_restartAll = false;
+    QSet<quint64> m_outstanding;  // the catch-ups the workers still hold
+    quint64 m_nextId = 1;
 };

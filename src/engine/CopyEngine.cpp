@@ -1,10 +1,8 @@
 #include "engine/CopyEngine.h"
 #include "engine/Log.h"
 
-#include "engine/CopyDestination.h"
-#include "engine/DriveChecks.h"
-#include "engine/PreviousVersions.h"
-#include "persistence/StoreLines.h"
+#include "engine/DestinationWorkers.h"
+#include "engine/NameFilters.h"
 #include "platform/DateTimeText.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
@@ -12,7 +10,6 @@
 
 #include <QStringList>
 #include <algorithm>
-#include <climits>
 #include <exception>
 
 namespace {
@@ -22,18 +19,6 @@ constexpr int recentLogLimit = 99;
 // ...to this many, the newest ones.
 constexpr int recentLogKept = 10;
 
-const QChar filterSeparator = QLatin1Char('|');
-
-// True when one of the "|"-separated pieces of `list` matches `name` by `test`. Blank pieces,
-// and pieces longer than the name, match nothing.
-template <class Test> bool anyPieceMatches(const QString& list, const QString& name, Test test) {
-    const QStringList pieces = list.split(filterSeparator);
-    return std::any_of(pieces.begin(), pieces.end(), [&](const QString& raw) {
-        const QString piece = StoreLines::trimSpaces(raw);
-        return !piece.isEmpty() && piece.size() <= name.size() && test(name, piece);
-    });
-}
-
 bool inScope(const CopyScope& scope, const QString& destinationPath) {
     if (!scope.onlyDestinations)
         return true;
@@ -42,245 +27,294 @@ bool inScope(const CopyScope& scope, const QString& destinationPath) {
                        [&](const QString& path) { return Paths::samePath(path, destinationPath); });
 }
 
-// The failures that come back by themselves when the drive does.
-bool isDriveAway(CheckFailure failure) {
-    switch (failure) {
-    case CheckFailure::SourceDriveMissing:
-    case CheckFailure::SourceDriveNotReady:
-    case CheckFailure::SourceVolumeMismatch:
-    case CheckFailure::RemoteDestMissing:
-    case CheckFailure::RemoteDestNotReady:
-    case CheckFailure::DestShareMissing:
-    case CheckFailure::DestDriveMissing:
-    case CheckFailure::DestDriveNotReady:
-    case CheckFailure::DestVolumeMismatch:
-        return true;
-    default:
+// The failures that trying again later may mend: not a file that is gone, not a loop.
+bool worthRetrying(const DestinationReport& report) {
+    if (report.ending == DestinationReport::Ending::Copied)
+        return !report.outcome.copyErrorText.isEmpty();
+    if (report.ending != DestinationReport::Ending::CheckFailed)
         return false;
-    }
-}
-
-int busyTimeoutMs(double seconds) {
-    const double ms = seconds * 1000.0;
-    if (!(ms > 0))
-        return 0;
-    return ms >= double(INT_MAX) ? INT_MAX : qRound(ms);
+    return report.failure != CheckFailure::SourceFileMissing &&
+           report.failure != CheckFailure::Loop;
 }
 
 } // namespace
 
-CopyEngine::CopyEngine(AppState& state, const EngineTiming& timing, QObject* parent)
-    : QObject(parent), m_state(state), m_timing(timing) {
-    connect(&tmrSourceBusy, &QTimer::timeout, this, [this] { BusyTimedOut = true; });
+CopyEngine::CopyEngine(AppState& state, const EngineTiming& timing, DestinationWorkers& workers,
+                       QObject* parent)
+    : QObject(parent), m_state(state), m_timing(timing), m_workers(workers),
+      m_retries({timing.retryFirstMs, timing.retryMaxMs}) {
+    m_monotonic.start();
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &CopyEngine::retryDue);
 }
 
 void CopyEngine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,
                                     const QString& FilePath, const CopyScope& scope) {
     try {
-        copyToAll(SourceRoot, AssocIndex, FilePath, scope);
+        CopyToDestinations(SourceRoot, *m_state.backups->Item(AssocIndex), FilePath, scope);
     } catch (const std::exception& e) {
-        // An association that went away meanwhile, or any other broken step: this file's call
-        // ends here and the next change tries again.
-        qCWarning(lcEngine) << "Copy of" << Paths::displayName(FilePath) << "ended:" << e.what();
-        endBusyWait();
+        // An association that went away meanwhile: the next change tries again.
+        qCWarning(lcEngine) << "Copy of" << Paths::displayName(FilePath)
+                            << "not started:" << e.what();
     }
 }
 
-void CopyEngine::copyToAll(const QString& sourceRoot, int assocIndex, const QString& filePath,
-                           const CopyScope& scope) {
-    const auto association = m_state.backups->Item(assocIndex);
-    association->DateLastActivity = nowText();
-
-    CallState call;
-    const Options& options = m_state.options;
-    call.notify.success =
-        association->NotifyOnSuccess && !options.NotifySuccessDisabled && scope.successNotices;
-    call.notify.error = association->NotifyOnError && !options.NotifyErrorDisabled;
-
-    if (!PassesFilters(Paths::fileName(filePath))) {
+void CopyEngine::CopyToDestinations(const QString& SourceRoot, clsBackup& association,
+                                    const QString& FilePath, const CopyScope& scope) {
+    if (m_stopped)
+        return;
+    association.DateLastActivity = nowText();
+    if (!PassesFilters(Paths::fileName(FilePath))) {
         const QString& na = notApplicable;
-        log(filePath, na, na, na, ResultText::filteredOut);
+        log(FilePath, na, na, na, ResultText::filteredOut);
         // Filtered files alone must not let the log grow without end.
         boundRecentLog();
         return;
     }
-
-    // A snapshot: user commands run while a busy file is retried, and must not shift the
-    // destinations under this loop.
-    const auto destinations = m_state.destinations->of(sourceRoot);
-    for (const auto& destination : destinations) {
+    const QString prevSaveName = usablePrevSaveName(m_state.options.PrevSaveName);
+    const quint64 callId = startCall(association, scope);
+    for (const auto& destination : m_state.destinations->of(SourceRoot)) {
         if (!inScope(scope, destination->Path))
             continue;
-        // The program is on its way out: what is left is copied at the next change after the
-        // restart.
-        if (m_state.ExitRequested)
-            break;
-        serveDestination(call, *association, *destination, sourceRoot, filePath);
+        CopyJob job =
+            DestinationCopy::makeJob(association, *destination, SourceRoot, FilePath, prevSaveName);
+        job.onlyIfStale = scope.onlyIfStale;
+        submit(callId, job);
     }
+    if (m_calls[callId].waiting == 0)
+        m_calls.erase(callId);
+}
+
+CopyEngine::Call CopyEngine::callFor(const clsBackup& association, const CopyScope& scope) const {
+    const Options& options = m_state.options;
+    Call call;
+    call.notify.success =
+        association.NotifyOnSuccess && !options.NotifySuccessDisabled && scope.successNotices;
+    call.notify.error = association.NotifyOnError && !options.NotifyErrorDisabled;
+    return call;
+}
+
+quint64 CopyEngine::startCall(const clsBackup& association, const CopyScope& scope, bool retry) {
+    const quint64 id = m_nextCall++;
+    Call call = callFor(association, scope);
+    call.retry = retry;
+    m_calls.emplace(id, call);
+    return id;
+}
+
+void CopyEngine::submit(quint64 callId, const CopyJob& job) {
+    ++m_calls[callId].waiting;
+    m_workers.submit(SaveJob{callId, job});
+}
+
+bool CopyEngine::busy() const {
+    return !m_calls.empty() || m_busyWaits > 0;
+}
+
+void CopyEngine::onNews(const WorkerNews& news) {
+    switch (news.kind) {
+    case WorkerNews::Kind::SaveDone:
+        onSaveDone(news);
+        break;
+    case WorkerNews::Kind::SaveMerged:
+        endOneDestination(news.save.callId);
+        break;
+    case WorkerNews::Kind::CatchUpCopied:
+        onCatchUpCopied(news);
+        break;
+    default:
+        break;
+    }
+}
+
+void CopyEngine::onSaveDone(const WorkerNews& news) {
+    const auto it = m_calls.find(news.save.callId);
+    if (it == m_calls.end())
+        return;
+    Call& call = it->second;
+    if (news.report.ending == DestinationReport::Ending::Busy && !m_stopped) {
+        waitWhileBusy(news.save.callId, call, news);
+        return;
+    }
+    conclude(call, news.save.copy, news.report);
+    endOneDestination(news.save.callId);
+}
+
+// A week of changes must not become a popup for each file: a catch-up's successes are only
+// logged. Each of its copies is a change of its own for the tray.
+void CopyEngine::onCatchUpCopied(const WorkerNews& news) {
+    const QString key = Paths::PathKey(news.save.copy.sourceRoot);
+    if (!m_state.backups->contains(key))
+        return;
+    CopyScope scope;
+    scope.successNotices = false;
+    Call call = callFor(*m_state.backups->Item(key), scope);
+    if (news.report.ending == DestinationReport::Ending::Busy) {
+        // Left for the retries: a catch-up does not wait for one file.
+        noteForRetry(news.save.copy, news.report, ResultText::busyTimedOut);
+        return;
+    }
+    conclude(call, news.save.copy, news.report);
     finishCall(call);
 }
 
-void CopyEngine::serveDestination(CallState& call, const clsBackup& association,
-                                  const clsDestination& destination, const QString& sourceRoot,
-                                  const QString& filePath) {
-    FileSystem& fso = *m_state.fso;
-    DestinationState dest;
-    dest.destFolder = destination.Path;
-    dest.destVolume = destination.Volume;
-    dest.DestDir = destination.Path;
-    const auto fail = [&](CheckFailure failure) {
-        if (isDriveAway(failure) && onDriveAway)
-            onDriveAway(sourceRoot);
-        report(call, dest, filePath, chooseCheckResult(failure, call.notify, m_state.options));
-    };
-
-    // A link is there as long as the link is, whatever it points to: it is backed up as itself.
-    if (!fso.stamp(filePath))
-        return fail(CheckFailure::SourceFileMissing);
-    const CopyDestination::Mirror mirror = CopyDestination::mirrorOf(
-        destination.Path, sourceRoot, association.Folder, Paths::parent(filePath));
-    dest.DestDir = mirror.destDir;
-    dest.localDir = fso.localPathOf(dest.DestDir);
-    if (CopyDestination::wouldLoop(fso, association, dest.localDir, filePath))
-        return fail(CheckFailure::Loop);
-    if (const CheckFailure f =
-            DriveChecks::checkSource(fso, filePath, association.Volume, dest.SourceVolumeName);
-        f != CheckFailure::None)
-        return fail(f);
-    if (const CheckFailure f = DriveChecks::checkDestination(fso, mirror, destination.Volume,
-                                                             dest.DestVolumeName, dest.folder);
-        f != CheckFailure::None)
-        return fail(f);
-
-    removeStaleTemporaries(dest);
-    dest.outcome.keepBackup = association.KeepBackup;
-    // The new copy is made whole first: a copy that fails leaves the old copy and every version
-    // as they were.
-    StagedCopy staged;
-    copyWithBusyRetries(call, dest, filePath, staged);
-    if (dest.sourceChanged)
+// Only a file really in use is worth waiting for: it is tried again once a second, with one
+// notice, until the busy time-out.
+void CopyEngine::waitWhileBusy(quint64 callId, Call& call, const WorkerNews& news) {
+    const qint64 now = nowMs();
+    if (call.busySinceMs < 0)
+        call.busySinceMs = now;
+    if (!call.busyAnnounced) {
+        call.busyAnnounced = true;
+        announceBusy(call, news.save.copy, news.report);
+    }
+    if (now - call.busySinceMs >= qint64(m_state.options.BusyTimeout * 1000.0)) {
+        DestinationReport timedOut = news.report;
+        timedOut.ending = DestinationReport::Ending::Copied;
+        timedOut.outcome.keepBackup = news.save.copy.association.KeepBackup;
+        timedOut.outcome.copyErrorText = ResultText::busyTimedOut;
+        conclude(call, news.save.copy, timedOut);
+        endOneDestination(callId);
         return;
-    if (dest.outcome.copyErrorText.isEmpty()) {
-        stepDone();
-        if (const CheckFailure f = storeAndReplace(association, dest, filePath, staged);
-            f != CheckFailure::None)
-            return fail(f);
     }
-    report(call, dest, filePath, chooseCopyResult(dest.outcome, call.notify, m_state.options));
+    ++m_busyWaits;
+    QTimer::singleShot(m_timing.busyRetryMs, this, [this, callId, job = news.save.copy] {
+        --m_busyWaits;
+        if (m_stopped || !m_calls.count(callId)) {
+            endOneDestination(callId);
+            return;
+        }
+        // Sent again as a new try of the same change; it counts once.
+        --m_calls[callId].waiting;
+        submit(callId, job);
+    });
 }
 
-CheckFailure CopyEngine::storeAndReplace(const clsBackup& association, DestinationState& dest,
-                                         const QString& filePath, StagedCopy& staged) {
-    FileSystem& fso = *m_state.fso;
-    if (association.KeepBackup) {
-        // The versions give what the folder they lie in gives, which follows the source folder.
-        PreviousVersions versions(
-            usablePrevSaveName(m_state.options.PrevSaveName), association.Versions,
-            dest.folder.access().value_or(FolderAccess{}), [this] { stepDone(); });
-        switch (versions.store(dest.folder, Paths::fileName(filePath))) {
-        case PreviousVersions::Outcome::RotationFailed:
-            return CheckFailure::VersionsNotRotated;
-        case PreviousVersions::Outcome::LinkInTheWay:
-            return CheckFailure::LinkInDestination;
-        case PreviousVersions::Outcome::OtherUsersFolder:
-            return CheckFailure::OtherUsersFolder;
-        case PreviousVersions::Outcome::StoreFailed:
-            dest.outcome.storeFailed = true;
-            break;
-        case PreviousVersions::Outcome::Stored:
-            dest.outcome.previousStored = true;
-            break;
-        case PreviousVersions::Outcome::NoPrevious:
-            break;
-        }
-    }
-    const CopyResult placed = fso.commitCopy(staged);
-    if (!placed.ok())
-        dest.outcome.copyErrorText =
-            placed.error == CopyError::DiskFull ? ResultText::diskFull : ResultText::copyError;
-    else
-        stepDone();
-    return CheckFailure::None;
-}
-
-void CopyEngine::copyWithBusyRetries(CallState& call, DestinationState& dest,
-                                     const QString& filePath, StagedCopy& staged) {
-    // Between chunks the user interface stays alive; an exit asked for meanwhile stops the copy,
-    // rather than waiting minutes for a large file to reach a slow disk.
-    const auto between = [this] {
-        m_state.ui.processEvents();
-        return !m_state.ExitRequested;
-    };
-    for (;;) {
-        const CopyResult copied = m_state.fso->stageCopy(
-            filePath, dest.folder, Paths::fileName(filePath), staged, between);
-        if (copied.error == CopyError::None)
-            break;
-        if (copied.error == CopyError::SourceChanged) {
-            dest.sourceChanged = true;
-            break;
-        }
-        if (copied.error == CopyError::DiskFull) {
-            dest.outcome.copyErrorText = ResultText::diskFull;
-            break;
-        }
-        // Only a file really in use is worth waiting for; a denied permission stays denied.
-        if (copied.error != CopyError::Busy) {
-            dest.outcome.copyErrorText = ResultText::copyError;
-            break;
-        }
-        if (!BusyActive) {
-            BusyActive = true;
-            announceBusy(call, dest, filePath);
-            tmrSourceBusy.start(busyTimeoutMs(m_state.options.BusyTimeout));
-        } else if (BusyTimedOut || m_state.ExitRequested) {
-            // An exit does not wait out the rest of the busy time-out: the file is reported as
-            // timed out and copied at its next change after the restart.
-            dest.outcome.copyErrorText = ResultText::busyTimedOut;
-            break;
-        }
-        // The program holding the file needs time, and the user interface must stay alive
-        // (and the busy timer's tick must get through) while it has it.
-        m_state.clock.sleepMs(m_timing.busyRetryMs);
-        m_state.ui.processEvents();
-    }
-    endBusyWait();
-}
-
-void CopyEngine::removeStaleTemporaries(const DestinationState& dest) {
-    const QString key = Paths::PathKey(dest.localDir);
-    if (m_sweptFolders.contains(key))
+void CopyEngine::conclude(Call& call, const CopyJob& job, const DestinationReport& dest) {
+    const Options& options = m_state.options;
+    ResultChoice result;
+    switch (dest.ending) {
+    case DestinationReport::Ending::CheckFailed:
+        if (dest.driveAway() && onDriveAway)
+            onDriveAway(job.sourceRoot);
+        result = chooseCheckResult(dest.failure, call.notify, options);
+        break;
+    case DestinationReport::Ending::Copied:
+        result = chooseCopyResult(dest.outcome, call.notify, options);
+        break;
+    case DestinationReport::Ending::UpToDate:
+        m_retries.succeeded(job.filePath, job.destination.Path);
         return;
-    dest.folder.removeStaleTemporaries();
-    m_sweptFolders.insert(key);
+    case DestinationReport::Ending::SourceChanged:
+        // A copy of a moment in the middle of a write is never kept: the file is copied again
+        // once its writer is done.
+        emit sourceChanged(job.sourceRoot, job.filePath);
+        return;
+    case DestinationReport::Ending::Busy:
+    case DestinationReport::Ending::Cancelled:
+        // Abandoned on the way out: the old copy stays, and the next start catches up.
+        return;
+    }
+    const bool ok =
+        dest.ending == DestinationReport::Ending::Copied && dest.outcome.copyErrorText.isEmpty();
+    if (ok) {
+        m_retries.succeeded(job.filePath, job.destination.Path);
+    } else if (worthRetrying(dest)) {
+        // A failure said once is not said again at every try; a new one is.
+        const std::optional<QString> before =
+            m_retries.lastResult(job.filePath, job.destination.Path);
+        noteForRetry(job, dest, result.logText);
+        if (call.retry && before && *before == result.logText)
+            return;
+    } else {
+        m_retries.succeeded(job.filePath, job.destination.Path);
+    }
+    report(call, job, dest, result);
+    emit destinationDone(job.sourceRoot, job.destination.Path, ok, result.logText);
 }
 
-void CopyEngine::stepDone() {
-    if (afterEachStep)
-        afterEachStep();
+void CopyEngine::endOneDestination(quint64 callId) {
+    const auto it = m_calls.find(callId);
+    if (it == m_calls.end())
+        return;
+    if (--it->second.waiting > 0)
+        return;
+    const Call call = it->second;
+    m_calls.erase(it);
+    finishCall(call);
+    emit callFinished();
 }
 
-void CopyEngine::announceBusy(const CallState& call, const DestinationState& dest,
-                              const QString& filePath) {
+void CopyEngine::noteForRetry(const CopyJob& job, const DestinationReport&,
+                              const QString& message) {
+    if (m_stopped)
+        return;
+    m_retries.failed({job.sourceRoot, job.filePath, job.destination.Path, message}, nowMs());
+    armRetryTimer();
+}
+
+void CopyEngine::retryNow() {
+    m_retries.allDue(nowMs());
+    retryDue();
+}
+
+void CopyEngine::stopRetries() {
+    m_stopped = true;
+    m_retries.clear();
+    m_retryTimer.stop();
+}
+
+// The association and its destination as they are now: one that changed or went meanwhile
+// drops its retries.
+void CopyEngine::retryDue() {
+    for (const RetryList::Copy& copy : m_retries.takeDue(nowMs())) {
+        const QString key = Paths::PathKey(copy.sourceRoot);
+        if (!m_state.backups->contains(key)) {
+            m_retries.succeeded(copy.filePath, copy.destinationPath);
+            continue;
+        }
+        const auto association = m_state.backups->Item(key);
+        std::shared_ptr<clsDestination> destination;
+        for (const auto& candidate : m_state.destinations->of(copy.sourceRoot))
+            if (Paths::samePath(candidate->Path, copy.destinationPath))
+                destination = candidate;
+        if (!association->Enabled || !destination || !m_state.fso->FileExists(copy.filePath)) {
+            m_retries.succeeded(copy.filePath, copy.destinationPath);
+            continue;
+        }
+        // The file may have reached its copy meanwhile (a catch-up after the same mount).
+        const quint64 callId = startCall(*association, {}, true);
+        CopyJob job =
+            DestinationCopy::makeJob(*association, *destination, copy.sourceRoot, copy.filePath,
+                                     usablePrevSaveName(m_state.options.PrevSaveName));
+        job.onlyIfStale = true;
+        submit(callId, job);
+    }
+    armRetryTimer();
+}
+
+void CopyEngine::armRetryTimer() {
+    const std::optional<qint64> due = m_retries.nextDueMs();
+    if (!due || m_stopped) {
+        m_retryTimer.stop();
+        return;
+    }
+    m_retryTimer.start(int(std::clamp<qint64>(*due - nowMs(), 0, m_timing.retryMaxMs)));
+}
+
+void CopyEngine::announceBusy(const Call& call, const CopyJob& job, const DestinationReport& dest) {
     if (!m_state.options.NotifySourceBusy)
         return;
     if (call.notify.success || call.notify.error) {
-        queue(dest, filePath, ResultText::busyDelay);
+        queue(job, dest, ResultText::busyDelay);
         // The wait may be long: the notice has to be seen now, not after it.
         m_state.ui.showPopupNoActivate();
     }
-    log(filePath, dest.SourceVolumeName, dest.DestDir,
-        destinationVolumeText(dest.destVolume, dest.DestVolumeName), ResultText::busyDelay);
+    log(job.filePath, dest.sourceVolumeName, dest.destDir,
+        destinationVolumeText(job.destination.Volume, dest.destVolumeName), ResultText::busyDelay);
 }
 
-void CopyEngine::endBusyWait() {
-    tmrSourceBusy.stop();
-    BusyActive = false;
-    // A tick that came after the last refusal must not cut the next file's wait short.
-    BusyTimedOut = false;
-}
-
-void CopyEngine::finishCall(const CallState& call) {
+void CopyEngine::finishCall(const Call& call) {
     boundRecentLog();
     if (call.AnySuccess && call.AnyError)
         m_state.ui.startAnimation(UserInterface::Animation::Shrug);
@@ -292,21 +326,20 @@ void CopyEngine::finishCall(const CallState& call) {
         m_state.ui.showPopupNoActivate();
 }
 
-void CopyEngine::report(CallState& call, const DestinationState& dest, const QString& filePath,
+void CopyEngine::report(Call& call, const CopyJob& job, const DestinationReport& dest,
                         const ResultChoice& result) {
     if (result.notifyText)
-        queue(dest, filePath, *result.notifyText);
-    log(filePath, dest.SourceVolumeName, dest.DestDir,
-        destinationVolumeText(dest.destVolume, dest.DestVolumeName), result.logText);
+        queue(job, dest, *result.notifyText);
+    log(job.filePath, dest.sourceVolumeName, dest.destDir,
+        destinationVolumeText(job.destination.Volume, dest.destVolumeName), result.logText);
     call.AnySuccess = call.AnySuccess || result.success;
     call.AnyError = call.AnyError || result.error;
 }
 
-void CopyEngine::queue(const DestinationState& dest, const QString& filePath,
-                       const QString& message) {
-    const auto notifier = m_state.notifiers->Add(filePath, dest.DestDir, message);
-    notifier->DestFolder = dest.destFolder;
-    notifier->DestVolume = dest.destVolume;
+void CopyEngine::queue(const CopyJob& job, const DestinationReport& dest, const QString& message) {
+    const auto notifier = m_state.notifiers->Add(job.filePath, dest.destDir, message);
+    notifier->DestFolder = job.destination.Path;
+    notifier->DestVolume = job.destination.Volume;
     m_state.ui.notificationsChanged();
 }
 
@@ -334,15 +367,5 @@ QString CopyEngine::nowText() const {
 }
 
 bool CopyEngine::PassesFilters(const QString& FileName) const {
-    const Options& options = m_state.options;
-    if (!options.UseFilters)
-        return true;
-    const auto begins = [](const QString& name, const QString& piece) {
-        return name.startsWith(piece, Qt::CaseInsensitive);
-    };
-    const auto ends = [](const QString& name, const QString& piece) {
-        return name.endsWith(piece, Qt::CaseInsensitive);
-    };
-    return !anyPieceMatches(options.FilterPrefixes, FileName, begins) &&
-           !anyPieceMatches(options.FilterSuffixes, FileName, ends);
+    return passesFilters(m_state.options, FileName);
 }

@@ -1,25 +1,27 @@
 #pragma once
-// Copies one changed source file to every destination of its association: the mirrored
-// destination folder, the loop test, the source and destination checks, previous-version
-// storage, the copy with busy retries, and one result per destination into the activity log
-// and, under its switches, the notification queue; then the tray animation and the popup.
+// Copies one changed source file to every destination of its association, each on the worker of
+// its disk, and tells the user how each went: one result per destination into the activity log
+// and, under its switches, the notification queue; once every destination has answered, the
+// tray animation and the popup. A source file that another program holds is tried again once a
+// second until the busy time-out, and a copy that failed is tried again later (RetryList).
 
+#include "engine/DestinationCopy.h"
+#include "engine/DestinationWorker.h"
 #include "engine/Engine.h"
 #include "engine/ResultMessages.h"
-#include "platform/DestinationFolder.h"
+#include "engine/RetryList.h"
 
+#include <QElapsedTimer>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
 #include <optional>
+#include <unordered_map>
 
 class AppState;
-class StagedCopy;
-class clsBackup;
-class clsDestination;
+class DestinationWorkers;
 
 // How far one call reaches; the default is a change the watch saw.
 struct CopyScope {
@@ -27,84 +29,90 @@ struct CopyScope {
     std::optional<QStringList> onlyDestinations;
     // False: success results go to the activity log only, never to the notification queue.
     bool successNotices = true;
+    // A destination whose copy already has the file's size and time is left alone: the file
+    // was found by a look at the times, not named by an event of its writer.
+    bool onlyIfStale = false;
 };
 
 class CopyEngine : public QObject {
     Q_OBJECT
 public:
-    CopyEngine(AppState& state, const EngineTiming& timing, QObject* parent = nullptr);
+    CopyEngine(AppState& state, const EngineTiming& timing, DestinationWorkers& workers,
+               QObject* parent = nullptr);
 
-    // Never throws. Each destination gets its result, also when its previous versions could not
-    // be rotated; an unexpected failure ends the call quietly. Once the exit is requested, the
-    // copy under way stops (the old copy stays) and no further destination is served.
+    // Never throws. Hands the file to the worker of each destination; the results come later.
     void CopyToDestinations(const QString& SourceRoot, int AssocIndex, const QString& FilePath,
                             const CopyScope& scope = {});
+    void CopyToDestinations(const QString& SourceRoot, clsBackup& association,
+                            const QString& FilePath, const CopyScope& scope);
     bool PassesFilters(const QString& FileName) const;
+
+    // A worker's news about a copy.
+    void onNews(const WorkerNews& news);
+    // Copies asked for and not yet answered, or waiting to be tried again soon.
+    bool busy() const;
+    // Every failed copy is tried again now (a disk was mounted).
+    void retryNow();
+    // The exit: no copy is tried again.
+    void stopRetries();
 
     // Told when a copy found the association's source or destination drive away (absent, not
     // ready, or another volume in its place): the copy waits for the drive's return.
     std::function<void(const QString& SourceRoot)> onDriveAway;
 
-    bool BusyActive = false;
-    bool BusyTimedOut = false;
-    QTimer tmrSourceBusy; // its tick only sets BusyTimedOut
-
-    // Test seam: runs after each step that changes a destination (the new copy's data complete
-    // in its temporary file, each version moved, the old copy kept, the new copy in place), so a
-    // test can kill the process there.
-    std::function<void()> afterEachStep;
+signals:
+    // Every destination of one change has answered.
+    void callFinished();
+    // The source of a copy was written while it was read; nothing was kept.
+    void sourceChanged(const QString& sourceRoot, const QString& filePath);
+    // One destination of a copy ended; `ok` when the new copy is in place.
+    void destinationDone(const QString& sourceRoot, const QString& destinationPath, bool ok,
+                         const QString& message);
 
 private:
-    // Kept across the destinations of one call.
-    struct CallState {
+    // One change of one file: its destinations report to it.
+    struct Call {
         NotifySwitches notify;
+        int waiting = 0;
         bool AnySuccess = false;
         bool AnyError = false;
-    };
-    // Starts afresh for every destination.
-    struct DestinationState {
-        QString destFolder; // the destination as the user gave it
-        QString destVolume; // the volume its disk must carry
-        QString DestDir;
-        QString localDir; // DestDir as the local file system reaches it
-        QString SourceVolumeName;
-        QString DestVolumeName;
-        CopyOutcome outcome;
-        DestinationFolder folder; // DestDir, open once the checks made it
-        // The source was written to while it was read: no result yet, it is copied again once
-        // its writer is done.
-        bool sourceChanged = false;
+        bool retry = false;         // a failed copy tried again: the same failure stays quiet
+        bool busyAnnounced = false; // the busy notice was given for this change
+        qint64 busySinceMs = -1;
     };
 
-    void copyToAll(const QString& sourceRoot, int assocIndex, const QString& filePath,
-                   const CopyScope& scope);
-    void serveDestination(CallState& call, const clsBackup& association,
-                          const clsDestination& destination, const QString& sourceRoot,
-                          const QString& filePath);
-    // Stores the old copy as the newest previous version and puts the staged copy in place.
-    // A failure when the versions could not be rotated: nothing was replaced.
-    CheckFailure storeAndReplace(const clsBackup& association, DestinationState& dest,
-                                 const QString& filePath, StagedCopy& staged);
-    void copyWithBusyRetries(CallState& call, DestinationState& dest, const QString& filePath,
-                             StagedCopy& staged);
-    void removeStaleTemporaries(const DestinationState& dest);
-    void stepDone();
-    void announceBusy(const CallState& call, const DestinationState& dest, const QString& filePath);
-    void endBusyWait();
-    void finishCall(const CallState& call);
+    Call callFor(const clsBackup& association, const CopyScope& scope) const;
+    quint64 startCall(const clsBackup& association, const CopyScope& scope, bool retry = false);
+    void submit(quint64 callId, const CopyJob& job);
+    void onSaveDone(const WorkerNews& news);
+    void onCatchUpCopied(const WorkerNews& news);
+    void waitWhileBusy(quint64 callId, Call& call, const WorkerNews& news);
+    void conclude(Call& call, const CopyJob& job, const DestinationReport& report);
+    void endOneDestination(quint64 callId);
+    void announceBusy(const Call& call, const CopyJob& job, const DestinationReport& dest);
+    void finishCall(const Call& call);
+    void noteForRetry(const CopyJob& job, const DestinationReport& report, const QString& message);
+    void retryDue();
+    void armRetryTimer();
 
-    void report(CallState& call, const DestinationState& dest, const QString& filePath,
+    void report(Call& call, const CopyJob& job, const DestinationReport& dest,
                 const ResultChoice& result);
-    // Puts a notice about `dest` into the notification queue.
-    void queue(const DestinationState& dest, const QString& filePath, const QString& message);
+    // Puts a notice about one destination of `job` into the notification queue.
+    void queue(const CopyJob& job, const DestinationReport& dest, const QString& message);
     void log(const QString& sourcePath, const QString& sourceVolume, const QString& destPath,
              const QString& destVolume, const QString& message);
     void boundRecentLog();
     QString nowText() const;
+    qint64 nowMs() const { return m_monotonic.elapsed(); }
 
     AppState& m_state;
     const EngineTiming& m_timing;
-    // Folders already cleared of temporary files left by a killed run: only a crash leaves one,
-    // so each folder is looked through once per run.
-    QSet<QString> m_sweptFolders;
+    DestinationWorkers& m_workers;
+    std::unordered_map<quint64, Call> m_calls;
+    quint64 m_nextCall = 1;
+    int m_busyWaits = 0; // busy sources waiting for their next try
+    RetryList m_retries;
+    QTimer m_retryTimer;
+    QElapsedTimer m_monotonic;
+    bool m_stopped = false;
 };

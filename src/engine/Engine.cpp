@@ -5,6 +5,9 @@
 
 #include "engine/CatchUp.h"
 #include "engine/CopyEngine.h"
+#include "engine/DestinationWorkers.h"
+#include "engine/SettleQueue.h"
+#include "engine/SourceWalks.h"
 #include "platform/ChangeWatch.h"
 #include "platform/DateTimeText.h"
 #include "platform/MountWatch.h"
@@ -17,14 +20,31 @@
 
 Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
     : QObject(parent), m_state(state), m_timing(timing),
-      m_copier(std::make_unique<CopyEngine>(state, m_timing)),
-      m_mounts(std::make_unique<MountWatch>()), m_catchUp(std::make_unique<CatchUp>(state, *this)) {
-    m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &Engine::TimerProc);
+      m_workers(std::make_unique<DestinationWorkers>(
+          *state.fso, DestinationWorkers::Timing{m_timing.stallMs, m_timing.stallCheckMs})),
+      m_copier(std::make_unique<CopyEngine>(state, m_timing, *m_workers)),
+      m_mounts(std::make_unique<MountWatch>()), m_catchUp(std::make_unique<CatchUp>(state, *this)),
+      m_settle(
+          std::make_unique<SettleQueue>(SettleQueue::Timing{m_timing.settleMs, m_timing.quietMs})),
+      m_walks(std::make_unique<SourceWalks>(*state.fso, m_timing.walkSliceMs)) {
+    m_monotonic.start();
+    m_settleTimer.setSingleShot(true);
+    connect(&m_settleTimer, &QTimer::timeout, this, &Engine::TimerProc);
+    m_exitTimer.setSingleShot(true);
+    connect(&m_exitTimer, &QTimer::timeout, this, &Engine::finishExit);
     connect(m_mounts.get(), &MountWatch::changed, this, &Engine::onMountsChanged);
+    connect(m_workers.get(), &DestinationWorkers::news, this, &Engine::onNews);
     m_copier->onDriveAway = [this](const QString& sourceRoot) {
         m_catchUp->driveWasAway(sourceRoot);
     };
+    connect(m_copier.get(), &CopyEngine::sourceChanged, this,
+            [this](const QString& sourceRoot, const QString& file) {
+                noteFound(Paths::PathKey(sourceRoot), file, QDateTime::currentMSecsSinceEpoch());
+            });
+    m_walks->onFound = [this](const QString& sourceKey, const QString& file, qint64 modifiedMs) {
+        noteFound(sourceKey, file, modifiedMs);
+    };
+    m_walks->onDone = [this] { TimerProc(); };
     m_state.watches->onLimitReached = [this](const QString& folder) { reportWatchLimit(folder); };
     m_state.watches->onReturned = [this](const QString& folder) {
         emit watchedFolderReturned(folder);
@@ -42,14 +62,19 @@ void Engine::catchUpAt(const QString& folder) {
 }
 
 Engine::~Engine() {
+    m_state.watches->onEvents = nullptr;
     m_state.watches->onLimitReached = nullptr;
     m_state.watches->onReturned = nullptr;
 }
 
 void Engine::onMountsChanged() {
     m_state.watches->recheckFolders();
+    m_workers->mountsChanged();
     m_catchUp->mountsChanged();
+    m_copier->retryNow();
     emit mountsChanged();
+    // The look at the watches read their events: they are served now, not at the next event.
+    TimerProc();
 }
 
 QString Engine::watchLimitText(const QString& folder, qint64 limit) {
@@ -76,10 +101,7 @@ void Engine::reportWatchLimit(const QString& folder) {
 
 void Engine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,
                                 const QString& FilePath) {
-    if (copyOverride)
-        copyOverride(SourceRoot, AssocIndex, FilePath);
-    else
-        m_copier->CopyToDestinations(SourceRoot, AssocIndex, FilePath);
+    m_copier->CopyToDestinations(SourceRoot, AssocIndex, FilePath);
 }
 
 void Engine::CreateDetectFolder(const QString& Path, bool WatchSubtree) {
@@ -92,7 +114,8 @@ void Engine::CreateDetectFolder(const QString& Path, bool WatchSubtree) {
         folders.Item(key)->ClassNotifyDelete();
         folders.Remove(key);
     }
-    const auto record = folders.Add(folder, 0, 0, QString(), key);
+    // Changes count from the moment the folder is watched; lost events are looked for since.
+    const auto record = folders.Add(folder, 0, 0, DateTimeText::format(m_state.clock.now()), key);
     // Associations in one folder share its watch. A file association registered after a
     // recursive folder association must not take the sub-folders out of that watch.
     record->ClassNotifyCreate(WatchSubtree || recursiveFolderAssociationAt(folder),

@@ -1,34 +1,44 @@
 #pragma once
-// The backup engine: folder watches, the 100 ms watch timer, the scan pass, the copy with
-// previous versions, and the drive and volume checks. It runs on the event-loop thread and talks
-// to the user interface only through AppState::ui.
+// The backup engine: folder watches, the settling of changed files, the copy with previous
+// versions on one worker thread per destination disk, and the catch-up. Everything here but the
+// workers runs on the event-loop thread, woken by the watches' events, the mount table and the
+// workers' results; with nothing to do it sleeps. It talks to the user interface only through
+// AppState::ui.
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
-#include <functional>
 #include <memory>
 #include <optional>
 
 class AppState;
 class CatchUp;
-class ChangeTest;
-class MountWatch;
-struct ChangeBatch;
-struct FileStamp;
 class CopyEngine;
+class DestinationWorkers;
+class MountWatch;
+class SettleQueue;
+class SourceWalks;
+struct ChangeBatch;
+struct WorkerNews;
 class clsBackup;
+class clsDetectFolder;
 
-// The engine's fixed pauses and intervals. The program uses these values; tests shorten them.
+// The engine's intervals. The program uses these values; tests shorten them.
 struct EngineTiming {
-    int tickMs = 100;            // the one-shot watch timer
-    int topFolderSettleMs = 500; // before a folder association's top folder: let the writer finish
-    int yieldEveryFiles = 15;    // files visited between two yield pauses (program-wide count)
-    int yieldPauseMs = 50;
-    int drainWaitMs = 10;      // wait on a re-armed watch while draining
-    int busyRetryMs = 1000;    // between retries of a busy source file
-    int catchUpSliceMs = 1000; // a catch-up hands the tick back to the watches this often
+    int settleMs = 500;       // a file closed by its writer stays unchanged this long first
+    int quietMs = 5000;       // a file written without a close: quiet this long
+    int busyRetryMs = 1000;   // between tries of a source file that another program holds
+    int walkSliceMs = 10;     // a walk of a source tree hands the event loop back this often
+    int exitGraceMs = 3000;   // copies under way when the exit begins may finish meanwhile
+    int exitCancelMs = 1500;  // ...and then get this long to stop after being asked
+    int stallMs = 30000;      // a destination disk with no progress this long is not responding
+    int stallCheckMs = 5000;  // how often busy workers are looked at for that
+    int retryFirstMs = 10000; // a failed copy is tried again after this, doubling...
+    int retryMaxMs = 600000;  // ...up to this
 };
 
 class Engine : public QObject {
@@ -45,37 +55,48 @@ public:
     // Closes every open watch (main-window unload at exit).
     void closeAllWatches();
 
-    // --- timer
+    // --- running
+    // Starts serving the watches; the changes they named while the program was starting are
+    // served first, so that a save made during start-up is not lost.
     void StartWatchTimer();
+    // One step of the engine: reads the watches' events, hands the files that settled to the
+    // copy, and keeps the status and the exit hand-shake up to date. Runs whenever something
+    // happens; tests call it directly.
     void TimerProc();
-    bool timerArmed() const;
-
-    // --- scan and copy (public so tests drive them directly)
+    // Serves the changes one watch named: each changed file starts settling; what events cannot
+    // name (a folder moved in, lost events) is walked. Without a watch (`Handle` 0) the whole
+    // folder is walked for files modified since `DetectionDate`.
     void ScanPass(const QString& WatchedFolder, const QString& DetectionDate, qint32 Handle);
-    void ScanFolder(const QString& TopFolder, int AssocIndex, const QString& FolderPath,
-                    const QString& DetectionDate, bool Recursive);
-    // Forwards to the copy engine (or to copyOverride when a test set one).
+    // Copies one file of the association at `AssocIndex` to its destinations, on their workers.
     void CopyToDestinations(const QString& SourceRoot, int AssocIndex, const QString& FilePath);
+
+    // The user paused or unpaused (`stopScanning`: a catch-up under way is dropped as well).
+    void pauseChanged(bool stopScanning = false);
+    // The exit began: nothing new is taken, copies under way get a few seconds, and then the
+    // engine reports TimerStopped whatever a destination does.
+    void beginExit();
+    // True when a worker was left stuck in a system call at the exit: the process must end
+    // without waiting for it.
+    bool leftStuckWorkers() const { return m_stuckAtExit; }
+
+    // Files settling, walks, copies or catch-ups under way or waiting.
+    bool busy() const;
+    // Records the main window's place while it is visible and not minimised.
+    void recordGeometry();
+
     CopyEngine& copier() { return *m_copier; }
     CatchUp& catchUp() { return *m_catchUp; }
-    // Lets the event loop run before a file, and pauses after every few files.
-    void yieldBetweenFiles();
-
-    // Test seam: when set, receives the calls meant for the copy engine.
-    using CopyFunction =
-        std::function<void(const QString& SourceRoot, int AssocIndex, const QString& FilePath)>;
-    CopyFunction copyOverride;
-
-    // --- engine globals
-    bool ScanRanLastTick = false;
-    bool ScanActivity = false;
-    QString NewDetectionDate;
-    int YieldCounter = 0;
-
+    DestinationWorkers& workers() { return *m_workers; }
     const EngineTiming& timing() const { return m_timing; }
 
     // Text logged (and printed) once when the system's limit on watched folders is reached.
     static QString watchLimitText(const QString& folder, qint64 limit);
+
+protected:
+    // Hands a file that settled to the copy for `association`. `named`: an event of its writer
+    // named it, so it is copied whatever its copies look like; otherwise a look at the times
+    // found it, and destinations already up to date are left alone. Tests record it instead.
+    virtual void copySettledFile(clsBackup& association, const QString& file, bool named);
 
 signals:
     // A watched folder that had gone away (deleted, renamed, unmounted) is watched again; what
@@ -83,10 +104,10 @@ signals:
     void watchedFolderReturned(const QString& folder);
     // A file system was mounted or unmounted (watches over it have been looked at already).
     void mountsChanged();
+    // The engine has nothing left to do (for tests and the status).
+    void idle();
 
 private:
-    enum class Flow { Continue, Stop };
-
     // watches
     QString watchedFolderOf(const QString& path) const;
     bool recursiveFolderAssociationAt(const QString& folder) const;
@@ -96,70 +117,44 @@ private:
     void onMountsChanged();
     void catchUpAt(const QString& folder);
 
-    // tick steps
-    void moveDetectionDatesToNow();
-    void pollWatches();
-    void dropClosedWatches();
-    void recordGeometry();
+    // steps
+    void serveWatches();
+    void serveBatch(const clsDetectFolder& record, const ChangeBatch& batch);
+    void noteChanged(const QString& watchedFolder, const QString& file, int event);
+    void noteFound(const QString& sourceKey, const QString& file, qint64 modifiedMs);
+    void walkAssociations(const QString& watchedFolder, const QString& folder,
+                          std::optional<qint64> sinceMs);
+    void copySettledFiles();
+    void armSettleTimer();
+    void onNews(const WorkerNews& news);
+    void updateRunningState();
     void endTick();
-    void armTimer();
-    const QString& nowText();
-
-    // scan
-    Flow serveChanges(const QString& watchedFolder, const QString& detectionDate,
-                      const ChangeTest& test, const ChangeBatch& batch, qint32 handle);
-    Flow scanFileAssociations(const QString& watchedFolder, const QString& detectionDate,
-                              const ChangeTest& test, const ChangeBatch& batch, qint32 handle);
-    Flow scanFolderAssociations(const QString& watchedFolder, const QString& detectionDate,
-                                const ChangeTest& test, const ChangeBatch& batch, qint32 handle);
-    Flow drainFileAssociation(const QString& watchedFolder, const QString& detectionDate,
-                              qint32 handle);
-    Flow drainFolderAssociation(const clsBackup& association, int index,
-                                const QString& detectionDate, const ChangeTest& test,
-                                qint32 handle);
-    void serveFolderAssociation(const clsBackup& association, int index, const ChangeTest& test,
-                                const ChangeBatch& batch);
-    // A walk of a folder association's tree. `everyFileCounts`: the files are unknown to the
-    // watch (a folder moved in), so each is a change whatever its time.
-    struct Walk {
-        QString topFolder;
-        int assocIndex;
-        const ChangeTest& test;
-        bool recursive;
-        bool everyFileCounts;
-        quint64 device; // the source's file system: the walk stays on it
-        bool copyHidden;
-    };
-    void walkFolder(const QString& topFolder, int assocIndex, const QString& folderPath,
-                    const ChangeTest& test, bool recursive, const ChangeBatch& changes);
-    void settleAfter(const ChangeBatch& changes);
-    void scanFolderTree(const Walk& walk, const QString& folderPath);
-    bool entersSubFolder(const Walk& walk, const QString& subFolder) const;
-    void visitFile(const QString& topFolder, int assocIndex, const QString& filePath,
-                   const ChangeTest& test, bool named);
-    bool copyHiddenFor(const QString& topFolder) const;
-    bool handleIfChanged(const ChangeTest& test, bool named, const QString& filePath,
-                         const FileStamp& stamp, const QString& sourceRoot, int assocIndex);
-    void noteNewest(const QDateTime& modified, qint64 modifiedWall);
-    const QString& textOfSecond(const QDateTime& modified, qint64 wall);
-    int currentIndexOf(const QString& sourcePath, int assocIndex) const;
-    bool stopRequested() const;
+    void finishExit();
+    qint64 nowMs() const;
 
     AppState& m_state;
     EngineTiming m_timing;
+    std::unique_ptr<DestinationWorkers> m_workers;
     std::unique_ptr<CopyEngine> m_copier;
-    // Before the catch-up, whose view of the mount table must not miss a change made while
-    // the watch was opened.
+    // Before the catch-up, whose view of the mount table must not miss a change made while the
+    // watches were opened.
     std::unique_ptr<MountWatch> m_mounts;
     std::unique_ptr<CatchUp> m_catchUp;
-    QTimer m_timer;
-    int m_passDepth = 0; // nesting of ScanPass through its drains
-    // How many events the watches had read when the last wait for writers began.
-    std::optional<quint64> m_settledEvents;
-    qint64 m_nowSecond = -1; // the tick's "now" text, made once per second
-    QString m_nowText;
-    qint64 m_newestWall = 0; // the value of the NewDetectionDate text this engine wrote last
-    QString m_newestText;
-    qint64 m_modifiedWall = -1; // the modified text made last
-    QString m_modifiedText;
+    std::unique_ptr<SettleQueue> m_settle;
+    std::unique_ptr<SourceWalks> m_walks;
+    // Why each settling file is waiting: the associations it was noted for, by their source
+    // keys, and whether an event of its writer named it.
+    struct Route {
+        QSet<QString> holders;
+        bool named = false;
+    };
+    QHash<QString, Route> m_routes;
+    QTimer m_settleTimer;
+    QTimer m_exitTimer;
+    QElapsedTimer m_monotonic;
+    bool m_started = false;
+    bool m_busyShown = false;
+    bool m_exiting = false;
+    bool m_exitCancelled = false;
+    bool m_stuckAtExit = false;
 };

@@ -1,15 +1,18 @@
-// One scan pass over a folder whose watch signalled: the file associations that live directly
-// in it, then the folder association that is the folder itself. Each serves the files that the
-// watch named to the copy engine, once per version in a pass, and drains the watch while it
-// keeps signalling.
+// Serving what one watch saw. The watch of a folder serves the file associations that live
+// directly in it and the folder association that is the folder itself (with its tree when it is
+// recursive). Each file its events named starts settling for the associations that hold it; a
+// folder moved in, and lost events, are walked.
 
 #include "engine/Engine.h"
 #include "engine/Log.h"
 
-#include "engine/ScanChange.h"
+#include "engine/CatchUp.h"
+#include "engine/SettleQueue.h"
+#include "engine/SourceWalks.h"
 #include "platform/ChangeWatch.h"
 #include "platform/DateTimeText.h"
 #include "platform/FileSystem.h"
+#include "platform/OwnTemporaryNames.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
@@ -17,224 +20,147 @@
 
 namespace {
 
-// Each drain that finds the watch signalled again nests a pass. A file written without pause
-// would nest them until the stack runs out; at this depth a pass no longer drains, and the pass
-// that nested it goes on draining in its loop instead of deeper. A stop is still seen there.
-constexpr int maxNestedPasses = 32;
+// The components of `path` below `folder`; empty when it does not lie below it.
+QStringList partsBelow(const QString& path, const QString& folder) {
+    const QString top = Paths::withoutTrailingSeparator(folder);
+    if (!Paths::startsWith(path, top) || path.size() <= top.size())
+        return {};
+    QString rest = path.mid(top.size());
+    if (!Paths::isRoot(top)) {
+        if (rest.front() != Paths::separator())
+            return {};
+        rest.remove(0, 1);
+    }
+    return rest.split(Paths::separator(), Qt::SkipEmptyParts);
+}
 
-class DepthGuard {
-public:
-    explicit DepthGuard(int& depth) : m_depth(depth) { ++m_depth; }
-    ~DepthGuard() { --m_depth; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-
-private:
-    int& m_depth;
-};
+// True when the folder association `association` backs `path` up: the path lies in its tree
+// (directly in the folder unless it is recursive), and neither the file nor a folder on the way
+// is hidden unless hidden files are backed up.
+bool holds(const clsBackup& association, const QString& path) {
+    const QStringList parts = partsBelow(path, association.SourcePath);
+    if (parts.isEmpty() || (parts.size() > 1 && !association.Recursive))
+        return false;
+    if (association.CopyHidden)
+        return true;
+    return std::none_of(parts.begin(), parts.end(),
+                        [](const QString& part) { return isHiddenName(part); });
+}
 
 } // namespace
 
 void Engine::ScanPass(const QString& WatchedFolder, const QString& DetectionDate, qint32 Handle) {
-    const bool outermost = m_passDepth == 0;
-    const DepthGuard depth(m_passDepth);
-    if (outermost) {
-        m_state.Scanning = true;
-        m_state.ui.setRunningState(UserInterface::RunningState::Scanning);
-    }
-    // A stop leaves at once, through every nested pass, with Scanning still set for the tick to
-    // see; a failure ends the pass as if it had run out.
     try {
-        // The changes the watch named at its last re-arm; without a watch to name them, the
-        // whole folder is looked at.
-        const ChangeBatch batch =
-            Handle > 0 ? m_state.watches->takeChanges(Handle) : ChangeBatch::everything();
-        const ChangeTest test(DetectionDate);
-        if (serveChanges(WatchedFolder, DetectionDate, test, batch, Handle) == Flow::Stop)
+        const QString key = Paths::PathKey(WatchedFolder);
+        const std::shared_ptr<clsDetectFolder> record =
+            m_state.detectFolders->contains(key) ? m_state.detectFolders->Item(key) : nullptr;
+        if (Handle <= 0) {
+            // Without a watch to name the changes, the times tell.
+            const std::optional<QDateTime> since = DateTimeText::parse(DetectionDate);
+            walkAssociations(WatchedFolder, WatchedFolder,
+                             since ? std::optional(since->toMSecsSinceEpoch()) : std::nullopt);
             return;
+        }
+        const ChangeBatch batch = m_state.watches->takeChanges(Handle);
+        if (batch.overflow) {
+            // What the lost events named is unknown: the files modified since the watch was
+            // last served.
+            const std::optional<QDateTime> since = DateTimeText::parse(DetectionDate);
+            walkAssociations(WatchedFolder, WatchedFolder,
+                             since ? std::optional(since->toMSecsSinceEpoch()) : std::nullopt);
+        }
+        for (const QString& file : batch.files)
+            noteChanged(WatchedFolder, file, int(batch.eventOf(file)));
+        // Files may already be in a folder moved in or made before its watch was added: only a
+        // walk names them, and each is new.
+        for (const QString& folder : batch.newFolders)
+            walkAssociations(WatchedFolder, folder, std::nullopt);
+        if (record)
+            record->DetectionDate = DateTimeText::format(m_state.clock.now());
     } catch (...) {
-        qCWarning(lcEngine) << "Scan pass cut short:" << currentExceptionText();
+        qCWarning(lcEngine) << "Changes of" << Paths::displayName(WatchedFolder)
+                            << "not served:" << currentExceptionText();
     }
-    // A nested pass ends while the pass around it still copies.
-    if (!outermost)
+}
+
+// A file the watch of `watchedFolder` named: it settles for every association of that watch
+// that holds it.
+void Engine::noteChanged(const QString& watchedFolder, const QString& file, int event) {
+    const QString name = Paths::fileName(file);
+    if (OwnTemporaryNames::matches(name))
         return;
-    m_state.ui.setRunningState(UserInterface::RunningState::Waiting);
-    m_state.Scanning = false;
+    QSet<QString> holders;
+    const colBackups& backups = *m_state.backups;
+    const QString fileKey = Paths::PathKey(file);
+    if (backups.contains(fileKey)) {
+        const auto association = backups.Item(fileKey);
+        if (!association->Folder && association->Enabled &&
+            Paths::isDirectlyIn(file, watchedFolder))
+            holders.insert(fileKey);
+    }
+    const QString folderKey = Paths::PathKey(watchedFolder);
+    if (backups.contains(folderKey)) {
+        const auto association = backups.Item(folderKey);
+        if (association->Folder && association->Enabled && holds(*association, file))
+            holders.insert(folderKey);
+    }
+    if (holders.isEmpty())
+        return;
+    Route& route = m_routes[fileKey];
+    route.holders.unite(holders);
+    route.named = true;
+    m_settle->noteEvent(file, FileEvent(event), nowMs());
 }
 
-Engine::Flow Engine::serveChanges(const QString& watchedFolder, const QString& detectionDate,
-                                  const ChangeTest& test, const ChangeBatch& batch, qint32 handle) {
-    if (scanFileAssociations(watchedFolder, detectionDate, test, batch, handle) == Flow::Stop)
-        return Flow::Stop;
-    return scanFolderAssociations(watchedFolder, detectionDate, test, batch, handle);
+// A file a walk found for the association `sourceKey`: it settles from its own last change.
+void Engine::noteFound(const QString& sourceKey, const QString& file, qint64 modifiedMs) {
+    if (m_exiting)
+        return;
+    const qint64 ageMs = QDateTime::currentMSecsSinceEpoch() - modifiedMs;
+    const qint64 now = nowMs();
+    m_routes[Paths::PathKey(file)].holders.insert(sourceKey);
+    m_settle->noteFound(file, now - ageMs, now);
+    armSettleTimer();
 }
 
-// A file association is served when the watch named its file; after lost events, when its time
-// passes the change test.
-Engine::Flow Engine::scanFileAssociations(const QString& watchedFolder,
-                                          const QString& detectionDate, const ChangeTest& test,
-                                          const ChangeBatch& batch, qint32 handle) {
-    if (batch.empty())
-        return Flow::Continue;
-    QSet<QString> named;
-    for (const QString& file : batch.files)
-        named.insert(Paths::PathKey(file));
-    // Held, not borrowed: the user may replace the whole set while the pass yields.
-    const std::shared_ptr<colBackups> backups = m_state.backups;
-    const int count = backups->Count();
-    for (int i = 1; i <= count && i <= backups->Count(); ++i) {
-        const auto association = backups->Item(i);
+// Walks `folder` for the associations of the watch of `watchedFolder` that it lies in:
+// the folder association of the watched folder, and the file associations directly in it.
+void Engine::walkAssociations(const QString& watchedFolder, const QString& folder,
+                              std::optional<qint64> sinceMs) {
+    const colBackups& backups = *m_state.backups;
+    const QString folderKey = Paths::PathKey(watchedFolder);
+    if (backups.contains(folderKey)) {
+        const auto association = backups.Item(folderKey);
+        const bool inTree = Paths::samePath(folder, watchedFolder) ||
+                            (association->Recursive && holds(*association, folder));
+        if (association->Folder && association->Enabled && inTree) {
+            SourceWalks::Request request;
+            request.sourceKey = folderKey;
+            request.folder = folder;
+            request.recursive = association->Recursive;
+            request.copyHidden = association->CopyHidden;
+            request.device = m_state.fso->deviceOf(association->SourcePath);
+            request.sinceMs = sinceMs;
+            m_walks->add(std::move(request));
+            if (m_state.options.ShowScanning && !m_state.ui.popupClosed())
+                m_state.ui.showPopupNoActivate();
+        }
+    }
+    if (!Paths::samePath(folder, watchedFolder))
+        return;
+    // The file associations of the folder: their files' times tell, as for the folder's.
+    for (const QString& file : m_state.fso->files(watchedFolder)) {
+        const QString key = Paths::PathKey(file);
+        if (!backups.contains(key))
+            continue;
+        const auto association = backups.Item(key);
         if (association->Folder || !association->Enabled)
             continue;
-        const QString source = association->SourcePath;
-        if (!Paths::isDirectlyIn(source, watchedFolder))
-            continue;
-        const bool isNamed = named.contains(Paths::PathKey(source));
-        if (!isNamed && !batch.overflow)
-            continue;
-        const std::optional<FileStamp> stamp = m_state.fso->stamp(source);
+        const std::optional<FileStamp> stamp = m_state.fso->stamp(file);
         if (!stamp)
             continue;
-        if (!handleIfChanged(test, isNamed, source, *stamp, source, i))
-            continue;
-        if (drainFileAssociation(watchedFolder, detectionDate, handle) == Flow::Stop)
-            return Flow::Stop;
+        const qint64 modifiedMs = stamp->modifiedNs / nsPerMs;
+        if (!sinceMs || modifiedMs >= *sinceMs - 2000)
+            noteFound(key, file, modifiedMs);
     }
-    return Flow::Continue;
-}
-
-Engine::Flow Engine::drainFileAssociation(const QString& watchedFolder,
-                                          const QString& detectionDate, qint32 handle) {
-    while (handle > 0) {
-        if (stopRequested())
-            return Flow::Stop;
-        // At this depth the passes around this one go on draining in their loops.
-        if (m_passDepth >= maxNestedPasses)
-            break;
-        if (!m_state.watches->wait(handle, m_timing.drainWaitMs))
-            break;
-        if (stopRequested())
-            return Flow::Stop;
-        m_state.watches->rearm(handle);
-        ScanPass(watchedFolder, detectionDate, handle);
-        if (stopRequested())
-            return Flow::Stop;
-    }
-    return Flow::Continue;
-}
-
-Engine::Flow Engine::scanFolderAssociations(const QString& watchedFolder,
-                                            const QString& detectionDate, const ChangeTest& test,
-                                            const ChangeBatch& batch, qint32 handle) {
-    // Held, not borrowed: the user may replace the whole set while the pass yields.
-    const std::shared_ptr<colBackups> backups = m_state.backups;
-    const int count = backups->Count();
-    for (int i = 1; i <= count && i <= backups->Count(); ++i) {
-        const auto association = backups->Item(i);
-        if (!Paths::samePath(association->SourcePath, watchedFolder) || !association->Enabled ||
-            !association->Folder)
-            continue;
-        serveFolderAssociation(*association, i, test, batch);
-        if (stopRequested())
-            return Flow::Stop;
-        if (drainFolderAssociation(*association, i, detectionDate, test, handle) == Flow::Stop)
-            return Flow::Stop;
-    }
-    return Flow::Continue;
-}
-
-// Changes that arrive while the folder is served are taken and served in turn, those of the
-// file associations in the folder included, for as long as the watch keeps signalling.
-Engine::Flow Engine::drainFolderAssociation(const clsBackup& association, int index,
-                                            const QString& detectionDate, const ChangeTest& test,
-                                            qint32 handle) {
-    while (handle > 0) {
-        if (stopRequested())
-            return Flow::Stop;
-        const bool signalled = m_state.watches->wait(handle, m_timing.drainWaitMs);
-        if (stopRequested())
-            return Flow::Stop;
-        if (!signalled)
-            break;
-        m_state.watches->rearm(handle);
-        const ChangeBatch next = m_state.watches->takeChanges(handle);
-        const QString folder = association.SourcePath;
-        if (scanFileAssociations(folder, detectionDate, test, next, handle) == Flow::Stop)
-            return Flow::Stop;
-        serveFolderAssociation(association, index, test, next);
-        if (stopRequested())
-            return Flow::Stop;
-    }
-    return Flow::Continue;
-}
-
-// Runs for every file met: the newest-time update for a file whose time passes the change test,
-// and the copy the first time this version of the file is met in the pass. A file that the
-// watch named is a change whatever its time (moved in, copied or unpacked with its old time).
-// True when the file was handed to the copy.
-bool Engine::handleIfChanged(const ChangeTest& test, bool named, const QString& filePath,
-                             const FileStamp& stamp, const QString& sourceRoot, int assocIndex) {
-    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(stamp.modifiedNs / nsPerMs);
-    const bool onTime = test.qualifies(modified);
-    if (!onTime && !named)
-        return false;
-    const qint64 wall = ChangeTest::wallSeconds(modified);
-    if (onTime)
-        noteNewest(modified, wall);
-    const QString modifiedText = textOfSecond(modified, wall);
-    // One version is copied once per association that holds it: a file in both a file and a
-    // folder association goes to the destinations of each. Two saves within one second are two
-    // versions; the key makes the test a lookup.
-    const QString key = Paths::PathKey(sourceRoot) + QChar(0) + Paths::PathKey(filePath) +
-                        QChar(0) + QString::number(stamp.size) + QChar(0) +
-                        QString::number(stamp.modifiedNs);
-    if (m_state.detectedFiles->contains(key))
-        return false;
-    m_state.detectedFiles->Add(filePath, modifiedText, key);
-    const int index = currentIndexOf(sourceRoot, assocIndex);
-    if (index == 0)
-        return false;
-    CopyToDestinations(sourceRoot, index, filePath);
-    return true;
-}
-
-// Date texts are costly to make and to read back, so the one this engine wrote last is
-// remembered with its value instead of being parsed again for every qualifying file.
-void Engine::noteNewest(const QDateTime& modified, qint64 modifiedWall) {
-    if (!NewDetectionDate.isEmpty()) {
-        std::optional<qint64> newest;
-        if (NewDetectionDate == m_newestText)
-            newest = m_newestWall;
-        else if (const auto parsed = DateTimeText::parse(NewDetectionDate))
-            newest = ChangeTest::wallSeconds(*parsed);
-        if (newest && *newest > modifiedWall)
-            return;
-    }
-    NewDetectionDate = DateTimeText::format(ChangeTest::toSecond(modified).addSecs(1));
-    m_newestText = NewDetectionDate;
-    m_newestWall = modifiedWall + 1;
-}
-
-// Files saved together share a second, and so their modified text.
-const QString& Engine::textOfSecond(const QDateTime& modified, qint64 wall) {
-    if (wall != m_modifiedWall) {
-        m_modifiedWall = wall;
-        m_modifiedText = DateTimeText::format(ChangeTest::toSecond(modified));
-    }
-    return m_modifiedText;
-}
-
-// The association's position as it is now: the user may have removed associations while the
-// pass yielded, and the copy must not be made under another association's settings.
-int Engine::currentIndexOf(const QString& sourcePath, int assocIndex) const {
-    const colBackups& backups = *m_state.backups;
-    if (assocIndex >= 1 && assocIndex <= backups.Count() &&
-        Paths::samePath(backups.Item(assocIndex)->SourcePath, sourcePath))
-        return assocIndex;
-    const QString key = Paths::PathKey(sourcePath);
-    return backups.contains(key) ? backups.positionOf(key) : 0;
-}
-
-bool Engine::stopRequested() const {
-    return m_state.StopScanRequested;
 }

@@ -1,98 +1,177 @@
-// The engine's heartbeat: a one-shot timer whose tick polls every watch, scans the folders that
-// signalled, tidies the watch list and re-arms itself at its very end, so that no tick can start
-// while another one yields to the event loop.
+// The engine's steps: woken by the watches' events, by a file whose settle time is over and by
+// the workers' results, never by a clock that runs while nothing happens. Each step serves the
+// watches that signalled, hands the files that settled to the copy, and keeps the status and the
+// exit hand-shake up to date.
 
 #include "engine/Engine.h"
 #include "engine/Log.h"
 
 #include "engine/CatchUp.h"
-#include "platform/DateTimeText.h"
-#include "platform/MountWatch.h"
+#include "engine/CopyEngine.h"
+#include "engine/DestinationWorkers.h"
+#include "engine/SettleQueue.h"
+#include "engine/SourceWalks.h"
+#include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
 #include "state/WatchRegistry.h"
 
-namespace {
+#include <algorithm>
 
-// The Result of a poll that saw no change (a wait that timed out).
-constexpr qint32 waitTimedOut = 0x102;
-
-} // namespace
-
-// The changes the watches named while the program was starting are kept: the first tick serves
-// them, so that a save made during start-up is not lost.
 void Engine::StartWatchTimer() {
-    armTimer();
-}
-
-bool Engine::timerArmed() const {
-    return m_timer.isActive();
+    m_started = true;
+    m_state.watches->onEvents = [this] { TimerProc(); };
+    // Changes named while the program was starting wait in the watches: served now.
+    QTimer::singleShot(0, this, &Engine::TimerProc);
 }
 
 void Engine::TimerProc() {
-    m_timer.stop();
-    m_state.TimerId = 0;
-    // A slot must not throw: a failing step cuts the tick short, and the tail still decides
-    // whether the timer goes on.
+    // A slot must not throw: a failing step cuts this one short, and the next event brings
+    // another.
     try {
-        moveDetectionDatesToNow();
-        pollWatches();
-        // A pass may have kept the event loop from bringing a mount-table change.
-        m_mounts->check();
-        m_catchUp->tick();
-        dropClosedWatches();
-        recordGeometry();
+        if (!m_exiting) {
+            serveWatches();
+            copySettledFiles();
+            armSettleTimer();
+        }
     } catch (...) {
-        qCWarning(lcEngine) << "Tick cut short:" << currentExceptionText();
+        qCWarning(lcEngine) << "Engine step cut short:" << currentExceptionText();
     }
+    updateRunningState();
     endTick();
 }
 
-// After a quiet tick every folder's detection date is "now", so that a signal counts only files
-// written about then. After a tick with a pass the scanned folders keep the date the pass left,
-// so that changes still pending after it are not lost.
-void Engine::moveDetectionDatesToNow() {
-    if (!ScanRanLastTick) {
-        ScanActivity = false;
-        const QString& now = nowText();
-        for (const auto& record : *m_state.detectFolders)
-            record->DetectionDate = now;
+void Engine::serveWatches() {
+    for (const qint32 id : m_state.watches->readSignalled()) {
+        // The record is found by the folder its watch serves; a watch replaced meanwhile has a
+        // new id and is served under it.
+        const QString key = Paths::PathKey(m_state.watches->folderOf(id));
+        if (!m_state.detectFolders->contains(key))
+            continue;
+        const auto record = m_state.detectFolders->Item(key);
+        if (record->AutoBackup != id)
+            continue;
+        m_state.watches->rearm(id);
+        ScanPass(record->Folder, record->DetectionDate, id);
     }
-    ScanRanLastTick = false;
 }
 
-void Engine::pollWatches() {
-    // Held, not borrowed, and re-counted: a dialog that ran during a pass may have shortened
-    // the list or replaced it.
-    const std::shared_ptr<colDetectFolders> folders = m_state.detectFolders;
-    const int count = folders->Count();
-    for (int j = 1; j <= count && j <= folders->Count(); ++j) {
-        const auto record = folders->Item(j);
-        if (record->AutoBackup == -1 || record->AutoBackup == 0)
+void Engine::copySettledFiles() {
+    for (const QString& file : m_settle->takeReady(nowMs())) {
+        const Route route = m_routes.take(Paths::PathKey(file));
+        // Only a regular file is copied: one that went, or became a folder, a pipe or a device
+        // meanwhile, is left alone; nothing here opens it.
+        if (!m_state.fso->stamp(file))
             continue;
-        record->Result = m_state.watches->wait(record->AutoBackup, 0) ? 0 : waitTimedOut;
-        if (record->Result != 0)
-            continue;
-        m_state.watches->rearm(record->AutoBackup);
-        if (m_state.Paused) {
-            m_state.watches->takeChanges(record->AutoBackup); // dropped
-            continue;
+        for (const QString& sourceKey : route.holders) {
+            // The association as it is now: the user may have changed or removed it while the
+            // file settled.
+            if (!m_state.backups->contains(sourceKey))
+                continue;
+            const auto association = m_state.backups->Item(sourceKey);
+            if (association->Enabled)
+                copySettledFile(*association, file, route.named);
         }
-        NewDetectionDate.clear();
-        ScanActivity = true;
-        ScanPass(record->Folder, record->DetectionDate, record->AutoBackup);
-        ScanRanLastTick = true;
-        m_state.detectedFiles->Clear();
-        if (!NewDetectionDate.isEmpty())
-            record->DetectionDate = NewDetectionDate;
     }
 }
 
-void Engine::dropClosedWatches() {
-    colDetectFolders& folders = *m_state.detectFolders;
-    for (int j = folders.Count(); j >= 1; --j)
-        if (folders.Item(j)->AutoBackup == 0)
-            folders.Remove(j);
+void Engine::copySettledFile(clsBackup& association, const QString& file, bool named) {
+    CopyScope scope;
+    scope.onlyIfStale = !named;
+    m_copier->CopyToDestinations(association.SourcePath, association, file, scope);
+}
+
+void Engine::armSettleTimer() {
+    const std::optional<qint64> due = m_settle->nextDueMs();
+    if (!due) {
+        m_settleTimer.stop();
+        return;
+    }
+    m_settleTimer.start(int(std::clamp<qint64>(*due - nowMs(), 0, 24 * 3600 * 1000)));
+}
+
+void Engine::onNews(const WorkerNews& news) {
+    try {
+        m_copier->onNews(news);
+        m_catchUp->onNews(news);
+        if (news.kind == WorkerNews::Kind::CatchUpChanged)
+            noteFound(Paths::PathKey(news.save.copy.sourceRoot), news.save.copy.filePath, nowMs());
+    } catch (...) {
+        qCWarning(lcEngine) << "Result of a copy dropped:" << currentExceptionText();
+    }
+    TimerProc();
+}
+
+bool Engine::busy() const {
+    return !m_settle->empty() || m_walks->busy() || m_copier->busy() || m_catchUp->pending() ||
+           m_workers->busy();
+}
+
+// "Scanning... " while anything is under way or waiting, "Waiting... " once all is done; a pause
+// keeps its own text.
+void Engine::updateRunningState() {
+    const bool nowBusy = busy();
+    if (!m_state.Paused && !m_exiting && nowBusy != m_busyShown)
+        m_state.ui.setRunningState(nowBusy ? UserInterface::RunningState::Scanning
+                                           : UserInterface::RunningState::Waiting);
+    m_busyShown = nowBusy;
+    m_state.Scanning = nowBusy;
+    if (!nowBusy)
+        emit idle();
+}
+
+// The engine's side of the exit hand-shake: once the exit began and no copy runs any more, it
+// says TimerStopped, and the exit goes on.
+void Engine::endTick() {
+    if (m_exiting && !m_state.TimerStopped && !m_workers->busy()) {
+        m_exitTimer.stop();
+        m_state.TimerStopped = true;
+    }
+    if (m_state.StopScanRequested && !m_state.ExitRequested)
+        m_state.StopScanRequested = false;
+}
+
+void Engine::pauseChanged(bool stopScanning) {
+    m_workers->setHeld(m_state.Paused);
+    if (stopScanning) {
+        m_catchUp->clear();
+        m_workers->dropCatchUps();
+    }
+    TimerProc();
+}
+
+void Engine::beginExit() {
+    if (m_exiting)
+        return;
+    m_exiting = true;
+    m_settle->clear();
+    m_routes.clear();
+    m_walks->clear();
+    m_catchUp->clear();
+    m_copier->stopRetries();
+    m_workers->dropAllAndCancel();
+    // Only copies under way are left; they get the grace time to finish, then are stopped.
+    m_workers->setHeld(true);
+    m_exitCancelled = false;
+    m_exitTimer.start(m_timing.exitGraceMs);
+    TimerProc();
+}
+
+// The grace time is over: the copies still under way are asked to stop (their old copies stay),
+// and what does not stop in time is left stuck in its system call.
+void Engine::finishExit() {
+    if (m_state.TimerStopped)
+        return;
+    if (!m_exitCancelled) {
+        m_exitCancelled = true;
+        m_workers->cancelRunning();
+        m_exitTimer.start(m_timing.exitCancelMs);
+        return;
+    }
+    m_stuckAtExit = m_workers->abandonStuck();
+    if (m_stuckAtExit)
+        qCWarning(lcEngine) << "A destination disk does not answer; Quillmot ends without it";
+    m_state.TimerStopped = true;
 }
 
 void Engine::recordGeometry() {
@@ -104,33 +183,6 @@ void Engine::recordGeometry() {
         WindowPlacement{twips->top(), twips->left(), twips->height(), twips->width()};
 }
 
-// The engine's side of the exit hand-shake: only the exit stops the timer for good, and it
-// waits for TimerStopped. Any other stop request is a confirmed pause, whether or not the pass it
-// cut short still said Scanning: the timer goes on, so that unpausing resumes the backups.
-void Engine::endTick() {
-    if (m_state.ExitRequested && m_state.StopScanRequested) {
-        m_state.TimerStopped = true;
-        return;
-    }
-    if (m_state.StopScanRequested) {
-        m_state.StopScanRequested = false;
-        m_state.Scanning = false;
-    }
-    armTimer();
-}
-
-void Engine::armTimer() {
-    m_timer.start(m_timing.tickMs);
-    m_state.TimerId = m_timer.timerId();
-}
-
-// Formatting a date in the locale is the costly part of an idle tick; ten ticks share a second.
-const QString& Engine::nowText() {
-    const QDateTime now = m_state.clock.now();
-    const qint64 second = now.toSecsSinceEpoch();
-    if (second != m_nowSecond) {
-        m_nowSecond = second;
-        m_nowText = DateTimeText::format(now);
-    }
-    return m_nowText;
+qint64 Engine::nowMs() const {
+    return m_monotonic.elapsed();
 }

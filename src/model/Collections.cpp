@@ -8,16 +8,20 @@ colDestinations::Ptr colDestinations::Add(const QString& Path, const QString& So
     destination->Path = Path;
     destination->Source = Source;
     destination->Volume = Volume;
-    return append(destination, key);
+    append(destination, key);
+    if (m_bySource)
+        (*m_bySource)[Paths::PathKey(Source)].push_back(destination);
+    return destination;
 }
 
 std::vector<colDestinations::Ptr> colDestinations::of(const QString& sourcePath) const {
-    const QString wanted = Paths::PathKey(sourcePath);
-    std::vector<Ptr> found;
-    for (const Ptr& destination : *this)
-        if (Paths::PathKey(destination->Source) == wanted)
-            found.push_back(destination);
-    return found;
+    if (!m_bySource) {
+        m_bySource.emplace();
+        m_bySource->reserve(Count());
+        for (const Ptr& destination : *this)
+            (*m_bySource)[Paths::PathKey(destination->Source)].push_back(destination);
+    }
+    return m_bySource->value(Paths::PathKey(sourcePath));
 }
 
 colBackups::colBackups(std::shared_ptr<::colDestinations> destinations)

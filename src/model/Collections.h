@@ -4,14 +4,27 @@
 #include "model/Collection.h"
 #include "model/Records.h"
 
+#include <QHash>
 #include <functional>
+#include <optional>
 
 class colDestinations : public Collection<clsDestination> {
 public:
     Ptr Add(const QString& Path, const QString& Source, const QString& Volume,
             const QString& key = {});
-    // The destinations whose Source names `sourcePath`, in collection order.
+    // The destinations whose Source names `sourcePath`, in collection order. A look-up by key:
+    // a start or a catch-up over many associations asks once per association.
     std::vector<Ptr> of(const QString& sourcePath) const;
+    // Call after changing a destination's Source in place, so that of() sees it.
+    void sourcesChanged() { m_bySource.reset(); }
+
+protected:
+    void afterRemove() override { m_bySource.reset(); }
+
+private:
+    using Index = QHash<QString, std::vector<Ptr>>;
+    // Built on first use after a change; an Add keeps it up to date.
+    mutable std::optional<Index> m_bySource;
 };
 
 class colBackups : public Collection<clsBackup> {

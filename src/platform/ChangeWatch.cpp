@@ -36,17 +36,24 @@ void ChangeBatch::append(const ChangeBatch& later) {
         return;
     }
     lastEvent = last;
-    if (files.isEmpty()) {
-        files = later.files;
-    } else {
-        const QSet<QString> known(files.cbegin(), files.cend());
-        for (const QString& file : later.files)
-            if (!known.contains(file))
-                files << file;
-    }
+    for (const QString& file : later.files)
+        noteFile(file, later.eventOf(file));
+    for (const QString& folder : later.changedFolders)
+        if (!changedFolders.contains(folder))
+            changedFolders << folder;
     for (const QString& folder : later.newFolders)
         if (!newFolders.contains(folder))
             newFolders << folder;
+}
+
+void ChangeBatch::noteFile(const QString& file, FileEvent event) {
+    const auto it = events.find(file);
+    if (it == events.end()) {
+        files << file;
+        events.insert(file, event);
+    } else if (event != FileEvent::Touched) {
+        *it = event;
+    }
 }
 
 ChangeBatch ChangeBatch::everything() {

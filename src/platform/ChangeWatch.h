@@ -5,16 +5,27 @@
 // or loses another watch's events. Polled by the engine's tick, so it never blocks longer than
 // the caller asks.
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
+
+// What the events that named a file said last about its writer.
+enum class FileEvent {
+    Written, // written or created: a writer may still hold it open
+    Closed,  // closed after writing, or moved in whole
+    Touched, // only its times or permission bits changed: says nothing about a writer
+};
 
 // What a watch saw between two takes.
 struct ChangeBatch {
-    QStringList files;      // files named by events, each once, in arrival order
+    QStringList files;                // files named by events, each once, in arrival order
+    QHash<QString, FileEvent> events; // what the events of each file said last
+    QStringList changedFolders;       // folders whose permission bits or times changed
     QStringList newFolders; // sub-folders created or moved in: their files are unknown to events
     bool overflow = false;  // events were lost (or some folders are not watched): walk everything
     // The number of the last event read into this batch, counted over all watches in the order
@@ -22,9 +33,14 @@ struct ChangeBatch {
     // Unknown for batches that no watch filled.
     std::optional<quint64> lastEvent;
 
-    bool empty() const { return files.isEmpty() && newFolders.isEmpty() && !overflow; }
+    bool empty() const {
+        return files.isEmpty() && newFolders.isEmpty() && changedFolders.isEmpty() && !overflow;
+    }
     // Adds `later`, keeping the order of arrival and each path once.
     void append(const ChangeBatch& later);
+    // Notes that an event said `event` about `file`.
+    void noteFile(const QString& file, FileEvent event);
+    FileEvent eventOf(const QString& file) const { return events.value(file, FileEvent::Closed); }
     // A batch that asks for the whole tree to be walked.
     static ChangeBatch everything();
     // Notes that an event of this batch was read just now.
@@ -74,9 +90,19 @@ public:
     // leads somewhere else (a file system mounted over it, or unmounted from under it).
     virtual quint64 topDevice() const = 0;
     virtual quint64 topInode() const = 0;
+    // True while the top folder's path still leads to the folder that was watched, not to one
+    // mounted over it or left when a file system was unmounted from under it.
+    bool stillAt(const QString& folder) const;
 
     // How many system instances the program holds (at most one).
     static int instanceCount();
+    // The descriptor that becomes readable when events wait for the program's watches, for an
+    // event loop to wait on; -1 while no watch is open.
+    static int eventDescriptor();
+    // Reads the events that wait, without blocking, into the watches they belong to.
+    static void readEvents();
+    // The watches that gained changes (or lost their folder) since the last call, each once.
+    static std::vector<ChangeWatch*> takeSignalled();
     // The system's limit on watched folders, or 0 when it cannot be read.
     static qint64 systemWatchLimit();
 };

@@ -121,6 +121,7 @@ void ItemRenamer::moveDestinations(const QString& oldPath, const QString& newPat
         destination->Path = Renaming::moved(destination->Path, oldPath, newPath);
         destination->Source = Renaming::moved(destination->Source, oldPath, newPath);
     }
+    m_state.destinations->sourcesChanged();
 }
 
 void ItemRenamer::moveAssociations(const QString& oldPath, const QString& newPath) {

@@ -3,6 +3,7 @@
 
 #include "core/Lifecycle.h"
 #include "engine/CatchUp.h"
+#include "engine/DestinationWorkers.h"
 #include "model/VolumeList.h"
 #include "platform/Paths.h"
 #include "support/GuiApp.h"
@@ -63,7 +64,7 @@ TEST_F(LifecycleFixture, PauseWhileScanningAsksFirst) {
     EXPECT_TRUE(ui.runningStates.empty());
 
     lifecycle.Pause();
-    EXPECT_TRUE(state.Paused && state.StopScanRequested);
+    EXPECT_TRUE(state.Paused);
     EXPECT_EQ(ui.lastRunningState(), Running::Paused);
     lifecycle.togglePause();
     EXPECT_FALSE(state.Paused);
@@ -84,12 +85,12 @@ TEST_F(LifecycleFixture, UnpauseCatchesUpWhatWasSavedDuringThePause) {
     state.destinations->Add(backup, docs, name);
     lifecycle.Pause();
     home.writeFile("docs/during-pause.txt", "saved while paused");
-    engine.catchUp().tick();
-    EXPECT_FALSE(QFile::exists(backup + "/docs/during-pause.txt"));
+    engine.catchUp().requestAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.workers().busy(); }, 5000));
+    EXPECT_FALSE(QFile::exists(backup + "/docs/during-pause.txt")) << "copied while paused";
 
     lifecycle.Unpause();
-    for (int slices = 0; engine.catchUp().pending() && slices < 100; ++slices)
-        engine.catchUp().tick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.busy(); }, 5000));
     EXPECT_EQ(readWholeFile(backup + "/docs/during-pause.txt"), "saved while paused");
 }
 
@@ -100,7 +101,7 @@ TEST_F(LifecycleFixture, AnExitWhileADialogHasPausedLeavesTheNextStartRunning) {
     EXPECT_EQ(readWholeFile(home.appDataFolder() + "/pprefs"), QByteArray("0\r\n"));
 }
 
-TEST_F(LifecycleFixture, ExitWaitsForTheEngineTimerThenUnloads) {
+TEST_F(LifecycleFixture, ExitWaitsForTheEngineThenUnloads) {
     lifecycle.togglePause();
     lifecycle.startWatching();
     QSignalSpy unload(&lifecycle, &Lifecycle::readyToUnload);
@@ -115,13 +116,12 @@ TEST_F(LifecycleFixture, ExitWaitsForTheEngineTimerThenUnloads) {
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return unload.count() > 0; }, 2000));
     EXPECT_TRUE(state.TimerStopped);
-    EXPECT_FALSE(engine.timerArmed());
 
     lifecycle.requestExit(); // a second exit command changes nothing
     EXPECT_EQ(unload.count(), 1);
 }
 
-// An unpause during the exit would start new passes and keep the timer from ever stopping.
+// An unpause during the exit would start new copies and keep the exit from ever ending.
 TEST_F(LifecycleFixture, OnceTheExitBeganPauseAndUnpauseDoNothing) {
     lifecycle.startWatching();
     QSignalSpy unload(&lifecycle, &Lifecycle::readyToUnload);

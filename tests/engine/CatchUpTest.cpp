@@ -2,6 +2,8 @@
 // destinations whose copy is missing or stale, and nothing else is touched.
 
 #include "engine/CatchUp.h"
+#include "engine/DestinationWorkers.h"
+#include "platform/OwnTemporaryNames.h"
 #include "support/Mounts.h"
 
 #include "EngineFixture.h"
@@ -56,9 +58,15 @@ protected:
         // Files are written at the real time; the clock starts there so that their age is real.
         clock.current = QDateTime::currentDateTime();
         StateFixture::SetUp();
-        engine = std::make_unique<Engine>(*state, timing);
+        startEngine();
         docs = folder("docs");
         backup = home.path() + "/backup";
+    }
+    void TearDown() override { engine.reset(); }
+    void startEngine() {
+        engine.reset();
+        engine = std::make_unique<Engine>(*state, timing);
+        engine->StartWatchTimer();
     }
     std::shared_ptr<clsBackup> backUp(const QString& source, const QStringList& destinations,
                                       bool isFolder = true) {
@@ -73,13 +81,9 @@ protected:
         setModifiedNs(path, (QDateTime::currentSecsSinceEpoch() - 3600) * NsPerSecond + 123456789);
         return path;
     }
-    // Ticks until nothing is pending, one slice after the other.
+    // Waits until the catch-up and the copies it led to are done.
     void runCatchUp() {
-        int slices = 0;
-        do
-            engine->catchUp().tick();
-        while (engine->catchUp().pending() && ++slices < 1000);
-        ASSERT_FALSE(engine->catchUp().pending());
+        ASSERT_TRUE(waitFor([&] { return !engine->busy(); }, 10000));
     }
     void catchUpAll() {
         engine->catchUp().requestAll();
@@ -118,23 +122,29 @@ protected:
 TEST_F(CatchUpTest, RestartCopiesChangedNewAndSameSizeChangedFilesAndNothingElse) {
     const QString grown = writeOld("docs/grown.txt", "short");
     const QString same = writeOld("docs/sub/same.txt", "aaaa");
+    const QString setBack = writeOld("docs/sub/set-back.txt", "four");
     writeOld("docs/sub/untouched.txt", "as it was");
     // Links are copied as links, and are then up to date like files.
     ASSERT_EQ(::symlink("grown.txt", QFile::encodeName(docs + "/to-grown").constData()), 0);
     ASSERT_EQ(::symlink("nowhere", QFile::encodeName(docs + "/sub/gone").constData()), 0);
     backUp(docs, {backup});
     catchUpAll();
-    EXPECT_EQ(takeCopied(),
-              QStringList({"gone", "grown.txt", "same.txt", "to-grown", "untouched.txt"}));
+    EXPECT_EQ(takeCopied(), QStringList({"gone", "grown.txt", "same.txt", "set-back.txt",
+                                         "to-grown", "untouched.txt"}));
     const qint64 untouchedCopyChanged = changedNs(backup + "/docs/sub/untouched.txt");
 
     // While the program was stopped:
     write("docs/grown.txt", "a longer text");
     write("docs/sub/same.txt", "bbbb"); // same size, later time
     write("docs/sub/deeper/new.txt", "new");
+    // Another size, its time set back to where it was: the size alone tells.
+    const qint64 setBackTime = modifiedNs(setBack);
+    write("docs/sub/set-back.txt", "five!");
+    setModifiedNs(setBack, setBackTime);
     catchUpAll();
 
-    EXPECT_EQ(takeCopied(), QStringList({"grown.txt", "new.txt", "same.txt"}));
+    EXPECT_EQ(takeCopied(), QStringList({"grown.txt", "new.txt", "same.txt", "set-back.txt"}));
+    EXPECT_EQ(readWholeFile(backup + "/docs/sub/set-back.txt"), "five!");
     EXPECT_EQ(readWholeFile(backup + "/docs/grown.txt"), "a longer text");
     EXPECT_EQ(readWholeFile(backup + "/docs/sub/same.txt"), "bbbb");
     EXPECT_EQ(readWholeFile(backup + "/docs/sub/deeper/new.txt"), "new");
@@ -190,10 +200,15 @@ TEST_F(CatchUpTest, SkipsWhatAWalkSkipsAndNeverDeletes) {
     backUp(docs, {backup});
     const QString notes = writeOld("notes/off.txt", "disabled");
     backUp(notes, {backup}, false)->Enabled = false;
+    // A folder association that is not recursive leaves its sub-folders alone.
+    writeOld("flat/top.txt", "t");
+    writeOld("flat/sub/below.txt", "b");
+    backUp(home.path() + "/flat", {backup})->Recursive = false;
 
     catchUpAll();
 
-    EXPECT_EQ(takeCopied(), QStringList({"kept.txt", "linked"}));
+    EXPECT_EQ(takeCopied(), QStringList({"kept.txt", "linked", "top.txt"}));
+    EXPECT_FALSE(QFileInfo::exists(backup + "/flat/sub"));
     EXPECT_EQ(QDir(backup + "/docs")
                   .entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
               QStringList({"kept.txt", "linked", "old-only.txt"}));
@@ -257,7 +272,7 @@ TEST_F(CatchUpTest, TimesWithinTheDestinationsStepCountAsTheSame) {
     engine.reset();
     CoarseTimesFs* fs = own(new CoarseTimesFs);
     StateFixture::SetUp(); // again, with the coarse file system
-    engine = std::make_unique<Engine>(*state, timing);
+    startEngine();
     const QString fat = home.path() + "/fat";
     fs->coarse = fat;
     const qint64 t = (QDateTime::currentSecsSinceEpoch() - 3600) * NsPerSecond + 900'000'000;
@@ -329,6 +344,7 @@ TEST_F(CatchUpTest, ADestinationDiskThatReturnsIsCaughtUpAndItsAbsenceIsNoError)
     ASSERT_TRUE(disk->unmount());
     const QString c = write("docs/c.txt", "c, saved while the disk was away");
     engine->copier().CopyToDestinations(docs, 1, c);
+    runCatchUp();
     const QStringList refused = takeResults();
     ASSERT_EQ(refused.size(), 1);
     ASSERT_TRUE(refused[0].endsWith(ResultText::destVolumeMismatch)) << refused[0].toStdString();
@@ -338,71 +354,61 @@ TEST_F(CatchUpTest, ADestinationDiskThatReturnsIsCaughtUpAndItsAbsenceIsNoError)
     EXPECT_EQ(takeCopied(), QStringList({"c.txt"}));
 }
 
-TEST_F(CatchUpTest, WorksInSlicesAndStopsAtOnceOnAPause) {
-    timing.catchUpSliceMs = 200;
-    engine = std::make_unique<Engine>(*state, timing);
+TEST_F(CatchUpTest, APauseThatStopsItDropsItAndTheUnpauseCopiesEveryFileOnce) {
     for (int i = 0; i < 100; ++i)
         writeOld(QString("docs/f%1.txt").arg(i, 3, 10, QChar('0')), "x");
     backUp(docs, {backup});
     engine->catchUp().requestAll();
-    engine->catchUp().tick();
-    ASSERT_TRUE(engine->catchUp().pending()) << "one slice did everything";
-    EXPECT_FALSE(state->Scanning);
-    EXPECT_EQ(ui.lastRunningState(), UserInterface::RunningState::Scanning);
-
-    // A pause confirmed while the catch-up yields.
-    const int copiedBefore = int(ui.logged.size());
-    int yields = 0;
-    ui.onProcessEvents = [&] {
-        if (++yields == 3) {
-            state->StopScanRequested = true;
-            state->Paused = true;
-        }
-    };
-    engine->catchUp().tick();
+    state->Paused = true;
+    engine->pauseChanged(true);
+    ASSERT_TRUE(waitFor([&] { return !engine->workers().busy(); }));
     const int copiedAtStop = int(ui.logged.size());
-    EXPECT_LE(copiedAtStop - copiedBefore, 2);
-    EXPECT_TRUE(state->Scanning) << "left for the tick's tail to see";
-    engine->catchUp().tick();
-    EXPECT_EQ(int(ui.logged.size()), copiedAtStop) << "went on while paused";
+    EXPECT_FALSE(engine->catchUp().pending());
+    EXPECT_LT(copiedAtStop, 100);
 
-    ui.onProcessEvents = nullptr;
-    state->StopScanRequested = false;
-    state->Scanning = false;
     state->Paused = false;
+    engine->pauseChanged();
     engine->catchUp().requestAll(); // as the unpause does
     runCatchUp();
     const QStringList copied = takeCopied();
-    EXPECT_EQ(copied.size(), 100) << "a file copied twice, or left out";
-    EXPECT_EQ(QSet<QString>(copied.begin(), copied.end()).size(), 100);
-    EXPECT_EQ(ui.lastRunningState(), UserInterface::RunningState::Waiting);
+    EXPECT_EQ(copied.size(), 100) << "a file left out";
+    EXPECT_EQ(QSet<QString>(copied.begin(), copied.end()).size(), 100) << "a file copied twice";
 }
 
-TEST_F(CatchUpTest, AFileStillBeingWrittenIsCopiedWhole) {
-    const QString growing = write("docs/growing.bin", "part 1;");
-    setModifiedNs(growing, clock.now().toMSecsSinceEpoch() * 1000 * 1000);
+TEST_F(CatchUpTest, AFileModifiedMomentsAgoWaitsForItsWriterAndIsCopiedWhole) {
     backUp(docs, {backup});
-    // The writer adds a part whenever time has passed, until it has written five.
-    int parts = 1;
-    QDateTime lastWrite = clock.now();
-    const auto writeOn = [&] {
-        if (parts >= 5 || clock.now() == lastWrite)
-            return;
+    const QString growing = write("docs/growing.bin", "part 1;");
+    engine->catchUp().requestAll();
+    // The writer goes on while the catch-up waits for the file to settle.
+    for (int part = 2; part <= 5; ++part) {
         QFile f(growing);
         ASSERT_TRUE(f.open(QIODevice::Append));
-        f.write(QString(" part %1;").arg(++parts).toUtf8());
-        f.close();
-        lastWrite = clock.now();
-        setModifiedNs(growing, lastWrite.toMSecsSinceEpoch() * 1000 * 1000);
-    };
-    ui.onProcessEvents = writeOn;
-
-    catchUpAll();
-    while (parts < 5) { // the writer finishes in any case
-        clock.sleepMs(100);
-        writeOn();
+        f.write(QString(" part %1;").arg(part).toUtf8());
     }
-
+    runCatchUp();
     EXPECT_EQ(readWholeFile(backup + "/docs/growing.bin"), readWholeFile(growing));
     EXPECT_EQ(takeCopied(), QStringList({"growing.bin"}));
+}
+
+TEST_F(CatchUpTest, ItStaysOnTheSourcesDiskAndClearsTemporariesAKilledCopyLeft) {
+    const auto inner = ScratchMount::tmpfs(1024);
+    if (!inner)
+        GTEST_SKIP() << ScratchMount::refusal();
+    // The source holds the mount point of another disk, and a file of its own beside it.
+    const QString source = Paths::parent(inner->mountPoint());
+    QFile mine(source + "/own.txt");
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly) && mine.write("own") == 3);
+    mine.close();
+    QFile other(inner->mountPoint() + "/other.txt");
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write("other") == 5);
+    other.close();
+    const QString mirror = backup + "/" + Paths::fileName(source);
+    const QString stale =
+        write("backup/" + Paths::fileName(source) + "/" + OwnTemporaryNames::fresh(), "t");
+    backUp(source, {backup});
+
+    catchUpAll();
+    EXPECT_EQ(takeCopied(), QStringList({"own.txt"}));
+    EXPECT_FALSE(QFileInfo::exists(mirror + "/mnt"));
+    EXPECT_FALSE(QFileInfo::exists(stale));
 }

@@ -1,10 +1,11 @@
 #pragma once
 // A fresh program state over real temporary folders with a manual clock, and an engine on it:
-// the copy engine, which copies for real, or the watch engine, whose copies are recorded instead
-// of made, so that a file's modified time can be placed exactly against a detection date. What
-// they logged, queued and animated is read back from the state and the recorder.
+// the copy engine, which copies for real on its workers, or the whole engine, whose copies are
+// recorded instead of made. What they logged, queued and animated is read back from the state
+// and the recorder once the work is done.
 
 #include "engine/CopyEngine.h"
+#include "engine/DestinationWorkers.h"
 #include "engine/Engine.h"
 #include "engine/ResultMessages.h"
 #include "model/VolumeList.h"
@@ -21,14 +22,36 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
 
+// Intervals short enough that tests wait for what happens, not for the clock.
+inline EngineTiming testTiming() {
+    EngineTiming timing;
+    timing.settleMs = 30;
+    timing.quietMs = 300;
+    timing.busyRetryMs = 20;
+    timing.exitGraceMs = 200;
+    timing.exitCancelMs = 200;
+    timing.stallMs = 300;
+    timing.stallCheckMs = 50;
+    // Failed copies are tried again only where a test asks for it.
+    timing.retryFirstMs = 3600 * 1000;
+    timing.retryMaxMs = 3600 * 1000;
+    return timing;
+}
+
+// Waits (serving events) until `done` holds; false after `ms`.
+template <class Done> bool waitFor(Done done, int ms = 5000) {
+    return QTest::qWaitFor(done, ms);
+}
+
 class StateFixture : public StateOverHome {
 protected:
-    EngineTiming timing;
+    EngineTiming timing = testTiming();
     std::unique_ptr<FileSystem> ownFso; // the real one when none is handed over
 
     void SetUp() override {
@@ -62,18 +85,39 @@ protected:
 
 class CopyFixture : public StateFixture {
 protected:
+    std::unique_ptr<DestinationWorkers> workers;
     std::unique_ptr<CopyEngine> engine;
 
     void SetUp() override {
         StateFixture::SetUp();
-        engine = std::make_unique<CopyEngine>(*state, timing);
+        restartEngine();
+    }
+    // A fresh engine and workers, as after a restart of the program.
+    void restartEngine() {
+        engine.reset();
+        workers = std::make_unique<DestinationWorkers>(
+            *state->fso, DestinationWorkers::Timing{timing.stallMs, timing.stallCheckMs});
+        engine = std::make_unique<CopyEngine>(*state, timing, *workers);
+        QObject::connect(workers.get(), &DestinationWorkers::news, engine.get(),
+                         &CopyEngine::onNews);
+    }
+    void TearDown() override {
+        settle();
+        engine.reset();
+        workers.reset();
+    }
+    // Waits until every copy asked for has answered.
+    void settle() {
+        ASSERT_TRUE(waitFor([&] { return !engine->busy() && !workers->busy(); }));
     }
     void addDestination(const QString& source, const QString& path,
                         std::optional<QString> volume = {}) {
         state->destinations->Add(path, source, volume.value_or(volumeOf(path)));
     }
+    // Copies `file` and waits for every destination's result.
     void copy(const QString& sourceRoot, const QString& file) {
         engine->CopyToDestinations(sourceRoot, state->backups->positionOf(sourceRoot), file);
+        settle();
     }
     template <class Entries> static QStringList messagesOf(const Entries& entries) {
         QStringList texts;
@@ -82,6 +126,12 @@ protected:
         return texts;
     }
     QStringList logged() const { return messagesOf(*state->recent); }
+    // The same, in the order of the texts: destinations on different disks answer in any order.
+    QStringList loggedSorted() const {
+        QStringList texts = logged();
+        texts.sort();
+        return texts;
+    }
     QStringList notified() const { return messagesOf(*state->notifiers); }
 };
 
@@ -97,67 +147,52 @@ protected:
     }
 };
 
-class ScanFixture : public StateFixture {
-protected:
+// The whole engine, its copies recorded instead of made.
+class RecordingEngine : public Engine {
+public:
+    using Engine::Engine;
     struct CopyCall {
         QString sourceRoot;
-        int assocIndex;
         QString filePath;
+        bool named;
     };
-    std::unique_ptr<Engine> engine;
     std::vector<CopyCall> copies;
-    std::function<void()> duringCopy; // runs inside each recorded copy
-    QString docs;                     // a source folder to fill
+
+protected:
+    void copySettledFile(clsBackup& association, const QString& file, bool named) override {
+        copies.push_back({association.SourcePath, file, named});
+    }
+};
+
+class WatchFixture : public StateFixture {
+protected:
+    std::unique_ptr<RecordingEngine> engine;
+    QString docs; // a source folder to fill
 
     void SetUp() override {
-        timing.tickMs = 5;
+        clock.current = QDateTime::currentDateTime(); // file times are real
         StateFixture::SetUp();
-        engine = std::make_unique<Engine>(*state, timing);
-        engine->copyOverride = [this](const QString& root, int index, const QString& file) {
-            copies.push_back({root, index, file});
-            if (duringCopy)
-                duringCopy();
-        };
+        engine = std::make_unique<RecordingEngine>(*state, timing);
+        engine->StartWatchTimer();
         docs = folder("docs");
     }
-    QString detectionNow() const { return DateTimeText::format(clock.now()); }
-    // The entry's own time: a link's, not its target's.
-    static void setModifiedTo(const QString& path, const QDateTime& when) {
-        const qint64 ms = when.toMSecsSinceEpoch();
-        const timespec time{time_t(ms / 1000), long(ms % 1000 * 1000 * 1000)};
-        const timespec times[2] = {time, time};
-        ASSERT_EQ(
-            ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW),
-            0);
-    }
-    // Sets a file's last-modified time `seconds` after the clock's now.
-    void setModified(const QString& path, qint64 seconds) {
-        setModifiedTo(path, clock.now().addSecs(seconds));
-    }
-    QString writeAt(const QString& relative, qint64 seconds) {
-        const QString path = write(relative, "data");
-        setModified(path, seconds);
-        return path;
-    }
+    void TearDown() override { engine.reset(); }
     QStringList copiedNames() const {
         QStringList names;
-        for (const CopyCall& call : copies)
+        for (const auto& call : engine->copies)
             names << Paths::fileName(call.filePath);
         names.sort();
         return names;
     }
+    // Waits until `count` copies were asked for, then until nothing is left to do.
+    bool awaitCopies(size_t count, int ms = 5000) {
+        return waitFor([&] { return engine->copies.size() >= count && !engine->busy(); }, ms);
+    }
     std::shared_ptr<clsDetectFolder> record(const QString& folder) const {
         return state->detectFolders->Item(Paths::PathKey(folder));
     }
-    qint32 watchDocs() {
-        engine->CreateDetectFolder(docs, false);
+    qint32 watchDocs(bool recursive = false) {
+        engine->CreateDetectFolder(docs, recursive);
         return record(docs)->AutoBackup;
-    }
-    // Waits until the watch has seen a change; it stays signalled until re-armed.
-    bool awaitSignal(qint32 handle) { return state->watches->wait(handle, 2000); }
-    // Waits for a change and re-arms, as the tick does before it runs a pass.
-    void awaitAndRearm(qint32 handle) {
-        ASSERT_TRUE(awaitSignal(handle));
-        state->watches->rearm(handle);
     }
 };

@@ -3,9 +3,11 @@
 
 #include "EngineFixture.h"
 
+#include "platform/DestinationFolder.h"
 #include "support/Mounts.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <sys/stat.h>
@@ -30,7 +32,18 @@ QByteArray linkText(const QString& path) {
 // disk's does.
 class FailingFlush : public FileSystem {
 public:
-    int failWith = 0;
+    std::atomic<int> failWith = 0;
+    // Runs on the worker's thread after each chunk of a copy.
+    std::function<void()> duringCopy;
+    CopyResult stageCopy(const QString& source, const DestinationFolder& folder,
+                         const QString& name, StagedCopy& staged,
+                         const std::function<bool()>& between) override {
+        return FileSystem::stageCopy(source, folder, name, staged, [&] {
+            if (duringCopy)
+                duringCopy();
+            return !between || between();
+        });
+    }
     int flushFile(int fd) const override {
         if (failWith == 0)
             return FileSystem::flushFile(fd);
@@ -118,12 +131,12 @@ TEST_F(VersionTest, FailedCopiesLeaveTheCopyAndItsVersionsAsTheyWere) {
     // Written to while it was read: thrown away without a result yet, to be copied once its
     // writer is done.
     bool written = false;
-    ui.onProcessEvents = [&] {
+    disk->duringCopy = [&] {
         if (!std::exchange(written, true))
             write("src/Docs/n.txt", "v5 and more");
     };
     copyVersion("v5, half");
-    ui.onProcessEvents = nullptr;
+    disk->duringCopy = nullptr;
     EXPECT_EQ(logged().size(), 6);
     expectAsTheyWere();
     if (tiny) {
@@ -235,21 +248,25 @@ TEST_F(VersionTest, AVersionNameThatWouldLeaveTheDestinationFallsBackToPrevSave)
 // go, may be missing, and the next save after the restart carries on from there.
 class VersionCrashTest : public VersionTest {
 protected:
-    // Runs one save in a child process that kills itself at `step` (0: between the chunks of the
-    // copy); false when the save ended before it got there.
+    // Runs the disk's side of one save in a child process that kills itself at `step` (0:
+    // between the chunks of the copy); false when the save ended before it got there.
     bool saveKilledAt(int step) {
+        const CopyJob job = DestinationCopy::makeJob(
+            *state->backups->Item(1), *state->destinations->Item(1), file, file, "PrevSave");
         const pid_t child = ::fork();
         if (child == 0) {
             int steps = 0;
-            ui.onProcessEvents = [&] {
+            CopySteps hooks;
+            hooks.between = [&] {
                 if (step == 0)
                     ::raise(SIGKILL);
+                return true;
             };
-            engine->afterEachStep = [&] {
+            hooks.afterEachStep = [&] {
                 if (++steps == step)
                     ::raise(SIGKILL);
             };
-            copy(file, file);
+            DestinationCopy::run(*state->fso, job, hooks);
             ::_exit(0);
         }
         int status = 0;
@@ -279,7 +296,7 @@ TEST_F(VersionCrashTest, AKillAtAnyStepLosesAtMostTheVersionDueToGo) {
             EXPECT_TRUE(left.contains(kept)) << kept.toStdString();
 
         // The restart: a fresh engine, and the next save.
-        engine = std::make_unique<CopyEngine>(*state, timing);
+        restartEngine();
         copyVersion("v6");
         QList<QByteArray> versions = copies().mid(1);
         versions.removeAll("");

@@ -3,6 +3,7 @@
 
 #include "presentation/PopupPresenter.h"
 #include "engine/CopyEngine.h"
+#include "engine/Engine.h"
 #include "model/VolumeList.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
@@ -12,6 +13,7 @@
 #include "support/StateOverHome.h"
 #include "support/TempHome.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -217,8 +219,9 @@ TEST_F(PopupPresenterTest, ResultsOfTwoDestinationsNameTheirFolderAndDisk) {
     state->backups->Add(std::move(association), Paths::PathKey(documents));
     state->destinations->Add(qa, documents, "BACKUP_A");
     state->destinations->Add(qb, documents, "BACKUP_B");
-    EngineTiming timing;
-    CopyEngine(*state, timing).CopyToDestinations(documents, 1, file);
+    Engine engine(*state);
+    engine.CopyToDestinations(documents, 1, file);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.busy(); }, 5000));
 
     ASSERT_EQ(state->recent->Count(), 2);
     for (const auto& [position, volume] : {std::pair(1, "BACKUP_A"), std::pair(2, "BACKUP_B")}) {

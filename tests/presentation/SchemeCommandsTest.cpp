@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -174,6 +175,8 @@ TEST_F(SchemeFixture, ASchemeThatCannotLoadKeepsTheCurrentSetAndStoreFilesByteFo
     QSignalSpy reloaded(&schemes, &SchemeCommands::associationsReloaded);
 
     for (const auto& [name, content] : broken) {
+        // The catch-up that the unpause after the last load asked for is over.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.busy(); }, 5000));
         messages.asked.clear();
         messages.answers = {Answer::Yes};
         EXPECT_TRUE(schemes.load(name)) << name.toStdString();

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <ostream>
 
 class TempHome {
 public:
@@ -31,3 +32,14 @@ QByteArray readWholeFile(const QString& path);
 QStringList everything(const QString& folder);
 // File contents built line by line, as the program writes them: UTF-8, CR LF after every line.
 QByteArray crlfLines(const QStringList& lines);
+
+// Texts as GoogleTest shows them in a failure: readable, not as their bytes.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& texts, std::ostream* out) {
+    *out << "{ ";
+    for (const QString& text : texts)
+        *out << '"' << text.toStdString() << "\" ";
+    *out << '}';
+}

@@ -68,6 +68,7 @@ public:
         return hub;
     }
     static int liveInstances() { return instance().expired() ? 0 : 1; }
+    static std::shared_ptr<Hub> existing() { return instance().lock(); }
 
     Hub() : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), m_initErrno(m_fd < 0 ? errno : 0) {}
     ~Hub() {
@@ -105,7 +106,13 @@ public:
     }
 
     void enlist(InotifyWatch* watch) { m_watches.insert(watch); }
-    void leave(InotifyWatch* watch) { m_watches.erase(watch); }
+    void leave(InotifyWatch* watch) {
+        m_watches.erase(watch);
+        m_signalled.erase(watch);
+    }
+    // A watch gained changes: readEvents() hands it out.
+    void noteSignalled(InotifyWatch* watch) { m_signalled.insert(watch); }
+    std::vector<ChangeWatch*> takeSignalled();
 
     // Waits up to `timeoutMs` for events and routes all that are pending.
     void poll(int timeoutMs) {
@@ -128,6 +135,7 @@ private:
     int m_initErrno;
     std::unordered_map<int, std::vector<InotifyWatch*>> m_routes; // watch descriptor -> watches
     std::unordered_set<InotifyWatch*> m_watches;
+    std::unordered_set<InotifyWatch*> m_signalled;
     alignas(inotify_event) char m_buffer[eventBufferBytes];
 };
 
@@ -198,7 +206,6 @@ public:
             m_pending.overflow = true;
         m_taken.append(m_pending);
         m_pending = {};
-        m_pendingFiles.clear();
     }
 
     ChangeBatch take() override {
@@ -226,13 +233,22 @@ public:
             goneAway();
             return;
         }
+        // A watched folder's own change of permission bits: its mirrors follow them.
+        if (name == nullptr && (mask & IN_ATTRIB)) {
+            noteFolderChanged(it->second);
+            return;
+        }
         if (name == nullptr || OwnTemporaryNames::matches(QByteArrayView(name)))
             return;
         const QByteArray child = childPath(it->second, name);
         if (mask & IN_ISDIR)
             folderEvent(mask, child, name);
-        else if (mask & (IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_MOVED_TO | IN_CREATE))
-            queueFile(child);
+        else if (mask & (IN_MODIFY | IN_CREATE))
+            queueFile(child, FileEvent::Written);
+        else if (mask & (IN_CLOSE_WRITE | IN_MOVED_TO))
+            queueFile(child, FileEvent::Closed);
+        else if (mask & IN_ATTRIB)
+            queueFile(child, FileEvent::Touched);
     }
 
 private:
@@ -254,19 +270,25 @@ private:
         queueFolder(child);
     }
 
-    void queueFile(const QByteArray& path) {
+    void queueFile(const QByteArray& path, FileEvent event) {
+        m_hub->noteSignalled(this);
         m_pending.countEvent();
         if (m_pending.overflow)
             return;
-        const QString file = Paths::fromNative(path);
-        if (m_pendingFiles.contains(file))
-            return;
-        m_pendingFiles.insert(file);
-        m_pending.files << file;
+        m_pending.noteFile(Paths::fromNative(path), event);
         boundPending();
     }
 
+    void noteFolderChanged(const QByteArray& path) {
+        m_hub->noteSignalled(this);
+        m_pending.countEvent();
+        const QString folder = Paths::fromNative(path);
+        if (!m_pending.changedFolders.contains(folder))
+            m_pending.changedFolders << folder;
+    }
+
     void queueFolder(const QByteArray& path) {
+        m_hub->noteSignalled(this);
         m_pending.countEvent();
         if (m_pending.overflow)
             return;
@@ -282,8 +304,8 @@ private:
     void markOverflow() {
         if (!m_open)
             return;
+        m_hub->noteSignalled(this);
         m_pending = {};
-        m_pendingFiles.clear();
         m_pending.overflow = true;
         m_pending.countEvent();
     }
@@ -291,9 +313,10 @@ private:
     // The top folder was deleted, renamed or unmounted: the watch is over, and what it had
     // gathered refers to a tree that is no longer there.
     void goneAway() {
+        // The registry hears of it, so that it looks for the folder's return.
+        m_hub->noteSignalled(this);
         closeAll();
         m_pending = {};
-        m_pendingFiles.clear();
         m_taken = {};
     }
 
@@ -382,8 +405,7 @@ private:
     quint64 m_inode = 0;
     std::unordered_map<int, QByteArray> m_folders; // watch descriptor -> folder path
     ChangeBatch m_pending;                         // since the last re-arm
-    QSet<QString> m_pendingFiles;
-    ChangeBatch m_taken; // re-armed, waiting for the pass to take it
+    ChangeBatch m_taken;                           // re-armed, waiting for the pass to take it
 };
 
 void Hub::readAll() {
@@ -400,6 +422,12 @@ void Hub::readAll() {
             route(*ev);
         }
     }
+}
+
+std::vector<ChangeWatch*> Hub::takeSignalled() {
+    std::vector<ChangeWatch*> watches(m_signalled.begin(), m_signalled.end());
+    m_signalled.clear();
+    return watches;
 }
 
 void Hub::route(const inotify_event& ev) {
@@ -428,6 +456,27 @@ std::unique_ptr<ChangeWatch> ChangeWatch::open(const QString& folder, const Scop
 
 int ChangeWatch::instanceCount() {
     return Hub::liveInstances();
+}
+
+bool ChangeWatch::stillAt(const QString& folder) const {
+    struct stat st {};
+    return ::stat(Paths::toNative(folder).constData(), &st) == 0 &&
+           quint64(st.st_dev) == topDevice() && quint64(st.st_ino) == topInode();
+}
+
+int ChangeWatch::eventDescriptor() {
+    const std::shared_ptr<Hub> hub = Hub::existing();
+    return hub ? hub->fd() : -1;
+}
+
+void ChangeWatch::readEvents() {
+    if (const std::shared_ptr<Hub> hub = Hub::existing())
+        hub->poll(0);
+}
+
+std::vector<ChangeWatch*> ChangeWatch::takeSignalled() {
+    const std::shared_ptr<Hub> hub = Hub::existing();
+    return hub ? hub->takeSignalled() : std::vector<ChangeWatch*>{};
 }
 
 qint64 ChangeWatch::systemWatchLimit() {

@@ -1,0 +1,267 @@
+#include "engine/DestinationWorker.h"
+#include "engine/Log.h"
+
+#include "platform/DestinationFolder.h"
+#include "platform/FileSystem.h"
+
+#include <QDateTime>
+#include <optional>
+#include <utility>
+
+namespace {
+
+// Files a catch-up step looks at before the worker looks for new saves again: small enough that
+// a save waits for milliseconds, large enough that the lock is not taken per file.
+constexpr int catchUpStepFiles = 64;
+
+qint64 nowNs() {
+    return QDateTime::currentMSecsSinceEpoch() * nsPerMs;
+}
+
+} // namespace
+
+DestinationWorker::DestinationWorker(FileSystem& fso, QString key, Post post,
+                                     StepHook afterEachStep)
+    : m_fso(fso), m_key(std::move(key)), m_post(std::move(post)),
+      m_afterEachStep(std::move(afterEachStep)),
+      m_thread([this](std::stop_token stop) { run(stop); }) {}
+
+DestinationWorker::~DestinationWorker() {
+    m_cancel = true;
+    m_thread.request_stop();
+    m_wake.notify_all();
+}
+
+void DestinationWorker::submit(SaveJob job) {
+    const QueueKey key{job.copy.filePath, job.copy.destination.Path};
+    std::optional<SaveJob> replaced;
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto it = m_saves.find(key);
+        if (it == m_saves.end()) {
+            m_saves.emplace(key, std::move(job));
+            m_order.push_back(key);
+        } else {
+            // The waiting copy would be of an older state of the file: the newer one takes its
+            // place in the queue, so that the order of the file's saves is kept.
+            replaced = std::exchange(it->second, std::move(job));
+        }
+    }
+    m_wake.notify_all();
+    if (replaced) {
+        WorkerNews news;
+        news.kind = WorkerNews::Kind::SaveMerged;
+        news.save = std::move(*replaced);
+        post(std::move(news));
+    }
+}
+
+void DestinationWorker::submitCatchUp(CatchUpTask task) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_catchUps.push_back(std::move(task));
+    }
+    m_wake.notify_all();
+}
+
+void DestinationWorker::dropCatchUps() {
+    std::vector<quint64> dropped;
+    {
+        const std::lock_guard lock(m_mutex);
+        for (const CatchUpTask& task : m_catchUps)
+            dropped.push_back(task.id);
+        m_catchUps.clear();
+        if (m_walk)
+            dropped.push_back(m_walk->task().id);
+        m_walk.reset();
+        // The step under way says so itself when it ends.
+        m_walkDropped = m_walkStepping;
+    }
+    for (const quint64 id : dropped) {
+        WorkerNews news;
+        news.kind = WorkerNews::Kind::CatchUpOver;
+        news.catchUpId = id;
+        post(std::move(news));
+    }
+}
+
+void DestinationWorker::setHeld(bool held) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_held = held;
+    }
+    m_wake.notify_all();
+}
+
+void DestinationWorker::cancelRunning() {
+    m_cancel = true;
+}
+
+void DestinationWorker::dropAll() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_order.clear();
+        m_saves.clear();
+    }
+    dropCatchUps();
+    cancelRunning();
+}
+
+bool DestinationWorker::busy() const {
+    const std::lock_guard lock(m_mutex);
+    return m_running || (!m_held && (!m_order.empty() || !m_catchUps.empty() || m_walk));
+}
+
+void DestinationWorker::abandon() {
+    m_abandoned = true;
+    m_cancel = true;
+}
+
+void DestinationWorker::run(std::stop_token stop) {
+    std::unique_lock lock(m_mutex);
+    while (!stop.stop_requested()) {
+        m_wake.wait(lock, stop, [this] {
+            return !m_held && (!m_order.empty() || !m_catchUps.empty() || m_walk);
+        });
+        if (stop.stop_requested())
+            break;
+        // Saves first: a file just saved is what the user is waiting for.
+        if (!serveNextSave(lock))
+            stepCatchUp(lock);
+    }
+}
+
+bool DestinationWorker::serveNextSave(std::unique_lock<std::mutex>& lock) {
+    if (m_order.empty())
+        return false;
+    const QueueKey key = m_order.front();
+    m_order.pop_front();
+    const auto it = m_saves.find(key);
+    if (it == m_saves.end())
+        return true;
+    SaveJob job = std::move(it->second);
+    m_saves.erase(it);
+    m_running = true;
+    m_cancel = false;
+    lock.unlock();
+
+    WorkerNews news;
+    news.kind = WorkerNews::Kind::SaveDone;
+    news.report = copy(job.copy);
+    news.save = std::move(job);
+    post(std::move(news));
+
+    lock.lock();
+    m_running = false;
+    return true;
+}
+
+bool DestinationWorker::stepCatchUp(std::unique_lock<std::mutex>& lock) {
+    if (!m_walk) {
+        if (m_catchUps.empty())
+            return false;
+        m_walk = std::make_unique<CatchUpWalk>(m_fso, std::move(m_catchUps.front()));
+        m_catchUps.pop_front();
+        m_walk->onDestinationReached = [this](const QString& path) { sweepDestination(path); };
+    }
+    // The walk runs unlocked, so it is moved out for the step and put back after it, unless it
+    // was dropped meanwhile.
+    std::unique_ptr<CatchUpWalk> walk = std::move(m_walk);
+    m_walkStepping = true;
+    m_walkDropped = false;
+    m_running = true;
+    m_cancel = false;
+    lock.unlock();
+
+    const CatchUpWalk::Found found = walk->next(catchUpStepFiles, nowNs());
+    ++m_progress;
+    const QString source = walk->task().association.SourcePath;
+    const quint64 catchUpId = walk->task().id;
+    switch (found.kind) {
+    case CatchUpWalk::Found::Kind::Nothing:
+        break;
+    case CatchUpWalk::Found::Kind::Changing: {
+        WorkerNews news;
+        news.kind = WorkerNews::Kind::CatchUpChanged;
+        news.save.copy.sourceRoot = source;
+        news.save.copy.filePath = found.file;
+        post(std::move(news));
+        break;
+    }
+    case CatchUpWalk::Found::Kind::Stale:
+        for (const clsDestination& destination : found.destinations) {
+            if (m_cancel)
+                break;
+            WorkerNews news;
+            news.kind = WorkerNews::Kind::CatchUpCopied;
+            news.save.copy =
+                DestinationCopy::makeJob(walk->task().association, destination, source, found.file,
+                                         usablePrevSaveName(walk->task().options.PrevSaveName));
+            news.report = copy(news.save.copy);
+            post(std::move(news));
+        }
+        break;
+    case CatchUpWalk::Found::Kind::Done:
+        walk.reset();
+        break;
+    }
+
+    lock.lock();
+    m_running = false;
+    m_walkStepping = false;
+    const bool over = !walk || m_walkDropped;
+    if (!over)
+        m_walk = std::move(walk);
+    lock.unlock();
+    if (over) {
+        WorkerNews news;
+        news.kind = WorkerNews::Kind::CatchUpOver;
+        news.catchUpId = catchUpId;
+        post(std::move(news));
+    }
+    lock.lock();
+    return true;
+}
+
+DestinationReport DestinationWorker::copy(const CopyJob& job) {
+    CopySteps steps;
+    steps.between = [this] {
+        ++m_progress;
+        return !m_cancel.load();
+    };
+    steps.afterEachStep = [this] {
+        ++m_progress;
+        if (m_afterEachStep)
+            m_afterEachStep();
+    };
+    steps.sweep = [this](const DestinationFolder& folder, const QString& path) {
+        if (m_sweptFolders.insert(path).second)
+            folder.removeStaleTemporaries();
+    };
+    DestinationReport report = DestinationCopy::run(m_fso, job, steps);
+    ++m_progress;
+    return report;
+}
+
+// A catch-up clears the whole destination once per run and after each mount: a copy killed with
+// the program, or cut off by an unplugged disk, leaves its temporary file wherever it was.
+void DestinationWorker::sweepDestination(const QString& path) {
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_sweptDestinations.insert(path).second)
+            return;
+    }
+    DestinationFolder::openChosen(m_fso.localPathOf(path)).removeStaleTemporariesBelow();
+}
+
+void DestinationWorker::forgetSweeps() {
+    const std::lock_guard lock(m_mutex);
+    m_sweptDestinations.clear();
+}
+
+void DestinationWorker::post(WorkerNews news) {
+    if (m_abandoned)
+        return;
+    news.workerKey = m_key;
+    m_post(std::move(news));
+}

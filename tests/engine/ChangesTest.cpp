@@ -1,0 +1,155 @@
+// From a change to its copy: when a changed file counts as ready (the settle rules, by the
+// clock), which associations a watched change reaches, and what events cannot name (a folder
+// moved in, lost events) found by a walk.
+
+#include "EngineFixture.h"
+
+#include "engine/SettleQueue.h"
+#include "platform/OwnTemporaryNames.h"
+
+#include <QDir>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+TEST(SettleRules, AFileIsReadyOnceItsWriterClosedItAndItStayedQuietOrAfterALongQuiet) {
+    using E = FileEvent;
+    struct Event {
+        qint64 at;
+        E event;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Event> events;
+        qint64 readyAt; // the first moment it is handed out
+    };
+    // Settle 100, quiet 1000.
+    const std::vector<Case> cases = {
+        {"closed", {{0, E::Closed}}, 100},
+        {"written, never closed", {{0, E::Written}}, 1000},
+        {"written then closed", {{0, E::Written}, {50, E::Closed}}, 150},
+        {"closed, opened again and written", {{0, E::Closed}, {60, E::Written}}, 1060},
+        {"truncated, closed, written and closed",
+         {{0, E::Closed}, {90, E::Written}, {95, E::Closed}},
+         195},
+        {"touched after a close", {{0, E::Closed}, {80, E::Touched}}, 180},
+        {"touched while written", {{0, E::Written}, {80, E::Touched}}, 1080},
+        {"only touched", {{0, E::Touched}}, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettleQueue queue({100, 1000});
+        for (const Event& e : c.events)
+            queue.noteEvent("/f", e.event, e.at);
+        EXPECT_EQ(queue.nextDueMs(), c.readyAt);
+        EXPECT_TRUE(queue.takeReady(c.readyAt - 1).empty());
+        EXPECT_EQ(queue.takeReady(c.readyAt), std::vector<QString>{"/f"});
+        EXPECT_TRUE(queue.empty());
+    }
+
+    // Found by a walk: counted from the file's own time, never before now.
+    SettleQueue queue({100, 1000});
+    queue.noteFound("/old", -500, 0);
+    queue.noteFound("/recent", -40, 0);
+    queue.noteFound("/future", 900, 0);
+    EXPECT_EQ(queue.takeReady(0), std::vector<QString>{"/old"});
+    EXPECT_EQ(queue.takeReady(60), std::vector<QString>{"/recent"});
+    EXPECT_EQ(queue.takeReady(100), std::vector<QString>{"/future"});
+    // Once handed out, a file that changes again comes back as a new change.
+    queue.noteEvent("/old", E::Closed, 200);
+    EXPECT_EQ(queue.takeReady(300), std::vector<QString>{"/old"});
+}
+
+class WatchedChangesTest : public WatchFixture {
+protected:
+    std::shared_ptr<clsBackup> folderAssociation;
+    void SetUp() override {
+        WatchFixture::SetUp();
+        folderAssociation = addAssociation(docs, true, true);
+    }
+    // Who a copy was asked for: "source-name: file-name", sorted.
+    QStringList takeCopies() {
+        QStringList calls;
+        for (const auto& call : engine->copies)
+            calls << Paths::fileName(call.sourceRoot) + ": " + Paths::fileName(call.filePath);
+        engine->copies.clear();
+        calls.sort();
+        return calls;
+    }
+};
+
+TEST_F(WatchedChangesTest, ASavedFileIsCopiedOnceForEachAssociationThatHoldsIt) {
+    const QString report = write("docs/report.txt", "v0");
+    addAssociation(report, false);
+    folder("docs/.cache");
+    folder("docs/sub");
+    engine->CreateDetectFolder(report, false);
+    engine->CreateDetectFolder(docs, true);
+
+    write("docs/report.txt", "v1, saved in three writes");
+    write("docs/.hidden", "h");
+    write("docs/.cache/c", "c");
+    write("docs/sub/deep.txt", "d");
+    write("docs/" + OwnTemporaryNames::fresh(), "ours");
+    write("docs/.quillmot-zz9.tmp", "the user's own, named like ours");
+    ::mkfifo(QFile::encodeName(docs + "/pipe").constData(), 0600);
+    ASSERT_TRUE(QFile::link(home.path() + "/gone", docs + "/dangling")); // backed up as a link
+    ASSERT_TRUE(awaitCopies(4));
+    EXPECT_EQ(takeCopies(), QStringList({"docs: dangling", "docs: deep.txt", "docs: report.txt",
+                                         "report.txt: report.txt"}));
+
+    // Hidden files when they are wanted; nothing below a folder that is not recursive.
+    folderAssociation->CopyHidden = true;
+    folderAssociation->Recursive = false;
+    engine->CreateDetectFolder(docs, false);
+    write("docs/.hidden", "h2");
+    write("docs/.quillmot-zz9.tmp", "the user's, changed");
+    write("docs/sub/deep.txt", "d2");
+    ASSERT_TRUE(awaitCopies(2));
+    EXPECT_EQ(takeCopies(), QStringList({"docs: .hidden", "docs: .quillmot-zz9.tmp"}));
+}
+
+TEST_F(WatchedChangesTest, AFileStillOpenForWritingWaitsForItsWriterOrForALongQuiet) {
+    watchDocs(true);
+    const QString log = docs + "/app.log";
+    QFile writer(log);
+    ASSERT_TRUE(writer.open(QIODevice::WriteOnly));
+    writer.write("line 1\n");
+    writer.flush();
+    // Closed files settle and are copied meanwhile; the open one is not.
+    write("docs/closed.txt", "c");
+    ASSERT_TRUE(waitFor([&] { return engine->copies.size() == 1; }));
+    EXPECT_EQ(copiedNames(), QStringList{"closed.txt"});
+    // Left open and quiet, it is copied once its quiet time is over.
+    ASSERT_TRUE(awaitCopies(2));
+    EXPECT_EQ(copiedNames(), QStringList({"app.log", "closed.txt"}));
+    writer.close();
+}
+
+TEST_F(WatchedChangesTest, WhatEventsCannotNameIsWalked) {
+    // Files with old times, which no test of the times would take.
+    const timespec longAgo[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    for (const QString& file :
+         {write("elsewhere/album/2019/a.jpg", "a"), write("elsewhere/album/b.jpg", "b"),
+          write("elsewhere/album/.thumbs/c.jpg", "c"), write("docs/untouched.txt", "u")})
+        ::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), longAgo, 0);
+    watchDocs(true);
+
+    // A folder moved in: every file in it is new, whatever its time.
+    ASSERT_TRUE(QDir().rename(home.path() + "/elsewhere/album", docs + "/album"));
+    ASSERT_TRUE(awaitCopies(2));
+    EXPECT_EQ(takeCopies(), QStringList({"docs: a.jpg", "docs: b.jpg"}));
+
+    // Lost events: the times tell which files changed since the watch was last served.
+    state->watches->setMaxPendingPaths(3);
+    watchDocs(true);
+    for (int i = 0; i < 6; ++i)
+        write(QStringLiteral("docs/new%1.txt").arg(i), "n");
+    ASSERT_TRUE(awaitCopies(6));
+    const QStringList copied = takeCopies();
+    EXPECT_EQ(copied.size(), 6) << copied.join(", ").toStdString();
+    EXPECT_FALSE(copied.contains("docs: untouched.txt"));
+}
+
+} // namespace

@@ -1,0 +1,204 @@
+// Destination work on the disks' own workers: a disk that does not answer holds up nothing but
+// its own copies and the exit not at all; a file saved again while its copy waits is copied once,
+// in its newest state; a copy that failed is tried again until it gets through.
+
+#include "EngineFixture.h"
+
+#include "engine/RetryList.h"
+#include "platform/DestinationFolder.h"
+#include "support/Mounts.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+
+namespace {
+
+// Copies onto the disk `hung` do not come back until released, whatever they are asked, as on a
+// share whose server stopped answering.
+class HangingDisk : public FileSystem {
+public:
+    std::optional<dev_t> hung;
+    CopyResult stageCopy(const QString& source, const DestinationFolder& folder,
+                         const QString& name, StagedCopy& staged,
+                         const std::function<bool()>& between) override {
+        struct stat st {};
+        if (hung && ::fstat(folder.descriptor(), &st) == 0 && st.st_dev == *hung) {
+            std::unique_lock lock(m_mutex);
+            ++m_waiting;
+            m_changed.notify_all();
+            m_changed.wait(lock, [&] { return m_released; });
+        }
+        return FileSystem::stageCopy(source, folder, name, staged, between);
+    }
+    void release() {
+        const std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+    bool waiting() {
+        const std::lock_guard lock(m_mutex);
+        return m_waiting > 0;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_released = false;
+    int m_waiting = 0;
+};
+
+class HungDestinationTest : public StateFixture {
+protected:
+    HangingDisk* disk = own(new HangingDisk);
+    std::unique_ptr<ScratchMount> other;
+    std::unique_ptr<Engine> engine;
+    QString file, healthy, hung;
+
+    void SetUp() override {
+        other = ScratchMount::tmpfs(1024);
+        if (!other)
+            GTEST_SKIP() << ScratchMount::refusal();
+        StateFixture::SetUp();
+        engine = std::make_unique<Engine>(*state, timing);
+        engine->StartWatchTimer();
+        file = write("src/Docs/a.txt", "saved");
+        addAssociation(file, false);
+        hung = other->mountPoint() + "/backup";
+        healthy = folder("backup");
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(other->mountPoint()).constData(), &st), 0);
+        disk->hung = st.st_dev;
+        state->destinations->Add(hung, file, volumeOf(other->mountPoint()));
+        state->destinations->Add(healthy, file, volumeOf(healthy));
+    }
+    void TearDown() override {
+        if (disk)
+            disk->release();
+        engine.reset();
+    }
+};
+
+TEST_F(HungDestinationTest, TheOtherDiskIsServedAndTheHungOneIsToldAndRecovers) {
+    QSignalSpy responding(&engine->workers(), &DestinationWorkers::respondingChanged);
+    engine->CopyToDestinations(file, 1, file);
+    ASSERT_TRUE(waitFor([&] { return readWholeFile(healthy + "/Docs/a.txt") == "saved"; }));
+    ASSERT_TRUE(waitFor([&] { return responding.count() == 1; }));
+    EXPECT_EQ(responding[0][1].toBool(), false);
+    EXPECT_TRUE(engine->busy()) << "its copy still waits";
+
+    disk->release();
+    ASSERT_TRUE(waitFor([&] { return !engine->busy(); }));
+    EXPECT_EQ(readWholeFile(hung + "/Docs/a.txt"), "saved");
+    ASSERT_EQ(responding.count(), 2);
+    EXPECT_EQ(responding[1][1].toBool(), true);
+}
+
+TEST_F(HungDestinationTest, TheExitEndsInTimeWhateverTheHungDiskDoes) {
+    engine->CopyToDestinations(file, 1, file);
+    ASSERT_TRUE(waitFor([&] { return disk->waiting(); }));
+    QElapsedTimer exit;
+    exit.start();
+    engine->beginExit();
+    ASSERT_TRUE(waitFor([&] { return state->TimerStopped; }));
+    EXPECT_LT(exit.elapsed(), timing.exitGraceMs + timing.exitCancelMs + 1000);
+    EXPECT_TRUE(engine->leftStuckWorkers());
+    EXPECT_FALSE(QFileInfo::exists(hung + "/Docs/a.txt"));
+}
+
+TEST_F(CopyFixture, ASaveWaitingForItsCopyIsReplacedByTheNewerOneOfTheSameFile) {
+    const QString file = write("src/Docs/a.txt", "first");
+    const auto association = addAssociation(file, false);
+    association->KeepBackup = true;
+    association->Versions = 3;
+    const QString dst = folder("dst");
+    addDestination(file, dst);
+    QSignalSpy finished(engine.get(), &CopyEngine::callFinished);
+    workers->setHeld(true);
+    engine->CopyToDestinations(file, 1, file);
+    write("src/Docs/a.txt", "second");
+    engine->CopyToDestinations(file, 1, file);
+    workers->setHeld(false);
+    settle();
+
+    EXPECT_EQ(finished.count(), 2) << "every change hears its end";
+    EXPECT_EQ(logged(), QStringList{"Success: Copy saved"});
+    EXPECT_EQ(readWholeFile(dst + "/Docs/a.txt"), "second");
+    EXPECT_FALSE(QFileInfo::exists(dst + "/Docs/PrevSave-1")) << "no version of a copy never made";
+}
+
+TEST(RetryRules, AFailedCopyWaitsLongerAfterEachFailureUntilItGetsThrough) {
+    RetryList retries({100, 350});
+    const RetryList::Copy copy{"/src", "/src/a", "/dst", "Error occurred in copy"};
+    retries.failed(copy, 0);
+    EXPECT_EQ(retries.nextDueMs(), 100);
+    EXPECT_TRUE(retries.takeDue(99).empty());
+    ASSERT_EQ(retries.takeDue(100).size(), 1u);
+    EXPECT_FALSE(retries.nextDueMs()) << "taken, waiting for its try";
+    EXPECT_EQ(retries.lastResult("/src/a", "/dst"), "Error occurred in copy");
+    retries.failed(copy, 100);
+    EXPECT_EQ(retries.nextDueMs(), 300);
+    retries.takeDue(300);
+    retries.failed(copy, 300);
+    EXPECT_EQ(retries.nextDueMs(), 650) << "up to the longest wait";
+    retries.allDue(400);
+    EXPECT_EQ(retries.nextDueMs(), 400) << "a mount makes it due at once";
+    retries.succeeded("/src/a", "/dst");
+    EXPECT_TRUE(retries.empty());
+}
+
+class RetryTest : public CopyFixture {
+protected:
+    QString file, dst;
+    void SetUp() override {
+        timing.retryFirstMs = 30;
+        timing.retryMaxMs = 60;
+        CopyFixture::SetUp();
+        file = write("src/Docs/a.txt", "a");
+        addAssociation(file, false);
+    }
+};
+
+TEST_F(RetryTest, AFailedCopyIsTriedAgainAndSaysSoOnlyWhenItGetsThrough) {
+    dst = folder("dst");
+    addDestination(file, dst);
+    // A folder where the copy should go: each try fails the same way, and says so once.
+    folder("dst/Docs/a.txt");
+    copy(file, file);
+    ASSERT_TRUE(waitFor([&] { return logged().size() == 1; }));
+    EXPECT_EQ(logged(), QStringList{"Error occurred in copy"});
+    QDir(dst + "/Docs/a.txt").removeRecursively();
+    ASSERT_TRUE(waitFor([&] { return logged().size() == 2; }));
+    EXPECT_EQ(logged().last(), "Success: Copy saved");
+    EXPECT_EQ(readWholeFile(dst + "/Docs/a.txt"), "a");
+}
+
+TEST_F(StateFixture, ADiskMadeWritableAgainGetsTheFailedCopyAtItsNextMount) {
+    const auto disk = ScratchMount::ext4("QMRETRY", 8);
+    if (!disk)
+        GTEST_SKIP() << ScratchMount::refusal();
+    Engine engine(*state, timing); // failed copies wait an hour: only the mount brings them
+    engine.StartWatchTimer();
+    const QString file = write("src/Docs/a.txt", "a");
+    addAssociation(file, false);
+    const QString mp = disk->mountPoint();
+    state->destinations->Add(mp + "/backup", file, "QMRETRY");
+    const auto remount = [&](const char* how) {
+        return QProcess::execute("mount", {"-o", QString("remount,") + how, mp}) == 0;
+    };
+    const auto logged = [&] { return int(state->recent->Count()); };
+    ASSERT_TRUE(remount("ro"));
+    engine.CopyToDestinations(file, 1, file);
+    ASSERT_TRUE(waitFor([&] { return logged() == 1; }));
+    EXPECT_EQ(state->recent->Item(1)->Message, "Error: Can't create destination folders");
+    ASSERT_TRUE(remount("rw"));
+    ASSERT_TRUE(waitFor([&] { return logged() == 2; }));
+    EXPECT_EQ(state->recent->Item(2)->Message, "Success: Copy saved");
+    EXPECT_EQ(readWholeFile(mp + "/backup/Docs/a.txt"), "a");
+}
+
+} // namespace
