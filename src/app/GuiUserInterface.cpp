@@ -3,6 +3,7 @@
 #include "feedback/Feedback.h"
 #include "mainwindow/frmQuillmot.h"
 #include "model/Records.h"
+#include "platform/Paths.h"
 #include "presentation/StatusTexts.h"
 
 #include <QCoreApplication>
@@ -51,8 +52,11 @@ void GuiUserInterface::logChanged() {
 }
 
 QString GuiUserInterface::resultLine(const clsRecent& entry) {
+    // One result is one line, whatever the names in it hold.
+    using Paths::displayName;
     return QStringLiteral("%1  %2  %3 -> %4")
-        .arg(entry.DateAndTime, entry.Message, entry.SourcePath, entry.DestPath);
+        .arg(entry.DateAndTime, displayName(entry.Message), displayName(entry.SourcePath),
+             displayName(entry.DestPath));
 }
 
 void GuiUserInterface::resultLogged(const clsRecent& entry) {

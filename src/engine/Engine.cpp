@@ -84,7 +84,7 @@ QString Engine::watchLimitText(const QString& folder, qint64 limit) {
                           "watched folders (fs.inotify.max_user_watches) is reached, so changes "
                           "in some folders are found late. Raise it with: sudo sysctl "
                           "fs.inotify.max_user_watches=%3")
-        .arg(folder, current, QString::number(raised));
+        .arg(Paths::displayName(folder), current, QString::number(raised));
 }
 
 // Said once: the folders watched before stay watched, and the user can raise the limit.

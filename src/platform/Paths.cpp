@@ -49,6 +49,24 @@ qsizetype validSequenceAt(QByteArrayView bytes, qsizetype at, char32_t& codePoin
     return length;
 }
 
+// "\xNN" names one byte: a C0 control or DEL, which UTF-8 writes as one byte, or a byte that is
+// not part of a valid sequence.
+QString byteEscape(unsigned byte) {
+    return QStringLiteral("\\x") + QString::number(byte, 16).toUpper().rightJustified(2, u'0');
+}
+
+// "\uNNNN" names a character of several bytes.
+QString characterEscape(char16_t unit) {
+    return QStringLiteral("\\u") + QString::number(unit, 16).toUpper().rightJustified(4, u'0');
+}
+
+// What a terminal or a text view takes as a command or the end of a line rather than as part of
+// a name: the C0 controls, DEL, the C1 controls (U+0085 ends a line for some), and the line and
+// paragraph separators, where Qt's text layout breaks a line.
+bool isControl(char16_t unit) {
+    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x2028 || unit == 0x2029;
+}
+
 QString decodeEscaping(QByteArrayView bytes) {
     QString out;
     out.reserve(bytes.size());
@@ -103,12 +121,21 @@ QString displayName(const QString& path) {
     QString out;
     out.reserve(path.size());
     for (qsizetype i = 0; i < path.size(); ++i) {
-        if (!isEscapedByte(path, i)) {
+        const char16_t unit = path[i].unicode();
+        if (isEscapedByte(path, i))
+            out += byteEscape(unit - escapeBase);
+        else if (!isControl(unit))
             out += path[i];
-            continue;
-        }
-        const unsigned byte = unsigned(path[i].unicode() - escapeBase);
-        out += QStringLiteral("\\x") + QString::number(byte, 16).toUpper();
+        else if (unit == u'\n')
+            out += QStringLiteral("\\n");
+        else if (unit == u'\t')
+            out += QStringLiteral("\\t");
+        else if (unit == u'\r')
+            out += QStringLiteral("\\r");
+        else if (unit <= 0x7F)
+            out += byteEscape(unit);
+        else
+            out += characterEscape(unit);
     }
     return out;
 }

@@ -79,7 +79,11 @@ QByteArray toUtf8Bytes(const QString& text);
 QByteArray toNative(const QString& path);
 QString fromNative(QByteArrayView name);
 
-// A name for people (result lines, the activity log): each byte that is not UTF-8 as "\xNN".
+// A name for people (standard output, the activity log, popups), on one line whatever it holds,
+// so that a file name cannot pass for a line of its own: each byte that is not UTF-8 as "\xNN",
+// newline, tab and carriage return as "\n", "\t", "\r", the other C0 controls and DEL as "\xNN",
+// the C1 controls and the line and paragraph separators as "\uNNNN". Showing a name twice
+// changes nothing more.
 QString displayName(const QString& path);
 
 } // namespace Paths

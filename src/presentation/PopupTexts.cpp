@@ -29,20 +29,22 @@ quint32 colourOf(MessageKind kind) {
 }
 
 QString statusText(const QString& message) {
-    QString shown = message;
+    QString shown = Paths::displayName(message);
     return shown.replace(QLatin1String("&&"), QLatin1String("&"));
 }
 
 QString sourceText(const QString& sourcePath, bool fullSource) {
+    const QString shown = Paths::displayName(sourcePath);
     if (fullSource)
-        return sourcePath;
-    return Paths::split(sourcePath).constLast();
+        return shown;
+    return Paths::split(shown).constLast();
 }
 
 QString destinationText(const QString& destinationPath, bool fullDest) {
+    const QString shown = Paths::displayName(destinationPath);
     if (fullDest)
-        return destinationPath;
-    const QStringList parts = Paths::split(destinationPath);
+        return shown;
+    const QStringList parts = Paths::split(shown);
     if (parts.size() < 2)
         return parts.constLast();
     return parts.at(parts.size() - 2) + Paths::separator() + parts.constLast();
@@ -52,9 +54,9 @@ QString destinationLine(const QString& destDir, const QString& destFolder,
                         const QString& destVolume, bool fullDest) {
     QStringList disk;
     if (!destVolume.isEmpty())
-        disk << destVolume;
+        disk << Paths::displayName(destVolume);
     if (!fullDest && !destFolder.isEmpty())
-        disk << destFolder;
+        disk << Paths::displayName(destFolder);
     const QString shown = destinationText(destDir, fullDest);
     return disk.isEmpty()
                ? shown

@@ -20,6 +20,7 @@ enum class MessageKind { Error, Delay, Other };
 MessageKind kindOf(const QString& message);
 quint32 colourOf(MessageKind kind);
 
+// Each line shows names as Paths::displayName does, so that a name cannot add a line of its own.
 // The status line of a notice. Notices keep the caption form of their text, where "&&" stands
 // for one ampersand ("Copy saved && Previous version stored"); a label shows it as read.
 QString statusText(const QString& message);

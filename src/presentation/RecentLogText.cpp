@@ -12,7 +12,7 @@ QString label(const QString& text) {
 }
 
 QString plain(const QString& value) {
-    return value.toHtmlEscaped();
+    return Paths::displayName(value).toHtmlEscaped();
 }
 
 QString openKind(PopupTexts::MessageKind kind) {

@@ -1,8 +1,8 @@
 // The real program, hidden on the offscreen platform, backing up for real: a saved file reaches
 // every destination of its association with the same content, time and permissions, and each
-// result is printed on standard output.
+// result is printed on standard output as one line.
 
-#include "platform/FileSystem.h"
+#include "ProgramStore.h"
 #include "support/ProgramRun.h"
 #include "support/TempHome.h"
 
@@ -13,12 +13,8 @@
 
 namespace {
 
-// A folder association is recursive here, a file association not.
-QStringList association(const QString& source, const QString& volume, bool folder) {
-    const QString flag = folder ? "1" : "0";
-    return {source, volume, "06.12.2026 10:00:00", "Never", "Never", flag, "1", "0", "3", flag, "0",
-            "1",    "1"};
-}
+// How soon a save must have reached its destinations.
+constexpr int CopyLimitMs = 10000;
 
 void expectSameTimeAndMode(const QString& a, const QString& b) {
     struct stat sa = {}, sb = {};
@@ -29,30 +25,31 @@ void expectSameTimeAndMode(const QString& a, const QString& b) {
     EXPECT_EQ(sa.st_mode & 07777, sb.st_mode & 07777) << b.toStdString();
 }
 
+bool arrives(const QString& copy, const QByteArray& content) {
+    return QTest::qWaitFor([&] { return readWholeFile(copy) == content; }, CopyLimitMs);
+}
+
+struct BackupEndToEnd : ::testing::Test {
+    TempHome home;
+    QString docs = home.makeFolder("Docs");
+    QString backup = home.path() + "/Backup";
+    ProgramRun run{home.path()};
+    // Starts the program watching `associations`, by default Docs backed up to Backup.
+    void start(const QList<StoredAssociation>& associations) {
+        writeStore(home, associations);
+        ASSERT_TRUE(run.start({"nowin"}));
+    }
+    void start() { start({{docs, {backup}}}); }
+};
+
 } // namespace
 
-TEST(BackupEndToEnd, SavedFilesReachBothDestinationsWithTimeAndPermissions) {
-    TempHome home;
-    const QString docs = home.makeFolder("Docs");
+TEST_F(BackupEndToEnd, SavedFilesReachBothDestinationsWithTimeAndPermissions) {
     const QString notes = home.writeFile("Notes/todo.txt", "first\n");
     home.writeFile("Docs/sub/report.txt", "draft\n");
     const QString destA = home.path() + "/BackupA";
     const QString destB = home.path() + "/BackupB/deeper";
-    // The accepted-name list for the home's file system: its name, or NUL NUL when it has none.
-    FileSystem fs;
-    const QString name = fs.VolumeName(fs.GetDriveName(home.path()));
-    const QString volume = name.isEmpty() ? QString(2, QChar(0)) : name;
-
-    QStringList destinations;
-    for (const QString& source : {notes, docs})
-        for (const QString& dest : {destA, destB})
-            destinations << dest << source << name;
-    home.writeAppData(
-        "usrdatab", crlfLines(association(notes, volume, false) + association(docs, volume, true)));
-    home.writeAppData("usrdatad", crlfLines(destinations));
-
-    ProgramRun run(home.path());
-    ASSERT_TRUE(run.start({"nowin"}));
+    ASSERT_NO_FATAL_FAILURE(start({{notes, {destA, destB}, false}, {docs, {destA, destB}}}));
 
     ::chmod(notes.toLocal8Bit().constData(), 0640); // the copy must carry the new mode too
     home.writeFile("Notes/todo.txt", "second\n");
@@ -61,9 +58,8 @@ TEST(BackupEndToEnd, SavedFilesReachBothDestinationsWithTimeAndPermissions) {
     for (const QString& dest : {destA, destB}) {
         const QString noteCopy = dest + "/Notes/todo.txt";
         const QString reportCopy = dest + "/Docs/sub/report.txt";
-        ASSERT_TRUE(QTest::qWaitFor([&] { return readWholeFile(noteCopy) == "second\n"; }, 10000));
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return readWholeFile(reportCopy) == "final version\n"; }, 10000));
+        ASSERT_TRUE(arrives(noteCopy, "second\n"));
+        ASSERT_TRUE(arrives(reportCopy, "final version\n"));
         expectSameTimeAndMode(notes, noteCopy);
         expectSameTimeAndMode(report, reportCopy);
     }
@@ -76,4 +72,23 @@ TEST(BackupEndToEnd, SavedFilesReachBothDestinationsWithTimeAndPermissions) {
     // Nothing of Quillmot's own temporary files is left in a destination.
     for (const QString& dest : {destA + "/Notes", destB + "/Docs/sub"})
         EXPECT_EQ(QDir(dest).entryList(QDir::Files | QDir::Hidden).size(), 1) << dest.toStdString();
+}
+
+// A name made to look like a second result (a newline, then what a result line says) is printed
+// escaped, within its own single line.
+TEST_F(BackupEndToEnd, ANameCannotPrintALineOfItsOwn) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    const QString forged = "a\n01.01.2026 00:00:00  Success: Copy saved  x -> y\x1B[2K.txt";
+    home.writeFile("Docs/" + forged, "x");
+    ASSERT_TRUE(arrives(backup + "/Docs/" + forged, "x"));
+    ASSERT_TRUE(run.waitForOutput("Success", CopyLimitMs));
+    ASSERT_TRUE(run.terminate(5000));
+    const QStringList lines = QString::fromUtf8(run.output()).split('\n', Qt::SkipEmptyParts);
+    const QStringList results = lines.filter("Success");
+    ASSERT_EQ(results.size(), 1) << lines.join('\n').toStdString();
+    EXPECT_TRUE(results[0].contains(docs +
+                                    "/a\\n01.01.2026 00:00:00  Success: Copy saved  x -> "
+                                    "y\\x1B[2K.txt -> " +
+                                    backup + "/Docs"))
+        << results[0].toStdString();
 }

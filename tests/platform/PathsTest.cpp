@@ -55,8 +55,8 @@ TEST(Paths, ComparisonsKeepTheCase) {
 }
 
 // A name that is not valid UTF-8 reaches the system as the same bytes; only the bytes that are
-// not UTF-8 change form, and people see them as "\xNN".
-TEST(NativeNames, AnyBytesComeBackUnchangedAndBrokenOnesShowEscaped) {
+// not UTF-8 change form. People see them, and controls, escaped.
+TEST(NativeNames, AnyBytesComeBackUnchangedAndBrokenOnesAndControlsShowEscaped) {
     const QList<QByteArray> names = {"plain.txt",
                                      "caf\xC3\xA9",
                                      "\xFF\xFE.txt",
@@ -78,9 +78,19 @@ TEST(NativeNames, AnyBytesComeBackUnchangedAndBrokenOnesShowEscaped) {
         ASSERT_EQ(toNative(fromNative(bytes)), bytes) << bytes.toHex().toStdString();
     }
     EXPECT_EQ(fromNative("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
-    EXPECT_EQ(displayName(fromNative("/d/\xFF\xFE.txt")), "/d/\\xFF\\xFE.txt");
-    EXPECT_EQ(displayName(fromNative("/d/caf\xE9\xC3\xA9")),
-              QString::fromUtf8("/d/caf\\xE9\xC3\xA9"));
+    // A name for people stays on one line, and shows each odd byte and each control.
+    const QList<std::pair<QByteArray, QString>> shown = {
+        {"/d/\xFF\xFE.txt", "/d/\\xFF\\xFE.txt"},
+        {"/d/caf\xE9\xC3\xA9", QString::fromUtf8("/d/caf\\xE9\xC3\xA9")},
+        {"a\nSuccess: x", "a\\nSuccess: x"},
+        {"t\tr\r", "t\\tr\\r"},
+        {"\x1B[2J\x7F\x01", "\\x1B[2J\\x7F\\x01"},
+        {"nel\xC2\x85ls\xE2\x80\xA8", "nel\\u0085ls\\u2028"},
+        {"\xF0\x9F\x98\x80 \\n", QString::fromUtf8("\xF0\x9F\x98\x80 \\n")}};
+    for (const auto& [bytes, text] : shown) {
+        EXPECT_EQ(displayName(fromNative(bytes)), text) << bytes.toHex().toStdString();
+        EXPECT_EQ(displayName(displayName(fromNative(bytes))), text);
+    }
     // Two names that differ only in their broken bytes stay two names.
     EXPECT_NE(fromNative("\xFF.txt"), fromNative("\xFE.txt"));
 }

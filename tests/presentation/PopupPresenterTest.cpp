@@ -185,6 +185,11 @@ TEST(PopupTexts, KindsGoByTheExactLeadingWordAndLinesShortenPaths) {
     EXPECT_EQ(PopupTexts::destinationText("Docs", false), "Docs");
     EXPECT_EQ(PopupTexts::destinationLine("/mnt/qb/Docs", "/mnt/qb", "B", true), "/mnt/qb/Docs (B)")
         << "a full path already holds the destination folder";
+    // A name with controls shows them escaped, in the popup as in the desktop's notification.
+    EXPECT_EQ(PopupTexts::sourceText("/home/ann/a\nb.txt", false), "a\\nb.txt");
+    EXPECT_EQ(PopupTexts::destinationText("/media/\x1B[1mB/Docs", false), "\\x1B[1mB/Docs");
+    EXPECT_EQ(PopupTexts::destinationLine("/mnt/qb/Docs", "/mnt/qb", "B\nOK", true),
+              "/mnt/qb/Docs (B\\nOK)");
 }
 
 TEST(PopupGeometry, BottomRightOfTheRealWorkArea) {

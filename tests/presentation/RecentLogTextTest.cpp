@@ -19,15 +19,16 @@ QString visible(const QString& html) {
 }
 } // namespace
 
-TEST(RecentLogText, NewestFirstInSixLinesWithLabelsEmphasised) {
+// A name's newline cannot start a line of its own that would read as another result.
+TEST(RecentLogText, NewestFirstInSixLinesWithLabelsEmphasisedAndNamesOnOneLine) {
     colRecent log;
     log.Add("1.1.26 10:00:00", "/home/a.txt", "root", "/media/usb/Docs", "USB", "Backup one");
-    log.Add("1.1.26 10:00:01", "/home/<b>&c.txt", "root", "<n/a>", "<n/a>",
+    log.Add("1.1.26 10:00:01", "/home/<b>&c\n- Backup one.txt", "root", "<n/a>", "<n/a>",
             "Error: no destination");
     const QString html = RecentLogText::html(log);
     EXPECT_EQ(visible(html), "1.1.26 10:00:01\n"
                              "Source Volume: root\n"
-                             "Source Path: /home/<b>&c.txt\n"
+                             "Source Path: /home/<b>&c\\n- Backup one.txt\n"
                              "Destination Volume: <n/a>\n"
                              "Destination Path: <n/a>/\n"
                              "- Error: no destination\n\n\n"
