@@ -1,6 +1,6 @@
 // The real program, hidden on the offscreen platform, backing up for real: a saved file reaches
 // every destination of its association with the same content, time and permissions, and each
-// result is printed on standard output as one line.
+// result is printed on standard output as one line, which nobody has to read.
 
 #include "ProgramStore.h"
 #include "support/ProgramRun.h"
@@ -91,4 +91,20 @@ TEST_F(BackupEndToEnd, ANameCannotPrintALineOfItsOwn) {
                                     "y\\x1B[2K.txt -> " +
                                     backup + "/Docs"))
         << results[0].toStdString();
+}
+
+// "quillmot nowin | head -1": once nobody reads its output, the program goes on backing up.
+TEST_F(BackupEndToEnd, AStandardOutputNobodyReadsDoesNotStopTheBackups) {
+    writeStore(home, {{docs, {backup}}});
+    QProcess head;
+    run.process.setStandardOutputProcess(&head);
+    head.start("head", {"-n", "1"});
+    run.launch();
+    // head ends, closing the pipe, once it has read the first line: the watches are open.
+    ASSERT_TRUE(head.waitForFinished(20000));
+    for (const QByteArray content : {"first", "second"}) {
+        home.writeFile("Docs/report.txt", content);
+        ASSERT_TRUE(arrives(backup + "/Docs/report.txt", content)) << content.constData();
+    }
+    EXPECT_TRUE(run.terminate(5000));
 }

@@ -1,5 +1,5 @@
 // The real program, started hidden on the offscreen platform with a prepared configuration
-// folder: it stops in order on SIGTERM, rewrites what it read, remembers whether it
+// folder: it stops in order on SIGTERM and SIGHUP, rewrites what it read, remembers whether it
 // was paused, and stays a single instance.
 
 #include "support/ProgramRun.h"
@@ -38,15 +38,16 @@ struct ProgramFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(ProgramFixture, SigtermExitsInOrderAndRewritesTheStoreAndThePauseStateUnchanged) {
+// kill and log-off (SIGTERM), and a closed terminal (SIGHUP).
+TEST_F(ProgramFixture, SigtermAndSighupExitInOrderAndRewriteTheStoreAndThePauseStateUnchanged) {
     home.writeAppData("usrdatab", Associations);
     home.writeAppData("usrdatad", Destinations);
-    for (const bool paused : {false, true}) {
+    for (const auto& [signal, paused] : {std::pair{SIGTERM, false}, std::pair{SIGHUP, true}}) {
         if (paused)
             home.writeAppData("pprefs", "1\r\n");
         ProgramRun run(home.path());
         ASSERT_TRUE(run.start({paused ? "NOWIN" : "nowin"}));
-        ASSERT_TRUE(run.terminate(2000)) << "still running 2 s after SIGTERM";
+        ASSERT_TRUE(run.terminate(2000, signal)) << "did not exit in order on signal " << signal;
         EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(run.process.exitCode(), 0);
         EXPECT_EQ(stored("usrdatab"), AssociationsRewritten);

@@ -29,6 +29,9 @@ ProgramRun::ProgramRun(const QString& home) {
     // What the program says on standard error (warnings, a sanitizer's report) lands in the
     // test's own output, where a failing test shows it.
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The program keeps a SIGHUP that it inherits ignored ("nohup"); a suite run under nohup
+    // must still start it as a terminal would.
+    process.setChildProcessModifier([] { ::signal(SIGHUP, SIG_DFL); });
 }
 
 ProgramRun::~ProgramRun() {
@@ -67,8 +70,8 @@ QString ProgramRun::socketPath() const {
     return env.value("XDG_RUNTIME_DIR") + "/" + env.value("QUILLMOT_INSTANCE_NAME", "quillmot");
 }
 
-bool ProgramRun::terminate(int timeoutMs) {
-    ::kill(pid_t(process.processId()), SIGTERM);
+bool ProgramRun::terminate(int timeoutMs, int signal) {
+    ::kill(pid_t(process.processId()), signal);
     return process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
 }

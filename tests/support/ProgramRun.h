@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QStringList>
+#include <csignal>
 
 class ProgramRun {
 public:
@@ -23,9 +24,9 @@ public:
     QByteArray output();
     // Where the program listens for a second instance.
     QString socketPath() const;
-    // Sends SIGTERM; true when the process ended within `timeoutMs` by itself with exit code 0,
+    // Sends `signal`; true when the process ended within `timeoutMs` by itself with exit code 0,
     // so that a sanitizer's report in a sanitized build fails the test that started it.
-    bool terminate(int timeoutMs);
+    bool terminate(int timeoutMs, int signal = SIGTERM);
     // Runs a second instance with the same environment; its exit code, or -1 on time-out.
     int runSecondInstance(int timeoutMs);
 
