@@ -15,6 +15,7 @@
 #include "persistence/WindowPrefs.h"
 #include "platform/AppData.h"
 #include "platform/Clock.h"
+#include "platform/PrivateFolder.h"
 #include "platform/gui/QtFilePickers.h"
 #include "platform/gui/QtMessageBoxes.h"
 #include "presentation/AssociationTree.h"
@@ -118,6 +119,8 @@ void Application::start(const StartOptions& options) {
     m_programIcon = ProgramIcon::find(QCoreApplication::applicationDirPath());
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     m_state->LocalComputerName = AppData::computerName();
+    // What an older run wrote may still be readable by others; from here on it is not.
+    PrivateFolder::tighten(AppData::folder());
     m_lifecycle->loadOptions();
 
     loadMainWindow();

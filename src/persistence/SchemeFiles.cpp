@@ -3,6 +3,7 @@
 #include "persistence/AssociationStore.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFolder.h"
 #include "platform/TextFile.h"
 
 #include <QDir>
@@ -49,7 +50,7 @@ QString folderIn(const QString& appDataFolder) {
 
 bool prepareFolder(const QString& schemeFolder) {
     if (!QFileInfo::exists(schemeFolder))
-        QDir().mkpath(schemeFolder);
+        PrivateFolder::make(schemeFolder);
     const QFileInfo info(schemeFolder);
     return info.isDir() && info.isReadable() && info.isExecutable();
 }

@@ -8,6 +8,8 @@ namespace DurableFile {
 
 // Writes `content` to the new file `twin`, flushes it to the disk, renames it over `path` and
 // flushes the folder entry, so a crash at any moment leaves the old or the new `path` whole.
+// The new `path` is readable and writable by its owner only (0600): the program's files name
+// every backed-up path and destination.
 // Empty on success, else why it failed (`twin` is then removed and `path` untouched).
 QString replace(const QString& path, const QString& twin, const QByteArray& content);
 

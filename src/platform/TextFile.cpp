@@ -3,8 +3,8 @@
 #include "platform/DurableFile.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFolder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 #include <cstdio>
@@ -67,7 +67,7 @@ std::optional<QStringList> readLines(const QString& path) {
 WriteResult writeAtomically(const QString& path, const QByteArray& content) {
     const QString folder = Paths::parent(path);
     WriteResult result;
-    if (!folder.isEmpty() && !QDir().mkpath(folder))
+    if (!folder.isEmpty() && !PrivateFolder::make(folder))
         result.error =
             QStringLiteral("Cannot create the folder %1").arg(Paths::displayName(folder));
     else
@@ -85,7 +85,7 @@ bool writeAllAtomically(const QList<std::pair<QString, QByteArray>>& files) {
     for (const auto& [path, content] : files) {
         const QString folder = Paths::parent(path);
         const QString twin = path + twinSuffix;
-        ok = (folder.isEmpty() || QDir().mkpath(folder)) &&
+        ok = (folder.isEmpty() || PrivateFolder::make(folder)) &&
              DurableFile::replace(twin, twin + twinSuffix, content).isEmpty();
         if (!ok)
             break;

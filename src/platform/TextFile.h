@@ -34,7 +34,8 @@ inline const QString twinSuffix = QStringLiteral("TEMP");
 
 // Writes `content` to `path` safely: the twin `path` + "TEMP" is written and fsynced, renamed
 // over `path`, and the folder fsynced, so a crash at any moment leaves the old or the new file
-// whole. The folder is created when missing. On any failure `path` is untouched.
+// whole. The file is private to its owner, and a missing folder is made private too. On any
+// failure `path` is untouched.
 WriteResult writeAtomically(const QString& path, const QByteArray& content);
 
 // Writes several files as one change: every twin is written and fsynced first, and only when all

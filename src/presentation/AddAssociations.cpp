@@ -6,6 +6,7 @@
 #include "platform/FilePickers.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFolder.h"
 #include "platform/ShareLookup.h"
 #include "presentation/TextRules.h"
 #include "presentation/VolumeEditing.h"
@@ -226,7 +227,7 @@ void AddAssociations::addFolder(const QString& chosen) {
 
 void AddAssociations::saveStores() {
     const QString folder = AppData::folder();
-    QDir().mkpath(folder);
+    PrivateFolder::make(folder);
     saveAssociations(*m_state.backups, folder);
     saveDestinations(*m_state.destinations, folder);
 }

@@ -1,12 +1,15 @@
 // The real program, started hidden on the offscreen platform with a prepared configuration
 // folder: it stops in order on SIGTERM and SIGHUP, rewrites what it read, remembers whether it
-// was paused, and stays a single instance.
+// was paused, keeps its files to its user, and stays a single instance.
 
+#include "support/OtherUser.h"
 #include "support/ProgramRun.h"
 #include "support/TempHome.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -73,4 +76,62 @@ TEST_F(ProgramFixture, StartsWithoutConfigurationAndASecondStartEndsAtOnceShowin
     EXPECT_EQ(stored("usrdatab"), QByteArray());
     EXPECT_TRUE(QFile::exists(home.appDataFolder() + "/usrdatab"));
     EXPECT_EQ(stored("pprefs"), "0\r\n");
+}
+
+// The store names every backed-up path and every destination: nobody else may read it, also when
+// an older run left the folder open (0755) and its files readable (0644).
+TEST_F(ProgramFixture, ItsFilesAreForItsUserAloneAlsoWhenAnOlderRunLeftThemOpen) {
+    QString reason;
+    const auto other = OtherUser::create(&reason);
+    // A home and a configuration folder as open as a user's usually are.
+    for (const QString& folder : {home.path(), home.path() + "/.config"})
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+    const auto modes = [&] {
+        QStringList found;
+        QDirIterator it(home.appDataFolder(),
+                        QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        struct stat st {};
+        ::stat(QFile::encodeName(home.appDataFolder()).constData(), &st);
+        found << QString(". %1").arg(st.st_mode & 0777, 0, 8);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            ::lstat(QFile::encodeName(path).constData(), &st);
+            found << QString("%1 %2").arg(it.fileName()).arg(st.st_mode & 0777, 0, 8);
+        }
+        found.sort();
+        return found.join(", ").toStdString();
+    };
+    const auto othersCannotRead = [&](const QString& name) {
+        if (!other)
+            return true;
+        OtherUser::Acting acting(*other);
+        return !QFile(home.appDataFolder() + "/" + name).open(QIODevice::ReadOnly);
+    };
+
+    // What an older run left.
+    home.writeAppData("usrdatab", Associations);
+    home.writeAppData("usrdatad", Destinations);
+    home.writeAppData("sch/work.sch", Associations);
+    home.writeAppData("sch/work.sch.dst", Destinations);
+    for (const char* name : {"", "/sch"})
+        ::chmod(QFile::encodeName(home.appDataFolder() + name).constData(), 0755);
+    ProgramRun run(home.path());
+    ASSERT_TRUE(run.start());
+    EXPECT_EQ(modes(), ". 700, sch 700, usrdatab 600, usrdatad 600, work.sch 600, "
+                       "work.sch.dst 600");
+    EXPECT_TRUE(othersCannotRead("usrdatab"));
+    ASSERT_TRUE(run.terminate(2000));
+    EXPECT_EQ(modes(), ". 700, nprefs 600, pprefs 600, sch 700, usrdatab 600, usrdatad 600, "
+                       "work.sch 600, work.sch.dst 600");
+
+    // A first run makes them private.
+    QDir(home.appDataFolder()).removeRecursively();
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.terminate(2000));
+    EXPECT_EQ(modes(), ". 700, nprefs 600, pprefs 600, usrdatab 600, usrdatad 600");
+    EXPECT_TRUE(othersCannotRead("usrdatad"));
+    if (!other)
+        GTEST_SKIP() << "the modes hold; another user's reads were not tried: "
+                     << reason.toStdString();
 }

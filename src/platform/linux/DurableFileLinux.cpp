@@ -39,7 +39,10 @@ QString reason(const char* step, const QString& path, int err) {
 
 QString replace(const QString& path, const QString& twin, const QByteArray& content) {
     const QByteArray twinName = Paths::toNative(twin);
-    UniqueFd fd(::open(twinName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    // A twin left by a crash goes: the new one is a file of its own, made private from the start.
+    ::unlink(twinName.constData());
+    UniqueFd fd(
+        ::open(twinName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (fd.get() < 0)
         return reason("Cannot create", twin, errno);
     QString error;
