@@ -9,8 +9,20 @@
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <cstdio>
+
+namespace {
+// The exit code of a start refused for how it was called.
+constexpr int usageError = 2;
+} // namespace
 
 int main(int argc, char* argv[]) {
+    // The instance name becomes a file name in the private runtime folder: only a plain name
+    // keeps it there.
+    if (const QString problem = SingleInstance::instanceNameProblem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(ProgramInfo::name), qPrintable(problem));
+        return usageError;
+    }
     // Without a display the program still runs: hidden, on Qt's offscreen platform, printing
     // each activity result on standard output.
     const bool headless =

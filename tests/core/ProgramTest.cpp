@@ -78,6 +78,24 @@ TEST_F(ProgramFixture, StartsWithoutConfigurationAndASecondStartEndsAtOnceShowin
     EXPECT_EQ(stored("pprefs"), "0\r\n");
 }
 
+// The instance name becomes a file name in the private runtime folder: anything but a plain name
+// is refused before the program makes anything.
+TEST_F(ProgramFixture, AnInstanceNameThatIsNotAPlainNameIsRefused) {
+    for (const QString& name : QStringList{"../escaped", "a/b", "..", "", QString(65, u'n')}) {
+        ProgramRun run(home.path());
+        QProcessEnvironment env = run.process.processEnvironment();
+        env.insert("QUILLMOT_INSTANCE_NAME", name);
+        run.process.setProcessEnvironment(env);
+        run.process.setProcessChannelMode(QProcess::SeparateChannels);
+        run.launch();
+        ASSERT_TRUE(run.process.waitForFinished(10000)) << "started with " << name.toStdString();
+        EXPECT_EQ(run.process.exitCode(), 2);
+        EXPECT_TRUE(run.process.readAllStandardError().contains(
+            "QUILLMOT_INSTANCE_NAME must be a plain name"));
+    }
+    EXPECT_EQ(everything(home.path()), QStringList({".config", ".run"}));
+}
+
 // The store names every backed-up path and every destination: nobody else may read it, also when
 // an older run left the folder open (0755) and its files readable (0644).
 TEST_F(ProgramFixture, ItsFilesAreForItsUserAloneAlsoWhenAnOlderRunLeftThemOpen) {

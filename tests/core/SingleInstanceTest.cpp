@@ -1,26 +1,33 @@
-// One Quillmot per user, whatever other users or a second start at the same moment do.
+// One Quillmot per user, whatever other users, a second start at the same moment, or a flood of
+// connections do.
 
 #include "core/SingleInstance.h"
+#include "ProgramStore.h"
 #include "support/OtherUser.h"
 #include "support/ProgramRun.h"
 #include "support/QtApp.h"
 #include "support/TempHome.h"
 
 #include <QDir>
+#include <QLocalSocket>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -69,6 +76,36 @@ public:
 private:
     pid_t m_pid = -1;
     bool m_ready = false;
+};
+
+// Connections to a local socket that say nothing, held until destruction.
+class IdleConnections {
+public:
+    // Opens `count`, or as many as the listener takes without keeping one waiting for seconds.
+    IdleConnections(const QString& path, int count) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, QFile::encodeName(path).constData(),
+                     sizeof address.sun_path - 1);
+        const timeval patience{5, 0};
+        for (int i = 0; i < count; ++i) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+                ::close(fd);
+                break;
+            }
+            m_fds.push_back(fd);
+        }
+    }
+    ~IdleConnections() {
+        for (const int fd : m_fds)
+            ::close(fd);
+    }
+    int opened() const { return int(m_fds.size()); }
+
+private:
+    std::vector<int> m_fds;
 };
 
 // A folder every user may write into, as /tmp is.
@@ -188,4 +225,73 @@ TEST(SingleInstance, StartsAtTheSameMomentLeaveExactlyOneRunning) {
             EXPECT_TRUE(p->waitForFinished(10000));
         }
     }
+}
+
+// Each request line gets its answer line; a connection that says nothing is ended, so that it
+// holds no descriptor of the program for long.
+TEST(SingleInstance, RequestsAreAnsweredAndASilentConnectionIsEnded) {
+    ensureCoreApp();
+    TempHome home;
+    const QString runtime = home.makeFolder("run");
+    ::chmod(QFile::encodeName(runtime).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+    qunsetenv("QUILLMOT_INSTANCE_NAME");
+    SingleInstance instance;
+    QSignalSpy shown(&instance, &SingleInstance::showRequested);
+    instance.addRequest("status", [] { return QByteArray("watching"); });
+    ASSERT_TRUE(instance.listen());
+    const auto connected = [](QLocalSocket& socket) {
+        socket.connectToServer(SingleInstance::serverName());
+        return socket.waitForConnected(5000);
+    };
+    const auto answer = [&](const QByteArray& request) {
+        QLocalSocket socket;
+        if (!connected(socket))
+            return QByteArray("(not connected)");
+        socket.write(request + "\n");
+        if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, 10000))
+            return QByteArray("(no answer)");
+        return socket.readLine().trimmed();
+    };
+    EXPECT_EQ(answer("show"), "ok");
+    EXPECT_EQ(shown.count(), 1);
+    EXPECT_EQ(answer("status"), "watching");
+    EXPECT_EQ(answer("format c:"), "unknown request");
+
+    QLocalSocket silent;
+    ASSERT_TRUE(connected(silent));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return silent.state() == QLocalSocket::UnconnectedState; }, 10000));
+    qunsetenv("XDG_RUNTIME_DIR");
+}
+
+// Any process of the user may connect to the socket and say nothing. Well over a thousand such
+// connections, more than the program may have descriptors, keep neither a save from being copied
+// nor a second start from bringing the window up.
+TEST(SingleInstance, ThousandsOfIdleConnectionsStarveNeitherTheBackupNorASecondStart) {
+    constexpr int Connections = 1500;
+    TempHome home;
+    const QString docs = home.makeFolder("Docs");
+    const QString backup = home.path() + "/Backup";
+    writeStore(home, {{docs, {backup}}});
+    ProgramRun run(home.path());
+    ASSERT_TRUE(run.start());
+    // The program gets the usual limit of a desktop session's programs; this test holds more.
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    const rlimit usual{std::min<rlim_t>(1024, limit.rlim_max), limit.rlim_max};
+    ASSERT_EQ(::prlimit(pid_t(run.process.processId()), RLIMIT_NOFILE, &usual, nullptr), 0);
+    limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, Connections + 256);
+    if (limit.rlim_cur > limit.rlim_max || ::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+        GTEST_SKIP() << "this test may not hold " << Connections << " descriptors";
+
+    const IdleConnections idle(run.socketPath(), Connections);
+    EXPECT_EQ(idle.opened(), Connections);
+    home.writeFile("Docs/report.txt", "saved");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return readWholeFile(backup + "/Docs/report.txt") == "saved"; }, 15000));
+    EXPECT_EQ(run.runSecondInstance(20000), 0);
+    ASSERT_TRUE(run.terminate(5000));
+    // The window came up: only a window that was shown writes its preferences at the exit.
+    EXPECT_TRUE(QFile::exists(home.appDataFolder() + "/wprefs"));
 }
