@@ -95,7 +95,8 @@ void Engine::onNews(const WorkerNews& news) {
         m_copier->onNews(news);
         m_catchUp->onNews(news);
         if (news.kind == WorkerNews::Kind::CatchUpChanged)
-            noteFound(Paths::PathKey(news.save.copy.sourceRoot), news.save.copy.filePath, nowMs());
+            noteFound(Paths::PathKey(news.save.copy.sourceRoot), news.save.copy.filePath,
+                      QDateTime::currentMSecsSinceEpoch());
     } catch (...) {
         qCWarning(lcEngine) << "Result of a copy dropped:" << currentExceptionText();
     }
