@@ -1,8 +1,10 @@
 #include "engine/DestinationWorker.h"
 #include "engine/Log.h"
 
+#include "engine/CopyDestination.h"
 #include "platform/DestinationFolder.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 
 #include <QDateTime>
 #include <optional>
@@ -56,6 +58,14 @@ void DestinationWorker::submit(SaveJob job) {
     }
 }
 
+void DestinationWorker::submitFolder(FolderJob job) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_folders.push_back(std::move(job));
+    }
+    m_wake.notify_all();
+}
+
 void DestinationWorker::submitCatchUp(CatchUpTask task) {
     {
         const std::lock_guard lock(m_mutex);
@@ -102,6 +112,7 @@ void DestinationWorker::dropAll() {
         const std::lock_guard lock(m_mutex);
         m_order.clear();
         m_saves.clear();
+        m_folders.clear();
     }
     dropCatchUps();
     cancelRunning();
@@ -109,7 +120,11 @@ void DestinationWorker::dropAll() {
 
 bool DestinationWorker::busy() const {
     const std::lock_guard lock(m_mutex);
-    return m_running || (!m_held && (!m_order.empty() || !m_catchUps.empty() || m_walk));
+    return m_running || (!m_held && hasWork());
+}
+
+bool DestinationWorker::hasWork() const {
+    return !m_order.empty() || !m_folders.empty() || !m_catchUps.empty() || m_walk;
 }
 
 void DestinationWorker::abandon() {
@@ -120,13 +135,11 @@ void DestinationWorker::abandon() {
 void DestinationWorker::run(std::stop_token stop) {
     std::unique_lock lock(m_mutex);
     while (!stop.stop_requested()) {
-        m_wake.wait(lock, stop, [this] {
-            return !m_held && (!m_order.empty() || !m_catchUps.empty() || m_walk);
-        });
+        m_wake.wait(lock, stop, [this] { return !m_held && hasWork(); });
         if (stop.stop_requested())
             break;
         // Saves first: a file just saved is what the user is waiting for.
-        if (!serveNextSave(lock))
+        if (!serveNextSave(lock) && !serveNextFolder(lock))
             stepCatchUp(lock);
     }
 }
@@ -151,6 +164,26 @@ bool DestinationWorker::serveNextSave(std::unique_lock<std::mutex>& lock) {
     news.save = std::move(job);
     post(std::move(news));
 
+    lock.lock();
+    m_running = false;
+    return true;
+}
+
+bool DestinationWorker::serveNextFolder(std::unique_lock<std::mutex>& lock) {
+    if (m_folders.empty())
+        return false;
+    const FolderJob job = std::move(m_folders.front());
+    m_folders.pop_front();
+    m_running = true;
+    lock.unlock();
+    try {
+        CopyDestination::followSourceFolder(m_fso, job.destinationPath, job.sourceRoot,
+                                            job.folderAssociation, job.sourceFolder);
+    } catch (...) {
+        qCWarning(lcEngine) << "The access of a mirror of" << Paths::displayName(job.sourceFolder)
+                            << "was not followed:" << currentExceptionText();
+    }
+    ++m_progress;
     lock.lock();
     m_running = false;
     return true;

@@ -31,6 +31,14 @@ struct SaveJob {
     CopyJob copy;
 };
 
+// A source folder whose permission bits or group changed: its mirror in one destination follows.
+struct FolderJob {
+    QString destinationPath;
+    QString sourceRoot;
+    bool folderAssociation = false;
+    QString sourceFolder;
+};
+
 // What a job came to; sent back for the window's thread.
 struct WorkerNews {
     enum class Kind {
@@ -63,6 +71,7 @@ public:
     const QString& key() const { return m_key; }
 
     void submit(SaveJob job);
+    void submitFolder(FolderJob job);
     void submitCatchUp(CatchUpTask task);
     // Drops the catch-ups waiting or under way (their CatchUpOver is still posted).
     void dropCatchUps();
@@ -91,6 +100,8 @@ private:
 
     void run(std::stop_token stop);
     bool serveNextSave(std::unique_lock<std::mutex>& lock);
+    bool serveNextFolder(std::unique_lock<std::mutex>& lock);
+    bool hasWork() const;
     bool stepCatchUp(std::unique_lock<std::mutex>& lock);
     DestinationReport copy(const CopyJob& job);
     void post(WorkerNews news);
@@ -105,6 +116,7 @@ private:
     std::condition_variable_any m_wake;
     std::deque<QueueKey> m_order;
     std::map<QueueKey, SaveJob> m_saves;
+    std::deque<FolderJob> m_folders;
     std::deque<CatchUpTask> m_catchUps;
     std::unique_ptr<CatchUpWalk> m_walk; // the catch-up under way, between its steps
     bool m_walkStepping = false;         // a step of it runs without the lock

@@ -77,6 +77,11 @@ void DestinationWorkers::submit(SaveJob job) {
     armStallCheck();
 }
 
+void DestinationWorkers::submitFolder(FolderJob job) {
+    workerFor(workerKeyFor(job.destinationPath)).submitFolder(std::move(job));
+    armStallCheck();
+}
+
 void DestinationWorkers::submitCatchUp(const QString& workerKey, CatchUpTask task) {
     workerFor(workerKey).submitCatchUp(std::move(task));
     armStallCheck();

@@ -36,6 +36,7 @@ public:
     QString workerKeyFor(const QString& destinationPath);
 
     void submit(SaveJob job);
+    void submitFolder(FolderJob job);
     void submitCatchUp(const QString& workerKey, CatchUpTask task);
     void dropCatchUps();
     void setHeld(bool held);

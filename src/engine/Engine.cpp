@@ -6,6 +6,7 @@
 #include "engine/CatchUp.h"
 #include "engine/CopyEngine.h"
 #include "engine/DestinationWorkers.h"
+#include "engine/ResultMessages.h"
 #include "engine/SettleQueue.h"
 #include "engine/SourceWalks.h"
 #include "platform/ChangeWatch.h"
@@ -28,6 +29,8 @@ Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
           std::make_unique<SettleQueue>(SettleQueue::Timing{m_timing.settleMs, m_timing.quietMs})),
       m_walks(std::make_unique<SourceWalks>(*state.fso, m_timing.walkSliceMs)) {
     m_monotonic.start();
+    m_lookThroughTimer.setInterval(m_timing.lookThroughMs);
+    connect(&m_lookThroughTimer, &QTimer::timeout, this, &Engine::lookThroughAllUnwatched);
     m_settleTimer.setSingleShot(true);
     connect(&m_settleTimer, &QTimer::timeout, this, &Engine::TimerProc);
     m_exitTimer.setSingleShot(true);
@@ -50,6 +53,18 @@ Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
         emit watchedFolderReturned(folder);
     };
     connect(this, &Engine::watchedFolderReturned, this, &Engine::catchUpAt);
+    connect(m_workers.get(), &DestinationWorkers::respondingChanged, this,
+            &Engine::reportResponding);
+}
+
+// Said once when a disk stops answering and once when it answers again, in the activity log.
+void Engine::reportResponding(const QString& disk, bool responding) {
+    const QString& na = notApplicable;
+    const auto entry = m_state.recent->Add(
+        DateTimeText::format(m_state.clock.now()), na, na, Paths::displayName(disk), na,
+        responding ? ResultText::destRespondingAgain : ResultText::destNotResponding);
+    m_state.ui.resultLogged(*entry);
+    m_state.ui.logChanged();
 }
 
 // What changed in a folder while it was away was seen by no watch: the associations that live

@@ -23,6 +23,7 @@ class MountWatch;
 class SettleQueue;
 class SourceWalks;
 struct ChangeBatch;
+struct FileStamp;
 struct WorkerNews;
 class clsBackup;
 class clsDetectFolder;
@@ -39,6 +40,8 @@ struct EngineTiming {
     int stallCheckMs = 5000;  // how often busy workers are looked at for that
     int retryFirstMs = 10000; // a failed copy is tried again after this, doubling...
     int retryMaxMs = 600000;  // ...up to this
+    int lookThroughMs =
+        30000; // folders past the watch limit are looked through at least this often
 };
 
 class Engine : public QObject {
@@ -114,6 +117,7 @@ private:
     bool watchNeededByOthers(const QString& folder, const QString& leavingPath) const;
     bool hiddenFoldersSkippedAt(const QString& folder) const;
     void reportWatchLimit(const QString& folder);
+    void reportResponding(const QString& disk, bool responding);
     void onMountsChanged();
     void catchUpAt(const QString& folder);
 
@@ -124,6 +128,9 @@ private:
     void noteFound(const QString& sourceKey, const QString& file, qint64 modifiedMs);
     void walkAssociations(const QString& watchedFolder, const QString& folder,
                           std::optional<qint64> sinceMs);
+    void followFolderAccess(const QString& watchedFolder, const QString& folder);
+    void lookThroughUnwatched(const QString& watchedFolder, qint32 handle);
+    void lookThroughAllUnwatched();
     void copySettledFiles();
     void armSettleTimer();
     void onNews(const WorkerNews& news);
@@ -149,6 +156,10 @@ private:
         bool named = false;
     };
     QHash<QString, Route> m_routes;
+    // The stamps of the files in folders no watch covers (the system's limit), by the watched
+    // folder's key: a change there shows as a stamp that moved since the last look.
+    QHash<QString, std::shared_ptr<QHash<QString, FileStamp>>> m_unwatchedStamps;
+    QTimer m_lookThroughTimer;
     QTimer m_settleTimer;
     QTimer m_exitTimer;
     QElapsedTimer m_monotonic;

@@ -35,6 +35,11 @@ inline const QString copyError = QStringLiteral("Error occurred in copy");
 // Said once when a busy source file starts being retried.
 inline const QString busyDelay = QStringLiteral("Delay: Permission required...");
 
+// A destination disk that made no progress for a long while, and its return. Its copies wait.
+inline const QString destNotResponding =
+    QStringLiteral("Error: Destination disk not responding; its copies wait");
+inline const QString destRespondingAgain = QStringLiteral("Destination disk responding again");
+
 // A file whose name the filters block.
 inline const QString filteredOut = QStringLiteral("(File skipped due to filter option settings.)");
 

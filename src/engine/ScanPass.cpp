@@ -7,6 +7,7 @@
 #include "engine/Log.h"
 
 #include "engine/CatchUp.h"
+#include "engine/DestinationWorkers.h"
 #include "engine/SettleQueue.h"
 #include "engine/SourceWalks.h"
 #include "platform/ChangeWatch.h"
@@ -75,6 +76,10 @@ void Engine::ScanPass(const QString& WatchedFolder, const QString& DetectionDate
         // walk names them, and each is new.
         for (const QString& folder : batch.newFolders)
             walkAssociations(WatchedFolder, folder, std::nullopt);
+        for (const QString& folder : batch.changedFolders)
+            followFolderAccess(WatchedFolder, folder);
+        // Folders past the watch limit change without a word: every change looks them through.
+        lookThroughUnwatched(WatchedFolder, Handle);
         if (record)
             record->DetectionDate = DateTimeText::format(m_state.clock.now());
     } catch (...) {
@@ -110,6 +115,76 @@ void Engine::noteChanged(const QString& watchedFolder, const QString& file, int 
     route.holders.unite(holders);
     route.named = true;
     m_settle->noteEvent(file, FileEvent(event), nowMs());
+}
+
+// A source folder's permission bits or group changed: its mirror in every destination of the
+// associations of this watch that back it up follows, on the destination's worker, so that no
+// copy is more readable there than here.
+void Engine::followFolderAccess(const QString& watchedFolder, const QString& folder) {
+    const colBackups& backups = *m_state.backups;
+    const auto follow = [&](const clsBackup& association) {
+        for (const auto& destination : m_state.destinations->of(association.SourcePath))
+            m_workers->submitFolder(
+                {destination->Path, association.SourcePath, association.Folder, folder});
+    };
+    const QString folderKey = Paths::PathKey(watchedFolder);
+    if (backups.contains(folderKey)) {
+        const auto association = backups.Item(folderKey);
+        if (association->Folder && association->Enabled &&
+            (Paths::samePath(folder, watchedFolder) || holds(*association, folder)))
+            follow(*association);
+    }
+    // The file associations of the watched folder mirror under its name.
+    if (!Paths::samePath(folder, watchedFolder))
+        return;
+    for (const auto& association : backups)
+        if (!association->Folder && association->Enabled &&
+            Paths::isDirectlyIn(association->SourcePath, watchedFolder))
+            follow(*association);
+}
+
+// Walks the folders of the folder association of `watchedFolder` that its watch could not cover,
+// and takes each file whose stamp moved since the last look as a change, whatever its time. The
+// first look only keeps the stamps: what changed before it is the catch-up's.
+void Engine::lookThroughUnwatched(const QString& watchedFolder, qint32 handle) {
+    const QStringList unwatched = m_state.watches->unwatchedFolders(handle);
+    const QString key = Paths::PathKey(watchedFolder);
+    if (unwatched.isEmpty() || !m_state.backups->contains(key))
+        return;
+    const auto association = m_state.backups->Item(key);
+    if (!association->Folder || !association->Enabled)
+        return;
+    auto& known = m_unwatchedStamps[key];
+    const bool first = !known;
+    if (first)
+        known = std::make_shared<QHash<QString, FileStamp>>();
+    const std::optional<quint64> device = m_state.fso->deviceOf(watchedFolder);
+    for (const QString& folder : unwatched) {
+        SourceWalks::Request request;
+        request.sourceKey = key;
+        request.folder = folder;
+        request.recursive = true;
+        request.copyHidden = association->CopyHidden;
+        request.device = device;
+        request.known = known;
+        request.recordOnly = first;
+        m_walks->add(std::move(request));
+    }
+    // A save there with no change elsewhere is found by the next look all the same.
+    if (!m_lookThroughTimer.isActive())
+        m_lookThroughTimer.start();
+}
+
+void Engine::lookThroughAllUnwatched() {
+    bool any = false;
+    for (const auto& record : *m_state.detectFolders)
+        if (record->AutoBackup > 0 &&
+            !m_state.watches->unwatchedFolders(record->AutoBackup).isEmpty()) {
+            lookThroughUnwatched(record->Folder, record->AutoBackup);
+            any = true;
+        }
+    if (!any)
+        m_lookThroughTimer.stop();
 }
 
 // A file a walk found for the association `sourceKey`: it settles from its own last change.

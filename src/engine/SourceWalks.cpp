@@ -81,6 +81,13 @@ void SourceWalks::visitFolder(const Walk& walk, const QString& folder, std::dequ
         const qint64 modifiedMs = stamp->modifiedNs / nsPerMs;
         if (request.sinceMs && modifiedMs < *request.sinceMs - clockToleranceMs)
             continue;
+        if (request.known) {
+            FileStamp& kept = (*request.known)[file];
+            const bool changed = kept != *stamp;
+            kept = *stamp;
+            if (!changed || request.recordOnly)
+                continue;
+        }
         if (onFound)
             onFound(request.sourceKey, file, modifiedMs);
     }

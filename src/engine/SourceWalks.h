@@ -5,14 +5,17 @@
 // the saves meanwhile are served; they read the source only.
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class FileSystem;
+struct FileStamp;
 
 class SourceWalks : public QObject {
     Q_OBJECT
@@ -25,6 +28,10 @@ public:
         std::optional<quint64> device; // the source's file system: the walk stays on it
         // Files modified before this are left out; unset: every file counts.
         std::optional<qint64> sinceMs;
+        // When set, only a file whose stamp differs from the one kept here counts, and the kept
+        // stamps are brought up to date (`recordOnly`: nothing counts, the stamps are kept).
+        std::shared_ptr<QHash<QString, FileStamp>> known;
+        bool recordOnly = false;
     };
 
     SourceWalks(const FileSystem& fso, int sliceMs, QObject* parent = nullptr);

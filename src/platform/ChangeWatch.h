@@ -82,10 +82,13 @@ public:
     // Hands out (and forgets) what the re-arms since the last take collected.
     virtual ChangeBatch take() = 0;
     // The system's limit on watched folders was reached: some folders of the subtree are not
-    // watched (those watched before stay watched), so each signal asks for a walk.
+    // watched (those watched before stay watched); unwatchedFolders() names them.
     virtual bool limitReached() const = 0;
     // Folders watched now (the top folder and its watched sub-folders).
     virtual int watchedFolders() const = 0;
+    // The folders whose trees are not watched because the system's limit was reached: changes
+    // there arrive without a word, so they are looked through.
+    virtual QStringList unwatchedFolders() const = 0;
     // The device and inode of the top folder when it was watched, to tell whether the path now
     // leads somewhere else (a file system mounted over it, or unmounted from under it).
     virtual quint64 topDevice() const = 0;

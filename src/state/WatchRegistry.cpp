@@ -95,6 +95,11 @@ QString WatchRegistry::folderOf(qint32 id) const {
     return it == m_watches.end() ? QString() : it->second.folder;
 }
 
+QStringList WatchRegistry::unwatchedFolders(qint32 id) const {
+    const auto it = m_watches.find(id);
+    return it == m_watches.end() ? QStringList() : it->second.watch->unwatchedFolders();
+}
+
 bool WatchRegistry::wait(qint32 id, int timeoutMs) {
     const auto it = m_watches.find(id);
     if (it == m_watches.end())

@@ -46,6 +46,8 @@ public:
     int openCount() const { return int(m_watches.size()); }
     // The folder the watch `id` was opened on; empty for an unknown id.
     QString folderOf(qint32 id) const;
+    // The folders below it that the watch could not cover (the system's limit).
+    QStringList unwatchedFolders(qint32 id) const;
 
     // The system's watch limit was reached at least once; the folders watched before stay
     // watched. The first time, onLimitReached hears which folder is not fully watched.

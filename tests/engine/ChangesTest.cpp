@@ -5,11 +5,16 @@
 #include "EngineFixture.h"
 
 #include "engine/SettleQueue.h"
+#include "platform/DestinationFolder.h"
 #include "platform/OwnTemporaryNames.h"
 
 #include <QDir>
+#include <QThread>
+#include <atomic>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -150,6 +155,138 @@ TEST_F(WatchedChangesTest, WhatEventsCannotNameIsWalked) {
     const QStringList copied = takeCopies();
     EXPECT_EQ(copied.size(), 6) << copied.join(", ").toStdString();
     EXPECT_FALSE(copied.contains("docs: untouched.txt"));
+}
+
+// Past the system's watch limit a folder changes without a word: each change elsewhere, and a
+// look at regular times, find what changed in it, whatever the file's own time says.
+TEST_F(WatchedChangesTest, FoldersPastTheWatchLimitAreLookedThroughForAnyChange) {
+    const QString deep = folder("docs/deep");
+    const QString old = write("docs/deep/old.txt", "before");
+    state->watches->setWatchFault([&](const QString& path) { return path == deep ? ENOSPC : 0; });
+    watchDocs(true);
+    ASSERT_EQ(state->watches->unwatchedFolders(record(docs)->AutoBackup), QStringList{deep});
+    write("docs/first.txt", "a change that makes the first look");
+    ASSERT_TRUE(awaitCopies(1));
+    EXPECT_EQ(takeCopies(), QStringList({"docs: first.txt"})) << "the first look only keeps";
+
+    // Saved with its old time kept, in the folder no watch covers; then a change elsewhere.
+    const timespec longAgo[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    write("docs/deep/old.txt", "after, with the same old time");
+    ::utimensat(AT_FDCWD, QFile::encodeName(old).constData(), longAgo, 0);
+    write("docs/deep/new.txt", "new");
+    write("docs/second.txt", "a change elsewhere");
+    ASSERT_TRUE(awaitCopies(3));
+    EXPECT_EQ(takeCopies(), QStringList({"docs: new.txt", "docs: old.txt", "docs: second.txt"}));
+
+    // With no other change, the regular look finds it.
+    write("docs/deep/alone.txt", "saved alone");
+    ASSERT_TRUE(awaitCopies(1, 10000));
+    EXPECT_EQ(takeCopies(), QStringList({"docs: alone.txt"}));
+}
+
+// Whole copies with real writers, real copies and kept versions.
+class WholeCopiesTest : public StateFixture {
+protected:
+    QString file, backup;
+    std::unique_ptr<Engine> engine;
+    void start(FileSystem* fso = nullptr) {
+        if (fso)
+            own(fso);
+        // A pause of the writer well inside the settle time, whatever the machine's load.
+        timing.settleMs = 1000;
+        timing.quietMs = 3000;
+        StateFixture::SetUp();
+        file = write("docs/notes.txt", "v1");
+        const auto association = addAssociation(file, false);
+        association->KeepBackup = true;
+        association->Versions = 3;
+        backup = folder("backup");
+        state->destinations->Add(backup, file, volumeOf(backup));
+        engine = std::make_unique<Engine>(*state, timing);
+        engine->StartWatchTimer();
+        engine->CreateDetectFolder(file, false);
+        engine->CopyToDestinations(file, 1, file);
+        ASSERT_TRUE(copied("v1"));
+    }
+    void SetUp() override {}
+    void TearDown() override { engine.reset(); }
+    bool copied(const QByteArray& content) {
+        return waitFor([&] { return readWholeFile(copy()) == content && !engine->busy(); }, 10000);
+    }
+    QString copy() const { return backup + "/docs/notes.txt"; }
+    QByteArray version(int k) const {
+        return readWholeFile(backup + "/docs/PrevSave-" + QByteArray::number(k) + "/notes.txt");
+    }
+};
+
+TEST_F(WholeCopiesTest, AWriterThatPausesOrWritesSlowlyLeavesOneWholeCopyAndTheRealVersions) {
+    start();
+    // The writer works on a thread of its own while the engine serves its events.
+    const auto writing = [&](const std::function<void()>& writer) {
+        std::atomic<bool> finished = false;
+        std::thread thread([&] {
+            writer();
+            finished = true;
+        });
+        EXPECT_TRUE(waitFor([&] { return finished.load(); }, 10000));
+        thread.join();
+    };
+    // Truncated and closed, then opened again after a pause and written.
+    writing([&] {
+        QFile(file).open(QIODevice::WriteOnly | QIODevice::Truncate);
+        QThread::msleep(100);
+        write("docs/notes.txt", "v2, whole");
+    });
+    ASSERT_TRUE(copied("v2, whole"));
+    // Written slowly, in pieces, and closed only at the end.
+    writing([&] {
+        QFile slow(file);
+        if (!slow.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return;
+        for (int piece = 0; piece < 5; ++piece) {
+            slow.write("piece;");
+            slow.flush();
+            QThread::msleep(100);
+        }
+    });
+    ASSERT_TRUE(copied("piece;piece;piece;piece;piece;"));
+    EXPECT_EQ(version(1), "v2, whole");
+    EXPECT_EQ(version(2), "v1") << "a torn or empty copy pushed a real version out";
+    EXPECT_EQ(state->recent->Count(), 3);
+}
+
+// The writer commits again while its file is being copied, within one tick of the file times'
+// clock: size and time stay the same, and only the event tells.
+class CommitDuringCopy : public FileSystem {
+public:
+    QString source;
+    std::atomic<bool> done = false;
+    CopyResult stageCopy(const QString& from, const DestinationFolder& folder, const QString& name,
+                         StagedCopy& staged, const std::function<bool()>& between) override {
+        const CopyResult result = FileSystem::stageCopy(from, folder, name, staged, between);
+        if (from == source && !done.exchange(true)) {
+            struct stat st {};
+            ::stat(QFile::encodeName(from).constData(), &st);
+            QFile f(from);
+            if (f.open(QIODevice::ReadWrite)) {
+                f.write("V3");
+                f.close();
+            }
+            const timespec times[2] = {st.st_atim, st.st_mtim};
+            ::utimensat(AT_FDCWD, QFile::encodeName(from).constData(), times, 0);
+        }
+        return result;
+    }
+};
+
+TEST_F(WholeCopiesTest, AChangeAfterTheCopyBeganIsCopiedAgainWhateverItsSizeAndTime) {
+    auto* fso = new CommitDuringCopy;
+    start(fso);
+    fso->source = file;
+    fso->done = false;
+    write("docs/notes.txt", "v2");
+    ASSERT_TRUE(copied("V3"));
+    EXPECT_EQ(version(1), "v2");
 }
 
 } // namespace

@@ -38,6 +38,7 @@ inline EngineTiming testTiming() {
     timing.exitCancelMs = 200;
     timing.stallMs = 300;
     timing.stallCheckMs = 50;
+    timing.lookThroughMs = 200;
     // Failed copies are tried again only where a test asks for it.
     timing.retryFirstMs = 3600 * 1000;
     timing.retryMaxMs = 3600 * 1000;

@@ -4,6 +4,7 @@
 
 #include "EngineFixture.h"
 
+#include "engine/CatchUp.h"
 #include "engine/RetryList.h"
 #include "platform/DestinationFolder.h"
 #include "support/Mounts.h"
@@ -96,6 +97,10 @@ TEST_F(HungDestinationTest, TheOtherDiskIsServedAndTheHungOneIsToldAndRecovers) 
     EXPECT_EQ(readWholeFile(hung + "/Docs/a.txt"), "saved");
     ASSERT_EQ(responding.count(), 2);
     EXPECT_EQ(responding[1][1].toBool(), true);
+    QStringList said;
+    for (const auto& entry : *state->recent)
+        said << entry->Message;
+    EXPECT_EQ(said.filter("responding").size(), 2) << said.join(", ").toStdString();
 }
 
 TEST_F(HungDestinationTest, TheExitEndsInTimeWhateverTheHungDiskDoes) {
@@ -199,6 +204,30 @@ TEST_F(StateFixture, ADiskMadeWritableAgainGetsTheFailedCopyAtItsNextMount) {
     ASSERT_TRUE(waitFor([&] { return logged() == 2; }));
     EXPECT_EQ(state->recent->Item(2)->Message, "Success: Copy saved");
     EXPECT_EQ(readWholeFile(mp + "/backup/Docs/a.txt"), "a");
+}
+
+// A source folder made private after its first backup: its mirror follows at once, so that no
+// copy in it is more readable on the backup disk than at the source.
+TEST_F(StateFixture, AMirroredFolderFollowsItsSourceFolderWhenItBecomesPrivate) {
+    Engine engine(*state, timing);
+    engine.StartWatchTimer();
+    const QString docs = folder("docs");
+    write("docs/sub/a.txt", "a");
+    addAssociation(docs, true, true);
+    const QString backup = folder("backup");
+    state->destinations->Add(backup, docs, volumeOf(backup));
+    engine.CreateDetectFolder(docs, true);
+    engine.catchUp().requestAll();
+    ASSERT_TRUE(waitFor([&] { return readWholeFile(backup + "/docs/sub/a.txt") == "a"; }));
+    const auto modeOf = [](const QString& path) {
+        struct stat st {};
+        ::stat(QFile::encodeName(path).constData(), &st);
+        return st.st_mode & 07777;
+    };
+    ASSERT_EQ(::chmod(QFile::encodeName(docs + "/sub").constData(), 0700), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(docs).constData(), 0750), 0);
+    EXPECT_TRUE(waitFor([&] { return modeOf(backup + "/docs/sub") == 0700; }));
+    EXPECT_TRUE(waitFor([&] { return (modeOf(backup + "/docs") & 0007) == 0; }));
 }
 
 } // namespace

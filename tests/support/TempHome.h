@@ -37,6 +37,9 @@ QByteArray crlfLines(const QStringList& lines);
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
+inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
+    *out << '"' << bytes.toStdString() << '"';
+}
 inline void PrintTo(const QStringList& texts, std::ostream* out) {
     *out << "{ ";
     for (const QString& text : texts)

@@ -172,6 +172,7 @@ public:
     bool isOpen() const override { return m_open; }
     bool limitReached() const override { return m_limitReached; }
     int watchedFolders() const override { return int(m_folders.size()); }
+    QStringList unwatchedFolders() const override { return m_unwatched; }
     quint64 topDevice() const override { return m_device; }
     quint64 topInode() const override { return m_inode; }
 
@@ -201,9 +202,6 @@ public:
     void rearm() override {
         if (m_open)
             m_hub->poll(0);
-        // Folders that could not be watched change without a word: each signal looks at them.
-        if (m_limitReached && !m_pending.empty())
-            m_pending.overflow = true;
         m_taken.append(m_pending);
         m_pending = {};
     }
@@ -257,6 +255,10 @@ private:
             return;
         if (mask & IN_MOVED_FROM) {
             dropFoldersBelow(child);
+            const QString gone = Paths::fromNative(child);
+            m_unwatched.removeIf([&](const QString& folder) {
+                return folder == gone || folder.startsWith(gone + QLatin1Char('/'));
+            });
             return;
         }
         if (!(mask & (IN_CREATE | IN_MOVED_TO)))
@@ -267,6 +269,8 @@ private:
         // only a walk can name them. A folder that cannot be watched is walked all the same.
         if (addFolder(child, subFolderFlags) >= 0)
             addSubFoldersBelow(child);
+        else if (m_limitReached)
+            noteUnwatched(child);
         queueFolder(child);
     }
 
@@ -374,7 +378,7 @@ private:
     // Walks below `top` without following symbolic links, watching every folder it meets.
     void addSubFoldersBelow(const QByteArray& top) {
         std::vector<QByteArray> pending{top};
-        while (!pending.empty() && !m_limitReached) {
+        while (!pending.empty()) {
             const QByteArray folder = std::move(pending.back());
             pending.pop_back();
             DIR* dir = ::opendir(folder.constData());
@@ -386,13 +390,20 @@ private:
                 if (!entersFolder(::dirfd(dir), entry))
                     continue;
                 const QByteArray child = childPath(folder, entry->d_name);
-                if (addFolder(child, subFolderFlags) >= 0)
+                if (!m_limitReached && addFolder(child, subFolderFlags) >= 0)
                     pending.push_back(child);
                 else if (m_limitReached)
-                    break;
+                    noteUnwatched(child);
             }
             ::closedir(dir);
         }
+    }
+
+    // Past the system's limit a folder's whole tree goes unwatched: each change looks it through.
+    void noteUnwatched(const QByteArray& folder) {
+        const QString path = Paths::fromNative(folder);
+        if (!m_unwatched.contains(path))
+            m_unwatched << path;
     }
 
     std::shared_ptr<Hub> m_hub;
@@ -405,7 +416,8 @@ private:
     quint64 m_inode = 0;
     std::unordered_map<int, QByteArray> m_folders; // watch descriptor -> folder path
     ChangeBatch m_pending;                         // since the last re-arm
-    ChangeBatch m_taken;                           // re-armed, waiting for the pass to take it
+    QStringList m_unwatched; // folders past the limit, whose trees no watch covers
+    ChangeBatch m_taken;     // re-armed, waiting for the pass to take it
 };
 
 void Hub::readAll() {
