@@ -45,7 +45,9 @@ public:
     bool isOpen() const { return m_fd >= 0; }
 
     // The folder `name` in this one, made first when missing with exactly `access` (whatever the
-    // umask). `made` tells whether it was made here. Only a folder of this user's is entered.
+    // umask). `made` tells whether it was made here. Only a folder of this user's is entered,
+    // on a disk that keeps owners: on one that shows every file as the mount's (FAT, a
+    // Windows share), the owner tells nothing.
     Refusal enterOrMake(const QString& name, const FolderAccess& access, DestinationFolder& into,
                         bool* made = nullptr) const;
     // The same without making it: Failed when it is missing.
@@ -79,6 +81,7 @@ public:
     int descriptor() const { return m_fd; }
 
 private:
-    explicit DestinationFolder(int fd) : m_fd(fd) {}
+    DestinationFolder(int fd, bool ownersKept) : m_fd(fd), m_ownersKept(ownersKept) {}
     int m_fd = -1;
+    bool m_ownersKept = true; // the file system keeps each file's own owner
 };

@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -26,6 +28,33 @@ constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 QByteArray native(const QString& name) {
     return Paths::toNative(name);
+}
+
+// File systems that show every file as owned by whoever the mount says, whoever made it: FAT,
+// exFAT, NTFS and other FUSE disks, Windows shares. Ownership there tells nothing about who made
+// a folder, and refusing for it would refuse every folder of such a disk.
+constexpr long exfatMagic = 0x2011BAB0;
+constexpr long ntfsMagic = 0x5346544e;
+constexpr long fuseMagic = 0x65735546;
+constexpr long cifsMagic = 0xFF534D42;
+constexpr long smb2Magic = 0xFE534D42;
+
+bool keepsOwners(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return true;
+    switch (long(fs.f_type)) {
+    case MSDOS_SUPER_MAGIC:
+    case exfatMagic:
+    case ntfsMagic:
+    case fuseMagic:
+    case cifsMagic:
+    case smb2Magic:
+    case SMB_SUPER_MAGIC:
+        return false;
+    default:
+        return true;
+    }
 }
 
 bool sameInode(const struct stat& a, const struct stat& b) {
@@ -120,13 +149,14 @@ DestinationFolder::~DestinationFolder() {
 }
 
 DestinationFolder::DestinationFolder(DestinationFolder&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)) {}
+    : m_fd(std::exchange(other.m_fd, -1)), m_ownersKept(other.m_ownersKept) {}
 
 DestinationFolder& DestinationFolder::operator=(DestinationFolder&& other) noexcept {
     if (this != &other) {
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = std::exchange(other.m_fd, -1);
+        m_ownersKept = other.m_ownersKept;
     }
     return *this;
 }
@@ -135,8 +165,8 @@ DestinationFolder DestinationFolder::openChosen(const QString& path) {
     const PathAt at(native(path));
     if (!at.ok())
         return {};
-    return DestinationFolder(
-        ::openat(at.dir(), at.name(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK));
+    const int fd = ::openat(at.dir(), at.name(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+    return DestinationFolder(fd, fd < 0 || keepsOwners(fd));
 }
 
 DestinationFolder::Refusal DestinationFolder::enter(const QString& name,
@@ -148,9 +178,9 @@ DestinationFolder::Refusal DestinationFolder::enter(const QString& name,
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         return Refusal::Failed;
-    if (st.st_uid != ::geteuid())
+    if (m_ownersKept && st.st_uid != ::geteuid())
         return Refusal::OtherOwner;
-    into = DestinationFolder(fd.release());
+    into = DestinationFolder(fd.release(), m_ownersKept);
     return Refusal::None;
 }
 
