@@ -94,7 +94,8 @@ QString typedNameOf(const QString& fileName) {
     return fileName.endsWith(extension) ? fileName.chopped(extension.size()) : fileName;
 }
 
-bool save(const QString& appDataFolder, const QString& schemeFolder, const QString& fileName) {
+bool save(const QString& appDataFolder, const QString& schemeFolder, const QString& fileName,
+          QString* why) {
     if (check(fileName) != NameCheck::Usable)
         return false;
     const auto associations =
@@ -104,12 +105,15 @@ bool save(const QString& appDataFolder, const QString& schemeFolder, const QStri
     if (!associations || !destinations)
         return false;
     const QString scheme = Paths::join(schemeFolder, fileName);
-    return TextFile::writeAllAtomically(
+    const TextFile::WriteResult written = TextFile::writeAllAtomically(
         {{scheme, *associations}, {scheme + destinationsSuffix, *destinations}});
+    if (why)
+        *why = written.error;
+    return written.ok();
 }
 
-LoadResult load(const QString& appDataFolder, const QString& schemeFolder,
-                const QString& fileName) {
+LoadResult load(const QString& appDataFolder, const QString& schemeFolder, const QString& fileName,
+                QString* why) {
     if (check(fileName) != NameCheck::Usable)
         return LoadResult::Missing;
     const QString scheme = Paths::join(schemeFolder, fileName);
@@ -121,10 +125,12 @@ LoadResult load(const QString& appDataFolder, const QString& schemeFolder,
     // not a scheme, and must not replace the user's set with nothing.
     if (!associations->isEmpty() && !holdsAnAssociation(*associations))
         return LoadResult::NotAScheme;
-    const bool written = TextFile::writeAllAtomically(
+    const TextFile::WriteResult written = TextFile::writeAllAtomically(
         {{Paths::join(appDataFolder, AssociationStore::associationsFile), *associations},
          {Paths::join(appDataFolder, AssociationStore::destinationsFile), *destinations}});
-    return written ? LoadResult::Loaded : LoadResult::WriteFailed;
+    if (why)
+        *why = written.error;
+    return written.ok() ? LoadResult::Loaded : LoadResult::WriteFailed;
 }
 
 bool remove(const QString& schemeFolder, const QString& fileName) {

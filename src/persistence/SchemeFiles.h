@@ -34,7 +34,9 @@ NameCheck check(const QString& fileName);
 QString typedNameOf(const QString& fileName);
 
 // Copies the two store files of `appDataFolder` into the scheme `fileName`, replacing it whole.
-bool save(const QString& appDataFolder, const QString& schemeFolder, const QString& fileName);
+// `why` receives the reason a write failed.
+bool save(const QString& appDataFolder, const QString& schemeFolder, const QString& fileName,
+          QString* why = nullptr);
 
 enum class LoadResult {
     Loaded,
@@ -42,8 +44,10 @@ enum class LoadResult {
     NotAScheme, // its associations file holds data but no association the store reads
     WriteFailed // the store files could not be replaced: they are as they were
 };
-// Replaces both store files with the scheme's pair as one change.
-LoadResult load(const QString& appDataFolder, const QString& schemeFolder, const QString& fileName);
+// Replaces both store files with the scheme's pair as one change; `why` receives the reason a
+// write failed.
+LoadResult load(const QString& appDataFolder, const QString& schemeFolder, const QString& fileName,
+                QString* why = nullptr);
 
 // Deletes the scheme's two files; false when one of them stayed.
 bool remove(const QString& schemeFolder, const QString& fileName);

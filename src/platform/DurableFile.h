@@ -13,4 +13,8 @@ namespace DurableFile {
 // Empty on success, else why it failed (`twin` is then removed and `path` untouched).
 QString replace(const QString& path, const QString& twin, const QByteArray& content);
 
+// Renames the whole, flushed file `twin` over `path` and flushes the folder entry. Empty on
+// success, else why it failed (`twin` is then removed and `path` untouched).
+QString renameOver(const QString& twin, const QString& path);
+
 } // namespace DurableFile

@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QStringDecoder>
-#include <cstdio>
 
 namespace TextFile {
 
@@ -77,34 +76,34 @@ WriteResult writeAtomically(const QString& path, const QByteArray& content) {
     return result;
 }
 
-bool writeAllAtomically(const QList<std::pair<QString, QByteArray>>& files) {
+WriteResult writeAllAtomically(const QList<std::pair<QString, QByteArray>>& files) {
     // Every twin is made durable first (through a twin of its own); only then are the twins
     // renamed over their files, which cannot run out of space half way.
     QStringList twins;
-    bool ok = true;
+    WriteResult result;
     for (const auto& [path, content] : files) {
         const QString folder = Paths::parent(path);
         const QString twin = path + twinSuffix;
-        ok = (folder.isEmpty() || PrivateFolder::make(folder)) &&
-             DurableFile::replace(twin, twin + twinSuffix, content).isEmpty();
-        if (!ok)
+        if (!folder.isEmpty() && !PrivateFolder::make(folder))
+            result.error =
+                QStringLiteral("Cannot create the folder %1").arg(Paths::displayName(folder));
+        else
+            result.error = DurableFile::replace(twin, twin + twinSuffix, content);
+        if (!result.ok())
             break;
         twins << twin;
     }
-    if (!ok) {
-        for (const QString& twin : twins)
-            QFile::remove(twin);
-        qCWarning(lcPlatform) << "A set of files could not be written:" << files.size();
-        return false;
-    }
     for (qsizetype i = 0; i < twins.size(); ++i) {
-        if (std::rename(QFile::encodeName(twins[i]).constData(),
-                        QFile::encodeName(files[i].first).constData()) != 0) {
+        // After a failure the rest are not renamed: the files keep as much of one state as they
+        // can, and the user is told.
+        if (result.ok())
+            result.error = DurableFile::renameOver(twins[i], files[i].first);
+        else
             QFile::remove(twins[i]);
-            ok = false;
-        }
     }
-    return ok;
+    if (!result.ok())
+        qCWarning(lcPlatform) << "A set of files could not be written:" << result.error;
+    return result;
 }
 
 } // namespace TextFile

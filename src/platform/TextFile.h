@@ -39,8 +39,9 @@ inline const QString twinSuffix = QStringLiteral("TEMP");
 WriteResult writeAtomically(const QString& path, const QByteArray& content);
 
 // Writes several files as one change: every twin is written and fsynced first, and only when all
-// of them are whole are they renamed over their files, in the given order. A failure before the
-// renames leaves every file untouched and no twin behind.
-bool writeAllAtomically(const QList<std::pair<QString, QByteArray>>& files);
+// of them are whole are they renamed over their files, in the given order, each folder flushed
+// after its rename. A failure before the renames leaves every file untouched; a rename that fails
+// stops the renames there. Either way no twin is left behind, and `error` says why.
+WriteResult writeAllAtomically(const QList<std::pair<QString, QByteArray>>& files);
 
 } // namespace TextFile

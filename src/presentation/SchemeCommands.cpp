@@ -27,6 +27,11 @@ const QString deleteQuestion =
 const QString folderUnusableText =
     QStringLiteral("Quillmot cannot use its scheme folder %1: it is not a folder it can read.");
 const QString deleteErrorText = QStringLiteral("Quillmot could not delete the scheme %1.");
+
+// A failure's text, followed by what the system said, when it said something.
+QString withReason(const QString& text, const QString& why) {
+    return why.isEmpty() ? text : text + QStringLiteral("\n\n") + why;
+}
 } // namespace
 
 SchemeCommands::SchemeCommands(AppState& state, Lifecycle& lifecycle, Engine& engine,
@@ -65,11 +70,12 @@ bool SchemeCommands::save(const QString& typedName) {
     }
     // The scheme is what the tree shows: changes not yet written to the store go in first.
     const QString appData = AppData::folder();
+    QString why;
     const bool saved = saveAssociations(*m_state.backups, appData).ok() &&
                        saveDestinations(*m_state.destinations, appData).ok() &&
-                       SchemeFiles::save(appData, folder(), name);
+                       SchemeFiles::save(appData, folder(), name, &why);
     if (!saved) {
-        m_state.messages.ask(saveErrorText, MessageBoxes::Icon::Exclamation,
+        m_state.messages.ask(withReason(saveErrorText, why), MessageBoxes::Icon::Exclamation,
                              MessageBoxes::Buttons::Ok);
         return false;
     }
@@ -94,14 +100,16 @@ bool SchemeCommands::load(const QString& fileName) {
         if (!m_state.Paused)
             return false;
     }
-    if (SchemeFiles::load(AppData::folder(), folder(), fileName) ==
+    QString why;
+    if (SchemeFiles::load(AppData::folder(), folder(), fileName, &why) ==
         SchemeFiles::LoadResult::Loaded) {
         m_state.RecentSchemeName = fileName;
         m_state.ui.setSchemeName(fileName);
         reload();
     } else {
-        // The store files and the associations in memory stay exactly as they were.
-        m_state.messages.ask(retrieveErrorText, MessageBoxes::Icon::Exclamation,
+        // The associations in memory stay exactly as they were, and so do the store files unless
+        // the reason says otherwise.
+        m_state.messages.ask(withReason(retrieveErrorText, why), MessageBoxes::Icon::Exclamation,
                              MessageBoxes::Buttons::Ok);
     }
     if (!wasPaused)

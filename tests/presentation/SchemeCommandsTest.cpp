@@ -193,12 +193,33 @@ TEST_F(SchemeFixture, ASchemeThatCannotLoadKeepsTheCurrentSetAndStoreFilesByteFo
     EXPECT_TRUE(state.RecentSchemeName.isEmpty());
     EXPECT_FALSE(QFile::exists(home.appDataFolder() + "/usrdatabTEMP"));
 
+    // The final rename of the store fails: nothing is replaced, no twin stays, the user reads why.
+    home.writeFile(".config/Quillmot/sch/good.sch", associations);
+    home.writeFile(".config/Quillmot/sch/good.sch.dst",
+                   destinations + crlfLines({home.path() + "/extra", docs, ""}));
+    const QString blocked = home.appDataFolder() + "/usrdatab";
+    QFile::remove(blocked);
+    QDir().mkpath(blocked + "/in-the-way");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.busy(); }, 5000));
+    messages.asked.clear();
+    messages.answers = {Answer::Yes};
+    EXPECT_TRUE(schemes.load("good.sch"));
+    ASSERT_EQ(messages.asked.size(), 2u);
+    EXPECT_TRUE(messages.asked[1].text.startsWith("Error in retrieving scheme.\n\nCannot replace " +
+                                                  blocked + ": "))
+        << messages.asked[1].text.toStdString();
+    EXPECT_EQ(store("usrdatad"), destinations);
+    EXPECT_EQ(everything(home.appDataFolder()).filter("TEMP"), QStringList());
+    EXPECT_EQ(paths(), current);
+    QDir(blocked).removeRecursively();
+
     // A scheme written in a single-byte code page is still a scheme.
     QByteArray latin1 = associations;
     latin1.replace(docs.toUtf8(), home.path().toUtf8() + "/B\xfc"
                                                          "cher");
     home.writeFile(".config/Quillmot/sch/old.sch", latin1);
     home.writeFile(".config/Quillmot/sch/old.sch.dst", "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.busy(); }, 5000));
     messages.answers = {Answer::Yes};
     ASSERT_TRUE(schemes.load("old.sch"));
     // The path keeps its exact bytes, so it still names the folder on the disk.

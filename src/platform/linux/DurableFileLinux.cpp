@@ -52,9 +52,17 @@ QString replace(const QString& path, const QString& twin, const QByteArray& cont
         error = reason("Cannot flush", twin, errno);
     else if (fd.close() != 0)
         error = reason("Cannot close", twin, errno);
-    else if (::rename(twinName.constData(), Paths::toNative(path).constData()) != 0)
-        error = reason("Cannot replace", path, errno);
     if (!error.isEmpty()) {
+        ::unlink(twinName.constData());
+        return error;
+    }
+    return renameOver(twin, path);
+}
+
+QString renameOver(const QString& twin, const QString& path) {
+    const QByteArray twinName = Paths::toNative(twin);
+    if (::rename(twinName.constData(), Paths::toNative(path).constData()) != 0) {
+        const QString error = reason("Cannot replace", path, errno);
         ::unlink(twinName.constData());
         return error;
     }
