@@ -17,8 +17,6 @@
 #include "state/UserInterface.h"
 #include "state/WatchRegistry.h"
 
-#include <cstdio>
-
 Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
     : QObject(parent), m_state(state), m_timing(timing),
       m_workers(std::make_unique<DestinationWorkers>(
@@ -102,16 +100,14 @@ QString Engine::watchLimitText(const QString& folder, qint64 limit) {
         .arg(Paths::displayName(folder), current, QString::number(raised));
 }
 
-// Said once: the folders watched before stay watched, and the user can raise the limit.
+// Said once: the folders watched before stay watched, and the user can raise the limit. Without
+// a display the log's entries are printed as well, this one with them.
 void Engine::reportWatchLimit(const QString& folder) {
     const QString text = watchLimitText(folder, ChangeWatch::systemWatchLimit());
     const auto entry = m_state.recent->Add(DateTimeText::format(m_state.clock.now()), folder,
                                            QString(), QString(), QString(), text);
     m_state.ui.resultLogged(*entry);
     m_state.ui.logChanged();
-    const QByteArray line = text.toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
 }
 
 void Engine::CopyToDestinations(const QString& SourceRoot, int AssocIndex,

@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -302,6 +305,36 @@ TEST_F(WatchFolderTest, DisablingAFolderAssociationClosesItsWatchUnlessAFileAsso
     EXPECT_GT(handle(), 0);
     engine->enableFolderWatch(docs, true);
     EXPECT_EQ(state->watches->openCount(), 1) << "re-opening leaves no old watch behind";
+}
+
+// Without a display every entry of the log is printed as well; the limit's entry is no exception
+// and is printed by the log alone, once.
+TEST_F(WatchFolderTest, TheWatchLimitIsLoggedOnceAndPrintedByNothingElse) {
+    home.makeFolder("docs/sub");
+    state->watches->setWatchFault([&](const QString& path) { return path == docs ? 0 : ENOSPC; });
+    const QString captured = home.path() + "/stdout";
+    {
+        // Standard output goes to a file for as long as this lives.
+        struct Capture {
+            int saved = (std::fflush(stdout), ::dup(STDOUT_FILENO));
+            explicit Capture(const QString& file) {
+                const int fd =
+                    ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT, 0600);
+                ::dup2(fd, STDOUT_FILENO);
+                ::close(fd);
+            }
+            ~Capture() {
+                std::fflush(stdout);
+                ::dup2(saved, STDOUT_FILENO);
+                ::close(saved);
+            }
+        } capture(captured);
+        add(docs, true, true);
+        engine->CreateDetectFolder(docs, true);
+    }
+    ASSERT_EQ(ui.logged.size(), 1u);
+    EXPECT_TRUE(ui.logged[0].Message.contains("fs.inotify.max_user_watches"));
+    EXPECT_TRUE(readWholeFile(captured).isEmpty()) << readWholeFile(captured).toStdString();
 }
 
 } // namespace
