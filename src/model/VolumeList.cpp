@@ -6,6 +6,10 @@ const QChar nul(u'\0');
 const QString unlabeledMark = QString(2, nul);
 } // namespace
 
+bool isUnlabeledName(const QString& volumeName) {
+    return volumeName.isEmpty() || volumeName.startsWith(unlabeledPrefix, Qt::CaseInsensitive);
+}
+
 QString encode(const QStringList& names, bool acceptUnlabeled) {
     QString text;
     for (const QString& name : names)
@@ -29,8 +33,10 @@ Decoded decode(const QString& volumeList) {
 }
 
 bool accepts(const QString& volumeList, const QString& volumeName) {
+    if (isUnlabeledName(volumeName) && volumeList.contains(unlabeledMark))
+        return true;
     if (volumeName.isEmpty())
-        return volumeList.contains(unlabeledMark);
+        return false;
     for (const QString& piece : volumeList.split(nul, Qt::SkipEmptyParts))
         if (piece.compare(volumeName, Qt::CaseInsensitive) == 0)
             return true;

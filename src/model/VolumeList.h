@@ -17,9 +17,14 @@ QString encode(const QStringList& names, bool acceptUnlabeled);
 
 Decoded decode(const QString& volumeList);
 
-// True when a drive named `volumeName` may serve as the source: an unlabeled drive (empty name)
-// only when the list holds two NULs in a row, a labelled one when a non-empty piece equals its
-// name ignoring case. An empty list accepts nothing.
+// How a drive without a label is named when it has a UUID: "UUID=" and the UUID.
+inline const QString unlabeledPrefix = QStringLiteral("UUID=");
+// True for the name of a drive without a label: empty, or "UUID=..." (whatever the UUID).
+bool isUnlabeledName(const QString& volumeName);
+
+// True when a drive named `volumeName` may serve as the source: a drive without a label when the
+// list holds two NULs in a row, whatever its UUID; any drive when a non-empty piece equals its
+// name ignoring case (a "UUID=..." piece accepts that one disk). An empty list accepts nothing.
 bool accepts(const QString& volumeList, const QString& volumeName);
 
 } // namespace VolumeList

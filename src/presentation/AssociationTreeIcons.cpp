@@ -1,6 +1,5 @@
 // The icon rule of the association tree, the purge of per-path images and the "Volume" panel.
 
-#include "model/VolumeList.h"
 #include "platform/Paths.h"
 #include "presentation/AssociationTree.h"
 #include "presentation/StatusTexts.h"
@@ -85,10 +84,9 @@ QString AssociationTree::imageFor(const TreeNode& n, IconFacts& facts, bool mayD
     return Paths::PathKey(n.path);
 }
 
-// A source counts as present when it exists on a present, ready drive that carries one of its
-// accepted volume names. A source whose own mount has gone resolves to the file system below
-// the empty mount point, whose name the association does not accept: it shows yellow, as a
-// missing drive does. An association that lists no names is not checked by name.
+// A source counts as present when it exists on a present, ready drive. Its volume name is the
+// copy's to check: a source on another volume than it accepts is refused there, with a message
+// the user sees, and must not be disabled and stored so, which would end its backups for good.
 QString AssociationTree::associationImage(const TreeNode& n, clsBackup& association,
                                           IconFacts& facts, bool mayDisable) {
     const FileSystem& fso = *m_state.fso;
@@ -104,8 +102,6 @@ QString AssociationTree::associationImage(const TreeNode& n, clsBackup& associat
         kind = ImageList::PathKind::File;
         present = true;
     }
-    if (present && !association.Volume.isEmpty())
-        present = VolumeList::accepts(association.Volume, facts.volumeName(drive));
     if (!present) {
         if (mayDisable)
             association.Enabled = false;

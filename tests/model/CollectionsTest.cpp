@@ -2,6 +2,7 @@
 #include "model/VolumeList.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -112,13 +113,23 @@ TEST(VolumeListTest, EncodesTheUnlabeledMarkLastAndAcceptsUnlabeledDrivesOnlyByI
     }
     EXPECT_EQ(VolumeList::encode({"", "A", ""}, false), "A");
 
-    EXPECT_TRUE(VolumeList::accepts("\0\0"_L1, ""));
-    EXPECT_TRUE(VolumeList::accepts("A\0B\0\0"_L1, ""));
-    EXPECT_FALSE(VolumeList::accepts("A\0B"_L1, ""));
-    EXPECT_FALSE(VolumeList::accepts("\0"_L1, ""));
-    EXPECT_FALSE(VolumeList::accepts("", ""));
-    EXPECT_TRUE(VolumeList::accepts("Backup\0usb"_L1, "USB"));
-    EXPECT_FALSE(VolumeList::accepts("Backup\0\0"_L1, "Other"));
-    EXPECT_FALSE(VolumeList::accepts("BackupDisk", "Backup"));
-    EXPECT_FALSE(VolumeList::accepts("", "USB"));
+    // A disk without a label is named by its UUID when it has one: "no label" takes any of them.
+    const QString uuid = "UUID=0b3c6e3e-62ab-4f0b-9d6c-2f6f1d0d1a77";
+    const std::vector<std::tuple<QString, QString, bool>> accepted = {
+        {"\0\0"_L1, "", true},
+        {"A\0B\0\0"_L1, "", true},
+        {"A\0B"_L1, "", false},
+        {"\0"_L1, "", false},
+        {"", "", false},
+        {"Backup\0usb"_L1, "USB", true},
+        {"Backup\0\0"_L1, "Other", false},
+        {"BackupDisk", "Backup", false},
+        {"", "USB", false},
+        {"A\0\0"_L1, uuid, true},
+        {"A\0UUID=1234"_L1, uuid, false},
+        {"A\0"_L1 + uuid.toLower(), uuid, true},
+        {"A", uuid, false},
+    };
+    for (const auto& [list, name, accepts] : accepted)
+        EXPECT_EQ(VolumeList::accepts(list, name), accepts) << name.toStdString();
 }

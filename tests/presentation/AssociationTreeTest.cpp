@@ -91,7 +91,7 @@ TEST_F(TreeFixture, TheIconRuleShowsStateAndDisablesAssociationsWhoseSourceIsMis
     EXPECT_TRUE(letter->Enabled);
 }
 
-TEST_F(TreeFixture, AMountShowsItsLabelAndASourceOnAMountThatHasGoneShowsYellow) {
+TEST_F(TreeFixture, AMountShowsItsLabelAndASourceOnAMountThatHasGoneIsDisabledOnlyWhenMissing) {
     auto usb = ScratchMount::ext4("QMTREE", 8);
     if (!usb)
         GTEST_SKIP() << ScratchMount::refusal();
@@ -113,14 +113,15 @@ TEST_F(TreeFixture, AMountShowsItsLabelAndASourceOnAMountThatHasGoneShowsYellow)
     EXPECT_EQ(shown(), mountPoint) << "no disk, no label";
     EXPECT_TRUE(wholeDrive->Enabled);
 
-    // At the next start the empty mount point lies on the file system below it, which does
-    // not carry the drive's name.
+    // At the next start the empty mount point is a folder of the file system below it, which
+    // does not carry the drive's name: the copies refuse that volume, but the association stays
+    // enabled for the disk's return. Only a source that is not there is disabled.
     AssociationTree restarted(*state, engine.get());
     restarted.PlaceIcons();
     restarted.UpdateTreeLocal();
-    EXPECT_EQ(restarted.nodeAtPath(mountPoint)->imageKey, "*FolderYellow");
+    EXPECT_EQ(restarted.nodeAtPath(mountPoint)->imageKey, Paths::PathKey(mountPoint) + "*Green");
     EXPECT_EQ(restarted.nodeAtPath(mountPoint + "/Thesis")->imageKey, "*FolderYellow");
-    EXPECT_FALSE(wholeDrive->Enabled);
+    EXPECT_TRUE(wholeDrive->Enabled);
     EXPECT_FALSE(thesis->Enabled);
 }
 
