@@ -25,7 +25,10 @@ bool upToDate(const FileStamp& source, const std::optional<FileStamp>& copy, qin
 
 } // namespace
 
-CatchUpWalk::CatchUpWalk(FileSystem& fso, CatchUpTask task) : m_fso(fso), m_task(std::move(task)) {
+CatchUpWalk::CatchUpWalk(FileSystem& fso, CatchUpTask task)
+    : m_fso(fso), m_task(std::move(task)),
+      m_layout(
+          BackupLayout::of(m_task.association, usablePrevSaveName(m_task.options.PrevSaveName))) {
     m_task.association.setDestinations(nullptr);
 }
 
@@ -101,14 +104,16 @@ void CatchUpWalk::enter(const QString& folder, const QStringList& names) {
         if (!association.Folder ||
             (!OwnTemporaryNames::matches(name) && (association.CopyHidden || !isHiddenName(name))))
             frame.names << name;
+    for (const QString& name : frame.names)
+        frame.copyNames << m_layout.mirroredName(name);
     frame.sources = m_fso.stampsIn(folder, frame.names);
     if (association.Folder && association.Recursive)
         frame.subFolders = m_fso.subFolders(folder);
     for (const Target& target : m_targets) {
-        const QString mirror = CopyDestination::mirroredFolderOf(
-            m_fso, target.destination.Path, association.SourcePath, association.Folder, folder);
+        const QString mirror = m_layout.mirroredFolderOf(target.destination.Path, folder);
         frame.mirrors << mirror;
-        frame.copies.push_back(m_fso.copyStampsIn(target.destination.Path, mirror, frame.names));
+        frame.copies.push_back(
+            m_fso.copyStampsIn(target.destination.Path, mirror, frame.copyNames));
     }
     m_frames.push_back(std::move(frame));
 }

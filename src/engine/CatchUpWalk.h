@@ -4,6 +4,7 @@
 // differs in size or last-modified time. The walk runs on the worker's thread in small steps, so
 // that copies of files just saved get in between, and it stays on the source's own file system.
 
+#include "engine/BackupLayout.h"
 #include "model/Records.h"
 #include "persistence/Options.h"
 #include "platform/FileSystem.h"
@@ -57,6 +58,7 @@ private:
     struct Frame {
         QString folder;
         QStringList names;
+        QStringList copyNames; // each name as it is in the mirrors
         std::vector<std::optional<FileStamp>> sources;
         std::vector<std::vector<std::optional<FileStamp>>> copies; // by target, then by file
         QStringList mirrors;                                       // by target
@@ -72,6 +74,7 @@ private:
 
     FileSystem& m_fso;
     CatchUpTask m_task;
+    BackupLayout m_layout;
     bool m_started = false;
     std::optional<quint64> m_device; // the source's file system
     std::vector<Target> m_targets;

@@ -6,17 +6,9 @@
 
 namespace {
 
-// The name a mount point mirrors under when it has no last component.
-const QString rootMountName = QStringLiteral("root");
-
 // Owner access that a folder Quillmot makes always keeps, and the bits it may take from others.
 constexpr unsigned ownerAccess = 0700;
 constexpr unsigned permissionBits = 0777;
-
-// A folder's own name in a mirrored path; a mount point's is its last component too.
-QString mirrorName(const QString& folder) {
-    return Paths::isRoot(folder) ? rootMountName : Paths::fileName(folder);
-}
 
 // What group and others may do in every folder above `folder` (the owner's bits all set): a
 // folder they cannot enter hides all below it, one they cannot list hides the names.
@@ -28,50 +20,14 @@ unsigned grantedAbove(const FileSystem& fso, const QString& folder) {
     return granted;
 }
 
-// The folder an association's mirror starts from: the source folder, or a file's folder.
-QString topFolderOf(const QString& sourceRoot, bool folderAssociation, const QString& fileFolder) {
-    return folderAssociation ? Paths::withoutTrailingSeparator(sourceRoot) : fileFolder;
-}
-
 } // namespace
 
 namespace CopyDestination {
 
-Mirror mirrorOf(const QString& destPath, const QString& sourceRoot, bool folderAssociation,
-                const QString& fileFolder) {
-    const QString top = topFolderOf(sourceRoot, folderAssociation, fileFolder);
-    Mirror m;
-    m.destPath = destPath;
-    m.names << mirrorName(top);
-    m.sourceFolders << top;
-    QString below = top;
-    for (const QString& piece : Paths::componentsBelow(fileFolder, top)) {
-        m.names << piece;
-        below = Paths::join(below, piece);
-        m.sourceFolders << below;
-    }
-    QString relative = Paths::separator() + m.names.join(Paths::separator());
-    if (destPath.endsWith(Paths::separator()))
-        relative.remove(0, 1);
-    m.destDir = destPath + relative;
-    return m;
-}
-
-// The mirrored layout is a rule of the paths alone; the file system is not asked.
-QString mirroredFolder(const FileSystem&, const QString& destPath, const QString& sourceRoot,
-                       bool folderAssociation, const QString& filePath) {
-    return mirrorOf(destPath, sourceRoot, folderAssociation, Paths::parent(filePath)).destDir;
-}
-
-QString mirroredFolderOf(const FileSystem&, const QString& destPath, const QString& sourceRoot,
-                         bool folderAssociation, const QString& fileFolder) {
-    return mirrorOf(destPath, sourceRoot, folderAssociation, fileFolder).destDir;
-}
-
-bool wouldLoop(const FileSystem& fso, const clsBackup& association, const QString& destDir,
+bool wouldLoop(const FileSystem& fso, const clsBackup& association, const QString& copyPath,
                const QString& filePath) {
-    return fso.sameEntry(Paths::join(destDir, Paths::fileName(filePath)), filePath) ||
-           insideRecursiveSource(fso, association, destDir);
+    return fso.sameEntry(copyPath, filePath) ||
+           insideRecursiveSource(fso, association, Paths::parent(copyPath));
 }
 
 bool insideRecursiveSource(const FileSystem& fso, const clsBackup& association,
@@ -104,11 +60,11 @@ FolderAccess folderAccess(const FileSystem& fso, const Mirror& mirror, int level
     return {mode, attributes->group};
 }
 
-bool followSourceFolder(FileSystem& fso, const QString& destPath, const QString& sourceRoot,
-                        bool folderAssociation, const QString& sourceFolder) {
-    const QString top = topFolderOf(sourceRoot, folderAssociation, Paths::parent(sourceRoot));
+bool followSourceFolder(FileSystem& fso, const BackupLayout& layout, const QString& destPath,
+                        const QString& sourceFolder) {
+    const QString top = layout.topSourceFolder();
     const QString folder = Paths::isSameOrBelow(sourceFolder, top) ? sourceFolder : top;
-    const Mirror mirror = mirrorOf(destPath, sourceRoot, folderAssociation, folder);
+    const Mirror mirror = layout.mirrorOf(destPath, folder);
     DestinationFolder at = DestinationFolder::openChosen(fso.localPathOf(destPath));
     for (const QString& name : mirror.names) {
         DestinationFolder next;

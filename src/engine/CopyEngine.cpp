@@ -1,6 +1,7 @@
 #include "engine/CopyEngine.h"
 #include "engine/Log.h"
 
+#include "engine/BackupLayout.h"
 #include "engine/DestinationWorkers.h"
 #include "engine/NameFilters.h"
 #include "platform/DateTimeText.h"
@@ -73,7 +74,10 @@ void CopyEngine::CopyToDestinations(const QString& SourceRoot, clsBackup& associ
     }
     const QString prevSaveName = usablePrevSaveName(m_state.options.PrevSaveName);
     const quint64 callId = startCall(association, scope);
-    for (const auto& destination : m_state.destinations->of(SourceRoot)) {
+    const auto destinations = m_state.destinations->of(SourceRoot);
+    if (!destinations.empty())
+        noteRenamed(association, SourceRoot, FilePath);
+    for (const auto& destination : destinations) {
         if (!inScope(scope, destination->Path))
             continue;
         CopyJob job =
@@ -341,6 +345,22 @@ void CopyEngine::queue(const CopyJob& job, const DestinationReport& dest, const 
     notifier->DestFolder = job.destination.Path;
     notifier->DestVolume = job.destination.Volume;
     m_state.ui.notificationsChanged();
+}
+
+void CopyEngine::noteRenamed(const clsBackup& association, const QString& sourceRoot,
+                             const QString& filePath) {
+    const BackupLayout layout(sourceRoot, association.Folder,
+                              usablePrevSaveName(m_state.options.PrevSaveName));
+    for (const QString& renamed : layout.placeFile(QString(), filePath).renamed) {
+        const QString key =
+            Paths::PathKey(association.SourcePath) + QChar(u'\0') + Paths::PathKey(renamed);
+        if (m_notedRenames.contains(key))
+            continue;
+        m_notedRenames.insert(key);
+        const QString name = Paths::fileName(renamed);
+        log(renamed, notApplicable, notApplicable, notApplicable,
+            ResultText::renamedInMirror.arg(name, layout.mirroredName(name)));
+    }
 }
 
 void CopyEngine::log(const QString& sourcePath, const QString& sourceVolume,

@@ -13,6 +13,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -102,6 +103,10 @@ private:
     void log(const QString& sourcePath, const QString& sourceVolume, const QString& destPath,
              const QString& destVolume, const QString& message);
     void boundRecentLog();
+    // Says once per association and name that a name like the version folders' is backed up
+    // under a name of its own.
+    void noteRenamed(const clsBackup& association, const QString& sourceRoot,
+                     const QString& filePath);
     QString nowText() const;
     qint64 nowMs() const { return m_monotonic.elapsed(); }
 
@@ -115,4 +120,5 @@ private:
     QTimer m_retryTimer;
     QElapsedTimer m_monotonic;
     bool m_stopped = false;
+    QSet<QString> m_notedRenames; // association and source path keys, once said
 };

@@ -1,6 +1,7 @@
 #include "engine/DestinationCopy.h"
 #include "engine/Log.h"
 
+#include "engine/BackupLayout.h"
 #include "engine/CopyDestination.h"
 #include "engine/DriveChecks.h"
 #include "engine/PreviousVersions.h"
@@ -28,11 +29,13 @@ public:
         // itself.
         if (!m_fso.stamp(filePath))
             return failed(CheckFailure::SourceFileMissing);
-        const CopyDestination::Mirror mirror = CopyDestination::mirrorOf(
-            m_job.destination.Path, m_job.sourceRoot, association.Folder, Paths::parent(filePath));
+        const BackupLayout layout(m_job.sourceRoot, association.Folder, m_job.prevSaveName);
+        const CopyDestination::Mirror mirror = layout.placeFile(m_job.destination.Path, filePath);
         m_report.destDir = mirror.destDir;
         const QString localDir = m_fso.localPathOf(mirror.destDir);
-        if (CopyDestination::wouldLoop(m_fso, association, localDir, filePath))
+        m_copyName = mirror.copyName;
+        if (CopyDestination::wouldLoop(m_fso, association, Paths::join(localDir, m_copyName),
+                                       filePath))
             return failed(CheckFailure::Loop);
         if (const CheckFailure f = DriveChecks::checkSource(m_fso, filePath, association.Volume,
                                                             m_report.sourceVolumeName);
@@ -45,7 +48,7 @@ public:
 
         if (m_steps.sweep)
             m_steps.sweep(m_folder, localDir);
-        const QString name = Paths::fileName(filePath);
+        const QString& name = m_copyName;
         if (m_job.onlyIfStale && upToDate(filePath, name))
             return ended(Ending::UpToDate);
         m_report.outcome.keepBackup = association.KeepBackup;
@@ -94,7 +97,7 @@ private:
             PreviousVersions versions(m_job.prevSaveName, association.Versions,
                                       m_folder.access().value_or(FolderAccess{}),
                                       [this] { stepDone(); });
-            switch (versions.store(m_folder, Paths::fileName(m_job.filePath))) {
+            switch (versions.store(m_folder, m_copyName)) {
             case PreviousVersions::Outcome::RotationFailed:
                 return CheckFailure::VersionsNotRotated;
             case PreviousVersions::Outcome::LinkInTheWay:
@@ -142,6 +145,7 @@ private:
     const CopySteps& m_steps;
     DestinationReport m_report;
     DestinationFolder m_folder; // the folder that receives the file, open once checked
+    QString m_copyName;         // the copy's name there
 };
 
 } // namespace

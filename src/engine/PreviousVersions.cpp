@@ -1,5 +1,7 @@
 #include "engine/PreviousVersions.h"
 
+#include "engine/BackupLayout.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -11,7 +13,7 @@ PreviousVersions::PreviousVersions(const QString& baseName, int versions,
       m_afterStep(std::move(afterStep)) {}
 
 QString PreviousVersions::versionFolderName(int k) const {
-    return m_baseName + QLatin1Char('-') + QString::number(k);
+    return BackupLayout::versionFolderName(m_baseName, k);
 }
 
 PreviousVersions::Outcome PreviousVersions::store(const DestinationFolder& destDir,

@@ -43,6 +43,11 @@ inline const QString destRespondingAgain = QStringLiteral("Destination disk resp
 // A file whose name the filters block.
 inline const QString filteredOut = QStringLiteral("(File skipped due to filter option settings.)");
 
+// A source name that a version folder could have is backed up under another name, so that the
+// user's file and the kept versions never mix (the name, then its name in the backup).
+inline const QString renamedInMirror =
+    QStringLiteral("Note: \"%1\" is backed up as \"%2\", apart from the previous-version folders");
+
 // Check failures.
 inline const QString sourceFileMissing = QStringLiteral("Error: Source file no longer exists");
 inline const QString loop = QStringLiteral("Error: Would save into recursive source folder");

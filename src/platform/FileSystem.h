@@ -73,6 +73,14 @@ private:
 
 enum class LinkResult { Linked, Unsupported, Failed };
 
+// One entry of a folder as it is itself: a symbolic link is a link, whatever it points to.
+struct FolderEntry {
+    enum class Kind { File, Folder, Link, Other };
+    QString name;
+    Kind kind = Kind::Other;
+    FileStamp stamp; // its size and last-modified time (a link's own)
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -171,6 +179,17 @@ public:
     // A path written "//server/share/rest" as the mount point of that share followed by the rest;
     // any other path, or a share that is not mounted here, unchanged.
     virtual QString localPathOf(const QString& path) const;
+
+    // --- below a destination folder, where no link Quillmot did not make is ever followed:
+    // `relative` names the folders below `base` one component at a time, each entered only when
+    // it is a real folder. `base` itself is the folder the user chose and may be reached through
+    // links.
+    // The entries of that folder, "." and ".." left out; nullopt when it cannot be reached so.
+    virtual std::optional<std::vector<FolderEntry>> entriesBelow(const QString& base,
+                                                                 const QStringList& relative) const;
+    // The entry that the last component of `relative` names; nullopt when there is none there.
+    virtual std::optional<FolderEntry> entryBelow(const QString& base,
+                                                  const QStringList& relative) const;
 };
 
 // Hidden files and folders are those whose name begins with ".".

@@ -124,13 +124,14 @@ TEST_F(CopyGuardTest, FoldersItMakesAreNoWiderThanTheSourceFoldersWhateverTheUma
     // Its attributes changing is enough for the mirror to follow, without a copy; a folder
     // above the association's own makes the top mirror follow what it grants.
     ASSERT_EQ(::chmod(native(shared), 0750), 0);
-    EXPECT_TRUE(CopyDestination::followSourceFolder(*state->fso, dst, source, true, shared));
+    const BackupLayout layout(source, true, "PrevSave");
+    EXPECT_TRUE(CopyDestination::followSourceFolder(*state->fso, layout, dst, shared));
     EXPECT_EQ(modeOf(mirror), 0750u);
     ASSERT_EQ(::chmod(native(home.path()), 0700), 0);
-    EXPECT_TRUE(CopyDestination::followSourceFolder(*state->fso, dst, source, true, home.path()));
+    EXPECT_TRUE(CopyDestination::followSourceFolder(*state->fso, layout, dst, home.path()));
     EXPECT_EQ(modeOf(dst + "/Private"), 0700u);
-    EXPECT_FALSE(CopyDestination::followSourceFolder(*state->fso, dst, source, true,
-                                                     source + "/never-copied"));
+    EXPECT_FALSE(
+        CopyDestination::followSourceFolder(*state->fso, layout, dst, source + "/never-copied"));
 }
 
 // A version folder that is a link, even one the user made, is never followed: the rotation

@@ -3,7 +3,7 @@
 
 #include "EngineFixture.h"
 
-#include "engine/CopyDestination.h"
+#include "engine/BackupLayout.h"
 #include "support/Mounts.h"
 
 #include <QCoreApplication>
@@ -61,7 +61,7 @@ TEST_F(CopyReportTest, TheAssociationsAndTheProgramsSwitchesDecideThePopup) {
 TEST_F(CopyLayoutTest, EveryFileMirrorsBelowItsSourceByOneRuleWhateverIsMountedInside) {
     const auto mirroredFolder = [&](const QString& dst, const QString& root, bool isFolder,
                                     const QString& file) {
-        return CopyDestination::mirroredFolder(*state->fso, dst, root, isFolder, file);
+        return BackupLayout(root, isFolder, "PrevSave").placeFile(dst, file).destDir;
     };
     EXPECT_EQ(mirroredFolder("/dst", "/a", false, "/a"), "/dst/root");
     EXPECT_EQ(mirroredFolder("/dst/", "/", true, "/home/a.txt"), "/dst/root/home");

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <filesystem>
+#include <system_error>
 
 TempHome::TempHome() : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME")) {
     QDir(m_dir.path()).mkpath(".config");
@@ -14,6 +16,9 @@ TempHome::TempHome() : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONF
 TempHome::~TempHome() {
     qputenv("HOME", m_oldHome);
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    // By bytes: Qt would not reach a name that is not UTF-8, and leave the folder behind.
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(m_dir.path()).toStdString(), ignored);
 }
 
 QString TempHome::appDataFolder() const {
