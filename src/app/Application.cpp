@@ -31,6 +31,7 @@
 #include <QEvent>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -138,6 +139,12 @@ void Application::start(const StartOptions& options) {
     m_lifecycle->restorePauseState();
     m_lifecycle->startWatching();
     announceWatching(m_state->watches->openCount());
+    // Said once the program runs: the activity log has it too, for a start without a desktop.
+    if (m_desktop && !m_lifecycle->refusedAtLoad.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            m_messages->ask(m_lifecycle->refusedAtLoad.join(QStringLiteral("\n\n")),
+                            MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
+        });
 }
 
 void Application::loadMainWindow() {

@@ -1,5 +1,6 @@
 #include "core/Lifecycle.h"
 
+#include "engine/BackupOwners.h"
 #include "engine/CatchUp.h"
 #include "engine/Engine.h"
 #include "persistence/AssociationStore.h"
@@ -13,6 +14,8 @@
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
+
+#include <algorithm>
 
 namespace {
 const QString stopScanningQuestion = QStringLiteral(
@@ -29,6 +32,9 @@ const QString partlyReadNotKept =
 const QString pausedAtStart =
     QStringLiteral("Quillmot is paused, as it was when it last ended: nothing is backed up until "
                    "\"Unpause Program\" in the Actions menu resumes it.");
+// An association of a set that is not safe to run, set aside until the user changes the set.
+const QString disabledNotice = QStringLiteral("%1 %2 is disabled.");
+const QString disabledLogLine = QStringLiteral("Error: %1");
 } // namespace
 
 Lifecycle::Lifecycle(AppState& state, Engine& engine, QObject* parent)
@@ -74,6 +80,36 @@ void Lifecycle::loadAssociationStore() {
             logNotice({}, {}, partlyReadNotKept.arg(report->keepError));
         else
             logNotice(report->keptAs, {}, partlyReadKept.arg(Paths::fileName(report->keptAs)));
+    }
+    disableUnsafeAssociations();
+}
+
+// Stores written before these rules, or by hand, may hold two associations that back up into one
+// place, or a chain that copies copies back into its sources: the later association of each is
+// disabled, so the earlier one keeps its backups as they were.
+void Lifecycle::disableUnsafeAssociations() {
+    refusedAtLoad.clear();
+    BackupOwners::Snapshot owners = BackupOwners::snapshotOf(
+        *m_state.backups, *m_state.destinations, usablePrevSaveName(m_state.options.PrevSaveName));
+    const auto disable = [&](qsizetype index, const QString& why) {
+        owners.members[size_t(index)].enabled = false;
+        const auto association = m_state.backups->Item(int(index) + 1);
+        association->Enabled = false;
+        if (association->Folder)
+            m_engine.disableFolderWatch(association->SourcePath);
+        const QString text = disabledNotice.arg(
+            why, QLatin1Char('"') + Paths::displayName(association->SourcePath) + QLatin1Char('"'));
+        refusedAtLoad << text;
+        logNotice(association->SourcePath, {}, disabledLogLine.arg(text));
+    };
+    for (const BackupOwners::Clash& clash : BackupOwners::clashes(owners))
+        if (owners.members[size_t(clash.second)].enabled)
+            disable(clash.second, BackupOwners::describe(owners, clash));
+    for (auto chains = BackupOwners::chains(owners); !chains.empty();
+         chains = BackupOwners::chains(owners)) {
+        const BackupOwners::Chain& chain = chains.front();
+        disable(*std::max_element(chain.begin(), chain.end()),
+                BackupOwners::describe(owners, chain));
     }
 }
 

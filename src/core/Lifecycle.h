@@ -29,8 +29,11 @@ public:
     void loadOptions();
     void loadStores();
     // Replaces the associations and destinations with those of the store files, opening the
-    // watches of the loaded associations.
+    // watches of the loaded associations. Of two that would back up into one place, or of a
+    // chain that would copy copies back into its sources, the later one is disabled: why is
+    // logged and left in refusedAtLoad for the user to be told.
     void loadAssociationStore();
+    QStringList refusedAtLoad;
 
     // Dialogs pause for as long as they are open and unpause only what they paused; such a
     // pause is theirs, not the user's.
@@ -60,6 +63,7 @@ signals:
 private:
     // Adds one line to the activity log, as a copy result would.
     void logNotice(const QString& source, const QString& destination, const QString& message);
+    void disableUnsafeAssociations();
     void pollExit();
 
     AppState& m_state;

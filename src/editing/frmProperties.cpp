@@ -59,16 +59,12 @@ frmProperties::frmProperties(AppState& state, FilePickers& pickers, PropertiesSe
     connect(m_ui->listDestinations, &QTreeWidget::itemDoubleClicked, this,
             &frmProperties::editDestinationVolume);
     connect(m_ui->cmdOK, &QPushButton::clicked, this, [this] {
-        if (!m_session.confirmSave())
-            return;
-        m_session.save(values());
-        accept();
+        if (m_session.confirmSave() && m_session.save(values()))
+            accept();
     });
     connect(m_ui->cmdSaveAll, &QPushButton::clicked, this, [this] {
-        if (!m_session.confirmSave())
-            return;
-        m_session.saveToAll(values());
-        accept();
+        if (m_session.confirmSave() && m_session.saveToAll(values()))
+            accept();
     });
     connect(m_ui->cmdCancel, &QPushButton::clicked, this, &frmProperties::reject);
 }

@@ -1,5 +1,6 @@
 #include "engine/CatchUp.h"
 
+#include "engine/BackupOwners.h"
 #include "engine/DestinationWorkers.h"
 #include "engine/Engine.h"
 #include "platform/FileSystem.h"
@@ -48,6 +49,9 @@ void CatchUp::submit(const clsBackup& association) {
         task.association.setDestinations(nullptr);
         task.options = m_state.options;
         task.settleNs = qint64(m_engine.timing().settleMs) * nsPerMs;
+        task.owners = BackupOwners::ownershipOf(*m_state.backups, *m_state.destinations,
+                                                usablePrevSaveName(m_state.options.PrevSaveName),
+                                                association.SourcePath);
         m_outstanding.insert(task.id);
         workers.submitCatchUp(it.key(), std::move(task));
     }

@@ -5,6 +5,7 @@
 // that copies of files just saved get in between, and it stays on the source's own file system.
 
 #include "engine/BackupLayout.h"
+#include "engine/BackupOwners.h"
 #include "model/Records.h"
 #include "persistence/Options.h"
 #include "platform/FileSystem.h"
@@ -22,6 +23,7 @@ struct CatchUpTask {
     std::vector<clsDestination> destinations; // those served by the worker that walks
     Options options;                          // the filters and the version folders' name
     qint64 settleNs = 0; // a file modified more recently than this may still be written
+    BackupOwners::Ownership owners = {}; // for the copies it finds due
 };
 
 class CatchUpWalk {

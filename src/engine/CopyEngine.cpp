@@ -2,6 +2,7 @@
 #include "engine/Log.h"
 
 #include "engine/BackupLayout.h"
+#include "engine/BackupOwners.h"
 #include "engine/DestinationWorkers.h"
 #include "engine/NameFilters.h"
 #include "platform/DateTimeText.h"
@@ -34,8 +35,10 @@ bool worthRetrying(const DestinationReport& report) {
         return !report.outcome.copyErrorText.isEmpty();
     if (report.ending != DestinationReport::Ending::CheckFailed)
         return false;
+    // What the associations are set up to refuse stays refused until the user changes them.
     return report.failure != CheckFailure::SourceFileMissing &&
-           report.failure != CheckFailure::Loop;
+           report.failure != CheckFailure::Loop && report.failure != CheckFailure::PlaceTaken &&
+           report.failure != CheckFailure::FeedsItsOrigin;
 }
 
 } // namespace
@@ -77,12 +80,15 @@ void CopyEngine::CopyToDestinations(const QString& SourceRoot, clsBackup& associ
     const auto destinations = m_state.destinations->of(SourceRoot);
     if (!destinations.empty())
         noteRenamed(association, SourceRoot, FilePath);
+    const BackupOwners::Ownership owners = BackupOwners::ownershipOf(
+        *m_state.backups, *m_state.destinations, prevSaveName, association.SourcePath);
     for (const auto& destination : destinations) {
         if (!inScope(scope, destination->Path))
             continue;
         CopyJob job =
             DestinationCopy::makeJob(association, *destination, SourceRoot, FilePath, prevSaveName);
         job.onlyIfStale = scope.onlyIfStale;
+        job.owners = owners;
         submit(callId, job);
     }
     if (m_calls[callId].waiting == 0)
@@ -288,10 +294,12 @@ void CopyEngine::retryDue() {
         }
         // The file may have reached its copy meanwhile (a catch-up after the same mount).
         const quint64 callId = startCall(*association, {}, true);
-        CopyJob job =
-            DestinationCopy::makeJob(*association, *destination, copy.sourceRoot, copy.filePath,
-                                     usablePrevSaveName(m_state.options.PrevSaveName));
+        const QString prevSaveName = usablePrevSaveName(m_state.options.PrevSaveName);
+        CopyJob job = DestinationCopy::makeJob(*association, *destination, copy.sourceRoot,
+                                               copy.filePath, prevSaveName);
         job.onlyIfStale = true;
+        job.owners = BackupOwners::ownershipOf(*m_state.backups, *m_state.destinations,
+                                               prevSaveName, association->SourcePath);
         submit(callId, job);
     }
     armRetryTimer();

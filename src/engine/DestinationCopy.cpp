@@ -34,9 +34,12 @@ public:
         m_report.destDir = mirror.destDir;
         const QString localDir = m_fso.localPathOf(mirror.destDir);
         m_copyName = mirror.copyName;
-        if (CopyDestination::wouldLoop(m_fso, association, Paths::join(localDir, m_copyName),
-                                       filePath))
+        const QString copyPath = Paths::join(localDir, m_copyName);
+        if (CopyDestination::wouldLoop(m_fso, association, copyPath, filePath))
             return failed(CheckFailure::Loop);
+        if (const CheckFailure f = BackupOwners::checkCopy(m_job.owners, filePath, copyPath);
+            f != CheckFailure::None)
+            return failed(f);
         if (const CheckFailure f = DriveChecks::checkSource(m_fso, filePath, association.Volume,
                                                             m_report.sourceVolumeName);
             f != CheckFailure::None)

@@ -5,6 +5,7 @@
 // nothing but its job and the file system, so it runs on whichever thread serves the
 // destination's disk.
 
+#include "engine/BackupOwners.h"
 #include "engine/ResultMessages.h"
 #include "model/Records.h"
 
@@ -25,6 +26,8 @@ struct CopyJob {
     // Leave a copy that already has the source's size and time as it is: the file was found by
     // its times, not named by its writer's events, and may have been copied meanwhile.
     bool onlyIfStale = false;
+    // Who owns which place in the destinations, as the associations stood then.
+    BackupOwners::Ownership owners = {};
 };
 
 // How one destination came out.

@@ -230,6 +230,7 @@ bool DestinationWorker::stepCatchUp(std::unique_lock<std::mutex>& lock) {
             news.save.copy =
                 DestinationCopy::makeJob(walk->task().association, destination, source, found.file,
                                          usablePrevSaveName(walk->task().options.PrevSaveName));
+            news.save.copy.owners = walk->task().owners;
             news.report = copy(news.save.copy);
             post(std::move(news));
         }

@@ -37,6 +37,10 @@ CheckText checkText(CheckFailure failure) {
         return {linkInDestination, linkInDestination, &Options::ErrorCreateFolder};
     case CheckFailure::OtherUsersFolder:
         return {otherUsersFolder, otherUsersFolder, &Options::ErrorCreateFolder};
+    case CheckFailure::PlaceTaken:
+        return {placeTaken, placeTaken, &Options::ErrorLoop};
+    case CheckFailure::FeedsItsOrigin:
+        return {feedsItsOrigin, feedsItsOrigin, &Options::ErrorLoop};
     case CheckFailure::VersionsNotRotated:
         return {storeFailed, storeFailed, &Options::ErrorPrevSave};
     case CheckFailure::CantCreateFolders:

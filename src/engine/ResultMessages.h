@@ -71,6 +71,10 @@ inline const QString linkInDestination =
     QStringLiteral("Error: Destination holds a link where a folder belongs; not followed");
 inline const QString otherUsersFolder =
     QStringLiteral("Error: Destination folder belongs to another user; not used");
+inline const QString placeTaken =
+    QStringLiteral("Error: Not copied, another association's backup is in that place");
+inline const QString feedsItsOrigin =
+    QStringLiteral("Error: Not copied, it is a copy and would go back into its own source");
 
 } // namespace ResultText
 
@@ -91,6 +95,8 @@ enum class CheckFailure {
     CantCreateFolders,
     LinkInDestination, // a link stands where a mirrored or version folder belongs
     OtherUsersFolder,  // a mirrored or version folder belongs to another user
+    PlaceTaken,        // an earlier association's backup stands there for another source file
+    FeedsItsOrigin,    // the file is a copy, and this copy would land in a source it came from
     // Not a check, but ends the destination the same way: the previous versions could not be
     // rotated, so the new copy was not put in place.
     VersionsNotRotated,

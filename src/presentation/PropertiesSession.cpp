@@ -1,6 +1,8 @@
 #include "presentation/PropertiesSession.h"
 
+#include "engine/BackupOwners.h"
 #include "persistence/AssociationStore.h"
+#include "persistence/Options.h"
 #include "platform/AppData.h"
 #include "platform/DateTimeText.h"
 #include "platform/FilePickers.h"
@@ -27,6 +29,7 @@ const QString removeQuestion = QStringLiteral("Are you sure you wish to remove t
 const QString noDestinationQuestion =
     QStringLiteral("This association has no destination. Nothing will be backed up until a "
                    "destination is added.\n\nSave it anyway?");
+const QString refusedSaveAdvice = QStringLiteral("%1\n\nPlease choose another destination folder.");
 
 QString noSuchFolderText(const QString& path) {
     return QStringLiteral("The folder '") + path + QStringLiteral("' does not exist.");
@@ -206,11 +209,32 @@ bool PropertiesSession::confirmSave() {
                                          MessageBoxes::Buttons::YesNo) == MessageBoxes::Answer::Yes;
 }
 
-void PropertiesSession::save(const PropertiesValues& values) {
-    m_savedFlag = true;
+std::optional<QString> PropertiesSession::refusalOf(const clsBackup& association,
+                                                    const PropertiesValues& values) const {
+    BackupOwners::Snapshot owners = BackupOwners::snapshotOf(
+        *m_state.backups, *m_state.destinations, usablePrevSaveName(m_state.options.PrevSaveName));
+    const qsizetype index = m_state.backups->positionOf(Paths::PathKey(association.SourcePath)) - 1;
+    BackupOwners::Member& edited = owners.members[size_t(index)];
+    edited.recursive = association.Folder && values.recursive;
+    edited.enabled = values.enabled;
+    edited.destinations.clear();
+    for (const auto& d : *gcolWorkingDests)
+        edited.destinations << d->Path;
+    return BackupOwners::refusalFor(owners, index);
+}
+
+bool PropertiesSession::save(const PropertiesValues& values) {
     const std::shared_ptr<clsBackup> association = current();
+    if (association) {
+        if (const std::optional<QString> refusal = refusalOf(*association, values)) {
+            m_state.messages.ask(refusedSaveAdvice.arg(*refusal), MessageBoxes::Icon::Exclamation,
+                                 MessageBoxes::Buttons::Ok);
+            return false;
+        }
+    }
+    m_savedFlag = true;
     if (!association)
-        return;
+        return true;
     association->Volume = gstrVolumes;
     association->KeepBackup = values.keepBackup;
     association->Versions =
@@ -241,11 +265,14 @@ void PropertiesSession::save(const PropertiesValues& values) {
     const QString folder = AppData::folder();
     saveAssociations(*m_state.backups, folder);
     saveDestinations(*m_state.destinations, folder);
+    return true;
 }
 
-void PropertiesSession::saveToAll(const PropertiesValues& values) {
-    save(values);
+bool PropertiesSession::saveToAll(const PropertiesValues& values) {
+    if (!save(values))
+        return false;
     m_state.ApplyToAll = true;
+    return true;
 }
 
 void PropertiesSession::cancel() {

@@ -77,8 +77,10 @@ public:
     // Before Save: an association without a destination backs nothing up, which looks exactly
     // like one that works; the user is asked. True when the dialog may save.
     bool confirmSave();
-    void save(const PropertiesValues& values);
-    void saveToAll(const PropertiesValues& values);
+    // False, after telling the user why, when the association's copies would land where another
+    // association's do or feed back into a source they came from: the dialog stays open.
+    bool save(const PropertiesValues& values);
+    bool saveToAll(const PropertiesValues& values);
     void cancel();
     // The unload, however the dialog closes; runs once. Closing without Save is a Cancel.
     void close();
@@ -89,6 +91,8 @@ public:
 
 private:
     std::shared_ptr<clsBackup> current() const;
+    std::optional<QString> refusalOf(const clsBackup& association,
+                                     const PropertiesValues& values) const;
     void showSourceState(const std::shared_ptr<clsBackup>& association);
     QString nowText() const;
 

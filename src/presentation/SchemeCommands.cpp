@@ -123,6 +123,9 @@ void SchemeCommands::reload() {
         m_engine.closeAllWatches();
         m_lifecycle.loadAssociationStore();
         m_state.backups->refreshTotal();
+        if (!m_lifecycle.refusedAtLoad.isEmpty())
+            m_state.messages.ask(m_lifecycle.refusedAtLoad.join(QStringLiteral("\n\n")),
+                                 MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
     } catch (...) {
         qCWarning(lcPresentation) << "Reloading the associations failed:" << currentExceptionText();
         m_state.messages.ask(reloadErrorText, MessageBoxes::Icon::Exclamation,

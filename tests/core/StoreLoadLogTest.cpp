@@ -1,6 +1,8 @@
 // What the start-up load of the association store could not take over is said in the activity
 // log, once, and the file as it was stays beside the one the next save writes.
 
+#include "platform/Paths.h"
+#include "state/DetectRecords.h"
 #include "support/GuiApp.h"
 #include "support/LifecycleOverHome.h"
 
@@ -49,4 +51,33 @@ TEST_F(StoreLoadLog, SkippedRecordsAndTheKeptFileAreEachLoggedOnce) {
     EXPECT_EQ(readWholeFile(home.appDataFolder() + "/" + copies.first()), damaged);
     EXPECT_NE(readWholeFile(home.appDataFolder() + "/usrdatab"), damaged);
     EXPECT_EQ(ui.logged.size(), 4u);
+}
+
+// A store from before these rules, or written by hand: the later of two associations that would
+// back up into one place, or of a chain that would copy copies back into its sources, is set
+// aside, and the user is told why, naming both.
+TEST_F(StoreLoadLog, TheLaterOfTwoThatWouldMeetOrFeedEachOtherIsDisabled) {
+    const QString x = home.makeFolder("X/Docs"), y = home.makeFolder("Y/Docs");
+    const QString docs = home.makeFolder("h/Docs"), pics = home.makeFolder("h/Pics");
+    const QString dst = home.makeFolder("dst");
+    home.writeAppData("usrdatab", crlfLines(record(x) + record(y) + record(docs) + record(pics)));
+    home.writeAppData("usrdatad", crlfLines({dst, x, "", dst, y, "", pics + "/in", docs, "",
+                                             docs + "/in", pics, ""}));
+    lifecycle.loadStores();
+
+    QList<bool> enabled;
+    for (const auto& association : *state.backups)
+        enabled << association->Enabled;
+    EXPECT_EQ(enabled, QList<bool>({true, false, true, false}));
+    EXPECT_EQ(state.detectFolders->Item(Paths::PathKey(y))->AutoBackup, -1);
+    const QString q = "\"";
+    EXPECT_EQ(lifecycle.refusedAtLoad,
+              QStringList(
+                  {q + x + q + " and " + q + y + q + " would back up into the same place in " + q +
+                       dst + q + ", where the copies of one would replace those of the other. " +
+                       q + y + q + " is disabled.",
+                   "The copies of " + q + docs + q + " land in the source of " + q + pics + q +
+                       ", and those of " + q + pics + q + " back in the source of " + q + docs + q +
+                       ": copies would be copied without end. " + q + pics + q + " is disabled."}));
+    EXPECT_EQ(logLines().filter(" is disabled. | ").size(), 2);
 }

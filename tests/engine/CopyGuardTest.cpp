@@ -1,9 +1,11 @@
 // What the copy refuses or keeps private whoever set it up: a destination that feeds the source
-// however it is written, a file the user may not read, folders that would open a private source
+// however it is written, a place another association's backup stands in, a copy of a copy going
+// back into its source, a file the user may not read, folders that would open a private source
 // to other users.
 
 #include "EngineFixture.h"
 
+#include "engine/BackupOwners.h"
 #include "engine/CopyDestination.h"
 #include "support/Mounts.h"
 #include "support/OtherUser.h"
@@ -339,5 +341,113 @@ INSTANTIATE_TEST_SUITE_P(Shares, SharedDestinationTest,
                          [](const testing::TestParamInfo<SharedKind>& kind) {
                              return std::string(kind.param.name);
                          });
+
+// Sets of associations as the rules see them, written "source:destination" with the kind first:
+// "R" a recursive folder, "F" a folder, "f" a file, "-" a disabled recursive folder.
+BackupOwners::Snapshot setOf(const QStringList& written) {
+    BackupOwners::Snapshot set;
+    set.versionBase = "PrevSave";
+    for (const QString& w : written) {
+        const QStringList parts = w.mid(1).split(':');
+        const QChar kind = w[0];
+        set.members.push_back(
+            {parts[0], kind != 'f', kind == 'R' || kind == '-', kind != '-', parts.mid(1)});
+    }
+    return set;
+}
+
+TEST(BackupOwnersRules, SetsWhoseCopiesMeetOrFeedEachOtherAreFound) {
+    using Pairs = std::vector<std::pair<qsizetype, qsizetype>>;
+    const auto clashing = [](const QStringList& written) {
+        Pairs pairs;
+        for (const auto& clash : BackupOwners::clashes(setOf(written)))
+            pairs.emplace_back(clash.first, clash.second);
+        return pairs;
+    };
+    EXPECT_EQ(clashing({"R/X/Docs:/d", "F/Y/Docs:/d"}), Pairs({{0, 1}}));
+    EXPECT_EQ(clashing({"R/X/Docs:/d", "f/Y/Docs/a.txt:/d"}), Pairs({{0, 1}}));
+    EXPECT_EQ(clashing({"f/X/Docs/a.txt:/d", "f/Y/Docs/a.txt:/e:/d/"}), Pairs({{0, 1}}));
+    EXPECT_EQ(clashing({"f/X/Docs/a.txt:/d", "f/Y/Docs/b.txt:/d"}), Pairs());
+    EXPECT_EQ(clashing({"f/X/Docs/a.txt:/d", "f/Y/a.txt/b.txt:/d/Docs"}), Pairs({{0, 1}}));
+    // Nested where the outer one's mirror of it would be: the same files in the same places.
+    EXPECT_EQ(clashing({"R/X/Docs:/d", "F/X/Docs/sub:/d/Docs", "f/X/Docs/a.txt:/d"}), Pairs());
+    EXPECT_EQ(clashing({"F/X/Docs:/d", "R/Y/sub:/d/Docs"}), Pairs({{0, 1}}));
+    // Into a version folder of another.
+    EXPECT_EQ(clashing({"F/X/Docs:/d", "F/Y/PrevSave-1:/d/Docs"}), Pairs({{0, 1}}));
+    EXPECT_EQ(clashing({"f/X/Docs/a.txt:/d", "f/Y/PrevSave-2/a.txt:/d/Docs"}), Pairs({{0, 1}}));
+    EXPECT_EQ(clashing({"f/X/Docs/a.txt:/d", "f/Y/PrevSave-2/b.txt:/d/Docs"}), Pairs());
+
+    const auto chained = [](const QStringList& written) {
+        return BackupOwners::chains(setOf(written));
+    };
+    using Chains = std::vector<BackupOwners::Chain>;
+    EXPECT_EQ(chained({"R/h/Docs:/h/Pics/backup", "R/h/Pics:/h/Docs/backup"}), Chains({{0, 1}}));
+    EXPECT_EQ(chained({"R/h/A:/h/B/in", "R/h/B:/h/C", "f/h/C/B/in/A/x.txt:/h/A/back"}),
+              Chains({{0, 1, 2}}));
+    // A chain that ends, a disabled link, a watch that does not reach the copies.
+    EXPECT_EQ(chained({"R/h/A:/h/B/in", "R/h/B:/h/C"}), Chains());
+    EXPECT_EQ(chained({"R/h/Docs:/h/Pics/backup", "-/h/Pics:/h/Docs/backup"}), Chains());
+    EXPECT_EQ(chained({"F/h/Docs:/h/Pics/backup", "R/h/Pics:/h/Docs/backup"}), Chains());
+
+    const BackupOwners::Snapshot set =
+        setOf({"R/X/Docs:/d", "F/Y/Docs:/d", "R/h/Docs:/h/Pics", "R/h/Pics:/h/Docs/backup"});
+    EXPECT_EQ(BackupOwners::refusalFor(set, 1),
+              "\"/X/Docs\" and \"/Y/Docs\" would back up into the same place in \"/d\", "
+              "where the copies of one would replace those of the other.");
+    EXPECT_EQ(BackupOwners::refusalFor(set, 3),
+              "The copies of \"/h/Pics\" land in the source of \"/h/Docs\", and those of "
+              "\"/h/Docs\" back in the source of \"/h/Pics\": copies would be copied without "
+              "end.");
+}
+
+TEST_F(CopyGuardTest, APlaceKeepsTheBackupOfTheAssociationThatHadItFirst) {
+    const QString x = folder("X/Docs"), y = folder("Y/Docs");
+    const QString dst = folder("dst");
+    for (const QString& source : {x, y}) {
+        const auto association = addAssociation(source, true, true);
+        association->KeepBackup = true;
+        association->Versions = 2;
+        addDestination(source, dst);
+    }
+    const QString ours = write("X/Docs/report.txt", "X's");
+    const QString theirs = write("Y/Docs/report.txt", "Y's");
+    copy(x, ours);
+    copy(y, theirs);
+    copy(y, write("Y/Docs/only-Y.txt", "a name X has not"));
+    write("X/Docs/report.txt", "X's, later");
+    copy(x, ours);
+
+    EXPECT_EQ(logged(),
+              QStringList({"Success: Copy saved",
+                           "Error: Not copied, another association's backup is in that place",
+                           "Error: Not copied, another association's backup is in that place",
+                           "Success: Copy saved & Previous version stored"}));
+    EXPECT_EQ(readWholeFile(dst + "/Docs/report.txt"), "X's, later");
+    EXPECT_EQ(readWholeFile(dst + "/Docs/PrevSave-1/report.txt"), "X's");
+}
+
+TEST_F(CopyGuardTest, ACopyOfACopyNeverGoesBackIntoTheSourceItCameFrom) {
+    const QString docs = folder("h/Docs"), pics = folder("h/Pics"), more = folder("h/More");
+    const QString docsBackup = folder("h/Docs/backup"), picsBackup = folder("h/Pics/backup");
+    addAssociation(docs, true, true);
+    addDestination(docs, picsBackup);
+    addAssociation(pics, true, true);
+    addDestination(pics, docsBackup);
+    addDestination(pics, more);
+    addAssociation(more, true, true);
+    addDestination(more, folder("elsewhere"));
+
+    copy(docs, write("h/Docs/x.txt", "x"));
+    const QString firstCopy = picsBackup + "/Docs/x.txt";
+    ASSERT_TRUE(QFileInfo::exists(firstCopy));
+    // Pics backs Docs' copy up: into More, but not back into Docs.
+    copy(pics, firstCopy);
+    copy(more, more + "/Pics/backup/Docs/x.txt");
+    EXPECT_EQ(logged(),
+              QStringList({"Success: Copy saved",
+                           "Error: Not copied, it is a copy and would go back into its own source",
+                           "Success: Copy saved", "Success: Copy saved"}));
+    EXPECT_FALSE(QFileInfo::exists(docsBackup + "/Pics"));
+}
 
 } // namespace

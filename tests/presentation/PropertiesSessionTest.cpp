@@ -112,6 +112,38 @@ TEST_F(PropertiesTest, SaveWritesTheWorkingCopiesAndReopensTheWatch) {
     EXPECT_FALSE(state->PropertiesCanceled);
 }
 
+// Refused sets leave the dialog open and the model as it was.
+TEST_F(PropertiesTest, SaveRefusesCopiesThatWouldMeetAnothersOrComeBackIntoTheirSource) {
+    const QString x = home.makeFolder("X/Docs"), y = home.makeFolder("Y/Docs");
+    const QString d = home.makeFolder("D"), xIn = home.makeFolder("X/Docs/in");
+    addSaved(x, true)->Recursive = true;
+    state->destinations->Add(d, x, "V");
+    state->destinations->Add(y + "/in", x, "V");
+    addSaved(y, true);
+    auto s = open(y);
+    PropertiesValues recursive;
+    recursive.recursive = true;
+    for (const QString& refused : {d, xIn}) {
+        s->gcolWorkingDests->Clear();
+        ASSERT_EQ(s->addDestinationPath(refused), 1);
+        EXPECT_FALSE(s->save(recursive));
+    }
+    EXPECT_EQ(
+        messages.texts(),
+        QStringList({"\"" + x + "\" and \"" + y + "\" would back up into the same place in \"" + d +
+                         "\", where the copies of one would replace those of the other." +
+                         "\n\nPlease choose another destination folder.",
+                     "The copies of \"" + y + "\" land in the source of \"" + x +
+                         "\", and those of \"" + x + "\" back in the source of \"" + y +
+                         "\": copies would be copied without end.\n\nPlease choose another "
+                         "destination folder."}));
+    EXPECT_TRUE(state->destinations->of(y).empty());
+    // Not recursive, it does not see the copies that come in.
+    EXPECT_TRUE(s->save(PropertiesValues{}));
+    s->close();
+    EXPECT_EQ(state->destinations->of(y).size(), 1u);
+}
+
 TEST_F(PropertiesTest, VersionButtonsStepBetweenOneAndNinetyNine) {
     EXPECT_EQ(PropertiesSession::moreVersions("1"), "2");
     EXPECT_EQ(PropertiesSession::moreVersions("99"), "99");
