@@ -157,6 +157,12 @@ TEST_F(BackupLayoutTest, EveryCopyAndVersionTheEngineMadeIsFoundAndNothingElse) 
     QFile::remove(docs + "/sub/b.txt");
 
     EXPECT_EQ(logged().filter("Success").size(), logged().size() - 3);
+    // The walk finds a name that is not UTF-8, and the log shows its odd bytes as "\xNN".
+    EXPECT_TRUE(state->fso->files(docs + "/sub").contains(docsFiles[6]));
+    QStringList shown;
+    for (const auto& entry : *state->recent)
+        shown << entry->SourcePath;
+    EXPECT_EQ(shown.filter("/sub/caf\\xE9 \\xFF.txt").size(), 3);
     QStringList found;
     for (const QString& root : roots)
         found << checkedPaths(layoutOf(root).findAll(*state->fso, dst));
