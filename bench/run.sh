@@ -2,6 +2,7 @@
 # Builds Quillmot in release mode in build-bench and runs its benchmarks, printing every figure
 # under the command that produced it, then a summary against the targets.
 #   bench/run.sh [latency] [tree20k] [tree100k] [scan] [catchup] [copy] [idle] [versions] [tree] [burst]
+#                [layout]
 #   (all when none is named)
 # QUILLMOT_BENCH_DIR sets the scratch folder (default build-bench/bench-work); it must be on the
 # disk under test, so not on a tmpfs. Needs about 2.5 GiB there. Run as root to drop the page
@@ -12,7 +13,7 @@ BUILD=$ROOT/build-bench
 WORK=${QUILLMOT_BENCH_DIR:-$BUILD/bench-work}
 cd "$ROOT"
 selected=("$@")
-((${#selected[@]})) || selected=(latency tree20k tree100k scan catchup copy idle versions tree burst)
+((${#selected[@]})) || selected=(latency tree20k tree100k scan catchup copy idle versions tree burst layout)
 
 install_missing_tools() {
     local missing=() tool
@@ -88,8 +89,12 @@ for bench in "${selected[@]}"; do
         section "7. One file saved in each of 100 watched folders at once, beside one folder alone"
         cmd=("$BUILD/bench/bench_burst" "$WORK/burst" 100 3)
         ;;
+    layout)
+        section "8. Finding the copies and versions in the destinations, and the owner check of a copy"
+        cmd=("$BUILD/bench/bench_layout" "$WORK/layout" 9)
+        ;;
     *)
-        echo "unknown benchmark: $bench (latency, tree20k, tree100k, scan, catchup, copy, idle, versions, tree, burst)" >&2
+        echo "unknown benchmark: $bench (latency, tree20k, tree100k, scan, catchup, copy, idle, versions, tree, burst, layout)" >&2
         exit 2
         ;;
     esac

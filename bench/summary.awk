@@ -26,6 +26,7 @@ in_catchup && /^  CPU/ { catchup_cpu = $6; in_catchup = 0 }
 /^burst \/ single:/ { burst_ratio = $NF }
 /^[0-9]+ folders saved at once:/ { burst_folders = $1 }
 /^\$ .*quillmot nowin   #/ { idle_folders = $5 }
+/^owner check / { owner_check = owner_check $0 "\n" }
 
 # bench_tree's lines with a target: "  what   value unit  [<= target unit]"
 /\[<= [0-9]+ (ms|MB)\]/ {
@@ -78,6 +79,8 @@ END {
     if (burst_ratio != "")
         printf "%s folders saved at once / one folder alone: %s times as long (one pause serves them all)\n",
                burst_folders, burst_ratio
+    if (owner_check != "")
+        printf "%s", owner_check
     for (i = 1; i <= tree_count; i++) {
         line = tree_lines[i]
         match(line, /\[<= [0-9]+/)
