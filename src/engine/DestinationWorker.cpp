@@ -177,8 +177,8 @@ bool DestinationWorker::serveNextFolder(std::unique_lock<std::mutex>& lock) {
     m_running = true;
     lock.unlock();
     try {
-        CopyDestination::followSourceFolder(m_fso, job.destinationPath, job.sourceRoot,
-                                            job.folderAssociation, job.sourceFolder);
+        const BackupLayout layout(job.sourceRoot, job.folderAssociation, job.prevSaveName);
+        CopyDestination::followSourceFolder(m_fso, layout, job.destinationPath, job.sourceFolder);
     } catch (...) {
         qCWarning(lcEngine) << "The access of a mirror of" << Paths::displayName(job.sourceFolder)
                             << "was not followed:" << currentExceptionText();

@@ -37,6 +37,7 @@ struct FolderJob {
     QString sourceRoot;
     bool folderAssociation = false;
     QString sourceFolder;
+    QString prevSaveName; // the base name of the version folders, already usable
 };
 
 // What a job came to; sent back for the window's thread.

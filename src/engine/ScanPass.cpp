@@ -122,10 +122,11 @@ void Engine::noteChanged(const QString& watchedFolder, const QString& file, int 
 // copy is more readable there than here.
 void Engine::followFolderAccess(const QString& watchedFolder, const QString& folder) {
     const colBackups& backups = *m_state.backups;
+    const QString prevSaveName = usablePrevSaveName(m_state.options.PrevSaveName);
     const auto follow = [&](const clsBackup& association) {
         for (const auto& destination : m_state.destinations->of(association.SourcePath))
-            m_workers->submitFolder(
-                {destination->Path, association.SourcePath, association.Folder, folder});
+            m_workers->submitFolder({destination->Path, association.SourcePath, association.Folder,
+                                     folder, prevSaveName});
     };
     const QString folderKey = Paths::PathKey(watchedFolder);
     if (backups.contains(folderKey)) {
