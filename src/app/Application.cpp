@@ -19,6 +19,7 @@
 #include "platform/gui/QtFilePickers.h"
 #include "platform/gui/QtMessageBoxes.h"
 #include "presentation/AssociationTree.h"
+#include "presentation/DestinationStatus.h"
 #include "presentation/ProgramIcon.h"
 #include "presentation/SchemeCommands.h"
 #include "presentation/ScreenPlacement.h"
@@ -285,9 +286,10 @@ void Application::unloadForExit() {
     if (m_feedback)
         m_feedback->tray().remove();
     m_lifecycle->tearDown();
-    // A copy stuck in a system call on a disk that does not answer would hold the process back
-    // for as long as the disk does; everything is written, so the process ends without it.
-    if (m_engine->leftStuckWorkers()) {
+    // A copy or a status check stuck in a system call on a disk that does not answer would hold
+    // the process back for as long as the disk does (and return into freed state); everything
+    // is written, so the process ends without it.
+    if (m_engine->leftStuckWorkers() || DestinationStatus::checksUnderWay() > 0) {
         std::fflush(stdout);
         std::_Exit(0);
     }

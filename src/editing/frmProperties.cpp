@@ -4,6 +4,7 @@
 #include "editing/frmEditDestVolume.h"
 #include "editing/frmEditVolumes.h"
 #include "platform/gui/ShellActions.h"
+#include "presentation/DestinationStatus.h"
 #include "presentation/ImageList.h"
 #include "presentation/TextRules.h"
 #include "state/AppState.h"
@@ -169,12 +170,24 @@ void frmProperties::showDestinations(int selectPosition) {
     refreshStatusColumn();
 }
 
+// Each row says "Checking..." until its disk answered; an answer for rows shown before the list
+// changed again is dropped.
 void frmProperties::refreshStatusColumn() {
     QTreeWidget& list = *m_ui->listDestinations;
+    const quint64 generation = ++m_statusGeneration;
+    const auto show = [&list](int row, const QString& status) {
+        if (QTreeWidgetItem* item = list.topLevelItem(row)) {
+            item->setText(statusColumn, status);
+            item->setToolTip(statusColumn, status);
+        }
+    };
     for (int i = 0; i < list.topLevelItemCount(); ++i) {
-        const QString status = m_session.destinationStatus(i + 1, m_ui->chkRecursive->isChecked());
-        list.topLevelItem(i)->setText(statusColumn, status);
-        list.topLevelItem(i)->setToolTip(statusColumn, status);
+        show(i, DestinationStatus::checking);
+        m_session.checkDestination(i + 1, m_ui->chkRecursive->isChecked(), this,
+                                   [this, show, generation, i](const QString& status) {
+                                       if (generation == m_statusGeneration)
+                                           show(i, status);
+                                   });
     }
 }
 

@@ -57,6 +57,7 @@ private:
     QMenu* m_popup = nullptr;
     QAction* m_mnuVolume = nullptr;
     QAction* m_mnuRemove = nullptr;
+    quint64 m_statusGeneration = 0; // the Status column's latest round of checks
     QAction* m_mnuOpen = nullptr;
     QAction* m_mnuProperties = nullptr;
     bool m_loaded = false;

@@ -4,13 +4,20 @@
 #include "platform/MountTable.h"
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
+#include <QPointer>
 #include <QStorageInfo>
+
+#include <atomic>
+#include <thread>
 
 namespace DestinationStatus {
 
 namespace {
+
+std::atomic<int> g_checksUnderWay{0};
 
 bool sameVolume(const QString& a, const QString& b, bool network) {
     return network ? a == b : a.compare(b, Qt::CaseInsensitive) == 0;
@@ -68,6 +75,33 @@ QString of(const FileSystem& fso, const QString& sourcePath, bool recursiveSourc
     if (!storage.isValid())
         return QStringLiteral("Ready");
     return QStringLiteral("Ready, ") + sizeText(storage.bytesAvailable()) + QStringLiteral(" free");
+}
+
+void ofInBackground(const FileSystem& fso, const Request& request, QObject* receiver,
+                    std::function<void(const QString&)> done) {
+    ++g_checksUnderWay;
+    // A thread of its own, never joined: one stuck on a dead disk holds nothing else up.
+    std::thread([&fso, request, to = QPointer<QObject>(receiver), done = std::move(done)] {
+        QString status;
+        try {
+            status = of(fso, request.sourcePath, request.recursiveSource, request.destPath,
+                        request.destVolume);
+        } catch (...) {
+            status = QStringLiteral("Drive not connected");
+        }
+        --g_checksUnderWay;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [to, done, status] {
+                if (to)
+                    done(status);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+int checksUnderWay() {
+    return g_checksUnderWay.load();
 }
 
 } // namespace DestinationStatus

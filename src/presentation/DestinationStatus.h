@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <functional>
+
 class FileSystem;
+class QObject;
 
 namespace DestinationStatus {
 
@@ -13,6 +16,27 @@ namespace DestinationStatus {
 // source", or "Inside the source: its copies are skipped".
 QString of(const FileSystem& fso, const QString& sourcePath, bool recursiveSource,
            const QString& destPath, const QString& destVolume);
+
+// What `of` needs, as plain values that a thread of its own can take.
+struct Request {
+    QString sourcePath;
+    bool recursiveSource = false;
+    QString destPath;
+    QString destVolume;
+};
+
+// Shown until the status is known.
+inline const QString checking = QStringLiteral("Checking...");
+
+// Works the status out on a thread of its own and hands it to `done` on `receiver`'s thread,
+// unless `receiver` is gone by then: a disk that does not answer (a network share whose server
+// went away) leaves its row "Checking..." instead of freezing the window.
+void ofInBackground(const FileSystem& fso, const Request& request, QObject* receiver,
+                    std::function<void(const QString&)> done);
+
+// Checks still under way; one may be stuck on a disk that does not answer, so the program must
+// not take the file system down under it at exit.
+int checksUnderWay();
 
 // "12.3 GB" and the like, in decimal units.
 QString sizeText(qint64 bytes);

@@ -193,10 +193,12 @@ bool PropertiesSession::removeDestination(int position) {
     return true;
 }
 
-QString PropertiesSession::destinationStatus(int position, bool recursive) const {
+void PropertiesSession::checkDestination(int position, bool recursive, QObject* receiver,
+                                         std::function<void(const QString&)> done) const {
     const auto d = gcolWorkingDests->Item(position);
-    return DestinationStatus::of(*m_state.fso, m_loaded.SourcePath, m_loaded.Folder && recursive,
-                                 d->Path, d->Volume);
+    DestinationStatus::ofInBackground(
+        *m_state.fso, {m_loaded.SourcePath, m_loaded.Folder && recursive, d->Path, d->Volume},
+        receiver, std::move(done));
 }
 
 QString PropertiesSession::nowText() const {

@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 
+class QObject;
+
 class AppState;
 class FilePickers;
 
@@ -70,8 +72,10 @@ public:
     std::optional<int> addDestinationPath(const QString& chosen);
     // Asks, then removes the destination at `position`; true when it went.
     bool removeDestination(int position);
-    // The live state of a destination, for the Status column.
-    QString destinationStatus(int position, bool recursive) const;
+    // The live state of the destination at `position`, for the Status column: worked out away
+    // from the window's thread and handed to `done` on `receiver`'s.
+    void checkDestination(int position, bool recursive, QObject* receiver,
+                          std::function<void(const QString&)> done) const;
 
     // --- ending the dialog
     // Before Save: an association without a destination backs nothing up, which looks exactly

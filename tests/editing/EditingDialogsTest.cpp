@@ -23,7 +23,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 
 namespace {
 
@@ -115,14 +117,49 @@ TEST_F(DialogTest, TheCloseBoxCancelsANewAssociationInFullAndEscapeLeavesASavedO
     EXPECT_TRUE(state->PropertiesCanceled);
 }
 
+// The real file system, except that a disk whose path names "Hung" does not answer until let go.
+class HungDisk : public FileSystem {
+public:
+    bool DriveExists(const QString& drive) const override {
+        if (!drive.contains("Hung"))
+            return FileSystem::DriveExists(drive);
+        std::unique_lock lock(m_mutex);
+        m_released.wait_for(lock, std::chrono::seconds(5), [this] { return m_letGo; });
+        return true;
+    }
+    QString GetDriveName(const QString& path) const override {
+        return path.contains("Hung") ? path : FileSystem::GetDriveName(path);
+    }
+    void letGo() {
+        const std::lock_guard lock(m_mutex);
+        m_letGo = true;
+        m_released.notify_all();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_released;
+    bool m_letGo = false;
+};
+
 TEST_F(DialogTest, DestinationRowsShowFolderVolumeAndStatusAndTheMenuFollowsTheSelection) {
+    auto fso = std::make_unique<HungDisk>();
+    HungDisk& disk = *fso;
+    makeState(std::move(fso));
     const QString source = home.makeFolder("S"), dest = home.makeFolder("D");
     state->destinations->Add(dest, source, "VOLX");
+    state->destinations->Add(home.makeFolder("Hung"), source, "NET");
+    // A disk that does not answer leaves the dialog usable and its own row checking; the others
+    // show their status meanwhile.
     auto d = open(source, false);
     QTreeWidget& list = *child<QTreeWidget>(d.get(), "listDestinations");
-    ASSERT_EQ(list.topLevelItemCount(), 1);
+    ASSERT_EQ(list.topLevelItemCount(), 2);
     EXPECT_EQ(list.topLevelItem(0)->text(1), "VOLX");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItem(0)->text(2) != "Checking..."; }));
     EXPECT_FALSE(list.topLevelItem(0)->text(2).isEmpty());
+    EXPECT_EQ(list.topLevelItem(1)->text(2), "Checking...");
+    disk.letGo();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItem(1)->text(2) != "Checking..."; }));
 
     // Edit Volume with nothing selected does nothing; with the row selected it opens the editor.
     QTest::mouseClick(child<QPushButton>(d.get(), "cmdDestVolume"), Qt::LeftButton);
