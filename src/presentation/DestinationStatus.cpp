@@ -77,21 +77,25 @@ QString of(const FileSystem& fso, const QString& sourcePath, bool recursiveSourc
     return QStringLiteral("Ready, ") + sizeText(storage.bytesAvailable()) + QStringLiteral(" free");
 }
 
-void ofInBackground(const FileSystem& fso, const Request& request, QObject* receiver,
-                    std::function<void(const QString&)> done) {
+void ofInBackground(std::shared_ptr<const FileSystem> fso, const Request& request,
+                    QObject* receiver, std::function<void(const QString&)> done) {
     ++g_checksUnderWay;
     // A thread of its own, never joined: one stuck on a dead disk holds nothing else up.
-    std::thread([&fso, request, to = QPointer<QObject>(receiver), done = std::move(done)] {
+    std::thread([fso = std::move(fso), request, to = QPointer<QObject>(receiver),
+                 done = std::move(done)] {
         QString status;
         try {
-            status = of(fso, request.sourcePath, request.recursiveSource, request.destPath,
+            status = of(*fso, request.sourcePath, request.recursiveSource, request.destPath,
                         request.destVolume);
         } catch (...) {
             status = QStringLiteral("Drive not connected");
         }
         --g_checksUnderWay;
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return;
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
+            app,
             [to, done, status] {
                 if (to)
                     done(status);

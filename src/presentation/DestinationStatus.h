@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class FileSystem;
 class QObject;
@@ -31,8 +32,8 @@ inline const QString checking = QStringLiteral("Checking...");
 // Works the status out on a thread of its own and hands it to `done` on `receiver`'s thread,
 // unless `receiver` is gone by then: a disk that does not answer (a network share whose server
 // went away) leaves its row "Checking..." instead of freezing the window.
-void ofInBackground(const FileSystem& fso, const Request& request, QObject* receiver,
-                    std::function<void(const QString&)> done);
+void ofInBackground(std::shared_ptr<const FileSystem> fso, const Request& request,
+                    QObject* receiver, std::function<void(const QString&)> done);
 
 // Checks still under way; one may be stuck on a disk that does not answer, so the program must
 // not take the file system down under it at exit.

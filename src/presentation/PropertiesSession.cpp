@@ -197,7 +197,7 @@ void PropertiesSession::checkDestination(int position, bool recursive, QObject* 
                                          std::function<void(const QString&)> done) const {
     const auto d = gcolWorkingDests->Item(position);
     DestinationStatus::ofInBackground(
-        *m_state.fso, {m_loaded.SourcePath, m_loaded.Folder && recursive, d->Path, d->Volume},
+        m_state.fso, {m_loaded.SourcePath, m_loaded.Folder && recursive, d->Path, d->Volume},
         receiver, std::move(done));
 }
 

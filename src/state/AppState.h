@@ -28,7 +28,8 @@ public:
     UserInterface& ui;
     MessageBoxes& messages;
     Clock& clock;
-    std::unique_ptr<FileSystem> fso;
+    // Shared with the status checks of a window, which may outlive it on a disk that hangs.
+    std::shared_ptr<FileSystem> fso;
     std::unique_ptr<WatchRegistry> watches; // the open inotify watches behind AutoBackup ids
 
     std::shared_ptr<colDestinations> destinations;

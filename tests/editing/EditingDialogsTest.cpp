@@ -5,6 +5,7 @@
 #include "model/VolumeList.h"
 #include "platform/DateTimeText.h"
 #include "platform/Paths.h"
+#include "presentation/DestinationStatus.h"
 #include "state/AppState.h"
 #include "support/GuiApp.h"
 #include "support/Recorder.h"
@@ -44,6 +45,10 @@ protected:
     void SetUp() override {
         ensureGuiApp();
         makeState();
+    }
+    // The dialog's disk checks end before the next test's home is made.
+    void TearDown() override {
+        EXPECT_TRUE(QTest::qWaitFor([] { return DestinationStatus::checksUnderWay() == 0; }));
     }
     std::unique_ptr<frmProperties> open(const QString& source, bool fresh) {
         clsBackup association = newAssociation(source, true, VolumeList::encode({"V"}, false), "c",
