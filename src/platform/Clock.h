@@ -1,6 +1,6 @@
 #pragma once
-// The one source of "now" and of fixed pauses for the engine, so that tests can place a file's
-// modified time exactly against a detection date and shorten the described pauses.
+// The one source of "now" for the engine, so that tests can place a file's modified time exactly
+// against a detection date.
 
 #include <QDateTime>
 
@@ -8,7 +8,7 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
-    // Blocks the calling thread for `ms` milliseconds (the described fixed pauses).
+    // Blocks the calling thread for `ms` milliseconds; never called on the window's thread.
     virtual void sleepMs(int ms) = 0;
 };
 
