@@ -1,3 +1,3 @@
 #pragma once
-// A model header that reaches up into the engine: the layer check must refuse it.
+// A model header that reaches up into the engine.
 #include "engine/Engine.h"

@@ -1,0 +1,2 @@
+// The entry point sits above every layer.
+#include "app/Application.h"

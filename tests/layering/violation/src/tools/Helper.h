@@ -1,0 +1,2 @@
+#pragma once
+// A folder that no layer names.
