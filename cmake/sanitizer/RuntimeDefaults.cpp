@@ -26,3 +26,15 @@ extern "C" __attribute__((visibility("default"), used)) const char* __ubsan_defa
     // Stop at the first fault, with the stack that led to it, so a test fails where it happened.
     return "print_stacktrace=1:halt_on_error=1";
 }
+
+extern "C" __attribute__((visibility("default"), used)) const char* __tsan_default_options() {
+    // Stop at the first race, as the undefined-behaviour sanitizer does: a program the tests start
+    // as a child then ends at once with a failing exit code instead of racing on, and the test
+    // that waits for it fails. Both stacks of a lock-order inversion say where each order was
+    // taken.
+    return "halt_on_error=1:second_deadlock_stack=1";
+}
+
+extern "C" __attribute__((visibility("default"), used)) const char* __tsan_default_suppressions() {
+    return "";
+}
