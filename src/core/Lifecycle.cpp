@@ -162,6 +162,7 @@ void Lifecycle::Pause() {
     m_state.ui.setRunningState(UserInterface::RunningState::Paused);
     m_state.ui.setPausedLook(true);
     m_engine.pauseChanged(m_state.StopScanRequested);
+    emit pausedChanged(true);
 }
 
 void Lifecycle::Unpause() {
@@ -171,6 +172,7 @@ void Lifecycle::Unpause() {
     m_state.ui.setRunningState(UserInterface::RunningState::Waiting);
     m_state.ui.setPausedLook(false);
     m_engine.pauseChanged();
+    emit pausedChanged(false);
     // What changed while a catch-up was stopped, or while the program did not run, is looked
     // for again.
     m_engine.catchUp().requestAll();

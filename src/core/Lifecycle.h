@@ -59,6 +59,8 @@ public:
 
 signals:
     void readyToUnload();
+    // Paused or unpaused (by the user, a dialog or the start).
+    void pausedChanged(bool paused);
 
 private:
     // Adds one line to the activity log, as a copy result would.

@@ -240,7 +240,7 @@ void CopyEngine::conclude(Call& call, const CopyJob& job, const DestinationRepor
         m_retries.succeeded(job.filePath, job.destination.Path);
     }
     report(call, job, dest, result);
-    emit destinationDone(job.sourceRoot, job.destination.Path, ok, result.logText);
+    emit destinationDone(job.sourceRoot, job.filePath, job.destination.Path, ok, result.logText);
 }
 
 void CopyEngine::endOneDestination(quint64 callId) {

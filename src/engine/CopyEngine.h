@@ -52,6 +52,10 @@ public:
     void onNews(const WorkerNews& news);
     // Copies asked for and not yet answered, or waiting to be tried again soon.
     bool busy() const;
+    // True while the failed copy of `filePath` into `destinationPath` waits to be tried again.
+    bool retrying(const QString& filePath, const QString& destinationPath) const {
+        return m_retries.lastResult(filePath, destinationPath).has_value();
+    }
     // Every failed copy is tried again now (a disk was mounted).
     void retryNow();
     // The exit: no copy is tried again.
@@ -66,9 +70,9 @@ signals:
     void callFinished();
     // The source of a copy was written while it was read; nothing was kept.
     void sourceChanged(const QString& sourceRoot, const QString& filePath);
-    // One destination of a copy ended; `ok` when the new copy is in place.
-    void destinationDone(const QString& sourceRoot, const QString& destinationPath, bool ok,
-                         const QString& message);
+    // One destination of a copy of `filePath` ended; `ok` when the new copy is in place.
+    void destinationDone(const QString& sourceRoot, const QString& filePath,
+                         const QString& destinationPath, bool ok, const QString& message);
 
 private:
     // One change of one file: its destinations report to it.

@@ -2,6 +2,7 @@
 #include "engine/Log.h"
 
 #include "engine/CopyDestination.h"
+#include "engine/DriveChecks.h"
 #include "platform/DestinationFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -74,6 +75,14 @@ void DestinationWorker::submitCatchUp(CatchUpTask task) {
     m_wake.notify_all();
 }
 
+void DestinationWorker::submitDriveCheck(clsDestination destination) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_driveChecks.push_back(std::move(destination));
+    }
+    m_wake.notify_all();
+}
+
 void DestinationWorker::dropCatchUps() {
     std::vector<quint64> dropped;
     {
@@ -113,6 +122,7 @@ void DestinationWorker::dropAll() {
         m_order.clear();
         m_saves.clear();
         m_folders.clear();
+        m_driveChecks.clear();
     }
     dropCatchUps();
     cancelRunning();
@@ -120,7 +130,7 @@ void DestinationWorker::dropAll() {
 
 bool DestinationWorker::busy() const {
     const std::lock_guard lock(m_mutex);
-    return m_running || (!m_held && hasWork());
+    return m_running || !m_driveChecks.empty() || (!m_held && hasWork());
 }
 
 bool DestinationWorker::hasWork() const {
@@ -135,13 +145,39 @@ void DestinationWorker::abandon() {
 void DestinationWorker::run(std::stop_token stop) {
     std::unique_lock lock(m_mutex);
     while (!stop.stop_requested()) {
-        m_wake.wait(lock, stop, [this] { return !m_held && hasWork(); });
+        m_wake.wait(lock, stop,
+                    [this] { return !m_driveChecks.empty() || (!m_held && hasWork()); });
         if (stop.stop_requested())
             break;
+        // A look at the disk takes a moment, and the state the user sees waits for it.
+        if (serveNextCheck(lock) || m_held)
+            continue;
         // Saves first: a file just saved is what the user is waiting for.
         if (!serveNextSave(lock) && !serveNextFolder(lock))
             stepCatchUp(lock);
     }
+}
+
+bool DestinationWorker::serveNextCheck(std::unique_lock<std::mutex>& lock) {
+    if (m_driveChecks.empty())
+        return false;
+    WorkerNews news;
+    news.kind = WorkerNews::Kind::DriveChecked;
+    news.save.copy.destination = std::move(m_driveChecks.front());
+    m_driveChecks.pop_front();
+    m_running = true;
+    lock.unlock();
+
+    const clsDestination& destination = news.save.copy.destination;
+    news.report.destDir = destination.Path;
+    news.report.failure = DriveChecks::checkDestinationDrive(
+        m_fso, destination.Path, destination.Volume, news.report.destVolumeName);
+    ++m_progress;
+    post(std::move(news));
+
+    lock.lock();
+    m_running = false;
+    return true;
 }
 
 bool DestinationWorker::serveNextSave(std::unique_lock<std::mutex>& lock) {

@@ -49,6 +49,7 @@ struct WorkerNews {
         CatchUpChanged, // the catch-up met `save.copy.filePath` still being written
         CatchUpOver,    // the catch-up `catchUpId` is done or was dropped
         Progress,       // the worker moved on after it had made no progress for a while
+        DriveChecked,   // `save.copy.destination`'s disk was looked at: `report.failure`
     };
     Kind kind = Kind::SaveDone;
     SaveJob save;
@@ -74,6 +75,9 @@ public:
     void submit(SaveJob job);
     void submitFolder(FolderJob job);
     void submitCatchUp(CatchUpTask task);
+    // Looks whether the destination's disk is there and is the right one, writing nothing. It
+    // comes before the copies, also while the worker is held: it only looks.
+    void submitDriveCheck(clsDestination destination);
     // Drops the catch-ups waiting or under way (their CatchUpOver is still posted).
     void dropCatchUps();
     // While held, the worker starts nothing new; what it is doing it finishes.
@@ -100,6 +104,7 @@ private:
     using QueueKey = std::pair<QString, QString>; // the file and the destination folder
 
     void run(std::stop_token stop);
+    bool serveNextCheck(std::unique_lock<std::mutex>& lock);
     bool serveNextSave(std::unique_lock<std::mutex>& lock);
     bool serveNextFolder(std::unique_lock<std::mutex>& lock);
     bool hasWork() const;
@@ -119,6 +124,7 @@ private:
     std::map<QueueKey, SaveJob> m_saves;
     std::deque<FolderJob> m_folders;
     std::deque<CatchUpTask> m_catchUps;
+    std::deque<clsDestination> m_driveChecks;
     std::unique_ptr<CatchUpWalk> m_walk; // the catch-up under way, between its steps
     bool m_walkStepping = false;         // a step of it runs without the lock
     bool m_walkDropped = false;          // dropped while its step ran

@@ -87,6 +87,11 @@ void DestinationWorkers::submitCatchUp(const QString& workerKey, CatchUpTask tas
     armStallCheck();
 }
 
+void DestinationWorkers::checkDrive(const clsDestination& destination) {
+    workerFor(workerKeyFor(destination.Path)).submitDriveCheck(destination);
+    armStallCheck();
+}
+
 void DestinationWorkers::dropCatchUps() {
     for (auto& [key, watched] : m_workers)
         watched.worker->dropCatchUps();

@@ -38,6 +38,8 @@ public:
     void submit(SaveJob job);
     void submitFolder(FolderJob job);
     void submitCatchUp(const QString& workerKey, CatchUpTask task);
+    // The worker of the destination's disk looks whether that disk is there (DriveChecked).
+    void checkDrive(const clsDestination& destination);
     void dropCatchUps();
     void setHeld(bool held);
     // Drops every waiting job and asks the copies under way to stop.

@@ -109,6 +109,8 @@ signals:
     void mountsChanged();
     // The engine has nothing left to do (for tests and the status).
     void idle();
+    // A changed file of the association `sourceKey` started settling: its copies are pending.
+    void changeNoted(const QString& sourceKey);
 
 private:
     // watches

@@ -115,6 +115,8 @@ void Engine::noteChanged(const QString& watchedFolder, const QString& file, int 
     route.holders.unite(holders);
     route.named = true;
     m_settle->noteEvent(file, FileEvent(event), nowMs());
+    for (const QString& holder : holders)
+        emit changeNoted(holder);
 }
 
 // A source folder's permission bits or group changed: its mirror in every destination of the
@@ -196,6 +198,7 @@ void Engine::noteFound(const QString& sourceKey, const QString& file, qint64 mod
     const qint64 now = nowMs();
     m_routes[Paths::PathKey(file)].holders.insert(sourceKey);
     m_settle->noteFound(file, now - ageMs, now);
+    emit changeNoted(sourceKey);
     armSettleTimer();
 }
 
