@@ -3,6 +3,7 @@
 #include "app/EditingCommands.h"
 #include "app/GuiUserInterface.h"
 #include "app/RenameCommands.h"
+#include "app/StatusPresenter.h"
 #include "core/Lifecycle.h"
 #include "engine/Engine.h"
 #include "feedback/Feedback.h"
@@ -93,6 +94,7 @@ Application::~Application() {
     m_options.reset();
     if (m_ui)
         m_ui->setFeedback(nullptr);
+    m_statusPresenter.reset();
     m_editingCommands.reset();
     m_schemes.reset();
     m_renameCommands.reset();
@@ -126,6 +128,10 @@ void Application::start(const StartOptions& options) {
     m_lifecycle->loadOptions();
 
     loadMainWindow();
+    m_statusPresenter =
+        std::make_unique<StatusPresenter>(*m_state, *m_engine, *m_lifecycle, *m_tree,
+                                          m_feedback ? &m_feedback->tray() : nullptr, m_desktop);
+    m_statusPresenter->loadLastBackups(AppData::folder());
     if (options.hidden) {
         m_window->setWindowState(m_window->windowState() | Qt::WindowMinimized);
         // Without a tray the window is the way in: it waits minimised in the task list.
@@ -139,6 +145,7 @@ void Application::start(const StartOptions& options) {
 
     m_lifecycle->restorePauseState();
     m_lifecycle->startWatching();
+    m_statusPresenter->started();
     announceWatching(m_state->watches->openCount());
     // Said once the program runs: the activity log has it too, for a start without a desktop.
     if (m_desktop && !m_lifecycle->refusedAtLoad.isEmpty())
@@ -213,6 +220,11 @@ void Application::rebuildTree() {
 void Application::writeOnClose() {
     m_lifecycle->nodePrefs = m_tree->visibleNodePaths();
     m_lifecycle->saveOnClose(m_window->activatedOnce());
+    m_statusPresenter->saveLastBackups(AppData::folder());
+}
+
+QByteArray Application::statusAnswer() const {
+    return m_statusPresenter ? m_statusPresenter->statusAnswer() : QByteArray();
 }
 
 void Application::installTray() {

@@ -23,6 +23,7 @@ class QtFilePickers;
 class SchemeCommands;
 class SystemClock;
 class SingleInstance;
+class StatusPresenter;
 class TreeCommands;
 
 class Application : public QObject {
@@ -47,6 +48,8 @@ public:
     void showOptions();
     // The tray, popup and log windows; null without a display.
     Feedback* feedback() const { return m_feedback.get(); }
+    // The answer to `quillmot status`.
+    QByteArray statusAnswer() const;
 
 private:
     void loadMainWindow();
@@ -75,6 +78,7 @@ private:
     std::unique_ptr<QtFilePickers> m_pickers;
     std::unique_ptr<EditingCommands> m_editingCommands;
     std::unique_ptr<SchemeCommands> m_schemes;
+    std::unique_ptr<StatusPresenter> m_statusPresenter;
 
     void wireEditingCommands();
     void rebuildTree();

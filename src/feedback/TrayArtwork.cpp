@@ -29,7 +29,7 @@ QIcon cached(const QString& path) {
 
 namespace TrayArtwork {
 
-QIcon icon(TrayPicture picture) {
+QIcon icon(TrayPicture picture, TrayLook look) {
     switch (picture) {
     case TrayPicture::Nod:
         return cached(QStringLiteral(":/feedback/artwork/quillmot-nod.svg"));
@@ -38,6 +38,16 @@ QIcon icon(TrayPicture picture) {
     case TrayPicture::Dialog:
         return cached(QStringLiteral(":/feedback/artwork/quillmot-dialog.svg"));
     case TrayPicture::Normal:
+        break;
+    }
+    switch (look) {
+    case TrayLook::Paused:
+        return cached(QStringLiteral(":/feedback/artwork/quillmot-paused.svg"));
+    case TrayLook::Warning:
+        return cached(QStringLiteral(":/feedback/artwork/quillmot-warning.svg"));
+    case TrayLook::PausedWarning:
+        return cached(QStringLiteral(":/feedback/artwork/quillmot-paused-warning.svg"));
+    case TrayLook::Normal:
         break;
     }
     return cached(QStringLiteral(":/feedback/artwork/quillmot.svg"));

@@ -57,6 +57,7 @@ void TrayIcon::buildMenu() {
                 emit showWindowRequested();
         });
     });
+    mnuPause = add("mnuPause", TrayTexts::pause, &TrayIcon::pauseToggleRequested);
     add("mnuExit", TrayTexts::exit, &TrayIcon::exitRequested);
     m_menu->addSeparator();
     mnuOptions = add("mnuOptions", TrayTexts::optionsItem, &TrayIcon::optionsRequested);
@@ -127,7 +128,28 @@ void TrayIcon::showPicture(TrayPicture picture) {
     if (picture == m_shown)
         return;
     m_shown = picture;
-    m_tray.setIcon(TrayArtwork::icon(picture));
+    m_tray.setIcon(TrayArtwork::icon(picture, m_look));
+}
+
+void TrayIcon::setLook(TrayLook look) {
+    if (look == m_look)
+        return;
+    m_look = look;
+    // An animation under way ends on the new look; the dialog picture stays.
+    if (m_shown == TrayPicture::Normal)
+        m_tray.setIcon(TrayArtwork::icon(TrayPicture::Normal, m_look));
+}
+
+void TrayIcon::setToolTip(const QString& text) {
+    m_tray.setToolTip(text);
+}
+
+void TrayIcon::setPaused(bool paused) {
+    mnuPause->setText(paused ? TrayTexts::resume : TrayTexts::pause);
+}
+
+void TrayIcon::showNotice(const QString& summary, const QString& body) {
+    m_tray.showMessage(summary, body, QSystemTrayIcon::Warning);
 }
 
 void TrayIcon::setDialogPicture(bool dialogOpen) {

@@ -4,6 +4,7 @@
 // with a StatusNotifierItem host and an XEmbed tray, turns up when a tray host appears after the
 // start, and the program stays usable without any tray.
 
+#include "presentation/ProtectionTexts.h"
 #include "presentation/Ticker.h"
 #include "presentation/TrayAnimations.h"
 
@@ -31,6 +32,15 @@ public:
     void remove();
 
     void showPicture(TrayPicture picture) override;
+    // The look the normal picture takes between animations (paused, a warning).
+    void setLook(TrayLook look);
+    TrayLook look() const { return m_look; }
+    // The tool tip: the program's name and what the status has to say.
+    void setToolTip(const QString& text);
+    // "Pause" while running, "Resume" while paused.
+    void setPaused(bool paused);
+    // A state that lasts, said once in a balloon of the tray.
+    void showNotice(const QString& summary, const QString& body);
     // The dialog picture while a dialog from the main window shows; animations that run then
     // end on it instead of the normal picture.
     void setDialogPicture(bool dialogOpen);
@@ -54,6 +64,7 @@ signals:
     void hideWindowRequested();
     void aboutRequested();
     void exitRequested();
+    void pauseToggleRequested();
     void optionsRequested();
     // The tray menu is about to open.
     void menuOpening();
@@ -68,10 +79,12 @@ private:
     QSystemTrayIcon m_tray;
     std::unique_ptr<QMenu> m_menu;
     QAction* mnuShowHide = nullptr;
+    QAction* mnuPause = nullptr;
     QAction* mnuOptions = nullptr;
     QtTicker tmrNod, tmrShake, tmrShrug;
     TrayAnimations m_animations;
     TrayPicture m_shown = TrayPicture::Normal;
+    TrayLook m_look = TrayLook::Normal;
     bool m_installed = false;
     bool m_trayAvailable = false;
     QTimer m_hostWatch;

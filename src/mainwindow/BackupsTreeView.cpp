@@ -2,8 +2,10 @@
 
 #include "mainwindow/IconStore.h"
 #include "presentation/AssociationTree.h"
+#include "presentation/ProtectionTexts.h"
 #include "presentation/TreeCommands.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -11,6 +13,8 @@
 namespace {
 
 constexpr int emptyTextMargin = 24;
+// Room on each side of a cell's text, and between its picture and its text.
+constexpr int cellPadding = 8;
 // The width the empty tree's text wraps at, in average characters: a comfortable line.
 constexpr int emptyTextColumns = 56;
 constexpr int emptyTextFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
@@ -40,10 +44,10 @@ private:
 
 BackupsTreeView::BackupsTreeView(QWidget* parent) : QTreeView(parent) {
     setObjectName(QStringLiteral("treeBackupsLocal"));
-    setHeaderHidden(true);
     setUniformRowHeights(true);
     setIconSize(QSize(16, 16));
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setExpandsOnDoubleClick(false);
 }
@@ -52,6 +56,20 @@ void BackupsTreeView::setTree(AssociationTree* tree, IconStore* icons) {
     m_tree = tree;
     setItemDelegate(new ImageKeyDelegate(*icons, this));
     setModel(tree);
+    // The names take the room; the state and the time get the width their longest texts need,
+    // measured once instead of over every row of a large tree.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(AssociationTree::NameColumn, QHeaderView::Stretch);
+    QStringList states;
+    for (Protection p :
+         {Protection::Protected, Protection::Pending, Protection::Behind, Protection::Paused,
+          Protection::NoDestination, Protection::Disabled, Protection::SourceMissing})
+        states << ProtectionTexts::stateName(p);
+    header()->resizeSection(AssociationTree::StateColumn,
+                            columnWidth(states, AssociationTree::StateColumn, true));
+    header()->resizeSection(AssociationTree::LastBackupColumn,
+                            columnWidth({QStringLiteral("23 min ago"), QStringLiteral("Never")},
+                                        AssociationTree::LastBackupColumn, false));
     // The model keeps each node's expanded state (nprefs, expand and collapse all); the view
     // shows it and reports what the user opens and closes.
     connect(tree, &AssociationTree::expansionRequested, this,
@@ -60,6 +78,15 @@ void BackupsTreeView::setTree(AssociationTree* tree, IconStore* icons) {
             [tree](const QModelIndex& index) { tree->noteExpanded(index, true); });
     connect(this, &QTreeView::collapsed, tree,
             [tree](const QModelIndex& index) { tree->noteExpanded(index, false); });
+}
+
+int BackupsTreeView::columnWidth(const QStringList& texts, int column, bool withIcon) const {
+    const QFontMetrics metrics = fontMetrics();
+    int widest = metrics.horizontalAdvance(model()->headerData(column, Qt::Horizontal).toString());
+    for (const QString& text : texts)
+        widest = std::max(widest, metrics.horizontalAdvance(text) +
+                                      (withIcon ? iconSize().width() + cellPadding : 0));
+    return widest + 2 * cellPadding;
 }
 
 QRect BackupsTreeView::emptyTextRect(int width) const {

@@ -32,6 +32,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    // The width a column needs for the widest of `texts` and its heading.
+    int columnWidth(const QStringList& texts, int column, bool withIcon) const;
     // Where the empty tree's text goes in a viewport of `width`.
     QRect emptyTextRect(int width) const;
 

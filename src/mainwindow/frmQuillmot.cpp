@@ -357,7 +357,7 @@ void frmQuillmot::viewEdit() {
     const TreeNode* n = selectedNode();
     if (!n)
         return;
-    m_treeView->expand(m_treeView->currentIndex());
+    m_treeView->expand(m_treeView->currentIndex().siblingAtColumn(0));
     const QString source = m_commands->selectedSourcePath(n);
     if (!source.isEmpty())
         emit viewEditRequested(source);

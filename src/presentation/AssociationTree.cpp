@@ -3,7 +3,9 @@
 #include "engine/Engine.h"
 #include "persistence/AssociationStore.h"
 #include "platform/AppData.h"
+#include "platform/DateTimeText.h"
 #include "platform/Paths.h"
+#include "presentation/ProtectionTexts.h"
 #include "state/AppState.h"
 
 #include <algorithm>
@@ -71,6 +73,7 @@ void AssociationTree::UpdateTreeLocal() {
     }
     if (firstBuild)
         endResetModel();
+    emit associationsShown();
 }
 
 QStringList AssociationTree::levelsOf(const QString& sourcePath, const QString& drive) const {
@@ -170,6 +173,7 @@ void AssociationTree::RemoveLocal(const TreeNode* target) {
     }
     RemoveUnusedImages(gintNonIconsLocal);
     writeStores();
+    emit associationsShown();
 }
 
 QStringList AssociationTree::associationsBelow(const TreeNode& container) const {
@@ -350,13 +354,13 @@ void AssociationTree::noteExpanded(const QModelIndex& index, bool expanded) {
 }
 
 QModelIndex AssociationTree::index(int row, int column, const QModelIndex& parentIndex) const {
-    if (column != 0 || row < 0)
+    if (column < 0 || column >= ColumnCount || row < 0)
         return {};
     const TreeNode* p = nodeAt(parentIndex);
     const Children& siblings = p ? p->children : m_roots;
     if (std::size_t(row) >= siblings.size())
         return {};
-    return createIndex(row, 0, siblings[std::size_t(row)].get());
+    return createIndex(row, column, siblings[std::size_t(row)].get());
 }
 
 QModelIndex AssociationTree::parent(const QModelIndex& child) const {
@@ -372,13 +376,78 @@ int AssociationTree::rowCount(const QModelIndex& parentIndex) const {
 }
 
 int AssociationTree::columnCount(const QModelIndex&) const {
-    return 1;
+    return ColumnCount;
+}
+
+QVariant AssociationTree::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case NameColumn:
+        return QStringLiteral("Source");
+    case StateColumn:
+        return QStringLiteral("State");
+    case LastBackupColumn:
+        return QStringLiteral("Last backup");
+    default:
+        return {};
+    }
+}
+
+void AssociationTree::setStatus(const ProtectionStatus* status) {
+    m_status = status;
+    statusChanged();
+}
+
+void AssociationTree::statusChanged() {
+    const auto changedBelow = [this](const Children& rows, const QModelIndex& parentIndex) {
+        if (!rows.empty())
+            emit dataChanged(index(0, StateColumn, parentIndex),
+                             index(int(rows.size()) - 1, LastBackupColumn, parentIndex));
+    };
+    changedBelow(m_roots, {});
+    forEachNode([&](TreeNode& n) { changedBelow(n.children, indexOf(&n)); });
+}
+
+// Only association rows have a state; the relative time reads against the state's clock.
+QVariant AssociationTree::statusData(const TreeNode& n, int column, int role) const {
+    const auto association = m_status ? associationOf(n) : nullptr;
+    if (!association)
+        return {};
+    const AssociationState state = m_status->stateOf(*association);
+    const QDateTime now = m_state.clock.now();
+    if (column == StateColumn) {
+        switch (role) {
+        case Qt::DisplayRole:
+            return ProtectionTexts::stateName(state.protection);
+        case Qt::ToolTipRole:
+            return ProtectionTexts::destinationsToolTip(state, now);
+        case ImageKeyRole:
+            // The tree's own marks: the warning where the user is needed, green where all is
+            // well.
+            if (ProtectionTexts::troubled(state))
+                return ImageKeys::yellow;
+            return state.fine() ? ImageKeys::green : QVariant();
+        default:
+            return {};
+        }
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+        return ProtectionTexts::ago(state.lastBackup, now);
+    case Qt::ToolTipRole:
+        return state.lastBackup.isValid() ? DateTimeText::format(state.lastBackup) : QVariant();
+    default:
+        return {};
+    }
 }
 
 QVariant AssociationTree::data(const QModelIndex& index, int role) const {
     const TreeNode* n = nodeAt(index);
     if (!n)
         return {};
+    if (index.column() != NameColumn)
+        return statusData(*n, index.column(), role);
     switch (role) {
     case Qt::DisplayRole:
         return n->volume.isEmpty() ? shownText(n->text)

@@ -21,6 +21,7 @@
 
 class AppState;
 class Engine;
+class ProtectionStatus;
 class clsBackup;
 
 struct TreeNode {
@@ -41,12 +42,18 @@ class AssociationTree : public QAbstractItemModel {
     Q_OBJECT
 public:
     enum Role { ImageKeyRole = Qt::UserRole + 1, PathRole };
+    // Beside each association its protection state and when it was last backed up.
+    enum Column { NameColumn, StateColumn, LastBackupColumn, ColumnCount };
 
     // `engine` may be null (no watches to close or reopen, as in some tests).
     AssociationTree(AppState& state, Engine* engine, QObject* parent = nullptr);
     ~AssociationTree() override;
 
     ImageList& images() { return m_images; }
+    // Where the state and "Last backup" columns read from; empty columns without one.
+    void setStatus(const ProtectionStatus* status);
+    // The state columns of every row are to be drawn again.
+    void statusChanged();
     // The number of generic images, set once after PlaceIcons.
     int gintNonIconsLocal = 0;
 
@@ -118,10 +125,15 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
 signals:
     // The view is to show `index` expanded or collapsed.
     void expansionRequested(const QModelIndex& index, bool expanded);
+    // The tree was brought up to date after the associations changed (added, edited, enabled or
+    // disabled, renamed, removed, loaded from a scheme): whatever shows them looks again.
+    void associationsShown();
 
 private:
     // Drive facts asked once per drive while many nodes take their images.
@@ -168,9 +180,11 @@ private:
     void writeStores();
     // Every node, parents before children, in tree order.
     void forEachNode(const std::function<void(TreeNode&)>& visit) const;
+    QVariant statusData(const TreeNode& node, int column, int role) const;
 
     AppState& m_state;
     Engine* m_engine;
+    const ProtectionStatus* m_status = nullptr;
     ImageList m_images;
     std::vector<std::unique_ptr<TreeNode>> m_roots; // sorted
     QHash<QString, TreeNode*> m_byKey;

@@ -120,6 +120,7 @@ bool AssociationTree::applyIconRule(const QString& path) {
         return false;
     IconFacts facts(*this);
     setNodeImage(*n, imageFor(*n, facts, true));
+    emit associationsShown();
     return true;
 }
 
@@ -168,6 +169,7 @@ void AssociationTree::RefreshNodeIcons() {
         if (TreeNode* n = nodeAtPath(Paths::withoutTrailingSeparator(association->SourcePath)))
             n->imageKey = associationImage(*n, *association, facts, false);
     announceAllImages();
+    emit associationsShown();
 }
 
 QString AssociationTree::rootVolume(const TreeNode& root, IconFacts& facts) const {

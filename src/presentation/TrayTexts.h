@@ -9,6 +9,8 @@ inline const QString about = QStringLiteral("About Quillmot");
 inline const QString showWindow = QStringLiteral("Show Window");
 inline const QString hideWindow = QStringLiteral("Hide Window");
 inline const QString exit = QStringLiteral("Stop and Exit");
+inline const QString pause = QStringLiteral("Pause");
+inline const QString resume = QStringLiteral("Resume");
 inline const QString optionsItem = QStringLiteral("Options");
 
 // "Hide Window" while the main window is on the screen, else "Show Window".

@@ -3,16 +3,20 @@
 
 #include "app/EditingCommands.h"
 #include "app/RenameCommands.h"
+#include "app/StatusPresenter.h"
 
 #include "editing/frmProperties.h"
 #include "editing/frmRename.h"
 #include "mainwindow/IconStore.h"
 #include "mainwindow/MainWindowFixture.h"
+#include "platform/linux/DesktopNotifierLinux.h"
+#include "support/PrivateBus.h"
 #include "support/ScriptedPickers.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTcpServer>
 #include <QTest>
 
@@ -102,4 +106,23 @@ TEST_F(MainWindowCommandsTest, CheckForUpdatesIsDisabledWhileACheckRuns) {
     emit window->checkForUpdatesRequested();
     EXPECT_FALSE(updates->isEnabled());
     qunsetenv("QUILLMOT_UPDATE_URL");
+}
+
+// Without a tray host the status had nowhere to show: a state that lasts comes as a desktop
+// notification.
+TEST_F(MainWindowCommandsTest, WithoutATrayHostALastingStateComesAsADesktopNotification) {
+    PrivateBus bus;
+    if (bus.address().isEmpty())
+        GTEST_SKIP() << "dbus-daemon could not be started";
+    FakeNotificationService service;
+    ASSERT_TRUE(service.registerOn(bus.connect("service")));
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "the offscreen desktop has a tray";
+    const QString lonely = file("Docs/lonely.txt");
+    associate(lonely, false);
+    StatusPresenter presenter(*state, *engine, *lifecycle, *tree, nullptr, true,
+                              std::make_unique<DbusDesktopNotifier>(bus.connect("client")));
+    presenter.started();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !service.shown.empty(); }, 5000));
+    EXPECT_EQ(service.shown[0].summary, "Nothing is backed up");
+    EXPECT_EQ(service.shown[0].body, Paths::displayName(lonely) + " has no destination.");
 }

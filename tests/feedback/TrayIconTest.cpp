@@ -95,12 +95,38 @@ TEST_F(TrayIconTest, AnimationDuringADialogEndsOnTheDialogPicture) {
     EXPECT_EQ(tray->picture(), TrayPicture::Dialog);
 }
 
+// A pause was invisible from the tray, and only the main window could end it.
+TEST_F(TrayIconTest, ThePausedAndWarningLooksOutlastAnimationsAndTheMenuPausesAndResumes) {
+    const auto shows = [&](TrayPicture picture, TrayLook look) {
+        return tray->systemTrayIcon().icon().cacheKey() ==
+               TrayArtwork::icon(picture, look).cacheKey();
+    };
+    tray->setLook(TrayLook::Paused);
+    EXPECT_TRUE(shows(TrayPicture::Normal, TrayLook::Paused));
+    tray->showPicture(TrayPicture::Nod);
+    tray->setLook(TrayLook::PausedWarning);
+    EXPECT_TRUE(shows(TrayPicture::Nod, TrayLook::Normal)) << "a frame is the same in any look";
+    tray->showPicture(TrayPicture::Normal);
+    EXPECT_TRUE(shows(TrayPicture::Normal, TrayLook::PausedWarning));
+
+    QSignalSpy toggles(tray.get(), &TrayIcon::pauseToggleRequested);
+    EXPECT_EQ(item("mnuPause")->text(), "Pause");
+    item("mnuPause")->trigger();
+    EXPECT_EQ(toggles.count(), 1);
+    tray->setPaused(true);
+    EXPECT_EQ(item("mnuPause")->text(), "Resume");
+}
+
 TEST(TrayArtwork, EveryPictureIsDrawnAtTraySizes) {
     ensureGuiApp();
-    for (TrayPicture picture :
-         {TrayPicture::Normal, TrayPicture::Nod, TrayPicture::Shake, TrayPicture::Dialog}) {
+    const std::pair<TrayPicture, TrayLook> pictures[] = {
+        {TrayPicture::Normal, TrayLook::Normal},       {TrayPicture::Nod, TrayLook::Normal},
+        {TrayPicture::Shake, TrayLook::Normal},        {TrayPicture::Dialog, TrayLook::Normal},
+        {TrayPicture::Normal, TrayLook::Paused},       {TrayPicture::Normal, TrayLook::Warning},
+        {TrayPicture::Normal, TrayLook::PausedWarning}};
+    for (const auto& [picture, look] : pictures) {
         for (int size : {16, 22, 24, 32, 48}) {
-            const QImage image = TrayArtwork::icon(picture).pixmap(size, size).toImage();
+            const QImage image = TrayArtwork::icon(picture, look).pixmap(size, size).toImage();
             ASSERT_EQ(image.width(), size) << "picture " << int(picture);
             // The badge fills the middle: an icon that failed to load is transparent there.
             EXPECT_GT(qAlpha(image.pixel(size / 2, size / 2 + size / 4)), 200)
@@ -111,4 +137,6 @@ TEST(TrayArtwork, EveryPictureIsDrawnAtTraySizes) {
     const QImage normal = TrayArtwork::icon(TrayPicture::Normal).pixmap(22, 22).toImage();
     EXPECT_NE(normal, TrayArtwork::icon(TrayPicture::Nod).pixmap(22, 22).toImage());
     EXPECT_NE(normal, TrayArtwork::icon(TrayPicture::Shake).pixmap(22, 22).toImage());
+    for (TrayLook look : {TrayLook::Paused, TrayLook::Warning, TrayLook::PausedWarning})
+        EXPECT_NE(normal, TrayArtwork::icon(TrayPicture::Normal, look).pixmap(22, 22).toImage());
 }

@@ -1,4 +1,5 @@
 #include "persistence/AssociationStore.h"
+#include "persistence/LastBackups.h"
 #include "persistence/NodePrefs.h"
 #include "persistence/Options.h"
 #include "persistence/PausePrefs.h"
@@ -79,11 +80,22 @@ TEST_F(PrefsTest, WindowPrefsRoundTripAndRefuseWhatTheyCannotRead) {
     EXPECT_FALSE(loadWindowPrefs(folder));
 }
 
-TEST_F(PrefsTest, NodePrefsRoundTrip) {
+TEST_F(PrefsTest, NodePrefsAndLastBackupsRoundTrip) {
     EXPECT_TRUE(loadNodePrefs(folder).isEmpty());
     const QStringList keys = {"/", "/home", "/home/ann/Ünïcode", "/media/usb"};
     ASSERT_TRUE(saveNodePrefs(keys, folder).ok());
     EXPECT_EQ(loadNodePrefs(folder), keys);
+
+    EXPECT_TRUE(loadLastBackups(folder).isEmpty());
+    const QDateTime when(QDate(2026, 3, 14), QTime(10, 20, 30));
+    const QHash<QString, QDateTime> last = {{"/home/ann/Ünïcode", when},
+                                            {"/home/ann/notes.txt", when.addDays(-400)}};
+    ASSERT_TRUE(saveLastBackups(last, folder).ok());
+    EXPECT_EQ(loadLastBackups(folder), last);
+    // A line out of step (a name with a line end in it) costs that pair, not the ones after.
+    const QString stamp = when.toUTC().toString(Qt::ISODate);
+    home.writeAppData("lastbackup", crlfLines({"/a", "b", stamp, "/c", stamp}));
+    EXPECT_EQ(loadLastBackups(folder), (QHash<QString, QDateTime>{{"b", when}, {"/c", when}}));
 }
 
 TEST_F(PrefsTest, PausePrefsRoundTripAndAnUnreadableFileDecidesNeither) {
@@ -139,7 +151,8 @@ TEST_F(PrefsTest, EveryReaderLoadsWhatItCanFromAnyBytes) {
          {QByteArray(), QByteArray(5'000'000, '9'), noise,
           QByteArray(3, '\0') + "\r\n" + QByteArray(2'000'000, '\0') + "\r\n\xff\xfe\xc3(\r\n",
           QByteArray("\r\n\r\n\n\r\r\r\n").repeated(20'000)}) {
-        for (const char* name : {"usrdatab", "usrdatad", "opts", "wprefs", "nprefs", "pprefs"})
+        for (const char* name :
+             {"usrdatab", "usrdatad", "opts", "wprefs", "nprefs", "pprefs", "lastbackup"})
             home.writeAppData(name, content);
         auto destinations = std::make_shared<colDestinations>();
         colBackups backups(destinations);
@@ -151,6 +164,7 @@ TEST_F(PrefsTest, EveryReaderLoadsWhatItCanFromAnyBytes) {
         loadWindowPrefs(folder);
         loadNodePrefs(folder);
         loadPausePrefs(folder);
+        loadLastBackups(folder);
         if (content.startsWith("99999")) { // a first line far beyond any number
             EXPECT_EQ(options.BusyTimeout, 30);
         }

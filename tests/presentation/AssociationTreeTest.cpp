@@ -4,6 +4,7 @@
 
 #include "persistence/AssociationStore.h"
 #include "platform/AppData.h"
+#include "presentation/ProtectionStatus.h"
 #include "presentation/TreeFixture.h"
 #include "support/Mounts.h"
 
@@ -218,4 +219,36 @@ TEST_F(TreeFixture, PathsNoFileManagerWouldShowStillShowAndCanBeRemoved) {
     }
     EXPECT_EQ(state->backups->Count(), 0);
     EXPECT_EQ(tree->rowCount(), 0);
+}
+
+// An association without a destination saved without a word and looked healthy.
+TEST_F(TreeFixture, AssociationRowsShowTheirStateAndLastBackupBesideThem) {
+    const QString saved = file("Docs/saved.txt"), lonely = file("Docs/lonely.txt");
+    associate(saved, false);
+    associate(lonely, false);
+    const QString backup = folder("backup");
+    state->destinations->Add(backup, saved, "BACKUP_B");
+    ProtectionStatus status(*state);
+    tree->UpdateTreeLocal();
+    tree->setStatus(&status);
+    EXPECT_EQ(tree->columnCount(), 3);
+    EXPECT_EQ(tree->headerData(AssociationTree::LastBackupColumn, Qt::Horizontal), "Last backup");
+    const auto cell = [&](const QString& path, int column, int role = Qt::DisplayRole) {
+        const QModelIndex at = tree->indexOf(node(path));
+        return tree->index(at.row(), column, at.parent()).data(role);
+    };
+
+    status.copyEnded(saved, saved, backup, true, {});
+    clock.current = clock.current.addSecs(120);
+    EXPECT_EQ(cell(saved, AssociationTree::StateColumn), "Protected");
+    EXPECT_EQ(cell(saved, AssociationTree::LastBackupColumn), "2 min ago");
+    EXPECT_EQ(cell(saved, AssociationTree::LastBackupColumn, Qt::ToolTipRole),
+              DateTimeText::format(clock.current.addSecs(-120)));
+    EXPECT_EQ(cell(saved, AssociationTree::StateColumn, Qt::ToolTipRole),
+              "BACKUP_B: ok, last copy 2 min ago");
+    EXPECT_EQ(cell(lonely, AssociationTree::StateColumn), "No destination");
+    EXPECT_EQ(cell(lonely, AssociationTree::StateColumn, AssociationTree::ImageKeyRole), "*Yellow");
+    EXPECT_EQ(cell(lonely, AssociationTree::LastBackupColumn), "Never");
+    EXPECT_FALSE(cell(Paths::parent(saved), AssociationTree::StateColumn).isValid())
+        << "a container has no state";
 }

@@ -1,0 +1,170 @@
+#pragma once
+// Whether each association is backed up right now. A backup that silently does not happen looks
+// exactly like one that does, so the state is kept from what the engine reports: the result of
+// every copy, each look a destination's worker took at its disk, the workers that stopped
+// answering, the changes that settle, the pause. Nothing here looks at a destination disk (a
+// hung network disk would freeze the window); only the sources, which the window's thread
+// watches anyway, and the mount table are read.
+//
+// The states, the first that applies: the source is missing, the association is disabled, it
+// has no destination, the program is paused, a destination is behind (not connected, another
+// disk in its place, read-only, full, failing, not responding), a change is pending, protected.
+// A state that lasts (behind for a day, paused for an hour, no destination) is said once.
+
+#include "engine/ResultMessages.h"
+#include "platform/MountTable.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class AppState;
+class clsBackup;
+class clsDestination;
+
+enum class Protection {
+    Protected,
+    Pending,
+    Behind,
+    Paused,
+    NoDestination,
+    Disabled,
+    SourceMissing
+};
+
+// Why a destination cannot be written.
+enum class Trouble { None, NotConnected, OtherDisk, ReadOnly, Full, Failing, NotResponding };
+
+struct DestinationState {
+    QString path;
+    QString volume;
+    Trouble trouble = Trouble::None;
+    QDateTime since;      // when the trouble began
+    QString message;      // the failure the log showed last
+    int filesWaiting = 0; // copies that failed and wait to be tried again
+    QDateTime lastCopy;   // the newest copy that landed there in this run
+};
+
+struct AssociationState {
+    QString sourcePath;
+    Protection protection = Protection::Protected;
+    QDateTime since; // of the pause or of the oldest trouble
+    QDateTime lastBackup;
+    std::vector<DestinationState> destinations;
+
+    // The user has nothing to worry about: it is protected, or a change is on its way.
+    bool fine() const {
+        return protection == Protection::Protected || protection == Protection::Pending;
+    }
+};
+
+class ProtectionStatus : public QObject {
+    Q_OBJECT
+public:
+    struct Timing {
+        qint64 behindLastsSecs = 24 * 3600; // behind this long: said once
+        qint64 pausedLastsSecs = 3600;      // paused this long: said once
+        int refreshMs = 60 * 1000;          // relative times and lasting states move on
+        int gatherMs = 200;                 // a burst of reports makes one change
+    };
+
+    explicit ProtectionStatus(AppState& state);
+    ProtectionStatus(AppState& state, Timing timing);
+    ~ProtectionStatus() override;
+
+    // --- what the engine reports
+    void copyEnded(const QString& sourceRoot, const QString& filePath,
+                   const QString& destinationPath, bool ok, const QString& message);
+    // The destination's worker looked at its disk.
+    void diskChecked(const QString& destinationPath, CheckFailure failure);
+    // The worker of the destination's disk stopped or started answering.
+    void diskResponding(const QString& destinationPath, bool responding);
+    void changeNoted(const QString& sourceKey);
+    // Nothing is settling, queued or being copied any more.
+    void engineIdle();
+    void pausedChanged(bool paused);
+    // The start brought back a pause: it has lasted since the last run already.
+    void pauseRestored();
+    // Associations or destinations were added, edited or removed, a disk came or went, or a
+    // watched folder came back: the sources are looked at again.
+    void associationsChanged();
+    // Copies that the engine no longer tries again (the file went, the association changed)
+    // leave the count of waiting files: `stillWaiting(file, destination)` says which still wait.
+    void setWaitingCheck(std::function<bool(const QString&, const QString&)> stillWaiting);
+
+    // --- the state
+    AssociationState stateOf(const clsBackup& association) const;
+    std::vector<AssociationState> all() const;
+    bool paused() const;
+    QDateTime pausedSince() const { return m_pausedSince; }
+    // The last copy of each association that landed, to keep across runs.
+    QHash<QString, QDateTime> lastBackups() const;
+    void restoreLastBackups(const QHash<QString, QDateTime>& bySource);
+
+    // Moves relative times on and says what has lasted (the refresh timer runs it).
+    void refresh();
+
+signals:
+    // Something the user sees changed (gathered over a moment).
+    void changed();
+    // A state that lasts, said once: a title and a line per association.
+    void lastingState(const QString& summary, const QString& body);
+
+private:
+    struct CopyFacts {
+        QString destinationPath;
+        QHash<QString, QString> waiting; // the files whose copy failed, by key
+        Trouble trouble = Trouble::None;
+        QDateTime since;
+        QString message;
+        QDateTime lastCopy;
+    };
+    struct DiskFacts {
+        Trouble trouble = Trouble::None;
+        QDateTime since;
+        bool notResponding = false;
+        QDateTime silentSince;
+    };
+
+    DestinationState destinationState(const QString& sourceKey,
+                                      const clsDestination& destination) const;
+    Trouble troubleOf(const QString& message, const QString& destinationPath) const;
+    Trouble checkTrouble(CheckFailure failure, const QString& destinationPath) const;
+    // From the mount table alone: asking the disk itself could hang the window.
+    std::optional<MountEntry> mountOf(const QString& destinationPath) const;
+    bool readOnly(const QString& destinationPath) const;
+    void recheckSources();
+    bool pruneWaiting();
+    void sayWhatLasts();
+    void gather();
+    template <class Step> void guarded(Step step);
+    QDateTime now() const;
+
+    AppState& m_state;
+    Timing m_timing;
+    MountTable m_mounts;
+    QHash<QString, CopyFacts> m_copies; // by source key and destination key
+    QHash<QString, DiskFacts> m_disks;  // by destination key
+    QSet<QString> m_sourcesMissing;     // by source key
+    QSet<QString> m_sourcesFailing;     // a copy found the source's drive away or another one
+    QSet<QString> m_pending;            // by source key
+    QHash<QString, QDateTime> m_lastBackup;
+    QDateTime m_pausedSince;
+    bool m_pauseRestored = false;
+    std::function<bool(const QString&, const QString&)> m_stillWaiting;
+    // What was said already: once per pause, per association without a destination, per
+    // association behind since a moment.
+    bool m_looked = false;
+    bool m_pauseSaid = false;
+    QHash<QString, QDateTime> m_noDestinationSince;
+    QSet<QString> m_noDestinationSaid;
+    QHash<QString, QDateTime> m_behindSaid;
+    QTimer m_refresh;
+    QTimer m_gather;
+};

@@ -1,0 +1,78 @@
+#include "presentation/StatusFeed.h"
+
+#include "core/Lifecycle.h"
+#include "engine/CopyEngine.h"
+#include "engine/DestinationWorkers.h"
+#include "engine/Engine.h"
+#include "platform/Paths.h"
+#include "presentation/ProtectionStatus.h"
+#include "state/AppState.h"
+
+StatusFeed::StatusFeed(AppState& state, Engine& engine, Lifecycle& lifecycle,
+                       ProtectionStatus& status, QObject* parent)
+    : QObject(parent), m_state(state), m_engine(engine), m_status(status) {
+    CopyEngine& copier = engine.copier();
+    connect(&copier, &CopyEngine::destinationDone, &status, &ProtectionStatus::copyEnded);
+    status.setWaitingCheck([&copier](const QString& file, const QString& destination) {
+        return copier.retrying(file, destination);
+    });
+    connect(&engine, &Engine::changeNoted, &status, &ProtectionStatus::changeNoted);
+    connect(&engine, &Engine::idle, &status, &ProtectionStatus::engineIdle);
+    connect(&engine, &Engine::mountsChanged, this, [this] {
+        m_status.associationsChanged();
+        checkDisks();
+    });
+    connect(&engine, &Engine::watchedFolderReturned, &status,
+            &ProtectionStatus::associationsChanged);
+    connect(&lifecycle, &Lifecycle::pausedChanged, &status, &ProtectionStatus::pausedChanged);
+    connect(&engine.workers(), &DestinationWorkers::news, this, &StatusFeed::onNews);
+    connect(&engine.workers(), &DestinationWorkers::respondingChanged, this,
+            &StatusFeed::onRespondingChanged);
+    m_edits.setSingleShot(true);
+    m_edits.setInterval(0);
+    connect(&m_edits, &QTimer::timeout, this, &StatusFeed::lookAtEdits);
+}
+
+void StatusFeed::checkDisks() {
+    for (const auto& destination : *m_state.destinations)
+        check(destination->Path, destination->Volume);
+}
+
+void StatusFeed::associationsChanged() {
+    m_edits.start();
+}
+
+void StatusFeed::lookAtEdits() {
+    m_status.associationsChanged();
+    for (const auto& destination : *m_state.destinations)
+        if (!m_workerOf.contains(Paths::PathKey(destination->Path)))
+            check(destination->Path, destination->Volume);
+}
+
+void StatusFeed::check(const QString& destinationPath, const QString& volume) {
+    // Once the exit began, nothing new is asked of the workers.
+    if (m_state.ExitRequested)
+        return;
+    clsDestination destination;
+    destination.Path = destinationPath;
+    destination.Volume = volume;
+    // Known from now on, so that a change of the associations asks only for new ones.
+    m_workerOf.insert(Paths::PathKey(destinationPath),
+                      {m_engine.workers().workerKeyFor(destinationPath), destinationPath});
+    m_engine.workers().checkDrive(destination);
+}
+
+void StatusFeed::onNews(const WorkerNews& news) {
+    const QString& path = news.save.copy.destination.Path;
+    if (path.isEmpty())
+        return;
+    m_workerOf.insert(Paths::PathKey(path), {news.workerKey, path});
+    if (news.kind == WorkerNews::Kind::DriveChecked)
+        m_status.diskChecked(path, news.report.failure);
+}
+
+void StatusFeed::onRespondingChanged(const QString& workerKey, bool responding) {
+    for (const auto& [worker, path] : std::as_const(m_workerOf))
+        if (worker == workerKey)
+            m_status.diskResponding(path, responding);
+}
