@@ -7,13 +7,29 @@
 #include "platform/ProgramInfo.h"
 #include "platform/StartLock.h"
 #include "platform/TerminationSignals.h"
+#include "presentation/StatusCommand.h"
 
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 // The exit code of a start refused for how it was called.
 constexpr int usageError = 2;
+
+constexpr const char* usage =
+    "Usage: quillmot [nowin]\n"
+    "       quillmot status\n"
+    "\n"
+    "  nowin    start without showing the main window\n"
+    "  status   ask the running Quillmot whether everything is backed up: one line per\n"
+    "           backup; exit code 0 when all are protected, 1 otherwise or when Quillmot is\n"
+    "           not running\n"
+    "  --help   show this text\n";
+
+bool firstArgumentIs(int argc, char* argv[], const char* word) {
+    return argc > 1 && std::strcmp(argv[1], word) == 0;
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -22,6 +38,15 @@ int main(int argc, char* argv[]) {
     if (const QString problem = SingleInstance::instanceNameProblem(); !problem.isEmpty()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(ProgramInfo::name), qPrintable(problem));
         return usageError;
+    }
+    if (firstArgumentIs(argc, argv, "--help") || firstArgumentIs(argc, argv, "-h")) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    // Asks and ends: it never starts the program, and needs no display.
+    if (firstArgumentIs(argc, argv, "status")) {
+        QCoreApplication qcore(argc, argv);
+        return StatusCommand::run();
     }
     // Without a display the program still runs: hidden, on Qt's offscreen platform, printing
     // each activity result on standard output.
@@ -49,6 +74,7 @@ int main(int argc, char* argv[]) {
     Application app;
     QObject::connect(&termination, &TerminationSignals::requested, &app, &Application::requestExit);
     QObject::connect(&instance, &SingleInstance::showRequested, &app, &Application::showMainWindow);
+    instance.addRequest(StatusCommand::request, [&app] { return app.statusAnswer(); });
     Application::StartOptions options;
     options.hidden = headless || Lifecycle::wantsHiddenStart(QApplication::arguments());
     options.printResults = headless;

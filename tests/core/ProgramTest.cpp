@@ -1,13 +1,17 @@
 // The real program, started hidden on the offscreen platform with a prepared configuration
 // folder: it stops in order on SIGTERM and SIGHUP, rewrites what it read, remembers whether it
-// was paused, keeps its files to its user, and stays a single instance.
+// was paused, keeps its files to its user, stays a single instance, and says through
+// `quillmot status` whether everything is backed up.
 
+#include "ProgramStore.h"
+#include "platform/Paths.h"
 #include "support/OtherUser.h"
 #include "support/ProgramRun.h"
 #include "support/TempHome.h"
 
 #include <QDirIterator>
 #include <QFile>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -78,6 +82,50 @@ TEST_F(ProgramFixture, StartsWithoutConfigurationAndASecondStartEndsAtOnceShowin
     EXPECT_EQ(stored("pprefs"), "0\r\n");
 }
 
+// `quillmot status` asks the running program and never starts one: one line per association,
+// and an exit code that a monitor can act on.
+TEST_F(ProgramFixture, StatusAsksTheRunningProgramAndNeverStartsOne) {
+    const QString docs = home.makeFolder("Docs"), notes = home.writeFile("notes.txt", "n");
+    const QString backup = home.makeFolder("backup");
+    writeStore(home, {{docs, {backup}}, {notes, {}, false}});
+    home.writeAppData("pprefs", "1\r\n");
+    QByteArray printed;
+    {
+        ProgramRun run(home.path());
+        EXPECT_EQ(run.runSecondInstance(10000, {"status"}, &printed), 1);
+        EXPECT_EQ(printed, "Quillmot is not running.\n");
+        EXPECT_FALSE(QFile::exists(run.socketPath())) << "the status started the program";
+
+        ASSERT_TRUE(run.start());
+        EXPECT_EQ(run.runSecondInstance(10000, {"status"}, &printed), 1);
+        const QList<QByteArray> lines = printed.split('\n');
+        ASSERT_EQ(lines.size(), 4) << printed.toStdString();
+        EXPECT_EQ(lines[0], "Paused: nothing is backed up until it is resumed.");
+        EXPECT_TRUE(lines[1].startsWith(Paths::displayName(docs).toUtf8() +
+                                        ": paused, last backup never; "))
+            << lines[1].toStdString();
+        EXPECT_EQ(lines[2],
+                  Paths::displayName(notes).toUtf8() + ": no destination, last backup never");
+        ASSERT_TRUE(run.terminate(5000));
+    }
+    writeStore(home, {{docs, {backup}}});
+    home.writeAppData("pprefs", "0\r\n");
+    ProgramRun run(home.path());
+    ASSERT_TRUE(run.start());
+    // The first look through the sources may still be under way: pending, then protected.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return run.runSecondInstance(10000, {"status"}, &printed) == 0; }, 10000))
+        << printed.toStdString();
+    EXPECT_TRUE(
+        printed.startsWith(Paths::displayName(docs).toUtf8() + ": protected, last backup never; "))
+        << printed.toStdString();
+    EXPECT_TRUE(printed.endsWith(": ok\n")) << printed.toStdString();
+    ASSERT_TRUE(run.terminate(5000));
+
+    EXPECT_EQ(run.runSecondInstance(10000, {"--help"}, &printed), 0);
+    EXPECT_TRUE(printed.contains("quillmot status")) << printed.toStdString();
+}
+
 // The instance name becomes a file name in the private runtime folder: anything but a plain name
 // is refused before the program makes anything.
 TEST_F(ProgramFixture, AnInstanceNameThatIsNotAPlainNameIsRefused) {
@@ -140,14 +188,14 @@ TEST_F(ProgramFixture, ItsFilesAreForItsUserAloneAlsoWhenAnOlderRunLeftThemOpen)
                        "work.sch.dst 600");
     EXPECT_TRUE(othersCannotRead("usrdatab"));
     ASSERT_TRUE(run.terminate(2000));
-    EXPECT_EQ(modes(), ". 700, nprefs 600, pprefs 600, sch 700, usrdatab 600, usrdatad 600, "
-                       "work.sch 600, work.sch.dst 600");
+    EXPECT_EQ(modes(), ". 700, lastbackup 600, nprefs 600, pprefs 600, sch 700, usrdatab 600, "
+                       "usrdatad 600, work.sch 600, work.sch.dst 600");
 
     // A first run makes them private.
     QDir(home.appDataFolder()).removeRecursively();
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.terminate(2000));
-    EXPECT_EQ(modes(), ". 700, nprefs 600, pprefs 600, usrdatab 600, usrdatad 600");
+    EXPECT_EQ(modes(), ". 700, lastbackup 600, nprefs 600, pprefs 600, usrdatab 600, usrdatad 600");
     EXPECT_TRUE(othersCannotRead("usrdatad"));
     if (!other)
         GTEST_SKIP() << "the modes hold; another user's reads were not tried: "

@@ -76,12 +76,17 @@ bool ProgramRun::terminate(int timeoutMs, int signal) {
            process.exitCode() == 0;
 }
 
-int ProgramRun::runSecondInstance(int timeoutMs) {
+int ProgramRun::runSecondInstance(int timeoutMs, const QStringList& arguments,
+                                  QByteArray* printed) {
     QProcess second;
     second.setProcessEnvironment(process.processEnvironment());
-    second.start(QStringLiteral(QUILLMOT_BINARY), {"nowin"});
-    if (second.waitForFinished(timeoutMs))
+    second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    second.start(QStringLiteral(QUILLMOT_BINARY), arguments);
+    if (second.waitForFinished(timeoutMs)) {
+        if (printed)
+            *printed = second.readAllStandardOutput();
         return second.exitCode();
+    }
     second.kill();
     second.waitForFinished(2000);
     return -1;

@@ -27,8 +27,10 @@ public:
     // Sends `signal`; true when the process ended within `timeoutMs` by itself with exit code 0,
     // so that a sanitizer's report in a sanitized build fails the test that started it.
     bool terminate(int timeoutMs, int signal = SIGTERM);
-    // Runs a second instance with the same environment; its exit code, or -1 on time-out.
-    int runSecondInstance(int timeoutMs);
+    // Runs a second instance with the same environment; its exit code, or -1 on time-out. What
+    // it printed on standard output goes to `printed`.
+    int runSecondInstance(int timeoutMs, const QStringList& arguments = {"nowin"},
+                          QByteArray* printed = nullptr);
 
     QProcess process;
 
