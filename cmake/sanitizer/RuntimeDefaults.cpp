@@ -32,9 +32,8 @@ extern "C" __attribute__((visibility("default"), used)) const char* __tsan_defau
     // as a child then ends at once with a failing exit code instead of racing on, and the test
     // that waits for it fails. Both stacks of a lock-order inversion say where each order was
     // taken.
-    return "halt_on_error=1:second_deadlock_stack=1";
-}
-
-extern "C" __attribute__((visibility("default"), used)) const char* __tsan_default_suppressions() {
-    return "";
+    // die_after_fork=0: the tests fork children that only make system calls or exec (another
+    // user's process, a second instance, mount tools through QProcess), and the sanitizer
+    // otherwise ends the test program at the next thread it starts after such a fork.
+    return "halt_on_error=1:second_deadlock_stack=1:die_after_fork=0";
 }
