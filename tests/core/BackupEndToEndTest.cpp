@@ -3,13 +3,13 @@
 // result is printed on standard output as one line, which nobody has to read.
 
 #include "ProgramStore.h"
+#include "support/FileStat.h"
 #include "support/ProgramRun.h"
 #include "support/TempHome.h"
 
 #include <QDir>
 #include <QTest>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -17,12 +17,8 @@ namespace {
 constexpr int CopyLimitMs = 10000;
 
 void expectSameTimeAndMode(const QString& a, const QString& b) {
-    struct stat sa = {}, sb = {};
-    ASSERT_EQ(::stat(a.toLocal8Bit().constData(), &sa), 0);
-    ASSERT_EQ(::stat(b.toLocal8Bit().constData(), &sb), 0) << b.toStdString();
-    EXPECT_EQ(sa.st_mtim.tv_sec, sb.st_mtim.tv_sec) << b.toStdString();
-    EXPECT_EQ(sa.st_mtim.tv_nsec, sb.st_mtim.tv_nsec) << b.toStdString();
-    EXPECT_EQ(sa.st_mode & 07777, sb.st_mode & 07777) << b.toStdString();
+    EXPECT_EQ(modifiedNs(a), modifiedNs(b)) << b.toStdString();
+    EXPECT_EQ(modeOf(a), modeOf(b)) << b.toStdString();
 }
 
 bool arrives(const QString& copy, const QByteArray& content) {
@@ -51,7 +47,7 @@ TEST_F(BackupEndToEnd, SavedFilesReachBothDestinationsWithTimeAndPermissions) {
     const QString destB = home.path() + "/BackupB/deeper";
     ASSERT_NO_FATAL_FAILURE(start({{notes, {destA, destB}, false}, {docs, {destA, destB}}}));
 
-    ::chmod(notes.toLocal8Bit().constData(), 0640); // the copy must carry the new mode too
+    ::chmod(native(notes), 0640); // the copy must carry the new mode too
     home.writeFile("Notes/todo.txt", "second\n");
     const QString report = home.writeFile("Docs/sub/report.txt", "final version\n");
 

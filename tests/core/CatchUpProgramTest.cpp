@@ -2,7 +2,8 @@
 // starting, and what was saved while the destination disk was unplugged reach the destination
 // soon after the start and after the disk is mounted again.
 
-#include "platform/FileSystem.h"
+#include "ProgramStore.h"
+#include "support/FileStat.h"
 #include "support/Mounts.h"
 #include "support/ProgramRun.h"
 #include "support/TempHome.h"
@@ -19,34 +20,6 @@ namespace {
 // How soon a catch-up must have reached the destinations.
 constexpr int CatchUpLimitMs = 15000;
 
-// A source and its one destination.
-struct Backup {
-    QString source, dest, destVolume;
-};
-
-// Recursive folder associations, notifying both ways, in this order.
-void storeAssociations(const TempHome& home, const QList<Backup>& backups) {
-    FileSystem fs;
-    QStringList associations, destinations;
-    for (const Backup& b : backups) {
-        const QString name = fs.VolumeName(fs.GetDriveName(b.source));
-        const QString accepted = name.isEmpty() ? QString(2, QChar(0)) : name;
-        // Folder, enabled, 3 versions not kept, recursive, no hidden files, both notices.
-        const QStringList settings = {"1", "1", "0", "3", "1", "0", "1", "1"};
-        associations << b.source << accepted << "06.12.2026 10:00:00"
-                     << "Never"
-                     << "Never" << settings;
-        destinations << QStringList{b.dest, b.source, b.destVolume};
-    }
-    home.writeAppData("usrdatab", crlfLines(associations));
-    home.writeAppData("usrdatad", crlfLines(destinations));
-}
-
-QString volumeOf(const QString& path) {
-    FileSystem fs;
-    return fs.VolumeName(fs.GetDriveName(path));
-}
-
 // Waits until every file below `source` named in `relative` has a copy with its content below
 // `dest`.
 bool copiesArrive(const QString& source, const QString& dest, const QStringList& relative,
@@ -61,12 +34,6 @@ bool copiesArrive(const QString& source, const QString& dest, const QStringList&
         timeoutMs);
 }
 
-qint64 changedNs(const QString& path) {
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-}
-
 } // namespace
 
 TEST(CatchUpProgram, ChangesMadeWhileStoppedOrWhileStartingArriveSoonAfterTheStart) {
@@ -76,7 +43,7 @@ TEST(CatchUpProgram, ChangesMadeWhileStoppedOrWhileStartingArriveSoonAfterTheSta
     home.writeFile("docs/keep.txt", "unchanged");
     home.writeFile("docs/grow.txt", "short");
     home.writeFile("docs/sub/same.txt", "aaaa");
-    storeAssociations(home, {{docs, backup, volumeOf(home.path())}});
+    writeStore(home, {{docs, {backup}}});
     {
         ProgramRun first(home.path());
         ASSERT_TRUE(first.start());
@@ -90,10 +57,7 @@ TEST(CatchUpProgram, ChangesMadeWhileStoppedOrWhileStartingArriveSoonAfterTheSta
     // While the program is stopped.
     home.writeFile("docs/grow.txt", "a longer text");
     const QString same = home.writeFile("docs/sub/same.txt", "bbbb");
-    struct stat st {};
-    ::stat(QFile::encodeName(same).constData(), &st);
-    const timespec later[2] = {{0, UTIME_OMIT}, {st.st_mtim.tv_sec + 1, st.st_mtim.tv_nsec}};
-    ::utimensat(AT_FDCWD, QFile::encodeName(same).constData(), later, 0); // surely another time
+    ASSERT_TRUE(setModifiedNs(same, modifiedNs(same) + NsPerSecond)); // surely another time
     home.writeFile("docs/new/new.txt", "new");
 
     ProgramRun second(home.path());
@@ -113,15 +77,14 @@ TEST(CatchUpProgram, ChangesMadeWhileStoppedOrWhileStartingArriveSoonAfterTheSta
 
 TEST(CatchUpProgram, FilesSavedWhileTheDestinationDiskWasAwayArriveSoonAfterItsMount) {
     const auto disk = ScratchMount::ext4("QMDEST", 8);
-    if (!disk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(disk);
     TempHome home;
     const QString docs = home.makeFolder("docs");
     const QString notes = home.makeFolder("notes");
     const QString backup = disk->mountPoint() + "/backup";
     const QString notesBackup = home.path() + "/notes-backup";
     home.writeFile("docs/a.txt", "first");
-    storeAssociations(home, {{docs, backup, "QMDEST"}, {notes, notesBackup, volumeOf(notes)}});
+    writeStore(home, {{docs, {backup}}, {notes, {notesBackup}}});
     ProgramRun run(home.path());
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(copiesArrive(docs, backup + "/docs", {"a.txt"}, CatchUpLimitMs));

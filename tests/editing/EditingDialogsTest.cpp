@@ -186,23 +186,24 @@ TEST_F(DialogTest, TheSourceVolumeEditorTakesKeysAsTheButtons) {
     frmEditVolumes editor(QString("A") + nul + "B" + nul + "C", "/", *state->fso, msgs);
     editor.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
-    QTest::keyClicks(child<QLineEdit>(&editor, "txtVolume"), "new");
-    QTest::keyClick(child<QLineEdit>(&editor, "txtVolume"), Qt::Key_Return);
+    auto* name = child<QLineEdit>(&editor, "txtVolume");
+    auto* list = child<QListWidget>(&editor, "lbxVolumes");
+    QTest::keyClicks(name, "new");
+    QTest::keyClick(name, Qt::Key_Return);
     EXPECT_TRUE(editor.isVisible()) << "Enter in the name box adds the name, not closes";
-    ASSERT_EQ(child<QListWidget>(&editor, "lbxVolumes")->count(), 4);
-    EXPECT_EQ(child<QListWidget>(&editor, "lbxVolumes")->item(3)->text(), "NEW");
-    child<QListWidget>(&editor, "lbxVolumes")->item(0)->setSelected(true);
-    child<QListWidget>(&editor, "lbxVolumes")->item(2)->setSelected(true);
-    QTest::keyClick(child<QListWidget>(&editor, "lbxVolumes"), Qt::Key_Delete);
-    EXPECT_EQ(child<QListWidget>(&editor, "lbxVolumes")->count(), 2);
+    ASSERT_EQ(list->count(), 4);
+    EXPECT_EQ(list->item(3)->text(), "NEW");
+    list->item(0)->setSelected(true);
+    list->item(2)->setSelected(true);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(list->count(), 2);
     // A pasted name with a line break or over 32 characters does not get into the box.
-    child<QLineEdit>(&editor, "txtVolume")->clear();
-    QApplication::clipboard()->setText("TWO\nLINES");
-    child<QLineEdit>(&editor, "txtVolume")->paste();
-    EXPECT_EQ(child<QLineEdit>(&editor, "txtVolume")->text(), "");
-    QApplication::clipboard()->setText(QString(33, 'L'));
-    child<QLineEdit>(&editor, "txtVolume")->paste();
-    EXPECT_EQ(child<QLineEdit>(&editor, "txtVolume")->text(), "");
+    name->clear();
+    for (const QString& pasted : {QString("TWO\nLINES"), QString(33, 'L')}) {
+        QApplication::clipboard()->setText(pasted);
+        name->paste();
+        EXPECT_EQ(name->text(), "") << pasted.toStdString();
+    }
     QTest::mouseClick(child<QPushButton>(&editor, "cmdOK"), Qt::LeftButton);
     EXPECT_EQ(editor.volumes(), QString("B") + nul + "NEW");
 

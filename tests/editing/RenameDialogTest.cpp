@@ -122,8 +122,7 @@ TEST_F(RenameDialogFixture, ScanningPausesWhileOpenAndResumesUnlessPausedBefore)
 
 TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
     auto disk = ScratchMount::ext4("data", 16);
-    if (!disk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(disk);
     state->backups->Add(newAssociation(disk->mountPoint(), true,
                                        VolumeList::encode({"DATA"}, false), DateTimeText::never,
                                        state->destinations),
@@ -151,8 +150,7 @@ TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
 
 TEST_F(RenameDialogFixture, AMemoryFileSystemCannotBeRelabelled) {
     auto memory = ScratchMount::tmpfs(64);
-    if (!memory)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(memory);
     auto dialog = open(memory->mountPoint(), true);
     typeAndConfirm(*dialog, "Label");
     EXPECT_TRUE(messages.texts().value(0).contains("cannot carry a volume name"));

@@ -280,8 +280,7 @@ TEST_F(AssociationStoreTest, SavingCreatesTheFolderReplacesATwinAndAFailureKeeps
 
     QDir(folder + "/usrdatabTEMP").removeRecursively();
     const auto readOnly = ScratchMount::readOnlyBind(folder);
-    if (!readOnly)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(readOnly);
     EXPECT_FALSE(saveAssociations(backups, readOnly->mountPoint()).ok());
     EXPECT_EQ(readWholeFile(readOnly->mountPoint() + "/usrdatab"), old);
 }

@@ -6,6 +6,7 @@
 #include "platform/OwnTemporaryNames.h"
 #include "platform/Paths.h"
 
+#include "support/FileStat.h"
 #include "support/TempHome.h"
 
 #include <QDir>
@@ -19,15 +20,6 @@
 namespace {
 
 using Refusal = DestinationFolder::Refusal;
-
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-unsigned modeOf(const QString& path) {
-    struct stat st {};
-    return ::lstat(native(path), &st) == 0 ? st.st_mode & 07777 : 0;
-}
 
 // Someone else's, as far as ownership goes.
 constexpr uid_t strangerUid = 54321;

@@ -47,8 +47,7 @@ TEST(DriveNames, ALabelledDriveIsNamedByItsLabelOnlyWhileMountedAndLeavesNothing
     QString scratch;
     {
         auto disk = ScratchMount::ext4("Quill Data", 16);
-        if (!disk)
-            GTEST_SKIP() << ScratchMount::refusal();
+        SKIP_UNLESS_MOUNTED(disk);
         FileSystem fso;
         const QString mp = disk->mountPoint(), inside = mp + "/Backups/Docs";
         scratch = QFileInfo(mp).path();
@@ -78,8 +77,7 @@ TEST(DriveNames, ALabelledDriveIsNamedByItsLabelOnlyWhileMountedAndLeavesNothing
 TEST(DriveNames, AnUnlabeledDriveIsNamedByItsUuidAndAMemoryFileSystemHasNoName) {
     auto disk = ScratchMount::ext4("", 16);
     auto memory = disk ? ScratchMount::tmpfs(64) : nullptr;
-    if (!memory)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(memory);
     FileSystem fso;
     const QString uuid = blkidUuid(disk->mountPoint());
     ASSERT_EQ(uuid.size(), 36);
@@ -90,8 +88,7 @@ TEST(DriveNames, AnUnlabeledDriveIsNamedByItsUuidAndAMemoryFileSystemHasNoName) 
 
 TEST(DriveNames, AVfatDriveIsNamedByItsLabelOrVolumeId) {
     auto labelled = ScratchMount::vfat("QMBACKUP", 8);
-    if (!labelled)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(labelled);
     FileSystem fso;
     EXPECT_EQ(fso.VolumeName(labelled->mountPoint()), "QMBACKUP");
     auto bare = ScratchMount::vfat("", 8);

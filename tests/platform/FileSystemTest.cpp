@@ -1,6 +1,8 @@
 #include "platform/FileSystem.h"
 #include "platform/DestinationFolder.h"
 
+#include "support/FailingFlush.h"
+#include "support/FileStat.h"
 #include "support/Mounts.h"
 #include "support/TempHome.h"
 
@@ -23,10 +25,6 @@ QStringList names(const QStringList& paths) {
         out << QFileInfo(p).fileName();
     out.sort();
     return out;
-}
-
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
 }
 
 QByteArray patterned(qsizetype size) {
@@ -103,8 +101,7 @@ TEST(FileSystemFolders, DeleteTakesReadOnlyContentsButNoOtherMount) {
     EXPECT_TRUE(fso.deleteFile(keep));
 
     auto mount = ScratchMount::tmpfs(256);
-    if (!mount)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(mount);
     QFile f(mount->mountPoint() + "/data");
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("other disk") == 10);
     f.close();
@@ -117,11 +114,10 @@ TEST(FileCopy, KeepsContentPermissionsAndTheNanosecondTimeOverAReadOnlyCopy) {
     // Over two chunks, so the copy yields in between.
     const QByteArray data = patterned(17 * 1024 * 1024 + 123);
     const QString source = home.writeFile("src/big.bin", data);
-    ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), 0640), 0);
-    const struct timespec times[2] = {{1700000000, 123456789}, {1700000000, 123456789}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(source).constData(), times, 0), 0);
+    ASSERT_EQ(::chmod(native(source), 0640), 0);
+    ASSERT_TRUE(setModifiedNs(source, 1700000000 * NsPerSecond + 123456789));
     const QString target = home.writeFile("dest/big.bin", "older copy");
-    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0444), 0);
+    ASSERT_EQ(::chmod(native(target), 0444), 0);
 
     FileSystem fso;
     int yields = 0;
@@ -129,28 +125,13 @@ TEST(FileCopy, KeepsContentPermissionsAndTheNanosecondTimeOverAReadOnlyCopy) {
     ASSERT_TRUE(result.ok()) << result.errnoValue;
     EXPECT_GE(yields, 2);
     EXPECT_TRUE(readWholeFile(target) == data);
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(st.st_mtim.tv_sec, 1700000000);
-    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+    EXPECT_EQ(modeOf(target), 0640u);
+    EXPECT_EQ(modifiedNs(target), 1700000000 * NsPerSecond + 123456789);
     EXPECT_EQ(everything(home.path() + "/dest"), QStringList{"big.bin"});
 
     ASSERT_TRUE(fso.copyFile(home.writeFile("empty", ""), target).ok());
     EXPECT_TRUE(readWholeFile(target).isEmpty());
 }
-
-// The real copy, except that its flush fails when told to, as a failing disk's does.
-class FailingFlush : public FileSystem {
-public:
-    int failWith = 0;
-    int flushFile(int fd) const override {
-        if (failWith == 0)
-            return FileSystem::flushFile(fd);
-        errno = failWith;
-        return -1;
-    }
-};
 
 TEST(FileCopy, AFailedCopyLeavesTheOldTargetAndNoTemporaryFile) {
     TempHome home;
@@ -161,10 +142,7 @@ TEST(FileCopy, AFailedCopyLeavesTheOldTargetAndNoTemporaryFile) {
         QFile f(source);
         ASSERT_TRUE(f.open(QIODevice::Append) && f.write("more") == 4);
     };
-    const auto touch = [&] {
-        const timespec times[2] = {{0, UTIME_OMIT}, {1600000000, 0}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, native(source), times, 0), 0);
-    };
+    const auto touch = [&] { ASSERT_TRUE(setModifiedNs(source, 1600000000 * NsPerSecond)); };
     const auto replace = [&] {
         ASSERT_TRUE(QFile::copy(source, other + ".new") &&
                     ::rename(native(other + ".new"), native(source)) == 0);
@@ -217,9 +195,7 @@ TEST(FileCopy, ALinkIsCopiedAsALinkAndNoOtherKindButAFile) {
         EXPECT_EQ(readWholeFile(target), "old");
     }
     ASSERT_TRUE(fso.copyFile(link, target).ok());
-    char text[64] = {};
-    EXPECT_EQ(::readlink(native(target), text, sizeof text - 1), 17);
-    EXPECT_STREQ(text, "private/../secret");
+    EXPECT_EQ(linkText(target), "private/../secret");
     EXPECT_EQ(fso.stamp(target), fso.stamp(link));
     EXPECT_EQ(everything(home.path() + "/dest"), QStringList{"file"});
 }
@@ -227,8 +203,7 @@ TEST(FileCopy, ALinkIsCopiedAsALinkAndNoOtherKindButAFile) {
 // A disk image of 1 GiB holding 1 MiB of data fits a disk of 64 MiB: its holes stay holes.
 TEST(FileCopy, HolesStayHoles) {
     const auto small = ScratchMount::tmpfs(64 * 1024);
-    if (!small)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(small);
     TempHome home;
     const QString source = home.path() + "/sparse.img";
     const QByteArray data = patterned(1024 * 1024);
@@ -244,8 +219,7 @@ TEST(FileCopy, HolesStayHoles) {
     const CopyResult result = fso.copyFile(source, target);
     ASSERT_TRUE(result.ok()) << result.errnoValue;
 
-    struct stat st {};
-    ASSERT_EQ(::stat(native(target), &st), 0);
+    const struct stat st = statOf(target);
     EXPECT_EQ(st.st_size, gib);
     EXPECT_LE(st.st_blocks * 512, 2 * data.size());
     QFile copy(target);

@@ -32,8 +32,7 @@ TEST(RenameInPlace, AFolderThatIsAMountPointIsReportedNotCopied) {
     TempHome home;
     const QString inside = home.writeFile("data/file.txt", "x");
     auto bind = ScratchMount::readOnlyBind(QFileInfo(inside).path());
-    if (!bind)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(bind);
     FileSystem fso;
     int error = 0;
     const QString renamed = QFileInfo(bind->mountPoint()).path() + "/renamed";
@@ -61,8 +60,7 @@ TEST(VolumeLabelRules, ANameTheFileSystemCannotTakeIsRefusedWithTheReason) {
 // The names a file system refuses are checked above; the rename dialog's tests show the refusal.
 namespace {
 void expectItTakesTheNewName(const std::unique_ptr<ScratchMount>& disk, const QString& name) {
-    if (!disk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(disk);
     ensureCoreApp();
     EXPECT_EQ(VolumeLabels::write(disk->mountPoint(), name), QString());
     EXPECT_EQ(FileSystem().VolumeName(disk->mountPoint()), name);

@@ -134,8 +134,7 @@ TEST(StartupShortcut, AFolderThatCannotHoldTheEntryRefusesTheChange) {
     const QString folder = home.makeFolder(".config/autostart");
     ASSERT_TRUE(UpdateStartupShortcut(true, program, {}));
     const auto readOnly = ScratchMount::readOnlyBind(home.path() + "/.config");
-    if (!readOnly)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(readOnly);
     qputenv("XDG_CONFIG_HOME", readOnly->mountPoint().toUtf8());
     EXPECT_TRUE(CheckStartup(program));
     EXPECT_FALSE(UpdateStartupShortcut(false, program, {}));

@@ -6,8 +6,16 @@
 // loop device, mount failing); the test then skips, saying refusal().
 
 #include <QStringList>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
+
+// Ends the test as skipped, saying why, where the scratch mount `mount` could not be made.
+#define SKIP_UNLESS_MOUNTED(mount)                                                                 \
+    do {                                                                                           \
+        if (!(mount))                                                                              \
+            GTEST_SKIP() << ScratchMount::refusal();                                               \
+    } while (false)
 
 class ScratchMount {
 public:

@@ -1,0 +1,32 @@
+#pragma once
+// The real file system, except that the flush of a copy fails when told to, as a failing disk's
+// does (or a full one's that tells only then), and that a test may act between the chunks of a
+// copy.
+
+#include "platform/FileSystem.h"
+
+#include <atomic>
+#include <cerrno>
+#include <functional>
+
+class FailingFlush : public FileSystem {
+public:
+    std::atomic<int> failWith = 0;
+    // Runs on the copying thread after each chunk of a copy.
+    std::function<void()> duringCopy;
+    CopyResult stageCopy(const QString& source, const DestinationFolder& folder,
+                         const QString& name, StagedCopy& staged,
+                         const std::function<bool()>& between) override {
+        return FileSystem::stageCopy(source, folder, name, staged, [&] {
+            if (duringCopy)
+                duringCopy();
+            return !between || between();
+        });
+    }
+    int flushFile(int fd) const override {
+        if (failWith == 0)
+            return FileSystem::flushFile(fd);
+        errno = failWith;
+        return -1;
+    }
+};
