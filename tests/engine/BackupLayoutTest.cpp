@@ -69,9 +69,7 @@ protected:
     }
     std::shared_ptr<clsBackup> associate(const QString& source, bool isFolder, int versions,
                                          bool recursive = false) {
-        const auto association = addAssociation(source, isFolder, recursive);
-        association->KeepBackup = true;
-        association->Versions = qint16(versions);
+        const auto association = addAssociation(source, isFolder, recursive, versions);
         addDestination(source, dst);
         return association;
     }

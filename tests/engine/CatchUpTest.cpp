@@ -4,6 +4,7 @@
 #include "engine/CatchUp.h"
 #include "engine/DestinationWorkers.h"
 #include "platform/OwnTemporaryNames.h"
+#include "support/FileStat.h"
 #include "support/Mounts.h"
 
 #include "EngineFixture.h"
@@ -16,28 +17,6 @@
 
 namespace {
 
-constexpr qint64 NsPerSecond = 1000 * 1000 * 1000;
-
-// Sets a file's last-modified time to the nanosecond.
-void setModifiedNs(const QString& path, qint64 ns) {
-    const timespec times[2] = {{0, UTIME_OMIT}, {time_t(ns / NsPerSecond), long(ns % NsPerSecond)}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
-}
-
-qint64 modifiedNs(const QString& path) {
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return qint64(st.st_mtim.tv_sec) * NsPerSecond + st.st_mtim.tv_nsec;
-}
-
-// The status change time moves with every write, rename and permission change: a file whose
-// ctime stayed the same was not touched.
-qint64 changedNs(const QString& path) {
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return qint64(st.st_ctim.tv_sec) * NsPerSecond + st.st_ctim.tv_nsec;
-}
-
 // The real file system, except that the folders under `coarse` keep times in 2 s steps, as FAT
 // does.
 class CoarseTimesFs : public FileSystem {
@@ -49,24 +28,16 @@ public:
     }
 };
 
-class CatchUpTest : public StateFixture {
+class CatchUpTest : public RunningEngineFixture {
 protected:
-    std::unique_ptr<Engine> engine;
     QString docs, backup;
 
     void SetUp() override {
         // Files are written at the real time; the clock starts there so that their age is real.
         clock.current = QDateTime::currentDateTime();
-        StateFixture::SetUp();
-        startEngine();
+        RunningEngineFixture::SetUp();
         docs = folder("docs");
         backup = home.path() + "/backup";
-    }
-    void TearDown() override { engine.reset(); }
-    void startEngine() {
-        engine.reset();
-        engine = std::make_unique<Engine>(*state, timing);
-        engine->StartWatchTimer();
     }
     std::shared_ptr<clsBackup> backUp(const QString& source, const QStringList& destinations,
                                       bool isFolder = true) {
@@ -78,7 +49,8 @@ protected:
     // An old file: long settled, and older than any copy.
     QString writeOld(const QString& relative, const QByteArray& content) {
         const QString path = write(relative, content);
-        setModifiedNs(path, (QDateTime::currentSecsSinceEpoch() - 3600) * NsPerSecond + 123456789);
+        EXPECT_TRUE(setModifiedNs(path, (QDateTime::currentSecsSinceEpoch() - 3600) * NsPerSecond +
+                                            123456789));
         return path;
     }
     // Waits until the catch-up and the copies it led to are done.
@@ -140,7 +112,7 @@ TEST_F(CatchUpTest, RestartCopiesChangedNewAndSameSizeChangedFilesAndNothingElse
     // Another size, its time set back to where it was: the size alone tells.
     const qint64 setBackTime = modifiedNs(setBack);
     write("docs/sub/set-back.txt", "five!");
-    setModifiedNs(setBack, setBackTime);
+    EXPECT_TRUE(setModifiedNs(setBack, setBackTime));
     catchUpAll();
 
     EXPECT_EQ(takeCopied(), QStringList({"grown.txt", "new.txt", "same.txt", "set-back.txt"}));
@@ -278,7 +250,7 @@ TEST_F(CatchUpTest, TimesWithinTheDestinationsStepCountAsTheSame) {
     const qint64 t = (QDateTime::currentSecsSinceEpoch() - 3600) * NsPerSecond + 900'000'000;
     QStringList names;
     for (const char* name : {"floor.txt", "ahead.txt", "two.txt", "nano.txt"}) {
-        setModifiedNs(write(QString("docs/") + name, "1234"), t);
+        EXPECT_TRUE(setModifiedNs(write(QString("docs/") + name, "1234"), t));
         names << name;
     }
     backUp(docs, {fat, backup});
@@ -286,10 +258,10 @@ TEST_F(CatchUpTest, TimesWithinTheDestinationsStepCountAsTheSame) {
     takeCopied();
 
     // What a FAT disk keeps of the times, and a copy truly older on each disk.
-    setModifiedNs(fat + "/docs/floor.txt", t - 1'900'000'000);
-    setModifiedNs(fat + "/docs/ahead.txt", t + 1'500'000'000);
-    setModifiedNs(fat + "/docs/two.txt", t - 2 * NsPerSecond);
-    setModifiedNs(backup + "/docs/nano.txt", t - 1);
+    EXPECT_TRUE(setModifiedNs(fat + "/docs/floor.txt", t - 1'900'000'000));
+    EXPECT_TRUE(setModifiedNs(fat + "/docs/ahead.txt", t + 1'500'000'000));
+    EXPECT_TRUE(setModifiedNs(fat + "/docs/two.txt", t - 2 * NsPerSecond));
+    EXPECT_TRUE(setModifiedNs(backup + "/docs/nano.txt", t - 1));
     catchUpAll();
 
     // Each goes to its stale destination only.
@@ -300,10 +272,10 @@ TEST_F(CatchUpTest, TimesWithinTheDestinationsStepCountAsTheSame) {
 
 TEST_F(CatchUpTest, AFatDiskIsNotCopiedAgain) {
     const auto disk = ScratchMount::vfat("QMFAT", 16);
-    if (!disk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(disk);
     const QString odd = write("docs/odd.txt", "odd second");
-    setModifiedNs(odd, (QDateTime::currentSecsSinceEpoch() - 3601) * NsPerSecond + 987654321);
+    EXPECT_TRUE(
+        setModifiedNs(odd, (QDateTime::currentSecsSinceEpoch() - 3601) * NsPerSecond + 987654321));
     addAssociation(docs, true, true);
     state->destinations->Add(disk->mountPoint() + "/backup", docs, volumeOf(disk->mountPoint()));
     catchUpAll();
@@ -316,8 +288,7 @@ TEST_F(CatchUpTest, AFatDiskIsNotCopiedAgain) {
 
 TEST_F(CatchUpTest, ADestinationDiskThatReturnsIsCaughtUpAndItsAbsenceIsNoError) {
     const auto disk = ScratchMount::ext4("QMBACK", 8);
-    if (!disk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(disk);
     const QString dest = disk->mountPoint() + "/backup";
     writeOld("docs/a.txt", "a");
     addAssociation(docs, true, true);
@@ -392,8 +363,7 @@ TEST_F(CatchUpTest, AFileModifiedMomentsAgoWaitsForItsWriterAndIsCopiedWhole) {
 
 TEST_F(CatchUpTest, ItStaysOnTheSourcesDiskAndClearsTemporariesAKilledCopyLeft) {
     const auto inner = ScratchMount::tmpfs(1024);
-    if (!inner)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(inner);
     // The source holds the mount point of another disk, and a file of its own beside it.
     const QString source = Paths::parent(inner->mountPoint());
     QFile mine(source + "/own.txt");

@@ -7,6 +7,7 @@
 #include "engine/SettleQueue.h"
 #include "platform/DestinationFolder.h"
 #include "platform/OwnTemporaryNames.h"
+#include "support/FileStat.h"
 
 #include <QDir>
 #include <QThread>
@@ -17,6 +18,9 @@
 #include <thread>
 
 namespace {
+
+// A file time of 2001: a walk that goes by the times takes no such file for a recent change.
+constexpr qint64 LongAgoNs = 1000000000 * NsPerSecond;
 
 TEST(SettleRules, AFileIsReadyOnceItsWriterClosedItAndItStayedQuietOrAfterALongQuiet) {
     using E = FileEvent;
@@ -133,12 +137,10 @@ TEST_F(WatchedChangesTest, AFileStillOpenForWritingWaitsForItsWriterOrForALongQu
 }
 
 TEST_F(WatchedChangesTest, WhatEventsCannotNameIsWalked) {
-    // Files with old times, which no test of the times would take.
-    const timespec longAgo[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
     for (const QString& file :
          {write("elsewhere/album/2019/a.jpg", "a"), write("elsewhere/album/b.jpg", "b"),
           write("elsewhere/album/.thumbs/c.jpg", "c"), write("docs/untouched.txt", "u")})
-        ::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), longAgo, 0);
+        ASSERT_TRUE(setModifiedNs(file, LongAgoNs));
     watchDocs(true);
 
     // A folder moved in: every file in it is new, whatever its time.
@@ -170,9 +172,8 @@ TEST_F(WatchedChangesTest, FoldersPastTheWatchLimitAreLookedThroughForAnyChange)
     EXPECT_EQ(takeCopies(), QStringList({"docs: first.txt"})) << "the first look only keeps";
 
     // Saved with its old time kept, in the folder no watch covers; then a change elsewhere.
-    const timespec longAgo[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
     write("docs/deep/old.txt", "after, with the same old time");
-    ::utimensat(AT_FDCWD, QFile::encodeName(old).constData(), longAgo, 0);
+    ASSERT_TRUE(setModifiedNs(old, LongAgoNs));
     write("docs/deep/new.txt", "new");
     write("docs/second.txt", "a change elsewhere");
     ASSERT_TRUE(awaitCopies(3));
@@ -197,9 +198,7 @@ protected:
         timing.quietMs = 3000;
         StateFixture::SetUp();
         file = write("docs/notes.txt", "v1");
-        const auto association = addAssociation(file, false);
-        association->KeepBackup = true;
-        association->Versions = 3;
+        addAssociation(file, false, false, 3);
         backup = folder("backup");
         state->destinations->Add(backup, file, volumeOf(backup));
         engine = std::make_unique<Engine>(*state, timing);

@@ -119,8 +119,7 @@ using CheckMountsTest = OneFileFixture;
 
 TEST_F(CheckMountsTest, ALabelledDestinationMatchesOnlyWhileMounted) {
     const auto disk = ScratchMount::ext4("QmDisk", 8);
-    if (!disk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(disk);
     addDestination(file, disk->mountPoint() + "/backup", "qmdisk");
     addDestination(file, disk->mountPoint(), "Other");
     copy(file, file);
@@ -138,8 +137,7 @@ TEST_F(CheckMountsTest, ALabelledDestinationMatchesOnlyWhileMounted) {
 
 TEST_F(CheckMountsTest, ASymbolicLinkLeadsTheVolumeCheckToTheDiskItPointsTo) {
     const auto disk = ScratchMount::ext4("QmBackup", 8);
-    if (!disk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(disk);
     const QString link = home.path() + "/backup";
     ASSERT_TRUE(QFile::link(disk->mountPoint(), link));
     addDestination(file, link + "/d1", volumeOf(home.path()));
@@ -156,8 +154,7 @@ TEST_F(CheckMountsTest, ASymbolicLinkLeadsTheVolumeCheckToTheDiskItPointsTo) {
 // A tmpfs whose mount source names a share stands in for the mounted share.
 TEST_F(CheckMountsTest, AShareWrittenWithTwoSlashesIsWrittenAtItsMountPoint) {
     const auto share = ScratchMount::tmpfs(1024, "//qmserver/backups");
-    if (!share)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(share);
     addDestination(file, "//QMSERVER/backups/ann", "");
     copy(file, file);
     EXPECT_EQ(logged(), QStringList{"Success: Copy saved"});

@@ -7,6 +7,7 @@
 
 #include "engine/BackupOwners.h"
 #include "engine/CopyDestination.h"
+#include "support/FileStat.h"
 #include "support/Mounts.h"
 #include "support/OtherUser.h"
 
@@ -18,15 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-unsigned modeOf(const QString& path) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
 
 using CopyGuardTest = CopyFixture;
 const QString LoopText = "Error: Would save into recursive source folder";
@@ -43,10 +35,10 @@ TEST_F(CopyGuardTest, TheLoopTestSeesThroughSpellingsLinksAndBindMounts) {
     addDestination(source, home.path() + "/link/./x/../bk", volume);
     copy(source, file);
     EXPECT_EQ(logged(), QStringList(4, LoopText));
+    EXPECT_EQ(everything(source), QStringList{"a.txt"}) << "no folder made inside the source";
 
     const auto bind = ScratchMount::readOnlyBind(source);
-    if (!bind)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(bind);
     state->destinations->Clear();
     addDestination(source, bind->mountPoint() + "/bk", volume);
     copy(source, file);
@@ -83,7 +75,7 @@ TEST_F(CopyGuardTest, AFileTheUserMayNotReadFailsAtOnceInsteadOfBeingWaitedFor) 
     addAssociation(file, false);
     addDestination(file, folder("dst"));
     other->own(home.path());
-    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0), 0);
+    ASSERT_EQ(::chmod(native(file), 0), 0);
     state->options.BusyTimeout = 0.05;
     {
         OtherUser::Acting as(*other);
@@ -100,9 +92,7 @@ TEST_F(CopyGuardTest, FoldersItMakesAreNoWiderThanTheSourceFoldersWhateverTheUma
     ASSERT_EQ(::chmod(native(home.path()), 0755), 0);
     ASSERT_EQ(::chmod(native(source), 0711), 0);
     ASSERT_EQ(::chmod(native(shared), 0755), 0);
-    const auto association = addAssociation(source, true, true);
-    association->KeepBackup = true;
-    association->Versions = 3;
+    addAssociation(source, true, true, 3);
     const QString dst = home.path() + "/dst/new";
     addDestination(source, dst, volumeOf(home.path()));
     const QString mirror = dst + "/Private/shared";
@@ -140,9 +130,7 @@ TEST_F(CopyGuardTest, FoldersItMakesAreNoWiderThanTheSourceFoldersWhateverTheUma
 // would move a version out of the backup, or a file from elsewhere into it.
 TEST_F(CopyGuardTest, ALinkWhereAVersionFolderBelongsStopsTheSaveBeforeAnythingMoves) {
     const QString file = write("src/Docs/n.txt", "v1");
-    const auto association = addAssociation(file, false);
-    association->KeepBackup = true;
-    association->Versions = 3;
+    addAssociation(file, false, false, 3);
     addDestination(file, folder("dst"));
     const QString outside = write("outside/n.txt", "elsewhere");
     copy(file, file);
@@ -208,11 +196,9 @@ protected:
         ASSERT_EQ(::chmod(native(shared), GetParam().mode), 0);
         if (GetParam().commonGroup)
             user->joinGroup(other->gid());
-        ASSERT_EQ(::stat(native(secret), &secretBefore), 0);
+        secretBefore = statOf(secret);
         for (const QString& file : {notes, inner}) {
-            const auto association = addAssociation(file, false);
-            association->KeepBackup = true;
-            association->Versions = 2;
+            addAssociation(file, false, false, 2);
             addDestination(file, shared);
         }
     }
@@ -232,8 +218,7 @@ protected:
     // The user's private files are as they were: the same file, size and time, and nothing
     // new beside them.
     void expectSecretsUntouched() {
-        struct stat now {};
-        ASSERT_EQ(::stat(native(secret), &now), 0);
+        const struct stat now = statOf(secret);
         EXPECT_EQ(now.st_ino, secretBefore.st_ino);
         EXPECT_EQ(now.st_size, secretBefore.st_size);
         EXPECT_EQ(now.st_mtim.tv_sec, secretBefore.st_mtim.tv_sec);
@@ -404,9 +389,7 @@ TEST_F(CopyGuardTest, APlaceKeepsTheBackupOfTheAssociationThatHadItFirst) {
     const QString x = folder("X/Docs"), y = folder("Y/Docs");
     const QString dst = folder("dst");
     for (const QString& source : {x, y}) {
-        const auto association = addAssociation(source, true, true);
-        association->KeepBackup = true;
-        association->Versions = 2;
+        addAssociation(source, true, true, 2);
         addDestination(source, dst);
     }
     const QString ours = write("X/Docs/report.txt", "X's");

@@ -71,15 +71,17 @@ protected:
     QString volumeOf(const QString& path) {
         return state->fso->VolumeName(state->fso->GetDriveName(path));
     }
-    // An association whose accepted volumes let its own drive serve, notifying both ways.
+    // An association whose accepted volumes let its own drive serve, notifying both ways, and
+    // keeping `versions` previous versions of each copy (none for 0).
     std::shared_ptr<clsBackup> addAssociation(const QString& source, bool isFolder,
-                                              bool recursive = false) {
+                                              bool recursive = false, int versions = 0) {
         const QString name = volumeOf(source);
         clsBackup association =
             newAssociation(source, isFolder, VolumeList::encode({name}, name.isEmpty()),
                            DateTimeText::never, state->destinations);
         association.Recursive = recursive;
-        association.Versions = 0;
+        association.KeepBackup = versions > 0;
+        association.Versions = qint16(versions);
         return state->backups->Add(std::move(association), Paths::PathKey(source));
     }
 };
@@ -134,6 +136,23 @@ protected:
         return texts;
     }
     QStringList notified() const { return messagesOf(*state->notifiers); }
+};
+
+// The whole engine, copying for real, started as the program starts it.
+class RunningEngineFixture : public StateFixture {
+protected:
+    std::unique_ptr<Engine> engine;
+
+    void SetUp() override {
+        StateFixture::SetUp();
+        startEngine();
+    }
+    void TearDown() override { engine.reset(); }
+    void startEngine() {
+        engine.reset();
+        engine = std::make_unique<Engine>(*state, timing);
+        engine->StartWatchTimer();
+    }
 };
 
 // One file association, its source holding "a".

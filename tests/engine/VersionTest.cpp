@@ -4,6 +4,8 @@
 #include "EngineFixture.h"
 
 #include "platform/DestinationFolder.h"
+#include "support/FailingFlush.h"
+#include "support/FileStat.h"
 #include "support/Mounts.h"
 
 #include <algorithm>
@@ -16,42 +18,6 @@
 
 namespace {
 
-ino_t inodeOf(const QString& path) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
-}
-
-// The target text of a link; empty for anything else.
-QByteArray linkText(const QString& path) {
-    char text[256] = {};
-    const ssize_t n = ::readlink(QFile::encodeName(path).constData(), text, sizeof text);
-    return n > 0 ? QByteArray(text, n) : QByteArray();
-}
-
-// The real file system, except that the flush of a copy fails when told to, as a failing
-// disk's does.
-class FailingFlush : public FileSystem {
-public:
-    std::atomic<int> failWith = 0;
-    // Runs on the worker's thread after each chunk of a copy.
-    std::function<void()> duringCopy;
-    CopyResult stageCopy(const QString& source, const DestinationFolder& folder,
-                         const QString& name, StagedCopy& staged,
-                         const std::function<bool()>& between) override {
-        return FileSystem::stageCopy(source, folder, name, staged, [&] {
-            if (duringCopy)
-                duringCopy();
-            return !between || between();
-        });
-    }
-    int flushFile(int fd) const override {
-        if (failWith == 0)
-            return FileSystem::flushFile(fd);
-        errno = failWith;
-        return -1;
-    }
-};
-
 class VersionTest : public CopyFixture {
 protected:
     FailingFlush* disk = own(new FailingFlush);
@@ -60,9 +26,7 @@ protected:
     void SetUp() override {
         CopyFixture::SetUp();
         file = write("src/Docs/n.txt", "v1");
-        const auto association = addAssociation(file, false);
-        association->KeepBackup = true;
-        association->Versions = 3;
+        addAssociation(file, false, false, 3);
         addDestination(file, folder("dst"));
         dir = home.path() + "/dst/Docs";
     }
@@ -223,8 +187,7 @@ TEST_F(VersionTest, ALinkIsKeptAsALinkWithItsVersions) {
 
 TEST_F(VersionTest, OnADiskWithoutHardLinksTheOldCopyItselfMoves) {
     const auto fat = ScratchMount::vfat("QMFAT", 8);
-    if (!fat)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(fat);
     moveDestinationTo(fat->mountPoint());
     for (const QByteArray v : {"v1", "v2", "v3", "v4", "v5"})
         copyVersion(v);

@@ -151,8 +151,7 @@ TEST_F(WatchChangeTest, HiddenFoldersAndOtherFileSystemsBelowTheTopAreNotWatched
     EXPECT_FALSE(watch->wait(QuietMs));
 
     auto mount = ScratchMount::tmpfs(256);
-    if (!mount)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(mount);
     // The tmpfs is mounted in a folder of this machine's /tmp file system.
     const QString scratch = Paths::parent(mount->mountPoint());
     auto tree = open(true, {}, scratch);
@@ -221,8 +220,7 @@ TEST_F(WatchChangeTest, AFolderThatGoesAwayIsWatchedAgainWhenItReturns) {
 
 TEST_F(WatchChangeTest, AFileSystemMountedOverAWatchedFolderIsWatchedInstead) {
     auto mount = ScratchMount::tmpfs(256);
-    if (!mount)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(mount);
     WatchRegistry registry;
     QStringList returned;
     registry.onReturned = [&](const QString& folder) { returned << folder; };

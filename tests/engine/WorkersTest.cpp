@@ -7,6 +7,7 @@
 #include "engine/CatchUp.h"
 #include "engine/RetryList.h"
 #include "platform/DestinationFolder.h"
+#include "support/FileStat.h"
 #include "support/Mounts.h"
 
 #include <QProcess>
@@ -53,34 +54,28 @@ private:
     int m_waiting = 0;
 };
 
-class HungDestinationTest : public StateFixture {
+class HungDestinationTest : public RunningEngineFixture {
 protected:
     HangingDisk* disk = own(new HangingDisk);
     std::unique_ptr<ScratchMount> other;
-    std::unique_ptr<Engine> engine;
     QString file, healthy, hung;
 
     void SetUp() override {
         other = ScratchMount::tmpfs(1024);
-        if (!other)
-            GTEST_SKIP() << ScratchMount::refusal();
-        StateFixture::SetUp();
-        engine = std::make_unique<Engine>(*state, timing);
-        engine->StartWatchTimer();
+        SKIP_UNLESS_MOUNTED(other);
+        RunningEngineFixture::SetUp();
         file = write("src/Docs/a.txt", "saved");
         addAssociation(file, false);
         hung = other->mountPoint() + "/backup";
         healthy = folder("backup");
-        struct stat st {};
-        ASSERT_EQ(::stat(QFile::encodeName(other->mountPoint()).constData(), &st), 0);
-        disk->hung = st.st_dev;
+        disk->hung = statOf(other->mountPoint()).st_dev;
         state->destinations->Add(hung, file, volumeOf(other->mountPoint()));
         state->destinations->Add(healthy, file, volumeOf(healthy));
     }
     void TearDown() override {
         if (disk)
             disk->release();
-        engine.reset();
+        RunningEngineFixture::TearDown();
     }
 };
 
@@ -117,9 +112,7 @@ TEST_F(HungDestinationTest, TheExitEndsInTimeWhateverTheHungDiskDoes) {
 
 TEST_F(CopyFixture, ASaveWaitingForItsCopyIsReplacedByTheNewerOneOfTheSameFile) {
     const QString file = write("src/Docs/a.txt", "first");
-    const auto association = addAssociation(file, false);
-    association->KeepBackup = true;
-    association->Versions = 3;
+    addAssociation(file, false, false, 3);
     const QString dst = folder("dst");
     addDestination(file, dst);
     QSignalSpy finished(engine.get(), &CopyEngine::callFinished);
@@ -184,8 +177,7 @@ TEST_F(RetryTest, AFailedCopyIsTriedAgainAndSaysSoOnlyWhenItGetsThrough) {
 
 TEST_F(StateFixture, ADiskMadeWritableAgainGetsTheFailedCopyAtItsNextMount) {
     const auto disk = ScratchMount::ext4("QMRETRY", 8);
-    if (!disk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(disk);
     Engine engine(*state, timing); // failed copies wait an hour: only the mount brings them
     engine.StartWatchTimer();
     const QString file = write("src/Docs/a.txt", "a");
@@ -208,24 +200,17 @@ TEST_F(StateFixture, ADiskMadeWritableAgainGetsTheFailedCopyAtItsNextMount) {
 
 // A source folder made private after its first backup: its mirror follows at once, so that no
 // copy in it is more readable on the backup disk than at the source.
-TEST_F(StateFixture, AMirroredFolderFollowsItsSourceFolderWhenItBecomesPrivate) {
-    Engine engine(*state, timing);
-    engine.StartWatchTimer();
+TEST_F(RunningEngineFixture, AMirroredFolderFollowsItsSourceFolderWhenItBecomesPrivate) {
     const QString docs = folder("docs");
     write("docs/sub/a.txt", "a");
     addAssociation(docs, true, true);
     const QString backup = folder("backup");
     state->destinations->Add(backup, docs, volumeOf(backup));
-    engine.CreateDetectFolder(docs, true);
-    engine.catchUp().requestAll();
+    engine->CreateDetectFolder(docs, true);
+    engine->catchUp().requestAll();
     ASSERT_TRUE(waitFor([&] { return readWholeFile(backup + "/docs/sub/a.txt") == "a"; }));
-    const auto modeOf = [](const QString& path) {
-        struct stat st {};
-        ::stat(QFile::encodeName(path).constData(), &st);
-        return st.st_mode & 07777;
-    };
-    ASSERT_EQ(::chmod(QFile::encodeName(docs + "/sub").constData(), 0700), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(docs).constData(), 0750), 0);
+    ASSERT_EQ(::chmod(native(docs + "/sub"), 0700), 0);
+    ASSERT_EQ(::chmod(native(docs), 0750), 0);
     EXPECT_TRUE(waitFor([&] { return modeOf(backup + "/docs/sub") == 0700; }));
     EXPECT_TRUE(waitFor([&] { return (modeOf(backup + "/docs") & 0007) == 0; }));
 }
