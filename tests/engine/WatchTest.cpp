@@ -40,6 +40,11 @@ protected:
         watch.rearm();
         return watch.take();
     }
+    static ChangeBatch taken(WatchRegistry& registry, qint32 id) {
+        EXPECT_TRUE(registry.wait(id, ComingMs));
+        registry.rearm(id);
+        return registry.takeChanges(id);
+    }
 };
 
 int inotifyDescriptors() {
@@ -89,9 +94,7 @@ TEST_F(WatchChangeTest, ManyWatchesShareOneInstance) {
     EXPECT_EQ(ChangeWatch::instanceCount(), 1);
     const QString last = write("many/299/x.txt");
     EXPECT_FALSE(registry.wait(ids[0], QuietMs));
-    ASSERT_TRUE(registry.wait(ids[299], ComingMs));
-    registry.rearm(ids[299]);
-    EXPECT_EQ(registry.takeChanges(ids[299]).files, QStringList{last});
+    EXPECT_EQ(taken(registry, ids[299]).files, QStringList{last});
 }
 
 TEST_F(WatchChangeTest, NewSubFoldersAreWatchedAndNamedForAWalkButNeverThroughLinks) {
@@ -207,9 +210,7 @@ TEST_F(WatchChangeTest, AFolderThatGoesAwayIsWatchedAgainWhenItReturns) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !returned.isEmpty(); }, 5000));
     EXPECT_EQ(returned, QStringList{top});
     const QString back = write("top/back.txt");
-    ASSERT_TRUE(registry.wait(id, ComingMs));
-    registry.rearm(id);
-    EXPECT_EQ(registry.takeChanges(id).files, QStringList{back});
+    EXPECT_EQ(taken(registry, id).files, QStringList{back});
 
     QDir(top).removeRecursively();
     ASSERT_TRUE(goneSeen());
@@ -233,9 +234,7 @@ TEST_F(WatchChangeTest, AFileSystemMountedOverAWatchedFolderIsWatchedInstead) {
     QFile file(point + "/new.txt");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    ASSERT_TRUE(registry.wait(id, ComingMs));
-    registry.rearm(id);
-    EXPECT_EQ(registry.takeChanges(id).files, QStringList{point + "/new.txt"});
+    EXPECT_EQ(taken(registry, id).files, QStringList{point + "/new.txt"});
 }
 
 class WatchFolderTest : public WatchFixture {
