@@ -14,8 +14,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -57,13 +59,14 @@ inline int numberArgument(int argc, char* argv[], int index, int byDefault, int 
     return argc > index ? std::max(least, std::atoi(argv[index])) : byDefault;
 }
 
-// The real file system, counting the look-ups of files and the copies made.
+// The real file system, counting the look-ups of files and the copies made. The destinations'
+// workers call it from their own threads, so the counts are atomic.
 class CountingFileSystem : public FileSystem {
 public:
-    mutable qint64 stamps = 0;     // one file at a time
-    mutable qint64 listed = 0;     // files looked up a folder at a time
-    mutable qint64 modifiedAt = 0; // last-modified times asked for on their own
-    qint64 copied = 0;
+    mutable std::atomic<qint64> stamps = 0;     // one file at a time
+    mutable std::atomic<qint64> listed = 0;     // files looked up a folder at a time
+    mutable std::atomic<qint64> modifiedAt = 0; // last-modified times asked for on their own
+    std::atomic<qint64> copied = 0;
     qint64 lookups() const { return stamps + listed + modifiedAt; }
 
     std::optional<QDateTime> lastModified(const QString& path) const override {
@@ -91,6 +94,31 @@ public:
         ++copied;
         return FileSystem::stageCopy(source, folder, name, staged, between);
     }
+};
+
+// How long the event loop was kept from its timers: a timer asks to run every millisecond, and
+// the longest gap between two of its runs, less that millisecond, is the longest the loop was
+// held. The window's thread runs the same loop, so this is how long a click could wait.
+class LoopHold : public QObject {
+public:
+    LoopHold() {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const auto now = Steady::now();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+        m_last = Steady::now();
+        m_timer.start(1);
+    }
+    double longestMs() const {
+        return std::max(0.0, std::chrono::duration<double, std::milli>(m_longest).count() - 1);
+    }
+
+private:
+    QTimer m_timer;
+    Steady::time_point m_last;
+    Steady::duration m_longest{};
 };
 
 // Fills `tree`, and each of `mirrors` the same way, with `files` files of 100 bytes spread over
@@ -166,19 +194,6 @@ private:
     Answer m_answer;
 };
 
-// The real clock, keeping count of the fixed pauses asked for and the time they really took.
-class PauseCountingClock : public SystemClock {
-public:
-    qint64 requestedMs = 0;
-    Steady::duration slept{};
-    void sleepMs(int ms) override {
-        const auto start = Steady::now();
-        SystemClock::sleepMs(ms);
-        slept += Steady::now() - start;
-        requestedMs += ms;
-    }
-};
-
 // A recursive folder association of `tree`, accepting its own drive, noticed on errors only,
 // keeping no versions, its dates all now.
 inline void addTreeAssociation(AppState& state, const QString& tree) {
@@ -195,12 +210,12 @@ inline void addTreeAssociation(AppState& state, const QString& tree) {
     state.backups->Add(std::move(association), tree);
 }
 
-// The program's state without its windows, over the counting file system and clock, holding one
-// recursive folder association of `tree` with a destination in each of `dests`.
+// The program's state without its windows, over the counting file system, holding one recursive
+// folder association of `tree` with a destination in each of `dests`.
 struct TreeBench {
     QuietUi ui;
     FixedAnswers messages;
-    PauseCountingClock clock;
+    SystemClock clock;
     AppState state;
     CountingFileSystem& fso;
 

@@ -1,7 +1,8 @@
-// One scan pass of a recursive folder association over a prepared tree, run in-process with the
-// program's real clock, file system and default engine timing. No file in the tree counts as
-// changed, so the pass visits every file and copies none. Reported: wall time, the part of it
-// spent in the engine's fixed pauses, and processor time per file visited.
+// The walk of a recursive folder association's tree that serves lost events (a watch whose queue
+// overflowed): run in-process with the program's real file system and default engine timing. No
+// file in the tree is newer than the last served change, so the walk visits every file and copies
+// none. The walk shares the event loop with the window in short slices; reported are its wall
+// time, its processor time per file visited, and the longest the event loop was held meanwhile.
 //
 //   bench_scan TREE DEST [FILES] [FOLDERS] [PASSES]
 //
@@ -10,54 +11,44 @@
 
 #include "BenchSupport.h"
 #include "engine/Engine.h"
-#include "model/Records.h"
-#include "model/VolumeList.h"
-#include "platform/DateTimeText.h"
-#include "platform/MessageBox.h"
-#include "state/AppState.h"
-#include "state/UserInterface.h"
 
 #include <QCoreApplication>
 #include <QDir>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
 struct PassFigures {
-    double wall = 0, paused = 0, cpu = 0;
-    qint64 requestedMs = 0, visited = 0, copied = 0;
+    double wall = 0, cpu = 0, heldMs = 0;
+    qint64 visited = 0, copied = 0;
 };
 
-PassFigures runPass(const QString& tree, const QString& dest, const EngineTiming& timing) {
+PassFigures runPass(const QString& tree, const QString& dest) {
     TreeBench bench(tree, {dest});
-    Engine engine(bench.state, timing);
+    Engine engine(bench.state, EngineTiming{});
+    LoopHold hold;
 
     const double cpu0 = cpuSeconds();
     const auto wall0 = Steady::now();
+    // Without a watch to name the changes, the files modified since the date are looked for.
     engine.ScanPass(tree, DateTimeText::format(bench.clock.now().addDays(-1)), 0);
-    // The walk runs in slices on the event loop; the files it finds settle and are copied.
     while (engine.busy())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    const double wall = seconds(Steady::now() - wall0);
-    return {.wall = wall,
-            .paused = seconds(bench.clock.slept),
+    return {.wall = seconds(Steady::now() - wall0),
             .cpu = cpuSeconds() - cpu0,
-            .requestedMs = bench.clock.requestedMs,
+            .heldMs = hold.longestMs(),
             .visited = bench.fso.lookups(),
             .copied = bench.fso.copied};
 }
 
 void print(const char* title, const PassFigures& f) {
     std::printf("%s: %lld files visited, %lld copied\n", title, f.visited, f.copied);
-    std::printf("  wall %.2f s = fixed pauses %.2f s (asked %.2f s) + work %.3f s\n", f.wall,
-                f.paused, double(f.requestedMs) / 1000, f.wall - f.paused);
-    std::printf("  CPU user+sys %.3f s = %.1f us per file visited; work %.1f us per file\n", f.cpu,
-                f.visited ? f.cpu * 1e6 / double(f.visited) : 0.0,
-                f.visited ? (f.wall - f.paused) * 1e6 / double(f.visited) : 0.0);
+    std::printf("  wall %.3f s, CPU user+sys %.3f s = %.1f us per file visited\n", f.wall, f.cpu,
+                f.visited ? f.cpu * 1e6 / double(f.visited) : 0.0);
+    std::printf("  the event loop was held at most %.1f ms at a time\n", f.heldMs);
 }
 
 } // namespace
@@ -77,17 +68,23 @@ int main(int argc, char* argv[]) {
     }
 
     // A first walk warms the caches for the timed passes.
-    print("warm-up pass", runPass(tree, dest, EngineTiming{}));
-
+    print("warm-up walk", runPass(tree, dest));
     std::vector<PassFigures> runs;
     for (int i = 0; i < passes; ++i)
-        runs.push_back(runPass(tree, dest, EngineTiming{}));
+        runs.push_back(runPass(tree, dest));
     std::sort(runs.begin(), runs.end(),
               [](const PassFigures& a, const PassFigures& b) { return a.cpu < b.cpu; });
-    const EngineTiming t;
-    std::printf("walk slices of %d ms, settle %d ms\n", t.walkSliceMs, t.settleMs);
-    print(passes > 1 ? "scan pass, default timing (median CPU of passes)"
-                     : "scan pass, default timing",
-          runs[runs.size() / 2]);
+    const PassFigures& median = runs[runs.size() / 2];
+    std::printf("walk slices of %d ms\n", EngineTiming{}.walkSliceMs);
+    print(passes > 1 ? "walk for lost events (median CPU of passes)" : "walk for lost events",
+          median);
+    std::printf("result: walk CPU per file visited %.1f us [<= 20 us]\n",
+                median.visited ? median.cpu * 1e6 / double(median.visited) : 0.0);
+    const auto worst =
+        std::max_element(runs.begin(), runs.end(), [](const PassFigures& a, const PassFigures& b) {
+            return a.heldMs < b.heldMs;
+        });
+    std::printf("result: walk, longest hold of the event loop %.1f ms [<= 100 ms]\n",
+                worst->heldMs);
     return 0;
 }
