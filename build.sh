@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 PACKAGES=(cmake ninja-build g++ pkg-config clang-format qt6-base-dev qt6-svg-dev libgl-dev
           libblkid-dev libmount-dev libgtest-dev libgmock-dev
           e2fsprogs dosfstools util-linux ccache desktop-file-utils appstream librsvg2-bin
-          dbus-daemon dpkg-dev file lintian)
+          dbus-daemon dpkg-dev file lintian openssh-server sshfs)
 
 install_missing() {
     local missing=() p

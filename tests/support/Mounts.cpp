@@ -101,3 +101,37 @@ ScratchMount::~ScratchMount() {
     else
         QFile::remove(m_scratch + "/image");
 }
+
+SshfsShare::SshfsShare() {
+    QByteArray pattern = "/tmp/quillmot-sshfs-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        m_refusal = "no scratch folder for the share";
+        return;
+    }
+    m_dir = QFile::decodeName(pattern);
+    m_mounted = run("mount");
+}
+
+SshfsShare::~SshfsShare() {
+    if (!m_dir.isEmpty() && !run("unmount"))
+        qWarning("%s", qPrintable(m_refusal));
+}
+
+bool SshfsShare::stopServer() {
+    return run("stop");
+}
+
+bool SshfsShare::continueServer() {
+    return run("continue");
+}
+
+bool SshfsShare::run(const QString& action) {
+    QProcess p;
+    p.start(QStringLiteral(QUILLMOT_TEST_SUPPORT_DIR "/sshfs-share.sh"), {action, m_dir});
+    if (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+        return true;
+    m_refusal = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+    if (m_refusal.isEmpty())
+        m_refusal = "sshfs-share.sh " + action + " failed";
+    return false;
+}

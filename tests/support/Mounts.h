@@ -47,3 +47,26 @@ private:
     QString m_scratch; // holds the image and the mount point; removed at the end
     QStringList m_mountArgs;
 };
+
+// A real sshfs share, served by an sshd of its own on a loopback port (sshfs-share.sh beside
+// this file). Where sshd, sshfs or FUSE cannot run, mountPoint() is empty and refusal() says why.
+class SshfsShare {
+public:
+    SshfsShare();
+    // Lets a stopped server go on, unmounts, ends the server and removes everything.
+    ~SshfsShare();
+    SshfsShare(const SshfsShare&) = delete;
+
+    QString mountPoint() const { return m_mounted ? m_dir + "/mnt" : QString(); }
+    std::string refusal() const { return m_refusal.toStdString(); }
+    // Stops the server (SIGSTOP): the share hangs, as when its machine leaves the network.
+    bool stopServer();
+    bool continueServer();
+
+private:
+    bool run(const QString& action);
+
+    QString m_dir;
+    QString m_refusal;
+    bool m_mounted = false;
+};
