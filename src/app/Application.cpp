@@ -17,6 +17,7 @@
 #include "platform/AppData.h"
 #include "platform/Clock.h"
 #include "platform/PrivateFolder.h"
+#include "platform/ProcessEnd.h"
 #include "platform/gui/QtFilePickers.h"
 #include "platform/gui/QtMessageBoxes.h"
 #include "presentation/AssociationTree.h"
@@ -301,9 +302,7 @@ void Application::unloadForExit() {
     // A copy or a status check stuck in a system call on a disk that does not answer would hold
     // the process back for as long as the disk does (and return into freed state); everything
     // is written, so the process ends without it.
-    if (m_engine->leftStuckWorkers() || DestinationStatus::checksUnderWay() > 0) {
-        std::fflush(stdout);
-        std::_Exit(0);
-    }
+    if (m_engine->leftStuckWorkers() || DestinationStatus::checksUnderWay() > 0)
+        endLeavingStuckThreads(0);
     QApplication::quit();
 }

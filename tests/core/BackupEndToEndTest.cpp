@@ -4,17 +4,23 @@
 
 #include "ProgramStore.h"
 #include "support/FileStat.h"
+#include "support/Mounts.h"
 #include "support/ProgramRun.h"
 #include "support/TempHome.h"
 
 #include <QDir>
+#include <QLocalSocket>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
 
 // How soon a save must have reached its destinations.
 constexpr int CopyLimitMs = 10000;
+// How soon a save must reach a healthy destination while another destination hangs: the settle
+// time and the copy, with room for a loaded machine.
+constexpr int HungShareCopyLimitMs = 5000;
 
 void expectSameTimeAndMode(const QString& a, const QString& b) {
     EXPECT_EQ(modifiedNs(a), modifiedNs(b)) << b.toStdString();
@@ -103,4 +109,39 @@ TEST_F(BackupEndToEnd, AStandardOutputNobodyReadsDoesNotStopTheBackups) {
         ASSERT_TRUE(arrives(backup + "/Docs/report.txt", content)) << content.constData();
     }
     EXPECT_TRUE(run.terminate(5000));
+}
+
+// A share whose server stopped answering (a laptop that left the home network) holds up only
+// its own copies: the local destination still gets each save, and SIGTERM still ends the program.
+// A thread stuck in a call that the share's client has taken can be ended by nothing but the
+// answer, and it keeps the process, and everything the process holds, until then: the end shows
+// as the single-instance socket refusing, so that a new start can run.
+TEST_F(BackupEndToEnd, AStoppedShareServerLeavesTheLocalDestinationServedAndTheExitQuick) {
+    SshfsShare share;
+    if (share.mountPoint().isEmpty())
+        GTEST_SKIP() << share.refusal();
+    const QString remote = share.mountPoint() + "/Backup";
+    ASSERT_NO_FATAL_FAILURE(start({{docs, {remote, backup}}}));
+    home.writeFile("Docs/a.txt", "first\n");
+    for (const QString& dest : {backup, remote})
+        ASSERT_TRUE(arrives(dest + "/Docs/a.txt", "first\n")) << dest.toStdString();
+
+    ASSERT_TRUE(share.stopServer()) << share.refusal();
+    for (const QByteArray content : {"second\n", "third\n"}) {
+        home.writeFile("Docs/a.txt", content);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return readWholeFile(backup + "/Docs/a.txt") == content; }, HungShareCopyLimitMs))
+            << content.toStdString();
+    }
+    ::kill(pid_t(run.process.processId()), SIGTERM);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QLocalSocket instance;
+            instance.connectToServer(run.socketPath());
+            return !instance.waitForConnected(100);
+        },
+        5000));
+    EXPECT_TRUE(share.continueServer()) << share.refusal();
+    EXPECT_TRUE(run.process.waitForFinished(10000));
+    EXPECT_EQ(run.process.exitCode(), 0);
 }
