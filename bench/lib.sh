@@ -70,14 +70,90 @@ new_home() {
     : >"$1/.config/Quillmot/usrdatad"
 }
 
-# start_quillmot HOME NAME: runs the program hidden on the offscreen platform; sets QM_PID.
+# start_quillmot HOME NAME: runs the program hidden on the offscreen platform; sets QM_PID, and
+# QM_SOCKET to its single-instance socket (where bench_answer asks it).
 start_quillmot() {
     local home=$1 name=$2
+    mkdir -p -m 700 "$home/.run"
+    QM_SOCKET=$home/.run/quillmot-bench-$$-$name
     (cd "$home" && QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$home/.config" HOME="$home" \
-        QUILLMOT_INSTANCE_NAME="quillmot-bench-$$-$name" exec "$QUILLMOT" nowin \
-        >"$home/stdout.txt" 2>"$home/stderr.txt") &
+        XDG_RUNTIME_DIR="$home/.run" QUILLMOT_INSTANCE_NAME="${QM_SOCKET##*/}" \
+        exec "$QUILLMOT" nowin >"$home/stdout.txt" 2>"$home/stderr.txt") &
     QM_PID=$!
     STARTED_PIDS+=("$QM_PID")
+}
+
+# seconds_since T0: seconds from T0 (a now_seconds reading) until now, to the millisecond.
+seconds_since() { awk -v a="$1" -v b="$(now_seconds)" 'BEGIN { printf "%.3f", b - a }'; }
+
+# wait_for LIMIT COMMAND...: runs COMMAND every POLL seconds (0.005) until it succeeds (true) or
+# LIMIT seconds have passed (false).
+wait_for() {
+    local limit=$1 t0
+    shift
+    t0=$(now_seconds)
+    until "$@"; do
+        awk -v a="$t0" -v b="$(now_seconds)" -v l="$limit" 'BEGIN { exit !(b - a < l) }' ||
+            return 1
+        sleep "${POLL:-0.005}"
+    done
+}
+
+# printed HOME TEXT: the program started in HOME has printed TEXT.
+printed() { grep -qF -- "$2" "$1/stdout.txt" 2>/dev/null; }
+
+# holds FILE CONTENT: FILE exists and holds exactly CONTENT (and a line end).
+holds() { [[ -f $1 && $(<"$1") == "$2" ]]; }
+
+# answers_during LABEL [SAMPLES] [GAP_MS]: starts asking the program of QM_SOCKET for its answer
+# time in the background; answers_taken prints what it found.
+answers_during() {
+    "$BIN/bench_answer" "$QM_SOCKET" "${2:-8}" "${3:-250}" "$1" >"$QM_SOCKET.answers" 2>&1 &
+    ANSWER_PID=$!
+}
+answers_taken() {
+    wait "$ANSWER_PID" || true
+    echo "\$ $BIN/bench_answer $QM_SOCKET ${1:-8} ${2:-250}   # meanwhile, in the background"
+    sed 's/^/  /' "$QM_SOCKET.answers"
+}
+
+# stop_timed PID: sends SIGTERM and prints the seconds until the process ended (it is killed
+# after 60 s, and the figure then says so).
+stop_timed() {
+    local pid=$1 t0
+    t0=$(now_seconds)
+    kill -TERM "$pid" 2>/dev/null || true
+    if ! wait_for 60 eval '! kill -0 '"$pid"' 2>/dev/null'; then
+        kill -KILL "$pid" 2>/dev/null || true
+        printf 'not ended after 60 s: killed'
+        return
+    fi
+    wait "$pid" 2>/dev/null || true
+    seconds_since "$t0"
+}
+
+# volume_name PATH: the volume name Quillmot sees for the disk holding PATH.
+volume_name() { "$BIN/bench_volume" "$1"; }
+
+# store_associations CONFIG VOLUME FOLDER(1/0) RECURSIVE(1/0) DEST < SOURCES: one enabled
+# association per source path read, each with the destination DEST, written in one go (a
+# process per association would take minutes for 100,000).
+store_associations() {
+    local config=$1 volume=$2 folder=$3 recursive=$4 dest=$5 created dest_volume
+    created=$(date '+%-d %b %Y %H:%M:%S')
+    dest_volume=$(volume_name "$dest")
+    mkdir -p "$dest"
+    awk -v vol="$volume" -v created="$created" -v folder="$folder" -v rec="$recursive" \
+        -v dest="$dest" -v dvol="$dest_volume" -v b="$config/Quillmot/usrdatab" \
+        -v d="$config/Quillmot/usrdatad" 'BEGIN { ORS = "\r\n" }
+        {
+            print $0 > b
+            if (vol == "") printf "%c%c\r\n", 0, 0 > b; else print vol > b
+            print created > b; print "Never" > b; print "Never" > b; print folder > b
+            print 1 > b; print 0 > b; print 0 > b; print rec > b; print 0 > b; print 0 > b
+            print 0 > b
+            print dest > d; print $0 > d; print dvol > d
+        }'
 }
 
 # Stops what this driver started: SIGTERM to each process, or to the process group of one that

@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Builds Quillmot in release mode in build-bench and runs its benchmarks, printing every figure
 # under the command that produced it, then a summary against the targets.
-#   bench/run.sh [latency] [tree20k] [tree100k] [scan] [catchup] [copy] [idle] [versions] [tree] [burst]
-#                [layout]
-#   (all when none is named)
+#   bench/run.sh [NAME...]   (all when none is named; the names are listed under "case" below)
 # QUILLMOT_BENCH_DIR sets the scratch folder (default build-bench/bench-work); it must be on the
-# disk under test, so not on a tmpfs. Needs about 2.5 GiB there. Run as root to drop the page
-# cache between copy runs and to install inotify-tools, lsyncd and rsync when missing.
+# disk under test, so not on a tmpfs. Needs about 3 GiB there. QUILLMOT_BENCH_BUILD names a build
+# folder to use as it is configured instead of build-bench (its programs and benchmarks are
+# built there). Run as root to drop the page cache between copy runs, to freeze a loop-mounted
+# disk and to install the tools compared against when missing.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=$ROOT/build-bench
+export BUILD=${QUILLMOT_BENCH_BUILD:-$ROOT/build-bench}
+BUILD=$(cd "$ROOT" && mkdir -p "$BUILD" && cd "$BUILD" && pwd)
 WORK=${QUILLMOT_BENCH_DIR:-$BUILD/bench-work}
 cd "$ROOT"
+all=(latency tree20k tree100k scan catchup copy versions tree idle burst layout bigsave startcatchup
+    many bulk hung-sshfs hung-fsfreeze)
 selected=("$@")
-((${#selected[@]})) || selected=(latency tree20k tree100k scan catchup copy idle versions tree burst layout)
+((${#selected[@]})) || selected=("${all[@]}")
 
 install_missing_tools() {
     local missing=() tool
@@ -31,12 +34,17 @@ install_missing_tools() {
 section() { printf '\n== %s\n' "$*"; }
 
 install_missing_tools
-section "Build (release)"
-echo "\$ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOT_TESTS=OFF"
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOT_TESTS=OFF >/dev/null
-echo "\$ cmake --build build-bench"
 mkdir -p "$WORK"
-if ! cmake --build build-bench >"$WORK/build.log" 2>&1; then
+if [[ -z ${QUILLMOT_BENCH_BUILD:-} ]]; then
+    section "Build (release)"
+    echo "\$ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOT_TESTS=OFF"
+    cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMOT_TESTS=OFF >/dev/null
+else
+    section "Build ($BUILD as configured: $(grep -m1 '^CMAKE_BUILD_TYPE' "$BUILD/CMakeCache.txt"))"
+fi
+targets=(quillmot $(cd bench && ls bench_*.cpp | sed 's/\.cpp$//'))
+echo "\$ cmake --build $BUILD --target ${targets[*]}"
+if ! cmake --build "$BUILD" --target "${targets[@]}" >"$WORK/build.log" 2>&1; then
     cat "$WORK/build.log"
     exit 1
 fi
@@ -62,7 +70,7 @@ for bench in "${selected[@]}"; do
         cmd=(bench/latency_tree.sh "$WORK/tree" 100000 1000 5)
         ;;
     scan)
-        section "2. Scan pass over 10,000 files in 100 folders (visit only, nothing copied)"
+        section "2. Walk for lost events over 10,000 files in 100 folders (visit only, nothing copied)"
         cmd=("$BUILD/bench/bench_scan" "$WORK/scan/tree" "$WORK/scan/copies" 10000 100 3)
         ;;
     catchup)
@@ -73,35 +81,55 @@ for bench in "${selected[@]}"; do
         section "4. Copying one 1 GiB file"
         cmd=(bench/copy.sh "$WORK/copy" 5)
         ;;
-    idle)
-        section "5. Idle cost with 300 watched folders"
-        cmd=(bench/idle.sh "$WORK/idle" 300 60)
-        ;;
     versions)
-        section "6. One save of a 256 MiB file with 5 previous versions kept"
+        section "5. One save of a 256 MiB file with 5 previous versions kept"
         cmd=(bench/versions.sh "$WORK/versions" 5)
         ;;
     tree)
         section "6. Main window with 10,000 associations in 500 folders"
         cmd=("$BUILD/bench/bench_tree" "$WORK/maintree" 10000 500 5)
         ;;
+    idle)
+        section "7. Idle with 300 watched folders"
+        cmd=(bench/idle.sh "$WORK/idle" 300 20)
+        ;;
     burst)
-        section "7. One file saved in each of 100 watched folders at once, beside one folder alone"
-        cmd=("$BUILD/bench/bench_burst" "$WORK/burst" 100 3)
+        section "8. One file saved in each of 300 folder associations at once, beside one alone"
+        cmd=(bench/burst.sh "$WORK/burst" 300 3)
+        ;;
+    bigsave)
+        section "9. A 1 GiB file saved into a watched folder of the running program"
+        cmd=(bench/bigsave.sh "$WORK/copy" 3)
+        ;;
+    startcatchup)
+        section "10. Start-up catch-up of 50,000 new files"
+        cmd=(bench/startup.sh catchup "$WORK/startcatchup" 50000)
+        ;;
+    many)
+        section "11. Start with 100,000 file associations"
+        cmd=(bench/startup.sh many "$WORK/many" 100000)
+        ;;
+    bulk)
+        section "12. 100,000 small files unpacked into a watched folder"
+        cmd=(bench/bulk.sh "$WORK/bulk" 100000)
+        ;;
+    hung-sshfs | hung-fsfreeze)
+        section "13. One of two destinations hung: ${bench#hung-}"
+        cmd=(bench/hung.sh "${bench#hung-}" "$WORK/$bench" 5)
         ;;
     layout)
-        section "8. Finding the copies and versions in the destinations, and the owner check of a copy"
+        section "14. Finding the copies and versions in the destinations, and the owner check of a copy"
         cmd=("$BUILD/bench/bench_layout" "$WORK/layout" 9)
         ;;
     *)
-        echo "unknown benchmark: $bench (latency, tree20k, tree100k, scan, catchup, copy, idle, versions, tree, burst, layout)" >&2
+        echo "unknown benchmark: $bench (${all[*]})" >&2
         exit 2
         ;;
     esac
     echo "\$ ${cmd[*]}"
     "${cmd[@]}" 2>&1 | tee -a "$log" || echo "(ended with status ${PIPESTATUS[0]})"
 done
-rm -rf "$WORK/copy" "$WORK/versions" "$WORK/tree" # the large files and trees
+rm -rf "$WORK/copy" "$WORK/versions" "$WORK/tree" "$WORK/many" "$WORK/bulk" # large files, trees
 
 section "Summary (medians; targets in brackets)"
 awk -f bench/summary.awk "$log"
