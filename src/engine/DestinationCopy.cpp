@@ -10,6 +10,10 @@
 #include "platform/Paths.h"
 
 #include <cstdlib>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -17,12 +21,23 @@ using Ending = DestinationReport::Ending;
 
 class Copy {
 public:
-    Copy(FileSystem& fso, const CopyJob& job, const CopySteps& steps)
+    // `batched`: one copy of a batch into one disk, whose data and renames are flushed together.
+    Copy(FileSystem& fso, const CopyJob& job, const CopySteps& steps, bool batched = false)
         : m_fso(fso), m_job(job), m_steps(steps) {
         m_report.destDir = job.destination.Path;
+        if (batched)
+            m_staged.joinBatch();
     }
 
     DestinationReport run() {
+        if (std::optional<DestinationReport> ended = stage())
+            return *ended;
+        return complete();
+    }
+
+    // The checks, and the new copy made whole in its temporary file, the target untouched: the
+    // copy's ending when it ends here.
+    std::optional<DestinationReport> stage() {
         const clsBackup& association = m_job.association;
         const QString& filePath = m_job.filePath;
         // A link is there as long as the link is, whatever it points to: it is backed up as
@@ -57,12 +72,25 @@ public:
         m_report.outcome.keepBackup = association.KeepBackup;
         // The new copy is made whole first: a copy that fails leaves the old copy and every
         // version as they were.
-        StagedCopy staged;
-        const CopyResult copied =
-            m_fso.stageCopy(filePath, m_folder, name, staged, m_steps.between);
-        switch (copied.error) {
+        if (std::optional<DestinationReport> failure =
+                endingOf(m_fso.stageCopy(filePath, m_folder, name, m_staged, m_steps.between)))
+            return failure;
+        stepDone();
+        return std::nullopt;
+    }
+
+    // After stage(): the old copy into the versions, the new one in its place.
+    DestinationReport complete() {
+        if (const CheckFailure f = storeAndReplace(m_staged); f != CheckFailure::None)
+            return failed(f);
+        return ended(Ending::Copied);
+    }
+
+    // The ending of a copy that `result` ends, if it does.
+    std::optional<DestinationReport> endingOf(const CopyResult& result) {
+        switch (result.error) {
         case CopyError::None:
-            break;
+            return std::nullopt;
         case CopyError::Busy:
             return ended(Ending::Busy);
         case CopyError::Cancelled:
@@ -73,13 +101,12 @@ public:
             return copyFailed(ResultText::diskFull);
         case CopyError::Denied:
         case CopyError::Other:
-            return copyFailed(ResultText::copyError);
+            break;
         }
-        stepDone();
-        if (const CheckFailure f = storeAndReplace(staged); f != CheckFailure::None)
-            return failed(f);
-        return ended(Ending::Copied);
+        return copyFailed(ResultText::copyError);
     }
+
+    StagedCopy& staged() { return m_staged; }
 
 private:
     bool upToDate(const QString& filePath, const QString& name) const {
@@ -149,7 +176,31 @@ private:
     DestinationReport m_report;
     DestinationFolder m_folder; // the folder that receives the file, open once checked
     QString m_copyName;         // the copy's name there
+    StagedCopy m_staged;
 };
+
+// A copy whose step threw ends as a failed copy; the old copy stays.
+DestinationReport brokenCopy(const CopyJob& job) {
+    qCWarning(lcEngine) << "Copy of" << Paths::displayName(job.filePath) << "to"
+                        << Paths::displayName(job.destination.Path)
+                        << "ended:" << currentExceptionText();
+    DestinationReport report;
+    report.destDir = job.destination.Path;
+    report.ending = DestinationReport::Ending::Copied;
+    report.outcome.keepBackup = job.association.KeepBackup;
+    report.outcome.copyErrorText = ResultText::copyError;
+    return report;
+}
+
+// The copies of a batch still under way, by their place among the jobs.
+using Batch = std::vector<std::pair<size_t, std::unique_ptr<Copy>>>;
+
+std::vector<StagedCopy*> stagedOf(Batch& batch) {
+    std::vector<StagedCopy*> staged;
+    for (auto& [index, copy] : batch)
+        staged.push_back(&copy->staged());
+    return staged;
+}
 
 } // namespace
 
@@ -178,17 +229,56 @@ DestinationReport run(FileSystem& fso, const CopyJob& job, const CopySteps& step
     try {
         return Copy(fso, job, steps).run();
     } catch (...) {
-        // A broken step ends this destination as a failed copy; the old copy stays.
-        qCWarning(lcEngine) << "Copy of" << Paths::displayName(job.filePath) << "to"
-                            << Paths::displayName(job.destination.Path)
-                            << "ended:" << currentExceptionText();
-        DestinationReport report;
-        report.destDir = job.destination.Path;
-        report.ending = DestinationReport::Ending::Copied;
-        report.outcome.keepBackup = job.association.KeepBackup;
-        report.outcome.copyErrorText = ResultText::copyError;
-        return report;
+        return brokenCopy(job);
     }
+}
+
+void runBatch(FileSystem& fso, const std::vector<CopyJob>& jobs, const CopySteps& steps,
+              const std::function<void(size_t, const DestinationReport&)>& done) {
+    if (jobs.size() == 1) {
+        done(0, run(fso, jobs.front(), steps));
+        return;
+    }
+    std::vector<DestinationReport> reports(jobs.size());
+    // Each step of one copy that throws ends that copy alone.
+    const auto guarded = [&](Batch& batch, const auto& step) {
+        for (auto it = batch.begin(); it != batch.end();) {
+            std::optional<DestinationReport> ended;
+            try {
+                ended = step(it->first, *it->second);
+            } catch (...) {
+                ended = brokenCopy(jobs[it->first]);
+            }
+            if (!ended) {
+                ++it;
+                continue;
+            }
+            reports[it->first] = *ended;
+            it = batch.erase(it);
+        }
+    };
+    Batch batch;
+    for (size_t i = 0; i < jobs.size(); ++i)
+        batch.emplace_back(i, std::make_unique<Copy>(fso, jobs[i], steps, true));
+    guarded(batch, [](size_t, Copy& copy) { return copy.stage(); });
+    // Every new copy's data is durable before any of them takes the place of an old copy.
+    std::vector<CopyResult> flushed(jobs.size());
+    const std::vector<CopyResult> results = fso.flushBatch(stagedOf(batch));
+    for (size_t k = 0; k < batch.size(); ++k)
+        flushed[batch[k].first] = results[k];
+    guarded(batch, [&](size_t index, Copy& copy) { return copy.endingOf(flushed[index]); });
+    for (auto& [index, copy] : batch) {
+        try {
+            reports[index] = copy->complete();
+        } catch (...) {
+            reports[index] = brokenCopy(jobs[index]);
+        }
+    }
+    // A copy is reported done once its rename is durable too; the reports keep the order of the
+    // jobs, as copies made one by one would give them.
+    fso.flushBatch(stagedOf(batch));
+    for (size_t i = 0; i < jobs.size(); ++i)
+        done(i, reports[i]);
 }
 
 CopyJob makeJob(const clsBackup& association, const clsDestination& destination,

@@ -11,6 +11,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 class DestinationFolder;
 class FileSystem;
@@ -67,6 +68,14 @@ namespace DestinationCopy {
 
 // Copies `job.filePath` into `job.destination`. Never throws.
 DestinationReport run(FileSystem& fso, const CopyJob& job, const CopySteps& steps = {});
+
+// Copies a batch of jobs into one disk, as run() copies each, but made durable together: every
+// new copy is made whole in its temporary file, the data of all is flushed, then each old copy
+// goes into the versions and each new one takes its place, and the renames are flushed. A crash
+// at any moment leaves each copy old or new, and whole. `done` gets each job's report, by its
+// place in `jobs`, in that order, once the batch is durable. Never throws.
+void runBatch(FileSystem& fso, const std::vector<CopyJob>& jobs, const CopySteps& steps,
+              const std::function<void(size_t, const DestinationReport&)>& done);
 
 // The job for `filePath` of `association` into `destination`: the snapshot drops the
 // association's link to the shared destination collection, which belongs to the window's thread.

@@ -22,6 +22,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 class FileSystem;
 
@@ -109,7 +110,11 @@ private:
     bool serveNextFolder(std::unique_lock<std::mutex>& lock);
     bool hasWork() const;
     bool stepCatchUp(std::unique_lock<std::mutex>& lock);
-    DestinationReport copy(const CopyJob& job);
+    // Whether saves wait behind the catch-up; `lock` is held meanwhile only.
+    bool savesWaiting(std::unique_lock<std::mutex>& lock);
+    // Copies `jobs` as one batch into this worker's disk; `done` gets each job's report.
+    void copy(const std::vector<CopyJob>& jobs,
+              const std::function<void(size_t, const DestinationReport&)>& done);
     void post(WorkerNews news);
     void sweepDestination(const QString& path);
 

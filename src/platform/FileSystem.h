@@ -62,6 +62,9 @@ public:
     bool pending() const { return !m_temp.isEmpty(); }
     // Removes the temporary file now.
     void discard();
+    // Makes this copy one of a batch (FileSystem::flushBatch): its data, and later its rename,
+    // are flushed together with the others' instead of on their own.
+    void joinBatch() { m_batched = true; }
 
 private:
     friend class FileSystem;
@@ -69,6 +72,8 @@ private:
     QByteArray m_temp;   // the temporary file's name in that folder
     QByteArray m_target; // the name it replaces on commit
     int m_lock = -1;     // held open and locked, so no sweep for stale files takes it meanwhile
+    bool m_batched = false;
+    bool m_committed = false; // in place, the folder held until the batch's renames are flushed
 };
 
 enum class LinkResult { Linked, Unsupported, Failed };
@@ -152,6 +157,14 @@ public:
                                  const std::function<bool()>& between = {});
     // The second half: renames the temporary file over the target.
     virtual CopyResult commitCopy(StagedCopy& staged);
+    // Makes a batch of copies into one disk durable together. A flush waits for the disk's
+    // journal to commit (milliseconds each); flushed one by one only after all of them were
+    // written, the first flush commits what the whole batch wrote and the others find their
+    // part committed already. No flush of the whole disk: that would also wait for everything
+    // other programs wrote to it. Called before the commits, it flushes the copies' data: a copy
+    // whose data could not be made durable is discarded, and its result says why. Called after
+    // them, it flushes the renames and lets the copies go.
+    virtual std::vector<CopyResult> flushBatch(const std::vector<StagedCopy*>& batch);
     // Makes the data written to the open file `fd` durable (fsync): 0, or -1 with errno set.
     // Tests make it fail, as a failing disk does.
     virtual int flushFile(int fd) const;

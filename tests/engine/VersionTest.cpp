@@ -115,6 +115,31 @@ TEST_F(VersionTest, FailedCopiesLeaveTheCopyAndItsVersionsAsTheyWere) {
     EXPECT_EQ(logged().last(), "Success: Copy saved & Previous version stored");
 }
 
+// Saves that waited together are copied as one batch, flushed to the disk at once; a copy whose
+// flush fails there fails alone.
+TEST_F(VersionTest, ABatchOfSavesLandsTogetherAndAFailedFlushFailsItsCopyAlone) {
+    for (const QByteArray v : {"v1", "v2"})
+        copyVersion(v);
+    const QString other = write("src/Docs/m.txt", "other");
+    addAssociation(other, false);
+    addDestination(other, folder("dst"));
+    workers->setHeld(true);
+    write("src/Docs/n.txt", "lost");
+    engine->CopyToDestinations(file, 1, file);
+    engine->CopyToDestinations(other, 2, other);
+    disk->failingSize = 4;
+    disk->failWith = EIO;
+    workers->setHeld(false);
+    settle();
+
+    QStringList batch = logged().mid(2);
+    batch.sort();
+    EXPECT_EQ(batch, QStringList({"Error occurred in copy", "Success: Copy saved"}));
+    EXPECT_EQ(copies().mid(0, 2), QList<QByteArray>({"v2", "v1"}));
+    EXPECT_EQ(everything(dir), QStringList({"PrevSave-1", "m.txt", "n.txt"}));
+    EXPECT_EQ(readWholeFile(dir + "/m.txt"), "other");
+}
+
 TEST_F(VersionTest, AVersionThatCannotMoveFailsItsDestinationAloneAndReplacesNothing) {
     const QString other = folder("dst2");
     addDestination(file, other);
@@ -208,8 +233,9 @@ TEST_F(VersionTest, AVersionNameThatWouldLeaveTheDestinationFallsBackToPrevSave)
 
 // A save is killed after each step that changes the destination in turn (the first one while
 // the data is still being written); whatever it leaves, only the oldest version, which was due to
-// go, may be missing, and the next save after the restart carries on from there.
-class VersionCrashTest : public VersionTest {
+// go, may be missing, and the next save after the restart carries on from there. Alone, and as
+// one of a batch that saves the same file into a second destination as well.
+class VersionCrashTest : public VersionTest, public testing::WithParamInterface<bool> {
 protected:
     // Runs the disk's side of one save in a child process that kills itself at `step` (0:
     // between the chunks of the copy); false when the save ended before it got there.
@@ -229,25 +255,37 @@ protected:
                 if (++steps == step)
                     ::raise(SIGKILL);
             };
-            DestinationCopy::run(*state->fso, job, hooks);
+            if (GetParam()) {
+                const CopyJob second =
+                    DestinationCopy::makeJob(*state->backups->Item(1),
+                                             *state->destinations->Item(2), file, file, "PrevSave");
+                DestinationCopy::runBatch(*state->fso, {job, second}, hooks,
+                                          [](size_t, const DestinationReport&) {});
+            } else {
+                DestinationCopy::run(*state->fso, job, hooks);
+            }
             ::_exit(0);
         }
         int status = 0;
         ::waitpid(child, &status, 0);
         return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     }
-    // v4 is the copy, v3, v2 and v1 its versions; the source holds v5.
+    // v4 is the copy, v3, v2 and v1 its versions, in each destination; the source holds v5.
     void prepare() {
-        QDir(dir).removeRecursively();
-        write("dst/Docs/n.txt", "v4");
-        for (int k = 1; k <= 3; ++k)
-            write("dst/Docs/PrevSave-" + QByteArray::number(k) + "/n.txt",
-                  "v" + QByteArray::number(4 - k));
+        for (const QString& root : GetParam() ? QStringList{"dst", "dst2"} : QStringList{"dst"}) {
+            QDir(home.path() + "/" + root + "/Docs").removeRecursively();
+            write(root + "/Docs/n.txt", "v4");
+            for (int k = 1; k <= 3; ++k)
+                write(root + "/Docs/PrevSave-" + QString::number(k) + "/n.txt",
+                      "v" + QByteArray::number(4 - k));
+        }
         write("src/Docs/n.txt", "v5");
     }
 };
 
-TEST_F(VersionCrashTest, AKillAtAnyStepLosesAtMostTheVersionDueToGo) {
+TEST_P(VersionCrashTest, AKillAtAnyStepLosesAtMostTheVersionDueToGo) {
+    if (GetParam())
+        addDestination(file, folder("dst2"));
     int step = 0;
     for (;; ++step) {
         SCOPED_TRACE(step);
@@ -272,8 +310,11 @@ TEST_F(VersionCrashTest, AKillAtAnyStepLosesAtMostTheVersionDueToGo) {
         if (!killed)
             break;
     }
-    // The data, each of the two version moves, the old copy kept, the new one in place.
-    EXPECT_EQ(step, 6);
+    // The data, each of the two version moves, the old copy kept, the new one in place; in a
+    // batch, for each of its two copies.
+    EXPECT_EQ(step, GetParam() ? 11 : 6);
 }
+
+INSTANTIATE_TEST_SUITE_P(AloneOrInABatch, VersionCrashTest, testing::Bool());
 
 } // namespace

@@ -384,10 +384,12 @@ CopyResult stageCopyData(const QString& source, int folder, QByteArray& tempName
     }
 }
 
-CopyResult commitStagedCopy(int folder, const QByteArray& tempName, const QByteArray& target) {
+CopyResult commitStagedCopy(int folder, const QByteArray& tempName, const QByteArray& target,
+                            bool flushFolder) {
     if (::renameat(folder, tempName.constData(), folder, target.constData()) != 0)
         return failure(errno);
     // Best effort: the new copy is in place; a failed sync only weakens it after a crash.
-    ::fsync(folder);
+    if (flushFolder)
+        ::fsync(folder);
     return {};
 }

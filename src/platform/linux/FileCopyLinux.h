@@ -15,5 +15,7 @@
 CopyResult stageCopyData(const QString& source, int folder, QByteArray& tempName, int& lock,
                          const std::function<bool()>& between,
                          const std::function<int(int)>& flush);
-// Renames the finished temporary file over `target` in `folder` and flushes the folder.
-CopyResult commitStagedCopy(int folder, const QByteArray& tempName, const QByteArray& target);
+// Renames the finished temporary file over `target` in `folder`, and flushes the folder unless
+// a batch's flush does that later.
+CopyResult commitStagedCopy(int folder, const QByteArray& tempName, const QByteArray& target,
+                            bool flushFolder = true);

@@ -355,8 +355,10 @@ CopyResult FileSystem::stageCopy(const QString& source, const DestinationFolder&
     if (staged.m_folder < 0)
         return {classifyCopyErrno(errno), errno};
     staged.m_target = native(name);
-    const CopyResult result = stageCopyData(source, staged.m_folder, staged.m_temp, staged.m_lock,
-                                            between, [this](int fd) { return flushFile(fd); });
+    // A batch's data is flushed by flushBatch(), all at once.
+    const CopyResult result =
+        stageCopyData(source, staged.m_folder, staged.m_temp, staged.m_lock, between,
+                      [this, &staged](int fd) { return staged.m_batched ? 0 : flushFile(fd); });
     if (!result.ok())
         staged.discard();
     return result;
@@ -365,11 +367,36 @@ CopyResult FileSystem::stageCopy(const QString& source, const DestinationFolder&
 CopyResult FileSystem::commitCopy(StagedCopy& staged) {
     if (!staged.pending())
         return {CopyError::Other, ENOENT};
-    const CopyResult result = commitStagedCopy(staged.m_folder, staged.m_temp, staged.m_target);
-    if (result.ok())
+    const CopyResult result =
+        commitStagedCopy(staged.m_folder, staged.m_temp, staged.m_target, !staged.m_batched);
+    if (result.ok()) {
         staged.m_temp.clear(); // in place: nothing left to remove
-    staged.discard();
+        staged.m_committed = staged.m_batched;
+    }
+    if (!staged.m_committed)
+        staged.discard();
     return result;
+}
+
+std::vector<CopyResult> FileSystem::flushBatch(const std::vector<StagedCopy*>& batch) {
+    std::vector<CopyResult> results;
+    results.reserve(batch.size());
+    for (StagedCopy* staged : batch) {
+        CopyResult result;
+        if (staged->m_committed) {
+            // Best effort, as after a single commit: the new copy is in place.
+            ::fsync(staged->m_folder);
+            staged->m_committed = false;
+            staged->discard();
+        } else if (!staged->pending()) {
+            result = {CopyError::Other, ENOENT};
+        } else if (staged->m_lock >= 0 && flushFile(staged->m_lock) != 0) {
+            result = {classifyCopyErrno(errno), errno};
+            staged->discard();
+        }
+        results.push_back(result);
+    }
+    return results;
 }
 
 int FileSystem::flushFile(int fd) const {
