@@ -217,10 +217,12 @@ void copyAccess(int out, const struct stat& source) {
         ::fchmod(out, st.st_mode & 07777 & ~mode_t(0222));
 }
 
-// Creates a fresh temporary file in `folder` and locks it for as long as it is open. A sweep for
-// stale files may open the new file before the lock is taken; it then holds the lock and removes
-// the file, so a name is only kept once the lock is ours and the name still leads to the file.
-int createTemp(int folder, QByteArray& tempName) {
+} // namespace
+
+// A sweep for stale files may open the new file before the lock is taken; it then holds the lock
+// and removes the file, so a name is only kept once the lock is ours and the name still leads to
+// the file.
+int createLockedTemporary(int folder, QByteArray& tempName) {
     for (int attempt = 0; attempt < tempNameAttempts; ++attempt) {
         const QByteArray name = Paths::toNative(OwnTemporaryNames::fresh());
         UniqueFd fd(restartingUnlessTerminated([&] {
@@ -243,6 +245,12 @@ int createTemp(int folder, QByteArray& tempName) {
     errno = EEXIST;
     return -1;
 }
+
+int copyFileData(int in, int out, const struct stat& source, const std::function<bool()>& between) {
+    return DataCopy(in, out, source, between).run();
+}
+
+namespace {
 
 // Opens the source as it is: a symbolic link in its place is not followed (ELOOP), and a named
 // pipe or device does not block the open; only a regular file is read.
@@ -320,12 +328,12 @@ CopyResult stageOrFail(const QString& source, int folder, QByteArray& tempName, 
     if (in.get() < 0)
         return errno == ELOOP ? stageLink(at, folder, tempName) : failure(errno);
 
-    UniqueFd out(createTemp(folder, tempName));
+    UniqueFd out(createLockedTemporary(folder, tempName));
     if (out.get() < 0)
         return failure(errno);
     // The whole file is read once, front to back: a larger read-ahead serves that best.
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (DataCopy(in.get(), out.get(), st, between).run() != 0)
+    if (copyFileData(in.get(), out.get(), st, between) != 0)
         return failure(errno);
     if (changedWhileRead(in.get(), st, at))
         return {CopyError::SourceChanged, 0};

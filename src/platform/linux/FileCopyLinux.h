@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <sys/stat.h>
 
 // Fills a fresh temporary file in the open folder `folder`; `tempName` and `lock` receive its
 // name and the descriptor that holds its lock (both also set when the copy then failed, for the
@@ -19,3 +20,11 @@ CopyResult stageCopyData(const QString& source, int folder, QByteArray& tempName
 // a batch's flush does that later.
 CopyResult commitStagedCopy(int folder, const QByteArray& tempName, const QByteArray& target,
                             bool flushFolder = true);
+
+// Creates a fresh temporary file with Quillmot's own kind of name in `folder`, locked for as long
+// as it is open: its descriptor, or -1 (errno).
+int createLockedTemporary(int folder, QByteArray& tempName);
+// Copies the data of the regular file open as `in` (described by `source`) from its start into
+// `out`; holes stay holes. `between` runs after each chunk; false stops (ECANCELED). 0, or -1
+// with errno set.
+int copyFileData(int in, int out, const struct stat& source, const std::function<bool()>& between);
