@@ -4,7 +4,7 @@
 # A folder under src/ that is in neither list belongs to no layer, and the check refuses it.
 
 # The GUI-free core: QtCore, QtNetwork, QtDBus and the system's libraries, never a widget.
-set(QUILLMOT_CORE_LAYERS platform model persistence state engine core presentation)
+set(QUILLMOT_CORE_LAYERS platform model persistence state engine restore core presentation)
 # Widgets that present and dispatch, up to the place where the program is put together.
 set(QUILLMOT_GUI_LAYERS platform/gui feedback editing options mainwindow app)
 

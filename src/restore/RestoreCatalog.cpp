@@ -1,0 +1,192 @@
+#include "restore/RestoreCatalog.h"
+
+#include "engine/DriveChecks.h"
+#include "model/Collections.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "platform/RestoreFiles.h"
+
+#include <QHash>
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+const QString plugInText = QStringLiteral("plug in %1 to see its copies");
+
+// The destinations whose disks answer now, with the volume each carries; the others unplugged.
+struct Reachable {
+    const clsDestination* destination;
+    QString volume;
+    QString base;      // as the local file system reaches it
+    qint64 timeStepNs; // copies' times may differ from their sources' by less than this
+};
+
+std::vector<Reachable> reachableDestinations(FileSystem& fso, const BackupSet& set,
+                                             std::vector<UnpluggedDestination>& unplugged) {
+    std::vector<Reachable> found;
+    for (const clsDestination& d : set.destinations) {
+        QString volume;
+        if (DriveChecks::checkDestinationDrive(fso, d.Path, d.Volume, volume) !=
+                CheckFailure::None ||
+            !fso.FolderExists(fso.localPathOf(d.Path))) {
+            unplugged.push_back({d.Path, d.Volume});
+            continue;
+        }
+        const QString base = fso.localPathOf(d.Path);
+        found.push_back({&d, volume, base, std::max<qint64>(1, fso.modifiedTimeStepNs(base))});
+    }
+    return found;
+}
+
+KeptCopy keptCopy(const Reachable& at, const FoundCopy& found) {
+    KeptCopy copy;
+    copy.destination = at.destination->Path;
+    copy.volume = at.volume;
+    copy.version = found.version;
+    copy.path = found.path;
+    copy.base = at.base;
+    copy.relative = Paths::componentsBelow(found.path, at.base);
+    copy.stamp = found.entry.stamp;
+    copy.link = found.entry.kind == FolderEntry::Kind::Link;
+    return copy;
+}
+
+// Same size and, within what the copy's disk keeps of a time, the same last-modified time.
+bool equals(const KeptCopy& copy, const std::optional<FileStamp>& source, qint64 timeStepNs) {
+    return source && source->link == copy.link && source->size == copy.stamp.size &&
+           std::llabs(source->modifiedNs - copy.stamp.modifiedNs) < timeStepNs;
+}
+
+SourceState sourceStateOf(const FileSystem& fso, const QString& path) {
+    if (fso.stamp(path))
+        return SourceState::File;
+    if (fso.FolderExists(path))
+        return SourceState::Folder;
+    return fso.entryBelow(Paths::parent(path), {Paths::fileName(path)}) ? SourceState::Other
+                                                                        : SourceState::Missing;
+}
+
+bool fromMatches(const KeptCopy& copy, const QString& from) {
+    return from.isEmpty() || Paths::samePath(copy.destination, from) ||
+           Paths::samePath(Paths::withoutTrailingSeparator(copy.destination),
+                           Paths::withoutTrailingSeparator(from)) ||
+           copy.volume.compare(from, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+BackupLayout BackupSet::layout() const {
+    return BackupLayout::of(association, prevSaveName);
+}
+
+BackupSet BackupSet::of(const clsBackup& association, const colBackups& backups,
+                        const colDestinations& destinations, const QString& prevSaveName) {
+    BackupSet set;
+    set.association = association;
+    set.association.setDestinations(nullptr);
+    for (const auto& d : destinations.of(association.SourcePath))
+        set.destinations.push_back(*d);
+    set.prevSaveName = prevSaveName;
+    for (const auto& d : destinations)
+        set.everyDestination << d->Path;
+    set.owners =
+        BackupOwners::ownershipOf(backups, destinations, prevSaveName, association.SourcePath);
+    return set;
+}
+
+QString UnpluggedDestination::text() const {
+    return plugInText.arg(volume.isEmpty() ? destination : volume);
+}
+
+namespace RestoreCatalog {
+
+FileCopies copiesOf(FileSystem& fso, const BackupSet& set, const QString& sourceFile) {
+    FileCopies result;
+    result.sourcePath = sourceFile;
+    result.source = sourceStateOf(fso, sourceFile);
+    const std::optional<FileStamp> now = fso.stamp(sourceFile);
+    const BackupLayout layout = set.layout();
+    for (const Reachable& at : reachableDestinations(fso, set, result.unplugged)) {
+        for (const FoundCopy& found :
+             layout.findFile(fso, at.destination->Path, sourceFile).copies) {
+            KeptCopy copy = keptCopy(at, found);
+            copy.equalsSource = equals(copy, now, at.timeStepNs);
+            result.copies.push_back(std::move(copy));
+        }
+    }
+    return result;
+}
+
+BackedUpTree treeOf(FileSystem& fso, const BackupSet& set, const QString& folder) {
+    BackedUpTree tree;
+    const BackupLayout layout = set.layout();
+    const bool whole = folder.isEmpty() || Paths::samePath(folder, set.sourceRoot());
+    tree.folder = whole ? set.sourceRoot() : folder;
+    QHash<QString, qsizetype> byKey;
+    std::vector<std::optional<FileStamp>> sources; // each file's source now, looked at once
+    for (const Reachable& at : reachableDestinations(fso, set, tree.unplugged)) {
+        const std::vector<FoundFile> found =
+            whole ? layout.findAll(fso, at.destination->Path)
+                  : layout.findBelow(fso, at.destination->Path, folder);
+        for (const FoundFile& file : found) {
+            const QString key = Paths::PathKey(file.sourcePath);
+            auto slot = byKey.find(key);
+            if (slot == byKey.end()) {
+                slot = byKey.insert(key, qsizetype(tree.files.size()));
+                sources.push_back(fso.stamp(file.sourcePath));
+                tree.files.push_back({file.sourcePath, {}, sources.back().has_value()});
+            }
+            BackedUpFile& entry = tree.files[size_t(*slot)];
+            for (const FoundCopy& copyFound : file.copies) {
+                KeptCopy copy = keptCopy(at, copyFound);
+                copy.equalsSource = equals(copy, sources[size_t(*slot)], at.timeStepNs);
+                entry.copies.push_back(std::move(copy));
+            }
+        }
+    }
+    std::sort(tree.files.begin(), tree.files.end(),
+              [](const BackedUpFile& a, const BackedUpFile& b) {
+                  return Paths::PathKey(a.sourcePath) < Paths::PathKey(b.sourcePath);
+              });
+    return tree;
+}
+
+const KeptCopy* choose(const std::vector<KeptCopy>& copies, const CopyChoice& choice) {
+    const KeptCopy* best = nullptr;
+    for (const KeptCopy& copy : copies) {
+        if (!fromMatches(copy, choice.from))
+            continue;
+        if (choice.version) {
+            // The first destination that keeps that version, in the destinations' order.
+            if (copy.version == *choice.version)
+                return &copy;
+            continue;
+        }
+        if (choice.asOfNs && copy.stamp.modifiedNs > *choice.asOfNs)
+            continue;
+        // Of equal times the current copy, then the first destination's: the copy most likely
+        // to be whole and the least travelled.
+        if (!best || copy.stamp.modifiedNs > best->stamp.modifiedNs ||
+            (copy.stamp.modifiedNs == best->stamp.modifiedNs && copy.version < best->version))
+            best = &copy;
+    }
+    return best;
+}
+
+bool sameContent(const KeptCopy& copy, const QString& sourcePath) {
+    const KeptCopyFile file = KeptCopyFile::open(copy.base, copy.relative);
+    return file.isOpen() && file.sameContentAs(sourcePath);
+}
+
+bool insideBackup(const FileSystem& fso, const BackupSet& set, const QString& path) {
+    const QString resolved = fso.resolvedPath(path);
+    return std::any_of(set.everyDestination.begin(), set.everyDestination.end(),
+                       [&](const QString& destination) {
+                           const QString local = fso.localPathOf(destination);
+                           return Paths::isSameOrBelow(resolved, fso.resolvedPath(local)) ||
+                                  fso.sameFile(path, local);
+                       });
+}
+
+} // namespace RestoreCatalog
