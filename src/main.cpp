@@ -1,6 +1,7 @@
 // Quillmot: watches the user's files and copies each one to its destinations when it is saved.
 
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "core/Lifecycle.h"
 #include "core/SingleInstance.h"
 #include "platform/GraphicalSession.h"
@@ -33,6 +34,9 @@ bool firstArgumentIs(int argc, char* argv[], const char* word) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Commands run and end here, whether or not the program runs already.
+    if (const std::optional<int> code = CommandLine::runCommand(argc, argv))
+        return *code;
     // The instance name becomes a file name in the private runtime folder: only a plain name
     // keeps it there.
     if (const QString problem = SingleInstance::instanceNameProblem(); !problem.isEmpty()) {
