@@ -10,6 +10,7 @@
 #include "feedback/TrayArtwork.h"
 #include "feedback/TrayIcon.h"
 #include "mainwindow/frmQuillmot.h"
+#include "mainwindow/frmRestore.h"
 #include "options/frmLoad.h"
 #include "options/frmOptions.h"
 #include "options/frmSave.h"
@@ -205,6 +206,18 @@ void Application::wireEditingCommands() {
         frmLoad dialog(*m_schemes, m_window.get());
         dialog.exec();
     });
+    connect(&w, &frmQuillmot::restoreRequested, this, &Application::showRestore);
+}
+
+void Application::showRestore(const QString& sourcePath) {
+    if (!m_state->backups->contains(sourcePath))
+        return;
+    // Modeless, as many as the user opens; each goes with the main window at the latest.
+    auto* window = new frmRestore(BackupSet::of(*m_state->backups->Item(sourcePath),
+                                                *m_state->backups, *m_state->destinations,
+                                                usablePrevSaveName(m_state->options.PrevSaveName)),
+                                  *m_messages, *m_pickers, m_window.get());
+    window->show();
 }
 
 void Application::rebuildTree() {

@@ -46,6 +46,8 @@ public:
     void showRecentLog();
     // The options dialog, modeless, one instance (the tray's and the main window's "Options").
     void showOptions();
+    // The restore window of the association whose source is `sourcePath`.
+    void showRestore(const QString& sourcePath);
     // The tray, popup and log windows; null without a display.
     Feedback* feedback() const { return m_feedback.get(); }
     // The answer to `quillmot status`.

@@ -107,6 +107,13 @@ void frmQuillmot::buildMenus() {
     QAction* remove = addItem(backUp, QStringLiteral("mnuRemove"), QStringLiteral("Remove"));
     remove->setShortcut(Qt::Key_Delete);
     connect(remove, &QAction::triggered, this, &frmQuillmot::removeSelected);
+    backUp->addSeparator();
+    QAction* restore = addItem(backUp, QStringLiteral("mnuRestore"), QStringLiteral("Restore…"));
+    restore->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    restore->setIcon(QIcon::fromTheme(QStringLiteral("document-revert")));
+    connect(restore, &QAction::triggered, this, &frmQuillmot::restoreSelected);
+    m_hooks.insert(QStringLiteral("mnuRestore"),
+                   QMetaMethod::fromSignal(&frmQuillmot::restoreRequested));
     hook(QStringLiteral("mnuLoad"), &frmQuillmot::loadSchemeRequested);
     hook(QStringLiteral("mnuSave"), &frmQuillmot::saveSchemeRequested);
     hook(QStringLiteral("mnuAddFiles"), &frmQuillmot::addFilesRequested);
@@ -185,11 +192,14 @@ void frmQuillmot::buildToolbar() {
         {"*AddFolder", "Add Folder", "Add a folder to be automatically backed up", "addfolder",
          "mnuAddFolder"},
         {"*Remove", "Remove", "Remove backup association", "remove", "mnuRemove"},
+        {"*Restore", "Restore", "Bring back a backed-up file or folder", "", "mnuRestore"},
         {"*Help", "Manual", "Open HTML help document", "help", "mnuHelp"},
     };
     for (const Button& b : buttons) {
-        QAction* button = bar->addAction(IconStore::artwork(QString::fromLatin1(b.picture)),
-                                         QString::fromLatin1(b.caption));
+        // A button without artwork of its own takes its menu twin's icon from the desktop.
+        const QIcon icon = *b.picture ? IconStore::artwork(QString::fromLatin1(b.picture))
+                                      : m_actions.value(QString::fromLatin1(b.twin))->icon();
+        QAction* button = bar->addAction(icon, QString::fromLatin1(b.caption));
         const QString key = QString::fromLatin1(b.key), twin = QString::fromLatin1(b.twin);
         button->setObjectName(key);
         button->setToolTip(QString::fromLatin1(b.tip));
@@ -230,6 +240,10 @@ void frmQuillmot::buildPopup() {
         connect(addItem(m_popup, name, bar->text()), &QAction::triggered, bar, &QAction::triggered);
     }
     m_hooks.insert(QStringLiteral("mnuPopupRename"), m_hooks.value(QStringLiteral("mnuRename")));
+    QAction* restore = addItem(m_popup, QStringLiteral("mnuPopupRestore"),
+                               m_actions.value(QStringLiteral("mnuRestore"))->text());
+    connect(restore, &QAction::triggered, this, &frmQuillmot::restoreSelected);
+    m_hooks.insert(restore->objectName(), m_hooks.value(QStringLiteral("mnuRestore")));
     m_popup->addSeparator();
     connect(addItem(m_popup, QStringLiteral("mnuPopupEnabled"), QStringLiteral("Enabled")),
             &QAction::triggered, this, &frmQuillmot::toggleEnabled);
@@ -361,6 +375,13 @@ void frmQuillmot::viewEdit() {
     const QString source = m_commands->selectedSourcePath(n);
     if (!source.isEmpty())
         emit viewEditRequested(source);
+}
+
+void frmQuillmot::restoreSelected() {
+    const TreeNode* n = selectedNode();
+    const QString source = n && m_commands ? m_commands->selectedSourcePath(n) : QString();
+    if (!source.isEmpty())
+        emit restoreRequested(source);
 }
 
 void frmQuillmot::removeSelected() {

@@ -96,6 +96,7 @@ signals:
     void viewEditRequested(const QString& sourcePath); // mnuEdit, mnuPopupEdit, double-click
     void renameRequested(const QString& path);         // mnuRename, mnuPopupRename
     void checkForUpdatesRequested();                   // mnuUpdates
+    void restoreRequested(const QString& sourcePath);  // mnuRestore, mnuPopupRestore, "*Restore"
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -119,6 +120,7 @@ private:
     void removeSelected();
     void toggleEnabled();
     void renameSelected();
+    void restoreSelected();
     void showPopup(const QPoint& globalPos);
 
     QLabel* m_backups;

@@ -13,4 +13,7 @@ public:
     virtual QStringList openFiles(const QString& title) = 0;
     // One folder, which the user may also type or paste; empty when cancelled.
     virtual QString folder(const QString& prompt) = 0;
+    // A file to write, which may exist already (the caller asks before replacing it), offered
+    // as `suggested` first; empty when cancelled.
+    virtual QString saveFile(const QString& title, const QString& suggested) = 0;
 };

@@ -27,7 +27,8 @@ MenuState backUpMenu(const SelectionFacts& f) {
     // "Disable" for an association that is already disabled.
     return {{QStringLiteral("mnuEdit"), {f.selected, {}}},
             {QStringLiteral("mnuEnabled"), {canToggle(f), enableCaption(f)}},
-            {QStringLiteral("mnuRemove"), {f.selected, {}}}};
+            {QStringLiteral("mnuRemove"), {f.selected, {}}},
+            {QStringLiteral("mnuRestore"), {f.selected, {}}}};
 }
 
 MenuState actionsMenu(const SelectionFacts& f) {
@@ -45,6 +46,7 @@ MenuState popupMenu(const SelectionFacts& f) {
             {QStringLiteral("mnuPopupRename"), {reachable, renameCaption(f)}},
             {QStringLiteral("mnuPopupEnabled"), {canToggle(f), enableCaption(f)}},
             {QStringLiteral("mnuPopupRemove"), {f.selected, {}}},
+            {QStringLiteral("mnuPopupRestore"), {f.selected, {}}},
             {QStringLiteral("mnuEnabled"), {canToggle(f), enableCaption(f)}}};
 }
 

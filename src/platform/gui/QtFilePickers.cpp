@@ -15,6 +15,16 @@ QStringList QtFilePickers::openFiles(const QString& title) {
     return files;
 }
 
+QString QtFilePickers::saveFile(const QString& title, const QString& suggested) {
+    // The caller asks before anything is replaced, after it knows what the restore found.
+    const QString picked =
+        QFileDialog::getSaveFileName(m_parent, title, Paths::join(m_startFolder, suggested),
+                                     QString(), nullptr, QFileDialog::DontConfirmOverwrite);
+    if (!picked.isEmpty())
+        m_startFolder = Paths::parent(picked);
+    return picked;
+}
+
 QString QtFilePickers::folder(const QString& prompt) {
     // The dialog's own line edit takes a typed or pasted path; the caller checks that it exists.
     QFileDialog dialog(m_parent, prompt, m_startFolder);

@@ -13,6 +13,7 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
     QStringList openFiles(const QString& title) override;
     QString folder(const QString& prompt) override;
+    QString saveFile(const QString& title, const QString& suggested) override;
 
 private:
     QWidget* m_parent;

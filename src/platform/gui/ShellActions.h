@@ -10,4 +10,7 @@ bool open(const QString& path);
 // The file manager's properties window of `path`; without a file manager that offers one, the
 // containing folder is opened instead.
 void ShowFileProperties(const QString& path);
+// The file manager's window of the folder holding `path`, with `path` selected where the file
+// manager can do that.
+void showInFolder(const QString& path);
 } // namespace ShellActions

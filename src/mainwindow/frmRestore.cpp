@@ -1,0 +1,190 @@
+#include "mainwindow/frmRestore.h"
+#include "ui_frmRestore.h"
+#include "ui_frmRestoreFolder.h"
+
+#include "feedback/SlotGuard.h"
+#include "platform/Paths.h"
+#include "platform/gui/ShellActions.h"
+
+#include <QFileIconProvider>
+#include <QHeaderView>
+#include <QProgressDialog>
+#include <QStandardItemModel>
+
+namespace {
+
+// The splitter gives the tree this share of the width at first.
+constexpr int treeShare = 2;
+constexpr int copiesShare = 3;
+constexpr int percentDone = 100;
+const QString markedName = QStringLiteral("%1   (%2)");
+
+} // namespace
+
+frmRestore::frmRestore(BackupSet set, MessageBoxes& messages, FilePickers& pickers, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::frmRestore>()),
+      m_browser(std::make_unique<RestoreBrowser>(std::move(set), messages, pickers)),
+      m_model(new QStandardItemModel(this)) {
+    m_ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_ui->lblAssociation->setText(Paths::displayName(m_browser->set().sourceRoot()));
+    m_ui->treeFiles->setModel(m_model);
+    m_ui->splitter->setStretchFactor(0, treeShare);
+    m_ui->splitter->setStretchFactor(1, copiesShare);
+    m_ui->tblCopies->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_browser->openWithDesktop = [](const QString& path) { return ShellActions::open(path); };
+    m_browser->showInFolder = [](const QString& path) { ShellActions::showInFolder(path); };
+
+    connect(m_browser.get(), &RestoreBrowser::treeChanged, this, &frmRestore::showTree);
+    connect(m_browser.get(), &RestoreBrowser::copiesChanged, this, &frmRestore::showCopies);
+    connect(m_browser.get(), &RestoreBrowser::restoreProgress, this, &frmRestore::showProgress);
+    connect(m_browser.get(), &RestoreBrowser::restoreEnded, this, &frmRestore::endProgress);
+    connect(m_ui->txtFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        guarded("filter", [&] { m_browser->setFilter(text); });
+    });
+    connect(m_ui->treeFiles->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& index) {
+                guarded("select", [&] {
+                    m_browser->select(index.isValid() ? index.data(Qt::UserRole).toInt() : -1);
+                });
+            });
+    connect(m_ui->tblCopies, &QTableWidget::itemSelectionChanged, this,
+            &frmRestore::enableCommands);
+    const auto onRow = [this](void (RestoreBrowser::*command)(int)) {
+        return [this, command] {
+            guarded("restore command", [&] { (m_browser.get()->*command)(currentRow()); });
+        };
+    };
+    connect(m_ui->cmdOpen, &QPushButton::clicked, this, onRow(&RestoreBrowser::open));
+    connect(m_ui->cmdShowInFolder, &QPushButton::clicked, this,
+            onRow(&RestoreBrowser::showRowInFolder));
+    connect(m_ui->cmdCompare, &QPushButton::clicked, this, onRow(&RestoreBrowser::compare));
+    connect(m_ui->cmdRestore, &QPushButton::clicked, this, onRow(&RestoreBrowser::restore));
+    connect(m_ui->cmdRestoreTo, &QPushButton::clicked, this, onRow(&RestoreBrowser::restoreTo));
+    connect(m_ui->tblCopies, &QTableWidget::cellDoubleClicked, this,
+            [this] { guarded("open", [&] { m_browser->open(currentRow()); }); });
+    connect(m_ui->cmdRestoreFolder, &QPushButton::clicked, this,
+            [this] { guarded("restore folder", [&] { chooseAndRestoreFolder(); }); });
+    connect(m_ui->cmdClose, &QPushButton::clicked, this, &QWidget::close);
+
+    m_ui->lblFile->setText(RestoreWindowTexts::listing);
+    enableCommands();
+    m_browser->start();
+}
+
+frmRestore::~frmRestore() = default;
+
+void frmRestore::showTree() {
+    const QFileIconProvider icons;
+    const QIcon folderIcon = icons.icon(QFileIconProvider::Folder);
+    const QIcon fileIcon = icons.icon(QFileIconProvider::File);
+    const QSignalBlocker quiet(m_ui->treeFiles->selectionModel());
+    m_model->clear();
+    const std::vector<BrowserNode>& nodes = m_browser->nodes();
+    std::vector<QStandardItem*> items(nodes.size());
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const BrowserNode& node = nodes[i];
+        auto* item = new QStandardItem(
+            node.folder ? folderIcon : fileIcon,
+            node.inSource ? node.name : markedName.arg(node.name, RestoreWindowTexts::notInSource));
+        item->setEditable(false);
+        item->setData(int(i), Qt::UserRole);
+        item->setToolTip(Paths::displayName(node.sourcePath));
+        if (!node.inSource) {
+            QFont font = item->font();
+            font.setItalic(true);
+            item->setFont(font);
+        }
+        items[i] = item;
+        (node.parent < 0 ? m_model->invisibleRootItem() : items[size_t(node.parent)])
+            ->appendRow(item);
+    }
+    // A filter shows its finds opened up; a whole tree starts at its top level.
+    if (!m_ui->txtFilter->text().isEmpty())
+        m_ui->treeFiles->expandAll();
+    if (m_browser->selected() >= 0)
+        m_ui->treeFiles->setCurrentIndex(items[size_t(m_browser->selected())]->index());
+    if (nodes.empty() || m_browser->selected() < 0)
+        showCopies();
+}
+
+void frmRestore::showCopies() {
+    const int node = m_browser->selected();
+    const std::vector<CopyRow>& rows = m_browser->rows();
+    m_ui->tblCopies->setRowCount(int(rows.size()));
+    for (int r = 0; r < int(rows.size()); ++r) {
+        const CopyRow& row = rows[size_t(r)];
+        const QStringList cells = {row.where, row.version, row.time, row.size, row.same};
+        for (int c = 0; c < cells.size(); ++c)
+            m_ui->tblCopies->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+    if (!rows.empty() && currentRow() < 0)
+        m_ui->tblCopies->selectRow(0);
+    QString heading;
+    if (m_browser->listing())
+        heading = RestoreWindowTexts::listing;
+    else if (node >= 0)
+        heading = Paths::displayName(m_browser->nodes()[size_t(node)].sourcePath);
+    else if (m_browser->nodes().empty())
+        heading = RestoreWindowTexts::noCopies;
+    m_ui->lblFile->setText(heading);
+    m_ui->lblUnplugged->setText(m_browser->unpluggedTexts().join('\n'));
+    m_ui->lblUnplugged->setVisible(!m_browser->unpluggedTexts().isEmpty());
+    enableCommands();
+}
+
+int frmRestore::currentRow() const {
+    const QList<QTableWidgetItem*> chosen = m_ui->tblCopies->selectedItems();
+    return chosen.isEmpty() ? -1 : chosen.first()->row();
+}
+
+void frmRestore::enableCommands() {
+    const bool row = currentRow() >= 0 && !m_browser->restoring();
+    for (QPushButton* b : {m_ui->cmdOpen, m_ui->cmdShowInFolder, m_ui->cmdCompare, m_ui->cmdRestore,
+                           m_ui->cmdRestoreTo})
+        b->setEnabled(row);
+    m_ui->cmdRestoreFolder->setEnabled(!m_browser->listing() && !m_browser->restoring() &&
+                                       !m_browser->nodes().empty());
+}
+
+void frmRestore::chooseAndRestoreFolder() {
+    QDialog dialog(this);
+    Ui::frmRestoreFolder ui;
+    ui.setupUi(&dialog);
+    const int node = m_browser->selected();
+    const bool folder = node >= 0 && m_browser->nodes()[size_t(node)].folder;
+    ui.lblFolder->setText(Paths::displayName(folder ? m_browser->nodes()[size_t(node)].sourcePath
+                                                    : m_browser->set().sourceRoot()));
+    ui.dtpAsOf->setDateTime(QDateTime::currentDateTime());
+    for (const auto& [path, shown] : m_browser->destinationChoices())
+        ui.cboFrom->addItem(shown, path);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    FolderChoice choice;
+    if (ui.optAsOf->isChecked())
+        choice.asOf = ui.dtpAsOf->dateTime();
+    choice.from = ui.cboFrom->currentData().toString();
+    m_browser->restoreFolder(choice);
+}
+
+void frmRestore::showProgress(const QString& text, int percent) {
+    if (!m_progress) {
+        m_progress = new QProgressDialog(this);
+        m_progress->setWindowTitle(RestoreWindowTexts::title);
+        m_progress->setMinimumDuration(0);
+        m_progress->setRange(0, percentDone);
+        connect(m_progress, &QProgressDialog::canceled, this,
+                [this] { m_browser->cancelRestore(); });
+    }
+    m_progress->setLabelText(text.isEmpty() ? RestoreWindowTexts::listing : text);
+    m_progress->setValue(percent < 0 ? 0 : percent);
+    enableCommands();
+}
+
+void frmRestore::endProgress() {
+    if (m_progress) {
+        m_progress->deleteLater();
+        m_progress = nullptr;
+    }
+    enableCommands();
+}

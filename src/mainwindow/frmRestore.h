@@ -1,0 +1,42 @@
+#pragma once
+// "Restore - Quillmot": an association's backed-up files on the left (with a filter and the
+// files no longer in the source marked), the selected file's copies on the right, and the
+// commands that open, compare and restore them. It presents and dispatches; the rules are
+// RestoreBrowser's.
+
+#include "presentation/RestoreBrowser.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class frmRestore;
+}
+class QProgressDialog;
+class QStandardItemModel;
+
+class frmRestore : public QWidget {
+    Q_OBJECT
+public:
+    frmRestore(BackupSet set, MessageBoxes& messages, FilePickers& pickers,
+               QWidget* parent = nullptr);
+    ~frmRestore() override;
+
+    RestoreBrowser& browser() { return *m_browser; }
+    // The tree's model, one item per node of the browser, in the same order.
+    QStandardItemModel& treeModel() { return *m_model; }
+
+private:
+    void showTree();
+    void showCopies();
+    void showProgress(const QString& text, int percent);
+    void endProgress();
+    void chooseAndRestoreFolder();
+    int currentRow() const;
+    void enableCommands();
+
+    std::unique_ptr<Ui::frmRestore> m_ui;
+    std::unique_ptr<RestoreBrowser> m_browser;
+    QStandardItemModel* m_model;
+    QProgressDialog* m_progress = nullptr;
+};
