@@ -54,7 +54,7 @@ bool kept(const DestinationReport& report) {
 // none does. Destinations that could not take it are added to `notes`.
 QString keepSource(FileSystem& fso, const BackupSet& set, const QString& sourceFile,
                    QStringList& notes) {
-    QStringList reasons;
+    QStringList reasons, notTaken;
     bool anyKept = false;
     for (const clsDestination& destination : set.destinations) {
         CopyJob job = DestinationCopy::makeJob(set.association, destination, set.sourceRoot(),
@@ -69,10 +69,11 @@ QString keepSource(FileSystem& fso, const BackupSet& set, const QString& sourceF
             continue;
         }
         reasons << RestoreTexts::keptNowhere.arg(shown(destination.Path), whyNotKept(report));
+        notTaken << RestoreTexts::notKeptIn.arg(shown(destination.Path), whyNotKept(report));
     }
     if (!anyKept)
         return reasons.isEmpty() ? QStringLiteral("it has no destination") : reasons.join("; ");
-    notes << reasons;
+    notes << notTaken;
     return {};
 }
 
@@ -136,6 +137,8 @@ private:
     // Why the restore may not start at all; nothing has been written then.
     bool refusal() {
         const QString target = m_request.targetFolder;
+        if (m_request.items.empty() && !m_request.withoutCopy.empty())
+            return refuse(RestoreTexts::nothingFits);
         if (RestoreCatalog::insideBackup(m_fso, m_request.set, target))
             return refuse(RestoreTexts::insideBackup.arg(shown(target)));
         if (m_request.kind == RestoreRequest::Kind::ToSource && !m_request.items.empty()) {

@@ -87,6 +87,11 @@ inline const QString sourceIsOther =
 inline const QString notKept =
     QStringLiteral("%1 as it is now could not be backed up first, so it was not replaced: %2");
 inline const QString keptNowhere = QStringLiteral("%1: %2");
+inline const QString notKeptIn =
+    QStringLiteral("The file as it was before the restore is not backed up in %1: %2");
+inline const QString nothingFits =
+    QStringLiteral("No file has a copy of that time or from that destination; nothing was "
+                   "restored.");
 inline const QString targetMissing = QStringLiteral("The folder %1 cannot be opened: %2");
 inline const QString copyGone =
     QStringLiteral("the copy in %1 is gone (its disk was unplugged, or it was replaced since it "

@@ -78,6 +78,7 @@ TEST_F(RestoreCommandTest, RestoreBringsBackAFileOrAFolderAndSaysWhatFailed) {
         {{"restore", file, "--version", "2", "--to", out}, 1, "is there already"},
         {{"restore", docs, "--as-of", "2026-03-01 12:30", "--to", asOf}, 0, "1 of 1 files"},
         {{"restore", file, "--as-of", "2026-03-01 11:30"}, 0, "1 of 1 files restored."},
+        {{"restore", docs, "--as-of", "2026-01-01 00:00", "--to", out}, 1, "nothing was restored"},
         {{"restore", docs}, 2, "give the folder to restore its files into with --to DIR"},
         {{"restore", file, "--from", "NO-SUCH-DISK"}, 1, "No copy of"},
         {{"restore", file, "--version", "x"}, 2, "--version takes a number"},
