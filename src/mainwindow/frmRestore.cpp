@@ -17,6 +17,8 @@ namespace {
 constexpr int treeShare = 2;
 constexpr int copiesShare = 3;
 constexpr int percentDone = 100;
+// Room at first for a deep tree and the copies' five columns side by side.
+constexpr QSize firstSize(960, 560);
 const QString markedName = QStringLiteral("%1   (%2)");
 
 } // namespace
@@ -27,6 +29,7 @@ frmRestore::frmRestore(BackupSet set, MessageBoxes& messages, FilePickers& picke
       m_model(new QStandardItemModel(this)) {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    resize(firstSize);
     m_ui->lblAssociation->setText(Paths::displayName(m_browser->set().sourceRoot()));
     m_ui->treeFiles->setModel(m_model);
     m_ui->splitter->setStretchFactor(0, treeShare);
@@ -82,6 +85,9 @@ void frmRestore::showTree() {
     m_model->clear();
     const std::vector<BrowserNode>& nodes = m_browser->nodes();
     std::vector<QStandardItem*> items(nodes.size());
+    // Built apart from the model and handed to it at once: a model told of every row as it
+    // comes makes its view lay out tens of thousands of times.
+    QList<QStandardItem*> top;
     for (size_t i = 0; i < nodes.size(); ++i) {
         const BrowserNode& node = nodes[i];
         auto* item = new QStandardItem(
@@ -96,9 +102,12 @@ void frmRestore::showTree() {
             item->setFont(font);
         }
         items[i] = item;
-        (node.parent < 0 ? m_model->invisibleRootItem() : items[size_t(node.parent)])
-            ->appendRow(item);
+        if (node.parent < 0)
+            top << item;
+        else
+            items[size_t(node.parent)]->appendRow(item);
     }
+    m_model->invisibleRootItem()->appendRows(top);
     // A filter shows its finds opened up; a whole tree starts at its top level.
     if (!m_ui->txtFilter->text().isEmpty())
         m_ui->treeFiles->expandAll();
@@ -127,6 +136,8 @@ void frmRestore::showCopies() {
         heading = Paths::displayName(m_browser->nodes()[size_t(node)].sourcePath);
     else if (m_browser->nodes().empty())
         heading = RestoreWindowTexts::noCopies;
+    else
+        heading = RestoreWindowTexts::selectSomething;
     m_ui->lblFile->setText(heading);
     m_ui->lblUnplugged->setText(m_browser->unpluggedTexts().join('\n'));
     m_ui->lblUnplugged->setVisible(!m_browser->unpluggedTexts().isEmpty());

@@ -31,6 +31,8 @@ inline const QString sameContent = QStringLiteral("same content as the file now"
 inline const QString otherContent = QStringLiteral("content differs from the file now");
 inline const QString listing = QStringLiteral("Looking through the backups…");
 inline const QString noCopies = QStringLiteral("No copies found.");
+inline const QString selectSomething = QStringLiteral(
+    "Select a file to see its copies, or a folder to restore it with Restore folder….");
 inline const QString askRestore = QStringLiteral(
     "Put the copy of %1 from %2 back at\n%3?\n\nThe file as it is now is backed up first and "
     "kept as a previous version.");
