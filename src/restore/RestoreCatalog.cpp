@@ -124,8 +124,10 @@ BackedUpTree treeOf(FileSystem& fso, const BackupSet& set, const QString& folder
     const bool whole = folder.isEmpty() || Paths::samePath(folder, set.sourceRoot());
     tree.folder = whole ? set.sourceRoot() : folder;
     QHash<QString, qsizetype> byKey;
-    std::vector<std::optional<FileStamp>> sources; // each file's source now, looked at once
+    QStringList keys;
+    QHash<QString, qint64> timeSteps; // by destination
     for (const Reachable& at : reachableDestinations(fso, set, tree.unplugged)) {
+        timeSteps.insert(at.destination->Path, at.timeStepNs);
         const std::vector<FoundFile> found =
             whole ? layout.findAll(fso, at.destination->Path)
                   : layout.findBelow(fso, at.destination->Path, folder);
@@ -134,21 +136,41 @@ BackedUpTree treeOf(FileSystem& fso, const BackupSet& set, const QString& folder
             auto slot = byKey.find(key);
             if (slot == byKey.end()) {
                 slot = byKey.insert(key, qsizetype(tree.files.size()));
-                sources.push_back(fso.stamp(file.sourcePath));
-                tree.files.push_back({file.sourcePath, {}, sources.back().has_value()});
+                keys << key;
+                tree.files.push_back({file.sourcePath, {}, false});
             }
             BackedUpFile& entry = tree.files[size_t(*slot)];
-            for (const FoundCopy& copyFound : file.copies) {
-                KeptCopy copy = keptCopy(at, copyFound);
-                copy.equalsSource = equals(copy, sources[size_t(*slot)], at.timeStepNs);
-                entry.copies.push_back(std::move(copy));
-            }
+            for (const FoundCopy& copyFound : file.copies)
+                entry.copies.push_back(keptCopy(at, copyFound));
         }
     }
-    std::sort(tree.files.begin(), tree.files.end(),
-              [](const BackedUpFile& a, const BackedUpFile& b) {
-                  return Paths::PathKey(a.sourcePath) < Paths::PathKey(b.sourcePath);
-              });
+    // The sources as they are now, each folder looked up once.
+    QHash<QString, std::vector<size_t>> byFolder;
+    for (size_t i = 0; i < tree.files.size(); ++i)
+        byFolder[Paths::parent(tree.files[i].sourcePath)].push_back(i);
+    for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {
+        QStringList names;
+        for (const size_t i : it.value())
+            names << Paths::fileName(tree.files[i].sourcePath);
+        const auto stamps = fso.stampsIn(it.key(), names);
+        for (size_t n = 0; n < it.value().size(); ++n) {
+            BackedUpFile& file = tree.files[it.value()[n]];
+            file.inSource = stamps[n].has_value();
+            for (KeptCopy& copy : file.copies)
+                copy.equalsSource = equals(copy, stamps[n], timeSteps.value(copy.destination, 1));
+        }
+    }
+    // Sorted by the keys made once, not once per comparison.
+    std::vector<size_t> order(tree.files.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return keys[qsizetype(a)] < keys[qsizetype(b)]; });
+    std::vector<BackedUpFile> sorted;
+    sorted.reserve(order.size());
+    for (const size_t i : order)
+        sorted.push_back(std::move(tree.files[i]));
+    tree.files = std::move(sorted);
     return tree;
 }
 
