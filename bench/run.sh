@@ -14,7 +14,7 @@ BUILD=$(cd "$ROOT" && mkdir -p "$BUILD" && cd "$BUILD" && pwd)
 WORK=${QUILLMOT_BENCH_DIR:-$BUILD/bench-work}
 cd "$ROOT"
 all=(latency tree20k tree100k scan catchup copy versions tree idle burst layout bigsave startcatchup
-    many bulk hung-sshfs hung-fsfreeze)
+    many bulk hung-sshfs hung-fsfreeze restore)
 selected=("$@")
 ((${#selected[@]})) || selected=("${all[@]}")
 
@@ -121,6 +121,10 @@ for bench in "${selected[@]}"; do
         section "14. Finding the copies and versions in the destinations, and the owner check of a copy"
         cmd=("$BUILD/bench/bench_layout" "$WORK/layout" 9)
         ;;
+    restore)
+        section "15. Restores: one file's copies listed, the restore window on 20,000 files, a folder restore"
+        cmd=(bench/restore.sh "$WORK/restore" 5)
+        ;;
     *)
         echo "unknown benchmark: $bench (${all[*]})" >&2
         exit 2
@@ -129,7 +133,7 @@ for bench in "${selected[@]}"; do
     echo "\$ ${cmd[*]}"
     "${cmd[@]}" 2>&1 | tee -a "$log" || echo "(ended with status ${PIPESTATUS[0]})"
 done
-rm -rf "$WORK/copy" "$WORK/versions" "$WORK/tree" "$WORK/many" "$WORK/bulk" # large files, trees
+rm -rf "$WORK/copy" "$WORK/versions" "$WORK/tree" "$WORK/many" "$WORK/bulk" "$WORK/restore" # large files, trees
 
 section "Summary (medians; targets in brackets)"
 awk -f bench/summary.awk "$log"

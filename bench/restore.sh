@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Restores: listing one file's copies, the restore window on 20,000 files, and a folder restore
+# of 20,000 files (bench_restore), beside `cp -a` of the same backed-up tree, and `cp -a` followed
+# by a flush of the disk, which a restore does before it reports the files restored.
+#   restore.sh WORK [RUNS]
+source "$(dirname "$0")/lib.sh"
+
+work=$1
+runs=${2:-5}
+mkdir -p "$work"
+show "$BIN/bench_restore" "$work" "$runs" | tee "$work/quillmot.txt"
+restore=$(awk '/^folder restore of/ { print $(NF) == "s" ? $(NF - 1) : $(NF) }' "$work/quillmot.txt")
+
+cp_only() { cp -a -- "$work/tree/d1/src" "$work/cp"; }
+cp_sync() { cp -a -- "$work/tree/d1/src" "$work/cp" && sync -f -- "$work/cp"; }
+plain=() synced=()
+for ((run = 0; run < runs; run++)); do
+    rm -rf -- "$work/cp"
+    plain+=("$(timed cp_only)")
+    rm -rf -- "$work/cp"
+    synced+=("$(timed cp_sync)")
+done
+rm -rf -- "$work/cp"
+cp_median=$(printf '%s\n' "${plain[@]}" | median)
+cp_sync_median=$(printf '%s\n' "${synced[@]}" | median)
+echo "\$ cp -a $work/tree/d1/src $work/cp"
+echo "  median $cp_median s   (runs: ${plain[*]})"
+echo "\$ cp -a $work/tree/d1/src $work/cp && sync -f $work/cp"
+echo "  median $cp_sync_median s   (runs: ${synced[*]})"
+awk -v r="$restore" -v c="$cp_median" -v s="$cp_sync_median" 'BEGIN {
+    printf "folder restore throughput / cp -a:  %.2f [>= 0.8]\n", c / r
+    printf "folder restore throughput / (cp -a + sync):  %.2f\n", s / r }'
