@@ -16,6 +16,11 @@ bool canToggle(const SelectionFacts& f) {
     return f.selected && f.association && !f.sourceMissing;
 }
 
+// Any association's backups can be looked at, also those of a source that is gone.
+bool canRestore(const SelectionFacts& f) {
+    return f.selected && f.association;
+}
+
 } // namespace
 
 QString showHideCaption(bool minimized) {
@@ -28,7 +33,7 @@ MenuState backUpMenu(const SelectionFacts& f) {
     return {{QStringLiteral("mnuEdit"), {f.selected, {}}},
             {QStringLiteral("mnuEnabled"), {canToggle(f), enableCaption(f)}},
             {QStringLiteral("mnuRemove"), {f.selected, {}}},
-            {QStringLiteral("mnuRestore"), {f.selected, {}}}};
+            {QStringLiteral("mnuRestore"), {canRestore(f), {}}}};
 }
 
 MenuState actionsMenu(const SelectionFacts& f) {
@@ -46,7 +51,7 @@ MenuState popupMenu(const SelectionFacts& f) {
             {QStringLiteral("mnuPopupRename"), {reachable, renameCaption(f)}},
             {QStringLiteral("mnuPopupEnabled"), {canToggle(f), enableCaption(f)}},
             {QStringLiteral("mnuPopupRemove"), {f.selected, {}}},
-            {QStringLiteral("mnuPopupRestore"), {f.selected, {}}},
+            {QStringLiteral("mnuPopupRestore"), {canRestore(f), {}}},
             {QStringLiteral("mnuEnabled"), {canToggle(f), enableCaption(f)}}};
 }
 

@@ -38,10 +38,11 @@ TEST_F(TreeFixture, MenusOfferWhatEachKindOfNodeAllows) {
     tree->UpdateTreeLocal();
 
     const MenuState onAssociation = allMenus(commands->factsOf(node(report)));
-    EXPECT_EQ(enabledItems(onAssociation),
-              QStringList({"mnuEdit", "mnuEnabled", "mnuOpen", "mnuPopupEdit", "mnuPopupEnabled",
-                           "mnuPopupOpen", "mnuPopupProperties", "mnuPopupRemove", "mnuPopupRename",
-                           "mnuProperties", "mnuRemove", "mnuRename"}));
+    EXPECT_EQ(
+        enabledItems(onAssociation),
+        QStringList({"mnuEdit", "mnuEnabled", "mnuOpen", "mnuPopupEdit", "mnuPopupEnabled",
+                     "mnuPopupOpen", "mnuPopupProperties", "mnuPopupRemove", "mnuPopupRename",
+                     "mnuPopupRestore", "mnuProperties", "mnuRemove", "mnuRename", "mnuRestore"}));
     EXPECT_EQ(onAssociation["mnuPopupEnabled"].caption, "Disable");
     EXPECT_EQ(onAssociation["mnuRename"].caption, "Rename");
     reportAssociation->Enabled = false;
@@ -53,11 +54,14 @@ TEST_F(TreeFixture, MenusOfferWhatEachKindOfNodeAllows) {
     EXPECT_FALSE(onContainer["mnuPopupEnabled"].enabled);
     EXPECT_FALSE(onContainer["mnuEnabled"].enabled);
     EXPECT_TRUE(onContainer["mnuPopupRemove"].enabled);
+    EXPECT_FALSE(onContainer["mnuRestore"].enabled);
     EXPECT_TRUE(onContainer["mnuEdit"].enabled) << "the bar's View / Edit expands a container";
 
-    // A missing source: no Enable/Disable, and nothing that needs the path on disk.
+    // A missing source: no Enable/Disable, and nothing that needs the path on disk; its backups
+    // can still be restored.
     EXPECT_EQ(enabledItems(allMenus(commands->factsOf(node(lost)))),
-              QStringList({"mnuEdit", "mnuPopupEdit", "mnuPopupRemove", "mnuRemove"}));
+              QStringList({"mnuEdit", "mnuPopupEdit", "mnuPopupRemove", "mnuPopupRestore",
+                           "mnuRemove", "mnuRestore"}));
 
     // A drive root renames its volume.
     const SelectionFacts root = commands->factsOf(node(drive()));
