@@ -6,8 +6,6 @@
 
 #include <QElapsedTimer>
 #include <QMetaObject>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -16,8 +14,6 @@
 
 namespace {
 
-// The exit waits this long for jobs under way before it leaves them to end on their own.
-constexpr auto exitWait = std::chrono::seconds(3);
 // Progress reaches the window at most this often: a folder of small files must not flood it.
 constexpr qint64 progressEveryMs = 100;
 
@@ -25,7 +21,6 @@ constexpr qint64 progressEveryMs = 100;
 
 struct RestoreService::Shared {
     std::mutex mutex;
-    std::condition_variable ended;
     RestoreService* target = nullptr;
     int running = 0;
     std::vector<std::weak_ptr<std::atomic<bool>>> cancels;
@@ -39,9 +34,8 @@ RestoreService::RestoreService(QObject* parent)
 
 RestoreService::~RestoreService() {
     cancelAll();
-    std::unique_lock lock(m_shared->mutex);
+    std::lock_guard lock(m_shared->mutex);
     m_shared->target = nullptr;
-    m_shared->ended.wait_for(lock, exitWait, [&] { return m_shared->running == 0; });
 }
 
 void RestoreService::cancelAll() {
@@ -79,7 +73,6 @@ quint64 RestoreService::start(Work work) {
         }
         std::lock_guard lock(shared->mutex);
         --shared->running;
-        shared->ended.notify_all();
     }).detach();
     return m_nextJob++;
 }

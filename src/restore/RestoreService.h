@@ -26,8 +26,9 @@ class RestoreService : public QObject {
     Q_OBJECT
 public:
     explicit RestoreService(QObject* parent = nullptr);
-    // Gives the jobs under way a few seconds to end (each is asked to stop); one stuck in a
-    // system call is left to finish on its own.
+    // Asks the jobs under way to stop and never waits for them: a job holds only what it was
+    // given and the state it shares with the other jobs, so one stuck on a disk that does not
+    // answer ends on its own, whenever that is.
     ~RestoreService() override;
 
     // Each returns the job's number, which its result carries.
