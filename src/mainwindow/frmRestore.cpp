@@ -14,8 +14,8 @@
 namespace {
 
 // The splitter gives the tree this share of the width at first.
-constexpr int treeShare = 2;
-constexpr int copiesShare = 3;
+constexpr int treeShare = 1;
+constexpr int copiesShare = 2;
 constexpr int percentDone = 100;
 // Room at first for a deep tree and the copies' five columns side by side.
 constexpr QSize firstSize(960, 560);
@@ -35,6 +35,7 @@ frmRestore::frmRestore(BackupSet set, MessageBoxes& messages, FilePickers& picke
     m_ui->splitter->setStretchFactor(0, treeShare);
     m_ui->splitter->setStretchFactor(1, copiesShare);
     m_ui->tblCopies->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_ui->tblCopies->horizontalHeader()->setStretchLastSection(true);
     m_browser->openWithDesktop = [](const QString& path) { return ShellActions::open(path); };
     m_browser->showInFolder = [](const QString& path) { ShellActions::showInFolder(path); };
 
@@ -123,7 +124,7 @@ void frmRestore::showCopies() {
     m_ui->tblCopies->setRowCount(int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r) {
         const CopyRow& row = rows[size_t(r)];
-        const QStringList cells = {row.where, row.version, row.time, row.size, row.same};
+        const QStringList cells = {row.disk, row.where, row.version, row.time, row.size, row.same};
         for (int c = 0; c < cells.size(); ++c)
             m_ui->tblCopies->setItem(r, c, new QTableWidgetItem(cells[c]));
     }

@@ -34,6 +34,14 @@ QString durationText(qint64 ms) {
                                             .arg(seconds % secondsPerMinute);
 }
 
+// A disk known only by its UUID is told apart by the UUID's first digits.
+QString diskText(const QString& volume) {
+    constexpr qsizetype uuidShown = 13; // "UUID=" and eight digits
+    return volume.startsWith(QLatin1String("UUID=")) && volume.size() > uuidShown
+               ? volume.left(uuidShown) + QChar(0x2026)
+               : volume;
+}
+
 QString whereText(const QString& volume, const QString& destination) {
     return volume.isEmpty()
                ? Paths::displayName(destination)
@@ -154,7 +162,7 @@ void RestoreBrowser::onCopies(quint64 job, const FileCopies& copies) {
         return;
     m_rows.clear();
     for (const KeptCopy& copy : copies.copies)
-        m_rows.push_back({whereText(copy.volume, copy.destination),
+        m_rows.push_back({diskText(copy.volume), Paths::displayName(copy.destination),
                           copy.version == 0 ? T::current : T::version.arg(copy.version),
                           timeText(copy.stamp.modifiedNs), sizeText(copy.stamp.size),
                           copy.equalsSource ? T::sameAsSource : QString(), copy});
@@ -214,7 +222,8 @@ void RestoreBrowser::restore(int row) {
     if (!r || restoring())
         return;
     const QString source = m_nodes[size_t(m_selected)].sourcePath;
-    if (m_messages.ask(T::askRestore.arg(r->time, r->where, Paths::displayName(source)),
+    if (m_messages.ask(T::askRestore.arg(r->time, whereText(r->copy.volume, r->copy.destination),
+                                         Paths::displayName(source)),
                        MessageBoxes::Icon::Question,
                        MessageBoxes::Buttons::YesNo) != MessageBoxes::Answer::Yes)
         return;

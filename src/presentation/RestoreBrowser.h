@@ -26,13 +26,12 @@ inline const QString title = QStringLiteral("Restore");
 inline const QString notInSource = QStringLiteral("not in the source any more");
 inline const QString current = QStringLiteral("current copy");
 inline const QString version = QStringLiteral("version %1");
-inline const QString sameAsSource = QStringLiteral("same as the file now");
-inline const QString sameContent = QStringLiteral("same content as the file now");
-inline const QString otherContent = QStringLiteral("content differs from the file now");
+inline const QString sameAsSource = QStringLiteral("yes");
+inline const QString sameContent = QStringLiteral("same content");
+inline const QString otherContent = QStringLiteral("different content");
 inline const QString listing = QStringLiteral("Looking through the backups…");
 inline const QString noCopies = QStringLiteral("No copies found.");
-inline const QString selectSomething = QStringLiteral(
-    "Select a file to see its copies, or a folder to restore it with Restore folder….");
+inline const QString selectSomething = QStringLiteral("Select a file to see its copies.");
 inline const QString askRestore = QStringLiteral(
     "Put the copy of %1 from %2 back at\n%3?\n\nThe file as it is now is backed up first and "
     "kept as a previous version.");
@@ -61,7 +60,8 @@ struct BrowserNode {
 
 // One copy of the selected file, as the table on the right shows it.
 struct CopyRow {
-    QString where;   // the volume name, or the destination folder where it has none
+    QString disk;    // the volume name, a long "UUID=…" shortened
+    QString where;   // the destination folder
     QString version; // "current copy" or "version k"
     QString time;
     QString size;
