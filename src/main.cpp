@@ -1,7 +1,6 @@
 // Quillmot: watches the user's files and copies each one to its destinations when it is saved.
 
 #include "app/Application.h"
-#include "app/CommandLine.h"
 #include "core/Lifecycle.h"
 #include "core/SingleInstance.h"
 #include "platform/GraphicalSession.h"
@@ -9,6 +8,7 @@
 #include "platform/StartLock.h"
 #include "platform/TerminationSignals.h"
 #include "presentation/StatusCommand.h"
+#include "restore/RestoreCommand.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -21,12 +21,15 @@ constexpr int usageError = 2;
 constexpr const char* usage =
     "Usage: quillmot [nowin]\n"
     "       quillmot status\n"
+    "       quillmot versions PATH\n"
+    "       quillmot restore PATH [--version N] [--as-of \"YYYY-MM-DD HH:MM\"] [--from VOLUME]\n"
+    "                             [--to DIR]\n"
     "\n"
     "  nowin    start without showing the main window\n"
     "  status   ask the running Quillmot whether everything is backed up: one line per\n"
     "           backup; exit code 0 when all are protected, 1 otherwise or when Quillmot is\n"
-    "           not running\n"
-    "  --help   show this text\n";
+    "           not running\n";
+constexpr const char* helpUsage = "  --help   show this text\n";
 
 bool firstArgumentIs(int argc, char* argv[], const char* word) {
     return argc > 1 && std::strcmp(argv[1], word) == 0;
@@ -34,9 +37,6 @@ bool firstArgumentIs(int argc, char* argv[], const char* word) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Commands run and end here, whether or not the program runs already.
-    if (const std::optional<int> code = CommandLine::runCommand(argc, argv))
-        return *code;
     // The instance name becomes a file name in the private runtime folder: only a plain name
     // keeps it there.
     if (const QString problem = SingleInstance::instanceNameProblem(); !problem.isEmpty()) {
@@ -45,8 +45,14 @@ int main(int argc, char* argv[]) {
     }
     if (firstArgumentIs(argc, argv, "--help") || firstArgumentIs(argc, argv, "-h")) {
         std::fputs(usage, stdout);
+        std::fputs(RestoreCommand::usage().toLocal8Bit().constData(), stdout);
+        std::fputs(helpUsage, stdout);
         return 0;
     }
+    // These read the backups themselves: they work whether or not the program runs, and never
+    // start it.
+    if (argc > 1 && RestoreCommand::handles(QString::fromLocal8Bit(argv[1])))
+        return RestoreCommand::run(argc, argv, stdout, stderr);
     // Asks and ends: it never starts the program, and needs no display.
     if (firstArgumentIs(argc, argv, "status")) {
         QCoreApplication qcore(argc, argv);

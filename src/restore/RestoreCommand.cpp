@@ -26,16 +26,15 @@ const QString yes = QStringLiteral("yes");
 const QString no = QStringLiteral("no");
 
 const QString usageText = QStringLiteral(
-    "  quillmot versions PATH\n"
-    "      Lists every kept copy of the file PATH, one line each, tab-separated: destination,\n"
-    "      version (0 = the current copy), time, size in bytes, and whether it equals the file\n"
-    "      as it is now (yes or no).\n"
-    "  quillmot restore PATH [--version N] [--as-of \"YYYY-MM-DD HH:MM\"] [--from VOLUME]\n"
-    "                        [--to DIR]\n"
-    "      Brings back the file or folder PATH: the newest copy, version N, or the newest copy\n"
-    "      no newer than the time given; from the destination or volume VOLUME or from the\n"
-    "      best one. A file goes back to its place (the file as it is now is backed up first)\n"
-    "      or into DIR; a folder's files go into DIR. Nothing already there is replaced.\n");
+    "  versions list every kept copy of the file PATH, one line each, tab-separated:\n"
+    "           destination, version (0 = the current copy), time, size in bytes, and yes\n"
+    "           when it equals the file as it is now\n"
+    "  restore  bring back the file or folder PATH: the newest copy, version N, or the\n"
+    "           newest copy no newer than the time given; from the destination or volume\n"
+    "           VOLUME, or from the best one. A file goes back to its place (the file as it\n"
+    "           is now is backed up first) or into DIR; a folder's files go into DIR.\n"
+    "           Nothing already in DIR is replaced. Exit code 0 when everything asked for\n"
+    "           was restored, 1 when something was not, 2 for a command line not understood\n");
 
 void print(FILE* to, const QString& text) {
     const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
@@ -228,7 +227,9 @@ int run(int argc, char** argv, FILE* out, FILE* err) {
     Request request;
     if (const QString problem = parse(argc, argv, request); !problem.isEmpty()) {
         print(err, problem);
-        print(err, QStringLiteral("Usage:\n") + usageText);
+        print(err, QStringLiteral("Usage: quillmot versions PATH\n"
+                                  "       quillmot restore PATH [--version N] [--as-of "
+                                  "\"YYYY-MM-DD HH:MM\"] [--from VOLUME] [--to DIR]"));
         return exitUsage;
     }
     FileSystem fso;

@@ -20,7 +20,7 @@ bool handles(const QString& word);
 // Paths are taken from `argv` byte for byte, so a name that is not UTF-8 still reaches its file.
 int run(int argc, char** argv, FILE* out, FILE* err);
 
-// The lines "--help" shows for these commands.
+// What "--help" says of these commands, one entry each.
 QString usage();
 
 } // namespace RestoreCommand

@@ -74,6 +74,7 @@ TEST_F(RestoreCommandTest, RestoreBringsBackAFileOrAFolderAndSaysWhatFailed) {
     };
     const std::vector<Case> cases = {
         {{"--help"}, 0, "quillmot restore PATH [--version N] [--as-of \"YYYY-MM-DD HH:MM\"]"},
+        {{"--help"}, 0, "  versions list every kept copy of the file PATH"},
         {{"restore", file, "--version", "2", "--to", out}, 0, "1 of 1 files restored."},
         {{"restore", file, "--version", "2", "--to", out}, 1, "is there already"},
         {{"restore", docs, "--as-of", "2026-03-01 12:30", "--to", asOf}, 0, "1 of 1 files"},
