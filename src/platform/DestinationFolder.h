@@ -59,8 +59,8 @@ public:
     // permission bits (FAT) keeps none.
     void bringTo(const FolderAccess& access) const;
 
-    // The file or symbolic link `name` in this folder (a link described by itself, never
-    // followed); empty when nothing or something else stands there.
+    // The file or symbolic link `name` in this folder (a link stamped as the link itself,
+    // never followed); empty when nothing or something else stands there.
     std::optional<FileStamp> stamp(const QString& name) const;
     // True when `name` here and `otherName` in `other` are one file (two names of it).
     bool sameEntry(const QString& name, const DestinationFolder& other,

@@ -24,7 +24,7 @@ CopyResult commitStagedCopy(int folder, const QByteArray& tempName, const QByteA
 // Creates a fresh temporary file with Quillmot's own kind of name in `folder`, locked for as long
 // as it is open: its descriptor, or -1 (errno).
 int createLockedTemporary(int folder, QByteArray& tempName);
-// Copies the data of the regular file open as `in` (described by `source`) from its start into
+// Copies the data of the regular file open as `in` (whose stat is `source`) from its start into
 // `out`; holes stay holes. `between` runs after each chunk; false stops (ECANCELED). 0, or -1
 // with errno set.
 int copyFileData(int in, int out, const struct stat& source, const std::function<bool()>& between);
