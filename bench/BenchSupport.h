@@ -42,6 +42,13 @@ inline double cpuSeconds() {
 }
 
 // False, after the usage line, when fewer than `needed` arguments were given.
+// The middle of a run's figures (of the two middle ones for an even count).
+inline double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 inline bool enoughArguments(int argc, char* argv[], int needed, const char* usage) {
     if (argc > needed)
         return true;

@@ -29,11 +29,6 @@ constexpr int associations = 1000;
 constexpr int setAssociations = 10000;
 constexpr int setFolders = 500;
 
-double median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 template <class Work> std::vector<double> timedRuns(int runs, Work work) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {

@@ -28,11 +28,6 @@ constexpr int listingsPerRun = 20;
 constexpr int treeFiles = 20000;
 constexpr int treeFolders = 200;
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void printRuns(const char* what, const std::vector<double>& times, double scale, const char* unit) {
     std::printf("%s:", what);
     for (const double t : times)

@@ -5,33 +5,13 @@
 #include "platform/FileSystem.h"
 
 #include "platform/Paths.h"
-#include "platform/linux/UniqueFd.h"
+#include "platform/linux/FolderBelow.h"
+#include "platform/linux/StatStamp.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
-
-// A component that names one entry of its folder, and nothing else.
-bool isPlainName(const QByteArray& name) {
-    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/');
-}
-
-// A descriptor of base/relative..., entered one real folder at a time; -1 when that fails.
-int openBelow(const QString& base, const QStringList& relative) {
-    int fd = ::open(Paths::toNative(base).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (const QString& component : relative) {
-        if (fd < 0)
-            break;
-        const UniqueFd above(fd);
-        const QByteArray name = Paths::toNative(component);
-        fd = isPlainName(name) ? ::openat(above.get(), name.constData(),
-                                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                               : -1;
-    }
-    return fd;
-}
 
 std::optional<FolderEntry> entryAt(int dirFd, const char* name) {
     struct stat st {};
@@ -45,8 +25,7 @@ std::optional<FolderEntry> entryAt(int dirFd, const char* name) {
         entry.kind = FolderEntry::Kind::Folder;
     else if (S_ISLNK(st.st_mode))
         entry.kind = FolderEntry::Kind::Link;
-    entry.stamp = {qint64(st.st_size),
-                   qint64(st.st_mtim.tv_sec) * nsPerSecond + st.st_mtim.tv_nsec};
+    entry.stamp = {qint64(st.st_size), nanosecondsOf(st.st_mtim)};
     return entry;
 }
 
@@ -54,7 +33,7 @@ std::optional<FolderEntry> entryAt(int dirFd, const char* name) {
 
 std::optional<std::vector<FolderEntry>>
 FileSystem::entriesBelow(const QString& base, const QStringList& relative) const {
-    UniqueFd fd(openBelow(base, relative));
+    UniqueFd fd(openFolderBelow(base, relative));
     if (fd.get() < 0)
         return std::nullopt;
     DIR* dir = ::fdopendir(fd.get());
@@ -77,7 +56,7 @@ std::optional<FolderEntry> FileSystem::entryBelow(const QString& base,
                                                   const QStringList& relative) const {
     if (relative.isEmpty())
         return std::nullopt;
-    const UniqueFd fd(openBelow(base, relative.mid(0, relative.size() - 1)));
+    const UniqueFd fd(openFolderBelow(base, relative.mid(0, relative.size() - 1)));
     const QByteArray name = Paths::toNative(relative.last());
     if (fd.get() < 0 || !isPlainName(name))
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include "platform/OwnTemporaryNames.h"
 #include "platform/Paths.h"
 #include "platform/linux/FileCopyLinux.h"
+#include "platform/linux/FolderBelow.h"
 #include "platform/linux/StatStamp.h"
 #include "platform/linux/UniqueFd.h"
 
@@ -25,23 +26,6 @@ constexpr mode_t newFolderMode = S_IRWXU;
 void setError(int* error, int value) {
     if (error)
         *error = value;
-}
-
-// A component that names one entry of its folder, and nothing else.
-bool isPlainName(const QByteArray& name) {
-    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/');
-}
-
-int openFolderBelow(int from, const QByteArray& name) {
-    if (!isPlainName(name)) {
-        errno = EINVAL;
-        return -1;
-    }
-    return ::openat(from, name.constData(), folderFlags);
-}
-
-qint64 nanoseconds(const struct timespec& t) {
-    return qint64(t.tv_sec) * nsPerSecond + t.tv_nsec;
 }
 
 struct timespec timespecOf(qint64 ns) {
@@ -103,9 +87,7 @@ KeptCopyFile KeptCopyFile::open(const QString& base, const QStringList& relative
         setError(error, EINVAL);
         return copy;
     }
-    UniqueFd folder(::open(Paths::toNative(base).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (qsizetype i = 0; folder.get() >= 0 && i + 1 < relative.size(); ++i)
-        folder.reset(openFolderBelow(folder.get(), Paths::toNative(relative[i])));
+    UniqueFd folder(openFolderBelow(base, relative.mid(0, relative.size() - 1)));
     const QByteArray name = Paths::toNative(relative.last());
     if (folder.get() < 0 || !isPlainName(name)) {
         setError(error, folder.get() < 0 ? errno : EINVAL);
@@ -150,7 +132,7 @@ KeptCopyFile KeptCopyFile::open(const QString& base, const QStringList& relative
     }
     copy.m_stamp = stampOfEntry(st).value_or(FileStamp{});
     copy.m_mode = unsigned(st.st_mode & 07777);
-    copy.m_accessedNs = nanoseconds(st.st_atim);
+    copy.m_accessedNs = nanosecondsOf(st.st_atim);
     setError(error, 0);
     return copy;
 }
