@@ -17,12 +17,12 @@
 #include "persistence/WindowPrefs.h"
 #include "platform/AppData.h"
 #include "platform/Clock.h"
+#include "platform/DetachedWork.h"
 #include "platform/PrivateFolder.h"
 #include "platform/ProcessEnd.h"
 #include "platform/gui/QtFilePickers.h"
 #include "platform/gui/QtMessageBoxes.h"
 #include "presentation/AssociationTree.h"
-#include "presentation/DestinationStatus.h"
 #include "presentation/ProgramIcon.h"
 #include "presentation/SchemeCommands.h"
 #include "presentation/ScreenPlacement.h"
@@ -312,10 +312,10 @@ void Application::unloadForExit() {
     if (m_feedback)
         m_feedback->tray().remove();
     m_lifecycle->tearDown();
-    // A copy or a status check stuck in a system call on a disk that does not answer would hold
-    // the process back for as long as the disk does (and return into freed state); everything
-    // is written, so the process ends without it.
-    if (m_engine->leftStuckWorkers() || DestinationStatus::checksUnderWay() > 0)
+    // A copy, a disk check or a restore stuck in a system call on a disk that does not answer
+    // would hold the process back for as long as the disk does (and return into freed state);
+    // everything is written, so the process ends without it.
+    if (m_engine->leftStuckWorkers() || DetachedWork::underWay() > 0)
         endLeavingStuckThreads(0);
     QApplication::quit();
 }

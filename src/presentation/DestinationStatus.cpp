@@ -1,5 +1,6 @@
 #include "presentation/DestinationStatus.h"
 
+#include "platform/DetachedWork.h"
 #include "platform/FileSystem.h"
 #include "platform/MountTable.h"
 #include "platform/Paths.h"
@@ -10,14 +11,9 @@
 #include <QPointer>
 #include <QStorageInfo>
 
-#include <atomic>
-#include <thread>
-
 namespace DestinationStatus {
 
 namespace {
-
-std::atomic<int> g_checksUnderWay{0};
 
 bool sameVolume(const QString& a, const QString& b, bool network) {
     return network ? a == b : a.compare(b, Qt::CaseInsensitive) == 0;
@@ -79,33 +75,26 @@ QString of(const FileSystem& fso, const QString& sourcePath, bool recursiveSourc
 
 void ofInBackground(std::shared_ptr<const FileSystem> fso, const Request& request,
                     QObject* receiver, std::function<void(const QString&)> done) {
-    ++g_checksUnderWay;
-    // A thread of its own, never joined: one stuck on a dead disk holds nothing else up.
-    std::thread([fso = std::move(fso), request, to = QPointer<QObject>(receiver),
-                 done = std::move(done)] {
-        QString status;
-        try {
-            status = of(*fso, request.sourcePath, request.recursiveSource, request.destPath,
-                        request.destVolume);
-        } catch (...) {
-            status = QStringLiteral("Drive not connected");
-        }
-        --g_checksUnderWay;
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app)
-            return;
-        QMetaObject::invokeMethod(
-            app,
-            [to, done, status] {
-                if (to)
-                    done(status);
-            },
-            Qt::QueuedConnection);
-    }).detach();
-}
-
-int checksUnderWay() {
-    return g_checksUnderWay.load();
+    DetachedWork::run(
+        [fso = std::move(fso), request, to = QPointer<QObject>(receiver), done = std::move(done)] {
+            QString status;
+            try {
+                status = of(*fso, request.sourcePath, request.recursiveSource, request.destPath,
+                            request.destVolume);
+            } catch (...) {
+                status = QStringLiteral("Drive not connected");
+            }
+            QCoreApplication* app = QCoreApplication::instance();
+            if (!app)
+                return;
+            QMetaObject::invokeMethod(
+                app,
+                [to, done, status] {
+                    if (to)
+                        done(status);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 } // namespace DestinationStatus

@@ -35,10 +35,6 @@ inline const QString checking = QStringLiteral("Checking...");
 void ofInBackground(std::shared_ptr<const FileSystem> fso, const Request& request,
                     QObject* receiver, std::function<void(const QString&)> done);
 
-// Checks still under way; one may be stuck on a disk that does not answer, so the program must
-// not take the file system down under it at exit.
-int checksUnderWay();
-
 // "12.3 GB" and the like, in decimal units.
 QString sizeText(qint64 bytes);
 

@@ -1,5 +1,6 @@
 #include "restore/RestoreService.h"
 
+#include "platform/DetachedWork.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/RestoreFiles.h"
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -58,7 +58,7 @@ quint64 RestoreService::start(Work work) {
         std::erase_if(m_shared->cancels, [](const auto& weak) { return weak.expired(); });
         m_shared->cancels.push_back(cancel);
     }
-    std::thread([shared = m_shared, cancel, work = std::move(work)] {
+    DetachedWork::run([shared = m_shared, cancel, work = std::move(work)] {
         const Deliver deliver = [&shared](std::function<void(RestoreService&)> result) {
             std::lock_guard lock(shared->mutex);
             if (RestoreService* service = shared->target)
@@ -73,7 +73,7 @@ quint64 RestoreService::start(Work work) {
         }
         std::lock_guard lock(shared->mutex);
         --shared->running;
-    }).detach();
+    });
     return m_nextJob++;
 }
 

@@ -4,8 +4,8 @@
 
 #include "model/VolumeList.h"
 #include "platform/DateTimeText.h"
+#include "platform/DetachedWork.h"
 #include "platform/Paths.h"
-#include "presentation/DestinationStatus.h"
 #include "state/AppState.h"
 #include "support/GuiApp.h"
 #include "support/Recorder.h"
@@ -48,7 +48,7 @@ protected:
     }
     // The dialog's disk checks end before the next test's home is made.
     void TearDown() override {
-        EXPECT_TRUE(QTest::qWaitFor([] { return DestinationStatus::checksUnderWay() == 0; }));
+        EXPECT_TRUE(QTest::qWaitFor([] { return DetachedWork::underWay() == 0; }));
     }
     std::unique_ptr<frmProperties> open(const QString& source, bool fresh) {
         clsBackup association = newAssociation(source, true, VolumeList::encode({"V"}, false), "c",
