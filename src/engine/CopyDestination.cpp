@@ -24,12 +24,6 @@ unsigned grantedAbove(const FileSystem& fso, const QString& folder) {
 
 namespace CopyDestination {
 
-bool wouldLoop(const FileSystem& fso, const clsBackup& association, const QString& copyPath,
-               const QString& filePath) {
-    return fso.sameEntry(copyPath, filePath) ||
-           insideRecursiveSource(fso, association, Paths::parent(copyPath));
-}
-
 bool insideRecursiveSource(const FileSystem& fso, const clsBackup& association,
                            const QString& destDir) {
     if (!association.Folder || !association.Recursive)

@@ -22,11 +22,6 @@ using Mirror = Placement;
 // spelling, symbolic link or bind mount gets past.
 bool insideRecursiveSource(const FileSystem& fso, const clsBackup& association,
                            const QString& destDir);
-// True when copying `filePath` to `copyPath` would feed the source: the copy would replace the
-// source file itself (the entry, not what a link points to), or its folder lies inside a
-// recursive source.
-bool wouldLoop(const FileSystem& fso, const clsBackup& association, const QString& copyPath,
-               const QString& filePath);
 
 // The access of a folder made or kept `levelsAbove` levels above the destination folder (0: the
 // destination folder itself): the permission bits and group of the source folder it mirrors;

@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
+#include <QHash>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -19,11 +20,60 @@ namespace {
 
 using Ending = DestinationReport::Ending;
 
+// What the copies of one batch found out about the disks, kept for the batch's next copies: the
+// drives, the loop test's answers, the mirrored folders opened. A mount or unmount drops it all.
+class BatchMemory {
+public:
+    explicit BatchMemory(FileSystem& fso) : drives(fso, true), m_fso(fso) {}
+
+    // Called before each copy's checks.
+    void forgetOnMountChange() {
+        if (!drives.forgetOnMountChange())
+            return;
+        folders.clear();
+        m_insideSource.clear();
+        m_timeSteps.clear();
+    }
+
+    // True when copying `filePath` to `copyPath` would feed the source: the copy would replace
+    // the source file itself (the entry, not what a link points to), or its folder lies inside
+    // a recursive source.
+    bool wouldLoop(const clsBackup& association, const QString& copyPath, const QString& filePath) {
+        if (m_fso.sameEntry(copyPath, filePath))
+            return true;
+        const QString folder = Paths::parent(copyPath);
+        const QString key = association.SourcePath + QChar(u'\0') + folder +
+                            QChar(association.Folder && association.Recursive ? u'r' : u'-');
+        const auto it = m_insideSource.constFind(key);
+        if (it != m_insideSource.constEnd())
+            return *it;
+        const bool inside = CopyDestination::insideRecursiveSource(m_fso, association, folder);
+        m_insideSource.insert(key, inside);
+        return inside;
+    }
+
+    qint64 modifiedTimeStepNs(const QString& path) {
+        const auto it = m_timeSteps.constFind(path);
+        if (it != m_timeSteps.constEnd())
+            return *it;
+        return *m_timeSteps.insert(path, m_fso.modifiedTimeStepNs(path));
+    }
+
+    DriveAnswers drives;
+    OpenedFolders folders;
+
+private:
+    FileSystem& m_fso;
+    QHash<QString, bool> m_insideSource;
+    QHash<QString, qint64> m_timeSteps;
+};
+
 class Copy {
 public:
     // `batched`: one copy of a batch into one disk, whose data and renames are flushed together.
-    Copy(FileSystem& fso, const CopyJob& job, const CopySteps& steps, bool batched = false)
-        : m_fso(fso), m_job(job), m_steps(steps) {
+    Copy(FileSystem& fso, BatchMemory& memory, const CopyJob& job, const CopySteps& steps,
+         bool batched = false)
+        : m_fso(fso), m_memory(memory), m_job(job), m_steps(steps) {
         m_report.destDir = job.destination.Path;
         if (batched)
             m_staged.joinBatch();
@@ -40,6 +90,7 @@ public:
     std::optional<DestinationReport> stage() {
         const clsBackup& association = m_job.association;
         const QString& filePath = m_job.filePath;
+        m_memory.forgetOnMountChange();
         // A link is there as long as the link is, whatever it points to: it is backed up as
         // itself.
         if (!m_fso.stamp(filePath))
@@ -50,22 +101,23 @@ public:
         const QString localDir = m_fso.localPathOf(mirror.destDir);
         m_copyName = mirror.copyName;
         const QString copyPath = Paths::join(localDir, m_copyName);
-        if (CopyDestination::wouldLoop(m_fso, association, copyPath, filePath))
+        if (m_memory.wouldLoop(association, copyPath, filePath))
             return failed(CheckFailure::Loop);
         if (const CheckFailure f = BackupOwners::checkCopy(m_job.owners, filePath, copyPath);
             f != CheckFailure::None)
             return failed(f);
-        if (const CheckFailure f = DriveChecks::checkSource(m_fso, filePath, association.Volume,
-                                                            m_report.sourceVolumeName);
+        if (const CheckFailure f = DriveChecks::checkSource(
+                m_memory.drives, filePath, association.Volume, m_report.sourceVolumeName);
             f != CheckFailure::None)
             return failed(f);
         if (const CheckFailure f = DriveChecks::checkDestination(
-                m_fso, mirror, m_job.destination.Volume, m_report.destVolumeName, m_folder);
+                m_fso, m_memory.drives, m_memory.folders, mirror, m_job.destination.Volume,
+                m_report.destVolumeName, m_folder);
             f != CheckFailure::None)
             return failed(f);
 
         if (m_steps.sweep)
-            m_steps.sweep(m_folder, localDir);
+            m_steps.sweep(*m_folder, localDir);
         const QString& name = m_copyName;
         if (m_job.onlyIfStale && upToDate(filePath, name))
             return ended(Ending::UpToDate);
@@ -73,7 +125,7 @@ public:
         // The new copy is made whole first: a copy that fails leaves the old copy and every
         // version as they were.
         if (std::optional<DestinationReport> failure =
-                endingOf(m_fso.stageCopy(filePath, m_folder, name, m_staged, m_steps.between)))
+                endingOf(m_fso.stageCopy(filePath, *m_folder, name, m_staged, m_steps.between)))
             return failure;
         stepDone();
         return std::nullopt;
@@ -111,10 +163,10 @@ public:
 private:
     bool upToDate(const QString& filePath, const QString& name) const {
         const std::optional<FileStamp> source = m_fso.stamp(filePath);
-        const std::optional<FileStamp> copy = m_folder.stamp(name);
+        const std::optional<FileStamp> copy = m_folder->stamp(name);
         return source && copy && source->link == copy->link && source->size == copy->size &&
                std::llabs(source->modifiedNs - copy->modifiedNs) <
-                   m_fso.modifiedTimeStepNs(m_job.destination.Path);
+                   m_memory.modifiedTimeStepNs(m_job.destination.Path);
     }
 
     // Stores the old copy as the newest previous version and puts the staged copy in place.
@@ -125,9 +177,9 @@ private:
             // The versions give what the folder they lie in gives, which follows the source
             // folder.
             PreviousVersions versions(m_job.prevSaveName, association.Versions,
-                                      m_folder.access().value_or(FolderAccess{}),
+                                      m_folder->access().value_or(FolderAccess{}),
                                       [this] { stepDone(); });
-            switch (versions.store(m_folder, m_copyName)) {
+            switch (versions.store(*m_folder, m_copyName)) {
             case PreviousVersions::Outcome::RotationFailed:
                 return CheckFailure::VersionsNotRotated;
             case PreviousVersions::Outcome::LinkInTheWay:
@@ -171,11 +223,13 @@ private:
     }
 
     FileSystem& m_fso;
+    BatchMemory& m_memory;
     const CopyJob& m_job;
     const CopySteps& m_steps;
     DestinationReport m_report;
-    DestinationFolder m_folder; // the folder that receives the file, open once checked
-    QString m_copyName;         // the copy's name there
+    // The folder that receives the file, open once checked; the batch's copies into it share it.
+    std::shared_ptr<const DestinationFolder> m_folder;
+    QString m_copyName; // the copy's name there
     StagedCopy m_staged;
 };
 
@@ -227,7 +281,8 @@ namespace DestinationCopy {
 
 DestinationReport run(FileSystem& fso, const CopyJob& job, const CopySteps& steps) {
     try {
-        return Copy(fso, job, steps).run();
+        BatchMemory memory(fso);
+        return Copy(fso, memory, job, steps).run();
     } catch (...) {
         return brokenCopy(job);
     }
@@ -257,9 +312,11 @@ void runBatch(FileSystem& fso, const std::vector<CopyJob>& jobs, const CopySteps
             it = batch.erase(it);
         }
     };
+    // The disks are looked at once for the whole batch, and again after a mount.
+    BatchMemory memory(fso);
     Batch batch;
     for (size_t i = 0; i < jobs.size(); ++i)
-        batch.emplace_back(i, std::make_unique<Copy>(fso, jobs[i], steps, true));
+        batch.emplace_back(i, std::make_unique<Copy>(fso, memory, jobs[i], steps, true));
     guarded(batch, [](size_t, Copy& copy) { return copy.stage(); });
     // Every new copy's data is durable before any of them takes the place of an old copy.
     std::vector<CopyResult> flushed(jobs.size());

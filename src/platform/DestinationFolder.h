@@ -53,6 +53,10 @@ public:
     // The same without making it: Failed when it is missing.
     Refusal enter(const QString& name, DestinationFolder& into) const;
 
+    // True while `name` here is still the open folder `folder`: not moved away, and not
+    // replaced by a link or by another folder.
+    bool holds(const QString& name, const DestinationFolder& folder) const;
+
     // This folder's own access now; empty when it cannot be read.
     std::optional<FolderAccess> access() const;
     // Brings this folder to `access` where it differs. Best effort: a file system that keeps no

@@ -23,6 +23,11 @@ public:
     // Reads /proc/self/mountinfo now.
     static MountTable current();
 
+    // Which reading of the mount table this is: current() gives a new number whenever the table
+    // changed since its last reading, so that whoever kept answers about the disks knows when
+    // to look again. 0 for a parsed text.
+    quint64 generation() const { return m_generation; }
+
     const QList<MountEntry>& entries() const { return m_entries; }
 
     // The mount holding `absolutePath` (the last mounted wins where mounts stack). Always found
@@ -34,6 +39,7 @@ public:
 
 private:
     QList<MountEntry> m_entries;
+    quint64 m_generation = 0;
 };
 
 // The step in which a file system of this type keeps last-modified times, in nanoseconds (see

@@ -15,8 +15,11 @@
 #include <QDirIterator>
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -145,6 +148,53 @@ TEST_F(CopyGuardTest, ALinkWhereAVersionFolderBelongsStopsTheSaveBeforeAnythingM
     EXPECT_EQ(readWholeFile(home.path() + "/dst/Docs/PrevSave-1/n.txt"), "v1");
     EXPECT_EQ(readWholeFile(outside), "elsewhere");
     EXPECT_EQ(everything(home.path() + "/outside"), QStringList{"n.txt"});
+}
+
+// The copies of one batch into one disk share what they found out about it, the folders they
+// opened included; what changes under the batch between two of its copies is seen by the next
+// one all the same.
+TEST_F(CopyGuardTest, WhatChangesBetweenTheCopiesOfOneBatchIsSeenByTheNextCopy) {
+    const QString source = folder("src/Docs");
+    const QStringList files = {write("src/Docs/a.txt", "a"), write("src/Docs/b.txt", "b")};
+    addAssociation(source, true);
+    // Copies both files as one batch into `destination`, doing `change` once the first is staged.
+    const auto batch = [&](const QString& destination, const std::function<void()>& change) {
+        addDestination(source, destination);
+        std::vector<CopyJob> jobs;
+        for (const QString& file : files)
+            jobs.push_back(DestinationCopy::makeJob(
+                *state->backups->Item(1), *state->destinations->Item(state->destinations->Count()),
+                source, file, "PrevSave"));
+        CopySteps steps;
+        bool changed = false;
+        steps.afterEachStep = [&] {
+            if (!std::exchange(changed, true))
+                change();
+        };
+        std::vector<DestinationReport> reports(jobs.size());
+        DestinationCopy::runBatch(*state->fso, jobs, steps,
+                                  [&](size_t i, const DestinationReport& r) { reports[i] = r; });
+        return reports;
+    };
+
+    // The mirror folder moved aside and a link to the user's private files put in its place.
+    const QString secrets = folder("private");
+    const QString dst = folder("dst");
+    std::vector<DestinationReport> reports = batch(dst, [&] {
+        ASSERT_TRUE(QDir().rename(dst + "/Docs", dst + "/moved"));
+        ASSERT_TRUE(QFile::link(secrets, dst + "/Docs"));
+    });
+    EXPECT_EQ(reports[1].failure, CheckFailure::LinkInDestination);
+    EXPECT_TRUE(everything(secrets).isEmpty());
+    EXPECT_EQ(everything(dst + "/moved"), QStringList{"a.txt"});
+
+    // The destination's disk pulled out: its mount point is a folder of another disk now.
+    const auto disk = ScratchMount::ext4("QMBATCH", 16);
+    SKIP_UNLESS_MOUNTED(disk);
+    reports = batch(disk->mountPoint() + "/dst",
+                    [&] { ASSERT_EQ(::umount2(native(disk->mountPoint()), MNT_DETACH), 0); });
+    EXPECT_EQ(reports[1].failure, CheckFailure::DestVolumeMismatch);
+    EXPECT_TRUE(everything(disk->mountPoint()).isEmpty());
 }
 
 // Two accounts on one machine: the user whose files Quillmot backs up, and another user who may

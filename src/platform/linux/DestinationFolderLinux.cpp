@@ -199,6 +199,13 @@ DestinationFolder::Refusal DestinationFolder::enterOrMake(const QString& name,
     return refusal;
 }
 
+bool DestinationFolder::holds(const QString& name, const DestinationFolder& folder) const {
+    struct stat named {
+    }, open{};
+    return ::fstatat(m_fd, native(name).constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           ::fstat(folder.m_fd, &open) == 0 && sameInode(named, open);
+}
+
 std::optional<FolderAccess> DestinationFolder::access() const {
     struct stat st {};
     if (::fstat(m_fd, &st) != 0)

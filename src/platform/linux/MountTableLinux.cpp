@@ -113,10 +113,13 @@ MountTable MountTable::current() {
     static std::mutex mutex;
     static const int changes = ::open(mountInfoPath, O_RDONLY | O_CLOEXEC);
     static std::optional<MountTable> cached;
+    static quint64 readings = 0;
     const std::lock_guard lock(mutex);
     pollfd watch{changes, POLLPRI, 0};
-    if (!cached || changes < 0 || ::poll(&watch, 1, 0) != 0)
+    if (!cached || changes < 0 || ::poll(&watch, 1, 0) != 0) {
         cached = parse(readProcFile(mountInfoPath));
+        cached->m_generation = ++readings;
+    }
     return *cached;
 }
 
