@@ -80,8 +80,7 @@ void CopyEngine::CopyToDestinations(const QString& SourceRoot, clsBackup& associ
     const auto destinations = m_state.destinations->of(SourceRoot);
     if (!destinations.empty())
         noteRenamed(association, SourceRoot, FilePath);
-    const BackupOwners::Ownership owners = BackupOwners::ownershipOf(
-        *m_state.backups, *m_state.destinations, prevSaveName, association.SourcePath);
+    const BackupOwners::Ownership owners = ownershipOf(prevSaveName, association.SourcePath);
     for (const auto& destination : destinations) {
         if (!inScope(scope, destination->Path))
             continue;
@@ -102,6 +101,29 @@ CopyEngine::Call CopyEngine::callFor(const clsBackup& association, const CopySco
         association.NotifyOnSuccess && !options.NotifySuccessDisabled && scope.successNotices;
     call.notify.error = association.NotifyOnError && !options.NotifyErrorDisabled;
     return call;
+}
+
+BackupOwners::Ownership CopyEngine::ownershipOf(const QString& prevSaveName,
+                                                const QString& sourcePath) {
+    if (m_rounds == 0)
+        return BackupOwners::ownershipOf(*m_state.backups, *m_state.destinations, prevSaveName,
+                                         sourcePath);
+    if (!m_roundOwners || m_roundOwners->versionBase != prevSaveName) {
+        RoundOwners owners{prevSaveName,
+                           std::make_shared<const BackupOwners::Snapshot>(BackupOwners::snapshotOf(
+                               *m_state.backups, *m_state.destinations, prevSaveName)),
+                           {}};
+        const std::vector<BackupOwners::Member>& members = owners.snapshot->members;
+        for (qsizetype i = 0; i < qsizetype(members.size()); ++i)
+            if (const QString key = Paths::PathKey(members[size_t(i)].source);
+                !owners.positions.contains(key))
+                owners.positions.insert(key, i);
+        m_roundOwners = std::move(owners);
+    }
+    const qsizetype index = m_roundOwners->positions.value(Paths::PathKey(sourcePath), -1);
+    if (index < 0)
+        return {};
+    return {m_roundOwners->snapshot, index};
 }
 
 quint64 CopyEngine::startCall(const clsBackup& association, const CopyScope& scope, bool retry) {
@@ -277,6 +299,7 @@ void CopyEngine::stopRetries() {
 // The association and its destination as they are now: one that changed or went meanwhile
 // drops its retries.
 void CopyEngine::retryDue() {
+    const Round round(*this);
     for (const RetryList::Copy& copy : m_retries.takeDue(nowMs())) {
         const QString key = Paths::PathKey(copy.sourceRoot);
         if (!m_state.backups->contains(key)) {
@@ -298,8 +321,7 @@ void CopyEngine::retryDue() {
         CopyJob job = DestinationCopy::makeJob(*association, *destination, copy.sourceRoot,
                                                copy.filePath, prevSaveName);
         job.onlyIfStale = true;
-        job.owners = BackupOwners::ownershipOf(*m_state.backups, *m_state.destinations,
-                                               prevSaveName, association->SourcePath);
+        job.owners = ownershipOf(prevSaveName, association->SourcePath);
         submit(callId, job);
     }
     armRetryTimer();

@@ -12,12 +12,14 @@
 #include "engine/RetryList.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 
@@ -40,6 +42,24 @@ class CopyEngine : public QObject {
 public:
     CopyEngine(AppState& state, const EngineTiming& timing, DestinationWorkers& workers,
                QObject* parent = nullptr);
+
+    // A round of files handed over at once. The associations cannot change before it ends (the
+    // window's thread is busy with it), so the rules of who owns which place in the backups are
+    // read once for the round instead of once per file: a burst of saves in many associations
+    // would otherwise read them all for every file.
+    class Round {
+    public:
+        explicit Round(CopyEngine& copier) : m_copier(copier) { ++copier.m_rounds; }
+        ~Round() {
+            if (--m_copier.m_rounds == 0)
+                m_copier.m_roundOwners.reset();
+        }
+        Round(const Round&) = delete;
+        Round& operator=(const Round&) = delete;
+
+    private:
+        CopyEngine& m_copier;
+    };
 
     // Never throws. Hands the file to the worker of each destination; the results come later.
     void CopyToDestinations(const QString& SourceRoot, int AssocIndex, const QString& FilePath,
@@ -87,6 +107,8 @@ private:
     };
 
     Call callFor(const clsBackup& association, const CopyScope& scope) const;
+    // Who owns which place, for the copies of the association of `sourcePath`.
+    BackupOwners::Ownership ownershipOf(const QString& prevSaveName, const QString& sourcePath);
     quint64 startCall(const clsBackup& association, const CopyScope& scope, bool retry = false);
     void submit(quint64 callId, const CopyJob& job);
     void onSaveDone(const WorkerNews& news);
@@ -125,4 +147,13 @@ private:
     QElapsedTimer m_monotonic;
     bool m_stopped = false;
     QSet<QString> m_notedRenames; // association and source path keys, once said
+    // The ownership rules read once for the rounds under way, with each association's place in
+    // them by its key.
+    struct RoundOwners {
+        QString versionBase;
+        std::shared_ptr<const BackupOwners::Snapshot> snapshot;
+        QHash<QString, qsizetype> positions;
+    };
+    int m_rounds = 0;
+    std::optional<RoundOwners> m_roundOwners;
 };

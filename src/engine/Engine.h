@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QString>
 #include <QTimer>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -150,6 +151,7 @@ private:
     std::unique_ptr<MountWatch> m_mounts;
     std::unique_ptr<CatchUp> m_catchUp;
     std::unique_ptr<SettleQueue> m_settle;
+    std::deque<QString> m_settled; // settled files not yet handed to the copy
     std::unique_ptr<SourceWalks> m_walks;
     // Why each settling file is waiting: the associations it was noted for, by their source
     // keys, and whether an event of its writer named it.

@@ -56,8 +56,22 @@ void Engine::serveWatches() {
     }
 }
 
+// The files that settled are handed to the workers in slices of the walks' length: a burst of
+// saves across many associations is many files at once, and the window answers between slices.
 void Engine::copySettledFiles() {
-    for (const QString& file : m_settle->takeReady(nowMs())) {
+    for (QString& file : m_settle->takeReady(nowMs()))
+        m_settled.push_back(std::move(file));
+    if (m_settled.empty())
+        return;
+    const CopyEngine::Round round(*m_copier);
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_settled.empty() && slice.elapsed() < m_timing.walkSliceMs) {
+        const QString file = std::move(m_settled.front());
+        m_settled.pop_front();
+        // Written again while it waited for its slice: it is copied once it has settled anew.
+        if (m_settle->contains(file))
+            continue;
         const Route route = m_routes.take(Paths::PathKey(file));
         // Only a regular file is copied: one that went, or became a folder, a pipe or a device
         // meanwhile, is left alone; nothing here opens it.
@@ -82,6 +96,10 @@ void Engine::copySettledFile(clsBackup& association, const QString& file, bool n
 }
 
 void Engine::armSettleTimer() {
+    if (!m_settled.empty()) {
+        m_settleTimer.start(0);
+        return;
+    }
     const std::optional<qint64> due = m_settle->nextDueMs();
     if (!due) {
         m_settleTimer.stop();
@@ -104,8 +122,8 @@ void Engine::onNews(const WorkerNews& news) {
 }
 
 bool Engine::busy() const {
-    return !m_settle->empty() || m_walks->busy() || m_copier->busy() || m_catchUp->pending() ||
-           m_workers->busy();
+    return !m_settle->empty() || !m_settled.empty() || m_walks->busy() || m_copier->busy() ||
+           m_catchUp->pending() || m_workers->busy();
 }
 
 // "Scanning... " while anything is under way or waiting, "Waiting... " once all is done; a pause
@@ -146,6 +164,7 @@ void Engine::beginExit() {
         return;
     m_exiting = true;
     m_settle->clear();
+    m_settled.clear();
     m_routes.clear();
     m_walks->clear();
     m_catchUp->clear();
