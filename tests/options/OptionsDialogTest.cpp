@@ -77,7 +77,6 @@ struct OptionsDialogTest : ::testing::Test {
 TEST_F(OptionsDialogTest, EveryOptionShowsInItsControlAndAnUntouchedOkWritesTheSameFile) {
     home.writeAppData("opts", crlfLines(HandWritten));
     open();
-    EXPECT_EQ(control<QTabWidget>("tbsOptions")->currentWidget()->objectName(), "fraGeneral");
     EXPECT_EQ(box("txtBusyTimeout")->text(), "45");
     EXPECT_EQ(box("txtPrevSave")->text(), "Old");
     EXPECT_EQ(box("txtAdvance")->text(), "7");
@@ -127,11 +126,6 @@ TEST_F(OptionsDialogTest, EditsApplyAtOnceOnOkAndCancelKeepsEverything) {
     EXPECT_EQ(state.options.BusyTimeout, 1);
     EXPECT_EQ(state.options.PrevSaveName, "PrevSave");
     EXPECT_FALSE(state.options.TrayShake);
-    const QStringList lines = QString::fromUtf8(opts()).split("\r\n");
-    EXPECT_EQ(lines.value(0), "1");
-    EXPECT_EQ(lines.value(6), "0");
-    EXPECT_EQ(lines.value(22), "1");
-    EXPECT_EQ(lines.value(23), "~|.tmp");
 
     dialog.showOptions();
     EXPECT_EQ(prefixes->toPlainText(), "~\n.tmp");

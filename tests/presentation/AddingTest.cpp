@@ -1,7 +1,6 @@
 #include "presentation/AddAssociations.h"
 
 #include "EditingFixture.h"
-#include "persistence/AssociationStore.h"
 #include "support/Mounts.h"
 
 #include <QDir>
@@ -80,12 +79,8 @@ TEST_F(AddingTest, ANewFolderIsDatedSavedShownAndWatched) {
     EXPECT_EQ(shownInTree, QStringList({source}));
     EXPECT_EQ(watchesOpened, (std::vector<std::pair<QString, bool>>{{source, false}}));
     // Both store files hold the new association.
-    colBackups loaded(std::make_shared<colDestinations>());
-    auto dests = std::make_shared<colDestinations>();
-    loadAssociations(loaded, dests, home.appDataFolder(), {});
-    loadDestinations(*dests, home.appDataFolder());
-    EXPECT_TRUE(loaded.contains(source));
-    EXPECT_EQ(dests->Count(), 1);
+    EXPECT_TRUE(readWholeFile(home.appDataFolder() + "/usrdatab").startsWith(source.toUtf8()));
+    EXPECT_TRUE(readWholeFile(home.appDataFolder() + "/usrdatad").startsWith(dest.toUtf8()));
 }
 
 TEST_F(AddingTest, FolderCandidatesThatAreRefusedOrDeclinedCreateNothing) {
@@ -140,15 +135,6 @@ TEST_F(AddingTest, SourcesOfAnotherComputerAreRefusedAndThisComputersShareIsNot)
     dialogs.push_back([](PropertiesSession& s) { s.save({}); });
     adding().addFolder(mine);
     EXPECT_TRUE(association(mine));
-}
-
-TEST_F(AddingTest, CancellingANewAssociationsDialogTakesItAwayAgain) {
-    const QString file = home.writeFile("a.txt", "a");
-    dialogs.push_back([](PropertiesSession& s) { s.cancel(); });
-    adding().addFiles({file});
-    EXPECT_FALSE(association(file));
-    EXPECT_TRUE(watchesOpened.empty());
-    EXPECT_TRUE(state->PropertiesCanceled);
 }
 
 // A saved, then "Save to All" in B: A takes B's settings, C is made like B, the refused file

@@ -1,56 +1,26 @@
 #include "presentation/Renaming.h"
 
-#include "engine/Engine.h"
-#include "model/VolumeList.h"
-#include "persistence/AssociationStore.h"
-#include "platform/DateTimeText.h"
-#include "platform/Paths.h"
-#include "state/AppState.h"
+#include "presentation/TreeFixture.h"
 #include "state/DetectRecords.h"
 #include "support/Mounts.h"
-#include "support/QtApp.h"
-#include "support/Recorder.h"
-#include "support/StateOverHome.h"
-#include "support/TempHome.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <gtest/gtest.h>
 
 namespace {
 
-class RenameFixture : public StateOverHome {
+class RenameFixture : public TreeFixture {
 protected:
-    std::unique_ptr<Engine> engine;
     std::unique_ptr<ItemRenamer> renamer;
     QStringList treeMoves;
 
     void SetUp() override {
-        ensureCoreApp();
-        makeState();
-        engine = std::make_unique<Engine>(*state);
+        TreeFixture::SetUp();
         renamer = std::make_unique<ItemRenamer>(*state, *engine);
         renamer->treeFollows = [this](const QString& from, const QString& to) {
             treeMoves << from + " -> " + to;
         };
     }
     QString path(const QString& relative) const { return home.path() + "/" + relative; }
-    std::shared_ptr<clsBackup> associate(const QString& relative, bool isFolder, qint16 versions,
-                                         bool enabled = true) {
-        const QString source = path(relative);
-        clsBackup association =
-            newAssociation(source, isFolder, "DATA", "2026-01-02", state->destinations);
-        association.Recursive = isFolder;
-        association.NotifyOnSuccess = false;
-        association.Enabled = enabled;
-        association.DateLastActivity = "2026-03-04";
-        association.KeepBackup = versions > 0;
-        association.Versions = versions;
-        association.CopyHidden = true;
-        auto added = state->backups->Add(std::move(association), Paths::PathKey(source));
-        engine->CreateDetectFolder(source, isFolder);
-        return added;
-    }
     QStringList sources() const {
         QStringList all;
         for (const auto& association : *state->backups)
@@ -79,9 +49,12 @@ TEST_F(RenameFixture, AFolderTakesItsAssociationsAndDestinationsAlongAndNothingB
     home.makeFolder("Data/Backup");
     home.makeFolder("Database");
     home.makeFolder("Databackup");
-    associate("Data", true, 3);
-    associate("Data/sub/a.txt", false, 0);
-    associate("Database", true, 0);
+    const auto data = associate(path("Data"), true);
+    data->Versions = 3;
+    data->DateLastActivity = "2026-03-04";
+    data->CopyHidden = true;
+    associate(path("Data/sub/a.txt"), false);
+    associate(path("Database"), true);
     state->destinations->Add(path("Data/Backup"), path("Database"), "DATA");
     state->destinations->Add(path("Databackup"), path("Data"), "DATA");
     state->destinations->Add(path("Databackup"), path("Data/sub/a.txt"), "DATA");
@@ -93,7 +66,7 @@ TEST_F(RenameFixture, AFolderTakesItsAssociationsAndDestinationsAlongAndNothingB
     EXPECT_EQ(sources(), (QStringList{"Database", "Work", "Work/sub/a.txt"}));
     const auto work = state->backups->Item(path("Work"));
     EXPECT_EQ(work->Versions, 3);
-    EXPECT_EQ(work->DateCreated, "2026-01-02");
+    EXPECT_EQ(work->DateCreated, data->DateCreated);
     EXPECT_EQ(work->DateLastActivity, "2026-03-04");
     EXPECT_TRUE(work->CopyHidden && work->Recursive && work->NotifyOnError);
     QStringList destinations;
@@ -113,8 +86,8 @@ TEST_F(RenameFixture, AFolderTakesItsAssociationsAndDestinationsAlongAndNothingB
 TEST_F(RenameFixture, EveryFailureLeavesTheModelAsItWasAndTheWatchesRunning) {
     const QString report = home.writeFile("docs/report.txt", "mine");
     const QString taken = home.writeFile("docs/summary.txt", "someone else's");
-    associate("docs", true, 0);
-    associate("docs/report.txt", false, 0);
+    associate(path("docs"), true);
+    associate(path("docs/report.txt"), false);
 
     const auto taking = renamer->RenameFileOrFolder(report, "summary.txt");
     EXPECT_EQ(taking.kind, RenameOutcome::Kind::NameTaken);
@@ -155,12 +128,4 @@ TEST(VolumeRename, ListsAndDestinationsThatCarriedTheOldNameCarryTheNewOne) {
     EXPECT_EQ(destinations.Item(1)->Volume, "ARCHIVE");
     EXPECT_EQ(destinations.Item(2)->Volume, "DATA"); // another drive
     EXPECT_EQ(destinations.Item(3)->Volume, "OTHER");
-}
-
-TEST(RenameNames, TheNewNameIsTrimmedAndLosesItsOuterDots) {
-    EXPECT_EQ(Renaming::cleanedName("  .name.  "), "name");
-    EXPECT_EQ(Renaming::cleanedName("..."), "");
-    EXPECT_EQ(Renaming::cleanedName("a.b"), "a.b");
-    EXPECT_EQ(Renaming::extensionOf("report.final.txt"), ".txt");
-    EXPECT_EQ(Renaming::extensionOf("README"), "");
 }

@@ -233,27 +233,3 @@ TEST_F(SchemeFixture, NoSelectionAsksForOne) {
     EXPECT_FALSE(schemes.load(""));
     EXPECT_EQ(messages.texts(), QStringList{"Please select a scheme from the list above."});
 }
-
-TEST_F(SchemeFixture, DeleteAsksAndRemovesBothFiles) {
-    ASSERT_TRUE(schemes.openFolder());
-    add("docs");
-    ASSERT_TRUE(schemes.save("work"));
-    ASSERT_TRUE(schemes.save("home"));
-    messages.asked.clear();
-    EXPECT_FALSE(schemes.remove("work.sch")); // no answer given: Cancel
-    EXPECT_EQ(messages.texts(),
-              QStringList{"Are you sure you want to delete this Quillmot scheme?"});
-    EXPECT_EQ(messages.asked[0].buttons, MessageBoxes::Buttons::OkCancel);
-    messages.answers = {Answer::Ok};
-    EXPECT_TRUE(schemes.remove("work.sch"));
-    EXPECT_EQ(everything(sch), QStringList({"home.sch", "home.sch.dst"}));
-}
-
-TEST_F(SchemeFixture, AFileInPlaceOfTheSchemeFolderIsRefused) {
-    home.writeFile(".config/Quillmot/sch", "a file");
-    EXPECT_FALSE(schemes.openFolder());
-    ASSERT_EQ(messages.asked.size(), 1u);
-    EXPECT_EQ(messages.asked[0].icon, Icon::Exclamation);
-    EXPECT_TRUE(messages.asked[0].text.contains(sch));
-    EXPECT_TRUE(schemes.list().isEmpty());
-}

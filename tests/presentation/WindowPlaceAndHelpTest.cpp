@@ -1,10 +1,13 @@
-// Where a restored window goes when its monitor is gone, and where the help documents are found.
+// Where a restored window goes when its monitor is gone, and where the help documents and the
+// program's icon are found.
 
 #include "presentation/HelpFiles.h"
+#include "presentation/ProgramIcon.h"
 #include "presentation/ScreenPlacement.h"
 #include "support/TempHome.h"
 
 #include <QDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 TEST(ScreenPlacement, AWindowOnAMonitorThatIsGoneComesBackOntoThePrimaryScreen) {
@@ -24,13 +27,31 @@ TEST(ScreenPlacement, AWindowOnAMonitorThatIsGoneComesBackOntoThePrimaryScreen) 
     EXPECT_EQ(ScreenPlacement::ontoAScreen(huge, {primary}, primary), primary);
 }
 
-TEST(HelpFiles, TheDocumentBesideTheProgramWinsOverTheInstalledOne) {
-    TempHome home;
-    const QString program = home.makeFolder("prefix/bin");
-    EXPECT_TRUE(HelpFiles::find(HelpFiles::manual, program).isEmpty());
-    const QString installed = home.writeFile("prefix/share/doc/quillmot/Manual.html", "<html>");
-    EXPECT_EQ(HelpFiles::find(HelpFiles::manual, program), installed);
-    const QString beside = home.writeFile("prefix/bin/Manual.html", "<html>");
-    EXPECT_EQ(HelpFiles::find(HelpFiles::manual, program), beside);
-    EXPECT_TRUE(HelpFiles::find(HelpFiles::readme, program).isEmpty());
+// A program run from its build folder uses the files beside it; an installed one, those of its
+// prefix; a program whose file name the system no longer knows finds neither.
+TEST(FilesOfTheProgram, TheOneBesideTheProgramWinsOverTheInstalledOne) {
+    const struct {
+        const char* what;
+        std::function<QString(const QString&)> find;
+        QString installed, beside;
+    } cases[] = {
+        {"manual", [](const QString& p) { return HelpFiles::find(HelpFiles::manual, p); },
+         "share/doc/quillmot/Manual.html", "bin/Manual.html"},
+        {"icon", &ProgramIcon::find, "share/icons/hicolor/scalable/apps/org.quillmot.Quillmot.svg",
+         "bin/quillmot.svg"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempHome home;
+        const QString program = home.makeFolder("prefix/bin");
+        EXPECT_TRUE(c.find(program).isEmpty());
+        // Another program's icon in the theme is not ours.
+        home.writeFile("prefix/share/icons/hicolor/scalable/apps/quillmot.svg", "<svg/>");
+        EXPECT_TRUE(c.find(program).isEmpty());
+        const QString installed = home.writeFile("prefix/" + c.installed, "<x/>");
+        EXPECT_EQ(c.find(program), installed);
+        const QString beside = home.writeFile("prefix/" + c.beside, "<x/>");
+        EXPECT_EQ(c.find(program), beside);
+    }
+    EXPECT_TRUE(ProgramIcon::find(QString()).isEmpty());
 }
