@@ -147,12 +147,3 @@ TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
     EXPECT_EQ(state->fso->VolumeName(disk->mountPoint()), "Archive");
     EXPECT_EQ(state->backups->Item(1)->Volume, "ARCHIVE");
 }
-
-TEST_F(RenameDialogFixture, AMemoryFileSystemCannotBeRelabelled) {
-    auto memory = ScratchMount::tmpfs(64);
-    SKIP_UNLESS_MOUNTED(memory);
-    auto dialog = open(memory->mountPoint(), true);
-    typeAndConfirm(*dialog, "Label");
-    EXPECT_TRUE(messages.texts().value(0).contains("cannot carry a volume name"));
-    EXPECT_TRUE(dialog->isVisible());
-}

@@ -1,5 +1,4 @@
 #include "platform/Paths.h"
-#include "platform/AppData.h"
 #include "platform/TextFile.h"
 
 #include "support/TempHome.h"
@@ -93,15 +92,6 @@ TEST(NativeNames, AnyBytesComeBackUnchangedAndBrokenOnesAndControlsShowEscaped) 
     }
     // Two names that differ only in their broken bytes stay two names.
     EXPECT_NE(fromNative("\xFF.txt"), fromNative("\xFE.txt"));
-}
-
-TEST(AppData, LivesInTheUsersConfigFolder) {
-    TempHome home;
-    EXPECT_EQ(AppData::folder(), home.appDataFolder());
-    const QString name = AppData::computerName();
-    EXPECT_FALSE(name.isEmpty());
-    EXPECT_LE(name.size(), 255);
-    EXPECT_FALSE(name.contains(QChar(u'\0')));
 }
 
 using TextFile::decodeLines;

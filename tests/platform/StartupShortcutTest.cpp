@@ -64,15 +64,6 @@ TEST(StartupShortcut, TickedEntryIsValidAndStartsAnAwkwardProgramPathHidden) {
     EXPECT_TRUE(validate.readAllStandardOutput().trimmed().isEmpty());
 }
 
-TEST(StartupShortcut, QuotingRoundTrips) {
-    const QStringList command{"/a b/\"x\" `y` $z \\w %u", "nowin", ""};
-    EXPECT_EQ(splitExecValue(execValue(command)), command);
-    EXPECT_EQ(execValue({"/usr/bin/quillmot", "nowin"}), "/usr/bin/quillmot nowin");
-    EXPECT_EQ(splitExecValue("\"/usr/bin/q\" nowin"), QStringList({"/usr/bin/q", "nowin"}));
-    EXPECT_EQ(splitExecValue("\"/usr/bin/q nowin"), std::nullopt);
-    EXPECT_EQ(splitExecValue("   "), QStringList());
-}
-
 TEST(StartupShortcut, BrokenEntriesReadAsNothing) {
     TempHome home;
     const QString folder = autostart(home);
