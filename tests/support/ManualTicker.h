@@ -8,7 +8,6 @@ public:
     void start(int intervalMs) override {
         m_interval = intervalMs;
         m_active = true;
-        ++starts;
     }
     void stop() override { m_active = false; }
     bool isActive() const override { return m_active; }
@@ -21,7 +20,6 @@ public:
         tick();
         return true;
     }
-    int starts = 0;
 
 private:
     bool m_active = false;

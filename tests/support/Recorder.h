@@ -11,7 +11,6 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
-#include <stdexcept>
 #include <vector>
 
 class RecordingUi : public UserInterface {
@@ -23,16 +22,8 @@ public:
     int popupShows = 0;
     std::vector<clsRecent> logged;
     std::optional<QRect> geometry;
-    // Each tick that runs to its end asks once for the main window's geometry.
-    mutable int ticks = 0;
-    bool failGeometry = false;
-    int processEventsCalls = 0;
     int associationCount = -1;
     QString schemeName;
-    int logChanges = 0;
-    int notificationChanges = 0;
-    // Runs inside processEvents(), so a test can act "while the engine yields".
-    std::function<void()> onProcessEvents;
 
     void setRunningState(RunningState state) override { runningStates.push_back(state); }
     void setPausedLook(bool paused) override { pausedLooks.push_back(paused); }
@@ -43,19 +34,10 @@ public:
     void showPopupNoActivate() override { ++popupShows; }
     bool popupClosed() const override { return false; }
     void resultLogged(const clsRecent& entry) override { logged.push_back(entry); }
-    void logChanged() override { ++logChanges; }
-    void notificationsChanged() override { ++notificationChanges; }
-    std::optional<QRect> mainWindowGeometryTwips() const override {
-        ++ticks;
-        if (failGeometry)
-            throw std::runtime_error("window gone");
-        return geometry;
-    }
-    void processEvents() override {
-        ++processEventsCalls;
-        if (onProcessEvents)
-            onProcessEvents();
-    }
+    void logChanged() override {}
+    void notificationsChanged() override {}
+    std::optional<QRect> mainWindowGeometryTwips() const override { return geometry; }
+    void processEvents() override {}
     std::optional<RunningState> lastRunningState() const {
         if (runningStates.empty())
             return std::nullopt;
@@ -103,10 +85,6 @@ public:
     explicit ManualClock(QDateTime start = QDateTime(QDate(2026, 3, 14), QTime(10, 20, 30)))
         : current(start) {}
     QDateTime current;
-    qint64 sleptMs = 0;
     QDateTime now() const override { return current; }
-    void sleepMs(int ms) override {
-        sleptMs += ms;
-        current = current.addMSecs(ms);
-    }
+    void sleepMs(int ms) override { current = current.addMSecs(ms); }
 };
