@@ -8,13 +8,14 @@
 // WORK is filled once (a marker says so) and reused.
 
 #include "BenchSupport.h"
+#include "mainwindow/RestoreTreeModel.h"
 #include "mainwindow/frmRestore.h"
 #include "platform/FilePickers.h"
 #include "restore/RestoreRun.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QStandardItemModel>
+#include <QEventLoop>
 
 #include <algorithm>
 #include <cstdio>
@@ -77,8 +78,8 @@ bool listCopies(const QString& work, int runs) {
     return found == size_t(destinationsListed * (versionsListed + 1));
 }
 
-// The restore window on the tree, from its making to its tree model filled; and the listing of
-// the backups alone, the part of it that reads the disks.
+// The restore window on the tree, from its making to its tree shown and painted; and the listing
+// of the backups alone, the part of it that reads the disks.
 bool openWindow(const BackupSet& set, FileSystem& fso, int runs) {
     std::vector<double> listings;
     for (int run = 0; run < runs; ++run) {
@@ -99,11 +100,13 @@ bool openWindow(const BackupSet& set, FileSystem& fso, int runs) {
         const auto start = Steady::now();
         const double cpuStart = cpuSeconds();
         frmRestore window(set, messages, pickers);
-        bool shown = false;
-        QObject::connect(&window.browser(), &RestoreBrowser::treeChanged, &window,
-                         [&] { shown = true; });
-        while (!shown)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        window.show();
+        // Waits as the program's event loop does, asleep until the listing comes.
+        QEventLoop loop;
+        QObject::connect(&window.browser(), &RestoreBrowser::treeChanged, &loop, &QEventLoop::quit);
+        loop.exec();
+        // The tree painted: what the user sees first.
+        window.repaint();
         times.push_back(seconds(Steady::now() - start));
         cpu.push_back(cpuSeconds() - cpuStart);
         rows = window.treeModel().rowCount();

@@ -163,12 +163,10 @@ FoundFile BackupLayout::findFile(const FileSystem& fso, const QString& destPath,
 std::vector<FoundFile> BackupLayout::findBelow(const FileSystem& fso, const QString& destPath,
                                                const QString& sourceFolder) const {
     const QString base = fso.localPathOf(destPath);
-    QHash<QString, FoundFile> byPath;
-    const auto add = [&](const QString& source, FoundCopy copy) {
-        FoundFile& file = byPath[source];
-        file.sourcePath = source;
-        file.copies.push_back(std::move(copy));
-    };
+    std::vector<FoundFile> files;
+    // The files of the folder being looked through, by their source names: a copy and its
+    // versions all lie in one mirrored folder, so the index never needs to be wider than that.
+    QHash<QString, size_t> inFolder;
     // Folders still to look through: their mirrored components and the source folder behind.
     std::vector<std::pair<QStringList, QString>> pending{
         {mirrorOf(destPath, sourceFolder).names, Paths::withoutTrailingSeparator(sourceFolder)}};
@@ -178,7 +176,16 @@ std::vector<FoundFile> BackupLayout::findBelow(const FileSystem& fso, const QStr
         const auto entries = fso.entriesBelow(base, mirrored);
         if (!entries)
             continue;
+        inFolder.clear();
         const QString localDir = Paths::join(base, mirrored.join(Paths::separator()));
+        const auto add = [&](const QString& name, FoundCopy copy) {
+            auto slot = inFolder.constFind(name);
+            if (slot == inFolder.cend()) {
+                slot = inFolder.insert(name, files.size());
+                files.push_back({Paths::join(source, name), {}});
+            }
+            files[*slot].copies.push_back(std::move(copy));
+        };
         for (const FolderEntry& entry : *entries) {
             if (OwnTemporaryNames::matches(entry.name))
                 continue;
@@ -186,32 +193,34 @@ std::vector<FoundFile> BackupLayout::findBelow(const FileSystem& fso, const QStr
                 if (entry.kind != FolderEntry::Kind::Folder)
                     continue;
                 const auto kept = fso.entriesBelow(base, mirrored + QStringList{entry.name});
+                const QString versionDir = Paths::join(localDir, entry.name);
                 for (const FolderEntry& version : kept.value_or(std::vector<FolderEntry>{})) {
                     const std::optional<QString> name = sourceNameOf(version.name);
                     if (name && isCopy(version) && !OwnTemporaryNames::matches(version.name))
-                        add(Paths::join(source, *name),
-                            {k, Paths::join(Paths::join(localDir, entry.name), version.name),
-                             version});
+                        add(*name, {k, Paths::join(versionDir, version.name), version});
                 }
                 continue;
             }
-            const QString sourcePath = Paths::join(source, *sourceNameOf(entry.name));
+            const QString name = *sourceNameOf(entry.name);
             if (entry.kind == FolderEntry::Kind::Folder)
-                pending.emplace_back(mirrored + QStringList{entry.name}, sourcePath);
+                pending.emplace_back(mirrored + QStringList{entry.name}, Paths::join(source, name));
             else if (isCopy(entry))
-                add(sourcePath, {0, Paths::join(localDir, entry.name), entry});
+                add(name, {0, Paths::join(localDir, entry.name), entry});
         }
     }
-    std::vector<FoundFile> files;
-    files.reserve(size_t(byPath.size()));
-    for (FoundFile& file : byPath) {
+    for (FoundFile& file : files)
         sortCopies(file);
-        files.push_back(std::move(file));
-    }
-    std::sort(files.begin(), files.end(), [](const FoundFile& a, const FoundFile& b) {
-        return Paths::PathKey(a.sourcePath) < Paths::PathKey(b.sourcePath);
-    });
-    return files;
+    // Sorted by keys made once, not twice per comparison.
+    std::vector<std::pair<QString, size_t>> order;
+    order.reserve(files.size());
+    for (size_t i = 0; i < files.size(); ++i)
+        order.emplace_back(Paths::PathKey(files[i].sourcePath), i);
+    std::sort(order.begin(), order.end());
+    std::vector<FoundFile> sorted;
+    sorted.reserve(files.size());
+    for (const auto& [key, i] : order)
+        sorted.push_back(std::move(files[i]));
+    return sorted;
 }
 
 std::vector<FoundFile> BackupLayout::findAll(const FileSystem& fso, const QString& destPath) const {

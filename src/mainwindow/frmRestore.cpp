@@ -3,13 +3,13 @@
 #include "ui_frmRestoreFolder.h"
 
 #include "feedback/SlotGuard.h"
+#include "mainwindow/RestoreTreeModel.h"
 #include "platform/Paths.h"
 #include "platform/gui/ShellActions.h"
 
-#include <QFileIconProvider>
 #include <QHeaderView>
 #include <QProgressDialog>
-#include <QStandardItemModel>
+#include <algorithm>
 
 namespace {
 
@@ -19,19 +19,31 @@ constexpr int copiesShare = 2;
 constexpr int percentDone = 100;
 // Room at first for a deep tree and the copies' five columns side by side.
 constexpr QSize firstSize(960, 560);
-const QString markedName = QStringLiteral("%1   (%2)");
+// Room on either side of the note of a file no longer in the source.
+constexpr int notePadding = 24;
 
 } // namespace
 
 frmRestore::frmRestore(BackupSet set, MessageBoxes& messages, FilePickers& pickers, QWidget* parent)
     : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::frmRestore>()),
       m_browser(std::make_unique<RestoreBrowser>(std::move(set), messages, pickers)),
-      m_model(new QStandardItemModel(this)) {
+      m_model(new RestoreTreeModel(*m_browser, this)) {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     resize(firstSize);
     m_ui->lblAssociation->setText(Paths::displayName(m_browser->set().sourceRoot()));
     m_ui->treeFiles->setModel(m_model);
+    // The name gives way, never the note: a long name loses its middle, the note keeps its width.
+    m_ui->treeFiles->setTextElideMode(Qt::ElideMiddle);
+    QHeaderView* columns = m_ui->treeFiles->header();
+    columns->setStretchLastSection(false);
+    columns->setSectionResizeMode(RestoreTreeModel::NameColumn, QHeaderView::Stretch);
+    columns->setSectionResizeMode(RestoreTreeModel::NoteColumn, QHeaderView::Fixed);
+    QFont noteFont = m_ui->treeFiles->font();
+    noteFont.setItalic(true);
+    columns->resizeSection(
+        RestoreTreeModel::NoteColumn,
+        QFontMetrics(noteFont).horizontalAdvance(RestoreWindowTexts::notInSource) + notePadding);
     m_ui->splitter->setStretchFactor(0, treeShare);
     m_ui->splitter->setStretchFactor(1, copiesShare);
     m_ui->tblCopies->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -79,41 +91,17 @@ frmRestore::frmRestore(BackupSet set, MessageBoxes& messages, FilePickers& picke
 frmRestore::~frmRestore() = default;
 
 void frmRestore::showTree() {
-    const QFileIconProvider icons;
-    const QIcon folderIcon = icons.icon(QFileIconProvider::Folder);
-    const QIcon fileIcon = icons.icon(QFileIconProvider::File);
     const QSignalBlocker quiet(m_ui->treeFiles->selectionModel());
-    m_model->clear();
+    m_model->reload();
     const std::vector<BrowserNode>& nodes = m_browser->nodes();
-    std::vector<QStandardItem*> items(nodes.size());
-    // Built apart from the model and handed to it at once: a model told of every row as it
-    // comes makes its view lay out tens of thousands of times.
-    QList<QStandardItem*> top;
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        const BrowserNode& node = nodes[i];
-        auto* item = new QStandardItem(
-            node.folder ? folderIcon : fileIcon,
-            node.inSource ? node.name : markedName.arg(node.name, RestoreWindowTexts::notInSource));
-        item->setEditable(false);
-        item->setData(int(i), Qt::UserRole);
-        item->setToolTip(Paths::displayName(node.sourcePath));
-        if (!node.inSource) {
-            QFont font = item->font();
-            font.setItalic(true);
-            item->setFont(font);
-        }
-        items[i] = item;
-        if (node.parent < 0)
-            top << item;
-        else
-            items[size_t(node.parent)]->appendRow(item);
-    }
-    m_model->invisibleRootItem()->appendRows(top);
+    m_ui->treeFiles->setColumnHidden(
+        RestoreTreeModel::NoteColumn,
+        std::all_of(nodes.begin(), nodes.end(), [](const BrowserNode& n) { return n.inSource; }));
     // A filter shows its finds opened up; a whole tree starts at its top level.
     if (!m_ui->txtFilter->text().isEmpty())
         m_ui->treeFiles->expandAll();
     if (m_browser->selected() >= 0)
-        m_ui->treeFiles->setCurrentIndex(items[size_t(m_browser->selected())]->index());
+        m_ui->treeFiles->setCurrentIndex(m_model->indexOf(m_browser->selected()));
     if (nodes.empty() || m_browser->selected() < 0)
         showCopies();
 }

@@ -13,7 +13,7 @@ namespace Ui {
 class frmRestore;
 }
 class QProgressDialog;
-class QStandardItemModel;
+class RestoreTreeModel;
 
 class frmRestore : public QWidget {
     Q_OBJECT
@@ -23,8 +23,8 @@ public:
     ~frmRestore() override;
 
     RestoreBrowser& browser() { return *m_browser; }
-    // The tree's model, one item per node of the browser, in the same order.
-    QStandardItemModel& treeModel() { return *m_model; }
+    // The tree's model: a row for each node of the browser.
+    RestoreTreeModel& treeModel() { return *m_model; }
 
 private:
     void showTree();
@@ -37,6 +37,6 @@ private:
 
     std::unique_ptr<Ui::frmRestore> m_ui;
     std::unique_ptr<RestoreBrowser> m_browser;
-    QStandardItemModel* m_model;
+    RestoreTreeModel* m_model;
     QProgressDialog* m_progress = nullptr;
 };

@@ -48,6 +48,11 @@ QString whereText(const QString& volume, const QString& destination) {
                : QStringLiteral("%1 (%2)").arg(volume, Paths::displayName(destination));
 }
 
+// Two names of one folder: equal, or equal by the platform's rule for paths (rarely asked).
+bool sameName(QStringView a, QStringView b) {
+    return a == b || Paths::samePath(a.toString(), b.toString());
+}
+
 bool onlyAlreadyThere(const RestoreSummary& summary) {
     return summary.refused.isEmpty() && !summary.failures.empty() &&
            std::all_of(summary.failures.begin(), summary.failures.end(),
@@ -93,41 +98,53 @@ void RestoreBrowser::rebuildNodes() {
         m_selected >= 0 ? m_nodes[size_t(m_selected)].sourcePath : QString();
     m_nodes.clear();
     m_fileOfNode.clear();
+    m_nodes.reserve(m_tree.files.size());
+    m_fileOfNode.reserve(m_tree.files.size());
     const QString top = m_set.association.Folder ? m_tree.folder : Paths::parent(m_tree.folder);
-    QHash<QString, int> folders; // a folder's path key -> its node
-    const auto folderNode = [&](const QStringList& parts, qsizetype count) {
-        int parent = -1;
-        QString path = top;
-        for (qsizetype i = 0; i < count; ++i) {
-            path = Paths::join(path, parts[i]);
-            const QString key = Paths::PathKey(path);
-            auto it = folders.constFind(key);
-            if (it == folders.cend()) {
-                m_nodes.push_back({Paths::displayName(parts[i]), path, parent, true, true});
-                m_fileOfNode.push_back(-1);
-                it = folders.insert(key, int(m_nodes.size() - 1));
-            }
-            parent = *it;
-        }
-        return parent;
-    };
+    const QString head = Paths::join(Paths::withoutTrailingSeparator(top), QStringLiteral("x"))
+                             .chopped(1); // the top folder and one separator
+    // The folders of the file before, outermost first, and their nodes. The files come sorted by
+    // path, so a folder's files and sub-folders follow one another: once left, a folder never
+    // comes back, and the chain alone finds every folder node. The parts are views into the
+    // listed paths, so a file costs no copy of its folders' names.
+    QList<QStringView> chain;
+    std::vector<int> chainNodes;
+    m_selected = -1;
     for (size_t i = 0; i < m_tree.files.size(); ++i) {
         const BackedUpFile& file = m_tree.files[i];
-        const QStringList parts = Paths::componentsBelow(file.sourcePath, top);
+        if (!Paths::startsWith(file.sourcePath, head))
+            continue;
+        QList<QStringView> parts = QStringView(file.sourcePath)
+                                       .mid(head.size())
+                                       .split(Paths::separator(), Qt::SkipEmptyParts);
         if (parts.isEmpty())
             continue;
-        if (!m_filter.isEmpty() &&
-            !Paths::displayName(parts.last()).contains(m_filter, Qt::CaseInsensitive))
+        QString name = Paths::displayName(parts.last().toString());
+        if (!m_filter.isEmpty() && !name.contains(m_filter, Qt::CaseInsensitive))
             continue;
-        const int parent = folderNode(parts, parts.size() - 1);
-        m_nodes.push_back(
-            {Paths::displayName(parts.last()), file.sourcePath, parent, false, file.inSource});
+        const qsizetype folders = parts.size() - 1;
+        qsizetype same = 0;
+        while (same < folders && same < chain.size() && sameName(chain[same], parts[same]))
+            ++same;
+        chain.resize(same);
+        chainNodes.resize(size_t(same));
+        for (qsizetype f = same; f < folders; ++f) {
+            const QString path = Paths::join(
+                f == 0 ? top : m_nodes[size_t(chainNodes.back())].sourcePath, parts[f].toString());
+            m_nodes.push_back({Paths::displayName(parts[f].toString()), path,
+                               chainNodes.empty() ? -1 : chainNodes.back(), true, true});
+            m_fileOfNode.push_back(-1);
+            chain << parts[f];
+            chainNodes.push_back(int(m_nodes.size() - 1));
+            if (path == selectedPath)
+                m_selected = chainNodes.back();
+        }
+        m_nodes.push_back({std::move(name), file.sourcePath,
+                           chainNodes.empty() ? -1 : chainNodes.back(), false, file.inSource});
         m_fileOfNode.push_back(int(i));
+        if (file.sourcePath == selectedPath)
+            m_selected = int(m_nodes.size() - 1);
     }
-    m_selected = -1;
-    for (size_t n = 0; n < m_nodes.size() && !selectedPath.isEmpty(); ++n)
-        if (m_nodes[n].sourcePath == selectedPath)
-            m_selected = int(n);
     emit treeChanged();
 }
 

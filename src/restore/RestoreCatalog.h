@@ -13,10 +13,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class FileSystem;
+class SourceKeeper;
 class colBackups;
 class colDestinations;
 
@@ -27,6 +29,8 @@ struct BackupSet {
     QString prevSaveName;                // the usable base name of the version folders
     QStringList everyDestination;        // of every association: no restore writes into one
     BackupOwners::Ownership owners = {}; // for the copies that keep a source before a restore
+    // Who makes those copies; none: the restore's own thread.
+    std::shared_ptr<SourceKeeper> keeper;
 
     BackupLayout layout() const;
     QString sourceRoot() const { return association.SourcePath; }
@@ -37,15 +41,17 @@ struct BackupSet {
 
 // One copy of one source file in one destination.
 struct KeptCopy {
-    QString destination;  // the destination folder as the user gave it
-    QString volume;       // the volume its disk carries
-    int version = 0;      // 0: the current copy; k: the k-th newest previous version
-    QString path;         // where it lies, as the local file system reaches it
-    QString base;         // the destination folder as the local file system reaches it
-    QStringList relative; // from `base` down to the copy, one component each
+    QString destination; // the destination folder as the user gave it
+    QString volume;      // the volume its disk carries
+    int version = 0;     // 0: the current copy; k: the k-th newest previous version
+    QString path;        // where it lies, as the local file system reaches it
+    QString base;        // the destination folder as the local file system reaches it
     FileStamp stamp;
     bool link = false;         // a symbolic link kept as a link
     bool equalsSource = false; // the source now has its size and time
+
+    // From `base` down to the copy, one component each.
+    QStringList relative() const;
 };
 
 // A destination whose disk is not there (not mounted, another disk in its place, not ready).

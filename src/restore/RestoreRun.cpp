@@ -218,7 +218,7 @@ private:
         int err = 0;
         // Opened before the source is kept: keeping it moves the versions up, and the open copy
         // stays the one that was chosen.
-        const KeptCopyFile copy = KeptCopyFile::open(item.copy.base, item.copy.relative, &err);
+        const KeptCopyFile copy = KeptCopyFile::open(item.copy.base, item.copy.relative(), &err);
         if (!copy.isOpen())
             return failToRead(item, err);
         if (m_request.kind == RestoreRequest::Kind::ToSource && m_fso.stamp(item.sourcePath)) {
