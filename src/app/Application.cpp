@@ -27,6 +27,7 @@
 #include "presentation/SchemeCommands.h"
 #include "presentation/ScreenPlacement.h"
 #include "presentation/TreeCommands.h"
+#include "restore/SourceKeeper.h"
 #include "state/AppState.h"
 #include "state/WatchRegistry.h"
 
@@ -213,10 +214,15 @@ void Application::showRestore(const QString& sourcePath) {
     if (!m_state->backups->contains(sourcePath))
         return;
     // Modeless, as many as the user opens; each goes with the main window at the latest.
-    auto* window = new frmRestore(BackupSet::of(*m_state->backups->Item(sourcePath),
-                                                *m_state->backups, *m_state->destinations,
-                                                usablePrevSaveName(m_state->options.PrevSaveName)),
-                                  *m_messages, *m_pickers, m_window.get());
+    BackupSet set =
+        BackupSet::of(*m_state->backups->Item(sourcePath), *m_state->backups,
+                      *m_state->destinations, usablePrevSaveName(m_state->options.PrevSaveName));
+    // The copies that keep a source before a restore replaces it are made by the workers that
+    // make its saves, so the two never rotate its versions at once.
+    if (!m_sourceKeeper)
+        m_sourceKeeper = std::make_shared<WorkerKeeper>(m_engine->workers());
+    set.keeper = m_sourceKeeper;
+    auto* window = new frmRestore(std::move(set), *m_messages, *m_pickers, m_window.get());
     window->show();
 }
 

@@ -23,6 +23,7 @@ class QtFilePickers;
 class SchemeCommands;
 class SystemClock;
 class SingleInstance;
+class SourceKeeper;
 class StatusPresenter;
 class TreeCommands;
 
@@ -66,6 +67,7 @@ private:
     std::unique_ptr<SystemClock> m_clock;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<Engine> m_engine;
+    std::shared_ptr<SourceKeeper> m_sourceKeeper;
     std::unique_ptr<Lifecycle> m_lifecycle;
     std::unique_ptr<Feedback> m_feedback;
     std::unique_ptr<IconSink> m_previewSink;

@@ -91,6 +91,14 @@ void DestinationWorker::submitDriveCheck(clsDestination destination) {
     m_wake.notify_all();
 }
 
+void DestinationWorker::submitKeep(KeepJob job) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_keeps.push_back(std::move(job));
+    }
+    m_wake.notify_all();
+}
+
 void DestinationWorker::dropCatchUps() {
     std::vector<quint64> dropped;
     {
@@ -131,6 +139,7 @@ void DestinationWorker::dropAll() {
         m_saves.clear();
         m_folders.clear();
         m_driveChecks.clear();
+        m_keeps.clear();
     }
     dropCatchUps();
     cancelRunning();
@@ -138,7 +147,7 @@ void DestinationWorker::dropAll() {
 
 bool DestinationWorker::busy() const {
     const std::lock_guard lock(m_mutex);
-    return m_running || !m_driveChecks.empty() || (!m_held && hasWork());
+    return m_running || !m_driveChecks.empty() || !m_keeps.empty() || (!m_held && hasWork());
 }
 
 bool DestinationWorker::hasWork() const {
@@ -153,12 +162,14 @@ void DestinationWorker::abandon() {
 void DestinationWorker::run(std::stop_token stop) {
     std::unique_lock lock(m_mutex);
     while (!stop.stop_requested()) {
-        m_wake.wait(lock, stop,
-                    [this] { return !m_driveChecks.empty() || (!m_held && hasWork()); });
+        m_wake.wait(lock, stop, [this] {
+            return !m_driveChecks.empty() || !m_keeps.empty() || (!m_held && hasWork());
+        });
         if (stop.stop_requested())
             break;
-        // A look at the disk takes a moment, and the state the user sees waits for it.
-        if (serveNextCheck(lock) || m_held)
+        // A look at the disk takes a moment, and the state the user sees waits for it; so does
+        // a restore for its keep.
+        if (serveNextCheck(lock) || serveNextKeep(lock) || m_held)
             continue;
         // Saves first: a file just saved is what the user is waiting for.
         if (!serveNextSave(lock) && !serveNextFolder(lock))
@@ -182,6 +193,23 @@ bool DestinationWorker::serveNextCheck(std::unique_lock<std::mutex>& lock) {
         m_fso, destination.Path, destination.Volume, news.report.destVolumeName);
     ++m_progress;
     post(std::move(news));
+
+    lock.lock();
+    m_running = false;
+    return true;
+}
+
+bool DestinationWorker::serveNextKeep(std::unique_lock<std::mutex>& lock) {
+    if (m_keeps.empty())
+        return false;
+    KeepJob job = std::move(m_keeps.front());
+    m_keeps.pop_front();
+    m_running = true;
+    m_cancel = false;
+    lock.unlock();
+
+    copy({job.copy},
+         [&](size_t, const DestinationReport& report) { job.answer->set_value(report); });
 
     lock.lock();
     m_running = false;

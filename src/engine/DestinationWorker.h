@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,6 +40,14 @@ struct FolderJob {
     bool folderAssociation = false;
     QString sourceFolder;
     QString prevSaveName; // the base name of the version folders, already usable
+};
+
+// A copy of a source file that a restore is about to replace, made as a save is, in the worker's
+// turn, so that versions rotate once per copy however saves and restores meet. Its report is the
+// answer's; a keep dropped unserved leaves the answer broken, which its asker takes as stopped.
+struct KeepJob {
+    CopyJob copy;
+    std::shared_ptr<std::promise<DestinationReport>> answer;
 };
 
 // What a job came to; sent back for the window's thread.
@@ -79,6 +88,9 @@ public:
     // Looks whether the destination's disk is there and is the right one, writing nothing. It
     // comes before the copies, also while the worker is held: it only looks.
     void submitDriveCheck(clsDestination destination);
+    // Like a drive check, a keep comes before the copies and also while the worker is held: a
+    // restore waits for it.
+    void submitKeep(KeepJob job);
     // Drops the catch-ups waiting or under way (their CatchUpOver is still posted).
     void dropCatchUps();
     // While held, the worker starts nothing new; what it is doing it finishes.
@@ -106,6 +118,7 @@ private:
 
     void run(std::stop_token stop);
     bool serveNextCheck(std::unique_lock<std::mutex>& lock);
+    bool serveNextKeep(std::unique_lock<std::mutex>& lock);
     bool serveNextSave(std::unique_lock<std::mutex>& lock);
     bool serveNextFolder(std::unique_lock<std::mutex>& lock);
     bool hasWork() const;
@@ -130,6 +143,7 @@ private:
     std::deque<FolderJob> m_folders;
     std::deque<CatchUpTask> m_catchUps;
     std::deque<clsDestination> m_driveChecks;
+    std::deque<KeepJob> m_keeps;
     std::unique_ptr<CatchUpWalk> m_walk; // the catch-up under way, between its steps
     bool m_walkStepping = false;         // a step of it runs without the lock
     bool m_walkDropped = false;          // dropped while its step ran

@@ -77,6 +77,11 @@ void DestinationWorkers::submit(SaveJob job) {
     armStallCheck();
 }
 
+void DestinationWorkers::keep(KeepJob job) {
+    workerFor(workerKeyFor(job.copy.destination.Path)).submitKeep(std::move(job));
+    armStallCheck();
+}
+
 void DestinationWorkers::submitFolder(FolderJob job) {
     workerFor(workerKeyFor(job.destinationPath)).submitFolder(std::move(job));
     armStallCheck();

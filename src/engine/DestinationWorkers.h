@@ -40,6 +40,8 @@ public:
     void submitCatchUp(const QString& workerKey, CatchUpTask task);
     // The worker of the destination's disk looks whether that disk is there (DriveChecked).
     void checkDrive(const clsDestination& destination);
+    // The worker of the destination's disk makes the keep's copy in its turn.
+    void keep(KeepJob job);
     void dropCatchUps();
     void setHeld(bool held);
     // Drops every waiting job and asks the copies under way to stop.

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 // A kept copy, open for reading.
 class KeptCopyFile {
@@ -34,6 +35,9 @@ public:
     bool isLink() const { return m_link; }
     FileStamp stamp() const { return m_stamp; }
     unsigned mode() const { return m_mode; }
+
+    // The permission bits of the folder `relative` below `base`, reached without following links.
+    static std::optional<unsigned> folderMode(const QString& base, const QStringList& relative);
 
     // True when the regular file at `path` holds the same bytes.
     bool sameContentAs(const QString& path) const;
@@ -67,8 +71,10 @@ public:
     static RestoreTarget openChosen(const QString& path, int* error = nullptr);
     bool isOpen() const { return m_fd >= 0; }
 
-    // The folder `name` here, made when missing (for its owner alone until its files are in).
-    Refusal enterOrMake(const QString& name, RestoreTarget& into, int* error = nullptr) const;
+    // The folder `name` here, made when missing (for its owner alone until its files are in, when
+    // the restore gives it its bits; `made` says whether it was).
+    Refusal enterOrMake(const QString& name, RestoreTarget& into, int* error = nullptr,
+                        bool* made = nullptr) const;
     // What stands at `name` here, looked at without following it.
     Entry entryAt(const QString& name) const;
     // True when the folder holds nothing.

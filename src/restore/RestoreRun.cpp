@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/RestoreFiles.h"
+#include "restore/SourceKeeper.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -53,9 +54,8 @@ bool kept(const DestinationReport& report) {
 // destination's copy already has it. Empty when at least one destination keeps it now; else why
 // none does. Destinations that could not take it are added to `notes`.
 QString keepSource(FileSystem& fso, const BackupSet& set, const QString& sourceFile,
-                   QStringList& notes) {
-    QStringList reasons, notTaken;
-    bool anyKept = false;
+                   const std::atomic<bool>* cancel, QStringList& notes) {
+    std::vector<CopyJob> jobs;
     for (const clsDestination& destination : set.destinations) {
         CopyJob job = DestinationCopy::makeJob(set.association, destination, set.sourceRoot(),
                                                sourceFile, set.prevSaveName);
@@ -63,13 +63,22 @@ QString keepSource(FileSystem& fso, const BackupSet& set, const QString& sourceF
         // becomes a version once the restored file is saved to the destination.
         job.onlyIfStale = true;
         job.owners = set.owners;
-        const DestinationReport report = DestinationCopy::run(fso, job);
+        jobs.push_back(std::move(job));
+    }
+    const std::shared_ptr<SourceKeeper> keeper =
+        set.keeper ? set.keeper : SourceKeeper::onThisThread();
+    const std::vector<DestinationReport> reports = keeper->keep(fso, jobs, cancel);
+    QStringList reasons, notTaken;
+    bool anyKept = false;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        const DestinationReport& report = reports[i];
         if (kept(report)) {
             anyKept = true;
             continue;
         }
-        reasons << RestoreTexts::keptNowhere.arg(shown(destination.Path), whyNotKept(report));
-        notTaken << RestoreTexts::notKeptIn.arg(shown(destination.Path), whyNotKept(report));
+        const QString destination = shown(jobs[i].destination.Path);
+        reasons << RestoreTexts::keptNowhere.arg(destination, whyNotKept(report));
+        notTaken << RestoreTexts::notKeptIn.arg(destination, whyNotKept(report));
     }
     if (!anyKept)
         return reasons.isEmpty() ? QStringLiteral("it has no destination") : reasons.join("; ");
@@ -78,24 +87,34 @@ QString keepSource(FileSystem& fso, const BackupSet& set, const QString& sourceF
 }
 
 // The folders below the target that the files of a restore go into, entered once each while
-// the files come in path order.
+// the files come in path order. A folder the restore makes is its owner's alone while it fills,
+// and takes its bits once it is left: the files of a folder come one after the other, so a folder
+// left is done.
 class TargetFolders {
 public:
-    explicit TargetFolders(RestoreTarget root) { m_chain.push_back({QString(), std::move(root)}); }
+    // The bits that the folder `level` of the folders entered should have once done.
+    using ModeOf = std::function<std::optional<unsigned>(qsizetype level)>;
+
+    explicit TargetFolders(RestoreTarget root) { m_chain.push_back({{}, std::move(root), {}}); }
+    ~TargetFolders() { leaveDownTo(1); }
+    TargetFolders(const TargetFolders&) = delete;
+    TargetFolders& operator=(const TargetFolders&) = delete;
 
     // The folder for `folders` (below the root); null with `why` set when it cannot be entered.
-    const RestoreTarget* enter(const QStringList& folders, QString& why) {
+    const RestoreTarget* enter(const QStringList& folders, const ModeOf& modeOf, QString& why) {
         qsizetype same = 0;
         while (same < folders.size() && same + 1 < qsizetype(m_chain.size()) &&
-               m_chain[size_t(same + 1)].first == folders[same])
+               m_chain[size_t(same + 1)].name == folders[same])
             ++same;
-        m_chain.resize(size_t(same + 1));
+        leaveDownTo(size_t(same + 1));
         for (qsizetype i = same; i < folders.size(); ++i) {
             RestoreTarget next;
             int err = 0;
-            switch (m_chain.back().second.enterOrMake(folders[i], next, &err)) {
+            bool made = false;
+            switch (m_chain.back().folder.enterOrMake(folders[i], next, &err, &made)) {
             case RestoreTarget::Refusal::None:
-                m_chain.push_back({folders[i], std::move(next)});
+                m_chain.push_back(
+                    {folders[i], std::move(next), made ? modeOf(i) : std::optional<unsigned>()});
                 continue;
             case RestoreTarget::Refusal::Link:
                 why = RestoreTexts::linkInTarget;
@@ -108,12 +127,26 @@ public:
                 return nullptr;
             }
         }
-        return &m_chain.back().second;
+        return &m_chain.back().folder;
     }
-    const RestoreTarget& root() const { return m_chain.front().second; }
+    // Every folder made is given its bits.
+    void leaveAll() { leaveDownTo(1); }
+    const RestoreTarget& root() const { return m_chain.front().folder; }
 
 private:
-    std::vector<std::pair<QString, RestoreTarget>> m_chain;
+    struct Level {
+        QString name;
+        RestoreTarget folder;
+        std::optional<unsigned> modeWhenLeft; // set for a folder the restore made
+    };
+    void leaveDownTo(size_t levels) {
+        while (m_chain.size() > levels) {
+            if (const auto mode = m_chain.back().modeWhenLeft)
+                m_chain.back().folder.setMode(*mode);
+            m_chain.pop_back();
+        }
+    }
+    std::vector<Level> m_chain;
 };
 
 class Runner {
@@ -197,6 +230,7 @@ private:
             if (m_progress)
                 m_progress(progress);
         }
+        folders.leaveAll();
         // Files written without their own flush are made durable before they count as restored.
         if (single || m_pendingFlush == 0)
             return;
@@ -222,15 +256,17 @@ private:
         if (!copy.isOpen())
             return failToRead(item, err);
         if (m_request.kind == RestoreRequest::Kind::ToSource && m_fso.stamp(item.sourcePath)) {
-            const QString why = keepSource(m_fso, m_request.set, item.sourcePath, m_summary.notes);
+            const QString why =
+                keepSource(m_fso, m_request.set, item.sourcePath, m_cancel, m_summary.notes);
             if (!why.isEmpty()) {
                 m_summary.refused = RestoreTexts::notKept.arg(shown(item.sourcePath), why);
                 return;
             }
         }
         QString whyNot;
-        const RestoreTarget* folder =
-            folders.enter(item.targetRelative.mid(0, item.targetRelative.size() - 1), whyNot);
+        const RestoreTarget* folder = folders.enter(
+            item.targetRelative.mid(0, item.targetRelative.size() - 1),
+            [&](qsizetype level) { return folderModeOf(item, level); }, whyNot);
         if (!folder)
             return fail(item, whyNot);
         const CopyResult written =
@@ -256,6 +292,23 @@ private:
                 return fail(item, RestoreTexts::destinationGone.arg(shown(destination)));
             return fail(item, RestoreTexts::writeFailed.arg(errnoText(written.errnoValue)));
         }
+    }
+
+    // The bits of the target folder `level` of `item`: those of the backed-up folder it comes
+    // from, as the engine's mirrors follow their sources; else those of its source folder now.
+    std::optional<unsigned> folderModeOf(const RestoreItem& item, qsizetype level) const {
+        QString sourceFolder = item.sourcePath;
+        for (qsizetype up = item.targetRelative.size() - 1 - level; up > 0; --up)
+            sourceFolder = Paths::parent(sourceFolder);
+        const BackupLayout layout = m_request.set.layout();
+        if (Paths::isSameOrBelow(sourceFolder, layout.topSourceFolder()))
+            if (const auto mode = KeptCopyFile::folderMode(
+                    item.copy.base, layout.mirrorOf(item.copy.base, sourceFolder).names))
+                return mode;
+        if (m_fso.FolderExists(sourceFolder))
+            if (const auto attributes = m_fso.attributes(sourceFolder))
+                return attributes->mode;
+        return std::nullopt;
     }
 
     void failToRead(const RestoreItem& item, int err) {

@@ -4,7 +4,12 @@
 
 #include "RestoreFixture.h"
 
+#include "restore/SourceKeeper.h"
 #include "support/Mounts.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <gmock/gmock.h>
 
@@ -83,9 +88,66 @@ TEST_F(RestoreTest, TheFileAsItIsNowIsKeptAsAVersionBeforeItIsReplaced) {
     EXPECT_EQ(everything(Paths::parent(file)), QStringList{"a.txt"});
 }
 
+TEST_F(RestoreTest, ASaveUnderWayAndTheKeepBeforeARestoreRotateTheVersionsOnceEach) {
+    const QString file = write("src/Docs/a.txt", "");
+    associate(file, false, 3, {dst});
+    save(file, file, "v1");
+    save(file, file, "v2");
+    KeptCopy older; // a copy from elsewhere, so that the rotation under way cannot move it
+    older.base = folder("elsewhere");
+    older.path = write("elsewhere/a.txt", "v0");
+    older.destination = older.base;
+
+    // The worker stops after the first step of the next save and waits to be let go.
+    std::mutex mutex;
+    std::condition_variable letGo;
+    bool held = false, released = false;
+    workers->afterEachStep = [&] {
+        std::unique_lock lock(mutex);
+        if (!held) {
+            held = true;
+            letGo.wait(lock, [&] { return released; });
+        }
+    };
+    put(file, "v3");
+    engine->CopyToDestinations(file, state->backups->positionOf(file), file);
+    ASSERT_TRUE(waitFor([&] {
+        const std::lock_guard lock(mutex);
+        return held;
+    }));
+    BackupSet set = setOf(file);
+    const auto keeper = std::make_shared<WorkerKeeper>(*workers);
+    std::atomic<bool> handedOver = false, restored = false;
+    keeper->handedOver = [&] { handedOver = true; };
+    set.keeper = keeper;
+    RestoreSummary done;
+    std::thread restore([&] {
+        done = RestoreRun::run(*state->fso, RestoreRun::toSource(set, file, older));
+        restored = true;
+    });
+    // The keep waits for the worker, or (wrongly) the restore went ahead without it.
+    EXPECT_TRUE(waitFor([&] { return handedOver || restored; }));
+    {
+        const std::lock_guard lock(mutex);
+        released = true;
+    }
+    letGo.notify_all();
+    EXPECT_TRUE(waitFor([&] { return restored.load(); }));
+    restore.join();
+    settle();
+
+    EXPECT_TRUE(done.ok()) << done.text().toStdString();
+    EXPECT_EQ(contentOf(file), "v0");
+    QByteArrayList kept;
+    for (const KeptCopy& copy : copiesOf(file, file).copies)
+        kept << contentOf(copy.path);
+    EXPECT_EQ(kept, (QByteArrayList{"v3", "v2", "v1"}));
+}
+
 TEST_F(RestoreTest, ADeletedFileAndItsFolderComeBackAndTheTreeMarksThemGone) {
     const QString docs = folder("src/Docs");
     associate(docs, true, 2, {dst, dst2});
+    ASSERT_EQ(::chmod(Paths::toNative(folder("src/Docs/sub")).constData(), 0750), 0);
     save(docs, docs + "/a.txt", "a");
     save(docs, docs + "/sub/b.txt", "b");
     ASSERT_TRUE(QDir(docs + "/sub").removeRecursively());
@@ -100,6 +162,7 @@ TEST_F(RestoreTest, ADeletedFileAndItsFolderComeBackAndTheTreeMarksThemGone) {
                                                           tree.files[1].copies[0]));
     EXPECT_TRUE(done.ok()) << done.text().toStdString();
     EXPECT_EQ(contentOf(docs + "/sub/b.txt"), "b");
+    EXPECT_EQ(modeOf(docs + "/sub"), 0750u); // the bits its backup kept
 }
 
 TEST_F(RestoreTest, AFolderAsItWasAtATimeTakesEachFilesCopyOfThatTime) {

@@ -137,6 +137,14 @@ KeptCopyFile KeptCopyFile::open(const QString& base, const QStringList& relative
     return copy;
 }
 
+std::optional<unsigned> KeptCopyFile::folderMode(const QString& base, const QStringList& relative) {
+    const UniqueFd folder(openFolderBelow(base, relative));
+    struct stat st {};
+    if (folder.get() < 0 || ::fstat(folder.get(), &st) != 0)
+        return std::nullopt;
+    return unsigned(st.st_mode & 07777);
+}
+
 bool KeptCopyFile::sameContentAs(const QString& path) const {
     if (!isOpen())
         return false;
@@ -190,13 +198,18 @@ RestoreTarget RestoreTarget::openChosen(const QString& path, int* error) {
 }
 
 RestoreTarget::Refusal RestoreTarget::enterOrMake(const QString& name, RestoreTarget& into,
-                                                  int* error) const {
+                                                  int* error, bool* made) const {
     const QByteArray native = Paths::toNative(name);
+    if (made)
+        *made = false;
     if (!isPlainName(native)) {
         setError(error, EINVAL);
         return Refusal::Failed;
     }
-    if (::mkdirat(m_fd, native.constData(), newFolderMode) != 0 && errno != EEXIST) {
+    if (::mkdirat(m_fd, native.constData(), newFolderMode) == 0) {
+        if (made)
+            *made = true;
+    } else if (errno != EEXIST) {
         setError(error, errno);
         return Refusal::Failed;
     }
