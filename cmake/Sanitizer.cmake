@@ -6,6 +6,12 @@ add_library(quillmot_sanitizer_defaults OBJECT
     ${CMAKE_CURRENT_LIST_DIR}/sanitizer/RuntimeDefaults.cpp)
 # Plain C++ with nothing for Qt's code generators to do.
 set_target_properties(quillmot_sanitizer_defaults PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+if(QUILLMOT_SANITIZER STREQUAL "thread")
+    # Children that Qt starts in the parent's memory would leave the sanitizer's view of the
+    # parent's thread broken (see the file).
+    target_sources(quillmot_sanitizer_defaults PRIVATE
+        ${CMAKE_CURRENT_LIST_DIR}/sanitizer/ForkedChildren.cpp)
+endif()
 
 function(quillmot_collect_executables dir out)
     set(found "")
