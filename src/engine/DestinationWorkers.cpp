@@ -57,10 +57,13 @@ DestinationWorker& DestinationWorkers::workerFor(const QString& key) {
         const std::shared_ptr<Mailbox> mailbox = m_mailbox;
         auto post = [mailbox](WorkerNews news) {
             const std::lock_guard lock(mailbox->mutex);
-            if (DestinationWorkers* target = mailbox->target)
-                QMetaObject::invokeMethod(
-                    target, [target, news = std::move(news)] { target->deliver(news); },
-                    Qt::QueuedConnection);
+            DestinationWorkers* target = mailbox->target;
+            if (!target)
+                return;
+            mailbox->waiting.push_back(std::move(news));
+            // One call fetches all that arrived before it runs.
+            if (mailbox->waiting.size() == 1)
+                QMetaObject::invokeMethod(target, "deliverWaiting", Qt::QueuedConnection);
         };
         watched.worker = std::make_unique<DestinationWorker>(m_fso, key, std::move(post), [this] {
             if (afterEachStep)
@@ -146,6 +149,22 @@ void DestinationWorkers::mountsChanged() {
     m_mounts = MountTable::current();
     for (auto& [key, watched] : m_workers)
         watched.worker->forgetSweeps();
+}
+
+// One at a time, so that news delivered from within a handler (one that runs the event loop)
+// still comes in the order it was posted.
+void DestinationWorkers::deliverWaiting() {
+    for (;;) {
+        WorkerNews news;
+        {
+            const std::lock_guard lock(m_mailbox->mutex);
+            if (m_mailbox->waiting.empty())
+                return;
+            news = std::move(m_mailbox->waiting.front());
+            m_mailbox->waiting.pop_front();
+        }
+        deliver(news);
+    }
 }
 
 void DestinationWorkers::deliver(const WorkerNews& arrived) {

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QObject>
 #include <QTimer>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -74,13 +75,18 @@ private:
         qint64 lastMoveMs = 0;
         bool notResponding = false;
     };
-    // Shared with the workers: once the pool is gone, nothing they finish is delivered.
+    // Shared with the workers: once the pool is gone, nothing they finish is delivered. The
+    // news itself waits here, under the mailbox's lock, and the queued call that fetches it
+    // carries nothing: what a worker hands over is then visibly handed over by that lock, also
+    // to the thread sanitizer, which cannot see the locks inside Qt's event queue.
     struct Mailbox {
         std::mutex mutex;
         DestinationWorkers* target = nullptr;
+        std::deque<WorkerNews> waiting;
     };
 
     DestinationWorker& workerFor(const QString& key);
+    Q_INVOKABLE void deliverWaiting();
     void deliver(const WorkerNews& news);
     void checkStalls();
     void armStallCheck();
