@@ -157,17 +157,19 @@ public:
                                  const std::function<bool()>& between = {});
     // The second half: renames the temporary file over the target.
     virtual CopyResult commitCopy(StagedCopy& staged);
-    // Makes a batch of copies into one disk durable together. A flush waits for the disk's
-    // journal to commit (milliseconds each); flushed one by one only after all of them were
-    // written, the first flush commits what the whole batch wrote and the others find their
-    // part committed already. No flush of the whole disk: that would also wait for everything
-    // other programs wrote to it. Called before the commits, it flushes the copies' data: a copy
-    // whose data could not be made durable is discarded, and its result says why. Called after
-    // them, it flushes the renames and lets the copies go.
+    // Makes a batch of copies into one disk durable together. Called before the commits, it
+    // makes the copies' data durable: each copy's data is written and waited for (a copy whose
+    // write failed is discarded, and its result says why), then, for a batch of many, one flush
+    // of the disk serves them all, where a flush of each file would cost the disk a flush of its
+    // cache each; a small batch, or a disk whose flush fails, is flushed file by file. Called
+    // after the commits, it makes the renames durable the same way and lets the copies go.
     virtual std::vector<CopyResult> flushBatch(const std::vector<StagedCopy*>& batch);
     // Makes the data written to the open file `fd` durable (fsync): 0, or -1 with errno set.
     // Tests make it fail, as a failing disk does.
     virtual int flushFile(int fd) const;
+    // Makes everything written to the file system that holds `fd` durable (syncfs): 0, or -1
+    // with errno set. It also waits for what other programs wrote there.
+    virtual int flushDisk(int fd) const;
 
     // --- identity
     // The path with every symbolic link, ".", ".." and doubled separator resolved as the kernel

@@ -116,28 +116,46 @@ TEST_F(VersionTest, FailedCopiesLeaveTheCopyAndItsVersionsAsTheyWere) {
 }
 
 // Saves that waited together are copied as one batch, flushed to the disk at once; a copy whose
-// flush fails there fails alone.
+// flush fails there fails alone, also where the whole disk is flushed for a batch of many.
 TEST_F(VersionTest, ABatchOfSavesLandsTogetherAndAFailedFlushFailsItsCopyAlone) {
     for (const QByteArray v : {"v1", "v2"})
         copyVersion(v);
-    const QString other = write("src/Docs/m.txt", "other");
-    addAssociation(other, false);
-    addDestination(other, folder("dst"));
-    workers->setHeld(true);
-    write("src/Docs/n.txt", "lost");
-    engine->CopyToDestinations(file, 1, file);
-    engine->CopyToDestinations(other, 2, other);
-    disk->failingSize = 4;
-    disk->failWith = EIO;
-    workers->setHeld(false);
-    settle();
+    QStringList files{file};
+    const auto saveAll = [&] {
+        const qsizetype before = logged().size();
+        workers->setHeld(true);
+        for (int i = 0; i < files.size(); ++i)
+            engine->CopyToDestinations(files[i], i + 1, files[i]);
+        workers->setHeld(false);
+        settle();
+        QStringList batch = logged().mid(before);
+        batch.sort();
+        return batch;
+    };
+    for (const qsizetype batchSize : {2, 20}) {
+        SCOPED_TRACE(batchSize);
+        while (files.size() < batchSize) {
+            files << write(QString("src/Docs/m%1.txt").arg(files.size()), "other");
+            addAssociation(files.last(), false);
+            addDestination(files.last(), folder("dst"));
+        }
+        const QList<QByteArray> before = copies();
+        write("src/Docs/n.txt", "lost");
+        disk->failingSize = 4;
+        disk->failWith = EIO;
+        QStringList expected(batchSize - 1, "Success: Copy saved");
+        expected.prepend("Error occurred in copy");
+        EXPECT_EQ(saveAll(), expected);
+        EXPECT_EQ(copies(), before);
+        EXPECT_EQ(readWholeFile(dir + "/m1.txt"), "other");
+        EXPECT_TRUE(everything(dir).filter(".quillmot").isEmpty()) << "no temporary file left";
 
-    QStringList batch = logged().mid(2);
-    batch.sort();
-    EXPECT_EQ(batch, QStringList({"Error occurred in copy", "Success: Copy saved"}));
-    EXPECT_EQ(copies().mid(0, 2), QList<QByteArray>({"v2", "v1"}));
-    EXPECT_EQ(everything(dir), QStringList({"PrevSave-1", "m.txt", "n.txt"}));
-    EXPECT_EQ(readWholeFile(dir + "/m.txt"), "other");
+        disk->failWith = 0;
+        expected.front() = "Success: Copy saved & Previous version stored";
+        expected.sort();
+        EXPECT_EQ(saveAll(), expected);
+        EXPECT_EQ(copies().mid(0, 2), QList<QByteArray>({"lost", before.front()}));
+    }
 }
 
 TEST_F(VersionTest, AVersionThatCannotMoveFailsItsDestinationAloneAndReplacesNothing) {

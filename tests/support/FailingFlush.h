@@ -25,6 +25,13 @@ public:
             return !between || between();
         });
     }
+    // A failing disk fails the flush of the whole disk as well; each file's then tells.
+    int flushDisk(int fd) const override {
+        if (failWith == 0)
+            return FileSystem::flushDisk(fd);
+        errno = failWith;
+        return -1;
+    }
     int flushFile(int fd) const override {
         struct stat st {};
         if (failWith == 0 ||

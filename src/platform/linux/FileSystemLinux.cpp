@@ -31,6 +31,9 @@ namespace {
 
 // A hard-mounted share whose server is gone can block statvfs for minutes.
 constexpr auto networkProbeLimit = std::chrono::seconds(2);
+// A batch of copies this big is made durable by one flush of the whole disk instead of one
+// flush of each file.
+constexpr size_t diskFlushCopies = 16;
 
 QByteArray native(const QString& path) {
     return Paths::toNative(path);
@@ -381,39 +384,71 @@ CopyResult FileSystem::commitCopy(StagedCopy& staged) {
 }
 
 std::vector<CopyResult> FileSystem::flushBatch(const std::vector<StagedCopy*>& batch) {
-    // Every copy's data is sent to the disk first, so that the first flush's journal commit
-    // finds all of them written and takes them all in: the flushes after it wait for nothing.
-    // Left to each flush in turn, each would write its own file and commit the journal anew.
-    for (const StagedCopy* staged : batch)
-        if (!staged->m_committed && staged->pending() && staged->m_lock >= 0)
-            ::sync_file_range(staged->m_lock, 0, 0, SYNC_FILE_RANGE_WRITE);
-    std::vector<CopyResult> results;
-    results.reserve(batch.size());
-    // The renames of one folder are made durable by one flush of it.
-    std::set<std::pair<dev_t, ino_t>> foldersFlushed;
-    for (StagedCopy* staged : batch) {
-        CopyResult result;
-        if (staged->m_committed) {
-            // Best effort, as after a single commit: the new copy is in place.
+    std::vector<CopyResult> results(batch.size());
+    const auto failed = [&](size_t i) {
+        results[i] = {classifyCopyErrno(errno), errno};
+        batch[i]->discard();
+    };
+    // The data: each copy's written to the disk and waited for, so that a write that failed
+    // fails its copy alone; then one flush of the whole disk makes all of it durable. A flush
+    // of each file would cost the disk a flush of its cache each, whatever the journal's commit
+    // already took in: a thousand small copies, a thousand waits for the disk. A small batch
+    // flushes its files: the whole disk's flush also waits for what other programs wrote.
+    std::vector<size_t> written;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        StagedCopy& staged = *batch[i];
+        if (staged.m_committed)
+            continue;
+        if (!staged.pending())
+            results[i] = {CopyError::Other, ENOENT};
+        else if (staged.m_lock >= 0)
+            written.push_back(i);
+    }
+    for (const size_t i : written)
+        ::sync_file_range(batch[i]->m_lock, 0, 0, SYNC_FILE_RANGE_WRITE);
+    std::erase_if(written, [&](size_t i) {
+        constexpr unsigned waitWritten =
+            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+        if (::sync_file_range(batch[i]->m_lock, 0, 0, waitWritten) == 0)
+            return false;
+        failed(i);
+        return true;
+    });
+    // A disk whose flush fails is flushed file by file, so that each copy hears its own fate.
+    if (written.size() >= diskFlushCopies && flushDisk(batch[written.front()]->m_lock) == 0)
+        written.clear();
+    for (const size_t i : written)
+        if (flushFile(batch[i]->m_lock) != 0)
+            failed(i);
+
+    // The renames, once the copies are in place: one flush of the disk, or one of each folder.
+    std::vector<StagedCopy*> placed;
+    for (StagedCopy* staged : batch)
+        if (staged->m_committed)
+            placed.push_back(staged);
+    // Best effort, as after a single commit: the new copies are in place.
+    if (placed.size() < diskFlushCopies || flushDisk(placed.front()->m_folder) != 0) {
+        std::set<std::pair<dev_t, ino_t>> foldersFlushed;
+        for (StagedCopy* staged : placed) {
             struct stat folder {};
             if (::fstat(staged->m_folder, &folder) != 0 ||
                 foldersFlushed.emplace(folder.st_dev, folder.st_ino).second)
                 ::fsync(staged->m_folder);
-            staged->m_committed = false;
-            staged->discard();
-        } else if (!staged->pending()) {
-            result = {CopyError::Other, ENOENT};
-        } else if (staged->m_lock >= 0 && flushFile(staged->m_lock) != 0) {
-            result = {classifyCopyErrno(errno), errno};
-            staged->discard();
         }
-        results.push_back(result);
+    }
+    for (StagedCopy* staged : placed) {
+        staged->m_committed = false;
+        staged->discard();
     }
     return results;
 }
 
 int FileSystem::flushFile(int fd) const {
     return ::fsync(fd);
+}
+
+int FileSystem::flushDisk(int fd) const {
+    return ::syncfs(fd);
 }
 
 StagedCopy::~StagedCopy() {
