@@ -36,7 +36,7 @@ struct EngineTiming {
     int busyRetryMs = 1000;   // between tries of a source file that another program holds
     int walkSliceMs = 10;     // a walk of a source tree hands the event loop back this often
     int exitGraceMs = 3000;   // copies under way when the exit begins may finish meanwhile
-    int exitCancelMs = 1500;  // ...and then get this long to stop after being asked
+    int exitCancelMs = 1000;  // ...and then get this long to stop after being asked
     int stallMs = 30000;      // a destination disk with no progress this long is not responding
     int stallCheckMs = 5000;  // how often busy workers are looked at for that
     int retryFirstMs = 10000; // a failed copy is tried again after this, doubling...
