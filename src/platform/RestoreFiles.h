@@ -88,10 +88,18 @@ public:
     // disk with the copy's permission bits and times, and is renamed to `name` only when whole;
     // without `replace` only where nothing has that name (EEXIST otherwise). On any failure
     // nothing is left under either name and what was at `name` stays. `between` runs after each
-    // chunk; false stops (Cancelled). Without `flush` the data is not waited for here: many
-    // files are flushed at once with flushDisk() before the restore reports them done.
-    CopyResult write(const KeptCopyFile& copy, const QString& name, bool replace, bool flush,
+    // chunk; false stops (Cancelled).
+    CopyResult write(const KeptCopyFile& copy, const QString& name, bool replace,
                      const std::function<bool()>& between = {}) const;
+    // The two halves of a write, for many files made durable at once: `stage` writes the whole
+    // copy under a hidden temporary name (`temp`), with its bits and times, flushed only with
+    // `flush`; `place` renames it to `name` (as write() does, and removes it on failure), which
+    // must come after the data is durable (flushDisk()) so that a crash never leaves a name on a
+    // file whose data is not. `discard` removes a staged file.
+    CopyResult stage(const KeptCopyFile& copy, QByteArray& temp, bool flush,
+                     const std::function<bool()>& between = {}) const;
+    CopyResult place(const QByteArray& temp, const QString& name, bool replace) const;
+    void discard(const QByteArray& temp) const;
     // Makes everything written to this folder's disk durable: 0, or the errno of a failure.
     int flushDisk() const;
 

@@ -14,11 +14,17 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <memory>
 
 namespace {
 
 // Names shown for one reason before the rest are counted.
 constexpr int namesShownPerReason = 3;
+// A folder restore makes its files durable a batch at a time, before it names them: enough
+// files that the flushes cost little beside the writing, few enough bytes that a flush waits
+// for little and a crash loses little work.
+constexpr size_t stagedFilesAtMost = 1000;
+constexpr qint64 stagedBytesAtMost = qint64(64) << 20;
 
 QString errnoText(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
@@ -88,20 +94,23 @@ QString keepSource(FileSystem& fso, const BackupSet& set, const QString& sourceF
 
 // The folders below the target that the files of a restore go into, entered once each while
 // the files come in path order. A folder the restore makes is its owner's alone while it fills,
-// and takes its bits once it is left: the files of a folder come one after the other, so a folder
-// left is done.
+// and takes its bits once it is left and its files are in place (sealLeft()): the files of a
+// folder come one after the other, so a folder left is done.
 class TargetFolders {
 public:
     // The bits that the folder `level` of the folders entered should have once done.
     using ModeOf = std::function<std::optional<unsigned>(qsizetype level)>;
+    using Folder = std::shared_ptr<const RestoreTarget>;
 
-    explicit TargetFolders(RestoreTarget root) { m_chain.push_back({{}, std::move(root), {}}); }
-    ~TargetFolders() { leaveDownTo(1); }
+    explicit TargetFolders(RestoreTarget root) {
+        m_chain.push_back({{}, std::make_shared<RestoreTarget>(std::move(root)), {}});
+    }
+    ~TargetFolders() { leaveAll(); }
     TargetFolders(const TargetFolders&) = delete;
     TargetFolders& operator=(const TargetFolders&) = delete;
 
     // The folder for `folders` (below the root); null with `why` set when it cannot be entered.
-    const RestoreTarget* enter(const QStringList& folders, const ModeOf& modeOf, QString& why) {
+    Folder enter(const QStringList& folders, const ModeOf& modeOf, QString& why) {
         qsizetype same = 0;
         while (same < folders.size() && same + 1 < qsizetype(m_chain.size()) &&
                m_chain[size_t(same + 1)].name == folders[same])
@@ -111,10 +120,10 @@ public:
             RestoreTarget next;
             int err = 0;
             bool made = false;
-            switch (m_chain.back().folder.enterOrMake(folders[i], next, &err, &made)) {
+            switch (m_chain.back().folder->enterOrMake(folders[i], next, &err, &made)) {
             case RestoreTarget::Refusal::None:
-                m_chain.push_back(
-                    {folders[i], std::move(next), made ? modeOf(i) : std::optional<unsigned>()});
+                m_chain.push_back({folders[i], std::make_shared<RestoreTarget>(std::move(next)),
+                                   made ? modeOf(i) : std::optional<unsigned>()});
                 continue;
             case RestoreTarget::Refusal::Link:
                 why = RestoreTexts::linkInTarget;
@@ -127,26 +136,35 @@ public:
                 return nullptr;
             }
         }
-        return &m_chain.back().folder;
+        return m_chain.back().folder;
     }
-    // Every folder made is given its bits.
-    void leaveAll() { leaveDownTo(1); }
-    const RestoreTarget& root() const { return m_chain.front().folder; }
+    // The folders made and left get their bits.
+    void sealLeft() {
+        for (const auto& [folder, mode] : m_left)
+            folder->setMode(mode);
+        m_left.clear();
+    }
+    void leaveAll() {
+        leaveDownTo(1);
+        sealLeft();
+    }
+    const RestoreTarget& root() const { return *m_chain.front().folder; }
 
 private:
     struct Level {
         QString name;
-        RestoreTarget folder;
+        Folder folder;
         std::optional<unsigned> modeWhenLeft; // set for a folder the restore made
     };
     void leaveDownTo(size_t levels) {
         while (m_chain.size() > levels) {
             if (const auto mode = m_chain.back().modeWhenLeft)
-                m_chain.back().folder.setMode(*mode);
+                m_left.emplace_back(m_chain.back().folder, *mode);
             m_chain.pop_back();
         }
     }
     std::vector<Level> m_chain;
+    std::vector<std::pair<Folder, unsigned>> m_left; // innermost first
 };
 
 class Runner {
@@ -230,15 +248,43 @@ private:
             if (m_progress)
                 m_progress(progress);
         }
-        folders.leaveAll();
-        // Files written without their own flush are made durable before they count as restored.
-        if (single || m_pendingFlush == 0)
+        if (single)
             return;
-        if (const int err = folders.root().flushDisk(); err != 0) {
+        placeStaged(folders);
+        folders.leaveAll();
+        // The names placed and the bits given are made durable before the restore ends.
+        if (const int err = folders.root().flushDisk(); err != 0 && m_summary.restored > 0) {
             m_summary.restored = 0;
             m_summary.failures.push_back(
                 {m_request.targetFolder, RestoreTexts::writeFailed.arg(errnoText(err))});
         }
+    }
+
+    // The files staged so far are made durable together, then put in place under their names:
+    // a crash leaves under a name either nothing or a whole file, and one flush of the disk
+    // serves many files instead of one each.
+    void placeStaged(TargetFolders& folders) {
+        if (m_staged.empty())
+            return;
+        const int err = folders.root().flushDisk();
+        for (const Staged& staged : m_staged) {
+            if (err != 0) {
+                staged.folder->discard(staged.temp);
+                fail(*staged.item, RestoreTexts::writeFailed.arg(errnoText(err)));
+                continue;
+            }
+            const CopyResult placed = staged.folder->place(
+                staged.temp, staged.item->targetRelative.last(), m_request.replace);
+            if (placed.ok())
+                ++m_summary.restored;
+            else if (placed.errnoValue == EEXIST)
+                fail(*staged.item, RestoreTexts::alreadyThere);
+            else
+                fail(*staged.item, RestoreTexts::writeFailed.arg(errnoText(placed.errnoValue)));
+        }
+        m_staged.clear();
+        m_stagedBytes = 0;
+        folders.sealLeft();
     }
 
     void restoreOne(TargetFolders& folders, const RestoreItem& item, bool single) {
@@ -264,19 +310,29 @@ private:
             }
         }
         QString whyNot;
-        const RestoreTarget* folder = folders.enter(
+        const TargetFolders::Folder folder = folders.enter(
             item.targetRelative.mid(0, item.targetRelative.size() - 1),
             [&](qsizetype level) { return folderModeOf(item, level); }, whyNot);
         if (!folder)
             return fail(item, whyNot);
-        const CopyResult written =
-            folder->write(copy, item.targetRelative.last(), m_request.replace, single,
-                          [this] { return !stopRequested(); });
-        if (written.ok()) {
-            ++m_summary.restored;
-            ++m_pendingFlush;
-            return;
+        const auto goOn = [this] { return !stopRequested(); };
+        CopyResult written;
+        if (single) {
+            written = folder->write(copy, item.targetRelative.last(), m_request.replace, goOn);
+            if (written.ok())
+                ++m_summary.restored;
+        } else {
+            QByteArray temp;
+            written = folder->stage(copy, temp, false, goOn);
+            if (written.ok()) {
+                m_staged.push_back({&item, folder, temp});
+                m_stagedBytes += item.copy.stamp.size;
+                if (m_staged.size() >= stagedFilesAtMost || m_stagedBytes >= stagedBytesAtMost)
+                    placeStaged(folders);
+            }
         }
+        if (written.ok())
+            return;
         switch (written.error) {
         case CopyError::DiskFull:
             m_diskFullAt = item.sourcePath;
@@ -352,7 +408,14 @@ private:
     QStringList m_backupRoots;
     QSet<QString> m_goneDestinations;
     QString m_diskFullAt;
-    int m_pendingFlush = 0;
+    // Files written whole under temporary names, waiting for the flush before their names.
+    struct Staged {
+        const RestoreItem* item;
+        TargetFolders::Folder folder;
+        QByteArray temp;
+    };
+    std::vector<Staged> m_staged;
+    qint64 m_stagedBytes = 0;
 };
 
 // Where a source file goes below the association's top folder: its folders, then its name.

@@ -3,12 +3,13 @@
 // the files of a folder into a folder the user picked. A restore reads the backups and writes
 // only below its target: it never writes into a destination, never removes anything, and never
 // writes through a link out of the target. Each file is written whole under a temporary name
-// and renamed into place, keeping the copy's permission bits and times, so a failure leaves
-// nothing half-written; a file that was there is replaced only where the user agreed to it.
+// and renamed into place once its data is on the disk (a folder's files a batch at a time),
+// keeping the copy's permission bits and times, so a failure or a crash leaves nothing
+// half-written; a file that was there is replaced only where the user agreed to it.
 //
 // Before a copy replaces the source file, the source as it is now is copied to every destination
-// as a normal save (DestinationCopy, the copy the engine's workers make), so that it becomes a
-// kept version and nothing is lost.
+// as a normal save (by the BackupSet's SourceKeeper: the engine's workers in the program), so
+// that it becomes a kept version and nothing is lost.
 //
 // A restore runs on the thread that calls it and reads only its request.
 

@@ -215,6 +215,8 @@ TEST_F(RestoreTest, ADiskUnpluggedDuringAFolderRestoreEndsItsFilesCleanly) {
         RestoreRun::run(*state->fso, RestoreRun::folderInto(setOf(docs), tree, {}, target, false),
                         [&](const RestoreProgress& progress) {
                             EXPECT_EQ(progress.totalBytes, 300000);
+                            // Written, but named only once its data is on the disk.
+                            EXPECT_FALSE(QFile::exists(target + "/a.txt"));
                             if (!unplugged)
                                 unplugged = disk->unmount();
                         });

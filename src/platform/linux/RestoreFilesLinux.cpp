@@ -277,40 +277,47 @@ void RestoreTarget::makeReadOnly(const QString& name) const {
         ::fchmodat(m_fd, native.constData(), st.st_mode & 07555, 0);
 }
 
-CopyResult RestoreTarget::write(const KeptCopyFile& copy, const QString& name, bool replace,
-                                bool flush, const std::function<bool()>& between) const {
-    const QByteArray target = Paths::toNative(name);
-    if (!copy.isOpen() || !isOpen() || !isPlainName(target))
+CopyResult RestoreTarget::stage(const KeptCopyFile& copy, QByteArray& temp, bool flush,
+                                const std::function<bool()>& between) const {
+    temp.clear();
+    if (!copy.isOpen() || !isOpen())
         return failure(EINVAL);
-    QByteArray temp;
-    const auto dropTemp = [&] {
-        if (!temp.isEmpty())
-            ::unlinkat(m_fd, temp.constData(), 0);
-    };
     const struct timespec times[2] = {timespecOf(copy.m_accessedNs),
                                       timespecOf(copy.m_stamp.modifiedNs)};
     if (copy.m_link) {
-        temp = Paths::toNative(OwnTemporaryNames::fresh());
-        if (::symlinkat(copy.m_linkText.constData(), m_fd, temp.constData()) != 0)
+        const QByteArray name = Paths::toNative(OwnTemporaryNames::fresh());
+        if (::symlinkat(copy.m_linkText.constData(), m_fd, name.constData()) != 0)
             return failure(errno);
-        ::utimensat(m_fd, temp.constData(), times, AT_SYMLINK_NOFOLLOW);
-    } else {
-        UniqueFd out(createLockedTemporary(m_fd, temp));
-        struct stat source {};
-        if (out.get() < 0)
-            return failure(errno);
-        const auto fail = [&](int err) {
-            dropTemp();
-            return failure(err);
-        };
-        if (::fstat(copy.m_fd, &source) != 0 || ::lseek(copy.m_fd, 0, SEEK_SET) != 0 ||
-            copyFileData(copy.m_fd, out.get(), source, between) != 0)
-            return fail(errno);
-        ::fchmod(out.get(), mode_t(copy.m_mode));
-        ::futimens(out.get(), times);
-        // A full disk may show only now, when delayed allocation needs the blocks.
-        if ((flush && ::fsync(out.get()) != 0) || out.close() != 0)
-            return fail(errno);
+        ::utimensat(m_fd, name.constData(), times, AT_SYMLINK_NOFOLLOW);
+        temp = name;
+        return {};
+    }
+    QByteArray name;
+    UniqueFd out(createLockedTemporary(m_fd, name));
+    if (out.get() < 0)
+        return failure(errno);
+    const auto fail = [&](int err) {
+        ::unlinkat(m_fd, name.constData(), 0);
+        return failure(err);
+    };
+    struct stat source {};
+    if (::fstat(copy.m_fd, &source) != 0 || ::lseek(copy.m_fd, 0, SEEK_SET) != 0 ||
+        copyFileData(copy.m_fd, out.get(), source, between) != 0)
+        return fail(errno);
+    ::fchmod(out.get(), mode_t(copy.m_mode));
+    ::futimens(out.get(), times);
+    // A full disk may show only now, when delayed allocation needs the blocks.
+    if ((flush && ::fsync(out.get()) != 0) || out.close() != 0)
+        return fail(errno);
+    temp = name;
+    return {};
+}
+
+CopyResult RestoreTarget::place(const QByteArray& temp, const QString& name, bool replace) const {
+    const QByteArray target = Paths::toNative(name);
+    if (!isOpen() || !isPlainName(target)) {
+        discard(temp);
+        return failure(EINVAL);
     }
     int rc = replace
                  ? ::renameat(m_fd, temp.constData(), m_fd, target.constData())
@@ -323,11 +330,27 @@ CopyResult RestoreTarget::write(const KeptCopyFile& copy, const QString& name, b
     }
     if (rc != 0) {
         const int err = errno;
-        dropTemp();
+        discard(temp);
         return failure(err);
     }
+    return {};
+}
+
+void RestoreTarget::discard(const QByteArray& temp) const {
+    if (!temp.isEmpty())
+        ::unlinkat(m_fd, temp.constData(), 0);
+}
+
+CopyResult RestoreTarget::write(const KeptCopyFile& copy, const QString& name, bool replace,
+                                const std::function<bool()>& between) const {
+    if (!isPlainName(Paths::toNative(name)))
+        return failure(EINVAL);
+    QByteArray temp;
+    if (const CopyResult staged = stage(copy, temp, true, between); !staged.ok())
+        return staged;
+    if (const CopyResult placed = place(temp, name, replace); !placed.ok())
+        return placed;
     // Best effort: the file is in place; a failed sync only weakens it after a crash.
-    if (flush)
-        ::fsync(m_fd);
+    ::fsync(m_fd);
     return {};
 }
