@@ -2,11 +2,17 @@
 
 #include "platform/Paths.h"
 
+#include <QApplication>
 #include <QFileIconProvider>
+#include <QPainter>
+#include <QStyle>
+#include <algorithm>
 
 namespace {
 
 const QString goneTip = QStringLiteral("%1\n(%2)");
+// Room between a name and its note, and after the note.
+constexpr int noteGap = 12;
 
 } // namespace
 
@@ -35,15 +41,13 @@ void RestoreTreeModel::reload() {
 QModelIndex RestoreTreeModel::indexOf(int node) const {
     if (node < 0 || size_t(node) >= m_rowOf.size())
         return {};
-    return createIndex(m_rowOf[size_t(node)], NameColumn, quintptr(node));
+    return createIndex(m_rowOf[size_t(node)], 0, quintptr(node));
 }
 
 QModelIndex RestoreTreeModel::index(int row, int column, const QModelIndex& parent) const {
     const int above = parent.isValid() ? int(parent.internalId()) : -1;
-    if (parent.isValid() && parent.column() != NameColumn)
-        return {};
     const std::vector<int>& children = childrenOf(above);
-    if (row < 0 || size_t(row) >= children.size() || column < 0 || column >= ColumnCount)
+    if (row < 0 || size_t(row) >= children.size() || column != 0)
         return {};
     return createIndex(row, column, quintptr(children[size_t(row)]));
 }
@@ -55,13 +59,11 @@ QModelIndex RestoreTreeModel::parent(const QModelIndex& child) const {
 }
 
 int RestoreTreeModel::rowCount(const QModelIndex& parent) const {
-    if (!parent.isValid())
-        return int(childrenOf(-1).size());
-    return parent.column() == NameColumn ? int(childrenOf(int(parent.internalId())).size()) : 0;
+    return int(childrenOf(parent.isValid() ? int(parent.internalId()) : -1).size());
 }
 
 int RestoreTreeModel::columnCount(const QModelIndex&) const {
-    return ColumnCount;
+    return 1;
 }
 
 QVariant RestoreTreeModel::data(const QModelIndex& index, int role) const {
@@ -71,13 +73,11 @@ QVariant RestoreTreeModel::data(const QModelIndex& index, int role) const {
     const BrowserNode& n = nodes()[size_t(node)];
     switch (role) {
     case Qt::DisplayRole:
-        if (index.column() == NoteColumn)
-            return n.inSource ? QString() : RestoreWindowTexts::notInSource;
         return n.name;
+    case NoteRole:
+        return n.inSource ? QString() : RestoreWindowTexts::notInSource;
     case Qt::DecorationRole:
-        if (index.column() == NameColumn)
-            return n.folder ? m_folderIcon : m_fileIcon;
-        return {};
+        return n.folder ? m_folderIcon : m_fileIcon;
     case Qt::ToolTipRole:
         return n.inSource
                    ? Paths::displayName(n.sourcePath)
@@ -91,4 +91,44 @@ QVariant RestoreTreeModel::data(const QModelIndex& index, int role) const {
     default:
         return {};
     }
+}
+
+void NoteDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const {
+    const QString note = index.data(RestoreTreeModel::NoteRole).toString();
+    if (note.isEmpty())
+        return QStyledItemDelegate::paint(painter, option, index);
+    QStyleOptionViewItem whole(option);
+    initStyleOption(&whole, index);
+    const QFontMetrics metrics(whole.font);
+    const int noteWidth =
+        std::min(metrics.horizontalAdvance(note) + 2 * noteGap, option.rect.width());
+    QStyleOptionViewItem name(option);
+    name.rect.setRight(option.rect.right() - noteWidth);
+    QStyledItemDelegate::paint(painter, name, index);
+
+    // The note's part of the row, with the row's background and colours.
+    QStyleOptionViewItem rest(whole);
+    rest.rect = QRect(name.rect.right() + 1, option.rect.top(), noteWidth, option.rect.height());
+    rest.text.clear();
+    rest.icon = QIcon();
+    rest.features &= ~QStyleOptionViewItem::HasDecoration;
+    const QWidget* view = option.widget;
+    QStyle* style = view ? view->style() : QApplication::style();
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &rest, painter, view);
+    const bool selected = option.state & QStyle::State_Selected;
+    painter->save();
+    painter->setFont(whole.font);
+    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(rest.rect.adjusted(noteGap, 0, -noteGap, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                      metrics.elidedText(note, Qt::ElideRight, rest.rect.width() - 2 * noteGap));
+    painter->restore();
+}
+
+QSize NoteDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    const QString note = index.data(RestoreTreeModel::NoteRole).toString();
+    if (!note.isEmpty())
+        size.rwidth() += QFontMetrics(option.font).horizontalAdvance(note) + 2 * noteGap;
+    return size;
 }

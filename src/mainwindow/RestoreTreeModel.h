@@ -1,20 +1,21 @@
 #pragma once
 // The restore window's tree over the browser's nodes as they are, with no item of its own per
-// row: a backup of tens of thousands of files is shown as soon as it is listed. The first column
-// holds the name, the second the note of a file no longer in the source, so that a long name is
-// shortened and never the note.
+// row: a backup of tens of thousands of files is shown as soon as it is listed. A file no longer
+// in the source carries its note apart from its name (NoteRole), and NoteDelegate draws it at the
+// row's end, shortening a long name and never the note.
 
 #include "presentation/RestoreBrowser.h"
 
 #include <QAbstractItemModel>
 #include <QFont>
 #include <QIcon>
+#include <QStyledItemDelegate>
 #include <vector>
 
 class RestoreTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
-    enum Column { NameColumn, NoteColumn, ColumnCount };
+    enum Role { NoteRole = Qt::UserRole + 1 };
 
     explicit RestoreTreeModel(const RestoreBrowser& browser, QObject* parent = nullptr);
 
@@ -39,4 +40,13 @@ private:
     QIcon m_folderIcon;
     QIcon m_fileIcon;
     QFont m_goneFont;
+};
+
+// Draws a row's note, when it has one, whole at the row's end and the name in the room left.
+class NoteDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };

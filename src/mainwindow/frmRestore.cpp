@@ -9,7 +9,6 @@
 
 #include <QHeaderView>
 #include <QProgressDialog>
-#include <algorithm>
 
 namespace {
 
@@ -19,8 +18,6 @@ constexpr int copiesShare = 2;
 constexpr int percentDone = 100;
 // Room at first for a deep tree and the copies' five columns side by side.
 constexpr QSize firstSize(960, 560);
-// Room on either side of the note of a file no longer in the source.
-constexpr int notePadding = 24;
 
 } // namespace
 
@@ -33,17 +30,10 @@ frmRestore::frmRestore(BackupSet set, MessageBoxes& messages, FilePickers& picke
     resize(firstSize);
     m_ui->lblAssociation->setText(Paths::displayName(m_browser->set().sourceRoot()));
     m_ui->treeFiles->setModel(m_model);
-    // The name gives way, never the note: a long name loses its middle, the note keeps its width.
+    // The name gives way, never the note: a long name loses its middle, the note stays whole.
     m_ui->treeFiles->setTextElideMode(Qt::ElideMiddle);
-    QHeaderView* columns = m_ui->treeFiles->header();
-    columns->setStretchLastSection(false);
-    columns->setSectionResizeMode(RestoreTreeModel::NameColumn, QHeaderView::Stretch);
-    columns->setSectionResizeMode(RestoreTreeModel::NoteColumn, QHeaderView::Fixed);
-    QFont noteFont = m_ui->treeFiles->font();
-    noteFont.setItalic(true);
-    columns->resizeSection(
-        RestoreTreeModel::NoteColumn,
-        QFontMetrics(noteFont).horizontalAdvance(RestoreWindowTexts::notInSource) + notePadding);
+    m_ui->treeFiles->setItemDelegate(new NoteDelegate(m_ui->treeFiles));
+    m_ui->treeFiles->header()->setStretchLastSection(true);
     m_ui->splitter->setStretchFactor(0, treeShare);
     m_ui->splitter->setStretchFactor(1, copiesShare);
     m_ui->tblCopies->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -94,9 +84,6 @@ void frmRestore::showTree() {
     const QSignalBlocker quiet(m_ui->treeFiles->selectionModel());
     m_model->reload();
     const std::vector<BrowserNode>& nodes = m_browser->nodes();
-    m_ui->treeFiles->setColumnHidden(
-        RestoreTreeModel::NoteColumn,
-        std::all_of(nodes.begin(), nodes.end(), [](const BrowserNode& n) { return n.inSource; }));
     // A filter shows its finds opened up; a whole tree starts at its top level.
     if (!m_ui->txtFilter->text().isEmpty())
         m_ui->treeFiles->expandAll();
