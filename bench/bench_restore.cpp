@@ -3,7 +3,7 @@
 // association of 20,000 files backed up in 2 destinations, from its opening to a usable tree;
 // and a restore of that whole folder into an empty one (restore.sh sets it beside `cp -a`).
 //
-//   bench_restore WORK [RUNS]
+//   bench_restore WORK [RUNS] [window|folder]   (both when neither is named)
 //
 // WORK is filled once (a marker says so) and reused.
 
@@ -149,7 +149,10 @@ int main(int argc, char* argv[]) {
         return 2;
     const QString work = pathArgument(argv[1]);
     const int runs = numberArgument(argc, argv, 2, 5);
-    if (!listCopies(work, runs))
+    const QString only = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    const bool window = only != QLatin1String("folder");
+    const bool folder = only != QLatin1String("window");
+    if (window && !listCopies(work, runs))
         return 1;
 
     const QString tree = work + "/tree/src";
@@ -161,7 +164,8 @@ int main(int argc, char* argv[]) {
     TreeBench bench(tree, dests);
     const BackupSet set = BackupSet::of(*bench.state.backups->Item(tree), *bench.state.backups,
                                         *bench.state.destinations, defaultPrevSaveName);
-    if (!openWindow(set, bench.fso, runs) || !restoreFolder(set, bench.fso, work + "/out", runs))
+    if ((window && !openWindow(set, bench.fso, runs)) ||
+        (folder && !restoreFolder(set, bench.fso, work + "/out", runs)))
         return 1;
     return 0;
 }
