@@ -215,6 +215,40 @@ Chain cycleThrough(const Edges& edges, qsizetype start) {
     return {};
 }
 
+// Members that may lie on a cycle: what is left after peeling off, again and again, those that
+// nothing feeds or that feed nothing. Looking for a cycle only through these keeps thousands of
+// associations that feed no one from costing a search each.
+std::vector<bool> onSomeCycle(const Edges& edges) {
+    const size_t count = edges.size();
+    std::vector<qsizetype> in(count, 0), out(count, 0);
+    std::vector<std::vector<qsizetype>> fedBy(count);
+    for (size_t from = 0; from < count; ++from)
+        for (const qsizetype to : edges[from]) {
+            ++out[from];
+            ++in[size_t(to)];
+            fedBy[size_t(to)].push_back(qsizetype(from));
+        }
+    std::vector<bool> left(count, true);
+    std::vector<size_t> peel;
+    for (size_t i = 0; i < count; ++i)
+        if (in[i] == 0 || out[i] == 0)
+            peel.push_back(i);
+    while (!peel.empty()) {
+        const size_t at = peel.back();
+        peel.pop_back();
+        if (!left[at])
+            continue;
+        left[at] = false;
+        for (const qsizetype to : edges[at])
+            if (left[size_t(to)] && --in[size_t(to)] == 0)
+                peel.push_back(size_t(to));
+        for (const qsizetype from : fedBy[at])
+            if (left[size_t(from)] && --out[size_t(from)] == 0)
+                peel.push_back(size_t(from));
+    }
+    return left;
+}
+
 QString quoted(const Snapshot& snapshot, qsizetype index) {
     return QLatin1Char('"') + Paths::displayName(snapshot.members[size_t(index)].source) +
            QLatin1Char('"');
@@ -229,6 +263,7 @@ Snapshot snapshotOf(const colBackups& backups, const colDestinations& destinatio
         destinationsOf[Paths::PathKey(d->Source)] << d->Path;
     Snapshot snapshot;
     snapshot.versionBase = versionBase;
+    snapshot.members.reserve(size_t(backups.Count()));
     for (const auto& a : backups)
         snapshot.members.push_back({a->SourcePath, a->Folder, a->Folder && a->Recursive, a->Enabled,
                                     destinationsOf.value(Paths::PathKey(a->SourcePath))});
@@ -237,25 +272,49 @@ Snapshot snapshotOf(const colBackups& backups, const colDestinations& destinatio
 
 std::vector<Clash> clashes(const Snapshot& snapshot) {
     const std::vector<Claim> claims = allClaims(snapshot);
-    QHash<QString, std::vector<qsizetype>> byTop;
-    for (qsizetype i = 0; i < qsizetype(claims.size()); ++i)
-        byTop[Paths::PathKey(claims[size_t(i)].top)].push_back(i);
+    // Claims by their top; file associations' also by top and copy name, since two of them with
+    // one top meet only when their copies have the same name. Looking those up by name keeps a
+    // folder of thousands of file associations linear instead of pairing every two of them.
+    QHash<QString, std::vector<qsizetype>> byTop, foldersByTop, filesByTopAndName;
+    const auto topKey = [](const Claim& c) { return Paths::PathKey(c.top); };
+    const auto nameKey = [](const Claim& c) {
+        return Paths::PathKey(c.top) + QChar(0) + Paths::PathKey(c.copyName);
+    };
+    for (qsizetype i = 0; i < qsizetype(claims.size()); ++i) {
+        const Claim& c = claims[size_t(i)];
+        byTop[topKey(c)].push_back(i);
+        if (c.tree)
+            foldersByTop[topKey(c)].push_back(i);
+        else
+            filesByTopAndName[nameKey(c)].push_back(i);
+    }
     std::set<std::pair<qsizetype, qsizetype>> seen;
     std::vector<Clash> found;
+    const auto check = [&](qsizetype u, qsizetype l, bool sameTop) {
+        const Claim& upper = claims[size_t(u)];
+        const Claim& lower = claims[size_t(l)];
+        if (upper.member == lower.member || (sameTop && u > l) ||
+            !clashBetween(snapshot, upper, lower))
+            return;
+        const auto pair = std::minmax(upper.member, lower.member);
+        if (seen.insert(pair).second)
+            found.push_back({pair.first, pair.second, lower.destination});
+    };
     for (qsizetype l = 0; l < qsizetype(claims.size()); ++l) {
         const Claim& lower = claims[size_t(l)];
-        for (QString above = lower.top; !above.isEmpty(); above = Paths::parent(above)) {
-            const bool sameTop = Paths::samePath(above, lower.top);
-            for (const qsizetype u : byTop.value(Paths::PathKey(above))) {
-                const Claim& upper = claims[size_t(u)];
-                if (upper.member == lower.member || (sameTop && u > l) ||
-                    !clashBetween(snapshot, upper, lower))
-                    continue;
-                const auto pair = std::minmax(upper.member, lower.member);
-                if (seen.insert(pair).second)
-                    found.push_back({pair.first, pair.second, lower.destination});
-            }
-        }
+        const QString top = topKey(lower);
+        // The same top: folder claims always, file claims of the same name (or every one, for
+        // a folder claim, whose mirror may hold a file of any name).
+        for (const qsizetype u : foldersByTop.value(top))
+            check(u, l, true);
+        for (const qsizetype u :
+             lower.tree ? byTop.value(top) : filesByTopAndName.value(nameKey(lower)))
+            if (!claims[size_t(u)].tree)
+                check(u, l, true);
+        for (QString above = Paths::parent(lower.top); !above.isEmpty();
+             above = Paths::parent(above))
+            for (const qsizetype u : byTop.value(Paths::PathKey(above)))
+                check(u, l, Paths::samePath(above, lower.top));
     }
     std::sort(found.begin(), found.end(), [](const Clash& a, const Clash& b) {
         return std::pair(a.second, a.first) < std::pair(b.second, b.first);
@@ -267,8 +326,9 @@ std::vector<Chain> chains(const Snapshot& snapshot) {
     const Edges edges = feedingEdges(snapshot);
     std::vector<Chain> found;
     std::vector<bool> inChain(edges.size(), false);
+    const std::vector<bool> cyclic = onSomeCycle(edges);
     for (qsizetype i = 0; i < qsizetype(edges.size()); ++i) {
-        if (inChain[size_t(i)])
+        if (inChain[size_t(i)] || !cyclic[size_t(i)])
             continue;
         Chain chain = cycleThrough(edges, i);
         for (const qsizetype member : chain)
@@ -358,11 +418,24 @@ bool wouldFeedItsOrigin(const Snapshot& snapshot, const QString& filePath,
 
 Ownership ownershipOf(const colBackups& backups, const colDestinations& destinations,
                       const QString& versionBase, const QString& sourcePath) {
-    const qsizetype index = backups.positionOf(Paths::PathKey(sourcePath)) - 1;
-    if (index < 0)
+    if (!backups.contains(sourcePath))
         return {};
-    return {std::make_shared<const Snapshot>(snapshotOf(backups, destinations, versionBase)),
-            index};
+    return Owners(backups, destinations, versionBase).of(sourcePath);
+}
+
+Owners::Owners(const colBackups& backups, const colDestinations& destinations,
+               const QString& versionBase)
+    : m_snapshot(std::make_shared<const Snapshot>(snapshotOf(backups, destinations, versionBase))) {
+    m_positions.reserve(qsizetype(m_snapshot->members.size()));
+    for (qsizetype i = 0; i < qsizetype(m_snapshot->members.size()); ++i)
+        m_positions.insert(Paths::PathKey(m_snapshot->members[size_t(i)].source), i);
+}
+
+Ownership Owners::of(const QString& sourcePath) const {
+    const auto it = m_positions.constFind(Paths::PathKey(sourcePath));
+    if (it == m_positions.constEnd())
+        return {};
+    return {m_snapshot, it.value()};
 }
 
 CheckFailure checkCopy(const Ownership& owners, const QString& filePath, const QString& copyPath) {

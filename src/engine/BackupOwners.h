@@ -11,6 +11,7 @@
 
 #include "engine/ResultMessages.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -46,6 +47,21 @@ struct Ownership {
 };
 Ownership ownershipOf(const colBackups& backups, const colDestinations& destinations,
                       const QString& versionBase, const QString& sourcePath);
+
+// Every association's ownership from one snapshot. A pass over many associations (the start's
+// catch-up of all of them) takes one of these instead of a snapshot per association, which
+// would make the pass quadratic in their number.
+class Owners {
+public:
+    Owners(const colBackups& backups, const colDestinations& destinations,
+           const QString& versionBase);
+    Ownership of(const QString& sourcePath) const;
+    const QString& versionBase() const { return m_snapshot->versionBase; }
+
+private:
+    std::shared_ptr<const Snapshot> m_snapshot;
+    QHash<QString, qsizetype> m_positions; // by the source's PathKey
+};
 
 // Two associations whose copies would land in one place of `destination`; `first` comes first.
 struct Clash {

@@ -1,6 +1,6 @@
 #include "engine/CatchUp.h"
 
-#include "engine/BackupOwners.h"
+#include "engine/CopyEngine.h"
 #include "engine/DestinationWorkers.h"
 #include "engine/Engine.h"
 #include "platform/FileSystem.h"
@@ -19,6 +19,7 @@ CatchUp::~CatchUp() = default;
 void CatchUp::requestAll() {
     m_engine.workers().dropCatchUps();
     m_outstanding.clear();
+    const CopyEngine::Round round(m_engine.copier());
     for (const auto& association : *m_state.backups)
         if (association->Enabled)
             submit(*association);
@@ -49,9 +50,8 @@ void CatchUp::submit(const clsBackup& association) {
         task.association.setDestinations(nullptr);
         task.options = m_state.options;
         task.settleNs = qint64(m_engine.timing().settleMs) * nsPerMs;
-        task.owners = BackupOwners::ownershipOf(*m_state.backups, *m_state.destinations,
-                                                usablePrevSaveName(m_state.options.PrevSaveName),
-                                                association.SourcePath);
+        task.owners = m_engine.copier().ownershipOf(
+            usablePrevSaveName(m_state.options.PrevSaveName), association.SourcePath);
         m_outstanding.insert(task.id);
         workers.submitCatchUp(it.key(), std::move(task));
     }
@@ -71,6 +71,7 @@ void CatchUp::driveWasAway(const QString& sourcePath) {
 // An association whose drive is still away catches up with the destinations that are there; the
 // drive's return is then a mount that appeared.
 void CatchUp::mountsChanged() {
+    const CopyEngine::Round round(m_engine.copier());
     for (const QString& source : std::exchange(m_awaitingDrives, {}))
         request(source);
     requestOnNewMounts();

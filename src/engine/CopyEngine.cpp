@@ -108,22 +108,9 @@ BackupOwners::Ownership CopyEngine::ownershipOf(const QString& prevSaveName,
     if (m_rounds == 0)
         return BackupOwners::ownershipOf(*m_state.backups, *m_state.destinations, prevSaveName,
                                          sourcePath);
-    if (!m_roundOwners || m_roundOwners->versionBase != prevSaveName) {
-        RoundOwners owners{prevSaveName,
-                           std::make_shared<const BackupOwners::Snapshot>(BackupOwners::snapshotOf(
-                               *m_state.backups, *m_state.destinations, prevSaveName)),
-                           {}};
-        const std::vector<BackupOwners::Member>& members = owners.snapshot->members;
-        for (qsizetype i = 0; i < qsizetype(members.size()); ++i)
-            if (const QString key = Paths::PathKey(members[size_t(i)].source);
-                !owners.positions.contains(key))
-                owners.positions.insert(key, i);
-        m_roundOwners = std::move(owners);
-    }
-    const qsizetype index = m_roundOwners->positions.value(Paths::PathKey(sourcePath), -1);
-    if (index < 0)
-        return {};
-    return {m_roundOwners->snapshot, index};
+    if (!m_roundOwners || m_roundOwners->versionBase() != prevSaveName)
+        m_roundOwners.emplace(*m_state.backups, *m_state.destinations, prevSaveName);
+    return m_roundOwners->of(sourcePath);
 }
 
 quint64 CopyEngine::startCall(const clsBackup& association, const CopyScope& scope, bool retry) {

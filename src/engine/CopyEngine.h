@@ -61,6 +61,10 @@ public:
         CopyEngine& m_copier;
     };
 
+    // Who owns which place, for the copies of the association of `sourcePath`; read once per
+    // round while one is under way.
+    BackupOwners::Ownership ownershipOf(const QString& prevSaveName, const QString& sourcePath);
+
     // Never throws. Hands the file to the worker of each destination; the results come later.
     void CopyToDestinations(const QString& SourceRoot, int AssocIndex, const QString& FilePath,
                             const CopyScope& scope = {});
@@ -107,8 +111,6 @@ private:
     };
 
     Call callFor(const clsBackup& association, const CopyScope& scope) const;
-    // Who owns which place, for the copies of the association of `sourcePath`.
-    BackupOwners::Ownership ownershipOf(const QString& prevSaveName, const QString& sourcePath);
     quint64 startCall(const clsBackup& association, const CopyScope& scope, bool retry = false);
     void submit(quint64 callId, const CopyJob& job);
     void onSaveDone(const WorkerNews& news);
@@ -147,13 +149,7 @@ private:
     QElapsedTimer m_monotonic;
     bool m_stopped = false;
     QSet<QString> m_notedRenames; // association and source path keys, once said
-    // The ownership rules read once for the rounds under way, with each association's place in
-    // them by its key.
-    struct RoundOwners {
-        QString versionBase;
-        std::shared_ptr<const BackupOwners::Snapshot> snapshot;
-        QHash<QString, qsizetype> positions;
-    };
+    // The ownership rules read once for the rounds under way.
     int m_rounds = 0;
-    std::optional<RoundOwners> m_roundOwners;
+    std::optional<BackupOwners::Owners> m_roundOwners;
 };
