@@ -167,12 +167,17 @@ void DestinationWorker::run(std::stop_token stop) {
         });
         if (stop.stop_requested())
             break;
-        // A look at the disk takes a moment, and the state the user sees waits for it; so does
-        // a restore for its keep.
-        if (serveNextCheck(lock) || serveNextKeep(lock) || m_held)
+        if (m_held) {
+            if (!serveNextCheck(lock))
+                serveNextKeep(lock);
             continue;
-        // Saves first: a file just saved is what the user is waiting for.
-        if (!serveNextSave(lock) && !serveNextFolder(lock))
+        }
+        // Saves first: a file just saved is what the user is waiting for; then a restore waiting
+        // for its keep. A look at the disk takes a moment and comes next, before the folders'
+        // modes and the catch-up, since the state the user sees waits for it (a start with
+        // thousands of destinations asks for thousands of looks).
+        if (!serveNextSave(lock) && !serveNextKeep(lock) && !serveNextCheck(lock) &&
+            !serveNextFolder(lock))
             stepCatchUp(lock);
     }
 }

@@ -121,16 +121,21 @@ void Engine::CreateDetectFolder(const QString& Path, bool WatchSubtree) {
         return;
     colDetectFolders& folders = *m_state.detectFolders;
     const QString key = Paths::PathKey(folder);
+    // Associations in one folder share its watch. A file association registered after a
+    // recursive folder association must not take the sub-folders out of that watch.
+    const bool subtree = WatchSubtree || recursiveFolderAssociationAt(folder);
+    const bool skipHidden = hiddenFoldersSkippedAt(folder);
     if (folders.contains(key)) {
+        // Another file of a watched folder: the open watch serves it as it is, and its changes
+        // keep counting from when it was opened.
+        if (folders.Item(key)->watchCovers(subtree, skipHidden))
+            return;
         folders.Item(key)->ClassNotifyDelete();
         folders.Remove(key);
     }
     // Changes count from the moment the folder is watched; lost events are looked for since.
     const auto record = folders.Add(folder, 0, 0, DateTimeText::format(m_state.clock.now()), key);
-    // Associations in one folder share its watch. A file association registered after a
-    // recursive folder association must not take the sub-folders out of that watch.
-    record->ClassNotifyCreate(WatchSubtree || recursiveFolderAssociationAt(folder),
-                              hiddenFoldersSkippedAt(folder));
+    record->ClassNotifyCreate(subtree, skipHidden);
 }
 
 void Engine::RemoveDetectFolder(const QString& Path) {

@@ -1,6 +1,7 @@
 #include "platform/DateTimeText.h"
 
 #include <functional>
+#include <optional>
 
 namespace DateTimeText {
 
@@ -135,6 +136,18 @@ QString format(const QDateTime& when, const QLocale& locale) {
         return never;
     const QDateTime local = when.toLocalTime();
     const QTime time(local.time().hour(), local.time().minute(), local.time().second());
+    // The check below parses the text back, which costs far more than the formatting; the
+    // engine asks for the same second many times over (a start that opens thousands of watches,
+    // a log line per copy), so the last answer is kept.
+    struct Last {
+        QLocale locale;
+        QDate date;
+        QTime time;
+        QString text;
+    };
+    thread_local std::optional<Last> last;
+    if (last && last->date == local.date() && last->time == time && last->locale == locale)
+        return last->text;
     const QList<Candidate>& forms = candidates(locale);
     QString text;
     for (const Candidate& c : forms) {
@@ -145,6 +158,7 @@ QString format(const QDateTime& when, const QLocale& locale) {
         if (back && back->date() == local.date() && back->time() == time)
             break;
     }
+    last = Last{locale, local.date(), time, text};
     return text;
 }
 

@@ -2,6 +2,7 @@
 // The current mount table, parsed from /proc/self/mountinfo. A "drive" is the mount point of the
 // file system that holds a path: the longest mount point that is a component-wise prefix of it.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -40,6 +41,9 @@ public:
 private:
     QList<MountEntry> m_entries;
     quint64 m_generation = 0;
+    // The last entry on each mount point, by its PathKey: mountOf() walks up the path's folders
+    // instead of comparing it with every mount of the system.
+    QHash<QString, qsizetype> m_lastOnPoint;
 };
 
 // The step in which a file system of this type keeps last-modified times, in nanoseconds (see

@@ -7,6 +7,7 @@
 #include "state/AppState.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <algorithm>
 #include <initializer_list>
 
@@ -66,10 +67,16 @@ ProtectionStatus::ProtectionStatus(AppState& state, Timing timing)
     m_gather.setSingleShot(true);
     m_gather.setInterval(m_timing.gatherMs);
     connect(&m_gather, &QTimer::timeout, this, [this] {
+        QElapsedTimer took;
+        took.start();
         guarded([this] {
             sayWhatLasts();
             emit changed();
         });
+        // Looking at every association costs in proportion to their number: with many of them,
+        // a steady stream of reports would keep the window's thread looking. The next look waits
+        // at least four times as long as this one took, so it never takes more than a fifth.
+        m_gather.setInterval(std::max(m_timing.gatherMs, int(took.elapsed() * 4)));
     });
 }
 
@@ -199,12 +206,24 @@ void ProtectionStatus::refresh() {
 void ProtectionStatus::recheckSources() {
     const FileSystem& fso = *m_state.fso;
     QHash<QString, bool> driveServes;
+    // Files of one folder lie on its drive: the folder is resolved once, not each of its files.
+    QHash<QString, QString> driveOfFolder;
+    const auto driveOf = [&](const clsBackup& association) {
+        if (association.Folder)
+            return fso.GetDriveName(association.SourcePath);
+        const QString folder = Paths::parent(association.SourcePath);
+        const QString key = Paths::PathKey(folder);
+        auto it = driveOfFolder.constFind(key);
+        if (it == driveOfFolder.constEnd())
+            it = driveOfFolder.insert(key, fso.GetDriveName(folder));
+        return it.value();
+    };
     m_sourcesMissing.clear();
     for (const auto& association : *m_state.backups) {
         const QString& source = association->SourcePath;
         bool there = association->Folder ? fso.FolderExists(source) : fso.FileExists(source);
         if (there) {
-            const QString drive = fso.GetDriveName(source);
+            const QString drive = driveOf(*association);
             const QString driveKey = drive + QChar(0) + association->Volume;
             if (!driveServes.contains(driveKey))
                 driveServes.insert(

@@ -15,6 +15,11 @@ void clsDetectFolder::ClassNotifyCreate(bool WatchSubtree, bool skipHiddenFolder
     AutoBackup = registry ? registry->open(Folder, WatchSubtree, skipHiddenFolders) : -1;
 }
 
+bool clsDetectFolder::watchCovers(bool WatchSubtree, bool skipHiddenFolders) const {
+    return registry && AutoBackup > 0 &&
+           registry->covers(AutoBackup, WatchSubtree, skipHiddenFolders);
+}
+
 colDetectFolders::Ptr colDetectFolders::Add(const QString& Folder, qint32 AutoBackup, qint32 Result,
                                             const QString& DetectionDate, const QString& key) {
     auto record = std::make_shared<clsDetectFolder>();

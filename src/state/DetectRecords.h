@@ -22,6 +22,9 @@ public:
     // Opens a watch on Folder (and its subtree when asked, without hidden sub-folders when
     // those are not backed up) and stores its handle.
     void ClassNotifyCreate(bool WatchSubtree, bool skipHiddenFolders = false);
+    // True when the record's watch is open and covers what ClassNotifyCreate with these
+    // arguments would open.
+    bool watchCovers(bool WatchSubtree, bool skipHiddenFolders) const;
 
     WatchRegistry* registry = nullptr;
 };

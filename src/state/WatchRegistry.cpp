@@ -95,6 +95,12 @@ QString WatchRegistry::folderOf(qint32 id) const {
     return it == m_watches.end() ? QString() : it->second.folder;
 }
 
+bool WatchRegistry::covers(qint32 id, bool subtree, bool skipHiddenFolders) const {
+    const auto it = m_watches.find(id);
+    return it != m_watches.end() && it->second.watch->isOpen() &&
+           it->second.scope.subtree == subtree && it->second.scope.skipHidden == skipHiddenFolders;
+}
+
 QStringList WatchRegistry::unwatchedFolders(qint32 id) const {
     const auto it = m_watches.find(id);
     return it == m_watches.end() ? QStringList() : it->second.watch->unwatchedFolders();

@@ -46,6 +46,8 @@ public:
     int openCount() const { return int(m_watches.size()); }
     // The folder the watch `id` was opened on; empty for an unknown id.
     QString folderOf(qint32 id) const;
+    // True when the watch `id` is open and covers what open() with these arguments would.
+    bool covers(qint32 id, bool subtree, bool skipHiddenFolders) const;
     // The folders below it that the watch could not cover (the system's limit).
     QStringList unwatchedFolders(qint32 id) const;
 

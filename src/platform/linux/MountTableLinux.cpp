@@ -100,8 +100,12 @@ QByteArray readProcFile(const char* path) {
 MountTable MountTable::parse(const QByteArray& mountinfoText) {
     MountTable table;
     for (const QByteArray& line : mountinfoText.split('\n')) {
-        if (std::optional<MountEntry> e = parseLine(line))
+        if (std::optional<MountEntry> e = parseLine(line)) {
+            table.m_lastOnPoint.insert(
+                Paths::PathKey(Paths::withoutTrailingSeparator(e->mountPoint)),
+                table.m_entries.size());
             table.m_entries.append(*e);
+        }
     }
     return table;
 }
@@ -124,17 +128,15 @@ MountTable MountTable::current() {
 }
 
 std::optional<MountEntry> MountTable::mountOf(const QString& absolutePath) const {
-    const QString path = Paths::withoutTrailingSeparator(absolutePath);
-    const MountEntry* best = nullptr;
-    for (const MountEntry& e : m_entries) {
-        // ">=" so that of two mounts on the same place the later one, which lies on top, wins.
-        if (Paths::isSameOrBelow(path, e.mountPoint) &&
-            (!best || e.mountPoint.size() >= best->mountPoint.size()))
-            best = &e;
+    // The deepest mount point at or above the path holds it; of several on one place, the last
+    // mounted lies on top.
+    for (QString at = Paths::withoutTrailingSeparator(absolutePath); !at.isEmpty();
+         at = Paths::parent(at)) {
+        const auto it = m_lastOnPoint.constFind(Paths::PathKey(at));
+        if (it != m_lastOnPoint.constEnd())
+            return m_entries[it.value()];
     }
-    if (!best)
-        return std::nullopt;
-    return *best;
+    return std::nullopt;
 }
 
 std::optional<MountEntry> MountTable::find(const QString& mountPoint) const {
