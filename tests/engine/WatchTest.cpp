@@ -251,7 +251,8 @@ protected:
     qint32 handle() const { return record(docs)->AutoBackup; }
 };
 
-TEST_F(WatchFolderTest, AssociationsInOneFolderShareOneRecordThatTheLastOneRenews) {
+// The open watch serves every file of its folder; one that must cover more is opened anew.
+TEST_F(WatchFolderTest, AssociationsInOneFolderShareOneWatchOpenedAgainOnlyToCoverMore) {
     add(home.writeFile("docs/a.txt", "a"), false);
     const qint32 first = handle();
     add(home.writeFile("docs/b.txt", "b"), false);
@@ -259,7 +260,9 @@ TEST_F(WatchFolderTest, AssociationsInOneFolderShareOneRecordThatTheLastOneRenew
 
     ASSERT_EQ(state->detectFolders->Count(), 1);
     EXPECT_EQ(record(docs)->Folder, docs);
-    EXPECT_GT(handle(), first);
+    EXPECT_EQ(handle(), first);
+    engine->CreateDetectFolder(docs, true);
+    EXPECT_GT(handle(), first) << "the subtree needs a watch of its own";
     EXPECT_EQ(state->watches->openCount(), 1) << "the replaced watch is closed";
 }
 
