@@ -14,24 +14,6 @@
 
 namespace {
 
-// Names are bytes here: one of them is not UTF-8, which QFile would not reach.
-void put(const QString& path, const QByteArray& content) {
-    QDir().mkpath(Paths::parent(path));
-    const int fd = ::open(Paths::toNative(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << Paths::displayName(path).toStdString();
-    EXPECT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
-    ::close(fd);
-}
-
-QByteArray contentOf(const QString& path) {
-    QByteArray content(4096, '\0');
-    const int fd = ::open(Paths::toNative(path).constData(), O_RDONLY);
-    const ssize_t n = fd < 0 ? 0 : ::read(fd, content.data(), size_t(content.size()));
-    if (fd >= 0)
-        ::close(fd);
-    return content.left(n);
-}
-
 void collectFiles(const QByteArray& folder, QStringList& files) {
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
@@ -77,7 +59,7 @@ protected:
     void save(const QString& root, const QString& file, int times = 3) {
         for (int i = 0; i < times; ++i) {
             const int n = ++saves[file];
-            put(file, Paths::toUtf8Bytes(file) + '#' + QByteArray::number(n));
+            putBytes(file, Paths::toUtf8Bytes(file) + '#' + QByteArray::number(n));
             copy(root, file);
         }
     }
@@ -102,7 +84,7 @@ protected:
             SCOPED_TRACE(Paths::displayName(file.sourcePath).toStdString());
             int previous = saves.value(file.sourcePath) + 1;
             for (const FoundCopy& copy : file.copies) {
-                const QByteArray content = contentOf(copy.path);
+                const QByteArray content = bytesOf(copy.path);
                 const QByteArray owner = Paths::toUtf8Bytes(file.sourcePath) + '#';
                 EXPECT_TRUE(content.startsWith(owner)) << content.toStdString();
                 const int n = content.mid(owner.size()).toInt();
@@ -222,7 +204,7 @@ TEST_F(BackupLayoutTest, TheFinderNeverFollowsALinkBelowTheDestination) {
     associate(docs, true, 1, true);
     save(docs, docs + "/sub/a.txt", 2);
     const QString elsewhere = folder("elsewhere");
-    put(elsewhere + "/a.txt", "not a backup");
+    putBytes(elsewhere + "/a.txt", "not a backup");
     QDir(dst + "/Docs/sub").removeRecursively();
     ASSERT_TRUE(QFile::link(elsewhere, dst + "/Docs/sub"));
 

@@ -366,12 +366,8 @@ TEST_F(CatchUpTest, ItStaysOnTheSourcesDiskAndClearsTemporariesAKilledCopyLeft) 
     SKIP_UNLESS_MOUNTED(inner);
     // The source holds the mount point of another disk, and a file of its own beside it.
     const QString source = Paths::parent(inner->mountPoint());
-    QFile mine(source + "/own.txt");
-    ASSERT_TRUE(mine.open(QIODevice::WriteOnly) && mine.write("own") == 3);
-    mine.close();
-    QFile other(inner->mountPoint() + "/other.txt");
-    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write("other") == 5);
-    other.close();
+    putBytes(source + "/own.txt", "own");
+    putBytes(inner->mountPoint() + "/other.txt", "other");
     const QString mirror = backup + "/" + Paths::fileName(source);
     const QString stale =
         write("backup/" + Paths::fileName(source) + "/" + OwnTemporaryNames::fresh(), "t");

@@ -120,7 +120,7 @@ TEST_F(WatchedChangesTest, ASavedFileIsCopiedOnceForEachAssociationThatHoldsIt) 
 }
 
 TEST_F(WatchedChangesTest, AFileStillOpenForWritingWaitsForItsWriterOrForALongQuiet) {
-    watchDocs(true);
+    watchDocs();
     const QString log = docs + "/app.log";
     QFile writer(log);
     ASSERT_TRUE(writer.open(QIODevice::WriteOnly));
@@ -129,10 +129,10 @@ TEST_F(WatchedChangesTest, AFileStillOpenForWritingWaitsForItsWriterOrForALongQu
     // Closed files settle and are copied meanwhile; the open one is not.
     write("docs/closed.txt", "c");
     ASSERT_TRUE(waitFor([&] { return engine->copies.size() == 1; }));
-    EXPECT_EQ(copiedNames(), QStringList{"closed.txt"});
+    EXPECT_EQ(takeCopies(), QStringList{"docs: closed.txt"});
     // Left open and quiet, it is copied once its quiet time is over.
-    ASSERT_TRUE(awaitCopies(2));
-    EXPECT_EQ(copiedNames(), QStringList({"app.log", "closed.txt"}));
+    ASSERT_TRUE(awaitCopies(1));
+    EXPECT_EQ(takeCopies(), QStringList{"docs: app.log"});
     writer.close();
 }
 
@@ -141,7 +141,7 @@ TEST_F(WatchedChangesTest, WhatEventsCannotNameIsWalked) {
          {write("elsewhere/album/2019/a.jpg", "a"), write("elsewhere/album/b.jpg", "b"),
           write("elsewhere/album/.thumbs/c.jpg", "c"), write("docs/untouched.txt", "u")})
         ASSERT_TRUE(setModifiedNs(file, LongAgoNs));
-    watchDocs(true);
+    watchDocs();
 
     // A folder moved in: every file in it is new, whatever its time.
     ASSERT_TRUE(QDir().rename(home.path() + "/elsewhere/album", docs + "/album"));
@@ -150,7 +150,7 @@ TEST_F(WatchedChangesTest, WhatEventsCannotNameIsWalked) {
 
     // Lost events: the times tell which files changed since the watch was last served.
     state->watches->setMaxPendingPaths(3);
-    watchDocs(true);
+    watchDocs();
     for (int i = 0; i < 6; ++i)
         write(QStringLiteral("docs/new%1.txt").arg(i), "n");
     ASSERT_TRUE(awaitCopies(6));
@@ -165,7 +165,7 @@ TEST_F(WatchedChangesTest, FoldersPastTheWatchLimitAreLookedThroughForAnyChange)
     const QString deep = folder("docs/deep");
     const QString old = write("docs/deep/old.txt", "before");
     state->watches->setWatchFault([&](const QString& path) { return path == deep ? ENOSPC : 0; });
-    watchDocs(true);
+    watchDocs();
     ASSERT_EQ(state->watches->unwatchedFolders(record(docs)->AutoBackup), QStringList{deep});
     write("docs/first.txt", "a change that makes the first look");
     ASSERT_TRUE(awaitCopies(1));

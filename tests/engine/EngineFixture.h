@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Intervals short enough that tests wait for what happens, not for the clock.
 inline EngineTiming testTiming() {
@@ -43,6 +44,36 @@ inline EngineTiming testTiming() {
     timing.retryFirstMs = 3600 * 1000;
     timing.retryMaxMs = 3600 * 1000;
     return timing;
+}
+
+// Writes `content` to `path`, making its folders, and gives it the time `when` if one is given.
+// By the bytes of the name: a name that is not UTF-8 reaches its file, which QFile would not.
+inline void putBytes(const QString& path, const QByteArray& content,
+                     std::optional<QDateTime> when = {}) {
+    QDir().mkpath(Paths::parent(path));
+    const QByteArray native = Paths::toNative(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << Paths::displayName(path).toStdString();
+    EXPECT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+    ::close(fd);
+    if (when) {
+        const timespec times[2] = {{time_t(when->toSecsSinceEpoch()), 0},
+                                   {time_t(when->toSecsSinceEpoch()), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, native.constData(), times, 0), 0);
+    }
+}
+
+// What `path` holds, read by the bytes of its name; "<unreadable>" when it cannot be opened.
+inline QByteArray bytesOf(const QString& path) {
+    const int fd = ::open(Paths::toNative(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return "<unreadable>";
+    QByteArray content;
+    char chunk[65536];
+    for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;)
+        content.append(chunk, n);
+    ::close(fd);
+    return content;
 }
 
 // Waits (serving events) until `done` holds; false after `ms`.
@@ -129,12 +160,6 @@ protected:
         return texts;
     }
     QStringList logged() const { return messagesOf(*state->recent); }
-    // The same, in the order of the texts: destinations on different disks answer in any order.
-    QStringList loggedSorted() const {
-        QStringList texts = logged();
-        texts.sort();
-        return texts;
-    }
     QStringList notified() const { return messagesOf(*state->notifiers); }
 };
 
@@ -174,13 +199,12 @@ public:
     struct CopyCall {
         QString sourceRoot;
         QString filePath;
-        bool named;
     };
     std::vector<CopyCall> copies;
 
 protected:
-    void copySettledFile(clsBackup& association, const QString& file, bool named) override {
-        copies.push_back({association.SourcePath, file, named});
+    void copySettledFile(clsBackup& association, const QString& file, bool) override {
+        copies.push_back({association.SourcePath, file});
     }
 };
 
@@ -197,13 +221,6 @@ protected:
         docs = folder("docs");
     }
     void TearDown() override { engine.reset(); }
-    QStringList copiedNames() const {
-        QStringList names;
-        for (const auto& call : engine->copies)
-            names << Paths::fileName(call.filePath);
-        names.sort();
-        return names;
-    }
     // Waits until `count` copies were asked for, then until nothing is left to do.
     bool awaitCopies(size_t count, int ms = 5000) {
         return waitFor([&] { return engine->copies.size() >= count && !engine->busy(); }, ms);
@@ -211,8 +228,5 @@ protected:
     std::shared_ptr<clsDetectFolder> record(const QString& folder) const {
         return state->detectFolders->Item(Paths::PathKey(folder));
     }
-    qint32 watchDocs(bool recursive = false) {
-        engine->CreateDetectFolder(docs, recursive);
-        return record(docs)->AutoBackup;
-    }
+    void watchDocs() { engine->CreateDetectFolder(docs, true); }
 };

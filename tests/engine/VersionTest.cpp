@@ -199,21 +199,6 @@ TEST_F(VersionTest, AFirstVersionFolderThatCannotBeMadeStillSavesTheCopy) {
     EXPECT_EQ(notified().last(), "Copy saved");
 }
 
-TEST_F(VersionTest, ReadOnlyVersionsAreReplacedUnderAnyKeptCount) {
-    state->options.PrevSaveName = "Old";
-    for (const qint16 versions : {qint16(0), qint16(1)}) {
-        state->backups->Item(1)->Versions = versions;
-        for (const QByteArray v : {"a", "b", "c"}) {
-            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
-            write("src/Docs/n.txt", v);
-            QFile::setPermissions(file, QFile::ReadOwner);
-            copy(file, file);
-        }
-        EXPECT_EQ(copies("Old"), QList<QByteArray>({"c", "b", "", ""}));
-    }
-    EXPECT_FALSE(QFileInfo(dir + "/Old-1/n.txt").permissions() & QFile::WriteOwner);
-}
-
 // A link is backed up as its target text, with versions like a file's, and never read through.
 TEST_F(VersionTest, ALinkIsKeptAsALinkWithItsVersions) {
     for (const char* target : {"first", "../elsewhere/second"}) {
