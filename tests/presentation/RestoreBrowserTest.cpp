@@ -87,14 +87,14 @@ TEST_F(RestoreBrowserTest, EachCommandAsksWhatItMustAndDoesWhatWasAnswered) {
     // Open: a read-only copy of its own, handed to the desktop.
     browser->open(2);
     ASSERT_TRUE(waitFor([&] { return !opened.isEmpty(); }));
-    EXPECT_EQ(contentOf(opened[0]), "a1");
+    EXPECT_EQ(bytesOf(opened[0]), "a1");
     EXPECT_FALSE(QFileInfo(opened[0]).permissions() & QFile::WriteOwner);
 
     // Restore: asked, then done, then said.
     messages.answers = {Answer::Yes, Answer::Ok};
     browser->restore(2);
     ASSERT_TRUE(restoreDone());
-    EXPECT_EQ(contentOf(docs + "/a.txt"), "a1");
+    EXPECT_EQ(bytesOf(docs + "/a.txt"), "a1");
     ASSERT_TRUE(waitFor([&] { return browser->copiesListed(); }));
 
     // Restore to…: a file in the way is replaced only once the user agrees.
@@ -103,10 +103,10 @@ TEST_F(RestoreBrowserTest, EachCommandAsksWhatItMustAndDoesWhatWasAnswered) {
     messages.answers = {Answer::No};
     browser->restoreTo(0);
     ASSERT_TRUE(restoreDone());
-    EXPECT_EQ(contentOf(target), "mine");
+    EXPECT_EQ(bytesOf(target), "mine");
     messages.answers = {Answer::Yes, Answer::Ok};
     browser->restoreTo(0);
-    ASSERT_TRUE(waitFor([&] { return contentOf(target) == "a3" && !browser->restoring(); }));
+    ASSERT_TRUE(waitFor([&] { return bytesOf(target) == "a3" && !browser->restoring(); }));
 
     // Restore folder…: a folder inside the backup is refused; one that is not empty is asked
     // about, and "No" keeps what is there.
@@ -117,8 +117,8 @@ TEST_F(RestoreBrowserTest, EachCommandAsksWhatItMustAndDoesWhatWasAnswered) {
     messages.answers = {Answer::No, Answer::Ok};
     browser->restoreFolder({});
     ASSERT_TRUE(waitFor([&] { return messages.asked.size() == 8 && !browser->restoring(); }));
-    EXPECT_EQ(contentOf(target), "a3");
-    EXPECT_EQ(contentOf(folder("out") + "/sub/b.txt"), "b");
+    EXPECT_EQ(bytesOf(target), "a3");
+    EXPECT_EQ(bytesOf(folder("out") + "/sub/b.txt"), "b");
 
     const QStringList asked = messages.texts();
     EXPECT_THAT(asked[0].toStdString(), ::testing::StartsWith("Put the copy of"));

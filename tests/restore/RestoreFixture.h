@@ -6,11 +6,6 @@
 
 #include "restore/RestoreRun.h"
 
-#include <QFile>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 class RestoreFixture : public CopyFixture {
 protected:
     QString dst, dst2;
@@ -29,34 +24,12 @@ protected:
             addDestination(source, d);
         return association;
     }
-    // Writes `content` to `file` (names are bytes: any name reaches its file), gives it the
-    // time `when` if one is given, and copies it through the engine.
+    // Writes `content` to `file`, with the time `when` if one is given, and copies it through
+    // the engine.
     void save(const QString& root, const QString& file, const QByteArray& content,
               std::optional<QDateTime> when = {}) {
-        put(file, content, when);
+        putBytes(file, content, when);
         copy(root, file);
-    }
-    static void put(const QString& file, const QByteArray& content,
-                    std::optional<QDateTime> when = {}) {
-        QDir().mkpath(Paths::parent(file));
-        const QByteArray native = Paths::toNative(file);
-        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0640);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
-        ::close(fd);
-        if (when) {
-            const struct timespec times[2] = {{time_t(when->toSecsSinceEpoch()), 0},
-                                              {time_t(when->toSecsSinceEpoch()), 0}};
-            ASSERT_EQ(::utimensat(AT_FDCWD, native.constData(), times, 0), 0);
-        }
-    }
-    static QByteArray contentOf(const QString& file) {
-        const int fd = ::open(Paths::toNative(file).constData(), O_RDONLY);
-        QByteArray content(1 << 20, '\0');
-        const ssize_t n = fd < 0 ? -1 : ::read(fd, content.data(), size_t(content.size()));
-        if (fd >= 0)
-            ::close(fd);
-        return n < 0 ? QByteArray("<unreadable>") : content.left(n);
     }
     BackupSet setOf(const QString& root) const {
         return BackupSet::of(*state->backups->Item(Paths::PathKey(root)), *state->backups,

@@ -5,6 +5,7 @@
 #include "RestoreFixture.h"
 
 #include "restore/SourceKeeper.h"
+#include "support/FileStat.h"
 #include "support/Mounts.h"
 
 #include <condition_variable>
@@ -16,18 +17,6 @@
 namespace {
 
 class RestoreTest : public RestoreFixture {};
-
-qint64 modifiedNs(const QString& path) {
-    struct stat st {};
-    ::lstat(Paths::toNative(path).constData(), &st);
-    return qint64(st.st_mtim.tv_sec) * nsPerSecond + st.st_mtim.tv_nsec;
-}
-
-unsigned modeOf(const QString& path) {
-    struct stat st {};
-    ::lstat(Paths::toNative(path).constData(), &st);
-    return unsigned(st.st_mode & 07777);
-}
 
 TEST_F(RestoreTest, EachVersionOfAFileSavedFiveTimesComesBackWithItsModeAndTime) {
     const QString file = write("src/Docs/a.txt", "");
@@ -48,7 +37,7 @@ TEST_F(RestoreTest, EachVersionOfAFileSavedFiveTimesComesBackWithItsModeAndTime)
         const RestoreSummary done =
             RestoreRun::run(*state->fso, RestoreRun::toFile(setOf(file), file, copy, to, false));
         EXPECT_TRUE(done.ok()) << done.text().toStdString();
-        EXPECT_EQ(contentOf(to), "save " + QByteArray::number(5 - k));
+        EXPECT_EQ(bytesOf(to), "save " + QByteArray::number(5 - k));
         EXPECT_EQ(modifiedNs(to), copy.stamp.modifiedNs);
         EXPECT_EQ(modeOf(to), 0600u);
     }
@@ -65,17 +54,17 @@ TEST_F(RestoreTest, TheFileAsItIsNowIsKeptAsAVersionBeforeItIsReplaced) {
     associate(file, false, 5, {dst, dst2});
     for (int i = 1; i <= 3; ++i)
         save(file, file, "save " + QByteArray::number(i));
-    put(file, "never saved"); // changed since its last copy
+    putBytes(file, "never saved"); // changed since its last copy
 
     const FileCopies before = copiesOf(file, file);
     RestoreSummary done = RestoreRun::run(
         *state->fso, RestoreRun::toSource(setOf(file), file, copyOf(before, dst, 2)));
     EXPECT_TRUE(done.ok()) << done.text().toStdString();
-    EXPECT_EQ(contentOf(file), "save 1");
+    EXPECT_EQ(bytesOf(file), "save 1");
     const FileCopies after = copiesOf(file, file);
     for (const QString& d : {dst, dst2}) {
-        EXPECT_EQ(contentOf(copyOf(after, d, 0).path), "never saved");
-        EXPECT_EQ(contentOf(copyOf(after, d, 3).path), "save 1");
+        EXPECT_EQ(bytesOf(copyOf(after, d, 0).path), "never saved");
+        EXPECT_EQ(bytesOf(copyOf(after, d, 3).path), "save 1");
     }
     // Once the restored file is saved, its copies hold it: restoring again pushes no version out.
     copy(file, file);
@@ -83,7 +72,7 @@ TEST_F(RestoreTest, TheFileAsItIsNowIsKeptAsAVersionBeforeItIsReplaced) {
     done = RestoreRun::run(*state->fso,
                            RestoreRun::toSource(setOf(file), file, copyOf(saved, dst, 1)));
     EXPECT_TRUE(done.ok()) << done.text().toStdString();
-    EXPECT_EQ(contentOf(file), "never saved");
+    EXPECT_EQ(bytesOf(file), "never saved");
     EXPECT_EQ(copiesOf(file, file).copies.size(), saved.copies.size());
     EXPECT_EQ(everything(Paths::parent(file)), QStringList{"a.txt"});
 }
@@ -109,7 +98,7 @@ TEST_F(RestoreTest, ASaveUnderWayAndTheKeepBeforeARestoreRotateTheVersionsOnceEa
             letGo.wait(lock, [&] { return released; });
         }
     };
-    put(file, "v3");
+    putBytes(file, "v3");
     engine->CopyToDestinations(file, state->backups->positionOf(file), file);
     ASSERT_TRUE(waitFor([&] {
         const std::lock_guard lock(mutex);
@@ -137,10 +126,10 @@ TEST_F(RestoreTest, ASaveUnderWayAndTheKeepBeforeARestoreRotateTheVersionsOnceEa
     settle();
 
     EXPECT_TRUE(done.ok()) << done.text().toStdString();
-    EXPECT_EQ(contentOf(file), "v0");
+    EXPECT_EQ(bytesOf(file), "v0");
     QByteArrayList kept;
     for (const KeptCopy& copy : copiesOf(file, file).copies)
-        kept << contentOf(copy.path);
+        kept << bytesOf(copy.path);
     EXPECT_EQ(kept, (QByteArrayList{"v3", "v2", "v1"}));
 }
 
@@ -161,7 +150,7 @@ TEST_F(RestoreTest, ADeletedFileAndItsFolderComeBackAndTheTreeMarksThemGone) {
         RestoreRun::run(*state->fso, RestoreRun::toSource(setOf(docs), docs + "/sub/b.txt",
                                                           tree.files[1].copies[0]));
     EXPECT_TRUE(done.ok()) << done.text().toStdString();
-    EXPECT_EQ(contentOf(docs + "/sub/b.txt"), "b");
+    EXPECT_EQ(bytesOf(docs + "/sub/b.txt"), "b");
     EXPECT_EQ(modeOf(docs + "/sub"), 0750u); // the bits its backup kept
 }
 
@@ -183,8 +172,8 @@ TEST_F(RestoreTest, AFolderAsItWasAtATimeTakesEachFilesCopyOfThatTime) {
         RestoreRun::run(*state->fso, RestoreRun::folderInto(setOf(docs), tree, then, asOf, false));
     EXPECT_TRUE(done.ok()) << done.text().toStdString();
     EXPECT_EQ(done.restored, 2);
-    EXPECT_EQ(contentOf(asOf + "/a.txt"), "a1");
-    EXPECT_EQ(contentOf(asOf + "/sub/" + Paths::fromUtf8Bytes("caf\xE9 \xFF.txt")), "odd1");
+    EXPECT_EQ(bytesOf(asOf + "/a.txt"), "a1");
+    EXPECT_EQ(bytesOf(asOf + "/sub/" + Paths::fromUtf8Bytes("caf\xE9 \xFF.txt")), "odd1");
     EXPECT_FALSE(QFile::exists(asOf + "/c.txt")); // not there yet at that time
     EXPECT_EQ(done.notes.size(), 1);
 
@@ -193,8 +182,8 @@ TEST_F(RestoreTest, AFolderAsItWasAtATimeTakesEachFilesCopyOfThatTime) {
         RestoreRun::run(*state->fso, RestoreRun::folderInto(setOf(docs), tree, {}, newest, false));
     EXPECT_TRUE(done.ok()) << done.text().toStdString();
     EXPECT_EQ(everything(newest), QStringList({"a.txt", "c.txt", "sub"}));
-    EXPECT_EQ(contentOf(newest + "/a.txt"), "a2");
-    EXPECT_EQ(contentOf(newest + "/sub/" + Paths::fromUtf8Bytes("caf\xE9 \xFF.txt")), "odd2");
+    EXPECT_EQ(bytesOf(newest + "/a.txt"), "a2");
+    EXPECT_EQ(bytesOf(newest + "/sub/" + Paths::fromUtf8Bytes("caf\xE9 \xFF.txt")), "odd2");
     EXPECT_EQ(modifiedNs(newest + "/c.txt"), t0.addSecs(9000).toMSecsSinceEpoch() * nsPerMs);
 }
 
@@ -276,7 +265,7 @@ TEST_F(RestoreTest, BadInputGetsAClearMessageAndLeavesNothingAtTheTarget) {
         {"there.txt",
          "new",
          [&](const QString& file, const KeptCopy& copy, const QString& to) {
-             put(to + "/there.txt", "mine");
+             putBytes(to + "/there.txt", "mine");
              return RestoreRun::toFile(set, file, copy, to + "/there.txt", false);
          },
          "is there already",
@@ -312,7 +301,7 @@ TEST_F(RestoreTest, BadInputGetsAClearMessageAndLeavesNothingAtTheTarget) {
         EXPECT_THAT(done.text().toStdString(), ::testing::HasSubstr(c.message));
         EXPECT_EQ(everything(to), c.leftAtTarget);
     }
-    EXPECT_EQ(contentOf(folder("out-there.txt") + "/there.txt"), "mine");
+    EXPECT_EQ(bytesOf(folder("out-there.txt") + "/there.txt"), "mine");
     EXPECT_TRUE(everything(folder("elsewhere")).isEmpty());
     EXPECT_TRUE(everything(docs + "/now-a-folder.txt").isEmpty());
     EXPECT_EQ(everything(dst + "/Docs").filter("restored").size() +
