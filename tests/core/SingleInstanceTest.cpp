@@ -11,13 +11,13 @@
 #include <QDir>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -25,88 +25,46 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// A process of another user listening on a local socket at `path`, answering nothing.
-class ForeignListener {
-public:
-    ForeignListener(uid_t user, const QString& path) {
-        int ready[2];
-        if (::pipe(ready) != 0)
+sockaddr_un addressOf(const QString& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(path).constData(),
+                 sizeof address.sun_path - 1);
+    return address;
+}
+
+bool connects(const QString& path) {
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    return socket.waitForConnected(100);
+}
+
+// A process of `user` listening on a local socket at `path`, answering nothing; it listens once
+// this returns, and ends with the returned object.
+std::unique_ptr<OtherUser::Process> listenAs(const OtherUser& user, const QString& path) {
+    ensureCoreApp();
+    const sockaddr_un address = addressOf(path);
+    auto listener = std::make_unique<OtherUser::Process>(user, [address] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ::umask(0);
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(fd, 8) != 0)
             return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(ready[0]);
-            if (::setgid(user) != 0 || ::setuid(user) != 0)
-                ::_exit(1);
-            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            const QByteArray native = QFile::encodeName(path);
-            std::strncpy(address.sun_path, native.constData(), sizeof address.sun_path - 1);
-            ::umask(0);
-            if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-                ::listen(fd, 8) != 0)
-                ::_exit(2);
-            [[maybe_unused]] auto n = ::write(ready[1], "r", 1);
-            for (;;) {
-                const int client = ::accept(fd, nullptr, nullptr);
-                char buffer[64];
-                [[maybe_unused]] auto got = ::read(client, buffer, sizeof buffer);
-                ::close(client);
-            }
+        for (;;) {
+            const int client = ::accept(fd, nullptr, nullptr);
+            char buffer[64];
+            [[maybe_unused]] auto got = ::read(client, buffer, sizeof buffer);
+            ::close(client);
         }
-        ::close(ready[1]);
-        char byte = 0;
-        m_ready = ::read(ready[0], &byte, 1) == 1;
-        ::close(ready[0]);
-    }
-    ~ForeignListener() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    bool ready() const { return m_ready; }
-
-private:
-    pid_t m_pid = -1;
-    bool m_ready = false;
-};
-
-// Connections to a local socket that say nothing, held until destruction.
-class IdleConnections {
-public:
-    // Opens `count`, or as many as the listener takes without keeping one waiting for seconds.
-    IdleConnections(const QString& path, int count) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, QFile::encodeName(path).constData(),
-                     sizeof address.sun_path - 1);
-        const timeval patience{5, 0};
-        for (int i = 0; i < count; ++i) {
-            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
-            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-                ::close(fd);
-                break;
-            }
-            m_fds.push_back(fd);
-        }
-    }
-    ~IdleConnections() {
-        for (const int fd : m_fds)
-            ::close(fd);
-    }
-    int opened() const { return int(m_fds.size()); }
-
-private:
-    std::vector<int> m_fds;
-};
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return connects(path); }, 10000));
+    return listener;
+}
 
 // A folder every user may write into, as /tmp is.
 struct SharedFolder {
@@ -126,9 +84,8 @@ TEST(SingleInstance, AnotherUsersSocketInTheSharedTempFolderDoesNotStopTheStart)
         GTEST_SKIP() << reason.toStdString();
     TempHome home;
     SharedFolder shared;
-    ForeignListener squatter(user->uid(),
-                             shared.path() + "/quillmot-" + QString::number(::getuid()));
-    ASSERT_TRUE(squatter.ready());
+    const auto squatter =
+        listenAs(*user, shared.path() + "/quillmot-" + QString::number(::getuid()));
 
     ProgramRun run(home.path());
     QProcessEnvironment env = run.process.processEnvironment();
@@ -152,8 +109,7 @@ TEST(SingleInstance, AnAnswerFromAnotherUsersProcessIsNotTrusted) {
     const QString runtime = shared.path() + "/run";
     ASSERT_TRUE(QDir().mkpath(runtime));
     ::chmod(QFile::encodeName(runtime).constData(), 0777);
-    ForeignListener impostor(user->uid(), runtime + "/quillmot");
-    ASSERT_TRUE(impostor.ready());
+    const auto impostor = listenAs(*user, runtime + "/quillmot");
     ::chmod(QFile::encodeName(runtime).constData(), 0700);
     qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
     qunsetenv("QUILLMOT_INSTANCE_NAME");
@@ -192,39 +148,6 @@ TEST(SingleInstance, AStartWaitsForTheStartUnderWay) {
     ::close(held);
     EXPECT_TRUE(waited);
     EXPECT_TRUE(run.waitForOutput("Quillmot: watches open", 20000));
-}
-
-// The log-in entry and a click at the same moment: one runs, the others show it and end.
-TEST(SingleInstance, StartsAtTheSameMomentLeaveExactlyOneRunning) {
-    TempHome home;
-    ProgramRun first(home.path());
-    constexpr int Starts = 4;
-    std::vector<std::unique_ptr<QProcess>> starts;
-    for (int i = 0; i < Starts; ++i) {
-        starts.push_back(std::make_unique<QProcess>());
-        starts.back()->setProcessEnvironment(first.process.processEnvironment());
-    }
-    for (auto& p : starts)
-        p->start(QStringLiteral(QUILLMOT_BINARY), {"nowin"});
-    const auto ended = [&] {
-        return int(std::count_if(starts.begin(), starts.end(),
-                                 [](const auto& p) { return p->state() == QProcess::NotRunning; }));
-    };
-    for (int waited = 0; ended() < Starts - 1 && waited < 60000; waited += 100)
-        for (auto& p : starts)
-            p->waitForFinished(25);
-    EXPECT_EQ(ended(), Starts - 1);
-    for (auto& p : starts) {
-        if (p->state() == QProcess::NotRunning) {
-            EXPECT_EQ(p->exitCode(), 0);
-        }
-    }
-    for (auto& p : starts) {
-        if (p->state() != QProcess::NotRunning) {
-            ::kill(pid_t(p->processId()), SIGTERM);
-            EXPECT_TRUE(p->waitForFinished(10000));
-        }
-    }
 }
 
 // Each request line gets its answer line; a connection that says nothing is ended, so that it
@@ -285,8 +208,25 @@ TEST(SingleInstance, ThousandsOfIdleConnectionsStarveNeitherTheBackupNorASecondS
     if (limit.rlim_cur > limit.rlim_max || ::setrlimit(RLIMIT_NOFILE, &limit) != 0)
         GTEST_SKIP() << "this test may not hold " << Connections << " descriptors";
 
-    const IdleConnections idle(run.socketPath(), Connections);
-    EXPECT_EQ(idle.opened(), Connections);
+    // Connections that say nothing: as many as the program takes without keeping one waiting
+    // for seconds.
+    std::vector<int> idle;
+    const auto closeAll = qScopeGuard([&] {
+        for (const int fd : idle)
+            ::close(fd);
+    });
+    const sockaddr_un address = addressOf(run.socketPath());
+    const timeval patience{5, 0};
+    while (int(idle.size()) < Connections) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            break;
+        }
+        idle.push_back(fd);
+    }
+    EXPECT_EQ(idle.size(), size_t(Connections));
     home.writeFile("Docs/report.txt", "saved");
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return readWholeFile(backup + "/Docs/report.txt") == "saved"; }, 15000));
