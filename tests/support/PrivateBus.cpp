@@ -42,7 +42,6 @@ uint FakeNotificationService::Notify(const QString&, uint replacesId, const QStr
 }
 
 void FakeNotificationService::CloseNotification(uint id) {
-    closed.push_back(id);
     emit NotificationClosed(id, 3);
 }
 

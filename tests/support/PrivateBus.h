@@ -39,7 +39,6 @@ public:
         QString desktopEntry;
     };
     std::vector<Shown> shown;
-    std::vector<uint> closed;
 
     // Registers the service on `bus`; false when the name is taken.
     bool registerOn(QDBusConnection bus);
