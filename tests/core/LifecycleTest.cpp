@@ -101,7 +101,8 @@ TEST_F(LifecycleFixture, AnExitWhileADialogHasPausedLeavesTheNextStartRunning) {
     EXPECT_EQ(readWholeFile(home.appDataFolder() + "/pprefs"), QByteArray("0\r\n"));
 }
 
-TEST_F(LifecycleFixture, ExitWaitsForTheEngineThenUnloads) {
+// An unpause during the exit would start new copies and keep the exit from ever ending.
+TEST_F(LifecycleFixture, ExitWaitsForTheEngineThenUnloadsAndNothingUnpausesIt) {
     lifecycle.togglePause();
     lifecycle.startWatching();
     QSignalSpy unload(&lifecycle, &Lifecycle::readyToUnload);
@@ -113,27 +114,17 @@ TEST_F(LifecycleFixture, ExitWaitsForTheEngineThenUnloads) {
     EXPECT_FALSE(ui.pauseCommandEnabled);
     EXPECT_TRUE(state.ExitRequested && state.StopScanRequested && state.Paused);
     EXPECT_EQ(unload.count(), 0);
+    lifecycle.togglePause();
+    lifecycle.Unpause();
+    lifecycle.Pause();
+    EXPECT_TRUE(state.Paused);
+    EXPECT_EQ(ui.lastRunningState(), Running::Exiting);
+    EXPECT_EQ(ui.pausedLooks, std::vector({true}));
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return unload.count() > 0; }, 2000));
     EXPECT_TRUE(state.TimerStopped);
-
     lifecycle.requestExit(); // a second exit command changes nothing
     EXPECT_EQ(unload.count(), 1);
-}
-
-// An unpause during the exit would start new copies and keep the exit from ever ending.
-TEST_F(LifecycleFixture, OnceTheExitBeganPauseAndUnpauseDoNothing) {
-    lifecycle.startWatching();
-    QSignalSpy unload(&lifecycle, &Lifecycle::readyToUnload);
-    lifecycle.requestExit();
-    lifecycle.togglePause();
-    lifecycle.Unpause();
-    EXPECT_TRUE(state.Paused);
-    EXPECT_EQ(ui.lastRunningState(), Running::Exiting);
-    EXPECT_TRUE(ui.pausedLooks.empty());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return unload.count() > 0; }, 2000));
-    lifecycle.Pause();
-    EXPECT_TRUE(messages.asked.empty());
 }
 
 TEST_F(LifecycleFixture, CloseQueryWritesStoresAndLeavesWindowPrefsUntilActivated) {
