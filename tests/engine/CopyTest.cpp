@@ -10,9 +10,8 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <condition_variable>
 #include <fcntl.h>
-#include <mutex>
+#include <future>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -231,13 +230,10 @@ TEST_F(CopyBusyTest, ANamedPipeSwappedInDuringTheWaitFailsTheCopyWithoutBlocking
         ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
     };
     // Should the copy block on the pipe, a writer comes after a while so the test can end.
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
+    std::promise<void> ended;
     std::atomic<bool> rescued = false;
-    std::thread rescue([&] {
-        std::unique_lock lock(mutex);
-        if (ended.wait_for(lock, std::chrono::seconds(10), [&] { return done; }))
+    std::thread rescue([&, copied = ended.get_future()] {
+        if (copied.wait_for(std::chrono::seconds(10)) == std::future_status::ready)
             return;
         rescued = true;
         const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_NONBLOCK);
@@ -245,11 +241,7 @@ TEST_F(CopyBusyTest, ANamedPipeSwappedInDuringTheWaitFailsTheCopyWithoutBlocking
             ::close(fd);
     });
     copy(file, file);
-    {
-        std::lock_guard lock(mutex);
-        done = true;
-    }
-    ended.notify_all();
+    ended.set_value();
     rescue.join();
 
     EXPECT_FALSE(rescued);
