@@ -2,10 +2,10 @@
 
 #include "platform/DetachedWork.h"
 #include "platform/FileSystem.h"
+#include "platform/Handover.h"
 #include "platform/MountTable.h"
 #include "platform/Paths.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
 #include <QPointer>
@@ -84,16 +84,7 @@ void ofInBackground(std::shared_ptr<const FileSystem> fso, const Request& reques
             } catch (...) {
                 status = QStringLiteral("Drive not connected");
             }
-            QCoreApplication* app = QCoreApplication::instance();
-            if (!app)
-                return;
-            QMetaObject::invokeMethod(
-                app,
-                [to, done, status] {
-                    if (to)
-                        done(status);
-                },
-                Qt::QueuedConnection);
+            Handover::toMainThread(to, [done, status] { done(status); });
         });
 }
 

@@ -2,11 +2,11 @@
 
 #include "platform/DetachedWork.h"
 #include "platform/FileSystem.h"
+#include "platform/Handover.h"
 #include "platform/Paths.h"
 #include "platform/RestoreFiles.h"
 
 #include <QElapsedTimer>
-#include <QMetaObject>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -62,9 +62,8 @@ quint64 RestoreService::start(Work work) {
         const Deliver deliver = [&shared](std::function<void(RestoreService&)> result) {
             std::lock_guard lock(shared->mutex);
             if (RestoreService* service = shared->target)
-                QMetaObject::invokeMethod(
-                    service, [service, result = std::move(result)] { result(*service); },
-                    Qt::QueuedConnection);
+                Handover::toMainThread(service,
+                                       [service, result = std::move(result)] { result(*service); });
         };
         try {
             work(shared->fso, *cancel, deliver);

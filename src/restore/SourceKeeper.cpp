@@ -1,8 +1,8 @@
 #include "restore/SourceKeeper.h"
 
 #include "engine/DestinationWorkers.h"
+#include "platform/Handover.h"
 
-#include <QMetaObject>
 #include <chrono>
 #include <future>
 
@@ -58,15 +58,13 @@ std::vector<DestinationReport> WorkerKeeper::keep(FileSystem&, const std::vector
         if (DestinationWorkers* workers = m_link->workers)
             // A call dropped unrun (the workers went first) drops its jobs, and their answers
             // break.
-            QMetaObject::invokeMethod(
-                workers,
-                [workers, keeps = std::move(keeps), handedOver = handedOver] {
-                    for (const KeepJob& job : keeps)
-                        workers->keep(job);
-                    if (handedOver)
-                        handedOver();
-                },
-                Qt::QueuedConnection);
+            Handover::toMainThread(workers,
+                                   [workers, keeps = std::move(keeps), handedOver = handedOver] {
+                                       for (const KeepJob& job : keeps)
+                                           workers->keep(job);
+                                       if (handedOver)
+                                           handedOver();
+                                   });
     }
     std::vector<DestinationReport> reports;
     for (std::future<DestinationReport>& answer : answers) {
