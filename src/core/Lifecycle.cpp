@@ -130,7 +130,8 @@ void Lifecycle::restorePauseState() {
         logNotice(notApplicable, notApplicable, pausedAtStart);
         break;
     case PauseAtStart::Unpause:
-        Unpause();
+        // The start's catch-up is asked for once, when the watches start.
+        resume();
         break;
     case PauseAtStart::Neither:
         // Neither runs: the status keeps "Initializing... " until the engine next writes it.
@@ -166,16 +167,22 @@ void Lifecycle::Pause() {
 }
 
 void Lifecycle::Unpause() {
-    if (m_state.ExitRequested)
+    if (!resume())
         return;
+    // What changed while a catch-up was stopped, or while the program did not run, is looked
+    // for again.
+    m_engine.catchUp().requestAll();
+}
+
+bool Lifecycle::resume() {
+    if (m_state.ExitRequested)
+        return false;
     m_state.Paused = false;
     m_state.ui.setRunningState(UserInterface::RunningState::Waiting);
     m_state.ui.setPausedLook(false);
     m_engine.pauseChanged();
     emit pausedChanged(false);
-    // What changed while a catch-up was stopped, or while the program did not run, is looked
-    // for again.
-    m_engine.catchUp().requestAll();
+    return true;
 }
 
 void Lifecycle::togglePause() {

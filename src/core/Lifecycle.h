@@ -66,6 +66,8 @@ private:
     // Adds one line to the activity log, as a copy result would.
     void logNotice(const QString& source, const QString& destination, const QString& message);
     void disableUnsafeAssociations();
+    // Unpaused without asking for a catch-up; false once the exit has begun.
+    bool resume();
     void pollExit();
 
     AppState& m_state;

@@ -31,14 +31,26 @@ BackupLayout layoutOf(const Snapshot& snapshot, qsizetype index) {
     return BackupLayout(m.source, m.folder, snapshot.versionBase);
 }
 
-Claim claimOf(const Snapshot& snapshot, qsizetype index, const QString& destination) {
+// Top mirrored folders by destination and source folder, for claims made in one go.
+using Tops = QHash<QString, QString>;
+
+Claim claimOf(const Snapshot& snapshot, qsizetype index, const QString& destination,
+              Tops* tops = nullptr) {
     const Member& m = snapshot.members[size_t(index)];
     const BackupLayout layout = layoutOf(snapshot, index);
     Claim c;
     c.member = index;
     c.destination = destination;
     c.topSource = layout.topSourceFolder();
-    c.top = layout.mirroredFolderOf(destination, c.topSource);
+    if (tops) {
+        const QString key = destination + QChar(0) + c.topSource;
+        auto top = tops->constFind(key);
+        if (top == tops->cend())
+            top = tops->insert(key, layout.mirroredFolderOf(destination, c.topSource));
+        c.top = top.value();
+    } else {
+        c.top = layout.mirroredFolderOf(destination, c.topSource);
+    }
     c.tree = m.folder;
     if (!m.folder)
         c.copyName = layout.mirroredName(Paths::fileName(m.source));
@@ -47,9 +59,13 @@ Claim claimOf(const Snapshot& snapshot, qsizetype index, const QString& destinat
 
 std::vector<Claim> allClaims(const Snapshot& snapshot) {
     std::vector<Claim> claims;
+    claims.reserve(snapshot.members.size());
+    // The file associations of one folder share its top mirrored folder in a destination: it is
+    // worked out once per folder, most of the work in a store of many files.
+    Tops tops;
     for (qsizetype i = 0; i < qsizetype(snapshot.members.size()); ++i)
         for (const QString& destination : snapshot.members[size_t(i)].destinations)
-            claims.push_back(claimOf(snapshot, i, destination));
+            claims.push_back(claimOf(snapshot, i, destination, &tops));
     return claims;
 }
 
@@ -174,19 +190,32 @@ Edges feedingEdges(const Snapshot& snapshot) {
         if (target != c.member && feeds(snapshot, c, snapshot.members[size_t(target)]))
             edges[size_t(c.member)].push_back(target);
     };
+    // The sources at, above and below a top, looked up once per top: the file associations of
+    // one folder share theirs.
+    const auto sourcesAround = [&](const QString& top) {
+        std::vector<qsizetype> found;
+        for (QString above = top; !above.isEmpty(); above = Paths::parent(above)) {
+            const auto [from, to] = bySource.equal_range(Paths::PathKey(above));
+            for (auto it = from; it != to; ++it)
+                found.push_back(it->second);
+        }
+        const QString head =
+            Paths::PathKey(Paths::withoutTrailingSeparator(top)) + Paths::separator();
+        for (auto it = bySource.lower_bound(head);
+             it != bySource.end() && it->first.startsWith(head); ++it)
+            found.push_back(it->second);
+        return found;
+    };
+    QHash<QString, std::vector<qsizetype>> aroundTop;
     for (const Claim& c : allClaims(snapshot)) {
         if (!snapshot.members[size_t(c.member)].enabled)
             continue;
-        for (QString above = c.top; !above.isEmpty(); above = Paths::parent(above)) {
-            const auto [from, to] = bySource.equal_range(Paths::PathKey(above));
-            for (auto it = from; it != to; ++it)
-                link(c, it->second);
-        }
-        const QString head =
-            Paths::PathKey(Paths::withoutTrailingSeparator(c.top)) + Paths::separator();
-        for (auto it = bySource.lower_bound(head);
-             it != bySource.end() && it->first.startsWith(head); ++it)
-            link(c, it->second);
+        const QString key = Paths::PathKey(c.top);
+        auto around = aroundTop.constFind(key);
+        if (around == aroundTop.cend())
+            around = aroundTop.insert(key, sourcesAround(c.top));
+        for (const qsizetype target : around.value())
+            link(c, target);
     }
     return edges;
 }
@@ -276,18 +305,38 @@ std::vector<Clash> clashes(const Snapshot& snapshot) {
     // one top meet only when their copies have the same name. Looking those up by name keeps a
     // folder of thousands of file associations linear instead of pairing every two of them.
     QHash<QString, std::vector<qsizetype>> byTop, foldersByTop, filesByTopAndName;
-    const auto topKey = [](const Claim& c) { return Paths::PathKey(c.top); };
-    const auto nameKey = [](const Claim& c) {
-        return Paths::PathKey(c.top) + QChar(0) + Paths::PathKey(c.copyName);
+    std::vector<QString> topKeys;
+    topKeys.reserve(claims.size());
+    for (const Claim& c : claims)
+        topKeys.push_back(Paths::PathKey(c.top));
+    const auto nameKey = [&](qsizetype i) {
+        return topKeys[size_t(i)] + QChar(0) + Paths::PathKey(claims[size_t(i)].copyName);
     };
     for (qsizetype i = 0; i < qsizetype(claims.size()); ++i) {
         const Claim& c = claims[size_t(i)];
-        byTop[topKey(c)].push_back(i);
+        byTop[topKeys[size_t(i)]].push_back(i);
         if (c.tree)
-            foldersByTop[topKey(c)].push_back(i);
+            foldersByTop[topKeys[size_t(i)]].push_back(i);
         else
-            filesByTopAndName[nameKey(c)].push_back(i);
+            filesByTopAndName[nameKey(i)].push_back(i);
     }
+    // Looked up without copying the list.
+    const auto listAt = [](const QHash<QString, std::vector<qsizetype>>& by,
+                           const QString& key) -> const std::vector<qsizetype>& {
+        static const std::vector<qsizetype> none;
+        const auto it = by.constFind(key);
+        return it == by.cend() ? none : it.value();
+    };
+    // The claims on the folders above a top, looked up once per top (with whether that folder is
+    // the top itself, which only a root can be).
+    QHash<QString, std::vector<std::pair<qsizetype, bool>>> aboveTop;
+    const auto claimsAbove = [&](const QString& top) {
+        std::vector<std::pair<qsizetype, bool>> found;
+        for (QString above = Paths::parent(top); !above.isEmpty(); above = Paths::parent(above))
+            for (const qsizetype u : listAt(byTop, Paths::PathKey(above)))
+                found.emplace_back(u, Paths::samePath(above, top));
+        return found;
+    };
     std::set<std::pair<qsizetype, qsizetype>> seen;
     std::vector<Clash> found;
     const auto check = [&](qsizetype u, qsizetype l, bool sameTop) {
@@ -302,19 +351,20 @@ std::vector<Clash> clashes(const Snapshot& snapshot) {
     };
     for (qsizetype l = 0; l < qsizetype(claims.size()); ++l) {
         const Claim& lower = claims[size_t(l)];
-        const QString top = topKey(lower);
+        const QString& top = topKeys[size_t(l)];
         // The same top: folder claims always, file claims of the same name (or every one, for
         // a folder claim, whose mirror may hold a file of any name).
-        for (const qsizetype u : foldersByTop.value(top))
+        for (const qsizetype u : listAt(foldersByTop, top))
             check(u, l, true);
         for (const qsizetype u :
-             lower.tree ? byTop.value(top) : filesByTopAndName.value(nameKey(lower)))
+             lower.tree ? listAt(byTop, top) : listAt(filesByTopAndName, nameKey(l)))
             if (!claims[size_t(u)].tree)
                 check(u, l, true);
-        for (QString above = Paths::parent(lower.top); !above.isEmpty();
-             above = Paths::parent(above))
-            for (const qsizetype u : byTop.value(Paths::PathKey(above)))
-                check(u, l, Paths::samePath(above, lower.top));
+        auto above = aboveTop.constFind(top);
+        if (above == aboveTop.cend())
+            above = aboveTop.insert(top, claimsAbove(lower.top));
+        for (const auto& [u, sameTop] : above.value())
+            check(u, l, sameTop);
     }
     std::sort(found.begin(), found.end(), [](const Clash& a, const Clash& b) {
         return std::pair(a.second, a.first) < std::pair(b.second, b.first);

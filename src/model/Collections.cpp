@@ -58,7 +58,7 @@ void colBackups::pruneOrphanDestinations() {
 }
 
 void colBackups::refreshTotal() {
-    if (m_totalListener)
+    if (m_totalListener && m_batches == 0)
         m_totalListener(Count());
 }
 

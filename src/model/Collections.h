@@ -44,12 +44,29 @@ public:
     // Tells the listener the current total.
     void refreshTotal();
 
+    // While one lives, adding and removing leave the listener alone: a store read whole tells
+    // its total once, at the end, instead of after each of its associations.
+    class Batch {
+    public:
+        explicit Batch(colBackups& backups) : m_backups(backups) { ++backups.m_batches; }
+        ~Batch() {
+            if (--m_backups.m_batches == 0)
+                m_backups.refreshTotal();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        colBackups& m_backups;
+    };
+
 protected:
     void afterRemove() override;
 
 private:
     std::shared_ptr<::colDestinations> m_destinations;
     std::function<void(int)> m_totalListener;
+    int m_batches = 0;
 };
 
 class colNotifiers : public Collection<clsNotifier> {

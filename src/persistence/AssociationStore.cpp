@@ -156,6 +156,7 @@ StoreReadReport loadAssociations(colBackups& backups, std::shared_ptr<colDestina
     // Removing them one by one would prune the destinations after each removal, quadratic in a
     // large store; removing all at once ends in the same state: no association, and therefore
     // no destination left unpruned, with the total told once.
+    const colBackups::Batch wholeStore(backups);
     backups.Clear();
     const auto readRecord = [&](const QStringList& lines, qsizetype first,
                                 StoreReadReport& report) -> RecordStep {

@@ -51,8 +51,11 @@ AssociationTree::~AssociationTree() = default;
 void AssociationTree::UpdateTreeLocal() {
     // The first build announces the whole tree at once instead of node by node.
     const bool firstBuild = m_roots.empty();
-    if (firstBuild)
+    if (firstBuild) {
         beginResetModel();
+        // A path's own picture and its two status pictures for each association.
+        m_images.reserve(3 * m_state.backups->Count());
+    }
     IconFacts facts(*this);
     for (const auto& association : *m_state.backups) {
         TreeNode* parentNode = nullptr;
@@ -60,6 +63,12 @@ void AssociationTree::UpdateTreeLocal() {
         const QString& source = association->SourcePath;
         if (source.isEmpty() || facts.onNetwork(source))
             continue;
+        // A file among others of its folder hangs under the folder's node, already there.
+        if (TreeNode* folderNode = folderNodeOf(source)) {
+            if (!m_byKey.contains(Paths::PathKey(source)))
+                addNode(folderNode, Paths::fileName(source), source, facts, !firstBuild);
+            continue;
+        }
         const QStringList levels = levelsOf(source, facts.driveOf(source));
         for (qsizetype k = 0; k < levels.size(); ++k) {
             const QString& path = levels[k];
@@ -74,6 +83,15 @@ void AssociationTree::UpdateTreeLocal() {
     if (firstBuild)
         endResetModel();
     emit associationsShown();
+}
+
+// The node of a source's folder, when the source lies in it by a plain path (no doubled or
+// trailing separators) and the folder's node is in the tree already.
+TreeNode* AssociationTree::folderNodeOf(const QString& source) const {
+    const QString folder = Paths::parent(source);
+    if (folder.isEmpty() || Paths::join(folder, Paths::fileName(source)) != source)
+        return nullptr;
+    return m_byKey.value(Paths::PathKey(folder));
 }
 
 QStringList AssociationTree::levelsOf(const QString& sourcePath, const QString& drive) const {

@@ -166,6 +166,7 @@ private:
     int rowOf(const TreeNode* node) const;
     const std::vector<std::unique_ptr<TreeNode>>& siblingsOf(const TreeNode* node) const;
     std::vector<std::unique_ptr<TreeNode>>& siblingsOf(TreeNode* node);
+    TreeNode* folderNodeOf(const QString& source) const;
     // The paths from the mount point `drive` down to `sourcePath` (not a network path).
     QStringList levelsOf(const QString& sourcePath, const QString& drive) const;
     // The icon rule: the image key of a node. With `mayDisable`, an association whose source

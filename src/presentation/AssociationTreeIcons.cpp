@@ -5,8 +5,28 @@
 #include "presentation/StatusTexts.h"
 #include "state/AppState.h"
 
-#include <QFileInfo>
 #include <QSet>
+
+namespace {
+
+// A source's kind, or none when it is missing. The kind its association expects is looked for
+// first: one look for most sources.
+std::optional<ImageList::PathKind> kindOf(const FileSystem& fso, const QString& path,
+                                          bool folderExpected) {
+    using Kind = ImageList::PathKind;
+    const Kind expected = folderExpected ? Kind::Folder : Kind::File;
+    const Kind other = folderExpected ? Kind::File : Kind::Folder;
+    const auto is = [&](Kind k) {
+        return k == Kind::Folder ? fso.FolderExists(path) : fso.FileExists(path);
+    };
+    if (is(expected))
+        return expected;
+    if (is(other))
+        return other;
+    return std::nullopt;
+}
+
+} // namespace
 
 bool AssociationTree::IconFacts::driveUsable(const QString& drive) {
     auto it = m_usable.constFind(drive);
@@ -31,7 +51,8 @@ QString AssociationTree::IconFacts::lookUpDriveOf(const QString& path) {
     const QString folder = Paths::parent(Paths::withoutTrailingSeparator(path));
     // Finding a drive resolves the real path, a look-up per folder level; a tree of thousands
     // of associations in a few hundred folders asks once per folder.
-    if (folder.isEmpty() || fso.DriveExists(path) || QFileInfo(path).isSymLink())
+    const auto entry = folder.isEmpty() ? std::nullopt : fso.stamp(path);
+    if (folder.isEmpty() || fso.DriveExists(path) || (entry && entry->link))
         return fso.GetDriveName(path);
     auto it = m_driveOfFolder.constFind(folder);
     if (it == m_driveOfFolder.cend())
@@ -95,11 +116,8 @@ QString AssociationTree::associationImage(const TreeNode& n, clsBackup& associat
     const QString drive = n.isRoot() ? n.path : facts.driveOf(n.path);
     if (n.isRoot()) {
         present = facts.driveUsable(drive);
-    } else if (fso.FolderExists(n.path)) {
-        kind = ImageList::PathKind::Folder;
-        present = true;
-    } else if (fso.FileExists(n.path)) {
-        kind = ImageList::PathKind::File;
+    } else if (const auto found = kindOf(fso, n.path, association.Folder)) {
+        kind = *found;
         present = true;
     }
     if (!present) {

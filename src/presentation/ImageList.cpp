@@ -2,6 +2,8 @@
 
 #include "platform/Paths.h"
 
+#include <algorithm>
+
 bool ImageKeys::isYellow(const QString& key) {
     return key == fileYellow || key == folderYellow || key == driveYellow;
 }
@@ -72,6 +74,11 @@ void ImageList::removeUnused(int keep, const std::function<bool(const QString&)>
 
 void ImageList::removeAllPathImages() {
     removeUnused(m_genericCount, [](const QString&) { return false; });
+}
+
+void ImageList::reserve(int more) {
+    m_entries.reserve(m_entries.size() + std::size_t(std::max(more, 0)));
+    m_positions.reserve(qsizetype(m_entries.capacity()));
 }
 
 void ImageList::add(Entry entry) {

@@ -58,6 +58,10 @@ public:
     // Adds PathKey(path) & "*Green" and & "*Magenta" overlaid on PathKey(path), unless present.
     void EnsureStatusIcons(const QString& path);
 
+    // Makes room for `more` entries at once, so that a tree filled with thousands of paths does
+    // not grow the list step by step.
+    void reserve(int more);
+
     int count() const { return int(m_entries.size()); }
     bool contains(const QString& key) const { return m_positions.contains(key); }
     const Entry* find(const QString& key) const;

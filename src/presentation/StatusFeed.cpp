@@ -8,6 +8,8 @@
 #include "presentation/ProtectionStatus.h"
 #include "state/AppState.h"
 
+#include <QSet>
+
 StatusFeed::StatusFeed(AppState& state, Engine& engine, Lifecycle& lifecycle,
                        ProtectionStatus& status, QObject* parent)
     : QObject(parent), m_state(state), m_engine(engine), m_status(status) {
@@ -34,8 +36,16 @@ StatusFeed::StatusFeed(AppState& state, Engine& engine, Lifecycle& lifecycle,
 }
 
 void StatusFeed::checkDisks() {
-    for (const auto& destination : *m_state.destinations)
+    // Many associations share one destination folder: each folder is asked about once per disk
+    // name it is stored with.
+    QSet<QString> asked;
+    for (const auto& destination : *m_state.destinations) {
+        const QString key = Paths::PathKey(destination->Path) + QChar(0) + destination->Volume;
+        if (asked.contains(key))
+            continue;
+        asked.insert(key);
         check(destination->Path, destination->Volume);
+    }
 }
 
 void StatusFeed::associationsChanged() {

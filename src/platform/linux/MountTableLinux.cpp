@@ -140,12 +140,12 @@ std::optional<MountEntry> MountTable::mountOf(const QString& absolutePath) const
 }
 
 std::optional<MountEntry> MountTable::find(const QString& mountPoint) const {
-    const QString wanted = Paths::withoutTrailingSeparator(mountPoint);
-    for (qsizetype i = m_entries.size() - 1; i >= 0; --i) {
-        if (Paths::samePath(m_entries[i].mountPoint, wanted))
-            return m_entries[i];
-    }
-    return std::nullopt;
+    // The last mount on a point is the one seen there.
+    const auto it =
+        m_lastOnPoint.constFind(Paths::PathKey(Paths::withoutTrailingSeparator(mountPoint)));
+    if (it == m_lastOnPoint.constEnd())
+        return std::nullopt;
+    return m_entries[it.value()];
 }
 
 qint64 modifiedTimeStepNs(const QString& fsType) {
