@@ -31,10 +31,10 @@ qint64 nowNs() {
 
 } // namespace
 
-DestinationWorker::DestinationWorker(FileSystem& fso, QString key, Post post,
+DestinationWorker::DestinationWorker(std::shared_ptr<FileSystem> fso, QString key, Post post,
                                      StepHook afterEachStep)
-    : m_fso(fso), m_key(std::move(key)), m_post(std::move(post)),
-      m_afterEachStep(std::move(afterEachStep)),
+    : m_fsoOwner(std::move(fso)), m_fso(*m_fsoOwner), m_key(std::move(key)),
+      m_post(std::move(post)), m_afterEachStep(std::move(afterEachStep)),
       m_thread([this](std::stop_token stop) { run(stop); }) {}
 
 DestinationWorker::~DestinationWorker() {
@@ -368,7 +368,8 @@ void DestinationWorker::copy(const std::vector<CopyJob>& jobs,
     };
     steps.afterEachStep = [this] {
         ++m_progress;
-        if (m_afterEachStep)
+        // The hook belongs to the pool, which a worker given up on outlives.
+        if (m_afterEachStep && !m_abandoned)
             m_afterEachStep();
     };
     steps.sweep = [this](const DestinationFolder& folder, const QString& path) {

@@ -74,7 +74,10 @@ public:
     // Test seam run on the worker's thread after each step that changes a destination.
     using StepHook = std::function<void()>;
 
-    DestinationWorker(FileSystem& fso, QString key, Post post, StepHook afterEachStep = {});
+    // The worker shares `fso`: a worker given up on at the exit may still be inside a call on it
+    // when everything else is gone.
+    DestinationWorker(std::shared_ptr<FileSystem> fso, QString key, Post post,
+                      StepHook afterEachStep = {});
     // Stops the thread and waits for it: an abandoned worker is never destroyed.
     ~DestinationWorker();
     DestinationWorker(const DestinationWorker&) = delete;
@@ -131,6 +134,7 @@ private:
     void post(WorkerNews news);
     void sweepDestination(const QString& path);
 
+    const std::shared_ptr<FileSystem> m_fsoOwner;
     FileSystem& m_fso;
     const QString m_key;
     Post m_post;

@@ -15,9 +15,10 @@ qint64 monotonicMs() {
 
 } // namespace
 
-DestinationWorkers::DestinationWorkers(FileSystem& fso, Timing timing, QObject* parent)
-    : QObject(parent), m_fso(fso), m_timing(timing), m_mounts(MountTable::current()),
-      m_mailbox(std::make_shared<Mailbox>()) {
+DestinationWorkers::DestinationWorkers(std::shared_ptr<FileSystem> fso, Timing timing,
+                                       QObject* parent)
+    : QObject(parent), m_fsoOwner(std::move(fso)), m_fso(*m_fsoOwner), m_timing(timing),
+      m_mounts(MountTable::current()), m_mailbox(std::make_shared<Mailbox>()) {
     m_mailbox->target = this;
     m_stallCheck.setInterval(m_timing.stallCheckMs);
     connect(&m_stallCheck, &QTimer::timeout, this, &DestinationWorkers::checkStalls);
@@ -65,10 +66,11 @@ DestinationWorker& DestinationWorkers::workerFor(const QString& key) {
             if (mailbox->waiting.size() == 1)
                 QMetaObject::invokeMethod(target, "deliverWaiting", Qt::QueuedConnection);
         };
-        watched.worker = std::make_unique<DestinationWorker>(m_fso, key, std::move(post), [this] {
-            if (afterEachStep)
-                afterEachStep();
-        });
+        watched.worker =
+            std::make_unique<DestinationWorker>(m_fsoOwner, key, std::move(post), [this] {
+                if (afterEachStep)
+                    afterEachStep();
+            });
         watched.worker->setHeld(m_held);
         watched.lastMoveMs = monotonicMs();
     }

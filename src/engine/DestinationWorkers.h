@@ -25,7 +25,8 @@ public:
         int stallCheckMs = 5000;
     };
 
-    DestinationWorkers(FileSystem& fso, Timing timing, QObject* parent = nullptr);
+    // The workers share `fso` (see DestinationWorker).
+    DestinationWorkers(std::shared_ptr<FileSystem> fso, Timing timing, QObject* parent = nullptr);
     // Waits for the workers that still answer; those stuck in a system call are left to the end
     // of the process (see abandonStuck()).
     ~DestinationWorkers() override;
@@ -91,6 +92,7 @@ private:
     void checkStalls();
     void armStallCheck();
 
+    const std::shared_ptr<FileSystem> m_fsoOwner;
     FileSystem& m_fso;
     Timing m_timing;
     MountTable m_mounts;

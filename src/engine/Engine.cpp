@@ -20,7 +20,7 @@
 Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
     : QObject(parent), m_state(state), m_timing(timing),
       m_workers(std::make_unique<DestinationWorkers>(
-          *state.fso, DestinationWorkers::Timing{m_timing.stallMs, m_timing.stallCheckMs})),
+          state.fso, DestinationWorkers::Timing{m_timing.stallMs, m_timing.stallCheckMs})),
       m_copier(std::make_unique<CopyEngine>(state, m_timing, *m_workers)),
       m_mounts(std::make_unique<MountWatch>()), m_catchUp(std::make_unique<CatchUp>(state, *this)),
       m_settle(

@@ -130,7 +130,7 @@ protected:
     void restartEngine() {
         engine.reset();
         workers = std::make_unique<DestinationWorkers>(
-            *state->fso, DestinationWorkers::Timing{timing.stallMs, timing.stallCheckMs});
+            state->fso, DestinationWorkers::Timing{timing.stallMs, timing.stallCheckMs});
         engine = std::make_unique<CopyEngine>(*state, timing, *workers);
         QObject::connect(workers.get(), &DestinationWorkers::news, engine.get(),
                          &CopyEngine::onNews);
