@@ -231,6 +231,7 @@ void CopyEngine::conclude(Call& call, const CopyJob& job, const DestinationRepor
         return;
     case DestinationReport::Ending::Busy:
     case DestinationReport::Ending::Cancelled:
+    case DestinationReport::Ending::NotStarted:
         // Abandoned on the way out: the old copy stays, and the next start catches up.
         return;
     }

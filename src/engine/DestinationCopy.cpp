@@ -10,6 +10,7 @@
 #include "platform/Paths.h"
 
 #include <QHash>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -80,21 +81,25 @@ public:
     }
 
     DestinationReport run() {
-        if (std::optional<DestinationReport> ended = stage())
+        if (std::optional<DestinationReport> ended = stage(std::nullopt))
             return *ended;
         return complete();
     }
 
     // The checks, and the new copy made whole in its temporary file, the target untouched: the
-    // copy's ending when it ends here.
-    std::optional<DestinationReport> stage() {
+    // copy's ending when it ends here. A source larger than `room` is not started.
+    std::optional<DestinationReport> stage(std::optional<qint64> room) {
         const clsBackup& association = m_job.association;
         const QString& filePath = m_job.filePath;
-        m_memory.forgetOnMountChange();
         // A link is there as long as the link is, whatever it points to: it is backed up as
         // itself.
-        if (!m_fso.stamp(filePath))
+        const std::optional<FileStamp> source = m_fso.stamp(filePath);
+        if (!source)
             return failed(CheckFailure::SourceFileMissing);
+        if (room && source->size > *room)
+            return ended(Ending::NotStarted);
+        m_sourceBytes = source->size;
+        m_memory.forgetOnMountChange();
         const BackupLayout layout(m_job.sourceRoot, association.Folder, m_job.prevSaveName);
         const CopyDestination::Mirror mirror = layout.placeFile(m_job.destination.Path, filePath);
         m_report.destDir = mirror.destDir;
@@ -159,6 +164,8 @@ public:
     }
 
     StagedCopy& staged() { return m_staged; }
+    // The source's size when its copy was staged.
+    qint64 sourceBytes() const { return m_sourceBytes; }
 
 private:
     bool upToDate(const QString& filePath, const QString& name) const {
@@ -231,6 +238,7 @@ private:
     std::shared_ptr<const DestinationFolder> m_folder;
     QString m_copyName; // the copy's name there
     StagedCopy m_staged;
+    qint64 m_sourceBytes = 0;
 };
 
 // A copy whose step threw ends as a failed copy; the old copy stays.
@@ -243,6 +251,14 @@ DestinationReport brokenCopy(const CopyJob& job) {
     report.ending = DestinationReport::Ending::Copied;
     report.outcome.keepBackup = job.association.KeepBackup;
     report.outcome.copyErrorText = ResultText::copyError;
+    return report;
+}
+
+// A copy left for a later batch: nothing was looked at or written.
+DestinationReport notStarted(const CopyJob& job) {
+    DestinationReport report;
+    report.destDir = job.destination.Path;
+    report.ending = Ending::NotStarted;
     return report;
 }
 
@@ -289,7 +305,8 @@ DestinationReport run(FileSystem& fso, const CopyJob& job, const CopySteps& step
 }
 
 void runBatch(FileSystem& fso, const std::vector<CopyJob>& jobs, const CopySteps& steps,
-              const std::function<void(size_t, const DestinationReport&)>& done) {
+              const std::function<void(size_t, const DestinationReport&)>& done,
+              std::optional<qint64> byteLimit) {
     if (jobs.size() == 1) {
         done(0, run(fso, jobs.front(), steps));
         return;
@@ -317,7 +334,25 @@ void runBatch(FileSystem& fso, const std::vector<CopyJob>& jobs, const CopySteps
     Batch batch;
     for (size_t i = 0; i < jobs.size(); ++i)
         batch.emplace_back(i, std::make_unique<Copy>(fso, memory, jobs[i], steps, true));
-    guarded(batch, [](size_t, Copy& copy) { return copy.stage(); });
+    // Once one copy is left out, so are those after it: their order is kept.
+    size_t staged = 0;
+    qint64 stagedBytes = 0;
+    bool full = false;
+    guarded(batch, [&](size_t index, Copy& copy) -> std::optional<DestinationReport> {
+        if (full)
+            return notStarted(jobs[index]);
+        std::optional<qint64> room;
+        if (byteLimit && staged > 0)
+            room = std::max<qint64>(*byteLimit - stagedBytes, 0);
+        std::optional<DestinationReport> ended = copy.stage(room);
+        if (!ended) {
+            ++staged;
+            stagedBytes += copy.sourceBytes();
+        } else {
+            full = ended->ending == Ending::NotStarted;
+        }
+        return ended;
+    });
     // Every new copy's data is durable before any of them takes the place of an old copy.
     std::vector<CopyResult> flushed(jobs.size());
     const std::vector<CopyResult> results = fso.flushBatch(stagedOf(batch));

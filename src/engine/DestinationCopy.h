@@ -11,6 +11,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class DestinationFolder;
@@ -40,6 +41,7 @@ struct DestinationReport {
         Busy,        // the source is in use by another program: worth another try soon
         SourceChanged, // the source was written while it was read: nothing kept or rotated
         Cancelled,     // the `between` step asked to stop: the old copy stays, nothing was rotated
+        NotStarted,    // left for a later batch, which had no room for it: nothing was done
     };
     Ending ending = Ending::CheckFailed;
     CheckFailure failure = CheckFailure::None;
@@ -74,8 +76,12 @@ DestinationReport run(FileSystem& fso, const CopyJob& job, const CopySteps& step
 // goes into the versions and each new one takes its place, and the renames are flushed. A crash
 // at any moment leaves each copy old or new, and whole. `done` gets each job's report, by its
 // place in `jobs`, in that order, once the batch is durable. Never throws.
+// With `byteLimit`, the batch takes copies in, in their order, only while the sources staged so
+// far and the next one's stay within it (the first is always taken): the rest end NotStarted, so
+// that a big file neither waits for the small ones around it nor makes them wait for it.
 void runBatch(FileSystem& fso, const std::vector<CopyJob>& jobs, const CopySteps& steps,
-              const std::function<void(size_t, const DestinationReport&)>& done);
+              const std::function<void(size_t, const DestinationReport&)>& done,
+              std::optional<qint64> byteLimit = std::nullopt);
 
 // The job for `filePath` of `association` into `destination`: the snapshot drops the
 // association's link to the shared destination collection, which belongs to the window's thread.

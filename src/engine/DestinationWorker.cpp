@@ -5,9 +5,11 @@
 #include "engine/DriveChecks.h"
 #include "platform/DestinationFolder.h"
 #include "platform/FileSystem.h"
+#include "platform/OpenFileLimit.h"
 #include "platform/Paths.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -16,14 +18,23 @@ namespace {
 // Files a catch-up step looks at before the worker looks for new saves again: small enough that
 // a save waits for milliseconds, large enough that the lock is not taken per file.
 constexpr int catchUpStepFiles = 64;
-// Copies made durable together, by one commit of the disk's journal instead of two per file:
-// enough that a burst of small saves costs few commits, few enough that a save waits little for
-// the others and that the three descriptors each copy holds until the batch is done stay well
-// within the process's limit with a worker per disk.
-constexpr size_t batchFiles = 64;
-// A catch-up batch stops growing at this many bytes: the flushes it saves pay off for small
+// Copies made durable together, by one flush of the disk instead of one commit of its journal
+// per file: a burst of small saves then costs few flushes. Each copy of a batch holds two
+// descriptors until the batch is durable, so a batch stays well within the process's limit with
+// a worker per disk.
+constexpr size_t batchFilesMost = 512;
+constexpr size_t batchFilesLeast = 16;
+// A catch-up batch stays smaller: a save that comes while it is under way waits for all of it.
+constexpr size_t catchUpBatchFiles = 64;
+// A batch stops growing at this many bytes of sources: the flushes it saves pay off for small
 // files, and a save waits for the whole batch.
-constexpr qint64 catchUpBatchBytes = qint64(64) << 20;
+constexpr qint64 batchBytes = qint64(64) << 20;
+
+size_t batchFiles() {
+    static const size_t files =
+        std::clamp(size_t(openFileLimit() / 8), batchFilesLeast, batchFilesMost);
+    return files;
+}
 
 qint64 nowNs() {
     return QDateTime::currentMSecsSinceEpoch() * nsPerMs;
@@ -224,7 +235,7 @@ bool DestinationWorker::serveNextKeep(std::unique_lock<std::mutex>& lock) {
 bool DestinationWorker::serveNextSave(std::unique_lock<std::mutex>& lock) {
     // The saves waiting are copied as one batch, in the order they were asked for.
     std::vector<SaveJob> batch;
-    while (!m_order.empty() && batch.size() < batchFiles) {
+    while (!m_order.empty() && batch.size() < batchFiles()) {
         const QueueKey key = m_order.front();
         m_order.pop_front();
         const auto it = m_saves.find(key);
@@ -243,17 +254,55 @@ bool DestinationWorker::serveNextSave(std::unique_lock<std::mutex>& lock) {
     jobs.reserve(batch.size());
     for (const SaveJob& job : batch)
         jobs.push_back(job.copy);
-    copy(jobs, [&](size_t index, const DestinationReport& report) {
-        WorkerNews news;
-        news.kind = WorkerNews::Kind::SaveDone;
-        news.report = report;
-        news.save = std::move(batch[index]);
-        post(std::move(news));
-    });
+    std::vector<SaveJob> unstarted;
+    copy(
+        jobs,
+        [&](size_t index, const DestinationReport& report) {
+            if (report.ending == DestinationReport::Ending::NotStarted) {
+                unstarted.push_back(std::move(batch[index]));
+                return;
+            }
+            WorkerNews news;
+            news.kind = WorkerNews::Kind::SaveDone;
+            news.report = report;
+            news.save = std::move(batch[index]);
+            post(std::move(news));
+        },
+        batchBytes);
 
     lock.lock();
     m_running = false;
+    putBack(std::move(unstarted), lock);
     return true;
+}
+
+// Saves a batch had no room for wait at the head of the queue again, in their order, unless a
+// newer save of the same file came meanwhile, or the queue was dropped.
+void DestinationWorker::putBack(std::vector<SaveJob> saves, std::unique_lock<std::mutex>& lock) {
+    std::vector<WorkerNews> ended;
+    for (auto it = saves.rbegin(); it != saves.rend(); ++it) {
+        const QueueKey key{it->copy.filePath, it->copy.destination.Path};
+        WorkerNews news;
+        news.save = std::move(*it);
+        if (m_cancel) {
+            news.kind = WorkerNews::Kind::SaveDone;
+            news.report.ending = DestinationReport::Ending::Cancelled;
+            news.report.destDir = news.save.copy.destination.Path;
+        } else if (m_saves.contains(key)) {
+            news.kind = WorkerNews::Kind::SaveMerged;
+        } else {
+            m_saves.emplace(key, std::move(news.save));
+            m_order.push_front(key);
+            continue;
+        }
+        ended.push_back(std::move(news));
+    }
+    if (ended.empty())
+        return;
+    lock.unlock();
+    for (WorkerNews& news : ended)
+        post(std::move(news));
+    lock.lock();
 }
 
 bool DestinationWorker::serveNextFolder(std::unique_lock<std::mutex>& lock) {
@@ -300,7 +349,7 @@ bool DestinationWorker::stepCatchUp(std::unique_lock<std::mutex>& lock) {
     std::vector<CopyJob> due;
     qint64 dueBytes = 0;
     bool over = false;
-    while (due.size() < batchFiles && dueBytes < catchUpBatchBytes && !over && !m_cancel &&
+    while (due.size() < catchUpBatchFiles && dueBytes < batchBytes && !over && !m_cancel &&
            !savesWaiting(lock)) {
         const CatchUpWalk::Found found = walk->next(catchUpStepFiles, nowNs());
         ++m_progress;
@@ -358,7 +407,8 @@ bool DestinationWorker::savesWaiting(std::unique_lock<std::mutex>& lock) {
 }
 
 void DestinationWorker::copy(const std::vector<CopyJob>& jobs,
-                             const std::function<void(size_t, const DestinationReport&)>& done) {
+                             const std::function<void(size_t, const DestinationReport&)>& done,
+                             std::optional<qint64> byteLimit) {
     if (jobs.empty())
         return;
     CopySteps steps;
@@ -376,11 +426,13 @@ void DestinationWorker::copy(const std::vector<CopyJob>& jobs,
         if (m_sweptFolders.insert(path).second)
             folder.removeStaleTemporaries();
     };
-    DestinationCopy::runBatch(m_fso, jobs, steps,
-                              [&](size_t index, const DestinationReport& report) {
-                                  ++m_progress;
-                                  done(index, report);
-                              });
+    DestinationCopy::runBatch(
+        m_fso, jobs, steps,
+        [&](size_t index, const DestinationReport& report) {
+            ++m_progress;
+            done(index, report);
+        },
+        byteLimit);
 }
 
 // A catch-up clears the whole destination once per run and after each mount: a copy killed with

@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 #include <vector>
@@ -130,7 +131,9 @@ private:
     bool savesWaiting(std::unique_lock<std::mutex>& lock);
     // Copies `jobs` as one batch into this worker's disk; `done` gets each job's report.
     void copy(const std::vector<CopyJob>& jobs,
-              const std::function<void(size_t, const DestinationReport&)>& done);
+              const std::function<void(size_t, const DestinationReport&)>& done,
+              std::optional<qint64> byteLimit = std::nullopt);
+    void putBack(std::vector<SaveJob> saves, std::unique_lock<std::mutex>& lock);
     void post(WorkerNews news);
     void sweepDestination(const QString& path);
 

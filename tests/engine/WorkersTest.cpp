@@ -129,6 +129,32 @@ TEST_F(CopyFixture, ASaveWaitingForItsCopyIsReplacedByTheNewerOneOfTheSameFile) 
     EXPECT_FALSE(QFileInfo::exists(dst + "/Docs/PrevSave-1")) << "no version of a copy never made";
 }
 
+// Small saves are copied together; a big one among them waits for a batch of its own and the
+// saves after it wait behind it, so that none is lost and their order is kept.
+TEST_F(CopyFixture, ABigSaveAmongSmallOnesIsCopiedOnItsOwnAndTheOrderIsKept) {
+    const QString source = folder("src/Docs");
+    addAssociation(source, true);
+    const QString dst = folder("dst");
+    addDestination(source, dst);
+    const QStringList files = {write("src/Docs/a.txt", "a"), write("src/Docs/b.txt", "b"),
+                               write("src/Docs/big.bin", QByteArray((64 << 20) + 1, 'x')),
+                               write("src/Docs/c.txt", "c")};
+    QSignalSpy finished(engine.get(), &CopyEngine::callFinished);
+    workers->setHeld(true);
+    for (const QString& file : files)
+        engine->CopyToDestinations(source, 1, file);
+    workers->setHeld(false);
+    settle();
+
+    EXPECT_EQ(finished.count(), files.size());
+    QStringList copied;
+    for (const auto& entry : *state->recent)
+        copied << Paths::fileName(entry->SourcePath) + ": " + entry->Message;
+    EXPECT_EQ(copied, QStringList({"a.txt: Success: Copy saved", "b.txt: Success: Copy saved",
+                                   "big.bin: Success: Copy saved", "c.txt: Success: Copy saved"}));
+    EXPECT_EQ(QFileInfo(dst + "/Docs/big.bin").size(), (64 << 20) + 1);
+}
+
 TEST(RetryRules, AFailedCopyWaitsLongerAfterEachFailureUntilItGetsThrough) {
     RetryList retries({100, 350});
     const RetryList::Copy copy{"/src", "/src/a", "/dst", "Error occurred in copy"};
