@@ -85,7 +85,15 @@ public:
     int descriptor() const { return m_fd; }
 
 private:
-    DestinationFolder(int fd, bool ownersKept) : m_fd(fd), m_ownersKept(ownersKept) {}
+    struct Identity {
+        quint64 device = 0;
+        quint64 inode = 0;
+    };
+    DestinationFolder(int fd, bool ownersKept, std::optional<Identity> identity = std::nullopt)
+        : m_fd(fd), m_ownersKept(ownersKept), m_identity(identity) {}
     int m_fd = -1;
     bool m_ownersKept = true; // the file system keeps each file's own owner
+    // The open folder's disk and inode, as read when it was entered: they never change while it
+    // is open, so holds() looks only at the name.
+    std::optional<Identity> m_identity;
 };

@@ -149,7 +149,8 @@ DestinationFolder::~DestinationFolder() {
 }
 
 DestinationFolder::DestinationFolder(DestinationFolder&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_ownersKept(other.m_ownersKept) {}
+    : m_fd(std::exchange(other.m_fd, -1)), m_ownersKept(other.m_ownersKept),
+      m_identity(other.m_identity) {}
 
 DestinationFolder& DestinationFolder::operator=(DestinationFolder&& other) noexcept {
     if (this != &other) {
@@ -157,6 +158,7 @@ DestinationFolder& DestinationFolder::operator=(DestinationFolder&& other) noexc
             ::close(m_fd);
         m_fd = std::exchange(other.m_fd, -1);
         m_ownersKept = other.m_ownersKept;
+        m_identity = other.m_identity;
     }
     return *this;
 }
@@ -180,7 +182,7 @@ DestinationFolder::Refusal DestinationFolder::enter(const QString& name,
         return Refusal::Failed;
     if (m_ownersKept && st.st_uid != ::geteuid())
         return Refusal::OtherOwner;
-    into = DestinationFolder(fd.release(), m_ownersKept);
+    into = DestinationFolder(fd.release(), m_ownersKept, Identity{st.st_dev, st.st_ino});
     return Refusal::None;
 }
 
@@ -200,10 +202,14 @@ DestinationFolder::Refusal DestinationFolder::enterOrMake(const QString& name,
 }
 
 bool DestinationFolder::holds(const QString& name, const DestinationFolder& folder) const {
-    struct stat named {
-    }, open{};
-    return ::fstatat(m_fd, native(name).constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-           ::fstat(folder.m_fd, &open) == 0 && sameInode(named, open);
+    struct stat named {};
+    if (::fstatat(m_fd, native(name).constData(), &named, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    if (folder.m_identity)
+        return named.st_dev == folder.m_identity->device &&
+               named.st_ino == folder.m_identity->inode;
+    struct stat open {};
+    return ::fstat(folder.m_fd, &open) == 0 && sameInode(named, open);
 }
 
 std::optional<FolderAccess> DestinationFolder::access() const {
