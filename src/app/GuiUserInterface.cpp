@@ -7,7 +7,9 @@
 #include "presentation/StatusTexts.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <cstdio>
+#include <utility>
 
 GuiUserInterface::GuiUserInterface(frmQuillmot& window, bool printResults)
     : m_window(window), m_printResults(printResults) {}
@@ -64,7 +66,14 @@ void GuiUserInterface::resultLogged(const clsRecent& entry) {
         return;
     const QByteArray line = resultLine(entry).toUtf8() + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
+    // The lines of a batch of copies go out together, once the event loop has handed on all the
+    // results that arrived with it, instead of one write each.
+    if (std::exchange(m_flushScheduled, true))
+        return;
+    QTimer::singleShot(0, &m_window, [this] {
+        m_flushScheduled = false;
+        std::fflush(stdout);
+    });
 }
 
 std::optional<QRect> GuiUserInterface::mainWindowGeometryTwips() const {

@@ -36,5 +36,6 @@ public:
 private:
     frmQuillmot& m_window;
     bool m_printResults;
+    bool m_flushScheduled = false;
     Feedback* m_feedback = nullptr;
 };
