@@ -128,9 +128,13 @@ void startWriteback(int fd, off_t offset, off_t length) {
 
 class DataCopy {
 public:
-    DataCopy(int in, int out, const struct stat& source, const std::function<bool()>& between)
+    // `batched`: a file of one chunk is written out with the rest of its batch, in one go, where
+    // handing each to the disk alone makes as many small writes as there are files.
+    DataCopy(int in, int out, const struct stat& source, const std::function<bool()>& between,
+             bool batched)
         : m_in(in), m_out(out), m_source(source), m_between(between),
-          m_copier(in, out, source.st_size) {}
+          m_copier(in, out, source.st_size),
+          m_writeEachChunk(!batched || source.st_size > off_t(chunkBytes)) {}
 
     // The data of the source into the copy: the whole file front to back, or, for a file with
     // holes, each run of data at its own offset with the holes left unwritten, so that a large
@@ -172,7 +176,8 @@ private:
             const ssize_t n = m_copier.next(want);
             if (n <= 0)
                 return int(n);
-            startWriteback(m_out, at, n);
+            if (m_writeEachChunk)
+                startWriteback(m_out, at, n);
             at += n;
             if (m_between && !m_between()) {
                 errno = ECANCELED;
@@ -185,6 +190,7 @@ private:
     const struct stat& m_source;
     const std::function<bool()>& m_between;
     ChunkCopier m_copier;
+    bool m_writeEachChunk;
 };
 
 // True when the file open as `in` changed while it was read (its size, last-modified time or
@@ -246,8 +252,9 @@ int createLockedTemporary(int folder, QByteArray& tempName) {
     return -1;
 }
 
-int copyFileData(int in, int out, const struct stat& source, const std::function<bool()>& between) {
-    return DataCopy(in, out, source, between).run();
+int copyFileData(int in, int out, const struct stat& source, const std::function<bool()>& between,
+                 bool batched) {
+    return DataCopy(in, out, source, between, batched).run();
 }
 
 namespace {
@@ -319,7 +326,8 @@ CopyResult stageLink(const PathAt& source, int folder, QByteArray& tempName) {
 }
 
 CopyResult stageOrFail(const QString& source, int folder, QByteArray& tempName, int& lock,
-                       const std::function<bool()>& between, const std::function<int(int)>& flush) {
+                       const std::function<bool()>& between, const std::function<int(int)>& flush,
+                       bool batched) {
     const PathAt at(Paths::toNative(source));
     if (!at.ok())
         return failure(errno);
@@ -333,7 +341,7 @@ CopyResult stageOrFail(const QString& source, int folder, QByteArray& tempName, 
         return failure(errno);
     // The whole file is read once, front to back: a larger read-ahead serves that best.
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (copyFileData(in.get(), out.get(), st, between) != 0)
+    if (copyFileData(in.get(), out.get(), st, between, batched) != 0)
         return failure(errno);
     if (changedWhileRead(in.get(), st, at))
         return {CopyError::SourceChanged, 0};
@@ -380,10 +388,10 @@ CopyError classifyCopyErrno(int err) {
 }
 
 CopyResult stageCopyData(const QString& source, int folder, QByteArray& tempName, int& lock,
-                         const std::function<bool()>& between,
-                         const std::function<int(int)>& flush) {
+                         const std::function<bool()>& between, const std::function<int(int)>& flush,
+                         bool batched) {
     try {
-        return stageOrFail(source, folder, tempName, lock, between, flush);
+        return stageOrFail(source, folder, tempName, lock, between, flush, batched);
     } catch (...) {
         // The caller discards the temporary file; it sees a failed copy.
         qCWarning(lcPlatform) << "Copy of" << Paths::displayName(source)

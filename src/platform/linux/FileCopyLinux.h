@@ -12,10 +12,11 @@
 
 // Fills a fresh temporary file in the open folder `folder`; `tempName` and `lock` receive its
 // name and the descriptor that holds its lock (both also set when the copy then failed, for the
-// caller to discard). `flush` makes the written data durable, as fsync does.
+// caller to discard). `flush` makes the written data durable, as fsync does. `batched`: the copy
+// is one of a batch whose data is written out together, so a file of one chunk is left to that.
 CopyResult stageCopyData(const QString& source, int folder, QByteArray& tempName, int& lock,
-                         const std::function<bool()>& between,
-                         const std::function<int(int)>& flush);
+                         const std::function<bool()>& between, const std::function<int(int)>& flush,
+                         bool batched = false);
 // Renames the finished temporary file over `target` in `folder`, and flushes the folder unless
 // a batch's flush does that later.
 CopyResult commitStagedCopy(int folder, const QByteArray& tempName, const QByteArray& target,
@@ -25,6 +26,8 @@ CopyResult commitStagedCopy(int folder, const QByteArray& tempName, const QByteA
 // as it is open: its descriptor, or -1 (errno).
 int createLockedTemporary(int folder, QByteArray& tempName);
 // Copies the data of the regular file open as `in` (whose stat is `source`) from its start into
-// `out`; holes stay holes. `between` runs after each chunk; false stops (ECANCELED). 0, or -1
-// with errno set.
-int copyFileData(int in, int out, const struct stat& source, const std::function<bool()>& between);
+// `out`; holes stay holes. `between` runs after each chunk; false stops (ECANCELED). Each chunk
+// is handed to the disk at once, unless `batched` and the file is a single chunk. 0, or -1 with
+// errno set.
+int copyFileData(int in, int out, const struct stat& source, const std::function<bool()>& between,
+                 bool batched = false);

@@ -361,9 +361,9 @@ CopyResult FileSystem::stageCopy(const QString& source, const DestinationFolder&
         return {classifyCopyErrno(errno), errno};
     staged.m_target = native(name);
     // A batch's data is flushed by flushBatch(), all at once.
-    const CopyResult result =
-        stageCopyData(source, staged.m_folder, staged.m_temp, staged.m_lock, between,
-                      [this, &staged](int fd) { return staged.m_batched ? 0 : flushFile(fd); });
+    const CopyResult result = stageCopyData(
+        source, staged.m_folder, staged.m_temp, staged.m_lock, between,
+        [this, &staged](int fd) { return staged.m_batched ? 0 : flushFile(fd); }, staged.m_batched);
     if (!result.ok())
         staged.discard();
     return result;
@@ -389,11 +389,13 @@ std::vector<CopyResult> FileSystem::flushBatch(const std::vector<StagedCopy*>& b
         results[i] = {classifyCopyErrno(errno), errno};
         batch[i]->discard();
     };
-    // The data: each copy's written to the disk and waited for, so that a write that failed
-    // fails its copy alone; then one flush of the whole disk makes all of it durable. A flush
-    // of each file would cost the disk a flush of its cache each, whatever the journal's commit
-    // already took in: a thousand small copies, a thousand waits for the disk. A small batch
-    // flushes its files: the whole disk's flush also waits for what other programs wrote.
+    // The data: for a batch of many, one flush of the whole disk writes all of it out in one go
+    // and makes it durable, where a flush of each file would cost the disk a flush of its cache
+    // each, whatever the journal's commit already took in: a thousand small copies, a thousand
+    // waits for the disk. Each copy's own wait then tells whether its writing failed, so that it
+    // fails alone. A small batch flushes its files: the whole disk's flush also waits for what
+    // other programs wrote. A disk whose flush fails is flushed file by file, so that each copy
+    // hears its own fate.
     std::vector<size_t> written;
     for (size_t i = 0; i < batch.size(); ++i) {
         StagedCopy& staged = *batch[i];
@@ -404,22 +406,24 @@ std::vector<CopyResult> FileSystem::flushBatch(const std::vector<StagedCopy*>& b
         else if (staged.m_lock >= 0)
             written.push_back(i);
     }
-    for (const size_t i : written)
-        ::sync_file_range(batch[i]->m_lock, 0, 0, SYNC_FILE_RANGE_WRITE);
+    const bool diskFlushed =
+        written.size() >= diskFlushCopies && flushDisk(batch[written.front()]->m_lock) == 0;
+    if (!diskFlushed)
+        for (const size_t i : written)
+            ::sync_file_range(batch[i]->m_lock, 0, 0, SYNC_FILE_RANGE_WRITE);
+    const unsigned wait = diskFlushed ? SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WAIT_AFTER
+                                      : SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                            SYNC_FILE_RANGE_WAIT_AFTER;
     std::erase_if(written, [&](size_t i) {
-        constexpr unsigned waitWritten =
-            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
-        if (::sync_file_range(batch[i]->m_lock, 0, 0, waitWritten) == 0)
+        if (::sync_file_range(batch[i]->m_lock, 0, 0, wait) == 0)
             return false;
         failed(i);
         return true;
     });
-    // A disk whose flush fails is flushed file by file, so that each copy hears its own fate.
-    if (written.size() >= diskFlushCopies && flushDisk(batch[written.front()]->m_lock) == 0)
-        written.clear();
-    for (const size_t i : written)
-        if (flushFile(batch[i]->m_lock) != 0)
-            failed(i);
+    if (!diskFlushed)
+        for (const size_t i : written)
+            if (flushFile(batch[i]->m_lock) != 0)
+                failed(i);
 
     // The renames, once the copies are in place: one flush of the disk, or one of each folder.
     std::vector<StagedCopy*> placed;
