@@ -5,9 +5,13 @@
 #include "platform/Paths.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMetaObject>
 
 namespace {
+
+// How long the window's thread hands on the workers' results before it serves other events.
+constexpr qint64 deliverSliceMs = 10;
 
 qint64 monotonicMs() {
     return QDateTime::currentMSecsSinceEpoch();
@@ -154,14 +158,22 @@ void DestinationWorkers::mountsChanged() {
 }
 
 // One at a time, so that news delivered from within a handler (one that runs the event loop)
-// still comes in the order it was posted.
+// still comes in the order it was posted. A batch of copies reports hundreds of results at once:
+// they are handed on for a slice of time, and the rest after the events that came meanwhile, so
+// that the window answers in between.
 void DestinationWorkers::deliverWaiting() {
+    QElapsedTimer slice;
+    slice.start();
     for (;;) {
         WorkerNews news;
         {
             const std::lock_guard lock(m_mailbox->mutex);
             if (m_mailbox->waiting.empty())
                 return;
+            if (slice.elapsed() >= deliverSliceMs) {
+                QTimer::singleShot(0, this, &DestinationWorkers::deliverWaiting);
+                return;
+            }
             news = std::move(m_mailbox->waiting.front());
             m_mailbox->waiting.pop_front();
         }
