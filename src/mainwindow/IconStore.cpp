@@ -5,6 +5,8 @@
 #include <QIconEngine>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -14,13 +16,14 @@ QString artworkPath(const QString& name) {
 
 // The overlays are drawn from their vector artwork, never scaled from a small bitmap.
 QSvgRenderer& overlayRenderer(const QString& key) {
-    static QHash<QString, QSvgRenderer*> renderers;
+    // Kept for the life of the program, and owned, so that they go with it.
+    static std::map<QString, std::unique_ptr<QSvgRenderer>> renderers;
     auto it = renderers.find(key);
     if (it == renderers.end()) {
         const QString name = key.mid(1).toLower(); // "*Green" -> "green"
-        it = renderers.insert(key, new QSvgRenderer(artworkPath(name)));
+        it = renderers.emplace(key, std::make_unique<QSvgRenderer>(artworkPath(name))).first;
     }
-    return *it.value();
+    return *it->second;
 }
 
 // A picture with an overlay in its lower corner: status dots and the warning mark at the
