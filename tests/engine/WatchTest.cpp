@@ -4,7 +4,6 @@
 #include "EngineFixture.h"
 #include "support/Mounts.h"
 
-#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -155,35 +154,13 @@ TEST_F(WatchChangeTest, HiddenFoldersAndOtherFileSystemsBelowTheTopAreNotWatched
     EXPECT_EQ(tree->watchedFolders(), 1);
 }
 
-TEST_F(WatchChangeTest, TheWatchLimitKeepsTheFoldersWatchedBeforeItAndIsReportedOnce) {
-    for (const char* sub : {"top/a", "top/b", "top/c"})
-        home.makeFolder(sub);
-    int additions = 0;
-    auto watch = open(true, [&](const QString&) { return ++additions > 2 ? ENOSPC : 0; });
-    EXPECT_TRUE(watch->limitReached());
-    EXPECT_EQ(watch->watchedFolders(), 2);
-    QStringList unwatched = watch->unwatchedFolders();
-    EXPECT_EQ(unwatched.size(), 2) << "the folders not watched are named for a look-through";
-    EXPECT_EQ(unwatched.filter(QRegularExpression("^" + top + "/[abc]$")), unwatched);
-
-    WatchRegistry registry;
-    QStringList reported;
-    registry.onLimitReached = [&](const QString& folder) { reported << folder; };
-    registry.setWatchFault([&](const QString& path) { return path == top ? 0 : ENOSPC; });
-    EXPECT_GT(registry.open(top, true), 0);
-    EXPECT_GT(registry.open(top, true), 0);
-    EXPECT_EQ(reported, QStringList{top});
-    EXPECT_EQ(registry.open(home.path() + "/missing", false), -1);
-    const QString text = Engine::watchLimitText(top, 8192);
-    EXPECT_TRUE(text.contains(top) && text.contains("8192") &&
-                text.contains("sysctl fs.inotify.max_user_watches="));
-}
-
-// Deleted, or renamed away and back: the id stays, and the folder is watched again on its return.
+// Deleted, or renamed away and back, or a file system mounted over it: the id stays, and the
+// folder is watched again on its return.
 TEST_F(WatchChangeTest, AFolderThatGoesAwayIsWatchedAgainWhenItReturns) {
     WatchRegistry registry;
     QStringList returned;
     registry.onReturned = [&](const QString& folder) { returned << folder; };
+    EXPECT_EQ(registry.open(home.path() + "/missing", false), -1);
     const qint32 id = registry.open(top, true);
     // The registry hears that the folder went, which starts its looks for the return.
     const auto goneSeen = [&] {
@@ -211,22 +188,17 @@ TEST_F(WatchChangeTest, AFolderThatGoesAwayIsWatchedAgainWhenItReturns) {
     home.makeFolder("top");
     EXPECT_TRUE(QTest::qWaitFor([&] { return returned.size() == 2; }, 5000));
     EXPECT_EQ(registry.openCount(), 1);
-}
 
-TEST_F(WatchChangeTest, AFileSystemMountedOverAWatchedFolderIsWatchedInstead) {
     auto mount = ScratchMount::tmpfs(256);
     SKIP_UNLESS_MOUNTED(mount);
-    WatchRegistry registry;
-    QStringList returned;
-    registry.onReturned = [&](const QString& folder) { returned << folder; };
     const QString point = mount->mountPoint();
-    const qint32 id = registry.open(point, false);
+    const qint32 onMount = registry.open(point, false);
     ASSERT_TRUE(mount->unmount());
     ASSERT_TRUE(mount->remount());
     registry.recheckFolders();
-    ASSERT_FALSE(returned.isEmpty());
+    ASSERT_EQ(returned.size(), 3);
     putBytes(point + "/new.txt", "new");
-    EXPECT_EQ(taken(registry, id).files, QStringList{point + "/new.txt"});
+    EXPECT_EQ(taken(registry, onMount).files, QStringList{point + "/new.txt"});
 }
 
 class WatchFolderTest : public WatchFixture {
@@ -243,35 +215,32 @@ protected:
     qint32 handle() const { return record(docs)->AutoBackup; }
 };
 
-// The open watch serves every file of its folder; one that must cover more is opened anew.
-TEST_F(WatchFolderTest, AssociationsInOneFolderShareOneWatchOpenedAgainOnlyToCoverMore) {
-    add(home.writeFile("docs/a.txt", "a"), false);
+// The open watch serves every file of its folder; one that must cover more is opened anew, and a
+// file association added later does not take the subtree from a recursive folder association.
+TEST_F(WatchFolderTest, AssociationsInOneFolderShareOneWatchThatClosesOnlyWhenNoneNeedsIt) {
+    const QString a = home.writeFile("docs/a.txt", "a");
+    const QString b = home.writeFile("docs/b.txt", "b");
+    const QString c = home.writeFile("docs/c.txt", "c");
+    home.makeFolder("docs/sub");
+    add(a, false);
     const qint32 first = handle();
-    add(home.writeFile("docs/b.txt", "b"), false);
+    add(b, false);
     engine->CreateDetectFolder(docs + "/missing.txt", false);
-
     ASSERT_EQ(state->detectFolders->Count(), 1);
     EXPECT_EQ(record(docs)->Folder, docs);
     EXPECT_EQ(handle(), first);
-    engine->CreateDetectFolder(docs, true);
+
+    add(docs, true, true);
     EXPECT_GT(handle(), first) << "the subtree needs a watch of its own";
     EXPECT_EQ(state->watches->openCount(), 1) << "the replaced watch is closed";
-}
+    add(c, false);
+    home.writeFile("docs/sub/d.txt", "changed");
+    EXPECT_TRUE(state->watches->wait(handle(), ComingMs)) << "the subtree is still watched";
 
-// A file association added later does not take the subtree from a recursive folder association.
-TEST_F(WatchFolderTest, AWatchKeepsTheSubtreeAndClosesOnlyWhenNoAssociationInItsFolderNeedsIt) {
-    home.makeFolder("docs/sub");
-    const QString a = home.writeFile("docs/a.txt", "a");
-    const QString b = home.writeFile("docs/b.txt", "b");
-    add(docs, true, true);
-    add(a, false);
-    add(b, false);
-    home.writeFile("docs/sub/c.txt", "changed");
-    EXPECT_TRUE(state->watches->wait(handle(), ComingMs));
-    remove(a);
-    EXPECT_GT(handle(), 0) << "b and the folder association still need it";
-    remove(docs);
-    EXPECT_GT(handle(), 0) << "b still needs it";
+    for (const QString& association : {a, c, docs}) {
+        remove(association);
+        EXPECT_GT(handle(), 0) << "b still needs it";
+    }
     remove(b);
     EXPECT_EQ(handle(), 0);
     EXPECT_EQ(state->watches->openCount(), 0);
@@ -325,7 +294,9 @@ TEST_F(WatchFolderTest, TheWatchLimitIsLoggedOnceAndPrintedByNothingElse) {
         engine->CreateDetectFolder(docs, true);
     }
     ASSERT_EQ(ui.logged.size(), 1u);
-    EXPECT_TRUE(ui.logged[0].Message.contains("fs.inotify.max_user_watches"));
+    const QString said = ui.logged[0].Message;
+    EXPECT_TRUE(said.contains(docs) && said.contains("sysctl fs.inotify.max_user_watches="))
+        << said.toStdString();
     EXPECT_TRUE(readWholeFile(captured).isEmpty()) << readWholeFile(captured).toStdString();
 }
 
