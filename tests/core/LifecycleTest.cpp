@@ -9,7 +9,6 @@
 #include "support/GuiApp.h"
 #include "support/LifecycleOverHome.h"
 
-#include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -43,13 +42,6 @@ TEST_F(LifecycleFixture, StoredPauseStateDecidesTheStart) {
     // Said once in the activity log, where a start without the window is seen too.
     ASSERT_EQ(ui.logged.size(), 1u);
     EXPECT_TRUE(ui.logged[0].Message.startsWith("Quillmot is paused"));
-
-    // A pprefs that exists but cannot be read changes nothing at all.
-    QFile::remove(home.appDataFolder() + "/pprefs");
-    QDir().mkpath(home.appDataFolder() + "/pprefs");
-    ui.runningStates.clear();
-    lifecycle.restorePauseState();
-    EXPECT_TRUE(ui.runningStates.empty());
 }
 
 TEST_F(LifecycleFixture, PauseWhileScanningAsksFirst) {
@@ -125,18 +117,4 @@ TEST_F(LifecycleFixture, ExitWaitsForTheEngineThenUnloadsAndNothingUnpausesIt) {
     EXPECT_TRUE(state.TimerStopped);
     lifecycle.requestExit(); // a second exit command changes nothing
     EXPECT_EQ(unload.count(), 1);
-}
-
-TEST_F(LifecycleFixture, CloseQueryWritesStoresAndLeavesWindowPrefsUntilActivated) {
-    state.destinations->Add("/media/b", "/home/ann/a.txt", "BACKUP");
-    lifecycle.saveOnClose(false);
-    EXPECT_EQ(readWholeFile(home.appDataFolder() + "/usrdatad"),
-              "/media/b\r\n/home/ann/a.txt\r\nBACKUP\r\n");
-    EXPECT_TRUE(QFile::exists(home.appDataFolder() + "/usrdatab"));
-    EXPECT_FALSE(QFile::exists(home.appDataFolder() + "/wprefs"));
-
-    state.geometry = {100, 200, 5300, 9330};
-    lifecycle.saveOnClose(true);
-    EXPECT_EQ(readWholeFile(home.appDataFolder() + "/wprefs"),
-              QByteArray("100\r\n200\r\n5300\r\n9330\r\n<n/a>\r\n"));
 }

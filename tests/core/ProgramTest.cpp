@@ -20,18 +20,15 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // Two associations (one on a drive without a label: NUL NUL) and three destinations, one an
-// orphan, as a user's store would hold them.
-const QByteArray Associations =
-    crlfLines({"/home/ann/Docs", "HOMEDISK", "14.03.2026 10:20:30", "Never", "Never", "1", "1", "1",
-               "3", "1", "0", "1", "1"}) +
-    crlfLines({"/home/ann/notes.txt", "\0\0"_L1, "14.03.2026 10:21:00", "15.03.2026 08:00:00",
-               "Never", "0", "0", "0", "0", "0", "1", "0", "1"});
-// The sources are not on this computer: the tree shows them missing and they are stored disabled.
-const QByteArray AssociationsRewritten =
-    crlfLines({"/home/ann/Docs", "HOMEDISK", "14.03.2026 10:20:30", "Never", "Never", "1", "0", "1",
-               "3", "1", "0", "1", "1"}) +
-    crlfLines({"/home/ann/notes.txt", "\0\0"_L1, "14.03.2026 10:21:00", "15.03.2026 08:00:00",
-               "Never", "0", "0", "0", "0", "0", "1", "0", "1"});
+// orphan, as a user's store would hold them. The sources are not on this computer: the tree shows
+// them missing, and the store is rewritten with them disabled.
+QByteArray associations(bool docsEnabled) {
+    return crlfLines({"/home/ann/Docs", "HOMEDISK", "14.03.2026 10:20:30", "Never", "Never", "1",
+                      docsEnabled ? "1" : "0", "1", "3", "1", "0", "1", "1"}) +
+           crlfLines({"/home/ann/notes.txt", "\0\0"_L1, "14.03.2026 10:21:00",
+                      "15.03.2026 08:00:00", "Never", "0", "0", "0", "0", "0", "1", "0", "1"});
+}
+const QByteArray Associations = associations(true);
 const QByteArray Destinations =
     crlfLines({"/media/ann/BACKUP/docs", "/home/ann/Docs", "BACKUP", "/media/ann/USB",
                "/home/ann/notes.txt", "", "/srv/old", "/home/ann/gone.txt", "OLD"});
@@ -57,7 +54,7 @@ TEST_F(ProgramFixture, SigtermAndSighupExitInOrderAndRewriteTheStoreAndThePauseS
         ASSERT_TRUE(run.terminate(2000, signal)) << "did not exit in order on signal " << signal;
         EXPECT_EQ(run.process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(run.process.exitCode(), 0);
-        EXPECT_EQ(stored("usrdatab"), AssociationsRewritten);
+        EXPECT_EQ(stored("usrdatab"), associations(false));
         EXPECT_EQ(stored("usrdatad"), Destinations);
         EXPECT_EQ(stored("pprefs"), paused ? "1\r\n" : "0\r\n");
         EXPECT_FALSE(QFile::exists(home.appDataFolder() + "/usrdatabTEMP"));
