@@ -98,18 +98,6 @@ TEST(DriveNames, AVfatDriveIsNamedByItsLabelOrVolumeId) {
     EXPECT_EQ(fso.VolumeName(bare->mountPoint()), "UUID=" + id);
 }
 
-TEST(DriveNames, TheRootHoldsEverythingElseAndShareTextsAreNetworkDrives) {
-    FileSystem fso;
-    EXPECT_EQ(fso.GetDriveName("/"), "/");
-    EXPECT_TRUE(fso.DriveExists("/") && fso.DriveIsReady("/"));
-    EXPECT_FALSE(fso.DriveExists(""));
-    EXPECT_FALSE(fso.DriveIsReady("/no/such/mount"));
-    EXPECT_TRUE(fso.IsNetworkPath("//server/share/folder"));
-    EXPECT_FALSE(fso.IsNetworkPath("/"));
-    EXPECT_EQ(fso.GetDriveName("//server/share/folder/file"), "//server/share");
-    EXPECT_FALSE(fso.DriveExists("//server/share"));
-}
-
 // The probe is the source that names a FAT disk (no label ioctl there), and it reads images too,
 // so it is checked here even where the kernel cannot mount FAT.
 TEST(DriveProbe, ReadsLabelsAndUuidsStraightFromTheDisk) {
@@ -166,7 +154,16 @@ TEST(MountTable, ParsesUnescapesSkipsMalformedLinesAndTheLongestPrefixOnTopWins)
     EXPECT_FALSE(stacked.find("/mnt").has_value());
 }
 
-TEST(MountTableCurrent, RootHoldsEveryPathProcIsItsOwnMountAndSharesAreNetworkTypes) {
+TEST(MountTableCurrent, RootHoldsEveryPathProcIsItsOwnMountAndSharesAreNetworkDrives) {
+    FileSystem fso;
+    EXPECT_EQ(fso.GetDriveName("/"), "/");
+    EXPECT_TRUE(fso.DriveExists("/") && fso.DriveIsReady("/"));
+    EXPECT_FALSE(fso.DriveExists(""));
+    EXPECT_FALSE(fso.DriveIsReady("/no/such/mount"));
+    EXPECT_TRUE(fso.IsNetworkPath("//server/share/folder"));
+    EXPECT_FALSE(fso.IsNetworkPath("/"));
+    EXPECT_EQ(fso.GetDriveName("//server/share/folder/file"), "//server/share");
+    EXPECT_FALSE(fso.DriveExists("//server/share"));
     const MountTable table = MountTable::current();
     ASSERT_TRUE(table.find("/").has_value());
     EXPECT_EQ(table.mountOf("/no/such/folder")->mountPoint, "/");

@@ -9,7 +9,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-TEST(RenameInPlace, NeverReplacesWhatHasTheNewNameAndMovesFilesAndFolders) {
+TEST(RenameInPlace, NeverReplacesWhatHasTheNewNameMovesFilesAndFoldersButNoMountPoint) {
     TempHome home;
     FileSystem fso;
     const QString report = home.writeFile("docs/report.txt", "mine");
@@ -26,15 +26,12 @@ TEST(RenameInPlace, NeverReplacesWhatHasTheNewNameAndMovesFilesAndFolders) {
     EXPECT_TRUE(QFile::exists(home.path() + "/work/summary.txt"));
     EXPECT_FALSE(fso.renameNoReplace(home.path() + "/gone", home.path() + "/here", &error));
     EXPECT_EQ(error, ENOENT);
-}
 
-TEST(RenameInPlace, AFolderThatIsAMountPointIsReportedNotCopied) {
-    TempHome home;
+    // A folder that is a mount point is reported, not copied.
     const QString inside = home.writeFile("data/file.txt", "x");
     auto bind = ScratchMount::readOnlyBind(QFileInfo(inside).path());
     SKIP_UNLESS_MOUNTED(bind);
-    FileSystem fso;
-    int error = 0;
+    error = 0;
     const QString renamed = QFileInfo(bind->mountPoint()).path() + "/renamed";
     EXPECT_FALSE(fso.renameNoReplace(bind->mountPoint(), renamed, &error));
     EXPECT_NE(error, 0);
