@@ -13,7 +13,7 @@ void addBackup(colBackups& backups, const std::shared_ptr<colDestinations>& root
     backups.Add(newAssociation(path, true, "VOL", "created", root), path);
 }
 
-QStringList pathsOf(const colDestinations& destinations) {
+template <class Destinations> QStringList pathsOf(const Destinations& destinations) {
     QStringList paths;
     for (const auto& d : destinations)
         paths << d->Path;
@@ -69,29 +69,20 @@ TEST(BackupsTest, TheTotalFollowsEveryChange) {
     EXPECT_EQ(totals, (std::vector<int>{1, 2, 1, 0}));
 }
 
-TEST(DestinationsTest, AreFoundBySourceInTheirOrder) {
-    colDestinations destinations;
-    destinations.Add("/d1", "/src", "");
-    destinations.Add("/d2", "/src/sub", "");
-    destinations.Add("/d3", "/src", "");
-    const auto found = destinations.of("/src");
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0]->Path, "/d1");
-    EXPECT_EQ(found[1]->Path, "/d3");
-}
-
-// With or without a root of its own, a collection prunes the destinations its associations
-// share; the destinations of the others keep their order.
+// A source's destinations are its own, in their order. With or without a root of its own, a
+// collection prunes the destinations its associations share; the others keep their order.
 TEST(BackupsTest, RemovalPrunesItsDestinationsAndOrphansButKeepsTheOthersInOrder) {
     for (const bool rooted : {true, false}) {
         const auto root = std::make_shared<colDestinations>();
         colBackups backups(rooted ? root : nullptr);
         addBackup(backups, root, "/a");
         addBackup(backups, root, "/b");
-        const char* destinations[][2] = {{"/b1", "/b"}, {"/a1", "/a"}, {"/orphan", "/x"},
-                                         {"/b2", "/b"}, {"/a2", "/a"}, {"/b3", "/b"}};
+        const char* destinations[][2] = {{"/b1", "/b"},     {"/a1", "/a"}, {"/orphan", "/x"},
+                                         {"/b2", "/b"},     {"/a2", "/a"}, {"/b3", "/b"},
+                                         {"/sub", "/a/sub"}};
         for (const auto& [path, source] : destinations)
             root->Add(path, source, "");
+        EXPECT_EQ(pathsOf(root->of("/a")), (QStringList{"/a1", "/a2"}));
         backups.Remove(QString("/a"));
         EXPECT_EQ(pathsOf(*root), (QStringList{"/b1", "/b2", "/b3"}));
         backups.Remove(1);
