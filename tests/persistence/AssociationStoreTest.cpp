@@ -138,8 +138,8 @@ TEST_F(AssociationStoreTest, OnlyExactlyOneIsTrueAndVersionsAreTheLeadingNumberH
 }
 
 // One damaged record must not cost the records after it: each one that cannot be added is
-// skipped and the reading goes on, also past lines missing from a record.
-TEST_F(AssociationStoreTest, ARecordThatCannotBeAddedIsSkippedAndTheReadingGoesOn) {
+// skipped and the reading goes on, also past lines missing from a record or a refused watch.
+TEST_F(AssociationStoreTest, ARecordThatCannotBeAddedOrWatchedIsSkippedAndTheReadingGoesOn) {
     for (const QString overflow : {"32768", "-32769", "32767.5", "1e400", "70000"}) {
         writeStore("usrdatab", record("/first") + record("/bad", overflow) + record("/after"));
         EXPECT_TRUE(load(folder).partlyRead);
@@ -163,9 +163,8 @@ TEST_F(AssociationStoreTest, ARecordThatCannotBeAddedIsSkippedAndTheReadingGoesO
     EXPECT_TRUE(load(folder).partlyRead);
     EXPECT_EQ(loadedPaths(), QStringList{"/a"});
     EXPECT_EQ(destinations->Count(), 1);
-}
 
-TEST_F(AssociationStoreTest, ARefusedWatchKeepsItsAssociationAndTheReadingGoesOn) {
+    // A watch that cannot be opened keeps its association.
     writeStore("usrdatab", record("/a") + record("/b") + record("/c"));
     const StoreReadReport refused =
         loadAssociations(backups, destinations, folder, [](const QString& path, bool) {
