@@ -18,7 +18,6 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -154,11 +153,12 @@ TEST_F(DialogTest, DestinationRowsShowFolderVolumeAndStatusAndTheMenuFollowsTheS
     const QString source = home.makeFolder("S"), dest = home.makeFolder("D");
     state->destinations->Add(dest, source, "VOLX");
     state->destinations->Add(home.makeFolder("Hung"), source, "NET");
+    state->destinations->Add(dest, source, "TWIN");
     // A disk that does not answer leaves the dialog usable and its own row checking; the others
     // show their status meanwhile.
     auto d = open(source, false);
     QTreeWidget& list = *child<QTreeWidget>(d.get(), "listDestinations");
-    ASSERT_EQ(list.topLevelItemCount(), 2);
+    ASSERT_EQ(list.topLevelItemCount(), 3);
     EXPECT_EQ(list.topLevelItem(0)->text(1), "VOLX");
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItem(0)->text(2) != "Checking..."; }));
     EXPECT_FALSE(list.topLevelItem(0)->text(2).isEmpty());
@@ -166,12 +166,19 @@ TEST_F(DialogTest, DestinationRowsShowFolderVolumeAndStatusAndTheMenuFollowsTheS
     disk.letGo();
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.topLevelItem(1)->text(2) != "Checking..."; }));
 
-    // Edit Volume with nothing selected does nothing; with the row selected it opens the editor.
+    // Edit Volume with nothing selected does nothing; with the row selected it opens the editor,
+    // which stays open on a name that would make the row a twin of another.
     QTest::mouseClick(child<QPushButton>(d.get(), "cmdDestVolume"), Qt::LeftButton);
     list.setCurrentItem(list.topLevelItem(0));
     QTimer::singleShot(0, [&] {
         auto* editor = d->findChild<frmEditDestVolume*>();
         ASSERT_TRUE(editor);
+        EXPECT_EQ(child<QLineEdit>(editor, "txtDestPath")->text(), dest);
+        EXPECT_EQ(child<QLineEdit>(editor, "txtVolume")->text(), "VOLX");
+        child<QLineEdit>(editor, "txtVolume")->setText("twin");
+        QTest::mouseClick(child<QPushButton>(editor, "cmdOK"), Qt::LeftButton);
+        EXPECT_TRUE(editor->isVisible());
+        EXPECT_EQ(messages.asked.size(), 1u);
         child<QLineEdit>(editor, "txtVolume")->setText("lower case");
         QTest::mouseClick(child<QPushButton>(editor, "cmdOK"), Qt::LeftButton);
     });
@@ -212,25 +219,4 @@ TEST_F(DialogTest, TheSourceVolumeEditorTakesKeysAsTheButtons) {
     QTest::keyClick(&other, Qt::Key_Escape);
     EXPECT_EQ(other.result(), QDialog::Rejected);
     EXPECT_TRUE(other.volumes().isEmpty());
-}
-
-TEST_F(DialogTest, TheDestinationVolumeEditorStaysOpenOnADuplicate) {
-    colDestinations dests;
-    dests.Add("/m/a", "/s", "ONE");
-    dests.Add("/m/a", "/s", "TWO");
-    ScriptedMessages msgs;
-    frmEditDestVolume editor(dests, 2, *state->fso, msgs);
-    editor.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
-    EXPECT_EQ(child<QLineEdit>(&editor, "txtDestPath")->text(), "/m/a");
-    EXPECT_EQ(child<QLineEdit>(&editor, "txtVolume")->text(), "TWO");
-    child<QLineEdit>(&editor, "txtVolume")->setText("one");
-    QTest::mouseClick(child<QPushButton>(&editor, "cmdOK"), Qt::LeftButton);
-    EXPECT_TRUE(editor.isVisible());
-    EXPECT_EQ(msgs.asked.size(), 1u);
-    EXPECT_EQ(dests.Item(2)->Volume, "TWO");
-    child<QLineEdit>(&editor, "txtVolume")->setText("Three");
-    QTest::mouseClick(child<QPushButton>(&editor, "cmdOK"), Qt::LeftButton);
-    EXPECT_FALSE(editor.isVisible());
-    EXPECT_EQ(dests.Item(2)->Volume, "Three");
 }

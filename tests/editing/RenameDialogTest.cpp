@@ -70,9 +70,11 @@ TEST_F(RenameDialogFixture, ChangingAFileExtensionIsAskedAndANoKeepsTheOldName) 
     EXPECT_TRUE(QFileInfo::exists(home.path() + "/docs/summary"));
 }
 
-TEST_F(RenameDialogFixture, EmptyDotsOnlyAndOverlongNamesAreRefused) {
+// Scanning pauses while the dialog is open, and resumes after it unless it was paused before.
+TEST_F(RenameDialogFixture, EmptyDotsOnlyAndOverlongNamesAreRefusedAndScanningPausesMeanwhile) {
     const QString folder = home.makeFolder("Data");
     auto dialog = open(folder);
+    EXPECT_TRUE(state->Paused);
     messages.answers = {Answer::Ok, Answer::Ok};
     typeAndConfirm(*dialog, "");
     typeAndConfirm(*dialog, "...");
@@ -90,6 +92,11 @@ TEST_F(RenameDialogFixture, EmptyDotsOnlyAndOverlongNamesAreRefused) {
     typeAndConfirm(*dialog, "");
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(QFileInfo::exists(folder));
+    EXPECT_FALSE(state->Paused);
+
+    lifecycle->Pause();
+    open(folder)->reject();
+    EXPECT_TRUE(state->Paused);
 }
 
 TEST_F(RenameDialogFixture, ForbiddenCharactersNeitherTypedNorPastedGetIn) {
@@ -104,20 +111,6 @@ TEST_F(RenameDialogFixture, ForbiddenCharactersNeitherTypedNorPastedGetIn) {
     if (box->text().isEmpty())
         GTEST_SKIP() << "this platform has no clipboard";
     EXPECT_EQ(box->text(), "x..yz");
-}
-
-TEST_F(RenameDialogFixture, ScanningPausesWhileOpenAndResumesUnlessPausedBefore) {
-    const QString folder = home.makeFolder("Data");
-    {
-        auto dialog = open(folder);
-        EXPECT_TRUE(state->Paused);
-        dialog->reject();
-        EXPECT_FALSE(state->Paused);
-    }
-    lifecycle->Pause();
-    auto dialog = open(folder);
-    dialog->reject();
-    EXPECT_TRUE(state->Paused);
 }
 
 TEST_F(RenameDialogFixture, ADriveTakesItsNewVolumeNameAndTheListsFollow) {
