@@ -89,50 +89,34 @@ TEST_F(MainWindow, CommandsOfOtherWindowsWaitUntilTheyAreConnected) {
     EXPECT_FALSE(window.action("mnuAddFiles")->isEnabled());
 }
 
-TEST_F(MainWindowFixture, KeysAndClicksOnTheTreeRunViewEditAndRemove) {
+TEST_F(MainWindowFixture, KeysClicksAndShortcutsReachTheirCommands) {
     const QString report = file("Docs/report.txt");
     associate(report, false);
     tree->UpdateTreeLocal();
-    window->show();
-    BackupsTreeView* view = window->treeView();
-    QSignalSpy edits(window.get(), &frmQuillmot::viewEditRequested);
+    window->setMessages(messages);
     // The start selects the first association, shown, not the root above everything.
     window->selectFirstAssociationIfNone();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    BackupsTreeView* view = window->treeView();
     ASSERT_EQ(window->selectedNode(), node(report));
     EXPECT_TRUE(view->visualRect(view->currentIndex()).isValid());
     EXPECT_TRUE(window->findChild<ElidingPanel*>("Volume")->fullText().startsWith(
         "Selected Drive Volume: "));
 
+    QSignalSpy edits(window.get(), &frmQuillmot::viewEditRequested);
+    QSignalSpy renames(window.get(), &frmQuillmot::renameRequested);
+    QSignalSpy exits(window.get(), &frmQuillmot::exitRequested);
     QTest::keyClick(view, Qt::Key_Return);
     const QRect row = view->visualRect(view->currentIndex());
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::keyClick(window.get(), Qt::Key_F2);
+    QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
     ASSERT_EQ(edits.count(), 2);
     EXPECT_EQ(edits[0][0].toString(), report);
-
-    messages.answers = {MessageBoxes::Answer::Yes};
-    QTest::keyClick(view, Qt::Key_Delete);
-    EXPECT_EQ(messages.asked.back().text, "Remove the association for " + report + "?");
-    EXPECT_EQ(state->backups->Count(), 0);
-    EXPECT_EQ(tree->rowCount(), 0);
-    EXPECT_EQ(window->findChild<ElidingPanel*>("Volume")->fullText(),
-              "Selected Drive Volume: <n/a> ");
-}
-
-TEST_F(MainWindowFixture, ShortcutsReachTheCommandsAndTheManualSaysWhenItCannotOpen) {
-    const QString report = file("Docs/report.txt");
-    associate(report, false);
-    tree->UpdateTreeLocal();
-    window->setMessages(messages);
-    window->selectFirstAssociationIfNone();
-    window->show();
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QSignalSpy renames(window.get(), &frmQuillmot::renameRequested);
-    QSignalSpy exits(window.get(), &frmQuillmot::exitRequested);
-    QTest::keyClick(window.get(), Qt::Key_F2);
     ASSERT_EQ(renames.count(), 1);
     EXPECT_EQ(renames[0][0].toString(), report);
-    QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(exits.count(), 1);
 
     // This platform opens no documents: the user hears of it, with where the manual is.
@@ -140,9 +124,16 @@ TEST_F(MainWindowFixture, ShortcutsReachTheCommandsAndTheManualSaysWhenItCannotO
     ASSERT_EQ(messages.asked.size(), 1u);
     EXPECT_TRUE(messages.asked[0].text.contains("Manual.html"));
 
-    messages.answers = {MessageBoxes::Answer::Yes};
+    // Delete asks to remove wherever the focus is.
+    messages.answers = {MessageBoxes::Answer::No, MessageBoxes::Answer::Yes};
+    QTest::keyClick(view, Qt::Key_Delete);
     QTest::keyClick(window->findChild<QToolBar*>(), Qt::Key_Delete);
-    EXPECT_EQ(state->backups->Count(), 0) << "Delete removes wherever the focus is";
+    EXPECT_EQ(messages.texts().mid(1),
+              QStringList(2, "Remove the association for " + report + "?"));
+    EXPECT_EQ(state->backups->Count(), 0);
+    EXPECT_EQ(tree->rowCount(), 0);
+    EXPECT_EQ(window->findChild<ElidingPanel*>("Volume")->fullText(),
+              "Selected Drive Volume: <n/a> ");
 }
 
 TEST_F(MainWindowFixture, AnEmptyTreeSaysHowToBeginInAWindowBigEnoughToReadIt) {
