@@ -180,8 +180,7 @@ TEST_F(AddingTest, SaveToAllGivesTheOtherFilesOfTheSelectionTheSameSettings) {
 
 TEST_F(AddingTest, AFolderOnADriveWithoutALabelAcceptsOnlyUnlabeledDrives) {
     auto disk = ScratchMount::tmpfs(1024);
-    if (!disk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(disk);
     const QString folder = disk->mountPoint() + "/Work";
     QDir().mkpath(folder);
     dialogs.push_back([](PropertiesSession& s) { s.save({}); });

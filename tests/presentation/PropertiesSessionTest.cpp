@@ -3,7 +3,6 @@
 #include "support/Mounts.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace {
 
@@ -153,14 +152,19 @@ TEST_F(PropertiesTest, VersionButtonsStepBetweenOneAndNinetyNine) {
     EXPECT_EQ(PropertiesSession::moreVersions(""), "1");
 }
 
-TEST_F(PropertiesTest, ADestinationTwiceOnTheSameVolumeIsRefusedOnAnotherVolumeAccepted) {
+TEST_F(PropertiesTest, ADestinationTwiceOnTheSameVolumeIsRefusedAndTheProbeSparesAUsersFile) {
     auto* fso = new RenamedDrive;
     fso->name = "ONE";
     state = std::make_unique<AppState>(ui, messages, clock, std::unique_ptr<FileSystem>(fso));
     const QString source = home.makeFolder("S"), dest = home.makeFolder("D");
+    // The user's own file under the name of the write probe is left as it is.
+    const QString users = home.writeFile("D/Quillmottestfile1234567890.txt", "the user's notes");
     addSaved(source, true);
     auto s = open(source);
     ASSERT_EQ(s->addDestinationPath(dest), 1);
+    EXPECT_TRUE(messages.asked.empty());
+    EXPECT_EQ(readWholeFile(users), "the user's notes");
+    EXPECT_EQ(everything(dest), QStringList({"Quillmottestfile1234567890.txt"}));
     EXPECT_FALSE(s->addDestinationPath(dest + "/"));
     EXPECT_TRUE(messages.asked.back().text.startsWith("A destination with this path and volume"));
     fso->name = "TWO";
@@ -173,26 +177,10 @@ TEST_F(PropertiesTest, ADestinationTwiceOnTheSameVolumeIsRefusedOnAnotherVolumeA
     EXPECT_EQ(s->destinationIconKey("//srv/pub"), "*FolderShared");
 }
 
-TEST_F(PropertiesTest, TheWriteProbeNeverTouchesAUsersFile) {
-    const QString source = home.makeFolder("S"), dest = home.makeFolder("D");
-    const QString users = dest + "/Quillmottestfile1234567890.txt";
-    QFile f(users);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("the user's notes");
-    f.close();
-    addSaved(source, true);
-    auto s = open(source);
-    ASSERT_EQ(s->addDestinationPath(dest), 1);
-    EXPECT_TRUE(messages.asked.empty());
-    EXPECT_EQ(readWholeFile(users), "the user's notes");
-    EXPECT_EQ(everything(dest), QStringList({"Quillmottestfile1234567890.txt"}));
-}
-
 TEST_F(PropertiesTest, AReadOnlyDestinationIsAddedOnlyWhenTheUserInsists) {
     const QString source = home.makeFolder("S"), target = home.makeFolder("RO");
     auto ro = ScratchMount::readOnlyBind(target);
-    if (!ro)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(ro);
     addSaved(source, true);
     auto s = open(source);
     messages.answers = {MessageBoxes::Answer::No};
@@ -237,8 +225,7 @@ TEST_F(PropertiesTest, TheStatusColumnTellsWhereEachDestinationStands) {
         << "a sibling with a longer name is not inside";
 
     auto disk = ScratchMount::ext4("QuillStat", 16);
-    if (!disk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(disk);
     const QString dest = disk->mountPoint() + "/Backups";
     QDir().mkpath(dest);
     EXPECT_TRUE(DestinationStatus::of(fso, source, false, dest, "QuillStat").startsWith("Ready, "))

@@ -101,8 +101,7 @@ TEST_F(RenameFixture, EveryFailureLeavesTheModelAsItWasAndTheWatchesRunning) {
     EXPECT_TRUE(treeMoves.isEmpty());
 
     auto bind = ScratchMount::readOnlyBind(home.makeFolder("data"));
-    if (!bind)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(bind);
     const auto failed = renamer->RenameFileOrFolder(bind->mountPoint(), "other");
     EXPECT_EQ(failed.kind, RenameOutcome::Kind::Failed);
     EXPECT_FALSE(failed.reason.isEmpty());

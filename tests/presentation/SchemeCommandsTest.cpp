@@ -43,6 +43,16 @@ struct SchemeFixture : LifecycleOverHome<ManualClock> {
     QByteArray store(const QString& name) const {
         return readWholeFile(home.appDataFolder() + "/" + name);
     }
+    void writeScheme(const QString& name, const QByteArray& content) {
+        home.writeFile(".config/Quillmot/sch/" + name, content);
+    }
+    // Loads `name` once the catch-up of the last load is over, answering Yes to the question.
+    bool loadAnsweringYes(const QString& name) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !engine.busy(); }, 5000));
+        messages.asked.clear();
+        messages.answers = {Answer::Yes};
+        return schemes.load(name);
+    }
     qint32 watchOf(const QString& folder) const {
         return state.detectFolders->contains(folder) ? state.detectFolders->Item(folder)->AutoBackup
                                                      : 0;
@@ -93,7 +103,7 @@ TEST_F(SchemeFixture, NamesThatAreEmptyOrCouldLeaveTheFolderSaveNothing) {
     EXPECT_FALSE(QFile::exists(home.path() + "/.config/evil.sch"));
 }
 
-TEST_F(SchemeFixture, LoadReplacesTheSetItsStoreFilesAndWatchesAndUnpauses) {
+TEST_F(SchemeFixture, LoadReplacesTheSetItsStoreFilesAndWatchesAndUnpausesUnlessPausedBefore) {
     ASSERT_TRUE(schemes.openFolder());
     const QString docs = add("docs");
     ASSERT_TRUE(schemes.save("work"));
@@ -125,17 +135,13 @@ TEST_F(SchemeFixture, LoadReplacesTheSetItsStoreFilesAndWatchesAndUnpauses) {
     EXPECT_EQ(ui.schemeName, "work.sch");
     EXPECT_FALSE(state.Paused);
     EXPECT_EQ(ui.pausedLooks, std::vector({true, false}));
-}
 
-TEST_F(SchemeFixture, ALoadWhilePausedStaysPaused) {
-    ASSERT_TRUE(schemes.openFolder());
-    add("docs");
-    ASSERT_TRUE(schemes.save("work"));
+    // A load while paused stays paused.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.busy(); }, 5000));
     lifecycle.Pause();
-    messages.answers = {Answer::Yes};
-    ASSERT_TRUE(schemes.load("work.sch"));
+    ASSERT_TRUE(loadAnsweringYes("work.sch"));
     EXPECT_TRUE(state.Paused);
-    EXPECT_EQ(ui.pausedLooks, std::vector({true}));
+    EXPECT_EQ(ui.pausedLooks, std::vector({true, false, true}));
 
     // A user who does not want the running scan stopped loads nothing now.
     lifecycle.Unpause();
@@ -165,21 +171,17 @@ TEST_F(SchemeFixture, ASchemeThatCannotLoadKeepsTheCurrentSetAndStoreFilesByteFo
         {"nodst.sch", associations},
         {"folder.sch", {}},
     };
-    for (const auto& [name, content] : broken)
+    for (const auto& [name, content] : broken) {
         if (name != "folder.sch")
-            home.writeFile(".config/Quillmot/sch/" + name, content);
-    for (const auto& [name, content] : broken)
+            writeScheme(name, content);
         if (name != "nodst.sch")
-            home.writeFile(".config/Quillmot/sch/" + name + ".dst", destinations);
+            writeScheme(name + ".dst", destinations);
+    }
     QDir().mkpath(sch + "/folder.sch");
     QSignalSpy reloaded(&schemes, &SchemeCommands::associationsReloaded);
 
     for (const auto& [name, content] : broken) {
-        // The catch-up that the unpause after the last load asked for is over.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.busy(); }, 5000));
-        messages.asked.clear();
-        messages.answers = {Answer::Yes};
-        EXPECT_TRUE(schemes.load(name)) << name.toStdString();
+        EXPECT_TRUE(loadAnsweringYes(name)) << name.toStdString();
         ASSERT_EQ(messages.asked.size(), 2u);
         EXPECT_EQ(messages.asked[1].text, "Error in retrieving scheme.");
         EXPECT_EQ(messages.asked[1].icon, Icon::Exclamation);
@@ -194,16 +196,12 @@ TEST_F(SchemeFixture, ASchemeThatCannotLoadKeepsTheCurrentSetAndStoreFilesByteFo
     EXPECT_FALSE(QFile::exists(home.appDataFolder() + "/usrdatabTEMP"));
 
     // The final rename of the store fails: nothing is replaced, no twin stays, the user reads why.
-    home.writeFile(".config/Quillmot/sch/good.sch", associations);
-    home.writeFile(".config/Quillmot/sch/good.sch.dst",
-                   destinations + crlfLines({home.path() + "/extra", docs, ""}));
+    writeScheme("good.sch", associations);
+    writeScheme("good.sch.dst", destinations + crlfLines({home.path() + "/extra", docs, ""}));
     const QString blocked = home.appDataFolder() + "/usrdatab";
     QFile::remove(blocked);
     QDir().mkpath(blocked + "/in-the-way");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.busy(); }, 5000));
-    messages.asked.clear();
-    messages.answers = {Answer::Yes};
-    EXPECT_TRUE(schemes.load("good.sch"));
+    EXPECT_TRUE(loadAnsweringYes("good.sch"));
     ASSERT_EQ(messages.asked.size(), 2u);
     EXPECT_TRUE(messages.asked[1].text.startsWith("Error in retrieving scheme.\n\nCannot replace " +
                                                   blocked + ": "))
@@ -217,11 +215,9 @@ TEST_F(SchemeFixture, ASchemeThatCannotLoadKeepsTheCurrentSetAndStoreFilesByteFo
     QByteArray latin1 = associations;
     latin1.replace(docs.toUtf8(), home.path().toUtf8() + "/B\xfc"
                                                          "cher");
-    home.writeFile(".config/Quillmot/sch/old.sch", latin1);
-    home.writeFile(".config/Quillmot/sch/old.sch.dst", "");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.busy(); }, 5000));
-    messages.answers = {Answer::Yes};
-    ASSERT_TRUE(schemes.load("old.sch"));
+    writeScheme("old.sch", latin1);
+    writeScheme("old.sch.dst", "");
+    ASSERT_TRUE(loadAnsweringYes("old.sch"));
     // The path keeps its exact bytes, so it still names the folder on the disk.
     EXPECT_EQ(paths(), QStringList{Paths::fromUtf8Bytes(home.path().toUtf8() + "/B\xfc"
                                                                                "cher")});

@@ -85,61 +85,55 @@ TEST(UpdateVerdict, VersionsCompareByMajorThenMinorThenRevisionAndOtherTextsAreU
     EXPECT_EQ(UpdateCheck::judge("<html><body>Not found</body></html>", Own), Verdict::Unreadable);
 }
 
-TEST(UpdateCommandTest, ANewerVersionOffersTheHomePageAndOpensItOnYes) {
+// What the user is told for each answer of the server, and that only a newer version offers the
+// home page, which opens on Yes alone.
+TEST(UpdateCommandTest, EachAnswerIsToldAndOnlyANewerVersionOpensTheHomePageOnYes) {
     ensureCoreApp();
-    VersionServer server;
-    server.body = "Quillmot Current Version: " + ProgramInfo::versionText().toUtf8() + ".9";
-    // "0.1.0.9" has revision 0: the same version.
-    CommandRun same;
-    runAgainst(server, same);
-    EXPECT_EQ(same.verdict, Verdict::Current);
-    ASSERT_EQ(same.messages.asked.size(), 1u);
-    const QString own = ProgramInfo::versionText();
-    EXPECT_EQ(same.messages.asked[0].text, "You are using the most current version of Quillmot.\n\n"
-                                           "Running version: " +
-                                               own + "\nOffered version: " + own);
-
     ProgramInfo::Version next = ProgramInfo::ownVersion;
     ++next.revision;
-    server.body = UpdateCheck::versionPrefix + ProgramInfo::versionText(next).toUtf8();
-    CommandRun newer;
-    newer.messages.answers = {MessageBoxes::Answer::Yes};
-    runAgainst(server, newer);
-    EXPECT_EQ(newer.verdict, Verdict::Newer);
-    EXPECT_TRUE(newer.messages.asked[0].text.endsWith(
-        "\n\nRunning version: " + own + "\nOffered version: " + ProgramInfo::versionText(next)));
-    EXPECT_EQ(newer.opened, QList<QUrl>{QUrl(ProgramInfo::homePage)});
-    EXPECT_EQ(newer.running, (std::vector<bool>{true, false}));
-
-    CommandRun declined;
-    declined.messages.answers = {MessageBoxes::Answer::Cancel};
-    runAgainst(server, declined);
-    EXPECT_TRUE(declined.opened.isEmpty());
-}
-
-TEST(UpdateCommandTest, NoAnswerAHugeAnswerOrNoServerEndInTheRetrievalError) {
-    ensureCoreApp();
-    const auto expectRetrievalError = [](const CommandRun& run) {
-        EXPECT_EQ(run.verdict, Verdict::Unreadable);
-        ASSERT_EQ(run.messages.asked.size(), 1u);
-        EXPECT_TRUE(run.messages.asked[0].text.startsWith(
-            "Error in retrieving update information on Quillmot.\r\n"));
-        EXPECT_EQ(run.messages.asked[0].icon, MessageBoxes::Icon::Exclamation);
+    const QString own = ProgramInfo::versionText(), offered = ProgramInfo::versionText(next);
+    const QString error = "Error in retrieving update information on Quillmot.\r\n";
+    using A = MessageBoxes::Answer;
+    const struct {
+        const char* what;
+        QByteArray body;
+        bool silent, gone;
+        A answer;
+        Verdict verdict;
+        QString told;
+        bool opened;
+    } cases[] = {
+        // "0.1.0.9" has revision 0: the same version.
+        {"same", "Quillmot Current Version: " + own.toUtf8() + ".9", false, false, A::Ok,
+         Verdict::Current,
+         "You are using the most current version of Quillmot.\n\nRunning version: " + own +
+             "\nOffered version: " + own,
+         false},
+        {"newer, Yes", UpdateCheck::versionPrefix + offered.toUtf8(), false, false, A::Yes,
+         Verdict::Newer, "\n\nRunning version: " + own + "\nOffered version: " + offered, true},
+        {"newer, Cancel", UpdateCheck::versionPrefix + offered.toUtf8(), false, false, A::Cancel,
+         Verdict::Newer, offered, false},
+        {"no answer", {}, true, false, A::Ok, Verdict::Unreadable, error, false},
+        {"huge answer", UpdateCheck::versionPrefix + QByteArray(10 * 1024 * 1024, '9'), false,
+         false, A::Ok, Verdict::Unreadable, error, false},
+        {"no server", {}, false, true, A::Ok, Verdict::Unreadable, error, false},
     };
-    VersionServer server;
-    server.silent = true;
-    CommandRun silent;
-    runAgainst(server, silent, 300);
-    expectRetrievalError(silent);
-
-    server.silent = false;
-    server.body = UpdateCheck::versionPrefix + QByteArray(10 * 1024 * 1024, '9');
-    CommandRun huge;
-    runAgainst(server, huge);
-    expectRetrievalError(huge);
-
-    server.close();
-    CommandRun gone;
-    runAgainst(server, gone);
-    expectRetrievalError(gone);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        VersionServer server;
+        server.body = c.body;
+        server.silent = c.silent;
+        if (c.gone)
+            server.close();
+        CommandRun run;
+        run.messages.answers = {c.answer};
+        runAgainst(server, run, c.silent ? 300 : 5000);
+        EXPECT_EQ(run.verdict, c.verdict);
+        ASSERT_EQ(run.messages.asked.size(), 1u);
+        EXPECT_TRUE(run.messages.asked[0].text.contains(c.told))
+            << run.messages.asked[0].text.toStdString();
+        EXPECT_EQ(run.messages.asked[0].icon == MessageBoxes::Icon::Exclamation, c.told == error);
+        EXPECT_EQ(run.opened, c.opened ? QList<QUrl>{QUrl(ProgramInfo::homePage)} : QList<QUrl>{});
+        EXPECT_EQ(run.running, (std::vector<bool>{true, false}));
+    }
 }

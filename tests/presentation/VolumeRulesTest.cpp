@@ -9,7 +9,7 @@ namespace {
 const QChar Nul(u'\0');
 }
 
-TEST(SourceVolumes, AddUpperCasesAndSkipsNamesListedInAnyCase) {
+TEST(SourceVolumes, AddUpperCasesSkipsNamesListedInAnyCaseAndTheListTextRoundTrips) {
     SourceVolumes v(QString("DATA"));
     EXPECT_FALSE(v.add("data"));
     EXPECT_FALSE(v.add(""));
@@ -17,9 +17,8 @@ TEST(SourceVolumes, AddUpperCasesAndSkipsNamesListedInAnyCase) {
     EXPECT_EQ(v.entries, QStringList({"DATA", "BACKUP 2"}));
     EXPECT_EQ(v.result(), QString("DATA") + Nul + "BACKUP 2");
     EXPECT_FALSE(v.add(QString("A") + Nul)) << "a NUL would split the stored list";
-}
 
-TEST(SourceVolumes, TheListTextRoundTripsWithAndWithoutTheBlankVolumeBox) {
+    // The list text round-trips with and without the blank volume box.
     const QString both = QString("A") + Nul + "B" + Nul + Nul;
     SourceVolumes withBox(both);
     EXPECT_TRUE(withBox.noVolume);
