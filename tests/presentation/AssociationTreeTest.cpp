@@ -16,7 +16,7 @@ QStringList storedLines() {
 
 } // namespace
 
-TEST_F(TreeFixture, NodesFollowThePathsWithContainersOnTheWayAndSortedChildren) {
+TEST_F(TreeFixture, NodesFollowThePathsWithContainersOnTheWaySortedChildrenAndExactLookups) {
     const QString a = folder("A");
     for (const QString name : {"Zeta", "alpha", "Beta"})
         associate(folder("A/" + name), true);
@@ -32,14 +32,9 @@ TEST_F(TreeFixture, NodesFollowThePathsWithContainersOnTheWayAndSortedChildren) 
     EXPECT_TRUE(tree->images().contains(Paths::PathKey(a + "/Beta")));
     EXPECT_FALSE(tree->NodeExists("//server/share/docs"));
     EXPECT_EQ(tree->rowCount(), 1) << "a network path makes no root";
-}
 
-// One trailing separator is ignored by the index search only, and the caller's text stays as it
-// was.
-TEST_F(TreeFixture, LookupsIgnoreOneTrailingSeparatorInTheIndexSearchOnly) {
-    const QString a = folder("A");
-    associate(folder("A/Beta"), true);
-    tree->UpdateTreeLocal();
+    // One trailing separator is ignored by the index search only, and the caller's text stays
+    // as it was.
     QString withSeparator = a + "/Beta/";
     EXPECT_EQ(tree->FindTreeIndexFromFullPath(withSeparator), node(a + "/Beta")->index);
     EXPECT_EQ(withSeparator, a + "/Beta/");
@@ -49,12 +44,8 @@ TEST_F(TreeFixture, LookupsIgnoreOneTrailingSeparatorInTheIndexSearchOnly) {
     EXPECT_FALSE(tree->BackupExists(withSeparator));
     EXPECT_TRUE(tree->HasChildNodes(a + "/"));
     EXPECT_FALSE(tree->HasChildNodes(a + "/Beta"));
-}
 
-TEST_F(TreeFixture, ALaterAssociationOnAnExistingNodeLeavesItsImageToTheAddingCommand) {
-    const QString a = folder("A");
-    associate(folder("A/Beta"), true);
-    tree->UpdateTreeLocal();
+    // A later association on an existing node leaves its image to the adding command.
     const int nodes = tree->nodeCount();
     associate(a, true);
     tree->UpdateTreeLocal();
