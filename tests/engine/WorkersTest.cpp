@@ -110,48 +110,36 @@ TEST_F(HungDestinationTest, TheExitEndsInTimeWhateverTheHungDiskDoes) {
     EXPECT_FALSE(QFileInfo::exists(hung + "/Docs/a.txt"));
 }
 
-TEST_F(CopyFixture, ASaveWaitingForItsCopyIsReplacedByTheNewerOneOfTheSameFile) {
-    const QString file = write("src/Docs/a.txt", "first");
-    addAssociation(file, false, false, 3);
-    const QString dst = folder("dst");
-    addDestination(file, dst);
-    QSignalSpy finished(engine.get(), &CopyEngine::callFinished);
-    workers->setHeld(true);
-    engine->CopyToDestinations(file, 1, file);
-    write("src/Docs/a.txt", "second");
-    engine->CopyToDestinations(file, 1, file);
-    workers->setHeld(false);
-    settle();
-
-    EXPECT_EQ(finished.count(), 2) << "every change hears its end";
-    EXPECT_EQ(logged(), QStringList{"Success: Copy saved"});
-    EXPECT_EQ(readWholeFile(dst + "/Docs/a.txt"), "second");
-    EXPECT_FALSE(QFileInfo::exists(dst + "/Docs/PrevSave-1")) << "no version of a copy never made";
-}
-
+// A save waiting for its copy is replaced, in its place, by the newer one of the same file.
 // Small saves are copied together; a big one among them waits for a batch of its own and the
 // saves after it wait behind it, so that none is lost and their order is kept.
-TEST_F(CopyFixture, ABigSaveAmongSmallOnesIsCopiedOnItsOwnAndTheOrderIsKept) {
+TEST_F(CopyFixture, WaitingSavesAreCopiedOnceEachInTheirOrderTheNewestOfAFileOnly) {
     const QString source = folder("src/Docs");
-    addAssociation(source, true);
+    addAssociation(source, true, false, 3);
     const QString dst = folder("dst");
     addDestination(source, dst);
-    const QStringList files = {write("src/Docs/a.txt", "a"), write("src/Docs/b.txt", "b"),
-                               write("src/Docs/big.bin", QByteArray((64 << 20) + 1, 'x')),
-                               write("src/Docs/c.txt", "c")};
+    const QString a = write("src/Docs/a.txt", "first");
+    const QString b = write("src/Docs/b.txt", "b");
+    const QString big = write("src/Docs/big.bin", QByteArray((64 << 20) + 1, 'x'));
+    const QString c = write("src/Docs/c.txt", "c");
     QSignalSpy finished(engine.get(), &CopyEngine::callFinished);
     workers->setHeld(true);
-    for (const QString& file : files)
+    engine->CopyToDestinations(source, 1, a);
+    engine->CopyToDestinations(source, 1, b);
+    write("src/Docs/a.txt", "second"); // saved again while its first copy waits before b's
+    for (const QString& file : {a, big, c})
         engine->CopyToDestinations(source, 1, file);
     workers->setHeld(false);
     settle();
 
-    EXPECT_EQ(finished.count(), files.size());
+    EXPECT_EQ(finished.count(), 5) << "every change hears its end";
     QStringList copied;
     for (const auto& entry : *state->recent)
         copied << Paths::fileName(entry->SourcePath) + ": " + entry->Message;
     EXPECT_EQ(copied, QStringList({"a.txt: Success: Copy saved", "b.txt: Success: Copy saved",
                                    "big.bin: Success: Copy saved", "c.txt: Success: Copy saved"}));
+    EXPECT_EQ(readWholeFile(dst + "/Docs/a.txt"), "second");
+    EXPECT_FALSE(QFileInfo::exists(dst + "/Docs/PrevSave-1")) << "no version of a copy never made";
     EXPECT_EQ(QFileInfo(dst + "/Docs/big.bin").size(), (64 << 20) + 1);
 }
 
