@@ -52,7 +52,7 @@ protected:
     }
 };
 
-TEST_F(VersionTest, FiveSavesRotateThroughThreeVersionsByMovingNotCopying) {
+TEST_F(VersionTest, FiveSavesRotateThroughThreeVersionsByMovingNotCopyingOnAFatDiskToo) {
     copy(file, file);
     EXPECT_EQ(logged(), QStringList{"Success: Copy saved"});
     EXPECT_EQ(notified(), QStringList{"Copy saved"});
@@ -70,6 +70,16 @@ TEST_F(VersionTest, FiveSavesRotateThroughThreeVersionsByMovingNotCopying) {
     EXPECT_EQ(everything(dir), QStringList({"PrevSave-1", "PrevSave-2", "PrevSave-3", "n.txt"}));
     EXPECT_EQ(logged().last(), "Success: Copy saved & Previous version stored");
     EXPECT_EQ(notified().last(), "Copy saved && Previous version stored");
+
+    // On a disk without hard links the old copy itself moves.
+    const auto fat = ScratchMount::vfat("QMFAT", 8);
+    if (!fat)
+        GTEST_SKIP() << "rotation on a FAT disk left out: " << ScratchMount::refusal();
+    moveDestinationTo(fat->mountPoint());
+    for (const QByteArray v : {"v1", "v2", "v3", "v4", "v5"})
+        copyVersion(v);
+    EXPECT_EQ(copies(), QList<QByteArray>({"v5", "v4", "v3", "v2"}));
+    EXPECT_EQ(logged().last(), "Success: Copy saved & Previous version stored");
 }
 
 TEST_F(VersionTest, FailedCopiesLeaveTheCopyAndItsVersionsAsTheyWere) {
@@ -211,16 +221,6 @@ TEST_F(VersionTest, ALinkIsKeptAsALinkWithItsVersions) {
     EXPECT_EQ(linkText(dir + "/n.txt"), "../elsewhere/second");
     EXPECT_EQ(linkText(version(1)), "first");
     EXPECT_EQ(state->fso->stamp(dir + "/n.txt"), state->fso->stamp(file));
-}
-
-TEST_F(VersionTest, OnADiskWithoutHardLinksTheOldCopyItselfMoves) {
-    const auto fat = ScratchMount::vfat("QMFAT", 8);
-    SKIP_UNLESS_MOUNTED(fat);
-    moveDestinationTo(fat->mountPoint());
-    for (const QByteArray v : {"v1", "v2", "v3", "v4", "v5"})
-        copyVersion(v);
-    EXPECT_EQ(copies(), QList<QByteArray>({"v5", "v4", "v3", "v2"}));
-    EXPECT_EQ(logged().last(), "Success: Copy saved & Previous version stored");
 }
 
 TEST_F(VersionTest, AVersionNameThatWouldLeaveTheDestinationFallsBackToPrevSave) {
