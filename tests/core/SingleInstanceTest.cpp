@@ -75,9 +75,10 @@ struct SharedFolder {
 
 } // namespace
 
-// Another user who binds the name Quillmot would use in a shared folder first must neither
-// receive its "show" request nor keep it from starting.
-TEST(SingleInstance, AnotherUsersSocketInTheSharedTempFolderDoesNotStopTheStart) {
+// Another user's process listening where Quillmot would: one that binds the name Quillmot would
+// use in a shared folder first must neither receive its "show" request nor keep it from starting,
+// and one in the instance folder is not taken for a running Quillmot.
+TEST(SingleInstance, AnotherUsersListenerIsNeitherInTheWayNorTrusted) {
     QString reason;
     const auto user = OtherUser::create(&reason);
     if (!user)
@@ -95,16 +96,7 @@ TEST(SingleInstance, AnotherUsersSocketInTheSharedTempFolderDoesNotStopTheStart)
     ASSERT_TRUE(run.start()) << "ended with " << run.process.exitCode();
     EXPECT_EQ(run.runSecondInstance(10000), 0);
     EXPECT_EQ(run.process.state(), QProcess::Running);
-}
 
-// A socket in the instance folder that another user's process serves is not a running Quillmot.
-TEST(SingleInstance, AnAnswerFromAnotherUsersProcessIsNotTrusted) {
-    QString reason;
-    const auto user = OtherUser::create(&reason);
-    if (!user)
-        GTEST_SKIP() << reason.toStdString();
-    ensureCoreApp();
-    SharedFolder shared;
     // The folder is opened to the other user only while their process binds its socket.
     const QString runtime = shared.path() + "/run";
     ASSERT_TRUE(QDir().mkpath(runtime));
