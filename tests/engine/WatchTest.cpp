@@ -24,11 +24,9 @@ protected:
     QString top = home.makeFolder("top");
 
     QString write(const QString& relative) { return home.writeFile(relative, "more"); }
-    std::unique_ptr<ChangeWatch> open(bool subtree, const ChangeWatch::WatchFault& fault = {},
-                                      const QString& folder = {}) {
+    std::unique_ptr<ChangeWatch> open(bool subtree, const QString& folder = {}) {
         ChangeWatch::Scope scope;
         scope.subtree = subtree;
-        scope.fault = fault;
         auto watch = ChangeWatch::open(folder.isEmpty() ? top : folder, scope);
         EXPECT_TRUE(watch->isOpen());
         return watch;
@@ -150,7 +148,7 @@ TEST_F(WatchChangeTest, HiddenFoldersAndOtherFileSystemsBelowTheTopAreNotWatched
     SKIP_UNLESS_MOUNTED(mount);
     // The tmpfs is mounted in a folder of this machine's /tmp file system.
     const QString scratch = Paths::parent(mount->mountPoint());
-    auto tree = open(true, {}, scratch);
+    auto tree = open(true, scratch);
     EXPECT_EQ(tree->watchedFolders(), 1);
 }
 
