@@ -85,8 +85,7 @@ TEST_F(TreeFixture, TheIconRuleShowsStateAndDisablesAssociationsWhoseSourceIsMis
 
 TEST_F(TreeFixture, AMountShowsItsLabelAndASourceOnAMountThatHasGoneIsDisabledOnlyWhenMissing) {
     auto usb = ScratchMount::ext4("QMTREE", 8);
-    if (!usb)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(usb);
     const QString mountPoint = usb->mountPoint();
     ASSERT_TRUE(QDir().mkpath(mountPoint + "/Thesis"));
     auto wholeDrive = associate(mountPoint, true);

@@ -160,11 +160,9 @@ TEST_F(ProtectionStatusTest, EveryStateFollowsFromTheReportsTheModelAndThePause)
 // Which trouble a refusal means is read off the mount table, never off the disk itself.
 TEST_F(ProtectionStatusTest, TheMountTableTellsAnotherDiskAndAReadOnlyOneApart) {
     const auto otherDisk = ScratchMount::tmpfs(1024);
-    if (!otherDisk)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(otherDisk);
     const auto readOnly = ScratchMount::readOnlyBind(home.makeFolder("ro"));
-    if (!readOnly)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(readOnly);
     state->destinations->Remove(1);
     destination = otherDisk->mountPoint() + "/backup";
     startOver();
@@ -293,8 +291,7 @@ TEST_F(ProtectionStatusTest, TheTrayTheTreeAndTheStatusCommandSayTheSame) {
 // without waiting for a save, its return clears it, and the pause shows.
 TEST_F(ProtectionStatusTest, TheEngineFeedsItAndAnUnpluggedDiskShowsWithoutASave) {
     auto usb = ScratchMount::ext4("QMBACKUP", 8);
-    if (!usb)
-        GTEST_SKIP() << ScratchMount::refusal();
+    SKIP_UNLESS_MOUNTED(usb);
     state->destinations->Remove(1);
     destination = usb->mountPoint() + "/backup";
     state->destinations->Add(destination, file, "QMBACKUP");
