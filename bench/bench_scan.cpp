@@ -75,7 +75,7 @@ int main(int argc, char* argv[]) {
     std::sort(runs.begin(), runs.end(),
               [](const PassFigures& a, const PassFigures& b) { return a.cpu < b.cpu; });
     const PassFigures& median = runs[runs.size() / 2];
-    std::printf("walk slices of %d ms\n", EngineTiming{}.walkSliceMs);
+    std::printf("walk slices of %d ms\n", EngineTiming{}.turnSliceMs);
     print(passes > 1 ? "walk for lost events (median CPU of passes)" : "walk for lost events",
           median);
     std::printf("result: walk CPU per file visited %.1f us [<= 20 us]\n",

@@ -1,17 +1,14 @@
 #include "engine/DestinationWorkers.h"
 #include "engine/Log.h"
+#include "engine/TurnBudget.h"
 
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QMetaObject>
 
 namespace {
-
-// How long the window's thread hands on the workers' results before it serves other events.
-constexpr qint64 deliverSliceMs = 10;
 
 qint64 monotonicMs() {
     return QDateTime::currentMSecsSinceEpoch();
@@ -20,9 +17,9 @@ qint64 monotonicMs() {
 } // namespace
 
 DestinationWorkers::DestinationWorkers(std::shared_ptr<FileSystem> fso, Timing timing,
-                                       QObject* parent)
+                                       TurnBudget& turn, QObject* parent)
     : QObject(parent), m_fsoOwner(std::move(fso)), m_fso(*m_fsoOwner), m_timing(timing),
-      m_mounts(MountTable::current()), m_mailbox(std::make_shared<Mailbox>()) {
+      m_turn(turn), m_mounts(MountTable::current()), m_mailbox(std::make_shared<Mailbox>()) {
     m_mailbox->target = this;
     m_stallCheck.setInterval(m_timing.stallCheckMs);
     connect(&m_stallCheck, &QTimer::timeout, this, &DestinationWorkers::checkStalls);
@@ -159,18 +156,16 @@ void DestinationWorkers::mountsChanged() {
 
 // One at a time, so that news delivered from within a handler (one that runs the event loop)
 // still comes in the order it was posted. A batch of copies reports hundreds of results at once:
-// they are handed on for a slice of time, and the rest after the events that came meanwhile, so
-// that the window answers in between.
+// they are handed on while the turn has time, and the rest after the events that came meanwhile,
+// so that the window answers in between.
 void DestinationWorkers::deliverWaiting() {
-    QElapsedTimer slice;
-    slice.start();
     for (;;) {
         WorkerNews news;
         {
             const std::lock_guard lock(m_mailbox->mutex);
             if (m_mailbox->waiting.empty())
                 return;
-            if (slice.elapsed() >= deliverSliceMs) {
+            if (!m_turn.left()) {
                 QTimer::singleShot(0, this, &DestinationWorkers::deliverWaiting);
                 return;
             }

@@ -16,6 +16,7 @@
 #include <mutex>
 
 class FileSystem;
+class TurnBudget;
 
 class DestinationWorkers : public QObject {
     Q_OBJECT
@@ -25,8 +26,10 @@ public:
         int stallCheckMs = 5000;
     };
 
-    // The workers share `fso` (see DestinationWorker).
-    DestinationWorkers(std::shared_ptr<FileSystem> fso, Timing timing, QObject* parent = nullptr);
+    // The workers share `fso` (see DestinationWorker); their results are handed on in slices of
+    // `turn`.
+    DestinationWorkers(std::shared_ptr<FileSystem> fso, Timing timing, TurnBudget& turn,
+                       QObject* parent = nullptr);
     // Waits for the workers that still answer; those stuck in a system call are left to the end
     // of the process (see abandonStuck()).
     ~DestinationWorkers() override;
@@ -95,6 +98,7 @@ private:
     const std::shared_ptr<FileSystem> m_fsoOwner;
     FileSystem& m_fso;
     Timing m_timing;
+    TurnBudget& m_turn;
     MountTable m_mounts;
     std::map<QString, Watched> m_workers;
     QHash<QString, QString> m_assigned; // destination key -> worker key

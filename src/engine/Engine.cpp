@@ -9,6 +9,7 @@
 #include "engine/ResultMessages.h"
 #include "engine/SettleQueue.h"
 #include "engine/SourceWalks.h"
+#include "engine/TurnBudget.h"
 #include "platform/ChangeWatch.h"
 #include "platform/DateTimeText.h"
 #include "platform/MountWatch.h"
@@ -19,13 +20,14 @@
 
 Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
     : QObject(parent), m_state(state), m_timing(timing),
+      m_turn(std::make_unique<TurnBudget>(m_timing.turnSliceMs)),
       m_workers(std::make_unique<DestinationWorkers>(
-          state.fso, DestinationWorkers::Timing{m_timing.stallMs, m_timing.stallCheckMs})),
+          state.fso, DestinationWorkers::Timing{m_timing.stallMs, m_timing.stallCheckMs}, *m_turn)),
       m_copier(std::make_unique<CopyEngine>(state, m_timing, *m_workers)),
       m_mounts(std::make_unique<MountWatch>()), m_catchUp(std::make_unique<CatchUp>(state, *this)),
       m_settle(
           std::make_unique<SettleQueue>(SettleQueue::Timing{m_timing.settleMs, m_timing.quietMs})),
-      m_walks(std::make_unique<SourceWalks>(*state.fso, m_timing.walkSliceMs)) {
+      m_walks(std::make_unique<SourceWalks>(*state.fso, *m_turn)) {
     m_monotonic.start();
     m_lookThroughTimer.setInterval(m_timing.lookThroughMs);
     connect(&m_lookThroughTimer, &QTimer::timeout, this, &Engine::lookThroughAllUnwatched);
@@ -45,7 +47,7 @@ Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
     m_walks->onFound = [this](const QString& sourceKey, const QString& file, qint64 modifiedMs) {
         noteFound(sourceKey, file, modifiedMs);
     };
-    m_walks->onDone = [this] { TimerProc(); };
+    m_walks->onDone = [this] { requestStep(); };
     m_state.watches->onLimitReached = [this](const QString& folder) { reportWatchLimit(folder); };
     m_state.watches->onReturned = [this](const QString& folder) {
         emit watchedFolderReturned(folder);

@@ -23,6 +23,7 @@ class DestinationWorkers;
 class MountWatch;
 class SettleQueue;
 class SourceWalks;
+class TurnBudget;
 struct ChangeBatch;
 struct FileStamp;
 struct WorkerNews;
@@ -34,7 +35,7 @@ struct EngineTiming {
     int settleMs = 500;       // a file closed by its writer stays unchanged this long first
     int quietMs = 5000;       // a file written without a close: quiet this long
     int busyRetryMs = 1000;   // between tries of a source file that another program holds
-    int walkSliceMs = 10;     // a walk of a source tree hands the event loop back this often
+    int turnSliceMs = 5;      // the engine's work hands the window's thread back this often
     int exitGraceMs = 3000;   // copies under way when the exit begins may finish meanwhile
     int exitCancelMs = 1000;  // ...and then get this long to stop after being asked
     int stallMs = 30000;      // a destination disk with no progress this long is not responding
@@ -69,7 +70,8 @@ public:
     void TimerProc();
     // Serves the changes one watch named: each changed file starts settling; what events cannot
     // name (a folder moved in, lost events) is walked. Without a watch (`Handle` 0) the whole
-    // folder is walked for files modified since `DetectionDate`.
+    // folder is walked for files modified since `DetectionDate`. An unpacked archive names
+    // thousands of files at once: they are served in slices, in the order they came.
     void ScanPass(const QString& WatchedFolder, const QString& DetectionDate, qint32 Handle);
     // Copies one file of the association at `AssocIndex` to its destinations, on their workers.
     void CopyToDestinations(const QString& SourceRoot, int AssocIndex, const QString& FilePath);
@@ -126,7 +128,8 @@ private:
 
     // steps
     void serveWatches();
-    void serveBatch(const clsDetectFolder& record, const ChangeBatch& batch);
+    void serveTakenChanges();
+    void requestStep();
     void noteChanged(const QString& watchedFolder, const QString& file, int event);
     void noteFound(const QString& sourceKey, const QString& file, qint64 modifiedMs);
     void walkAssociations(const QString& watchedFolder, const QString& folder,
@@ -144,6 +147,8 @@ private:
 
     AppState& m_state;
     EngineTiming m_timing;
+    // Before everything that draws on it.
+    std::unique_ptr<TurnBudget> m_turn;
     std::unique_ptr<DestinationWorkers> m_workers;
     std::unique_ptr<CopyEngine> m_copier;
     // Before the catch-up, whose view of the mount table must not miss a change made while the
@@ -153,6 +158,16 @@ private:
     std::unique_ptr<SettleQueue> m_settle;
     std::deque<QString> m_settled; // settled files not yet handed to the copy
     std::unique_ptr<SourceWalks> m_walks;
+    // What the watches named, taken from them and not yet served: each batch with how far its
+    // serving got.
+    struct TakenChanges {
+        QString watchedFolder;
+        std::shared_ptr<ChangeBatch> batch;
+        qsizetype files = 0;
+        qsizetype newFolders = 0;
+        qsizetype changedFolders = 0;
+    };
+    std::deque<TakenChanges> m_taken;
     // Why each settling file is waiting: the associations it was noted for, by their source
     // keys, and whether an event of its writer named it.
     struct Route {
@@ -168,6 +183,7 @@ private:
     QTimer m_exitTimer;
     QElapsedTimer m_monotonic;
     bool m_started = false;
+    bool m_stepPosted = false;
     bool m_busyShown = false;
     bool m_exiting = false;
     bool m_exitCancelled = false;

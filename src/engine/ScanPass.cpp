@@ -10,6 +10,7 @@
 #include "engine/DestinationWorkers.h"
 #include "engine/SettleQueue.h"
 #include "engine/SourceWalks.h"
+#include "engine/TurnBudget.h"
 #include "platform/ChangeWatch.h"
 #include "platform/DateTimeText.h"
 #include "platform/FileSystem.h"
@@ -62,29 +63,59 @@ void Engine::ScanPass(const QString& WatchedFolder, const QString& DetectionDate
                              since ? std::optional(since->toMSecsSinceEpoch()) : std::nullopt);
             return;
         }
-        const ChangeBatch batch = m_state.watches->takeChanges(Handle);
-        if (batch.overflow) {
+        auto batch = std::make_shared<ChangeBatch>(m_state.watches->takeChanges(Handle));
+        if (batch->overflow) {
             // What the lost events named is unknown: the files modified since the watch was
             // last served.
             const std::optional<QDateTime> since = DateTimeText::parse(DetectionDate);
             walkAssociations(WatchedFolder, WatchedFolder,
                              since ? std::optional(since->toMSecsSinceEpoch()) : std::nullopt);
         }
-        for (const QString& file : batch.files)
-            noteChanged(WatchedFolder, file, int(batch.eventOf(file)));
-        // Files may already be in a folder moved in or made before its watch was added: only a
-        // walk names them, and each is new.
-        for (const QString& folder : batch.newFolders)
-            walkAssociations(WatchedFolder, folder, std::nullopt);
-        for (const QString& folder : batch.changedFolders)
-            followFolderAccess(WatchedFolder, folder);
+        // What the batch names waits in order for its turn: from now on, lost events can only
+        // be later ones.
+        if (!batch->files.isEmpty() || !batch->newFolders.isEmpty() ||
+            !batch->changedFolders.isEmpty())
+            m_taken.push_back({WatchedFolder, std::move(batch)});
         // Folders past the watch limit change without a word: every change looks them through.
         lookThroughUnwatched(WatchedFolder, Handle);
         if (record)
             record->DetectionDate = DateTimeText::format(m_state.clock.now());
+        serveTakenChanges();
     } catch (...) {
         qCWarning(lcEngine) << "Changes of" << Paths::displayName(WatchedFolder)
                             << "not served:" << currentExceptionText();
+    }
+}
+
+// The changes taken from the watches, oldest first, for as long as the turn has time; the rest
+// waits for the next turn. Each path is served once: a batch remembers how far it got.
+void Engine::serveTakenChanges() {
+    while (!m_taken.empty() && !m_exiting) {
+        if (!m_turn->left()) {
+            requestStep();
+            return;
+        }
+        TakenChanges& taken = m_taken.front();
+        const ChangeBatch& batch = *taken.batch;
+        try {
+            if (taken.files < batch.files.size()) {
+                const QString& file = batch.files[taken.files++];
+                noteChanged(taken.watchedFolder, file, int(batch.eventOf(file)));
+            } else if (taken.newFolders < batch.newFolders.size()) {
+                // Files may already be in a folder moved in or made before its watch was added:
+                // only a walk names them, and each is new.
+                walkAssociations(taken.watchedFolder, batch.newFolders[taken.newFolders++],
+                                 std::nullopt);
+            } else if (taken.changedFolders < batch.changedFolders.size()) {
+                followFolderAccess(taken.watchedFolder,
+                                   batch.changedFolders[taken.changedFolders++]);
+            } else {
+                m_taken.pop_front();
+            }
+        } catch (...) {
+            qCWarning(lcEngine) << "A change in" << Paths::displayName(taken.watchedFolder)
+                                << "not served:" << currentExceptionText();
+        }
     }
 }
 

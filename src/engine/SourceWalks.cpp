@@ -1,5 +1,6 @@
 #include "engine/SourceWalks.h"
 #include "engine/Log.h"
+#include "engine/TurnBudget.h"
 
 #include "platform/FileSystem.h"
 #include "platform/OwnTemporaryNames.h"
@@ -14,8 +15,8 @@ constexpr qint64 clockToleranceMs = 2000;
 
 } // namespace
 
-SourceWalks::SourceWalks(const FileSystem& fso, int sliceMs, QObject* parent)
-    : QObject(parent), m_fso(fso), m_sliceMs(sliceMs) {}
+SourceWalks::SourceWalks(const FileSystem& fso, TurnBudget& turn, QObject* parent)
+    : QObject(parent), m_fso(fso), m_turn(turn) {}
 
 void SourceWalks::add(Request request) {
     Walk walk{std::move(request), {}};
@@ -37,9 +38,7 @@ void SourceWalks::scheduleSlice() {
 
 void SourceWalks::slice() {
     m_scheduled = false;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!m_walks.empty() && elapsed.elapsed() < m_sliceMs) {
+    while (!m_walks.empty() && m_turn.left()) {
         Walk& walk = m_walks.front();
         if (walk.folders.empty()) {
             m_walks.pop_front();

@@ -4,7 +4,6 @@
 // walks share the event-loop thread with the watches in short slices, so that the window and
 // the saves meanwhile are served; they read the source only.
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -15,6 +14,7 @@
 #include <optional>
 
 class FileSystem;
+class TurnBudget;
 struct FileStamp;
 
 class SourceWalks : public QObject {
@@ -34,7 +34,8 @@ public:
         bool recordOnly = false;
     };
 
-    SourceWalks(const FileSystem& fso, int sliceMs, QObject* parent = nullptr);
+    // The walks take their slices from `turn`, which they share with the engine's other work.
+    SourceWalks(const FileSystem& fso, TurnBudget& turn, QObject* parent = nullptr);
 
     void add(Request request);
     void clear();
@@ -55,7 +56,7 @@ private:
     void visitFolder(const Walk& walk, const QString& folder, std::deque<QString>& more);
 
     const FileSystem& m_fso;
-    int m_sliceMs;
+    TurnBudget& m_turn;
     std::deque<Walk> m_walks;
     bool m_scheduled = false;
 };

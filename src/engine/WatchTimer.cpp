@@ -11,6 +11,7 @@
 #include "engine/DestinationWorkers.h"
 #include "engine/SettleQueue.h"
 #include "engine/SourceWalks.h"
+#include "engine/TurnBudget.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
@@ -31,6 +32,7 @@ void Engine::TimerProc() {
     try {
         if (!m_exiting) {
             serveWatches();
+            serveTakenChanges();
             copySettledFiles();
             armSettleTimer();
         }
@@ -56,17 +58,29 @@ void Engine::serveWatches() {
     }
 }
 
-// The files that settled are handed to the workers in slices of the walks' length: a burst of
-// saves across many associations is many files at once, and the window answers between slices.
+// The step's next turn, once, however many results and walks ask for it meanwhile.
+void Engine::requestStep() {
+    if (m_stepPosted)
+        return;
+    m_stepPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_stepPosted = false;
+            TimerProc();
+        },
+        Qt::QueuedConnection);
+}
+
+// The files that settled are handed to the workers while the turn has time: a burst of saves
+// across many associations is many files at once, and the window answers between slices.
 void Engine::copySettledFiles() {
     for (QString& file : m_settle->takeReady(nowMs()))
         m_settled.push_back(std::move(file));
     if (m_settled.empty())
         return;
     const CopyEngine::Round round(*m_copier);
-    QElapsedTimer slice;
-    slice.start();
-    while (!m_settled.empty() && slice.elapsed() < m_timing.walkSliceMs) {
+    while (!m_settled.empty() && m_turn->left()) {
         const QString file = std::move(m_settled.front());
         m_settled.pop_front();
         // Written again while it waited for its slice: it is copied once it has settled anew.
@@ -97,7 +111,8 @@ void Engine::copySettledFile(clsBackup& association, const QString& file, bool n
 
 void Engine::armSettleTimer() {
     if (!m_settled.empty()) {
-        m_settleTimer.start(0);
+        m_settleTimer.stop();
+        requestStep();
         return;
     }
     const std::optional<qint64> due = m_settle->nextDueMs();
@@ -118,12 +133,13 @@ void Engine::onNews(const WorkerNews& news) {
     } catch (...) {
         qCWarning(lcEngine) << "Result of a copy dropped:" << currentExceptionText();
     }
-    TimerProc();
+    // A batch of copies reports hundreds of results at once: one step follows them all.
+    requestStep();
 }
 
 bool Engine::busy() const {
-    return !m_settle->empty() || !m_settled.empty() || m_walks->busy() || m_copier->busy() ||
-           m_catchUp->pending() || m_workers->busy();
+    return !m_taken.empty() || !m_settle->empty() || !m_settled.empty() || m_walks->busy() ||
+           m_copier->busy() || m_catchUp->pending() || m_workers->busy();
 }
 
 // "Scanning... " while anything is under way or waiting, "Waiting... " once all is done; a pause
@@ -165,6 +181,7 @@ void Engine::beginExit() {
     m_exiting = true;
     m_settle->clear();
     m_settled.clear();
+    m_taken.clear();
     m_routes.clear();
     m_walks->clear();
     m_catchUp->clear();

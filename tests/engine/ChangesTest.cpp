@@ -159,6 +159,27 @@ TEST_F(WatchedChangesTest, WhatEventsCannotNameIsWalked) {
     EXPECT_FALSE(copied.contains("docs: untouched.txt"));
 }
 
+// An unpacked archive names thousands of files at once; served a few at a time between other
+// events, each is still copied exactly once.
+TEST_F(WatchedChangesTest, ABulkArrivalServedInSlicesCopiesEachFileOnce) {
+    engine.reset();
+    timing.turnSliceMs = 0; // one change, one walk step or one copy per turn
+    engine = std::make_unique<RecordingEngine>(*state, timing);
+    engine->StartWatchTimer();
+    watchDocs();
+    write("elsewhere/moved/a.txt", "a");
+    write("elsewhere/moved/b.txt", "b");
+    QStringList expected{"docs: a.txt", "docs: b.txt"};
+    for (int i = 0; i < 300; ++i) {
+        write(QStringLiteral("docs/f%1.txt").arg(i), "n");
+        expected << QStringLiteral("docs: f%1.txt").arg(i);
+    }
+    ASSERT_TRUE(QDir().rename(home.path() + "/elsewhere/moved", docs + "/moved"));
+    ASSERT_TRUE(awaitCopies(302, 20000));
+    expected.sort();
+    EXPECT_EQ(takeCopies(), expected);
+}
+
 // Past the system's watch limit a folder changes without a word: each change elsewhere, and a
 // look at regular times, find what changed in it, whatever the file's own time says.
 TEST_F(WatchedChangesTest, FoldersPastTheWatchLimitAreLookedThroughForAnyChange) {

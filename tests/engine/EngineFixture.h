@@ -8,6 +8,7 @@
 #include "engine/DestinationWorkers.h"
 #include "engine/Engine.h"
 #include "engine/ResultMessages.h"
+#include "engine/TurnBudget.h"
 #include "model/VolumeList.h"
 #include "platform/DateTimeText.h"
 #include "platform/OwnTemporaryNames.h"
@@ -119,6 +120,7 @@ protected:
 
 class CopyFixture : public StateFixture {
 protected:
+    TurnBudget turn{timing.turnSliceMs};
     std::unique_ptr<DestinationWorkers> workers;
     std::unique_ptr<CopyEngine> engine;
 
@@ -130,7 +132,7 @@ protected:
     void restartEngine() {
         engine.reset();
         workers = std::make_unique<DestinationWorkers>(
-            state->fso, DestinationWorkers::Timing{timing.stallMs, timing.stallCheckMs});
+            state->fso, DestinationWorkers::Timing{timing.stallMs, timing.stallCheckMs}, turn);
         engine = std::make_unique<CopyEngine>(*state, timing, *workers);
         QObject::connect(workers.get(), &DestinationWorkers::news, engine.get(),
                          &CopyEngine::onNews);
