@@ -47,7 +47,7 @@ Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
     m_walks->onFound = [this](const QString& sourceKey, const QString& file, qint64 modifiedMs) {
         noteFound(sourceKey, file, modifiedMs);
     };
-    m_walks->onDone = [this] { requestStep(); };
+    m_walks->onDone = [this] { stateChanged(); };
     m_state.watches->onLimitReached = [this](const QString& folder) { reportWatchLimit(folder); };
     m_state.watches->onReturned = [this](const QString& folder) {
         emit watchedFolderReturned(folder);

@@ -130,6 +130,7 @@ private:
     void serveWatches();
     void serveTakenChanges();
     void requestStep();
+    void stateChanged();
     void noteChanged(const QString& watchedFolder, const QString& file, int event);
     void noteFound(const QString& sourceKey, const QString& file, qint64 modifiedMs);
     void walkAssociations(const QString& watchedFolder, const QString& folder,

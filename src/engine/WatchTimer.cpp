@@ -72,6 +72,14 @@ void Engine::requestStep() {
         Qt::QueuedConnection);
 }
 
+// Work ended or arrived outside a step: the status and the exit hand-shake follow at once, the
+// step in the next turn.
+void Engine::stateChanged() {
+    updateRunningState();
+    endTick();
+    requestStep();
+}
+
 // The files that settled are handed to the workers while the turn has time: a burst of saves
 // across many associations is many files at once, and the window answers between slices.
 void Engine::copySettledFiles() {
@@ -133,8 +141,9 @@ void Engine::onNews(const WorkerNews& news) {
     } catch (...) {
         qCWarning(lcEngine) << "Result of a copy dropped:" << currentExceptionText();
     }
-    // A batch of copies reports hundreds of results at once: one step follows them all.
-    requestStep();
+    // The status follows each result at once; a batch of copies reports hundreds of results at
+    // once, and one step follows them all.
+    stateChanged();
 }
 
 bool Engine::busy() const {
