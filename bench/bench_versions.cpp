@@ -1,6 +1,7 @@
 // One save of a large file to a destination that keeps previous versions, run in-process through
 // the copy engine with the program's real file system and clock: the time from the call to its
-// result, with every kept version already present, so each save rotates them all.
+// result, with every kept version already present, so each save rotates them all. The removal
+// of the version that goes follows the result; the next save starts once it is over.
 //
 //   bench_versions SOURCE DEST VERSIONS [SAVES]
 //
@@ -57,12 +58,15 @@ int main(int argc, char* argv[]) {
 
     std::vector<double> times;
     for (int i = 0; i < versions + 1 + saves; ++i) {
+        ui.lastResult.clear();
         const auto start = Steady::now();
         engine.CopyToDestinations(source, 1, source);
         // The copy runs on the destination's worker; its result comes back to the event loop.
-        while (engine.busy())
+        while (ui.lastResult.isEmpty())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         const double taken = seconds(Steady::now() - start);
+        while (engine.busy())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         if (!ui.lastResult.startsWith(QLatin1String("Success"))) {
             std::fprintf(stderr, "save %d: %s\n", i + 1, qPrintable(ui.lastResult));
             return 1;

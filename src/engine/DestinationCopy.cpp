@@ -163,6 +163,17 @@ public:
         return copyFailed(ResultText::copyError);
     }
 
+    // The oldest version this copy's rotation pushed out goes once the copy is reported.
+    void removeOutdated() noexcept {
+        try {
+            if (m_outdated)
+                m_outdated->remove();
+        } catch (...) {
+            // Left for the sweep.
+        }
+        m_outdated.reset();
+    }
+
     StagedCopy& staged() { return m_staged; }
     // The source's size when its copy was staged.
     qint64 sourceBytes() const { return m_sourceBytes; }
@@ -186,7 +197,9 @@ private:
             PreviousVersions versions(m_job.prevSaveName, association.Versions,
                                       m_folder->access().value_or(FolderAccess{}),
                                       [this] { stepDone(); });
-            switch (versions.store(*m_folder, m_copyName)) {
+            const PreviousVersions::Outcome stored = versions.store(*m_folder, m_copyName);
+            m_outdated = versions.takeOutdated();
+            switch (stored) {
             case PreviousVersions::Outcome::RotationFailed:
                 return CheckFailure::VersionsNotRotated;
             case PreviousVersions::Outcome::LinkInTheWay:
@@ -239,6 +252,7 @@ private:
     QString m_copyName; // the copy's name there
     StagedCopy m_staged;
     qint64 m_sourceBytes = 0;
+    std::optional<PreviousVersions::Outdated> m_outdated;
 };
 
 // A copy whose step threw ends as a failed copy; the old copy stays.
@@ -260,6 +274,24 @@ DestinationReport notStarted(const CopyJob& job) {
     report.destDir = job.destination.Path;
     report.ending = Ending::NotStarted;
     return report;
+}
+
+// One copy alone, reported before its outdated version is removed.
+void runOne(FileSystem& fso, const CopyJob& job, const CopySteps& steps,
+            const std::function<void(const DestinationReport&)>& done) {
+    std::unique_ptr<BatchMemory> memory;
+    std::unique_ptr<Copy> copy;
+    DestinationReport report;
+    try {
+        memory = std::make_unique<BatchMemory>(fso);
+        copy = std::make_unique<Copy>(fso, *memory, job, steps);
+        report = copy->run();
+    } catch (...) {
+        report = brokenCopy(job);
+    }
+    done(report);
+    if (copy)
+        copy->removeOutdated();
 }
 
 // The copies of a batch still under way, by their place among the jobs.
@@ -296,19 +328,16 @@ bool DestinationReport::driveAway() const {
 namespace DestinationCopy {
 
 DestinationReport run(FileSystem& fso, const CopyJob& job, const CopySteps& steps) {
-    try {
-        BatchMemory memory(fso);
-        return Copy(fso, memory, job, steps).run();
-    } catch (...) {
-        return brokenCopy(job);
-    }
+    DestinationReport report;
+    runOne(fso, job, steps, [&](const DestinationReport& done) { report = done; });
+    return report;
 }
 
 void runBatch(FileSystem& fso, const std::vector<CopyJob>& jobs, const CopySteps& steps,
               const std::function<void(size_t, const DestinationReport&)>& done,
               std::optional<qint64> byteLimit) {
     if (jobs.size() == 1) {
-        done(0, run(fso, jobs.front(), steps));
+        runOne(fso, jobs.front(), steps, [&](const DestinationReport& report) { done(0, report); });
         return;
     }
     std::vector<DestinationReport> reports(jobs.size());
@@ -371,6 +400,8 @@ void runBatch(FileSystem& fso, const std::vector<CopyJob>& jobs, const CopySteps
     fso.flushBatch(stagedOf(batch));
     for (size_t i = 0; i < jobs.size(); ++i)
         done(i, reports[i]);
+    for (auto& [index, copy] : batch)
+        copy->removeOutdated();
 }
 
 CopyJob makeJob(const clsBackup& association, const clsDestination& destination,

@@ -1,6 +1,7 @@
 #include "engine/PreviousVersions.h"
 
 #include "engine/BackupLayout.h"
+#include "platform/OwnTemporaryNames.h"
 
 #include <algorithm>
 #include <vector>
@@ -40,9 +41,31 @@ PreviousVersions::Outcome PreviousVersions::store(const DestinationFolder& destD
             return opened;
         folders.push_back(std::move(next));
     }
-    if (!moveVersionsUp(folders, fileName) || !keepOldCopy(destDir, folders[0], fileName))
-        return Outcome::RotationFailed;
-    return Outcome::Stored;
+    std::optional<QString> aside;
+    if (int(folders.size()) == m_kept && folders.back().stamp(fileName))
+        aside = setOldestAside(folders.back(), fileName);
+    const bool rotated =
+        moveVersionsUp(folders, fileName) && keepOldCopy(destDir, folders[0], fileName);
+    if (aside) {
+        // A rotation that failed before its first move leaves the oldest version where it was.
+        if (!rotated && !folders.back().stamp(fileName) &&
+            folders.back().rename(*aside, folders.back(), fileName))
+            aside.reset();
+        else
+            m_outdated = Outdated{std::move(folders.back()), *aside};
+    }
+    return rotated ? Outcome::Stored : Outcome::RotationFailed;
+}
+
+// No free place: the oldest version goes. Where it cannot be set aside, the rename of the next
+// one over it removes it, as part of the save.
+std::optional<QString> PreviousVersions::setOldestAside(const DestinationFolder& oldest,
+                                                        const QString& fileName) {
+    const QString aside = OwnTemporaryNames::fresh();
+    if (!oldest.rename(fileName, oldest, aside))
+        return std::nullopt;
+    stepDone();
+    return aside;
 }
 
 PreviousVersions::Outcome PreviousVersions::openVersionFolder(const DestinationFolder& destDir,
@@ -63,6 +86,10 @@ PreviousVersions::Outcome PreviousVersions::openVersionFolder(const DestinationF
     if (!made)
         folder.bringTo(m_folderAccess);
     return Outcome::Stored;
+}
+
+void PreviousVersions::Outdated::remove() const {
+    folder.removeTemporary(name);
 }
 
 bool PreviousVersions::moveVersionsUp(const std::vector<DestinationFolder>& folders,

@@ -10,6 +10,11 @@
 // which was due to go anyway. Where the file system has no hard links (FAT) the old copy itself
 // moves, and D/N is missing until the new copy takes its place.
 //
+// The oldest version, when it goes, is first set aside under a temporary name in its folder and
+// removed only once the new copy is in place and reported: freeing a large file keeps the disk
+// busy for a while, and the save need not wait for it. Should the program end first, the sweep
+// for stale temporary files removes it.
+//
 // Every version folder is entered from D, never through a symbolic link, and only when it is
 // this user's: a link or another user's folder where a version folder belongs stops the
 // rotation before anything has moved, so no version is moved out of the backup or into it.
@@ -18,6 +23,8 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class PreviousVersions {
@@ -43,9 +50,20 @@ public:
     // P-k for the version number k.
     QString versionFolderName(int k) const;
 
+    // The oldest version that the last store pushed out, under its temporary name in its folder,
+    // for the caller to remove.
+    struct Outdated {
+        DestinationFolder folder;
+        QString name;
+        // Removes it; best effort, as a sweep finds it otherwise.
+        void remove() const;
+    };
+    std::optional<Outdated> takeOutdated() { return std::exchange(m_outdated, std::nullopt); }
+
 private:
     // Enters (making it when missing) the folder of version k into `folder`.
     Outcome openVersionFolder(const DestinationFolder& destDir, int k, DestinationFolder& folder);
+    std::optional<QString> setOldestAside(const DestinationFolder& oldest, const QString& fileName);
     bool moveVersionsUp(const std::vector<DestinationFolder>& folders, const QString& fileName);
     bool keepOldCopy(const DestinationFolder& destDir, const DestinationFolder& newest,
                      const QString& fileName);
@@ -55,4 +73,5 @@ private:
     int m_kept;
     FolderAccess m_folderAccess;
     std::function<void()> m_afterStep;
+    std::optional<Outdated> m_outdated;
 };

@@ -80,6 +80,8 @@ public:
     int removeStaleTemporaries() const;
     // The same in this folder and every folder below it that is this user's, on the same disk.
     int removeStaleTemporariesBelow() const;
+    // The same for the one temporary file `name` here.
+    bool removeTemporary(const QString& name) const;
 
     // The open folder, for the platform's own operations (the staged copy).
     int descriptor() const { return m_fd; }

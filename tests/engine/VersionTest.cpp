@@ -313,9 +313,11 @@ TEST_P(VersionCrashTest, AKillAtAnyStepLosesAtMostTheVersionDueToGo) {
         if (!killed)
             break;
     }
-    // The data, each of the two version moves, the old copy kept, the new one in place; in a
-    // batch, for each of its two copies.
-    EXPECT_EQ(step, GetParam() ? 11 : 6);
+    // The data, the oldest version set aside, each of the two version moves, the old copy kept,
+    // the new one in place; in a batch, for each of its two copies.
+    EXPECT_EQ(step, GetParam() ? 13 : 7);
+    // The version set aside goes once the copy is in place.
+    EXPECT_EQ(everything(dir + "/PrevSave-3"), QStringList{"n.txt"});
 }
 
 INSTANTIATE_TEST_SUITE_P(AloneOrInABatch, VersionCrashTest, testing::Bool());

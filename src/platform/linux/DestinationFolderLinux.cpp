@@ -276,6 +276,10 @@ int DestinationFolder::removeStaleTemporaries() const {
     return m_fd >= 0 ? removeStaleIn(m_fd) : 0;
 }
 
+bool DestinationFolder::removeTemporary(const QString& name) const {
+    return m_fd >= 0 && removeWhenStale(m_fd, native(name));
+}
+
 int DestinationFolder::removeStaleTemporariesBelow() const {
     struct stat st {};
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
