@@ -5,6 +5,7 @@
 #include "app/RenameCommands.h"
 #include "app/StatusPresenter.h"
 #include "core/Lifecycle.h"
+#include "engine/CopyEngine.h"
 #include "engine/Engine.h"
 #include "feedback/Feedback.h"
 #include "feedback/TrayArtwork.h"
@@ -20,12 +21,14 @@
 #include "platform/DetachedWork.h"
 #include "platform/PrivateFolder.h"
 #include "platform/ProcessEnd.h"
+#include "platform/SlicedSteps.h"
 #include "platform/gui/QtFilePickers.h"
 #include "platform/gui/QtMessageBoxes.h"
 #include "presentation/AssociationTree.h"
 #include "presentation/ProgramIcon.h"
 #include "presentation/SchemeCommands.h"
 #include "presentation/ScreenPlacement.h"
+#include "presentation/StatusCommand.h"
 #include "presentation/TreeCommands.h"
 #include "restore/SourceKeeper.h"
 #include "state/AppState.h"
@@ -75,6 +78,13 @@ private:
 
 // Printed once the watches are open, so that a script or a test that starts the program knows
 // when a save is seen.
+qsizetype enabledAssociations(const colBackups& backups) {
+    qsizetype enabled = 0;
+    for (const auto& association : backups)
+        enabled += association->Enabled ? 1 : 0;
+    return enabled;
+}
+
 void announceWatching(int folders) {
     const QByteArray line =
         QStringLiteral("Quillmot: watches open (%1 folders)\n").arg(folders).toUtf8();
@@ -88,11 +98,15 @@ namespace {
 // Six flashes of 200 ms at start, one when the tray brings the window up.
 constexpr int startupFlashMs = 6 * 200;
 constexpr int trayFlashMs = 200;
+// The start takes in the stores in slices this long, so that a click or a second start is
+// answered between them.
+constexpr int startSliceMs = 20;
 } // namespace
 
 Application::Application() = default;
 
 Application::~Application() {
+    m_startSteps.reset();
     // The windows that read the state go first, then the engine's watches, then the state.
     m_options.reset();
     if (m_ui)
@@ -147,15 +161,51 @@ void Application::start(const StartOptions& options) {
     }
 
     m_lifecycle->restorePauseState();
+    // The stores are read on a worker and taken in a slice at a time, so that the window, the
+    // tray and a second start are answered from the first moment, however many associations
+    // there are. Until the start is over the commands that change them stay unavailable.
+    m_startSteps = std::make_unique<SlicedSteps>(startSliceMs);
+    connect(m_startSteps.get(), &SlicedSteps::finished, this, &Application::finishStart);
+    connect(m_lifecycle.get(), &Lifecycle::exitBegun, m_startSteps.get(), &SlicedSteps::cancel);
+    m_lifecycle->loadStoresInBackground([this] { takeInStores(); });
+}
+
+void Application::takeInStores() {
+    m_enabledAtLoad = enabledAssociations(*m_state->backups);
+    m_startSteps->add(QStringLiteral("opening the watches"), [this](const QDeadlineTimer& end) {
+        return m_lifecycle->openLoadedWatches(end);
+    });
+    m_startSteps->add(QStringLiteral("filling the tree"),
+                      [this, begun = false](const QDeadlineTimer& end) mutable {
+                          if (!begun)
+                              m_tree->beginFill();
+                          begun = true;
+                          return m_tree->fillSome(end);
+                      });
+    m_startSteps->start();
+}
+
+void Application::finishStart() {
+    // Every later edit of the associations ends in the tree. The start's fill only changed the
+    // set when it disabled associations whose source is missing.
+    connect(m_tree.get(), &AssociationTree::associationsShown, this,
+            [this] { m_engine->copier().associationsChanged(); });
+    if (enabledAssociations(*m_state->backups) != m_enabledAtLoad)
+        m_engine->copier().associationsChanged();
+    m_window->selectFirstAssociationIfNone();
+    m_tree->revealNodes(m_lifecycle->nodePrefs);
+    m_renameCommands =
+        std::make_unique<RenameCommands>(*m_state, *m_engine, *m_lifecycle, *m_tree, *m_window,
+                                         m_feedback ? &m_feedback->tray() : nullptr);
+    wireEditingCommands();
     m_lifecycle->startWatching();
     m_statusPresenter->started();
+    m_started = true;
     announceWatching(m_state->watches->openCount());
     // Said once the program runs: the activity log has it too, for a start without a desktop.
     if (m_desktop && !m_lifecycle->refusedAtLoad.isEmpty())
-        QTimer::singleShot(0, this, [this] {
-            m_messages->ask(m_lifecycle->refusedAtLoad.join(QStringLiteral("\n\n")),
-                            MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
-        });
+        m_messages->ask(m_lifecycle->refusedAtLoad.join(QStringLiteral("\n\n")),
+                        MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
 }
 
 void Application::loadMainWindow() {
@@ -176,15 +226,7 @@ void Application::loadMainWindow() {
 
     m_tree->PlaceIcons();
     w.attachTree(m_tree.get(), m_treeCommands.get());
-    m_lifecycle->loadStores();
-    m_tree->UpdateTreeLocal();
-    w.selectFirstAssociationIfNone();
-    m_state->backups->refreshTotal();
     restoreWindowPrefs();
-    m_tree->revealNodes(m_lifecycle->nodePrefs);
-    m_renameCommands = std::make_unique<RenameCommands>(
-        *m_state, *m_engine, *m_lifecycle, *m_tree, w, m_feedback ? &m_feedback->tray() : nullptr);
-    wireEditingCommands();
 }
 
 void Application::wireEditingCommands() {
@@ -238,13 +280,17 @@ void Application::rebuildTree() {
 }
 
 void Application::writeOnClose() {
-    m_lifecycle->nodePrefs = m_tree->visibleNodePaths();
+    // Before the tree is filled the open nodes are still those read at start.
+    if (m_started)
+        m_lifecycle->nodePrefs = m_tree->visibleNodePaths();
     m_lifecycle->saveOnClose(m_window->activatedOnce());
     m_statusPresenter->saveLastBackups(AppData::folder());
 }
 
 QByteArray Application::statusAnswer() const {
-    return m_statusPresenter ? m_statusPresenter->statusAnswer() : QByteArray();
+    if (!m_started)
+        return StatusCommand::startingAnswer();
+    return m_statusPresenter->statusAnswer();
 }
 
 void Application::installTray() {

@@ -23,6 +23,7 @@ class QtFilePickers;
 class SchemeCommands;
 class SystemClock;
 class SingleInstance;
+class SlicedSteps;
 class SourceKeeper;
 class StatusPresenter;
 class TreeCommands;
@@ -56,6 +57,10 @@ public:
 
 private:
     void loadMainWindow();
+    // The start's later steps: the stores read on a worker are taken in a slice at a time, then
+    // the watches start and the commands become available.
+    void takeInStores();
+    void finishStart();
     void installTray();
     void restoreWindowPrefs();
     void writeOnClose();
@@ -83,6 +88,9 @@ private:
     std::unique_ptr<EditingCommands> m_editingCommands;
     std::unique_ptr<SchemeCommands> m_schemes;
     std::unique_ptr<StatusPresenter> m_statusPresenter;
+    std::unique_ptr<SlicedSteps> m_startSteps;
+    bool m_started = false;
+    qsizetype m_enabledAtLoad = 0;
 
     void wireEditingCommands();
     void rebuildTree();

@@ -1,7 +1,9 @@
 #include "core/Lifecycle.h"
 
-#include "engine/BackupOwners.h"
+#include "core/Log.h"
+#include "core/StoreLoad.h"
 #include "engine/CatchUp.h"
+#include "engine/CopyEngine.h"
 #include "engine/Engine.h"
 #include "persistence/AssociationStore.h"
 #include "persistence/NodePrefs.h"
@@ -10,12 +12,15 @@
 #include "persistence/WindowPrefs.h"
 #include "platform/AppData.h"
 #include "platform/DateTimeText.h"
+#include "platform/DetachedWork.h"
+#include "platform/Handover.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
 
-#include <algorithm>
+#include <QPointer>
+#include <utility>
 
 namespace {
 const QString stopScanningQuestion = QStringLiteral(
@@ -32,8 +37,6 @@ const QString partlyReadNotKept =
 const QString pausedAtStart =
     QStringLiteral("Quillmot is paused, as it was when it last ended: nothing is backed up until "
                    "\"Unpause Program\" in the Actions menu resumes it.");
-// An association of a set that is not safe to run, set aside until the user changes the set.
-const QString disabledNotice = QStringLiteral("%1 %2 is disabled.");
 const QString disabledLogLine = QStringLiteral("Error: %1");
 } // namespace
 
@@ -61,19 +64,42 @@ void Lifecycle::loadStores() {
 }
 
 void Lifecycle::loadAssociationStore() {
-    const QString folder = AppData::folder();
-    const StoreReadReport associations =
-        loadAssociations(*m_state.backups, m_state.destinations, folder,
-                         [this](const QString& sourcePath, bool recursive) {
-                             m_engine.CreateDetectFolder(sourcePath, recursive);
-                         });
-    const StoreReadReport destinations = loadDestinations(*m_state.destinations, folder);
+    takeOver(StoreLoad::read(AppData::folder(), usablePrevSaveName(m_state.options.PrevSaveName)));
+    openLoadedWatches(QDeadlineTimer(QDeadlineTimer::Forever));
+}
 
-    for (const QString& source : associations.notAbsolute)
+void Lifecycle::loadStoresInBackground(std::function<void()> loaded) {
+    const QString folder = AppData::folder();
+    const QString versionBase = usablePrevSaveName(m_state.options.PrevSaveName);
+    m_state.LoadingStores = true;
+    DetachedWork::run(
+        [folder, versionBase, context = QPointer<QObject>(this), loaded = std::move(loaded)] {
+            auto stores = std::make_shared<LoadedStores>(StoreLoad::read(folder, versionBase));
+            auto prefs = std::make_shared<QStringList>(loadNodePrefs(folder));
+            Handover::toMainThread(context, [context, stores, prefs, loaded] {
+                auto* self = static_cast<Lifecycle*>(context.data());
+                // An exit that began meanwhile writes nothing back, so the stores are left as read.
+                if (self->m_state.ExitRequested)
+                    return;
+                self->takeOver(std::move(*stores));
+                self->nodePrefs = *prefs;
+                loaded();
+            });
+        });
+}
+
+void Lifecycle::takeOver(LoadedStores loaded) {
+    m_state.adoptAssociations(loaded.destinations, loaded.backups);
+    m_state.LoadingStores = false;
+    m_engine.copier().rememberOwners(loaded.owners);
+    m_watchesToOpen = std::move(loaded.watches);
+    m_nextWatch = 0;
+    m_watchesToClose.clear();
+    for (const QString& source : loaded.associationReport.notAbsolute)
         logNotice(source, {}, skippedSource);
-    for (const QString& destination : destinations.notAbsolute)
+    for (const QString& destination : loaded.destinationReport.notAbsolute)
         logNotice({}, destination, skippedDestination);
-    for (const StoreReadReport* report : {&associations, &destinations}) {
+    for (const StoreReadReport* report : {&loaded.associationReport, &loaded.destinationReport}) {
         if (!report->partlyRead)
             continue;
         if (report->keptAs.isEmpty())
@@ -81,36 +107,35 @@ void Lifecycle::loadAssociationStore() {
         else
             logNotice(report->keptAs, {}, partlyReadKept.arg(Paths::fileName(report->keptAs)));
     }
-    disableUnsafeAssociations();
+    refusedAtLoad.clear();
+    for (const LoadedStores::Refusal& refusal : loaded.refusals) {
+        refusedAtLoad << refusal.text;
+        logNotice(refusal.source, {}, disabledLogLine.arg(refusal.text));
+        if (refusal.folder)
+            m_watchesToClose << refusal.source;
+    }
 }
 
-// Stores written before these rules, or by hand, may hold two associations that back up into one
-// place, or a chain that copies copies back into its sources: the later association of each is
-// disabled, so the earlier one keeps its backups as they were.
-void Lifecycle::disableUnsafeAssociations() {
-    refusedAtLoad.clear();
-    BackupOwners::Snapshot owners = BackupOwners::snapshotOf(
-        *m_state.backups, *m_state.destinations, usablePrevSaveName(m_state.options.PrevSaveName));
-    const auto disable = [&](qsizetype index, const QString& why) {
-        owners.members[size_t(index)].enabled = false;
-        const auto association = m_state.backups->Item(int(index) + 1);
-        association->Enabled = false;
-        if (association->Folder)
-            m_engine.disableFolderWatch(association->SourcePath);
-        const QString text = disabledNotice.arg(
-            why, QLatin1Char('"') + Paths::displayName(association->SourcePath) + QLatin1Char('"'));
-        refusedAtLoad << text;
-        logNotice(association->SourcePath, {}, disabledLogLine.arg(text));
-    };
-    for (const BackupOwners::Clash& clash : BackupOwners::clashes(owners))
-        if (owners.members[size_t(clash.second)].enabled)
-            disable(clash.second, BackupOwners::describe(owners, clash));
-    for (auto chains = BackupOwners::chains(owners); !chains.empty();
-         chains = BackupOwners::chains(owners)) {
-        const BackupOwners::Chain& chain = chains.front();
-        disable(*std::max_element(chain.begin(), chain.end()),
-                BackupOwners::describe(owners, chain));
+bool Lifecycle::openLoadedWatches(const QDeadlineTimer& sliceEnd) {
+    while (m_nextWatch < m_watchesToOpen.size()) {
+        const LoadedStores::Watch& watch = m_watchesToOpen[m_nextWatch++];
+        try {
+            m_engine.CreateDetectFolder(watch.source, watch.recursive);
+        } catch (...) {
+            qCWarning(lcCore) << "No watch for" << Paths::displayName(watch.source) << ":"
+                              << currentExceptionText();
+        }
+        if (m_nextWatch < m_watchesToOpen.size() && sliceEnd.hasExpired())
+            return false;
     }
+    // The watches of folder associations disabled at load go once every watch is open: a file
+    // association in the folder may still need its watch.
+    for (const QString& source : std::as_const(m_watchesToClose))
+        m_engine.disableFolderWatch(source);
+    m_watchesToClose.clear();
+    m_watchesToOpen.clear();
+    m_nextWatch = 0;
+    return true;
 }
 
 void Lifecycle::logNotice(const QString& source, const QString& destination,
@@ -138,6 +163,7 @@ void Lifecycle::restorePauseState() {
         break;
     }
     m_pausedByUser = m_state.Paused;
+    m_pauseRestored = true;
 }
 
 // The catch-up runs on the workers while the window comes up; it also covers what was saved
@@ -196,14 +222,17 @@ void Lifecycle::togglePause() {
 void Lifecycle::requestExit() {
     if (m_state.ExitRequested)
         return;
-    // The pause state is stored before the exit itself sets Paused.
-    savePausePrefs(m_pausedByUser, AppData::folder());
+    // The pause state is stored before the exit itself sets Paused; an exit before the stored
+    // one was brought back leaves it as it was.
+    if (m_pauseRestored)
+        savePausePrefs(m_pausedByUser, AppData::folder());
     m_state.ui.setRunningState(UserInterface::RunningState::Exiting);
     m_state.Paused = true;
     m_state.ui.setPauseCommandEnabled(false);
     m_state.Scanning = false;
     m_state.StopScanRequested = true;
     m_state.ExitRequested = true;
+    emit exitBegun();
     m_engine.beginExit();
     m_tmrExit.start();
 }
@@ -219,9 +248,13 @@ void Lifecycle::pollExit() {
 
 void Lifecycle::saveOnClose(bool windowPrefsAllowed) {
     const QString folder = AppData::folder();
-    saveNodePrefs(nodePrefs, folder);
     if (windowPrefsAllowed)
         saveWindowPrefs(m_state.geometry, m_state.RecentSchemeName, folder);
+    // An exit before the stores were read holds none of the user's associations: writing them
+    // would empty the stores.
+    if (m_state.LoadingStores)
+        return;
+    saveNodePrefs(nodePrefs, folder);
     saveAssociations(*m_state.backups, folder);
     saveDestinations(*m_state.destinations, folder);
 }

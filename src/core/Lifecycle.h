@@ -3,9 +3,14 @@
 // pause state that survives a restart, and the orderly exit that waits for the engine's timer
 // to stop before anything is torn down.
 
+#include "core/StoreLoad.h"
+
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
+#include <vector>
 
 class AppState;
 class Engine;
@@ -34,6 +39,12 @@ public:
     // logged and left in refusedAtLoad for the user to be told.
     void loadAssociationStore();
     QStringList refusedAtLoad;
+    // The same read on a worker, with the node preferences: the window answers meanwhile.
+    // `loaded` runs on this thread once the associations are in place, unless the exit began
+    // first; their watches are then opened by openLoadedWatches, a slice at a time.
+    void loadStoresInBackground(std::function<void()> loaded);
+    // Opens watches of the associations just loaded until `sliceEnd`; true once all are open.
+    bool openLoadedWatches(const QDeadlineTimer& sliceEnd);
 
     // Dialogs pause for as long as they are open and unpause only what they paused; such a
     // pause is theirs, not the user's.
@@ -59,13 +70,15 @@ public:
 
 signals:
     void readyToUnload();
+    // The exit has begun: work still to do for the start is dropped.
+    void exitBegun();
     // Paused or unpaused (by the user, a dialog or the start).
     void pausedChanged(bool paused);
 
 private:
     // Adds one line to the activity log, as a copy result would.
     void logNotice(const QString& source, const QString& destination, const QString& message);
-    void disableUnsafeAssociations();
+    void takeOver(LoadedStores loaded);
     // Unpaused without asking for a catch-up; false once the exit has begun.
     bool resume();
     void pollExit();
@@ -74,6 +87,10 @@ private:
     // Paused by the user or by the stored state at start, whatever a dialog does meanwhile: an
     // exit while a dialog is open must not leave the next start paused.
     bool m_pausedByUser = false;
+    bool m_pauseRestored = false;
     Engine& m_engine;
     QTimer m_tmrExit;
+    std::vector<LoadedStores::Watch> m_watchesToOpen;
+    size_t m_nextWatch = 0;
+    QStringList m_watchesToClose;
 };

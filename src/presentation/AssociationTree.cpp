@@ -49,40 +49,61 @@ AssociationTree::AssociationTree(AppState& state, Engine* engine, QObject* paren
 AssociationTree::~AssociationTree() = default;
 
 void AssociationTree::UpdateTreeLocal() {
-    // The first build announces the whole tree at once instead of node by node.
-    const bool firstBuild = m_roots.empty();
-    if (firstBuild) {
-        beginResetModel();
-        // A path's own picture and its two status pictures for each association.
-        m_images.reserve(3 * m_state.backups->Count());
-    }
-    IconFacts facts(*this);
-    for (const auto& association : *m_state.backups) {
-        TreeNode* parentNode = nullptr;
-        // Network paths have no place in the tree.
-        const QString& source = association->SourcePath;
-        if (source.isEmpty() || facts.onNetwork(source))
-            continue;
-        // A file among others of its folder hangs under the folder's node, already there.
-        if (TreeNode* folderNode = folderNodeOf(source)) {
-            if (!m_byKey.contains(Paths::PathKey(source)))
-                addNode(folderNode, Paths::fileName(source), source, facts, !firstBuild);
-            continue;
-        }
-        const QStringList levels = levelsOf(source, facts.driveOf(source));
-        for (qsizetype k = 0; k < levels.size(); ++k) {
-            const QString& path = levels[k];
-            TreeNode* existing = m_byKey.value(Paths::PathKey(path));
-            if (!existing) {
-                const QString text = k == 0 ? path : Paths::fileName(path);
-                existing = addNode(parentNode, text, path, facts, !firstBuild);
-            }
-            parentNode = existing;
-        }
-    }
+    beginFill();
+    fillSome(QDeadlineTimer(QDeadlineTimer::Forever));
+}
+
+void AssociationTree::beginFill() {
+    // The first build shows the whole tree at once instead of node by node: the view sees no
+    // rows until it is done.
+    const bool firstBuild = m_roots.empty() || (m_fill && m_fill->hidden);
+    m_fill = std::make_unique<Fill>(*this, firstBuild);
+    // A path's own picture and its two status pictures for each association.
     if (firstBuild)
+        m_images.reserve(3 * m_state.backups->Count());
+}
+
+bool AssociationTree::fillSome(const QDeadlineTimer& sliceEnd) {
+    if (!m_fill)
+        return true;
+    Fill& fill = *m_fill;
+    const colBackups& backups = *m_state.backups;
+    while (fill.next < backups.Count()) {
+        addNodesOf(backups.Item(++fill.next)->SourcePath, fill.facts, !fill.hidden);
+        if (fill.next < backups.Count() && sliceEnd.hasExpired())
+            return false;
+    }
+    const bool wasHidden = fill.hidden;
+    if (wasHidden)
+        beginResetModel();
+    m_fill.reset();
+    if (wasHidden)
         endResetModel();
     emit associationsShown();
+    return true;
+}
+
+void AssociationTree::addNodesOf(const QString& source, IconFacts& facts, bool notify) {
+    // Network paths have no place in the tree.
+    if (source.isEmpty() || facts.onNetwork(source))
+        return;
+    // A file among others of its folder hangs under the folder's node, already there.
+    if (TreeNode* folderNode = folderNodeOf(source)) {
+        if (!m_byKey.contains(Paths::PathKey(source)))
+            addNode(folderNode, Paths::fileName(source), source, facts, notify);
+        return;
+    }
+    TreeNode* parentNode = nullptr;
+    const QStringList levels = levelsOf(source, facts.driveOf(source));
+    for (qsizetype k = 0; k < levels.size(); ++k) {
+        const QString& path = levels[k];
+        TreeNode* existing = m_byKey.value(Paths::PathKey(path));
+        if (!existing) {
+            const QString text = k == 0 ? path : Paths::fileName(path);
+            existing = addNode(parentNode, text, path, facts, notify);
+        }
+        parentNode = existing;
+    }
 }
 
 // The node of a source's folder, when the source lies in it by a plain path (no doubled or
@@ -390,6 +411,8 @@ int AssociationTree::rowCount(const QModelIndex& parentIndex) const {
     if (parentIndex.column() > 0)
         return 0;
     const TreeNode* p = nodeAt(parentIndex);
+    if (!p && m_fill && m_fill->hidden)
+        return 0;
     return int(p ? p->children.size() : m_roots.size());
 }
 
@@ -418,6 +441,9 @@ void AssociationTree::setStatus(const ProtectionStatus* status) {
 }
 
 void AssociationTree::statusChanged() {
+    // Rows still hidden are drawn with their state when they are shown.
+    if (m_fill && m_fill->hidden)
+        return;
     const auto changedBelow = [this](const Children& rows, const QModelIndex& parentIndex) {
         if (!rows.empty())
             emit dataChanged(index(0, StateColumn, parentIndex),

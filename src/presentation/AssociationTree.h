@@ -13,6 +13,7 @@
 #include "presentation/ImageList.h"
 
 #include <QAbstractItemModel>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QStringList>
 #include <functional>
@@ -60,6 +61,11 @@ public:
     // --- the tree operations
     // Adds the missing nodes of every association and gives each added node its image.
     void UpdateTreeLocal();
+    // The same a slice at a time, for a large set at start: beginFill, then fillSome until it
+    // returns true. The associations are not to change meanwhile. While a first fill goes on the
+    // view sees no rows; it sees them all at once at the end.
+    void beginFill();
+    bool fillSome(const QDeadlineTimer& sliceEnd);
     // The number of the node whose path is `strFullPath` without one trailing separator, or -1.
     // The caller's text is left as it is.
     int FindTreeIndexFromFullPath(const QString& strFullPath) const;
@@ -159,6 +165,8 @@ private:
         QHash<QString, bool> m_networkDrive;
     };
 
+    // The nodes of one association's source and of the folders above it.
+    void addNodesOf(const QString& source, IconFacts& facts, bool notify);
     TreeNode* addNode(TreeNode* parent, const QString& text, const QString& path, IconFacts& facts,
                       bool notify);
     void removeNode(TreeNode* node);
@@ -191,4 +199,14 @@ private:
     QHash<QString, TreeNode*> m_byKey;
     QHash<int, TreeNode*> m_byIndex;
     int m_nextIndex = 1;
+
+    // A fill under way: the next association (1-based, the last one done) and the drive facts
+    // gathered so far.
+    struct Fill {
+        Fill(const AssociationTree& tree, bool firstBuild) : facts(tree), hidden(firstBuild) {}
+        IconFacts facts;
+        bool hidden;
+        int next = 0;
+    };
+    std::unique_ptr<Fill> m_fill;
 };

@@ -50,6 +50,14 @@ QByteArray answer(const std::vector<AssociationState>& states, bool paused, cons
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+QByteArray startingAnswer() {
+    QJsonObject object;
+    object.insert(protectedKey, false);
+    object.insert(linesKey,
+                  QJsonArray{QStringLiteral("Starting: the backups are still being read.")});
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
 Printed print(bool running, const std::optional<QByteArray>& text) {
     Printed printed;
     if (!running) {

@@ -24,6 +24,8 @@ bool everythingProtected(const std::vector<AssociationState>& states, bool pause
 
 // The running program's answer: one line of JSON.
 QByteArray answer(const std::vector<AssociationState>& states, bool paused, const QDateTime& now);
+// The answer while the program is still reading its associations: nothing is known protected.
+QByteArray startingAnswer();
 
 // What the command prints for an answer, and its exit code. `running` false: no Quillmot of this
 // user answered; `text` empty: it answered nothing (an older version, or it was too busy).

@@ -14,11 +14,17 @@ AppState::AppState(UserInterface& ui_, MessageBoxes& messages_, Clock& clock_,
 AppState::~AppState() = default;
 
 void AppState::releaseRoots() {
-    destinations = std::make_shared<colDestinations>();
-    backups = std::make_shared<colBackups>(destinations);
-    backups->setTotalListener([this](int count) { ui.setAssociationCount(count); });
+    adoptAssociations(std::make_shared<colDestinations>(), nullptr);
     detectFolders = std::make_shared<colDetectFolders>(watches.get());
     detectedFiles = std::make_shared<colDetectedFiles>();
     notifiers = std::make_shared<colNotifiers>();
     recent = std::make_shared<colRecent>();
+}
+
+void AppState::adoptAssociations(std::shared_ptr<colDestinations> loadedDestinations,
+                                 std::shared_ptr<colBackups> loadedBackups) {
+    destinations = std::move(loadedDestinations);
+    backups = loadedBackups ? std::move(loadedBackups) : std::make_shared<colBackups>(destinations);
+    backups->setTotalListener([this](int count) { ui.setAssociationCount(count); });
+    backups->refreshTotal();
 }

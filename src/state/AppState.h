@@ -41,6 +41,14 @@ public:
 
     Options options;
 
+    // The associations and destinations read at start or from a scheme take the place of the
+    // ones held, whole.
+    void adoptAssociations(std::shared_ptr<colDestinations> loadedDestinations,
+                           std::shared_ptr<colBackups> loadedBackups);
+    // The stores are being read at start: the associations held are not the user's yet, and
+    // nothing may write them back.
+    bool LoadingStores = false;
+
     bool Paused = false;
     bool Scanning = false;
     bool StopScanRequested = false;
