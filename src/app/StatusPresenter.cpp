@@ -53,7 +53,7 @@ void StatusPresenter::started() {
     if (m_state.Paused)
         m_status->pauseRestored();
     m_feed->checkDisks();
-    m_status->refresh();
+    m_status->refreshInSlices();
 }
 
 void StatusPresenter::showOnTray() {

@@ -3,6 +3,7 @@
 #include "engine/CopyEngine.h"
 #include "engine/DestinationWorkers.h"
 #include "engine/Engine.h"
+#include "engine/TurnBudget.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
@@ -12,17 +13,40 @@
 #include <utility>
 
 CatchUp::CatchUp(AppState& state, Engine& engine)
-    : m_state(state), m_engine(engine), m_mounts(MountTable::current()) {}
+    : m_state(state), m_engine(engine), m_mounts(MountTable::current()) {
+    m_nextSlice.setSingleShot(true);
+    m_nextSlice.setInterval(0);
+    m_nextSlice.callOnTimeout([this] { submitSlice(); });
+}
 
 CatchUp::~CatchUp() = default;
 
 void CatchUp::requestAll() {
     m_engine.workers().dropCatchUps();
-    m_outstanding.clear();
-    const CopyEngine::Round round(m_engine.copier());
+    clear();
     for (const auto& association : *m_state.backups)
         if (association->Enabled)
-            submit(*association);
+            m_toSubmit << association->SourcePath;
+    submitSlice();
+}
+
+void CatchUp::submitSlice() {
+    // Each source is looked up again: one removed or disabled meanwhile is left out.
+    while (m_nextToSubmit < m_toSubmit.size() && m_engine.turnBudget().left())
+        request(m_toSubmit[m_nextToSubmit++]);
+    if (m_nextToSubmit < m_toSubmit.size()) {
+        m_nextSlice.start();
+        return;
+    }
+    m_toSubmit.clear();
+    m_nextToSubmit = 0;
+}
+
+void CatchUp::clear() {
+    m_outstanding.clear();
+    m_nextSlice.stop();
+    m_toSubmit.clear();
+    m_nextToSubmit = 0;
 }
 
 void CatchUp::request(const QString& sourcePath) {
@@ -71,7 +95,6 @@ void CatchUp::driveWasAway(const QString& sourcePath) {
 // An association whose drive is still away catches up with the destinations that are there; the
 // drive's return is then a mount that appeared.
 void CatchUp::mountsChanged() {
-    const CopyEngine::Round round(m_engine.copier());
     for (const QString& source : std::exchange(m_awaitingDrives, {}))
         request(source);
     requestOnNewMounts();

@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 class AppState;
 class Engine;
@@ -24,16 +25,17 @@ public:
     CatchUp& operator=(const CatchUp&) = delete;
 
     // Every enabled association, from the beginning (start-up, unpause): work under way starts
-    // over, since files it has passed may have changed meanwhile.
+    // over, since files it has passed may have changed meanwhile. A large set goes to the
+    // workers a slice at a time, so that the window answers meanwhile.
     void requestAll();
     // The association whose source is `sourcePath` (its watched folder came back, or a drive
     // holding its source or a destination was mounted).
     void request(const QString& sourcePath);
-    // Catch-ups handed to the workers and not over yet.
-    bool pending() const { return !m_outstanding.isEmpty(); }
+    // Catch-ups still to be handed to the workers, or handed and not over yet.
+    bool pending() const { return !m_outstanding.isEmpty() || !m_toSubmit.isEmpty(); }
     // Forgets the catch-ups under way (a pause that stops them, the exit); the workers drop
     // theirs separately.
-    void clear() { m_outstanding.clear(); }
+    void clear();
 
     // A file system was mounted or unmounted: the associations with a source or destination on a
     // mount that appeared catch up, and so do those whose copies found a drive away since the
@@ -48,6 +50,7 @@ public:
 
 private:
     void submit(const clsBackup& association);
+    void submitSlice();
     void requestOnNewMounts();
 
     AppState& m_state;
@@ -56,4 +59,8 @@ private:
     QStringList m_awaitingDrives; // sources whose copies found a drive away
     QSet<quint64> m_outstanding;  // the catch-ups the workers still hold
     quint64 m_nextId = 1;
+    // The sources of a requestAll not handed over yet, from m_nextToSubmit on.
+    QStringList m_toSubmit;
+    qsizetype m_nextToSubmit = 0;
+    QTimer m_nextSlice;
 };

@@ -105,12 +105,23 @@ CopyEngine::Call CopyEngine::callFor(const clsBackup& association, const CopySco
 
 BackupOwners::Ownership CopyEngine::ownershipOf(const QString& prevSaveName,
                                                 const QString& sourcePath) {
-    if (m_rounds == 0)
-        return BackupOwners::ownershipOf(*m_state.backups, *m_state.destinations, prevSaveName,
-                                         sourcePath);
-    if (!m_roundOwners || m_roundOwners->versionBase() != prevSaveName)
-        m_roundOwners.emplace(*m_state.backups, *m_state.destinations, prevSaveName);
-    return m_roundOwners->of(sourcePath);
+    if (!ownersAreCurrent(prevSaveName))
+        rememberOwners(std::make_shared<const BackupOwners::Owners>(
+            *m_state.backups, *m_state.destinations, prevSaveName));
+    return m_owners->owners->of(sourcePath);
+}
+
+void CopyEngine::rememberOwners(std::shared_ptr<const BackupOwners::Owners> owners) {
+    m_owners = KnownOwners{std::move(owners), m_state.backups.get(), m_state.backups->changeCount(),
+                           m_state.destinations.get(), m_state.destinations->changeCount()};
+}
+
+bool CopyEngine::ownersAreCurrent(const QString& versionBase) const {
+    return m_owners && m_owners->owners->versionBase() == versionBase &&
+           m_owners->backups == m_state.backups.get() &&
+           m_owners->backupChanges == m_state.backups->changeCount() &&
+           m_owners->destinations == m_state.destinations.get() &&
+           m_owners->destinationChanges == m_state.destinations->changeCount();
 }
 
 quint64 CopyEngine::startCall(const clsBackup& association, const CopyScope& scope, bool retry) {
@@ -287,7 +298,6 @@ void CopyEngine::stopRetries() {
 // The association and its destination as they are now: one that changed or went meanwhile
 // drops its retries.
 void CopyEngine::retryDue() {
-    const Round round(*this);
     for (const RetryList::Copy& copy : m_retries.takeDue(nowMs())) {
         const QString key = Paths::PathKey(copy.sourceRoot);
         if (!m_state.backups->contains(key)) {

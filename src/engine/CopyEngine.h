@@ -43,23 +43,13 @@ public:
     CopyEngine(AppState& state, const EngineTiming& timing, DestinationWorkers& workers,
                QObject* parent = nullptr);
 
-    // A round of files handed over at once. The associations cannot change before it ends (the
-    // window's thread is busy with it), so the rules of who owns which place in the backups are
-    // read once for the round instead of once per file: a burst of saves in many associations
-    // would otherwise read them all for every file.
-    class Round {
-    public:
-        explicit Round(CopyEngine& copier) : m_copier(copier) { ++copier.m_rounds; }
-        ~Round() {
-            if (--m_copier.m_rounds == 0)
-                m_copier.m_roundOwners.reset();
-        }
-        Round(const Round&) = delete;
-        Round& operator=(const Round&) = delete;
-
-    private:
-        CopyEngine& m_copier;
-    };
+    // Who owns which place is worked out once for every copy and catch-up until the
+    // associations change: added or removed ones are seen by their collections' change counts,
+    // changes in place (enabled, destinations edited) are told here.
+    void associationsChanged() { m_owners.reset(); }
+    // Takes ownership rules already worked out (on a worker, at start) for the associations and
+    // destinations held now.
+    void rememberOwners(std::shared_ptr<const BackupOwners::Owners> owners);
 
     // Who owns which place, for the copies of the association of `sourcePath`; read once per
     // round while one is under way.
@@ -149,7 +139,14 @@ private:
     QElapsedTimer m_monotonic;
     bool m_stopped = false;
     QSet<QString> m_notedRenames; // association and source path keys, once said
-    // The ownership rules read once for the rounds under way.
-    int m_rounds = 0;
-    std::optional<BackupOwners::Owners> m_roundOwners;
+    // The ownership rules, and what they were read from.
+    struct KnownOwners {
+        std::shared_ptr<const BackupOwners::Owners> owners;
+        const colBackups* backups = nullptr;
+        quint64 backupChanges = 0;
+        const colDestinations* destinations = nullptr;
+        quint64 destinationChanges = 0;
+    };
+    bool ownersAreCurrent(const QString& versionBase) const;
+    std::optional<KnownOwners> m_owners;
 };

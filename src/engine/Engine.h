@@ -92,6 +92,8 @@ public:
 
     CopyEngine& copier() { return *m_copier; }
     CatchUp& catchUp() { return *m_catchUp; }
+    // The engine's share of the current turn of the event loop.
+    TurnBudget& turnBudget() { return *m_turn; }
     DestinationWorkers& workers() { return *m_workers; }
     const EngineTiming& timing() const { return m_timing; }
 

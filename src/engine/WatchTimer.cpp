@@ -87,7 +87,6 @@ void Engine::copySettledFiles() {
         m_settled.push_back(std::move(file));
     if (m_settled.empty())
         return;
-    const CopyEngine::Round round(*m_copier);
     while (!m_settled.empty() && m_turn->left()) {
         const QString file = std::move(m_settled.front());
         m_settled.pop_front();

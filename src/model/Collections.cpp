@@ -9,6 +9,7 @@ colDestinations::Ptr colDestinations::Add(const QString& Path, const QString& So
     destination->Source = Source;
     destination->Volume = Volume;
     append(destination, key);
+    ++m_changes;
     if (m_bySource)
         (*m_bySource)[Paths::PathKey(Source)].push_back(destination);
     return destination;
@@ -30,6 +31,7 @@ colBackups::colBackups(std::shared_ptr<::colDestinations> destinations)
 colBackups::Ptr colBackups::Add(clsBackup association, const QString& key) {
     auto backup = std::make_shared<clsBackup>(std::move(association));
     append(backup, key);
+    ++m_changes;
     // A collection made without a root prunes the one its associations share.
     if (!m_destinations)
         m_destinations = backup->sharedDestinations();
@@ -38,6 +40,7 @@ colBackups::Ptr colBackups::Add(clsBackup association, const QString& key) {
 }
 
 void colBackups::afterRemove() {
+    ++m_changes;
     pruneOrphanDestinations();
     refreshTotal();
 }

@@ -16,15 +16,24 @@ public:
     // a start or a catch-up over many associations asks once per association.
     std::vector<Ptr> of(const QString& sourcePath) const;
     // Call after changing a destination's Source in place, so that of() sees it.
-    void sourcesChanged() { m_bySource.reset(); }
+    void sourcesChanged() {
+        m_bySource.reset();
+        ++m_changes;
+    }
+    // Rises with every destination added or removed and every sourcesChanged().
+    quint64 changeCount() const { return m_changes; }
 
 protected:
-    void afterRemove() override { m_bySource.reset(); }
+    void afterRemove() override {
+        m_bySource.reset();
+        ++m_changes;
+    }
 
 private:
     using Index = QHash<QString, std::vector<Ptr>>;
     // Built on first use after a change; an Add keeps it up to date.
     mutable std::optional<Index> m_bySource;
+    quint64 m_changes = 0;
 };
 
 class colBackups : public Collection<clsBackup> {
@@ -43,6 +52,8 @@ public:
     void pruneOrphanDestinations();
     // Tells the listener the current total.
     void refreshTotal();
+    // Rises with every association added or removed.
+    quint64 changeCount() const { return m_changes; }
 
     // While one lives, adding and removing leave the listener alone: a store read whole tells
     // its total once, at the end, instead of after each of its associations.
@@ -67,6 +78,7 @@ private:
     std::shared_ptr<::colDestinations> m_destinations;
     std::function<void(int)> m_totalListener;
     int m_batches = 0;
+    quint64 m_changes = 0;
 };
 
 class colNotifiers : public Collection<clsNotifier> {

@@ -62,8 +62,11 @@ ProtectionStatus::ProtectionStatus(AppState& state) : ProtectionStatus(state, Ti
 ProtectionStatus::ProtectionStatus(AppState& state, Timing timing)
     : m_state(state), m_timing(timing), m_mounts(MountTable::current()) {
     m_refresh.setInterval(m_timing.refreshMs);
-    connect(&m_refresh, &QTimer::timeout, this, [this] { guarded([this] { refresh(); }); });
+    connect(&m_refresh, &QTimer::timeout, this, &ProtectionStatus::refreshInSlices);
     m_refresh.start();
+    m_nextSourceSlice.setSingleShot(true);
+    m_nextSourceSlice.setInterval(0);
+    connect(&m_nextSourceSlice, &QTimer::timeout, this, &ProtectionStatus::checkSourcesSlice);
     m_gather.setSingleShot(true);
     m_gather.setInterval(m_timing.gatherMs);
     connect(&m_gather, &QTimer::timeout, this, [this] {
@@ -191,8 +194,7 @@ void ProtectionStatus::pauseRestored() {
 
 void ProtectionStatus::associationsChanged() {
     m_mounts = MountTable::current();
-    recheckSources();
-    gather();
+    startSourceCheck(true);
 }
 
 void ProtectionStatus::refresh() {
@@ -201,39 +203,80 @@ void ProtectionStatus::refresh() {
     emit changed();
 }
 
+void ProtectionStatus::refreshInSlices() {
+    startSourceCheck(false);
+}
+
+// A set that takes less than a slice is seen at once; a larger one a slice at a time.
+void ProtectionStatus::startSourceCheck(bool gatherAfter) {
+    m_sourceCheck.reset();
+    m_nextSourceSlice.stop();
+    m_gatherAfterCheck = gatherAfter;
+    checkSourcesSlice();
+}
+
+void ProtectionStatus::checkSourcesSlice() {
+    guarded([this] {
+        if (!checkSources(QDeadlineTimer(m_timing.sliceMs, Qt::PreciseTimer))) {
+            m_nextSourceSlice.start();
+            return;
+        }
+        if (m_gatherAfterCheck)
+            return gather();
+        sayWhatLasts();
+        emit changed();
+    });
+}
+
+void ProtectionStatus::recheckSources() {
+    m_sourceCheck.reset();
+    m_nextSourceSlice.stop();
+    checkSources(QDeadlineTimer(QDeadlineTimer::Forever));
+}
+
 // A source is there when it exists on a ready drive that carries one of its accepted names;
 // each drive is asked once.
-void ProtectionStatus::recheckSources() {
+bool ProtectionStatus::checkSources(const QDeadlineTimer& sliceEnd) {
+    if (!m_sourceCheck) {
+        m_sourceCheck = std::make_unique<SourceCheck>();
+        m_sourceCheck->sources.reserve(size_t(m_state.backups->Count()));
+        for (const auto& association : *m_state.backups)
+            m_sourceCheck->sources.push_back(
+                {association->SourcePath, association->Folder, association->Volume});
+    }
+    SourceCheck& check = *m_sourceCheck;
     const FileSystem& fso = *m_state.fso;
-    QHash<QString, bool> driveServes;
     // Files of one folder lie on its drive: the folder is resolved once, not each of its files.
-    QHash<QString, QString> driveOfFolder;
-    const auto driveOf = [&](const clsBackup& association) {
-        if (association.Folder)
-            return fso.GetDriveName(association.SourcePath);
-        const QString folder = Paths::parent(association.SourcePath);
+    const auto driveOf = [&](const SourceCheck::Source& source) {
+        if (source.folder)
+            return fso.GetDriveName(source.path);
+        const QString folder = Paths::parent(source.path);
         const QString key = Paths::PathKey(folder);
-        auto it = driveOfFolder.constFind(key);
-        if (it == driveOfFolder.constEnd())
-            it = driveOfFolder.insert(key, fso.GetDriveName(folder));
+        auto it = check.driveOfFolder.constFind(key);
+        if (it == check.driveOfFolder.constEnd())
+            it = check.driveOfFolder.insert(key, fso.GetDriveName(folder));
         return it.value();
     };
-    m_sourcesMissing.clear();
-    for (const auto& association : *m_state.backups) {
-        const QString& source = association->SourcePath;
-        bool there = association->Folder ? fso.FolderExists(source) : fso.FileExists(source);
+    while (check.next < check.sources.size()) {
+        const SourceCheck::Source& source = check.sources[check.next++];
+        bool there = source.folder ? fso.FolderExists(source.path) : fso.FileExists(source.path);
         if (there) {
-            const QString drive = driveOf(*association);
-            const QString driveKey = drive + QChar(0) + association->Volume;
-            if (!driveServes.contains(driveKey))
-                driveServes.insert(
+            const QString drive = driveOf(source);
+            const QString driveKey = drive + QChar(0) + source.volume;
+            if (!check.driveServes.contains(driveKey))
+                check.driveServes.insert(
                     driveKey, fso.DriveIsReady(drive) &&
-                                  VolumeList::accepts(association->Volume, fso.VolumeName(drive)));
-            there = driveServes.value(driveKey);
+                                  VolumeList::accepts(source.volume, fso.VolumeName(drive)));
+            there = check.driveServes.value(driveKey);
         }
         if (!there)
-            m_sourcesMissing.insert(Paths::PathKey(source));
+            check.missing.insert(Paths::PathKey(source.path));
+        if (check.next < check.sources.size() && sliceEnd.hasExpired())
+            return false;
     }
+    m_sourcesMissing = std::move(check.missing);
+    m_sourceCheck.reset();
+    return true;
 }
 
 Trouble ProtectionStatus::troubleOf(const QString& message, const QString& destinationPath) const {

@@ -15,12 +15,14 @@
 #include "platform/MountTable.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -72,6 +74,7 @@ public:
         qint64 pausedLastsSecs = 3600;      // paused this long: said once
         int refreshMs = 60 * 1000;          // relative times and lasting states move on
         int gatherMs = 200;                 // a burst of reports makes one change
+        int sliceMs = 20;                   // a look at many sources hands the window back
     };
 
     explicit ProtectionStatus(AppState& state);
@@ -107,8 +110,11 @@ public:
     QHash<QString, QDateTime> lastBackups() const;
     void restoreLastBackups(const QHash<QString, QDateTime>& bySource);
 
-    // Moves relative times on and says what has lasted (the refresh timer runs it).
+    // Moves relative times on and says what has lasted.
     void refresh();
+    // The same with the sources looked at a slice at a time, so that the window answers
+    // meanwhile however many there are (the start and the refresh timer run it).
+    void refreshInSlices();
 
 signals:
     // Something the user sees changed (gathered over a moment).
@@ -140,6 +146,12 @@ private:
     std::optional<MountEntry> mountOf(const QString& destinationPath) const;
     bool readOnly(const QString& destinationPath) const;
     void recheckSources();
+    // Looks at the sources of the check under way until `sliceEnd`; true once all are seen.
+    bool checkSources(const QDeadlineTimer& sliceEnd);
+    void checkSourcesSlice();
+    // Starts a look at every source; at its end the change is said at once, or with the others
+    // of the moment (`gatherAfter`).
+    void startSourceCheck(bool gatherAfter);
     bool pruneWaiting();
     void sayWhatLasts();
     void gather();
@@ -167,4 +179,22 @@ private:
     QHash<QString, QDateTime> m_behindSaid;
     QTimer m_refresh;
     QTimer m_gather;
+
+    // A look at the sources under way: the associations as they were when it began, the next
+    // one to look at, and the drives and folders asked so far.
+    struct SourceCheck {
+        struct Source {
+            QString path;
+            bool folder = false;
+            QString volume;
+        };
+        std::vector<Source> sources;
+        size_t next = 0;
+        QHash<QString, bool> driveServes;
+        QHash<QString, QString> driveOfFolder;
+        QSet<QString> missing;
+    };
+    std::unique_ptr<SourceCheck> m_sourceCheck;
+    bool m_gatherAfterCheck = false;
+    QTimer m_nextSourceSlice;
 };
