@@ -163,7 +163,7 @@ void Lifecycle::restorePauseState() {
         break;
     }
     m_pausedByUser = m_state.Paused;
-    m_pauseRestored = true;
+    m_pauseStateKnown = true;
 }
 
 // The catch-up runs on the workers while the window comes up; it also covers what was saved
@@ -217,14 +217,15 @@ void Lifecycle::togglePause() {
     else
         Pause();
     m_pausedByUser = m_state.Paused; // a pause refused while scanning leaves it running
+    m_pauseStateKnown = true;
 }
 
 void Lifecycle::requestExit() {
     if (m_state.ExitRequested)
         return;
     // The pause state is stored before the exit itself sets Paused; an exit before the stored
-    // one was brought back leaves it as it was.
-    if (m_pauseRestored)
+    // one was brought back (or the user chose one) leaves it as it was.
+    if (m_pauseStateKnown)
         savePausePrefs(m_pausedByUser, AppData::folder());
     m_state.ui.setRunningState(UserInterface::RunningState::Exiting);
     m_state.Paused = true;

@@ -87,7 +87,7 @@ private:
     // Paused by the user or by the stored state at start, whatever a dialog does meanwhile: an
     // exit while a dialog is open must not leave the next start paused.
     bool m_pausedByUser = false;
-    bool m_pauseRestored = false;
+    bool m_pauseStateKnown = false; // brought back from the last run, or chosen by the user
     Engine& m_engine;
     QTimer m_tmrExit;
     std::vector<LoadedStores::Watch> m_watchesToOpen;

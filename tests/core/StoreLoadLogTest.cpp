@@ -1,11 +1,15 @@
 // What the start-up load of the association store could not take over is said in the activity
 // log, once.
 
+#include "platform/DetachedWork.h"
 #include "platform/Paths.h"
 #include "state/DetectRecords.h"
 #include "support/GuiApp.h"
 #include "support/LifecycleOverHome.h"
 
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -52,7 +56,14 @@ TEST_F(StoreLoadLog, TheLaterOfTwoThatWouldMeetOrFeedEachOtherIsDisabled) {
     home.writeAppData("usrdatab", crlfLines(record(x) + record(y) + record(docs) + record(pics)));
     home.writeAppData("usrdatad", crlfLines({dst, x, "", dst, y, "", pics + "/in", docs, "",
                                              docs + "/in", pics, ""}));
-    lifecycle.loadStores();
+    // Read as the start reads them: on a worker, the watches then opened one per slice.
+    bool loaded = false;
+    lifecycle.loadStoresInBackground([&] { loaded = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+    int slices = 1;
+    while (!lifecycle.openLoadedWatches(QDeadlineTimer(0)))
+        ++slices;
+    EXPECT_EQ(slices, 4);
 
     QList<bool> enabled;
     for (const auto& association : *state.backups)
@@ -66,4 +77,30 @@ TEST_F(StoreLoadLog, TheLaterOfTwoThatWouldMeetOrFeedEachOtherIsDisabled) {
     EXPECT_TRUE(lifecycle.refusedAtLoad[1].contains("copies would be copied without end"));
     EXPECT_TRUE(lifecycle.refusedAtLoad[1].endsWith("\"" + pics + "\" is disabled."));
     EXPECT_EQ(logLines().filter(" is disabled. | ").size(), 2);
+}
+
+// An exit while the start still reads the stores holds none of the user's associations: the
+// close writes nothing over them, and the read that ends afterwards is not taken in.
+TEST_F(StoreLoadLog, AnExitWhileTheStoresAreReadLeavesThemAsTheyWere) {
+    const QString a = home.makeFolder("a");
+    const QByteArray associations = crlfLines(record(a));
+    const QByteArray destinations = crlfLines({home.path() + "/dst", a, ""});
+    home.writeAppData("usrdatab", associations);
+    home.writeAppData("usrdatad", destinations);
+    home.writeAppData("pprefs", "1\r\n");
+    bool loaded = false;
+    lifecycle.loadStoresInBackground([&] { loaded = true; });
+    QSignalSpy unload(&lifecycle, &Lifecycle::readyToUnload);
+    lifecycle.requestExit();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return unload.count() > 0; }, 5000));
+    lifecycle.saveOnClose(true);
+    ASSERT_TRUE(QTest::qWaitFor([] { return DetachedWork::underWay() == 0; }, 10000));
+    QCoreApplication::processEvents();
+
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(state.backups->Count(), 0);
+    EXPECT_EQ(readWholeFile(home.appDataFolder() + "/usrdatab"), associations);
+    EXPECT_EQ(readWholeFile(home.appDataFolder() + "/usrdatad"), destinations);
+    // The pause the last run left is not the exit's to change either.
+    EXPECT_EQ(readWholeFile(home.appDataFolder() + "/pprefs"), "1\r\n");
 }

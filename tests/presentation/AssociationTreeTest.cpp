@@ -8,6 +8,8 @@
 #include "presentation/TreeFixture.h"
 #include "support/Mounts.h"
 
+#include <QSignalSpy>
+
 namespace {
 
 QStringList storedLines() {
@@ -21,7 +23,17 @@ TEST_F(TreeFixture, NodesFollowThePathsWithContainersOnTheWaySortedChildrenAndEx
     for (const QString name : {"Zeta", "alpha", "Beta"})
         associate(folder("A/" + name), true);
     associate("//server/share/docs", true);
-    tree->UpdateTreeLocal();
+    // Filled a slice at a time, as at start: the view sees no rows until the tree is whole, and
+    // then all of them at once.
+    QSignalSpy reset(tree.get(), &QAbstractItemModel::modelReset);
+    tree->beginFill();
+    int slices = 1;
+    while (!tree->fillSome(QDeadlineTimer(0))) {
+        EXPECT_EQ(tree->rowCount(), 0);
+        ++slices;
+    }
+    EXPECT_EQ(slices, 4);
+    EXPECT_EQ(reset.count(), 1);
 
     ASSERT_NE(node(drive()), nullptr);
     EXPECT_EQ(node(drive())->text, drive());
