@@ -76,8 +76,6 @@ private:
     std::function<void()> m_moved;
 };
 
-// Printed once the watches are open, so that a script or a test that starts the program knows
-// when a save is seen.
 qsizetype enabledAssociations(const colBackups& backups) {
     qsizetype enabled = 0;
     for (const auto& association : backups)
@@ -85,6 +83,8 @@ qsizetype enabledAssociations(const colBackups& backups) {
     return enabled;
 }
 
+// Printed once the watches are open, so that a script or a test that starts the program knows
+// when a save is seen.
 void announceWatching(int folders) {
     const QByteArray line =
         QStringLiteral("Quillmot: watches open (%1 folders)\n").arg(folders).toUtf8();
@@ -204,8 +204,10 @@ void Application::finishStart() {
     announceWatching(m_state->watches->openCount());
     // Said once the program runs: the activity log has it too, for a start without a desktop.
     if (m_desktop && !m_lifecycle->refusedAtLoad.isEmpty())
-        m_messages->ask(m_lifecycle->refusedAtLoad.join(QStringLiteral("\n\n")),
-                        MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
+        QTimer::singleShot(0, this, [this] {
+            m_messages->ask(m_lifecycle->refusedAtLoad.join(QStringLiteral("\n\n")),
+                            MessageBoxes::Icon::Exclamation, MessageBoxes::Buttons::Ok);
+        });
 }
 
 void Application::loadMainWindow() {
