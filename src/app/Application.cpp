@@ -182,24 +182,32 @@ void Application::takeInStores() {
                           begun = true;
                           return m_tree->fillSome(end);
                       });
+    // Each of these takes a slice of its own.
+    m_startSteps->add(QStringLiteral("starting the watches"), [this](const QDeadlineTimer&) {
+        // Every later edit of the associations ends in the tree. The start's fill only changed
+        // the set when it disabled associations whose source is missing.
+        connect(m_tree.get(), &AssociationTree::associationsShown, this,
+                [this] { m_engine->copier().associationsChanged(); });
+        if (enabledAssociations(*m_state->backups) != m_enabledAtLoad)
+            m_engine->copier().associationsChanged();
+        m_lifecycle->startWatching();
+        return true;
+    });
+    m_startSteps->add(QStringLiteral("looking at the backups' state"),
+                      [this](const QDeadlineTimer&) {
+                          m_statusPresenter->started();
+                          return true;
+                      });
     m_startSteps->start();
 }
 
 void Application::finishStart() {
-    // Every later edit of the associations ends in the tree. The start's fill only changed the
-    // set when it disabled associations whose source is missing.
-    connect(m_tree.get(), &AssociationTree::associationsShown, this,
-            [this] { m_engine->copier().associationsChanged(); });
-    if (enabledAssociations(*m_state->backups) != m_enabledAtLoad)
-        m_engine->copier().associationsChanged();
     m_window->selectFirstAssociationIfNone();
     m_tree->revealNodes(m_lifecycle->nodePrefs);
     m_renameCommands =
         std::make_unique<RenameCommands>(*m_state, *m_engine, *m_lifecycle, *m_tree, *m_window,
                                          m_feedback ? &m_feedback->tray() : nullptr);
     wireEditingCommands();
-    m_lifecycle->startWatching();
-    m_statusPresenter->started();
     m_started = true;
     announceWatching(m_state->watches->openCount());
     // Said once the program runs: the activity log has it too, for a start without a desktop.
