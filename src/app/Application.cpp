@@ -10,6 +10,7 @@
 #include "feedback/Feedback.h"
 #include "feedback/TrayArtwork.h"
 #include "feedback/TrayIcon.h"
+#include "mainwindow/BackupsTreeView.h"
 #include "mainwindow/frmQuillmot.h"
 #include "mainwindow/frmRestore.h"
 #include "options/frmLoad.h"
@@ -164,6 +165,7 @@ void Application::start(const StartOptions& options) {
     // The stores are read on a worker and taken in a slice at a time, so that the window, the
     // tray and a second start are answered from the first moment, however many associations
     // there are. Until the start is over the commands that change them stay unavailable.
+    m_window->treeView()->setReading(true);
     m_startSteps = std::make_unique<SlicedSteps>(startSliceMs);
     connect(m_startSteps.get(), &SlicedSteps::finished, this, &Application::finishStart);
     connect(m_lifecycle.get(), &Lifecycle::exitBegun, m_startSteps.get(), &SlicedSteps::cancel);
@@ -202,6 +204,7 @@ void Application::takeInStores() {
 }
 
 void Application::finishStart() {
+    m_window->treeView()->setReading(false);
     m_window->selectFirstAssociationIfNone();
     m_tree->revealNodes(m_lifecycle->nodePrefs);
     m_renameCommands =

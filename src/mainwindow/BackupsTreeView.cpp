@@ -107,7 +107,13 @@ void BackupsTreeView::paintEvent(QPaintEvent* event) {
         return;
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::PlaceholderText));
-    painter.drawText(emptyTextRect(viewport()->width()), emptyTextFlags, TreeTexts::emptyTree);
+    painter.drawText(emptyTextRect(viewport()->width()), emptyTextFlags,
+                     m_reading ? TreeTexts::readingTree : TreeTexts::emptyTree);
+}
+
+void BackupsTreeView::setReading(bool reading) {
+    m_reading = reading;
+    viewport()->update();
 }
 
 void BackupsTreeView::keyPressEvent(QKeyEvent* event) {

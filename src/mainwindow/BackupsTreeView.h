@@ -13,6 +13,8 @@ public:
     explicit BackupsTreeView(QWidget* parent = nullptr);
 
     void setTree(AssociationTree* tree, IconStore* icons);
+    // While the start reads the associations the empty tree says so, not that there are none.
+    void setReading(bool reading);
 
     // Room for the text an empty tree shows, so a first start opens where it can be read.
     QSize sizeHint() const override;
@@ -38,4 +40,5 @@ private:
     QRect emptyTextRect(int width) const;
 
     AssociationTree* m_tree = nullptr;
+    bool m_reading = false;
 };

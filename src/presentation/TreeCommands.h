@@ -23,6 +23,8 @@ inline const QString emptyTree =
     QStringLiteral("Nothing is backed up yet.\n\nChoose Add File(s) or Add Folder in the Back-up "
                    "menu or on the toolbar: Quillmot then copies each of those files to the "
                    "destinations you give it, the moment the file is saved.");
+// Shown in the tree while the start still reads the associations.
+inline const QString readingTree = QStringLiteral("Reading the backups...");
 } // namespace TreeTexts
 
 class TreeCommands {
