@@ -11,8 +11,8 @@ const QString disabledNotice = QStringLiteral("%1 %2 is disabled.");
 
 // Stores written before these rules, or by hand, may hold two associations that back up into one
 // place, or a chain that copies copies back into its sources: the later association of each is
-// disabled, so the earlier one keeps its backups as they were.
-void disableUnsafeAssociations(LoadedStores& loaded, const QString& versionBase) {
+// disabled, so the earlier one keeps its backups as they were. Returns the set as it is then.
+BackupOwners::Snapshot disableUnsafeAssociations(LoadedStores& loaded, const QString& versionBase) {
     BackupOwners::Snapshot owners =
         BackupOwners::snapshotOf(*loaded.backups, *loaded.destinations, versionBase);
     const auto disable = [&](qsizetype index, const QString& why) {
@@ -34,6 +34,7 @@ void disableUnsafeAssociations(LoadedStores& loaded, const QString& versionBase)
         disable(*std::max_element(chain.begin(), chain.end()),
                 BackupOwners::describe(owners, chain));
     }
+    return owners;
 }
 } // namespace
 
@@ -46,8 +47,7 @@ LoadedStores StoreLoad::read(const QString& folder, const QString& versionBase) 
                                                     loaded.watches.push_back({source, recursive});
                                                 });
     loaded.destinationReport = loadDestinations(*loaded.destinations, folder);
-    disableUnsafeAssociations(loaded, versionBase);
-    loaded.owners = std::make_shared<const BackupOwners::Owners>(*loaded.backups,
-                                                                 *loaded.destinations, versionBase);
+    loaded.owners = std::make_shared<const BackupOwners::Owners>(
+        disableUnsafeAssociations(loaded, versionBase));
     return loaded;
 }

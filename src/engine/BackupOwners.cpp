@@ -475,7 +475,10 @@ Ownership ownershipOf(const colBackups& backups, const colDestinations& destinat
 
 Owners::Owners(const colBackups& backups, const colDestinations& destinations,
                const QString& versionBase)
-    : m_snapshot(std::make_shared<const Snapshot>(snapshotOf(backups, destinations, versionBase))) {
+    : Owners(snapshotOf(backups, destinations, versionBase)) {}
+
+Owners::Owners(Snapshot snapshot)
+    : m_snapshot(std::make_shared<const Snapshot>(std::move(snapshot))) {
     m_positions.reserve(qsizetype(m_snapshot->members.size()));
     for (qsizetype i = 0; i < qsizetype(m_snapshot->members.size()); ++i)
         m_positions.insert(Paths::PathKey(m_snapshot->members[size_t(i)].source), i);

@@ -55,6 +55,7 @@ class Owners {
 public:
     Owners(const colBackups& backups, const colDestinations& destinations,
            const QString& versionBase);
+    explicit Owners(Snapshot snapshot);
     Ownership of(const QString& sourcePath) const;
     const QString& versionBase() const { return m_snapshot->versionBase; }
 

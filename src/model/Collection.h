@@ -43,6 +43,9 @@ public:
         return !key.isEmpty() && m_byKey.contains(Paths::PathKey(key));
     }
     int Count() const { return int(m_items.size()); }
+    // Rises with every element added or removed (and every change a collection reports itself),
+    // so a reader can tell that what it worked out from the collection is out of date.
+    quint64 changeCount() const { return m_changes; }
 
     void Remove(int index) {
         checkIndex(index);
@@ -50,6 +53,7 @@ public:
         if (!e.key.isEmpty())
             m_byKey.remove(e.key);
         m_items.erase(m_items.begin() + (index - 1));
+        ++m_changes;
         afterRemove();
     }
     void Remove(const QString& key) { Remove(positionOf(key)); }
@@ -69,8 +73,10 @@ public:
             if (!it->key.isEmpty())
                 m_byKey.remove(it->key);
         m_items.erase(firstDoomed, m_items.end());
-        if (removed > 0)
+        if (removed > 0) {
+            ++m_changes;
             afterRemove();
+        }
         return removed;
     }
 
@@ -123,11 +129,13 @@ protected:
         if (!k.isEmpty() && m_byKey.contains(k))
             throw DuplicateKeyError("duplicate key");
         m_items.push_back(Entry{item, k});
+        ++m_changes;
         if (!k.isEmpty())
             m_byKey.insert(k, item);
         return item;
     }
     virtual void afterRemove() {}
+    void noteChange() { ++m_changes; }
 
 private:
     void checkIndex(int index) const {
@@ -136,4 +144,5 @@ private:
     }
     std::vector<Entry> m_items;
     QHash<QString, Ptr> m_byKey;
+    quint64 m_changes = 0;
 };

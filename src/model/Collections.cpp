@@ -9,7 +9,6 @@ colDestinations::Ptr colDestinations::Add(const QString& Path, const QString& So
     destination->Source = Source;
     destination->Volume = Volume;
     append(destination, key);
-    ++m_changes;
     if (m_bySource)
         (*m_bySource)[Paths::PathKey(Source)].push_back(destination);
     return destination;
@@ -31,7 +30,6 @@ colBackups::colBackups(std::shared_ptr<::colDestinations> destinations)
 colBackups::Ptr colBackups::Add(clsBackup association, const QString& key) {
     auto backup = std::make_shared<clsBackup>(std::move(association));
     append(backup, key);
-    ++m_changes;
     // A collection made without a root prunes the one its associations share.
     if (!m_destinations)
         m_destinations = backup->sharedDestinations();
@@ -40,7 +38,6 @@ colBackups::Ptr colBackups::Add(clsBackup association, const QString& key) {
 }
 
 void colBackups::afterRemove() {
-    ++m_changes;
     pruneOrphanDestinations();
     refreshTotal();
 }
@@ -86,6 +83,5 @@ colRecent::Ptr colRecent::Add(const QString& DateAndTime, const QString& SourceP
     entry->DestVolume = DestVolume;
     entry->Message = Message;
     append(entry, key);
-    ++m_changes;
     return entry;
 }

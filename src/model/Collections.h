@@ -18,22 +18,16 @@ public:
     // Call after changing a destination's Source in place, so that of() sees it.
     void sourcesChanged() {
         m_bySource.reset();
-        ++m_changes;
+        noteChange();
     }
-    // Rises with every destination added or removed and every sourcesChanged().
-    quint64 changeCount() const { return m_changes; }
 
 protected:
-    void afterRemove() override {
-        m_bySource.reset();
-        ++m_changes;
-    }
+    void afterRemove() override { m_bySource.reset(); }
 
 private:
     using Index = QHash<QString, std::vector<Ptr>>;
     // Built on first use after a change; an Add keeps it up to date.
     mutable std::optional<Index> m_bySource;
-    quint64 m_changes = 0;
 };
 
 class colBackups : public Collection<clsBackup> {
@@ -52,8 +46,6 @@ public:
     void pruneOrphanDestinations();
     // Tells the listener the current total.
     void refreshTotal();
-    // Rises with every association added or removed.
-    quint64 changeCount() const { return m_changes; }
 
     // While one lives, adding and removing leave the listener alone: a store read whole tells
     // its total once, at the end, instead of after each of its associations.
@@ -78,7 +70,6 @@ private:
     std::shared_ptr<::colDestinations> m_destinations;
     std::function<void(int)> m_totalListener;
     int m_batches = 0;
-    quint64 m_changes = 0;
 };
 
 class colNotifiers : public Collection<clsNotifier> {
@@ -92,14 +83,6 @@ public:
     Ptr Add(const QString& DateAndTime, const QString& SourcePath, const QString& SourceVolume,
             const QString& DestPath, const QString& DestVolume, const QString& Message,
             const QString& key = {});
-
-    // Rises with every change of the log. The bound can cut the log back to the size a viewer
-    // saw last, so a viewer compares this number, not the count, to know it is out of date.
-    quint64 changeCount() const { return m_changes; }
-
-protected:
-    void afterRemove() override { ++m_changes; }
-
-private:
-    quint64 m_changes = 0;
+    // The bound can cut the log back to the size a viewer saw last, so a viewer compares
+    // changeCount(), not the count, to know it is out of date.
 };
