@@ -58,10 +58,10 @@ void StatusPresenter::started() {
 
 void StatusPresenter::showOnTray() {
     guarded("showing the status on the tray", [&] {
-        const std::vector<AssociationState> states = m_status->all();
+        const StatusTally& tally = m_status->tally();
         const bool paused = m_status->paused();
-        m_tray->setLook(ProtectionTexts::trayLook(states, paused));
-        m_tray->setToolTip(ProtectionTexts::trayToolTip(states, paused, m_status->pausedSince(),
+        m_tray->setLook(ProtectionTexts::trayLook(tally, paused));
+        m_tray->setToolTip(ProtectionTexts::trayToolTip(tally, paused, m_status->pausedSince(),
                                                         m_state.clock.now()));
     });
 }

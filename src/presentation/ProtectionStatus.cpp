@@ -69,18 +69,10 @@ ProtectionStatus::ProtectionStatus(AppState& state, Timing timing)
     connect(&m_nextSourceSlice, &QTimer::timeout, this, &ProtectionStatus::checkSourcesSlice);
     m_gather.setSingleShot(true);
     m_gather.setInterval(m_timing.gatherMs);
-    connect(&m_gather, &QTimer::timeout, this, [this] {
-        QElapsedTimer took;
-        took.start();
-        guarded([this] {
-            sayWhatLasts();
-            emit changed();
-        });
-        // Looking at every association costs in proportion to their number: with many of them,
-        // a steady stream of reports would keep the window's thread looking. The next look waits
-        // at least four times as long as this one took, so it never takes more than a fifth.
-        m_gather.setInterval(std::max(m_timing.gatherMs, int(took.elapsed() * 4)));
-    });
+    connect(&m_gather, &QTimer::timeout, this, &ProtectionStatus::lookAtAll);
+    m_nextLookSlice.setSingleShot(true);
+    m_nextLookSlice.setInterval(0);
+    connect(&m_nextLookSlice, &QTimer::timeout, this, &ProtectionStatus::lookSlice);
 }
 
 ProtectionStatus::~ProtectionStatus() = default;
@@ -199,8 +191,10 @@ void ProtectionStatus::associationsChanged() {
 
 void ProtectionStatus::refresh() {
     recheckSources();
-    sayWhatLasts();
-    emit changed();
+    m_nextLookSlice.stop();
+    beginLook();
+    lookOn(QDeadlineTimer(QDeadlineTimer::Forever));
+    endLook();
 }
 
 void ProtectionStatus::refreshInSlices() {
@@ -223,8 +217,7 @@ void ProtectionStatus::checkSourcesSlice() {
         }
         if (m_gatherAfterCheck)
             return gather();
-        sayWhatLasts();
-        emit changed();
+        lookAtAll();
     });
 }
 
@@ -237,41 +230,43 @@ void ProtectionStatus::recheckSources() {
 // A source is there when it exists on a ready drive that carries one of its accepted names;
 // each drive is asked once.
 bool ProtectionStatus::checkSources(const QDeadlineTimer& sliceEnd) {
-    if (!m_sourceCheck) {
+    if (!m_sourceCheck || m_sourceCheck->set != m_state.backups ||
+        m_sourceCheck->setChanges != m_state.backups->changeCount()) {
         m_sourceCheck = std::make_unique<SourceCheck>();
-        m_sourceCheck->sources.reserve(size_t(m_state.backups->Count()));
-        for (const auto& association : *m_state.backups)
-            m_sourceCheck->sources.push_back(
-                {association->SourcePath, association->Folder, association->Volume});
+        m_sourceCheck->set = m_state.backups;
+        m_sourceCheck->setChanges = m_state.backups->changeCount();
     }
     SourceCheck& check = *m_sourceCheck;
     const FileSystem& fso = *m_state.fso;
     // Files of one folder lie on its drive: the folder is resolved once, not each of its files.
-    const auto driveOf = [&](const SourceCheck::Source& source) {
-        if (source.folder)
-            return fso.GetDriveName(source.path);
-        const QString folder = Paths::parent(source.path);
+    const auto driveOf = [&](const clsBackup& source) {
+        if (source.Folder)
+            return fso.GetDriveName(source.SourcePath);
+        const QString folder = Paths::parent(source.SourcePath);
         const QString key = Paths::PathKey(folder);
         auto it = check.driveOfFolder.constFind(key);
         if (it == check.driveOfFolder.constEnd())
             it = check.driveOfFolder.insert(key, fso.GetDriveName(folder));
         return it.value();
     };
-    while (check.next < check.sources.size()) {
-        const SourceCheck::Source& source = check.sources[check.next++];
-        bool there = source.folder ? fso.FolderExists(source.path) : fso.FileExists(source.path);
+    const int count = check.set->Count();
+    while (check.next <= count) {
+        const auto association = check.set->Item(check.next++);
+        const clsBackup& source = *association;
+        bool there =
+            source.Folder ? fso.FolderExists(source.SourcePath) : fso.FileExists(source.SourcePath);
         if (there) {
             const QString drive = driveOf(source);
-            const QString driveKey = drive + QChar(0) + source.volume;
+            const QString driveKey = drive + QChar(0) + source.Volume;
             if (!check.driveServes.contains(driveKey))
                 check.driveServes.insert(
                     driveKey, fso.DriveIsReady(drive) &&
-                                  VolumeList::accepts(source.volume, fso.VolumeName(drive)));
+                                  VolumeList::accepts(source.Volume, fso.VolumeName(drive)));
             there = check.driveServes.value(driveKey);
         }
         if (!there)
-            check.missing.insert(Paths::PathKey(source.path));
-        if (check.next < check.sources.size() && sliceEnd.hasExpired())
+            check.missing.insert(Paths::PathKey(source.SourcePath));
+        if (check.next <= count && sliceEnd.hasExpired())
             return false;
     }
     m_sourcesMissing = std::move(check.missing);
@@ -407,49 +402,121 @@ void ProtectionStatus::restoreLastBackups(const QHash<QString, QDateTime>& bySou
     gather();
 }
 
-// Each lasting state is said once: a pause once per pause, an association without a destination
-// once while it stays so, one behind once per time it fell behind. What was so already at the
-// first look (the start) has lasted since the last run.
-void ProtectionStatus::sayWhatLasts() {
-    const QDateTime at = now();
-    const bool firstLook = !m_looked;
+void StatusTally::add(const AssociationState& state) {
+    ++associations;
+    if (state.protection == Protection::NoDestination) {
+        ++noDestination;
+    } else if (state.protection == Protection::SourceMissing) {
+        ++sourceMissing;
+    } else if (ProtectionTexts::troubled(state)) {
+        if (behind++ == 0)
+            firstBehind = state;
+    }
+    troubled = troubled || ProtectionTexts::troubled(state);
+    if (state.protection != Protection::Disabled && state.protection != Protection::SourceMissing)
+        ++enabled;
+    fine += state.fine() ? 1 : 0;
+    pending += state.protection == Protection::Pending ? 1 : 0;
+    if (state.lastBackup.isValid() && (!lastCopy.isValid() || state.lastBackup > lastCopy))
+        lastCopy = state.lastBackup;
+}
+
+void ProtectionStatus::lookAtAll() {
+    if (m_look) {
+        m_lookAgain = true;
+        return;
+    }
+    beginLook();
+    lookSlice();
+}
+
+void ProtectionStatus::lookSlice() {
+    guarded([this] {
+        if (lookOn(QDeadlineTimer(m_timing.sliceMs, Qt::PreciseTimer)))
+            endLook();
+        else
+            m_nextLookSlice.start();
+    });
+}
+
+void ProtectionStatus::beginLook() {
+    m_look = std::make_unique<Look>();
+    m_look->set = m_state.backups;
+    m_look->setChanges = m_state.backups->changeCount();
+    m_look->at = now();
+    m_look->firstLook = !m_looked;
+}
+
+bool ProtectionStatus::lookOn(const QDeadlineTimer& sliceEnd) {
+    if (m_look->set != m_state.backups || m_look->setChanges != m_state.backups->changeCount())
+        beginLook();
+    QElapsedTimer took;
+    took.start();
+    Look& look = *m_look;
+    const int count = look.set->Count();
+    while (look.next <= count) {
+        const AssociationState state = stateOf(*look.set->Item(look.next++));
+        look.tally.add(state);
+        noteLasting(state);
+        if (look.next <= count && sliceEnd.hasExpired())
+            break;
+    }
+    look.tookMs += took.elapsed();
+    return look.next > count;
+}
+
+// Each lasting state is said once: an association without a destination once while it stays
+// so, one behind once per time it fell behind. What was so already at the first look (the
+// start) has lasted since the last run.
+void ProtectionStatus::noteLasting(const AssociationState& state) {
+    Look& look = *m_look;
+    const QString key = Paths::PathKey(state.sourcePath);
+    if (state.protection == Protection::NoDestination) {
+        const QDateTime since =
+            m_noDestinationSince.value(key, look.firstLook ? QDateTime() : look.at);
+        look.noDestinationSince.insert(key, since);
+        const bool lasts = !since.isValid() || since.secsTo(look.at) >= m_timing.pausedLastsSecs;
+        if (lasts || m_noDestinationSaid.contains(key))
+            look.noDestinationSaid.insert(key);
+        if (lasts && !m_noDestinationSaid.contains(key))
+            look.withoutDestination << ProtectionTexts::noDestinationLine(state);
+    }
+    if (state.protection == Protection::Behind) {
+        look.behindSaid.insert(key, m_behindSaid.value(key));
+        if (state.since.secsTo(look.at) >= m_timing.behindLastsSecs &&
+            m_behindSaid.value(key) != state.since) {
+            look.behindSaid.insert(key, state.since);
+            look.behind << ProtectionTexts::behindLine(state, look.at);
+        }
+    }
+}
+
+// A pause is said once per pause. The look's findings take effect together, and the change
+// is shown.
+void ProtectionStatus::endLook() {
+    const std::unique_ptr<Look> look = std::move(m_look);
     m_looked = true;
     if (paused() && !m_pauseSaid && m_pausedSince.isValid() &&
-        (m_pauseRestored || m_pausedSince.secsTo(at) >= m_timing.pausedLastsSecs)) {
+        (m_pauseRestored || m_pausedSince.secsTo(look->at) >= m_timing.pausedLastsSecs)) {
         m_pauseSaid = true;
         emit lastingState(ProtectionTexts::pausedSummary,
-                          ProtectionTexts::pausedBody(m_pauseRestored, m_pausedSince, at));
+                          ProtectionTexts::pausedBody(m_pauseRestored, m_pausedSince, look->at));
     }
-
-    QStringList withoutDestination, behind;
-    QHash<QString, QDateTime> noDestinationSince, behindSaid;
-    for (const auto& association : *m_state.backups) {
-        const AssociationState state = stateOf(*association);
-        const QString key = Paths::PathKey(state.sourcePath);
-        if (state.protection == Protection::NoDestination) {
-            const QDateTime since = m_noDestinationSince.value(key, firstLook ? QDateTime() : at);
-            noDestinationSince.insert(key, since);
-            const bool lasts = !since.isValid() || since.secsTo(at) >= m_timing.pausedLastsSecs;
-            if (lasts && !m_noDestinationSaid.contains(key)) {
-                m_noDestinationSaid.insert(key);
-                withoutDestination << ProtectionTexts::noDestinationLine(state);
-            }
-        } else {
-            m_noDestinationSaid.remove(key);
-        }
-        if (state.protection == Protection::Behind) {
-            behindSaid.insert(key, m_behindSaid.value(key));
-            if (state.since.secsTo(at) >= m_timing.behindLastsSecs &&
-                m_behindSaid.value(key) != state.since) {
-                behindSaid.insert(key, state.since);
-                behind << ProtectionTexts::behindLine(state, at);
-            }
-        }
-    }
-    m_noDestinationSince = noDestinationSince;
-    m_behindSaid = behindSaid;
-    if (!withoutDestination.isEmpty())
-        emit lastingState(ProtectionTexts::noDestinationSummary, withoutDestination.join(u'\n'));
-    if (!behind.isEmpty())
-        emit lastingState(ProtectionTexts::behindSummary(int(behind.size())), behind.join(u'\n'));
+    m_noDestinationSince = std::move(look->noDestinationSince);
+    m_noDestinationSaid = std::move(look->noDestinationSaid);
+    m_behindSaid = std::move(look->behindSaid);
+    m_tally = std::move(look->tally);
+    if (!look->withoutDestination.isEmpty())
+        emit lastingState(ProtectionTexts::noDestinationSummary,
+                          look->withoutDestination.join(u'\n'));
+    if (!look->behind.isEmpty())
+        emit lastingState(ProtectionTexts::behindSummary(int(look->behind.size())),
+                          look->behind.join(u'\n'));
+    // Looking at every association costs in proportion to their number: with many of them, a
+    // steady stream of reports would keep the window's thread looking. The next look waits at
+    // least four times as long as this one took, so it never takes more than a fifth.
+    m_gather.setInterval(std::max(m_timing.gatherMs, int(look->tookMs * 4)));
+    emit changed();
+    if (std::exchange(m_lookAgain, false))
+        gather();
 }

@@ -28,6 +28,7 @@
 
 class AppState;
 class clsBackup;
+class colBackups;
 class clsDestination;
 
 enum class Protection {
@@ -66,6 +67,22 @@ struct AssociationState {
     }
 };
 
+// What one look at every association found, for the tray's look and tool tip.
+struct StatusTally {
+    qsizetype associations = 0;
+    qsizetype enabled = 0; // neither disabled nor with the source missing
+    qsizetype fine = 0;
+    qsizetype pending = 0;
+    qsizetype noDestination = 0;
+    qsizetype sourceMissing = 0;
+    qsizetype behind = 0;  // the others that need the user
+    bool troubled = false; // any of them needs the user
+    std::optional<AssociationState> firstBehind;
+    QDateTime lastCopy;
+
+    void add(const AssociationState& state);
+};
+
 class ProtectionStatus : public QObject {
     Q_OBJECT
 public:
@@ -74,7 +91,7 @@ public:
         qint64 pausedLastsSecs = 3600;      // paused this long: said once
         int refreshMs = 60 * 1000;          // relative times and lasting states move on
         int gatherMs = 200;                 // a burst of reports makes one change
-        int sliceMs = 20;                   // a look at many sources hands the window back
+        int sliceMs = 20; // a look at many associations or sources hands the window back
     };
 
     explicit ProtectionStatus(AppState& state);
@@ -104,13 +121,15 @@ public:
     // --- the state
     AssociationState stateOf(const clsBackup& association) const;
     std::vector<AssociationState> all() const;
+    // What the last look at every association found.
+    const StatusTally& tally() const { return m_tally; }
     bool paused() const;
     QDateTime pausedSince() const { return m_pausedSince; }
     // The last copy of each association that landed, to keep across runs.
     QHash<QString, QDateTime> lastBackups() const;
     void restoreLastBackups(const QHash<QString, QDateTime>& bySource);
 
-    // Moves relative times on and says what has lasted.
+    // Moves relative times on and says what has lasted, at once.
     void refresh();
     // The same with the sources looked at a slice at a time, so that the window answers
     // meanwhile however many there are (the start and the refresh timer run it).
@@ -153,7 +172,16 @@ private:
     // of the moment (`gatherAfter`).
     void startSourceCheck(bool gatherAfter);
     bool pruneWaiting();
-    void sayWhatLasts();
+    // A look at every association, a slice at a time: it tallies their states and says what has
+    // lasted, and at its end the change is shown. One asked for while a look is under way follows
+    // it.
+    void lookAtAll();
+    void lookSlice();
+    void beginLook();
+    // Looks on until `sliceEnd`; true once every association is seen.
+    bool lookOn(const QDeadlineTimer& sliceEnd);
+    void noteLasting(const AssociationState& state);
+    void endLook();
     void gather();
     template <class Step> void guarded(Step step);
     QDateTime now() const;
@@ -179,17 +207,33 @@ private:
     QHash<QString, QDateTime> m_behindSaid;
     QTimer m_refresh;
     QTimer m_gather;
+    StatusTally m_tally;
 
-    // A look at the sources under way: the associations as they were when it began, the next
-    // one to look at, and the drives and folders asked so far.
+    // A look at every association under way: the set it looks at (a set replaced or changed
+    // meanwhile is looked at again from the start), the next one, and what it found so far.
+    struct Look {
+        std::shared_ptr<const colBackups> set;
+        quint64 setChanges = 0;
+        int next = 1;
+        QDateTime at;
+        bool firstLook = false;
+        qint64 tookMs = 0;
+        StatusTally tally;
+        QStringList withoutDestination, behind;
+        QHash<QString, QDateTime> noDestinationSince, behindSaid;
+        QSet<QString> noDestinationSaid;
+    };
+    std::unique_ptr<Look> m_look;
+    bool m_lookAgain = false;
+    QTimer m_nextLookSlice;
+
+    // A look at the sources under way: the set it looks at (a set replaced or changed meanwhile
+    // is looked at again from the start), the next association, and the drives and folders asked
+    // so far.
     struct SourceCheck {
-        struct Source {
-            QString path;
-            bool folder = false;
-            QString volume;
-        };
-        std::vector<Source> sources;
-        size_t next = 0;
+        std::shared_ptr<const colBackups> set;
+        quint64 setChanges = 0;
+        int next = 1;
         QHash<QString, bool> driveServes;
         QHash<QString, QString> driveOfFolder;
         QSet<QString> missing;

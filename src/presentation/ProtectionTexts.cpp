@@ -169,59 +169,41 @@ bool troubled(const AssociationState& state) {
     }
 }
 
-TrayLook trayLook(const std::vector<AssociationState>& states, bool paused) {
-    const bool warning = std::any_of(states.begin(), states.end(), troubled);
+TrayLook trayLook(const StatusTally& tally, bool paused) {
     if (paused)
-        return warning ? TrayLook::PausedWarning : TrayLook::Paused;
-    return warning ? TrayLook::Warning : TrayLook::Normal;
+        return tally.troubled ? TrayLook::PausedWarning : TrayLook::Paused;
+    return tally.troubled ? TrayLook::Warning : TrayLook::Normal;
 }
 
-QString trayToolTip(const std::vector<AssociationState>& states, bool paused,
-                    const QDateTime& pausedSince, const QDateTime& now) {
+QString trayToolTip(const StatusTally& tally, bool paused, const QDateTime& pausedSince,
+                    const QDateTime& now) {
     QStringList lines{TrayTexts::toolTip};
     if (paused)
         lines << QStringLiteral("Paused") + forHowLong(pausedSince, now);
-    std::vector<const AssociationState*> behind;
-    qsizetype noDestination = 0, sourceMissing = 0, enabled = 0, fine = 0, pending = 0;
-    QDateTime lastCopy;
-    for (const AssociationState& state : states) {
-        if (state.protection == Protection::NoDestination)
-            ++noDestination;
-        else if (state.protection == Protection::SourceMissing)
-            ++sourceMissing;
-        else if (troubled(state))
-            behind.push_back(&state);
-        if (state.protection != Protection::Disabled &&
-            state.protection != Protection::SourceMissing)
-            ++enabled;
-        fine += state.fine() ? 1 : 0;
-        pending += state.protection == Protection::Pending ? 1 : 0;
-        if (state.lastBackup.isValid() && (!lastCopy.isValid() || state.lastBackup > lastCopy))
-            lastCopy = state.lastBackup;
-    }
-    if (!behind.empty()) {
-        QString line = QString::number(behind.size()) + QStringLiteral(" behind: ") +
-                       troubleBrief(*firstTrouble(*behind.front()), now);
-        if (behind.size() > 1)
+    if (tally.firstBehind) {
+        QString line = QString::number(tally.behind) + QStringLiteral(" behind: ") +
+                       troubleBrief(*firstTrouble(*tally.firstBehind), now);
+        if (tally.behind > 1)
             line += QStringLiteral(", \u2026");
         lines << line;
     }
-    if (noDestination > 0)
-        lines << QString::number(noDestination) + QStringLiteral(" without a destination");
-    if (sourceMissing > 0)
-        lines << QString::number(sourceMissing) + QStringLiteral(" with the source missing");
-    if (states.empty()) {
+    if (tally.noDestination > 0)
+        lines << QString::number(tally.noDestination) + QStringLiteral(" without a destination");
+    if (tally.sourceMissing > 0)
+        lines << QString::number(tally.sourceMissing) + QStringLiteral(" with the source missing");
+    if (tally.associations == 0) {
         lines << QStringLiteral("No backups set up yet");
-    } else if (enabled == 0) {
+    } else if (tally.enabled == 0) {
         lines << QStringLiteral("No backup is enabled");
-    } else if (fine > 0) {
-        QString line = fine == enabled
-                           ? QStringLiteral("All %1 backed up").arg(fine)
-                           : QStringLiteral("%1 of %2 backed up").arg(fine).arg(enabled);
-        if (pending > 0)
-            line += QStringLiteral(", %1 pending").arg(pending);
-        if (lastCopy.isValid())
-            line += dash + QStringLiteral("last copy ") + ago(lastCopy, now);
+    } else if (tally.fine > 0) {
+        QString line =
+            tally.fine == tally.enabled
+                ? QStringLiteral("All %1 backed up").arg(tally.fine)
+                : QStringLiteral("%1 of %2 backed up").arg(tally.fine).arg(tally.enabled);
+        if (tally.pending > 0)
+            line += QStringLiteral(", %1 pending").arg(tally.pending);
+        if (tally.lastCopy.isValid())
+            line += dash + QStringLiteral("last copy ") + ago(tally.lastCopy, now);
         lines << line;
     }
     return lines.join(u'\n');

@@ -41,11 +41,11 @@ QString statusLine(const AssociationState& state, const QDateTime& now);
 // Whether the association needs the user: behind, without a destination or source, or paused
 // with a destination that could not be written anyway.
 bool troubled(const AssociationState& state);
-TrayLook trayLook(const std::vector<AssociationState>& states, bool paused);
+TrayLook trayLook(const StatusTally& tally, bool paused);
 // "All 12 backed up — last copy 2 min ago", "Paused for 2 h", "2 behind: BACKUP_B not connected
 // for 3 days", "11 of 12 backed up", under the program's name.
-QString trayToolTip(const std::vector<AssociationState>& states, bool paused,
-                    const QDateTime& pausedSince, const QDateTime& now);
+QString trayToolTip(const StatusTally& tally, bool paused, const QDateTime& pausedSince,
+                    const QDateTime& now);
 
 // The notices of states that last.
 inline const QString pausedSummary = QStringLiteral("Quillmot is paused");

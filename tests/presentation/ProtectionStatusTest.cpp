@@ -17,6 +17,7 @@
 #include "support/StateOverHome.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
@@ -229,6 +230,36 @@ TEST_F(ProtectionStatusTest, AStateThatLastsIsSaidOncePerTime) {
               Paths::displayName(file) + ": BACKUP_B: full since 14 Mar 10:20, 1 file waiting");
 }
 
+// Many associations are looked at a slice at a time: what the look finds takes effect at its
+// end, for the whole set, and a set changed meanwhile is looked at again.
+TEST_F(ProtectionStatusTest, ALookInSlicesSaysWhatLastsForTheWholeSetOnce) {
+    state->destinations->Remove(1);
+    const auto add = [&](const QString& name) {
+        const QString path = home.writeFile("Docs/" + name, "x");
+        state->backups
+            ->Add(newAssociation(path, false, association->Volume, DateTimeText::never,
+                                 state->destinations),
+                  Paths::PathKey(path))
+            ->Enabled = true;
+    };
+    add("c.txt");
+    ProtectionStatus::Timing oneAtATime;
+    oneAtATime.sliceMs = 0;
+    status = std::make_unique<ProtectionStatus>(*state, oneAtATime);
+    QObject::connect(status.get(), &ProtectionStatus::lastingState,
+                     [this](const QString& summary, const QString& body) {
+                         notices.push_back({summary, body});
+                     });
+    QSignalSpy changed(status.get(), &ProtectionStatus::changed);
+    status->refreshInSlices();
+    EXPECT_EQ(changed.count(), 0) << "a look of three associations took one slice";
+    add("d.txt");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status->tally().noDestination == 3; }, 5000));
+    EXPECT_EQ(changed.count(), 1);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].body.count('\n'), 2) << notices[0].body.toStdString();
+}
+
 TEST(ProtectionTexts, TimesReadAsPeopleSayThem) {
     const QDateTime now(QDate(2026, 3, 14), QTime(10, 20, 30));
     struct Case {
@@ -253,9 +284,10 @@ TEST_F(ProtectionStatusTest, TheTrayTheTreeAndTheStatusCommandSayTheSame) {
     const QDateTime at = clock.current;
     copied(file);
     later(120);
+    status->refresh();
     std::vector<AssociationState> states = status->all();
-    EXPECT_EQ(ProtectionTexts::trayLook(states, false), TrayLook::Normal);
-    EXPECT_EQ(ProtectionTexts::trayToolTip(states, false, {}, clock.current),
+    EXPECT_EQ(ProtectionTexts::trayLook(status->tally(), false), TrayLook::Normal);
+    EXPECT_EQ(ProtectionTexts::trayToolTip(status->tally(), false, {}, clock.current),
               "Quillmot - Autobackup Software\nAll 1 backed up \u2014 last copy 2 min ago");
     EXPECT_EQ(ProtectionTexts::destinationsToolTip(states[0], clock.current),
               "BACKUP_B: ok, last copy 2 min ago");
@@ -264,10 +296,11 @@ TEST_F(ProtectionStatusTest, TheTrayTheTreeAndTheStatusCommandSayTheSame) {
     status->diskChecked(destination, CheckFailure::DestDriveMissing);
     failed(other, ResultText::destDriveMissing);
     later(3 * 86400);
+    status->refresh();
     states = status->all();
-    EXPECT_EQ(ProtectionTexts::trayLook(states, false), TrayLook::Warning);
-    EXPECT_EQ(ProtectionTexts::trayLook(states, true), TrayLook::PausedWarning);
-    EXPECT_EQ(ProtectionTexts::trayToolTip(states, false, {}, clock.current),
+    EXPECT_EQ(ProtectionTexts::trayLook(status->tally(), false), TrayLook::Warning);
+    EXPECT_EQ(ProtectionTexts::trayLook(status->tally(), true), TrayLook::PausedWarning);
+    EXPECT_EQ(ProtectionTexts::trayToolTip(status->tally(), false, {}, clock.current),
               "Quillmot - Autobackup Software\n1 behind: BACKUP_B not connected for 3 days");
     const QString line = Paths::displayName(file) +
                          ": behind, last backup 3 days ago; BACKUP_B: not connected since 14 Mar "
@@ -282,8 +315,9 @@ TEST_F(ProtectionStatusTest, TheTrayTheTreeAndTheStatusCommandSayTheSame) {
     EXPECT_EQ(StatusCommand::print(true, QByteArray("unknown request")).exitCode,
               StatusCommand::notProtectedExit);
     pause(true);
-    EXPECT_EQ(ProtectionTexts::trayToolTip(states, true, at, clock.current).section('\n', 1, 1),
-              "Paused for 3 days");
+    EXPECT_EQ(
+        ProtectionTexts::trayToolTip(status->tally(), true, at, clock.current).section('\n', 1, 1),
+        "Paused for 3 days");
     EXPECT_FALSE(StatusCommand::everythingProtected({}, false)) << "nothing is set up";
 }
 
