@@ -47,6 +47,7 @@ LoadedStores StoreLoad::read(const QString& folder, const QString& versionBase) 
                                                     loaded.watches.push_back({source, recursive});
                                                 });
     loaded.destinationReport = loadDestinations(*loaded.destinations, folder);
+    loaded.destinations->buildIndex();
     loaded.owners = std::make_shared<const BackupOwners::Owners>(
         disableUnsafeAssociations(loaded, versionBase));
     return loaded;

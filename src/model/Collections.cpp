@@ -14,13 +14,17 @@ colDestinations::Ptr colDestinations::Add(const QString& Path, const QString& So
     return destination;
 }
 
+void colDestinations::buildIndex() const {
+    if (m_bySource)
+        return;
+    m_bySource.emplace();
+    m_bySource->reserve(Count());
+    for (const Ptr& destination : *this)
+        (*m_bySource)[Paths::PathKey(destination->Source)].push_back(destination);
+}
+
 std::vector<colDestinations::Ptr> colDestinations::of(const QString& sourcePath) const {
-    if (!m_bySource) {
-        m_bySource.emplace();
-        m_bySource->reserve(Count());
-        for (const Ptr& destination : *this)
-            (*m_bySource)[Paths::PathKey(destination->Source)].push_back(destination);
-    }
+    buildIndex();
     return m_bySource->value(Paths::PathKey(sourcePath));
 }
 

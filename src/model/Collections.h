@@ -15,6 +15,9 @@ public:
     // The destinations whose Source names `sourcePath`, in collection order. A look-up by key:
     // a start or a catch-up over many associations asks once per association.
     std::vector<Ptr> of(const QString& sourcePath) const;
+    // Builds the look-up of() uses now, on the thread that reads the set in, instead of on the
+    // first call (on the window's thread, where a large set would hold it up).
+    void buildIndex() const;
     // Call after changing a destination's Source in place, so that of() sees it.
     void sourcesChanged() {
         m_bySource.reset();

@@ -450,7 +450,10 @@ void AssociationTree::statusChanged() {
                              index(int(rows.size()) - 1, LastBackupColumn, parentIndex));
     };
     changedBelow(m_roots, {});
-    forEachNode([&](TreeNode& n) { changedBelow(n.children, indexOf(&n)); });
+    forEachNode([&](TreeNode& n) {
+        if (!n.children.empty())
+            changedBelow(n.children, indexOf(&n));
+    });
 }
 
 // Only association rows have a state; the relative time reads against the state's clock.

@@ -37,9 +37,15 @@ StatusFeed::StatusFeed(AppState& state, Engine& engine, Lifecycle& lifecycle,
 
 void StatusFeed::checkDisks() {
     // Many associations share one destination folder: each folder is asked about once per disk
-    // name it is stored with.
+    // name it is stored with. The folders are told apart by the path as stored first, which
+    // costs no new string per destination, then by the file system's rule.
+    QHash<QString, QSet<QString>> seen;
     QSet<QString> asked;
     for (const auto& destination : *m_state.destinations) {
+        QSet<QString>& volumes = seen[destination->Path];
+        if (volumes.contains(destination->Volume))
+            continue;
+        volumes.insert(destination->Volume);
         const QString key = Paths::PathKey(destination->Path) + QChar(0) + destination->Volume;
         if (asked.contains(key))
             continue;
@@ -54,9 +60,14 @@ void StatusFeed::associationsChanged() {
 
 void StatusFeed::lookAtEdits() {
     m_status.associationsChanged();
-    for (const auto& destination : *m_state.destinations)
+    QSet<QString> seen; // the paths as stored: many associations share a destination folder
+    for (const auto& destination : *m_state.destinations) {
+        if (seen.contains(destination->Path))
+            continue;
+        seen.insert(destination->Path);
         if (!m_workerOf.contains(Paths::PathKey(destination->Path)))
             check(destination->Path, destination->Volume);
+    }
 }
 
 void StatusFeed::check(const QString& destinationPath, const QString& volume) {
