@@ -89,6 +89,10 @@ void SingleInstance::admit(QLocalSocket* socket) {
     // Whatever state it is in by then, a connection ends here: one that sends nothing would
     // otherwise hold a descriptor for as long as its peer likes.
     QTimer::singleShot(requestTimeLimitMs, socket, [this, socket] { drop(socket); });
+    // A request that came with the connection is served now, not a turn of the event loop later:
+    // while a long job runs in slices, each turn can take a slice's length. The look does not
+    // wait.
+    socket->waitForReadyRead(0);
 }
 
 void SingleInstance::drop(QLocalSocket* socket) {
@@ -109,6 +113,9 @@ void SingleInstance::serve(QLocalSocket* socket) {
     // Answered, it no longer takes one of the places; it ends once the answer is out.
     m_held.removeOne(socket);
     socket->write(answer(request) + '\n');
+    // Written out now where the socket takes it, so that the hang-up is not left to a later
+    // turn either.
+    socket->flush();
     socket->disconnectFromServer();
 }
 
