@@ -191,7 +191,7 @@ TEST_F(OptionsDialogTest, RightClickOnAnAnimationBoxPreviewsItAndClosingEndsTheN
     QTest::mouseClick(check("chkTrayShrug"), Qt::RightButton);
     QTest::mouseClick(check("chkTrayNod"), Qt::RightButton);
     // The shrug stopped on the normal picture before it showed one frame; the nod plays.
-    QTRY_VERIFY_WITH_TIMEOUT(tray.shown.size() >= 3, 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tray.shown.size() >= 3; }, 10000));
     EXPECT_EQ(std::vector(tray.shown.begin(), tray.shown.begin() + 3),
               std::vector({TrayPicture::Normal, TrayPicture::Normal, TrayPicture::Nod}));
     EXPECT_EQ(check("chkTrayNod")->isChecked(), nodWas); // a preview is not a click
