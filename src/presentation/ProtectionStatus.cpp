@@ -431,12 +431,16 @@ void ProtectionStatus::lookAtAll() {
 }
 
 void ProtectionStatus::lookSlice() {
-    guarded([this] {
-        if (lookOn(QDeadlineTimer(m_timing.sliceMs, Qt::PreciseTimer)))
+    bool more = false;
+    guarded([&] {
+        more = !lookOn(QDeadlineTimer(m_timing.sliceMs, Qt::PreciseTimer));
+        if (!more)
             endLook();
-        else
-            m_nextLookSlice.start();
     });
+    if (more)
+        m_nextLookSlice.start();
+    else
+        m_look.reset(); // a look that failed is not left standing in the way of the next
 }
 
 void ProtectionStatus::beginLook() {
