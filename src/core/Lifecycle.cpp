@@ -11,7 +11,7 @@
 #include "persistence/PausePrefs.h"
 #include "persistence/WindowPrefs.h"
 #include "platform/AppData.h"
-#include "platform/DateTimeText.h"
+#include "platform/Clock.h"
 #include "platform/DetachedWork.h"
 #include "platform/Handover.h"
 #include "platform/MessageBox.h"
@@ -141,9 +141,8 @@ bool Lifecycle::openLoadedWatches(const QDeadlineTimer& sliceEnd) {
 void Lifecycle::logNotice(const QString& source, const QString& destination,
                           const QString& message) {
     const QString& na = notApplicable;
-    const auto entry =
-        m_state.recent->Add(DateTimeText::format(m_state.clock.now()), Paths::displayName(source),
-                            na, Paths::displayName(destination), na, message);
+    const auto entry = m_state.recent->Add(m_state.clock.nowText(), Paths::displayName(source), na,
+                                           Paths::displayName(destination), na, message);
     m_state.ui.resultLogged(*entry);
     m_state.ui.logChanged();
 }

@@ -5,7 +5,7 @@
 #include "engine/BackupOwners.h"
 #include "engine/DestinationWorkers.h"
 #include "engine/NameFilters.h"
-#include "platform/DateTimeText.h"
+#include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
 #include "state/UserInterface.h"
@@ -67,7 +67,7 @@ void CopyEngine::CopyToDestinations(const QString& SourceRoot, clsBackup& associ
                                     const QString& FilePath, const CopyScope& scope) {
     if (m_stopped)
         return;
-    association.DateLastActivity = nowText();
+    association.DateLastActivity = m_state.clock.nowText();
     if (!PassesFilters(Paths::fileName(FilePath))) {
         const QString& na = notApplicable;
         log(FilePath, na, na, na, ResultText::filteredOut);
@@ -394,8 +394,9 @@ void CopyEngine::noteRenamed(const clsBackup& association, const QString& source
 void CopyEngine::log(const QString& sourcePath, const QString& sourceVolume,
                      const QString& destPath, const QString& destVolume, const QString& message) {
     // The log is read by people: a name that is not UTF-8 shows its odd bytes as "\xNN".
-    const auto entry = m_state.recent->Add(nowText(), Paths::displayName(sourcePath), sourceVolume,
-                                           Paths::displayName(destPath), destVolume, message);
+    const auto entry =
+        m_state.recent->Add(m_state.clock.nowText(), Paths::displayName(sourcePath), sourceVolume,
+                            Paths::displayName(destPath), destVolume, message);
     m_state.ui.resultLogged(*entry);
     m_state.ui.logChanged();
 }
@@ -408,10 +409,6 @@ void CopyEngine::boundRecentLog() {
     while (recent.Count() > recentLogKept)
         recent.Remove(1);
     m_state.ui.logChanged();
-}
-
-QString CopyEngine::nowText() const {
-    return DateTimeText::format(m_state.clock.now());
 }
 
 bool CopyEngine::PassesFilters(const QString& FileName) const {

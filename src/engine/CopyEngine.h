@@ -125,7 +125,6 @@ private:
     // under a name of its own.
     void noteRenamed(const clsBackup& association, const QString& sourceRoot,
                      const QString& filePath);
-    QString nowText() const;
     qint64 nowMs() const { return m_monotonic.elapsed(); }
 
     AppState& m_state;

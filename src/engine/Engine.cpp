@@ -11,7 +11,7 @@
 #include "engine/SourceWalks.h"
 #include "engine/TurnBudget.h"
 #include "platform/ChangeWatch.h"
-#include "platform/DateTimeText.h"
+#include "platform/Clock.h"
 #include "platform/MountWatch.h"
 #include "platform/Paths.h"
 #include "state/AppState.h"
@@ -61,7 +61,7 @@ Engine::Engine(AppState& state, EngineTiming timing, QObject* parent)
 void Engine::reportResponding(const QString& disk, bool responding) {
     const QString& na = notApplicable;
     const auto entry = m_state.recent->Add(
-        DateTimeText::format(m_state.clock.now()), na, na, Paths::displayName(disk), na,
+        m_state.clock.nowText(), na, na, Paths::displayName(disk), na,
         responding ? ResultText::destRespondingAgain : ResultText::destNotResponding);
     m_state.ui.resultLogged(*entry);
     m_state.ui.logChanged();
@@ -106,8 +106,8 @@ QString Engine::watchLimitText(const QString& folder, qint64 limit) {
 // a display the log's entries are printed as well, this one with them.
 void Engine::reportWatchLimit(const QString& folder) {
     const QString text = watchLimitText(folder, ChangeWatch::systemWatchLimit());
-    const auto entry = m_state.recent->Add(DateTimeText::format(m_state.clock.now()), folder,
-                                           QString(), QString(), QString(), text);
+    const auto entry =
+        m_state.recent->Add(m_state.clock.nowText(), folder, QString(), QString(), QString(), text);
     m_state.ui.resultLogged(*entry);
     m_state.ui.logChanged();
 }
@@ -136,7 +136,7 @@ void Engine::CreateDetectFolder(const QString& Path, bool WatchSubtree) {
         folders.Remove(key);
     }
     // Changes count from the moment the folder is watched; lost events are looked for since.
-    const auto record = folders.Add(folder, 0, 0, DateTimeText::format(m_state.clock.now()), key);
+    const auto record = folders.Add(folder, 0, 0, m_state.clock.nowText(), key);
     record->ClassNotifyCreate(subtree, skipHidden);
 }
 

@@ -79,7 +79,7 @@ void Engine::ScanPass(const QString& WatchedFolder, const QString& DetectionDate
         // Folders past the watch limit change without a word: every change looks them through.
         lookThroughUnwatched(WatchedFolder, Handle);
         if (record)
-            record->DetectionDate = DateTimeText::format(m_state.clock.now());
+            record->DetectionDate = m_state.clock.nowText();
         serveTakenChanges();
     } catch (...) {
         qCWarning(lcEngine) << "Changes of" << Paths::displayName(WatchedFolder)

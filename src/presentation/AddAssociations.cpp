@@ -117,10 +117,9 @@ std::optional<QString> AddAssociations::commonChecks(const QString& path, bool f
 }
 
 void AddAssociations::createAssociation(const QString& path, bool folder, const QString& volume) {
-    m_state.backups->Add(newAssociation(path, folder, volume,
-                                        DateTimeText::format(m_state.clock.now()),
-                                        m_state.destinations),
-                         Paths::PathKey(path));
+    m_state.backups->Add(
+        newAssociation(path, folder, volume, m_state.clock.nowText(), m_state.destinations),
+        Paths::PathKey(path));
 }
 
 void AddAssociations::createAndConfirm(const QString& path, bool folder, const QString& volume) {
@@ -192,7 +191,7 @@ void AddAssociations::applyToOthers(const QStringList& paths, qsizetype chosen,
         // The model's switches, with this file's own path, volume and dates.
         clsBackup association = *model;
         association.SourcePath = path;
-        association.DateCreated = DateTimeText::format(m_state.clock.now());
+        association.DateCreated = m_state.clock.nowText();
         association.Volume = ownVolume.isEmpty() ? unlabeledOnly : ownVolume;
         association.DateLastActivity = DateTimeText::never;
         association.setDestinations(m_state.destinations);

@@ -202,7 +202,7 @@ void PropertiesSession::checkDestination(int position, bool recursive, QObject* 
 }
 
 QString PropertiesSession::nowText() const {
-    return DateTimeText::format(m_state.clock.now());
+    return m_state.clock.nowText();
 }
 
 bool PropertiesSession::confirmSave() {

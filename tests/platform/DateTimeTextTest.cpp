@@ -1,5 +1,8 @@
 #include "platform/DateTimeText.h"
+#include "platform/Clock.h"
 
+#include <QScopeGuard>
+#include <ctime>
 #include <gtest/gtest.h>
 
 // Some locales' texts defeat Qt's own parser (AM/PM words, digits beyond the basic plane); the
@@ -41,4 +44,45 @@ TEST(DateTimeText, DropsMillisecondsAndReadsForeignTextAsNoDate) {
     for (const QString& foreign : {DateTimeText::never, QString(), QString("next Tuesday")})
         EXPECT_FALSE(DateTimeText::parse(foreign, de).has_value()) << qPrintable(foreign);
     EXPECT_EQ(DateTimeText::format(QDateTime(), de), DateTimeText::never);
+}
+
+namespace {
+
+// Stands where the test puts it.
+struct StandingClock : Clock {
+    QDateTime at;
+    QDateTime now() const override { return at; }
+    void sleepMs(int) override {}
+};
+
+void setZone(const QByteArray& zone) {
+    if (zone.isEmpty())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    ::tzset();
+}
+
+} // namespace
+
+// The clock's text is kept while its second lasts; from the next second on it must be the text
+// of that instant, in the zone and daylight-saving time then in force.
+TEST(DateTimeText, TheClocksTextFollowsTheSecondTheZoneAndTheChangeOfSummerTime) {
+    const auto restoreZone = qScopeGuard([zone = qgetenv("TZ")] { setZone(zone); });
+    setZone("UTC0");
+    StandingClock clock;
+    // One second before Central Europe leaves summer time (01:00 UTC: 03:00 CEST becomes 02:00).
+    clock.at = QDateTime(QDate(2026, 10, 25), QTime(0, 59, 58, 100), Qt::UTC);
+    const QString first = clock.nowText();
+    EXPECT_EQ(first, DateTimeText::format(clock.at));
+    clock.at = clock.at.addMSecs(850);
+    EXPECT_EQ(clock.nowText(), first);
+
+    setZone("CET-1CEST,M3.5.0,M10.5.0/3");
+    clock.at = clock.at.addMSecs(100); // 00:59:59 UTC, 02:59:59 summer time
+    EXPECT_EQ(clock.nowText(), DateTimeText::format(clock.at));
+    EXPECT_EQ(DateTimeText::parse(clock.nowText())->time(), QTime(2, 59, 59));
+    clock.at = clock.at.addSecs(1); // 01:00:00 UTC, 02:00:00 winter time
+    EXPECT_EQ(clock.nowText(), DateTimeText::format(clock.at));
+    EXPECT_EQ(DateTimeText::parse(clock.nowText())->time(), QTime(2, 0, 0));
 }
