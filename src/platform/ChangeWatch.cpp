@@ -18,6 +18,14 @@ std::optional<quint64> lastOfBoth(const ChangeBatch& earlier, const ChangeBatch&
     return std::max(*earlier.lastEvent, *later.lastEvent);
 }
 
+// Appends `folder` to `list` unless `keys` holds it already.
+void addOnce(QStringList& list, QSet<QString>& keys, const QString& folder) {
+    const qsizetype before = keys.size();
+    keys.insert(folder);
+    if (keys.size() != before)
+        list << folder;
+}
+
 } // namespace
 
 void ChangeBatch::countEvent() {
@@ -39,11 +47,17 @@ void ChangeBatch::append(const ChangeBatch& later) {
     for (const QString& file : later.files)
         noteFile(file, later.eventOf(file));
     for (const QString& folder : later.changedFolders)
-        if (!changedFolders.contains(folder))
-            changedFolders << folder;
+        noteChangedFolder(folder);
     for (const QString& folder : later.newFolders)
-        if (!newFolders.contains(folder))
-            newFolders << folder;
+        noteNewFolder(folder);
+}
+
+void ChangeBatch::noteChangedFolder(const QString& folder) {
+    addOnce(changedFolders, m_changedFolderKeys, folder);
+}
+
+void ChangeBatch::noteNewFolder(const QString& folder) {
+    addOnce(newFolders, m_newFolderKeys, folder);
 }
 
 void ChangeBatch::noteFile(const QString& file, FileEvent event) {

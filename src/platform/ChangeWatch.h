@@ -25,9 +25,11 @@ enum class FileEvent {
 struct ChangeBatch {
     QStringList files;                // files named by events, each once, in arrival order
     QHash<QString, FileEvent> events; // what the events of each file said last
-    QStringList changedFolders;       // folders whose permission bits or times changed
-    QStringList newFolders; // sub-folders created or moved in: their files are unknown to events
-    bool overflow = false;  // events were lost (or some folders are not watched): walk everything
+    QStringList changedFolders;       // folders whose permission bits or times changed, each once
+    // Sub-folders created or moved in, each once, in arrival order: their files are unknown to
+    // events.
+    QStringList newFolders;
+    bool overflow = false; // events were lost (or some folders are not watched): walk everything
     // The number of the last event read into this batch, counted over all watches in the order
     // they are read: a wait for the writer that began after it has already given it its time.
     // Unknown for batches that no watch filled.
@@ -40,6 +42,9 @@ struct ChangeBatch {
     void append(const ChangeBatch& later);
     // Notes that an event said `event` about `file`.
     void noteFile(const QString& file, FileEvent event);
+    // Notes a folder whose bits or times changed / a folder that appeared, unless already noted.
+    void noteChangedFolder(const QString& folder);
+    void noteNewFolder(const QString& folder);
     FileEvent eventOf(const QString& file) const { return events.value(file, FileEvent::Closed); }
     // A batch that asks for the whole tree to be walked.
     static ChangeBatch everything();
@@ -47,6 +52,12 @@ struct ChangeBatch {
     void countEvent();
     // How many events all watches have read so far.
     static quint64 eventsRead();
+
+private:
+    // The folders of the two lists as keys: an unpacked archive brings thousands of new folders,
+    // and a look through the list for each would take their number squared.
+    QSet<QString> m_changedFolderKeys;
+    QSet<QString> m_newFolderKeys;
 };
 
 class ChangeWatch {

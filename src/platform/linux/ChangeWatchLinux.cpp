@@ -202,7 +202,12 @@ public:
     void rearm() override {
         if (m_open)
             m_hub->poll(0);
-        m_taken.append(m_pending);
+        // Usually nothing waits untaken: then the pending batch is the whole answer, and its
+        // hundred thousand paths need not be looked up one by one.
+        if (m_taken.empty())
+            m_taken = std::move(m_pending);
+        else
+            m_taken.append(m_pending);
         m_pending = {};
     }
 
@@ -286,9 +291,7 @@ private:
     void noteFolderChanged(const QByteArray& path) {
         m_hub->noteSignalled(this);
         m_pending.countEvent();
-        const QString folder = Paths::fromNative(path);
-        if (!m_pending.changedFolders.contains(folder))
-            m_pending.changedFolders << folder;
+        m_pending.noteChangedFolder(Paths::fromNative(path));
     }
 
     void queueFolder(const QByteArray& path) {
@@ -296,7 +299,7 @@ private:
         m_pending.countEvent();
         if (m_pending.overflow)
             return;
-        m_pending.newFolders << Paths::fromNative(path);
+        m_pending.noteNewFolder(Paths::fromNative(path));
         boundPending();
     }
 
