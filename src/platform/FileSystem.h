@@ -118,18 +118,12 @@ public:
     virtual qint64 modifiedTimeStepNs(const QString& path) const;
     // The file system holding `path` (its device number), so that a walk can stay on one.
     virtual std::optional<quint64> deviceOf(const QString& path) const;
-    // Sets the permission bits; "normal" adds owner write permission.
-    virtual bool setMode(const QString& path, unsigned mode);
-    virtual bool setNormal(const QString& path);
 
     // --- folders
     virtual bool CreateFolder(const QString& path);
     // Makes one folder with exactly the permission bits `mode` (whatever the umask), never wider
     // on the way there.
     virtual bool createFolderWithMode(const QString& path, unsigned mode);
-    // Deletes a folder with all its contents, read-only ones included.
-    virtual bool DeleteFolder(const QString& path);
-    virtual bool deleteFile(const QString& path);
     // True when a new file can be made in `folder` (one of Quillmot's own temporary files is
     // made there with exclusive creation, and removed).
     virtual bool canCreateFileIn(const QString& folder) const;

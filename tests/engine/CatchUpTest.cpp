@@ -210,8 +210,8 @@ TEST_F(CatchUpTest, PathsLongerThanTheSystemTakesWholeAreCaughtUp) {
     const QByteArray name(200, 'd');
     // The temporary home cannot remove such paths itself.
     const auto cleanUp = qScopeGuard([&] {
-        state->fso->DeleteFolder(docs);
-        state->fso->DeleteFolder(backup);
+        removeTree(docs);
+        removeTree(backup);
     });
     int fd = ::open(QFile::encodeName(docs).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     QString deep = docs;

@@ -360,8 +360,7 @@ TEST_P(SharedDestinationTest, ARaceAgainstTheFolderBeingMadeNeverReachesTheUsers
         // Whatever stands there goes before each round, so every save makes the folder anew;
         // never through a link the other user may just have put there.
         for (const QString& left : {shared + "/Docs", shared + "/aside"})
-            if (!state->fso->deleteFile(left))
-                state->fso->DeleteFolder(left);
+            removeTree(left);
         const QString result = save(notes, QByteArray::number(round));
         ASSERT_TRUE(fine.contains(result)) << result.toStdString();
     }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <filesystem>
 #include <system_error>
 
@@ -19,6 +20,10 @@ TempHome::~TempHome() {
     // By bytes: Qt would not reach a name that is not UTF-8, and leave the folder behind.
     std::error_code ignored;
     std::filesystem::remove_all(QFile::encodeName(m_dir.path()).toStdString(), ignored);
+}
+
+void removeTree(const QString& path) {
+    QProcess::execute("rm", {"-rf", "--one-file-system", "--", path});
 }
 
 QString TempHome::appDataFolder() const {

@@ -28,6 +28,9 @@ private:
 };
 
 QByteArray readWholeFile(const QString& path);
+// Removes `path` with everything below it on its file system, never through a link (rm walks by
+// folder descriptors), also where the paths grow longer than the system takes whole.
+void removeTree(const QString& path);
 // Everything in `folder`, hidden entries too, sorted, so that a left-over temporary file shows.
 QStringList everything(const QString& folder);
 // File contents built line by line, as the program writes them: UTF-8, CR LF after every line.

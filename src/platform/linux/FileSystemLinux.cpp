@@ -92,39 +92,6 @@ QStringList list(const QString& folder, EntryKind wanted) {
     return out;
 }
 
-// Removes `name` below `parentFd` with everything in it, never following a link and never
-// entering another file system mounted inside (which would delete someone else's data).
-bool removeTree(int parentFd, const char* name, dev_t device) {
-    struct stat st {};
-    if (::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    if (!S_ISDIR(st.st_mode))
-        return ::unlinkat(parentFd, name, 0) == 0;
-    if (st.st_dev != device)
-        return false;
-    // A read-only folder keeps its entries, even from their owner; the caller wants them gone.
-    if ((st.st_mode & S_IRWXU) != S_IRWXU)
-        ::fchmodat(parentFd, name, (st.st_mode & 07777) | S_IRWXU, 0);
-    const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return false;
-    }
-    std::vector<QByteArray> names;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
-            names.emplace_back(entry->d_name);
-    }
-    bool ok = true;
-    for (const QByteArray& child : names)
-        ok = removeTree(::dirfd(dir), child.constData(), device) && ok;
-    ::closedir(dir);
-    return ok && ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0;
-}
-
 // The first four pieces of "//server/share/rest...".
 QString sharePart(const QString& path) {
     return Paths::split(path).mid(0, 4).join(Paths::separator());
@@ -281,15 +248,6 @@ std::optional<FileAttributes> FileSystem::attributes(const QString& path) const 
     return a;
 }
 
-bool FileSystem::setMode(const QString& path, unsigned mode) {
-    return ::chmod(native(path).constData(), mode & 07777) == 0;
-}
-
-bool FileSystem::setNormal(const QString& path) {
-    const auto st = statOf(path);
-    return st && setMode(path, (st->st_mode & 07777) | S_IWUSR);
-}
-
 bool FileSystem::CreateFolder(const QString& path) {
     return ::mkdir(native(path).constData(), 0777) == 0;
 }
@@ -302,22 +260,6 @@ bool FileSystem::createFolderWithMode(const QString& path, unsigned mode) {
         return false;
     ::chmod(name.constData(), mode & 07777);
     return true;
-}
-
-bool FileSystem::DeleteFolder(const QString& path) {
-    struct stat st {};
-    const QByteArray name = native(path);
-    if (::lstat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return false;
-    return removeTree(AT_FDCWD, name.constData(), st.st_dev);
-}
-
-bool FileSystem::deleteFile(const QString& path) {
-    struct stat st {};
-    const QByteArray name = native(path);
-    if (::lstat(name.constData(), &st) != 0 || S_ISDIR(st.st_mode))
-        return false;
-    return ::unlink(name.constData()) == 0;
 }
 
 bool FileSystem::canCreateFileIn(const QString& folder) const {
