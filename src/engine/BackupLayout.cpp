@@ -91,6 +91,10 @@ std::optional<QString> BackupLayout::sourceNameOf(const QString& mirroredName) c
     return mirroredName.chopped(1);
 }
 
+bool BackupLayout::mayRenameOnTheWayTo(const QString& path) const {
+    return Paths::PathKey(path).contains(Paths::PathKey(m_versionBase + versionSeparator));
+}
+
 QString BackupLayout::topSourceFolder() const {
     return m_folderAssociation ? m_sourceRoot : Paths::parent(m_sourceRoot);
 }

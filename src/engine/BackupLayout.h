@@ -67,6 +67,9 @@ public:
     QString mirroredName(const QString& sourceName) const;
     // The source name behind a mirrored name; nullopt for a version folder's name.
     std::optional<QString> sourceNameOf(const QString& mirroredName) const;
+    // False when no name in `path` can be taken for a version folder's, so that nothing on the
+    // way to it is renamed: one look along the text instead of splitting it into its names.
+    bool mayRenameOnTheWayTo(const QString& path) const;
 
     // --- places
     // The source folder that the top mirrored folder stands for.

@@ -379,6 +379,10 @@ void CopyEngine::noteRenamed(const clsBackup& association, const QString& source
                              const QString& filePath) {
     const BackupLayout layout(sourceRoot, association.Folder,
                               usablePrevSaveName(m_state.options.PrevSaveName));
+    // Asked for every copy, and almost never the case: the placement is worked out only when a
+    // name on the way may need it.
+    if (!layout.mayRenameOnTheWayTo(filePath))
+        return;
     for (const QString& renamed : layout.placeFile(QString(), filePath).renamed) {
         const QString key =
             Paths::PathKey(association.SourcePath) + QChar(u'\0') + Paths::PathKey(renamed);
