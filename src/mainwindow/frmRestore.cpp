@@ -3,12 +3,14 @@
 #include "ui_frmRestoreFolder.h"
 
 #include "feedback/SlotGuard.h"
+#include "mainwindow/FittedColumns.h"
 #include "mainwindow/RestoreTreeModel.h"
 #include "platform/Paths.h"
 #include "platform/gui/ShellActions.h"
 
 #include <QHeaderView>
 #include <QProgressDialog>
+#include <QScreen>
 
 namespace {
 
@@ -16,8 +18,22 @@ namespace {
 constexpr int treeShare = 1;
 constexpr int copiesShare = 2;
 constexpr int percentDone = 100;
-// Room at first for a deep tree and the copies' five columns side by side.
-constexpr QSize firstSize(960, 560);
+// The copies' column that takes the spare room: the destination folders' paths vary most.
+constexpr int destinationColumn = 1;
+// Room at first, in characters and lines of the window's font, for a deep tree beside the
+// copies' six columns and a dozen copies; never more of the screen than this share.
+constexpr int firstWidthChars = 180;
+constexpr int firstHeightLines = 40;
+constexpr double mostOfTheScreen = 0.9;
+
+QSize firstSize(const QWidget& window) {
+    const QFontMetrics metrics(window.font());
+    QSize size(metrics.averageCharWidth() * firstWidthChars,
+               metrics.lineSpacing() * firstHeightLines);
+    if (const QScreen* screen = window.screen())
+        size = size.boundedTo(screen->availableGeometry().size() * mostOfTheScreen);
+    return size;
+}
 
 } // namespace
 
@@ -27,17 +43,17 @@ frmRestore::frmRestore(BackupSet set, MessageBoxes& messages, FilePickers& picke
       m_model(new RestoreTreeModel(*m_browser, this)) {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(firstSize);
+    resize(firstSize(*this));
     m_ui->lblAssociation->setText(Paths::displayName(m_browser->set().sourceRoot()));
     m_ui->treeFiles->setModel(m_model);
-    // The name gives way, never the note: a long name loses its middle, the note stays whole.
+    // The name gives way first: a long name loses its middle while the note stays whole.
     m_ui->treeFiles->setTextElideMode(Qt::ElideMiddle);
     m_ui->treeFiles->setItemDelegate(new NoteDelegate(m_ui->treeFiles));
     m_ui->treeFiles->header()->setStretchLastSection(true);
     m_ui->splitter->setStretchFactor(0, treeShare);
     m_ui->splitter->setStretchFactor(1, copiesShare);
-    m_ui->tblCopies->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_ui->tblCopies->horizontalHeader()->setStretchLastSection(true);
+    m_columns = new FittedColumns(m_ui->tblCopies, destinationColumn);
+    m_ui->tblCopies->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_browser->openWithDesktop = [](const QString& path) { return ShellActions::open(path); };
     m_browser->showInFolder = [](const QString& path) { ShellActions::showInFolder(path); };
 
@@ -103,6 +119,7 @@ void frmRestore::showCopies() {
         for (int c = 0; c < cells.size(); ++c)
             m_ui->tblCopies->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
+    m_columns->refit();
     if (!rows.empty() && currentRow() < 0)
         m_ui->tblCopies->selectRow(0);
     QString heading;

@@ -12,6 +12,7 @@
 namespace Ui {
 class frmRestore;
 }
+class FittedColumns;
 class QProgressDialog;
 class RestoreTreeModel;
 
@@ -38,5 +39,6 @@ private:
     std::unique_ptr<Ui::frmRestore> m_ui;
     std::unique_ptr<RestoreBrowser> m_browser;
     RestoreTreeModel* m_model;
+    FittedColumns* m_columns = nullptr;
     QProgressDialog* m_progress = nullptr;
 };

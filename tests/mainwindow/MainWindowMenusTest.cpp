@@ -4,11 +4,15 @@
 
 #include "mainwindow/BackupsTreeView.h"
 #include "mainwindow/ElidingPanel.h"
+#include "mainwindow/FittedColumns.h"
 #include "mainwindow/MainWindowFixture.h"
 #include "support/Contrast.h"
 
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
 
@@ -187,4 +191,50 @@ TEST(StatusPanel, ALongVolumeNameGivesWayInTheMiddleAndIsWholeInTheToolTip) {
     EXPECT_TRUE(volume->text().startsWith(QStringLiteral("Selected")));
     EXPECT_TRUE(volume->text().endsWith(QStringLiteral("4a5b")));
     EXPECT_EQ(volume->toolTip(), text);
+}
+
+TEST(CopiesTable, EveryHeaderAndCellReadsInFullAtAnyWidthAndTheSpareRoomGoesToThePaths) {
+    ensureGuiApp();
+    QTableWidget table(2, 6);
+    table.setHorizontalHeaderLabels(
+        {"Disk", "Destination folder", "Copy", "Modified", "Size", "Equals the file now"});
+    const QStringList cells = {"TRAVEL-USB",           "/media/ann/BACKUP", "current copy",
+                               "28 Nov 2026 11:05:52", "57 bytes",          "yes"};
+    for (int c = 0; c < cells.size(); ++c)
+        table.setItem(0, c, new QTableWidgetItem(cells[c]));
+    auto* columns = new FittedColumns(&table, 1);
+    QHeaderView* header = table.horizontalHeader();
+    const QAbstractItemView& view = table;
+    const auto need = [&](int c) {
+        return std::max(view.sizeHintForColumn(c), header->sectionSizeHint(c));
+    };
+    const auto expectAllReadable = [&](const char* when) {
+        for (int c = 0; c < header->count(); ++c)
+            EXPECT_GE(header->sectionSize(c), need(c))
+                << when << ": column " << c << " at " << table.width();
+    };
+    const auto showAt = [&](int width) {
+        table.resize(width, 200);
+        QCoreApplication::processEvents();
+    };
+    table.show();
+    showAt(1200);
+    expectAllReadable("wide");
+    EXPECT_EQ(header->length(), table.viewport()->width());
+    EXPECT_GT(header->sectionSize(1), need(1) + 300);
+
+    // Short of room by half the last column, and far too narrow: the view scrolls instead.
+    int needed = 0;
+    for (int c = 0; c < header->count(); ++c)
+        needed += need(c);
+    const int frame = table.width() - table.viewport()->width();
+    for (int width : {frame + needed - need(5) / 2, 300}) {
+        showAt(width);
+        expectAllReadable("narrow");
+        EXPECT_GT(table.horizontalScrollBar()->maximum(), 0) << width;
+    }
+    // Longer cells widen their column at the next refit.
+    table.setItem(1, 1, new QTableWidgetItem("/media/ann/TRAVEL-USB/Backups of the laptop"));
+    columns->refit();
+    expectAllReadable("refitted");
 }
