@@ -101,8 +101,12 @@ void NoteDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     QStyleOptionViewItem whole(option);
     initStyleOption(&whole, index);
     const QFontMetrics metrics(whole.font);
-    const int noteWidth =
-        std::min(metrics.horizontalAdvance(note) + 2 * noteGap, option.rect.width());
+    // A row too narrow for both shortens the name first, and the note only down to half the
+    // row: a note without the name it belongs to says nothing.
+    const int room = option.rect.width();
+    const int nameNeeds = QStyledItemDelegate::sizeHint(option, index).width();
+    const int noteWidth = std::min(metrics.horizontalAdvance(note) + 2 * noteGap,
+                                   std::max(room / 2, room - nameNeeds));
     QStyleOptionViewItem name(option);
     name.rect.setRight(option.rect.right() - noteWidth);
     QStyledItemDelegate::paint(painter, name, index);

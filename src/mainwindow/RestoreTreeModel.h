@@ -2,7 +2,7 @@
 // The restore window's tree over the browser's nodes as they are, with no item of its own per
 // row: a backup of tens of thousands of files is shown as soon as it is listed. A file no longer
 // in the source carries its note apart from its name (NoteRole), and NoteDelegate draws it at the
-// row's end, shortening a long name and never the note.
+// row's end, shortening a long name first and the note only in a row too narrow for both.
 
 #include "presentation/RestoreBrowser.h"
 
@@ -42,7 +42,8 @@ private:
     QFont m_goneFont;
 };
 
-// Draws a row's note, when it has one, whole at the row's end and the name in the room left.
+// Draws a row's note, when it has one, at the row's end and the name in the room left; the note
+// takes at most half a narrow row.
 class NoteDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
