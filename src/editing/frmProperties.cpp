@@ -3,6 +3,7 @@
 #include "editing/RuleValidator.h"
 #include "editing/frmEditDestVolume.h"
 #include "editing/frmEditVolumes.h"
+#include "feedback/StepArrows.h"
 #include "platform/gui/ShellActions.h"
 #include "presentation/DestinationStatus.h"
 #include "presentation/ImageList.h"
@@ -32,6 +33,7 @@ frmProperties::frmProperties(AppState& state, FilePickers& pickers, PropertiesSe
       m_session(state, pickers, std::move(hooks)),
       m_icons(icons ? std::move(icons) : IconLookup(&frmProperties::defaultIcon)) {
     m_ui->setupUi(this);
+    fitStepArrows(*m_ui->txtVersions, *m_ui->cmdMoreVersions, *m_ui->cmdLessVersions);
     m_ui->txtVersions->setValidator(new RuleValidator(&TextRules::isVersionsText, this));
     buildPopup();
     m_loaded = m_session.load();

@@ -2,6 +2,7 @@
 
 #include "ui_frmOptions.h"
 
+#include "feedback/StepArrows.h"
 #include "options/TextRuleValidator.h"
 #include "persistence/Options.h"
 #include "platform/AppData.h"
@@ -54,6 +55,7 @@ frmOptions::frmOptions(AppState& state, IconSink& tray, StartupTarget startup, Q
     : QDialog(parent), ui(std::make_unique<Ui::frmOptions>()), m_state(state),
       m_startup(std::move(startup)), m_preview(tray, m_previewTimer) {
     ui->setupUi(this);
+    fitStepArrows(*ui->txtAdvance, *ui->cmdMoreAdv, *ui->cmdLessAdv);
     setModal(false);
     connectRules();
 }
