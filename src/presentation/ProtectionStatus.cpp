@@ -227,15 +227,29 @@ void ProtectionStatus::recheckSources() {
     checkSources(QDeadlineTimer(QDeadlineTimer::Forever));
 }
 
+ProtectionStatus::SetWalk::SetWalk(const std::shared_ptr<colBackups>& current)
+    : set(current), changes(current->changeCount()) {}
+
+bool ProtectionStatus::SetWalk::outdated(const std::shared_ptr<colBackups>& current) const {
+    return set != current || changes != current->changeCount();
+}
+
+template <class Visit>
+bool ProtectionStatus::SetWalk::on(const QDeadlineTimer& sliceEnd, Visit visit) {
+    const int count = set->Count();
+    while (next <= count) {
+        visit(*set->Item(next++));
+        if (next <= count && sliceEnd.hasExpired())
+            return false;
+    }
+    return true;
+}
+
 // A source is there when it exists on a ready drive that carries one of its accepted names;
 // each drive is asked once.
 bool ProtectionStatus::checkSources(const QDeadlineTimer& sliceEnd) {
-    if (!m_sourceCheck || m_sourceCheck->set != m_state.backups ||
-        m_sourceCheck->setChanges != m_state.backups->changeCount()) {
-        m_sourceCheck = std::make_unique<SourceCheck>();
-        m_sourceCheck->set = m_state.backups;
-        m_sourceCheck->setChanges = m_state.backups->changeCount();
-    }
+    if (!m_sourceCheck || m_sourceCheck->walk.outdated(m_state.backups))
+        m_sourceCheck = std::make_unique<SourceCheck>(m_state.backups);
     SourceCheck& check = *m_sourceCheck;
     const FileSystem& fso = *m_state.fso;
     // Files of one folder lie on its drive: the folder is resolved once, not each of its files.
@@ -249,10 +263,7 @@ bool ProtectionStatus::checkSources(const QDeadlineTimer& sliceEnd) {
             it = check.driveOfFolder.insert(key, fso.GetDriveName(folder));
         return it.value();
     };
-    const int count = check.set->Count();
-    while (check.next <= count) {
-        const auto association = check.set->Item(check.next++);
-        const clsBackup& source = *association;
+    const bool seen = check.walk.on(sliceEnd, [&](const clsBackup& source) {
         bool there =
             source.Folder ? fso.FolderExists(source.SourcePath) : fso.FileExists(source.SourcePath);
         if (there) {
@@ -266,9 +277,9 @@ bool ProtectionStatus::checkSources(const QDeadlineTimer& sliceEnd) {
         }
         if (!there)
             check.missing.insert(Paths::PathKey(source.SourcePath));
-        if (check.next <= count && sliceEnd.hasExpired())
-            return false;
-    }
+    });
+    if (!seen)
+        return false;
     m_sourcesMissing = std::move(check.missing);
     m_sourceCheck.reset();
     return true;
@@ -404,15 +415,14 @@ void ProtectionStatus::restoreLastBackups(const QHash<QString, QDateTime>& bySou
 
 void StatusTally::add(const AssociationState& state) {
     ++associations;
-    if (state.protection == Protection::NoDestination) {
+    const bool needsTheUser = ProtectionTexts::troubled(state);
+    troubled = troubled || needsTheUser;
+    if (state.protection == Protection::NoDestination)
         ++noDestination;
-    } else if (state.protection == Protection::SourceMissing) {
+    else if (state.protection == Protection::SourceMissing)
         ++sourceMissing;
-    } else if (ProtectionTexts::troubled(state)) {
-        if (behind++ == 0)
-            firstBehind = state;
-    }
-    troubled = troubled || ProtectionTexts::troubled(state);
+    else if (needsTheUser && behind++ == 0)
+        firstBehind = state;
     if (state.protection != Protection::Disabled && state.protection != Protection::SourceMissing)
         ++enabled;
     fine += state.fine() ? 1 : 0;
@@ -444,29 +454,24 @@ void ProtectionStatus::lookSlice() {
 }
 
 void ProtectionStatus::beginLook() {
-    m_look = std::make_unique<Look>();
-    m_look->set = m_state.backups;
-    m_look->setChanges = m_state.backups->changeCount();
+    m_look = std::make_unique<Look>(m_state.backups);
     m_look->at = now();
     m_look->firstLook = !m_looked;
 }
 
 bool ProtectionStatus::lookOn(const QDeadlineTimer& sliceEnd) {
-    if (m_look->set != m_state.backups || m_look->setChanges != m_state.backups->changeCount())
+    if (m_look->walk.outdated(m_state.backups))
         beginLook();
     QElapsedTimer took;
     took.start();
     Look& look = *m_look;
-    const int count = look.set->Count();
-    while (look.next <= count) {
-        const AssociationState state = stateOf(*look.set->Item(look.next++));
+    const bool seen = look.walk.on(sliceEnd, [&](const clsBackup& association) {
+        const AssociationState state = stateOf(association);
         look.tally.add(state);
         noteLasting(state);
-        if (look.next <= count && sliceEnd.hasExpired())
-            break;
-    }
+    });
     look.tookMs += took.elapsed();
-    return look.next > count;
+    return seen;
 }
 
 // Each lasting state is said once: an association without a destination once while it stays

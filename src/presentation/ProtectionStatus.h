@@ -209,12 +209,24 @@ private:
     QTimer m_gather;
     StatusTally m_tally;
 
-    // A look at every association under way: the set it looks at (a set replaced or changed
-    // meanwhile is looked at again from the start), the next one, and what it found so far.
-    struct Look {
+    // A pass over the association set a slice at a time. It holds the set it began with, so that
+    // a set replaced or changed meanwhile shows (`outdated`) and is passed over from the start.
+    struct SetWalk {
         std::shared_ptr<const colBackups> set;
-        quint64 setChanges = 0;
+        quint64 changes = 0;
         int next = 1;
+
+        explicit SetWalk(const std::shared_ptr<colBackups>& current);
+        bool outdated(const std::shared_ptr<colBackups>& current) const;
+        // Visits the associations not visited yet until `sliceEnd` (at least one); true once
+        // every one is visited.
+        template <class Visit> bool on(const QDeadlineTimer& sliceEnd, Visit visit);
+    };
+
+    // A look at every association under way, and what it found so far.
+    struct Look {
+        explicit Look(const std::shared_ptr<colBackups>& current) : walk(current) {}
+        SetWalk walk;
         QDateTime at;
         bool firstLook = false;
         qint64 tookMs = 0;
@@ -227,13 +239,10 @@ private:
     bool m_lookAgain = false;
     QTimer m_nextLookSlice;
 
-    // A look at the sources under way: the set it looks at (a set replaced or changed meanwhile
-    // is looked at again from the start), the next association, and the drives and folders asked
-    // so far.
+    // A look at the sources under way, and the drives and folders asked so far.
     struct SourceCheck {
-        std::shared_ptr<const colBackups> set;
-        quint64 setChanges = 0;
-        int next = 1;
+        explicit SourceCheck(const std::shared_ptr<colBackups>& current) : walk(current) {}
+        SetWalk walk;
         QHash<QString, bool> driveServes;
         QHash<QString, QString> driveOfFolder;
         QSet<QString> missing;
